@@ -1,0 +1,50 @@
+/*
+ * The session: everything that lives between two exported calls.
+ *
+ * There is exactly one of each object below per loaded library, all defined
+ * in app/morvane_app.cpp in this order, so that they are constructed in it:
+ * g_session (plain data, zero before any constructor runs), theApp (whose
+ * constructor gives g_session its load-time values), then g_link.  They are
+ * destroyed in the reverse order when the library is unloaded.
+ *
+ * The host calls one export at a time from one thread; nothing here locks.
+ */
+#ifndef MORVANE_SESSION_SYNC_SESSION_H
+#define MORVANE_SESSION_SYNC_SESSION_H
+
+#include "platform/win32api.h"
+#include <stdint.h>
+
+struct _tagS_DVXDBIDIF;
+class CDeviceLink;
+
+// Databases asked about in the sync contract check, in this order.
+constexpr uint32_t kContractDbCount = 5;
+
+struct SyncSession {
+    uint8_t initialized;      // DIZ_API_Initialize ran and DIZ_API_Uninitialize has not
+    uint8_t linkOpen;         // OpenLink succeeded; cleared only by DIZ_API_CloseSyncApp
+    uint8_t tempDbOpen;       // the link library's working database "QtDBTemp" is open
+    HANDLE hHeap;             // the private heap, or null
+    uint32_t heapRef;         // references to the private heap
+    uint32_t connectError;    // 1 once opening the port or waiting failed; never reset
+    uint8_t PCID[8];          // this PC's identity towards the device
+    uint8_t PCID_resync;      // identity renewed this session: every database in full
+    _tagS_DVXDBIDIF* TTDBIDList;  // the device's database list, in the private heap
+    uint32_t DBIDCount;
+    uint32_t Check_DBIDList[kContractDbCount];  // 1, 6, 7, 8, 16 once asked
+    uint8_t contractFlags[kContractDbCount];    // the device's answer per entry
+    uint32_t currentDbId;     // device id of the open database, 0 = none
+    int32_t SyncStamp;        // time given to DIZ_API_BeginExport; 0 = never synchronised
+    uint8_t exporting;        // 1 after DIZ_API_BeginExport, 0 after DIZ_API_BeginImport
+    uint8_t exportPending;    // set by DIZ_API_BeginExport, cleared by DIZ_API_OpenDatabase
+    uint8_t forceResyncForThisDatabase;  // every record of the open database is read
+    uint8_t fullSyncRequired;            // what DIZ_API_QueryFullSync answers
+    uint32_t lastCancelSection;          // section of the previous DIZ_API_CancelCheck
+};
+
+// The one session record, the one device link.
+extern SyncSession g_session;
+extern CDeviceLink g_link;
+
+#endif
