@@ -1,0 +1,27 @@
+/*
+ * CMorvaneApp: the application object, constructed when the library is
+ * loaded (before the device link object) and destroyed when it is unloaded.
+ * Its constructor reads the trace switch, writes "***** CMorvaneApp" and
+ * gives the session its load-time values.
+ */
+#ifndef MORVANE_APP_MORVANE_APP_H
+#define MORVANE_APP_MORVANE_APP_H
+
+#include <stdint.h>
+
+class CMorvaneApp {
+public:
+    CMorvaneApp();
+    ~CMorvaneApp();
+    CMorvaneApp(const CMorvaneApp&) = delete;
+    CMorvaneApp& operator=(const CMorvaneApp&) = delete;
+
+    // What DIZ_API_GetLastErrorCode reports; 0 when loaded.  Set only
+    // through ClearLastError, SetLastErrorCode and CaptureDeviceError, and
+    // directly by the contract check when the user declines a new pairing.
+    uint32_t lastErrorCode;
+};
+
+extern CMorvaneApp theApp;
+
+#endif

@@ -1,0 +1,28 @@
+/*
+ * The session's private heap.
+ *
+ * The device's database list, the open database's link field information,
+ * its changed-record lists and the record cache entries live in one
+ * growable heap, g_session.hHeap, created at start-up and destroyed as a
+ * whole when the link is closed; nothing in it is ever freed on its own.
+ * g_session.heapRef counts the start-ups holding it.
+ */
+#ifndef MORVANE_SUPPORT_PRIVATE_HEAP_H
+#define MORVANE_SUPPORT_PRIVATE_HEAP_H
+
+#include "platform/win32api.h"
+
+// Makes sure the heap exists and takes one reference.  Returns false (and
+// leaves heapRef 0) when the heap cannot be created.
+bool InitHeap();
+
+// Drops one reference, or every reference when force is true, and
+// destroys the heap when none is left.  Cannot fail.
+void ReleaseHeap(bool force);
+
+// Validates the whole heap and only then allocates size bytes with flags
+// (HEAP_ZERO_MEMORY for zero-filled blocks).  Returns null when the heap is
+// damaged, missing or out of memory.
+void* ValidatedAlloc(DWORD flags, SIZE_T size);
+
+#endif
