@@ -1,0 +1,299 @@
+// OLE Automation dates: composing, decomposing and formatting as the record
+// converters use them for the device link's date, time and date-time fields.
+#include "support/ole_date.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <math.h>
+#include <string.h>
+#include <string>
+
+namespace {
+
+std::string Format(double date, const char* format) {
+    char buffer[64];
+    FormatOleDate(date, format, buffer, sizeof buffer);
+    return buffer;
+}
+
+// 1/86400 of a day.
+constexpr double kSecond = 1.0 / 86400.0;
+
+struct ComposeCase {
+    int year, month, day, hour, minute, second;
+    double expected;
+};
+
+TEST(OleDate, ComposesKnownDates) {
+    static const ComposeCase kCases[] = {
+        {1899, 12, 30, 0, 0, 0, 0.0},
+        {1899, 12, 31, 0, 0, 0, 1.0},
+        {1900, 1, 1, 0, 0, 0, 2.0},
+        {1900, 2, 28, 0, 0, 0, 60.0},
+        {1900, 3, 1, 0, 0, 0, 61.0},
+        // 5
+        {2000, 1, 1, 0, 0, 0, 36526.0},
+        {2000, 2, 29, 0, 0, 0, 36585.0},
+        {2003, 12, 31, 0, 0, 0, 37986.0},
+        {2000, 1, 1, 12, 0, 0, 36526.5},
+        {1899, 12, 30, 17, 45, 0, 17.75 / 24.0},
+        // 10
+        {1899, 12, 30, 23, 59, 59, 86399.0 / 86400.0},
+        {2003, 4, 15, 9, 30, 0, 37726.0 + 9.5 / 24.0},
+        {1899, 12, 29, 0, 0, 0, -1.0},
+        {1899, 12, 29, 6, 0, 0, -1.25},
+        {1800, 1, 1, 18, 0, 0, -36522.75},
+        // 15
+        {100, 1, 1, 0, 0, 0, -657434.0},
+        {9999, 12, 31, 0, 0, 0, 2958465.0},
+        {2100, 3, 1, 0, 0, 0, 73110.0},
+    };
+    for (const ComposeCase& c : kCases) {
+        SCOPED_TRACE(testing::Message() << c.year << "-" << c.month << "-" << c.day << " "
+                                        << c.hour << ":" << c.minute << ":" << c.second);
+        double date = 12345.0;
+        ASSERT_TRUE(ComposeOleDate({c.year, c.month, c.day, c.hour, c.minute, c.second}, &date));
+        EXPECT_DOUBLE_EQ(c.expected, date);
+    }
+}
+
+TEST(OleDate, RejectsInvalidPartsAndLeavesTheValue) {
+    static const OleDateParts kCases[] = {
+        {1900, 2, 29, 0, 0, 0},   // 1900 is not a leap year
+        {2100, 2, 29, 0, 0, 0},
+        {2001, 2, 29, 0, 0, 0},
+        {2003, 4, 31, 0, 0, 0},
+        {2003, 0, 1, 0, 0, 0},
+        // 5
+        {2003, 13, 1, 0, 0, 0},
+        {2003, 1, 0, 0, 0, 0},
+        {2003, 1, 32, 0, 0, 0},
+        {2003, 1, 1, 24, 0, 0},
+        {2003, 1, 1, 0, 60, 0},
+        // 10
+        {2003, 1, 1, 0, 0, 60},
+        {2003, 1, 1, -1, 0, 0},
+        {2003, 1, 1, 0, -1, 0},
+        {2003, 1, 1, 0, 0, -1},
+        {99, 12, 31, 0, 0, 0},
+        // 15
+        {10000, 1, 1, 0, 0, 0},
+        {-1, 1, 1, 0, 0, 0},
+        {0, 0, 0, 0, 0, 0},
+    };
+    for (const OleDateParts& p : kCases) {
+        SCOPED_TRACE(testing::Message() << p.year << "-" << p.month << "-" << p.day << " "
+                                        << p.hour << ":" << p.minute << ":" << p.second);
+        double date = 12345.0;
+        EXPECT_FALSE(ComposeOleDate(p, &date));
+        EXPECT_EQ(12345.0, date);
+    }
+}
+
+TEST(OleDate, DecomposesToTheNearestSecond) {
+    struct Case {
+        double date;
+        OleDateParts expected;
+    };
+    static const Case kCases[] = {
+        {0.0, {1899, 12, 30, 0, 0, 0}},
+        {2.0, {1900, 1, 1, 0, 0, 0}},
+        {60.0, {1900, 2, 28, 0, 0, 0}},
+        {61.0, {1900, 3, 1, 0, 0, 0}},
+        {36585.0, {2000, 2, 29, 0, 0, 0}},
+        // 5
+        {36526.5, {2000, 1, 1, 12, 0, 0}},
+        {36526.0 + 0.4 * kSecond, {2000, 1, 1, 0, 0, 0}},
+        {36526.0 + 0.6 * kSecond, {2000, 1, 1, 0, 0, 1}},
+        {36527.0 - 0.6 * kSecond, {2000, 1, 1, 23, 59, 59}},
+        {36527.0 - 0.4 * kSecond, {2000, 1, 2, 0, 0, 0}},
+        // 10
+        {17.75 / 24.0, {1899, 12, 30, 17, 45, 0}},
+        {-1.25, {1899, 12, 29, 6, 0, 0}},
+        {-0.5, {1899, 12, 30, 12, 0, 0}},
+        {-36522.75, {1800, 1, 1, 18, 0, 0}},
+        {-657434.0, {100, 1, 1, 0, 0, 0}},
+        // 15
+        {-657434.99, {100, 1, 1, 23, 45, 36}},
+        {2958465.0, {9999, 12, 31, 0, 0, 0}},
+        {2958465.5, {9999, 12, 31, 12, 0, 0}},
+        {73110.0, {2100, 3, 1, 0, 0, 0}},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(testing::Message() << "date " << c.date);
+        OleDateParts p{};
+        ASSERT_TRUE(DecomposeOleDate(c.date, &p));
+        EXPECT_EQ(c.expected.year, p.year);
+        EXPECT_EQ(c.expected.month, p.month);
+        EXPECT_EQ(c.expected.day, p.day);
+        EXPECT_EQ(c.expected.hour, p.hour);
+        EXPECT_EQ(c.expected.minute, p.minute);
+        EXPECT_EQ(c.expected.second, p.second);
+    }
+}
+
+TEST(OleDate, CannotDecomposeValuesOutsideTheYears100To9999) {
+    static const double kCases[] = {
+        2958466.0,
+        2958466.0 - 0.4 * kSecond,  // rounds into 1 January 10000
+        -657435.0,
+        1e300,
+        -1e300,
+        std::numeric_limits<double>::infinity(),
+        -std::numeric_limits<double>::infinity(),
+        std::numeric_limits<double>::quiet_NaN(),
+    };
+    for (double date : kCases) {
+        SCOPED_TRACE(testing::Message() << "date " << date);
+        OleDateParts p{1, 2, 3, 4, 5, 6};
+        EXPECT_FALSE(DecomposeOleDate(date, &p));
+        EXPECT_EQ(1, p.year);
+        EXPECT_EQ("Invalid DateTime", Format(date, "%Y%m%d"));
+    }
+}
+
+// Walks the calendar day by day with its own month lengths: every date of
+// the years 100 to 9999 is one day after the one before and comes back
+// from its value unchanged.
+TEST(OleDate, EveryDayFromYear100To9999RoundTrips) {
+    static const int kMonthDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    double previous = -657435.0;
+    int checked = 0;
+    for (int year = 100; year <= 9999; ++year) {
+        const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+        for (int month = 1; month <= 12; ++month) {
+            const int days = kMonthDays[month - 1] + (month == 2 && leap ? 1 : 0);
+            for (int day = 1; day <= days; ++day) {
+                double date = 0.0;
+                ASSERT_TRUE(ComposeOleDate({year, month, day, 0, 0, 0}, &date))
+                    << year << "-" << month << "-" << day;
+                ASSERT_EQ(previous + 1.0, date) << year << "-" << month << "-" << day;
+                OleDateParts p{};
+                ASSERT_TRUE(DecomposeOleDate(date, &p));
+                ASSERT_TRUE(p.year == year && p.month == month && p.day == day)
+                    << year << "-" << month << "-" << day << " came back as " << p.year << "-"
+                    << p.month << "-" << p.day;
+                previous = date;
+                ++checked;
+            }
+        }
+    }
+    // 1 January 100 is -657,434 and 31 December 9999 is 2,958,465.
+    EXPECT_EQ(3615900, checked);
+    EXPECT_EQ(2958465.0, previous);
+}
+
+TEST(OleDate, EverySecondOfADayRoundTrips) {
+    struct Day {
+        int oleDay, year, month, day;
+    };
+    static const Day kDays[] = {{-3, 1899, 12, 27}, {0, 1899, 12, 30}, {37726, 2003, 4, 15}};
+    for (const Day& d : kDays) {
+        for (int s = 0; s < 86400; ++s) {
+            double date = 0.0;
+            ASSERT_TRUE(ComposeOleDate({d.year, d.month, d.day, s / 3600, s / 60 % 60, s % 60}, &date));
+            ASSERT_EQ(d.oleDay, static_cast<int>(date));
+            ASSERT_NEAR(s * kSecond, fabs(date - d.oleDay), 1e-9);
+            OleDateParts p{};
+            ASSERT_TRUE(DecomposeOleDate(date, &p));
+            ASSERT_EQ(s, p.hour * 3600 + p.minute * 60 + p.second) << "day " << d.oleDay;
+            ASSERT_EQ(d.day, p.day);
+        }
+    }
+}
+
+TEST(OleDate, FormatsTheRecordConverterPatterns) {
+    struct Case {
+        double date;
+        const char* format;
+        const char* expected;
+    };
+    static const Case kCases[] = {
+        {37986.0, "%Y%m%d", "20031231"},
+        {37986.0, "%H%M", "0000"},
+        {37986.0, "%Y%m%d%H%M%S", "20031231000000"},
+        {17.75 / 24.0, "%H%M", "1745"},
+        {17.75 / 24.0, "%Y%m%d%H%M%S", "18991230174500"},
+        // 5
+        {37726.0 + 9.5 / 24.0, "%Y%m%d%H%M%S", "20030415093000"},
+        {37726.0 + (9.5 * 3600 + 7) * kSecond, "%Y%m%d%H%M%S", "20030415093007"},
+        {2.0, "%Y%m%d", "19000101"},
+        {-1.25, "%Y%m%d%H%M%S", "18991229060000"},
+        {-657434.0, "%Y%m%d", "01000101"},
+        // 10
+        {2958465.0 + 86399 * kSecond, "%Y%m%d%H%M%S", "99991231235959"},
+        {36526.0, "%d.%m.%Y %H:%M:%S", "01.01.2000 00:00:00"},
+        {36526.0, "100%% %q %", "100% %q %"},
+        {36526.0, "", ""},
+    };
+    for (const Case& c : kCases) {
+        EXPECT_EQ(c.expected, Format(c.date, c.format)) << c.format << " of " << c.date;
+    }
+}
+
+TEST(OleDate, FormatCutsAtTheBufferAndReturnsTheWholeLength) {
+    char buffer[9];
+    memset(buffer, 'x', sizeof buffer);
+    EXPECT_EQ(14u, FormatOleDate(37986.0, "%Y%m%d%H%M%S", buffer, 5));
+    EXPECT_STREQ("2003", buffer);
+    EXPECT_EQ('x', buffer[5]);
+
+    memset(buffer, 'x', sizeof buffer);
+    EXPECT_EQ(8u, FormatOleDate(37986.0, "%Y%m%d", buffer, 9));
+    EXPECT_STREQ("20031231", buffer);
+
+    memset(buffer, 'x', sizeof buffer);
+    EXPECT_EQ(8u, FormatOleDate(37986.0, "%Y%m%d", buffer, 0));
+    EXPECT_EQ('x', buffer[0]);
+    EXPECT_EQ(16u, FormatOleDate(-1e9, "%Y", nullptr, 0));
+}
+
+TEST(OleDate, ClassComposesLikeSetDateTime) {
+    COleDateTime empty;
+    EXPECT_EQ(COleDateTime::valid, empty.GetStatus());
+    EXPECT_EQ(0.0, empty.GetValue());
+
+    COleDateTime dt(2003, 12, 31, 0, 0, 0);
+    EXPECT_EQ(COleDateTime::valid, dt.GetStatus());
+    EXPECT_EQ(37986.0, dt.GetValue());
+
+    // An invalid date marks the object invalid and keeps the old value.
+    EXPECT_EQ(1, dt.SetDateTime(1900, 2, 29, 0, 0, 0));
+    EXPECT_EQ(COleDateTime::invalid, dt.GetStatus());
+    EXPECT_EQ(37986.0, dt.GetValue());
+    char text[32];
+    EXPECT_EQ(16u, dt.Format("%Y%m%d", text, sizeof text));
+    EXPECT_STREQ("Invalid DateTime", text);
+    OleDateParts p{};
+    EXPECT_FALSE(dt.GetParts(&p));
+
+    EXPECT_EQ(0, dt.SetDate(2000, 2, 29));
+    EXPECT_EQ(COleDateTime::valid, dt.GetStatus());
+    EXPECT_EQ(36585.0, dt.GetValue());
+
+    EXPECT_EQ(0, dt.SetTime(17, 45, 0));
+    EXPECT_DOUBLE_EQ(0.7395833333333334, dt.GetValue());
+    dt.Format("%Y%m%d%H%M%S", text, sizeof text);
+    EXPECT_STREQ("18991230174500", text);
+    ASSERT_TRUE(dt.GetParts(&p));
+    EXPECT_EQ(17, p.hour);
+    EXPECT_EQ(45, p.minute);
+
+    EXPECT_EQ(1, dt.SetTime(24, 0, 0));
+    EXPECT_EQ(COleDateTime::invalid, dt.GetStatus());
+}
+
+TEST(OleDate, ClassFromAValueFormatsOnlyWhatItCanDecompose) {
+    char text[32];
+    COleDateTime inRange(37726.0 + 9.5 / 24.0);
+    inRange.Format("%Y%m%d%H%M", text, sizeof text);
+    EXPECT_STREQ("200304150930", text);
+
+    COleDateTime outOfRange(3e6);
+    EXPECT_EQ(COleDateTime::valid, outOfRange.GetStatus());
+    outOfRange.Format("%H%M", text, sizeof text);
+    EXPECT_STREQ("Invalid DateTime", text);
+}
+
+}  // namespace
