@@ -13,6 +13,7 @@
 #define MORVANE_SESSION_SYNC_SESSION_H
 
 #include "platform/win32api.h"
+#include "schema/field_table.h"
 #include <stdint.h>
 
 struct _tagS_DVXDBIDIF;
@@ -35,6 +36,7 @@ struct SyncSession {
     uint32_t Check_DBIDList[kContractDbCount];  // 1, 6, 7, 8, 16 once asked
     uint8_t contractFlags[kContractDbCount];    // the device's answer per entry
     uint32_t currentDbId;     // device id of the open database, 0 = none
+    FieldTable currentFieldTable;  // copy of the open database's table header; what FindWorkingField searches
     int32_t SyncStamp;        // time given to DIZ_API_BeginExport; 0 = never synchronised
     uint8_t exporting;        // 1 after DIZ_API_BeginExport, 0 after DIZ_API_BeginImport
     uint8_t exportPending;    // set by DIZ_API_BeginExport, cleared by DIZ_API_OpenDatabase

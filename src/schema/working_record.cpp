@@ -1,0 +1,16 @@
+// Field lookup in a working record.
+#include "schema/working_record.h"
+
+WorkingField* FindWorkingFieldIn(const FieldTable& table, const WorkingRecord* record, uint32_t fieldId,
+                                 const FieldDescriptor** descriptorOut) {
+    if (descriptorOut != nullptr) *descriptorOut = nullptr;
+    if (record == nullptr || record->fields == nullptr || table.descriptors == nullptr) return nullptr;
+    for (uint32_t i = 0; i < table.fieldCount; ++i) {
+        if (table.descriptors[i].fieldId != fieldId) continue;
+        // A record made for a shorter table has no slot at this position.
+        if (i >= record->fieldCount) return nullptr;
+        if (descriptorOut != nullptr) *descriptorOut = &table.descriptors[i];
+        return &record->fields[i];
+    }
+    return nullptr;
+}
