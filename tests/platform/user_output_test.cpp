@@ -1,0 +1,85 @@
+// The debugger output and message boxes, configured by the environment.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "platform/win32api.h"
+#include "support/sandbox.h"
+
+namespace {
+
+using testing_support::Sandbox;
+
+TEST(OutputDebugString, AppendsToTheConfiguredFile) {
+    Sandbox sandbox;
+    testing_support::WriteFile(sandbox.debugOutputPath(), "earlier\n");
+    OutputDebugStringA("***** CMorvaneApp\n");
+    OutputDebugStringA("");
+    OutputDebugStringA(nullptr);
+    OutputDebugStringA("second");
+    EXPECT_EQ("earlier\n***** CMorvaneApp\nsecond", sandbox.DebugOutput());
+}
+
+TEST(OutputDebugString, GoesNowhereWhenUnset) {
+    Sandbox sandbox;
+    testing_support::UnsetEnv("MORVANE_DEBUG_OUTPUT");
+    testing::internal::CaptureStderr();
+    OutputDebugStringA("lost\n");
+    EXPECT_EQ("", testing::internal::GetCapturedStderr());
+    EXPECT_FALSE(testing_support::FileExists(sandbox.debugOutputPath()));
+}
+
+TEST(OutputDebugString, DashMeansStandardError) {
+    Sandbox sandbox;
+    testing_support::SetEnv("MORVANE_DEBUG_OUTPUT", "-");
+    testing::internal::CaptureStderr();
+    OutputDebugStringA("to stderr\n");
+    EXPECT_EQ("to stderr\n", testing::internal::GetCapturedStderr());
+    EXPECT_FALSE(testing_support::FileExists(sandbox.debugOutputPath()));
+}
+
+TEST(MessageBox, AnswersFromTheEnvironment) {
+    Sandbox sandbox;
+    struct Case {
+        const char* setting;
+        UINT type;
+        int answer;
+    };
+    static const Case kCases[] = {
+        {"ok", MB_OKCANCEL | MB_ICONQUESTION | MB_TOPMOST, IDOK},  // 0
+        {"OK", MB_OKCANCEL, IDOK},
+        {"cancel", MB_OKCANCEL | MB_ICONQUESTION, IDCANCEL},
+        {"Cancel", MB_OKCANCEL, IDCANCEL},
+        {"ok", MB_OK, IDOK},
+        {"cancel", MB_OK, IDOK},  // 5: a box with only OK has no other answer
+    };
+    for (const Case& c : kCases) {
+        testing_support::SetEnv("MORVANE_MESSAGEBOX", c.setting);
+        EXPECT_EQ(c.answer, MessageBoxA(nullptr, "Renew the pairing?", "Quenda", c.type)) << c.setting;
+    }
+}
+
+// Runs MessageBoxA in a child that has left its controlling terminal (a
+// new session has none) and returns its answer.
+int AnswerWithoutTerminal(UINT type) {
+    pid_t child = fork();
+    if (child == 0) {
+        setsid();
+        _exit(MessageBoxA(nullptr, "text", "caption", type));
+    }
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
+TEST(MessageBox, WithoutSettingOrTerminalTheBoxIsCancelled) {
+    Sandbox sandbox;
+    testing_support::UnsetEnv("MORVANE_MESSAGEBOX");
+    EXPECT_EQ(IDCANCEL, AnswerWithoutTerminal(MB_OKCANCEL | MB_ICONQUESTION));
+    EXPECT_EQ(IDOK, AnswerWithoutTerminal(MB_OK));
+    testing_support::SetEnv("MORVANE_MESSAGEBOX", "maybe");
+    EXPECT_EQ(IDCANCEL, AnswerWithoutTerminal(MB_OKCANCEL));
+}
+
+}  // namespace
