@@ -1,0 +1,288 @@
+// Day numbers, seconds and date texts as the alarm conversions of the field
+// readers and writers use them.
+#include "fields/date_convert.h"
+
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+#include <string.h>
+#include <string>
+
+namespace {
+
+std::string DateText(int32_t dayNumber) {
+    char text[kDateTextSize];
+    DayNumberToDateText(dayNumber, text);
+    return text;
+}
+
+int32_t DayNumber(int32_t month, int32_t day, int32_t year) {
+    int32_t dayNumber = 12345;
+    DateToDayNumber(month, day, year, &dayNumber);
+    return dayNumber;
+}
+
+struct TextToDayCase {
+    const char* text;
+    int32_t dayNumber;
+};
+
+TEST(DateConvert, DateTextToDayNumber) {
+    static const TextToDayCase kCases[] = {
+        {"19000101", 0},
+        {"19000301", 59},       // 1900 is not a leap year
+        {"20000101", 36524},
+        {"20000301", 36584},    // 2000 is
+        {"20030415", 37724},
+        // 5
+        {"21000101", 73049},
+        {"21000301", 73108},    // 2100 is not
+        {"24991231", 219145},
+        {"18990301", 59},       // no whole years are counted before 1900
+        {"18960301", 60},       // but a leap year's February is
+        // 10
+        {"19000001", 0},        // month 0 reads as month 1
+        {"20030400", 37709},    // day 0 is one before day 1
+        {"20030401", 37710},
+        {"200304150930", 37724},  // a time stamp splits the same
+        {"2003", 37619},        // month 0, day 0 of 2003: 31 December 2002
+        // 15
+        {"200", -1},            // year 200, nothing else
+        {"", -1},
+        {nullptr, -1},
+        {"2003ab15", 37634},    // non-digits read as 0: 15 January 2003
+        {"2003 4 5", 37714},    // leading blanks of each piece are skipped
+        // 20
+        {"25000101", 219146},   // 2500 still converts
+        {"25000301", 219205},
+        {"26000101", 255670},
+    };
+    for (const TextToDayCase& c : kCases) {
+        EXPECT_EQ(c.dayNumber, DateTextToDayNumber(c.text)) << (c.text ? c.text : "(null)");
+    }
+}
+
+struct DayToTextCase {
+    int32_t dayNumber;
+    const char* text;
+};
+
+TEST(DateConvert, DayNumberToDateText) {
+    static const DayToTextCase kCases[] = {
+        {0, "19000101"},
+        {58, "19000228"},
+        {59, "19000301"},
+        {36523, "19991231"},
+        {36524, "20000101"},
+        // 5
+        {36583, "20000229"},
+        {37723, "20030414"},
+        {73048, "20991231"},
+        {73049, "21000101"},
+        {73107, "21000228"},
+        // 10
+        {219145, "24991231"},
+        {-1, "19000100"},
+        {219146, "25000101"},
+        {219205, "25000301"},
+        {255670, "26000101"},
+        // 15
+        {2958463, "99991231"},
+    };
+    for (const DayToTextCase& c : kCases) {
+        EXPECT_EQ(c.text, DateText(c.dayNumber)) << c.dayNumber;
+    }
+}
+
+TEST(DateConvert, NegativeDayNumbersStayInJanuary1900) {
+    struct Case {
+        int32_t dayNumber, day;
+    };
+    static const Case kCases[] = {{-1, 0}, {-2, -1}, {-31, -30}, {-400, -399}, {INT32_MIN, INT32_MIN + 1}};
+    for (const Case& c : kCases) {
+        int32_t month = 99, day = 99, year = 99;
+        DayNumberToDate(c.dayNumber, &month, &day, &year);
+        EXPECT_EQ(1, month) << c.dayNumber;
+        EXPECT_EQ(c.day, day) << c.dayNumber;
+        EXPECT_EQ(1900, year) << c.dayNumber;
+    }
+}
+
+// Walks the calendar day by day with its own month lengths and leap rule:
+// every day of the tables, 1 January 1900 to 31 December 2499, has the
+// next day number, and its text converts back to it.
+TEST(DateConvert, EveryDayOfTheTablesRoundTrips) {
+    static const int kMonthDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    int32_t expected = 0;
+    for (int32_t year = 1900; year <= 2499; ++year) {
+        const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+        for (int32_t month = 1; month <= 12; ++month) {
+            const int32_t days = kMonthDays[month - 1] + (month == 2 && leap ? 1 : 0);
+            for (int32_t day = 1; day <= days; ++day) {
+                char text[40];
+                snprintf(text, sizeof text, "%04d%02d%02d", static_cast<int>(year),
+                         static_cast<int>(month), static_cast<int>(day));
+                ASSERT_EQ(expected, DayNumber(month, day, year)) << text;
+                ASSERT_EQ(text, DateText(expected)) << expected;
+                ASSERT_EQ(expected, DateTextToDayNumber(text)) << text;
+                ++expected;
+            }
+        }
+    }
+    EXPECT_EQ(kLastTableDayNumber + 1, expected);
+}
+
+TEST(DateConvert, EveryDayNumberRoundTripsThroughItsText) {
+    for (int32_t n = 0; n <= kLastTableDayNumber; ++n) {
+        char text[kDateTextSize];
+        DayNumberToDateText(n, text);
+        ASSERT_EQ(n, DateTextToDayNumber(text)) << text;
+    }
+}
+
+TEST(DateConvert, TheCalendarContinuesAfter2499) {
+    // 2500 and 2600 are not leap years, 2800 is.
+    EXPECT_EQ(DayNumber(2, 28, 2500) + 1, DayNumber(3, 1, 2500));
+    EXPECT_EQ(DayNumber(2, 28, 2600) + 1, DayNumber(3, 1, 2600));
+    EXPECT_EQ(DayNumber(2, 28, 2800) + 2, DayNumber(3, 1, 2800));
+    EXPECT_EQ(146097, DayNumber(1, 1, 2900) - DayNumber(1, 1, 2500));
+    for (int32_t n : {219146, 240000, 300000, 1000000, 2958463}) {
+        int32_t month, day, year;
+        DayNumberToDate(n, &month, &day, &year);
+        EXPECT_EQ(n, DayNumber(month, day, year)) << n;
+    }
+}
+
+TEST(DateConvert, MonthsAbove12CarryIntoTheNextYears) {
+    EXPECT_EQ(DayNumber(1, 1, 2004), DayNumber(13, 1, 2003));
+    EXPECT_EQ(DayNumber(2, 29, 2004), DayNumber(14, 29, 2003));
+    EXPECT_EQ(DayNumber(1, 5, 2005), DayNumber(25, 5, 2003));
+    EXPECT_EQ(DayNumber(1, 1, 2500), DayNumber(13, 1, 2499));
+    EXPECT_EQ(DayNumber(1, 1, 2003), DayNumber(-5, 1, 2003));
+}
+
+TEST(DateConvert, ExtremeValuesStayDefined) {
+    EXPECT_EQ(INT32_MAX, DayNumber(1, INT32_MAX, 2003));
+    EXPECT_EQ(INT32_MAX, DayNumber(INT32_MAX, 1, 2003));
+    EXPECT_EQ(INT32_MAX, DayNumber(1, 1, INT32_MAX));
+    EXPECT_EQ(INT32_MIN, DayNumber(1, INT32_MIN, 1900));
+    EXPECT_EQ(37620 + INT32_MIN - 1, DayNumber(1, INT32_MIN, 2003));
+    EXPECT_EQ(-1, DayNumber(1, 0, INT32_MIN));
+
+    int32_t month, day, year;
+    DayNumberToDate(INT32_MAX, &month, &day, &year);
+    EXPECT_GE(month, 1);
+    EXPECT_LE(month, 12);
+    EXPECT_GE(day, 1);
+    EXPECT_LE(day, 31);
+    EXPECT_EQ(INT32_MAX, DayNumber(month, day, year));
+
+    // Texts of years beyond 9999 are cut to eight characters.
+    char text[kDateTextSize + 4];
+    memset(text, 'x', sizeof text);
+    DayNumberToDateText(INT32_MAX, text);
+    EXPECT_EQ(8u, strlen(text));
+    EXPECT_EQ('x', text[kDateTextSize]);
+}
+
+TEST(DateConvert, FormatDateText) {
+    struct Case {
+        int32_t month, day, year;
+        const char* text;
+    };
+    static const Case kCases[] = {
+        {4, 15, 2003, "20030415"},
+        {12, 31, 2499, "24991231"},
+        {0, 0, 1900, "19000000"},
+        {1, 1, 999, " 9990101"},
+        {1, 1, 10000, "10000010"},  // cut to eight characters
+        // 5
+        {-1, 5, 2003, "2003-105"},
+    };
+    for (const Case& c : kCases) {
+        char text[kDateTextSize + 4];
+        memset(text, 'x', sizeof text);
+        FormatDateText(c.month, c.day, c.year, text);
+        EXPECT_STREQ(c.text, text);
+        EXPECT_EQ('x', text[kDateTextSize]);
+    }
+}
+
+TEST(DateConvert, SplitDateText) {
+    struct Case {
+        const char* text;
+        int32_t month, day, year;
+    };
+    static const Case kCases[] = {
+        {"20030415", 4, 15, 2003},
+        {"200304150930", 4, 15, 2003},
+        {"2003041", 4, 1, 2003},
+        {"20030", 0, 0, 2003},
+        {"20", 0, 0, 20},
+        // 5
+        {"", 0, 0, 0},
+        {nullptr, 0, 0, 0},
+        {"-0000001000000", 0, 1, 0},  // "-000", "00", "01"
+        {"abcd1231", 12, 31, 0},
+        {"+003-1-2", -1, -2, 3},
+    };
+    for (const Case& c : kCases) {
+        int32_t month = 77, day = 77, year = 77;
+        SplitDateText(c.text, &month, &day, &year);
+        const char* name = c.text ? c.text : "(null)";
+        EXPECT_EQ(c.month, month) << name;
+        EXPECT_EQ(c.day, day) << name;
+        EXPECT_EQ(c.year, year) << name;
+    }
+}
+
+TEST(DateConvert, SplitTimeTextAndSeconds) {
+    struct Case {
+        const char* text;
+        int32_t hour, minute, seconds;
+    };
+    static const Case kCases[] = {
+        {"0930", 9, 30, 34200},
+        {"2359", 23, 59, 86340},
+        {"0000", 0, 0, 0},
+        {"930", 93, 0, 334800},  // three characters: hour 93
+        {"12", 12, 0, 43200},
+        // 5
+        {"1", 1, 0, 3600},
+        {"", 0, 0, 0},
+        {nullptr, 0, 0, 0},
+        {"-001", 0, 1, 60},
+        {"17455", 17, 45, 63900},
+    };
+    for (const Case& c : kCases) {
+        int32_t hour = 77, minute = 77;
+        SplitTimeText(c.text, &hour, &minute);
+        const char* name = c.text ? c.text : "(null)";
+        EXPECT_EQ(c.hour, hour) << name;
+        EXPECT_EQ(c.minute, minute) << name;
+        EXPECT_EQ(c.seconds, TimeTextToSeconds(c.text)) << name;
+    }
+}
+
+TEST(DateConvert, ClockToSeconds) {
+    struct Case {
+        int32_t hour, minute, second, seconds;
+    };
+    static const Case kCases[] = {
+        {0, 0, 0, 0},
+        {1, 2, 3, 3723},
+        {23, 59, 59, 86399},
+        {25, 61, 61, 93721},  // no range check
+        {0, 0, -5, -5},
+        // 5
+        {-1, 0, 0, -3600},
+        {596524, 0, 0, -2147480896},  // 2,147,486,400 wraps as 32-bit arithmetic does
+    };
+    for (const Case& c : kCases) {
+        int32_t seconds = 77;
+        ClockToSeconds(c.hour, c.minute, c.second, &seconds);
+        EXPECT_EQ(c.seconds, seconds) << c.hour << ":" << c.minute << ":" << c.second;
+    }
+}
+
+}  // namespace
