@@ -6,8 +6,9 @@
 #include <dirent.h>
 #include <strings.h>
 #include <sys/stat.h>
-#include <system_error>
 #include <filesystem>
+#include <system_error>
+#include <vector>
 
 namespace platform_posix {
 namespace {
@@ -48,7 +49,7 @@ std::string ResolveCase(const std::string& drive, const std::string& relative) {
         size_t end = relative.find('/', start);
         if (end == std::string::npos) end = relative.size();
         std::string part = relative.substr(start, end - start);
-        if (resolving && !part.empty() && part != "." && part != ".." && !PathExists(resolved + "/" + part)) {
+        if (resolving && !part.empty() && !PathExists(resolved + "/" + part)) {
             std::string onDisk = FindEntryIgnoringCase(resolved, part);
             if (onDisk.empty())
                 resolving = false;
@@ -59,6 +60,29 @@ std::string ResolveCase(const std::string& drive, const std::string& relative) {
         start = end + 1;
     }
     return resolved;
+}
+
+// Removes ".", ".." and repeated separators from a path below drive C, as
+// Windows does before it opens a file; ".." at the root stays at the root,
+// so no drive-C path leads outside the drive folder.
+std::string NormaliseBelowRoot(const std::string& relative) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (start <= relative.size()) {
+        size_t end = relative.find('/', start);
+        if (end == std::string::npos) end = relative.size();
+        std::string part = relative.substr(start, end - start);
+        if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        start = end + 1;
+    }
+    std::string normalised;
+    for (const std::string& part : parts) normalised += (normalised.empty() ? "" : "/") + part;
+    if (!normalised.empty() && !relative.empty() && relative.back() == '/') normalised += '/';
+    return normalised;
 }
 
 }  // namespace
@@ -112,9 +136,7 @@ bool MapWindowsPath(const char* windowsPath, std::string* hostPath) {
     }
     std::string drive = DriveCFolder();
     if (drive.empty()) return false;
-    size_t skip = converted.find_first_not_of('/');
-    converted.erase(0, skip == std::string::npos ? converted.size() : skip);
-    *hostPath = ResolveCase(drive, converted);
+    *hostPath = ResolveCase(drive, NormaliseBelowRoot(converted));
     return true;
 }
 

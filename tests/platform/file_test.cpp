@@ -45,6 +45,21 @@ TEST_F(FileTest, DriveCDefaultsToAFolderUnderHome) {
     EXPECT_EQ("made", testing_support::ReadFile(sandbox_.root() + "/home/.morvane/drive_c/default.txt"));
 }
 
+TEST_F(FileTest, DotsAndDoubledSeparatorsStayOnTheDrive) {
+    testing_support::WriteFile(sandbox_.driveC() + "/Korvell/keep", "");
+    static const char* const kNames[] = {
+        "C:\\..\\..\\dots.txt",                   // 0
+        "C:\\Korvell\\..\\.\\dots.txt",
+        "C:\\\\dots.txt",
+        "C:dots.txt",
+    };
+    for (const char* name : kNames) {
+        ASSERT_TRUE(WriteVia(name, GENERIC_WRITE, CREATE_ALWAYS, name)) << name;
+        EXPECT_EQ(name, testing_support::ReadFile(sandbox_.driveC() + "/dots.txt"));
+    }
+    EXPECT_FALSE(testing_support::FileExists(sandbox_.root() + "/dots.txt"));
+}
+
 TEST_F(FileTest, FolderNamesIgnoreCaseAsOnWindows) {
     testing_support::WriteFile(sandbox_.driveC() + "/Korvell/Data/ISEnvSet.ini", "[s]\n");
     HANDLE file = CreateFileA("C:\\KORVELL\\data\\isenvset.INI", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
