@@ -8,8 +8,9 @@
 namespace platform_posix {
 namespace {
 
-// A process may wait for a child while another object is closed; the lock
-// keeps the set consistent whatever thread the caller uses.
+// Files and processes share this set.  Handles are opened and closed far
+// from any hot path, so a lock costs nothing worth saving and keeps the set
+// sound whatever thread a caller uses.
 std::mutex g_handleLock;
 std::unordered_set<KernelObject*>& LiveObjects() {
     // Never destroyed, so that handles closed by static destructors of other
