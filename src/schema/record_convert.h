@@ -1,0 +1,70 @@
+/*
+ * Whole-record conversion between the link schema (the device link
+ * library's named fields, slots in the order of the database's link field
+ * info, values in link encodings) and the device schema (working fields in
+ * the order of the database's FieldTable), through the database's link name
+ * map.
+ *
+ * Link encodings by link type code: 1 a single byte (sent as 4 bytes);
+ * 5 date, 6 time of day, 7 date and time, each an 8-byte OLE date; any
+ * other code bytes copied unchanged.  A length of 0 is an empty value, a
+ * length of kValueAbsent a value the link library reports absent.
+ *
+ * Both directions allocate the slot array and every value zero-filled from
+ * the heap the caller passes, and free nothing: a failed conversion (out of
+ * memory) returns null and leaves what it allocated to die with that heap.
+ */
+#ifndef MORVANE_SCHEMA_RECORD_CONVERT_H
+#define MORVANE_SCHEMA_RECORD_CONVERT_H
+
+#include "link/device_link.h"
+#include "link/tethra.h"
+#include "platform/win32api.h"
+#include "schema/working_record.h"
+#include <stdint.h>
+
+// What the conversions read of the device link: the two flags it learns
+// from the device's system information when the link is opened.
+struct ConversionOptions {
+    // Device of the old model: no ToDo priority remap.
+    uint32_t noMerge;
+    // Address book "S_NAME" is composed family name first.
+    uint32_t familyNameFirst;
+};
+
+inline ConversionOptions ConversionOptionsOf(const CDeviceLink& link) {
+    return ConversionOptions{link.noMerge, link.familyNameFirst};
+}
+
+// Builds the working field array (one slot per descriptor of dbId's
+// FieldTable) of linkRecord, whose slots follow linkInfo.  Dates, times and
+// date-times become yyyymmdd / hhmm numbers or yyyymmddhhmmss text by the
+// device field's type; the ToDo priority byte is remapped from the device's
+// 0-5 scale to the host's 1-3 unless noMerge.  When two map entries fill
+// the same device field the later wins (E-mail "S_RECEIVED_DATE" over
+// "S_SEND_DATE").  Null for a dbId without tables or when memory runs out.
+WorkingField* ConvertLinkToWorking(const ConversionOptions& options, uint32_t dbId, const _tagDVXDBREC* linkRecord,
+                                   HANDLE heap, const _tagS_DVXDBINFO* linkInfo);
+
+inline WorkingField* ConvertLinkToWorking(const CDeviceLink& link, uint32_t dbId, const _tagDVXDBREC* linkRecord,
+                                          HANDLE heap, const _tagS_DVXDBINFO* linkInfo) {
+    return ConvertLinkToWorking(ConversionOptionsOf(link), dbId, linkRecord, heap, linkInfo);
+}
+
+// Builds the link field array (one slot per field of linkInfo) of the
+// working record.  Numbers and text holding dates, times and date-times
+// become OLE dates (eight zero bytes when they do not form a valid date);
+// type 1 link fields get 4-byte values; the ToDo priority is remapped to
+// the device's scale unless noMerge; Address book "S_NAME" and
+// "S_YOMI_NAME" are composed from the name parts.  Every link field no map
+// entry fills is sent empty; only absent device values are sent absent.
+// Null for a dbId without tables or when memory runs out.
+_tagDVXFIELD* ConvertToLinkRecord(const ConversionOptions& options, uint32_t dbId, const WorkingRecord* record,
+                                  HANDLE heap, const _tagS_DVXDBINFO* linkInfo);
+
+inline _tagDVXFIELD* ConvertToLinkRecord(const CDeviceLink& link, uint32_t dbId, const WorkingRecord* record,
+                                         HANDLE heap, const _tagS_DVXDBINFO* linkInfo) {
+    return ConvertToLinkRecord(ConversionOptionsOf(link), dbId, record, heap, linkInfo);
+}
+
+#endif

@@ -1,0 +1,248 @@
+// Link field infos, link records and working records built for the record
+// conversion tests the way the device link library hands them over: field
+// infos of 104-byte entries, records whose slots follow them, values in a
+// Windows heap.
+//
+// Link type codes: 1 (byte), 5 (date), 6 (time), 7 (date and time) are the
+// link library's own; text and plain numbers are copied whatever their code,
+// so the tests give them codes of their own below.
+#ifndef MORVANE_TESTS_UNIT_LINK_RECORDS_H
+#define MORVANE_TESTS_UNIT_LINK_RECORDS_H
+
+#include "link/tethra.h"
+#include "platform/win32api.h"
+#include "schema/working_record.h"
+
+#include <gtest/gtest.h>
+
+#include <stdint.h>
+#include <string.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace test_records {
+
+constexpr uint32_t kByte = 1;
+constexpr uint32_t kDate = 5;
+constexpr uint32_t kTime = 6;
+constexpr uint32_t kDateTime = 7;
+constexpr uint32_t kText = 9;    // copied unchanged
+constexpr uint32_t kNumber = 4;  // copied unchanged
+
+// A heap destroyed with the test.
+class TestHeap {
+public:
+    TestHeap() : heap_(HeapCreate(0, 1, 0)) {}
+    ~TestHeap() {
+        if (heap_ != nullptr) HeapDestroy(heap_);
+    }
+    TestHeap(const TestHeap&) = delete;
+    TestHeap& operator=(const TestHeap&) = delete;
+    HANDLE get() const { return heap_; }
+
+private:
+    HANDLE heap_;
+};
+
+// A database's link field list.
+class LinkInfo {
+public:
+    explicit LinkInfo(const std::vector<std::pair<std::string, uint32_t>>& fields) : fields_(fields.size()) {
+        for (size_t j = 0; j < fields.size(); ++j) {
+            fields_[j].size = sizeof(_tagS_DVXFIELDINFO);
+            strncpy(fields_[j].name, fields[j].first.c_str(), sizeof(fields_[j].name) - 1);
+            fields_[j].type = fields[j].second;
+        }
+        info_.size = sizeof(info_);
+        info_.fieldCount = static_cast<uint32_t>(fields_.size());
+        info_.fields = fields_.data();
+    }
+    const _tagS_DVXDBINFO* get() const { return &info_; }
+    uint32_t count() const { return info_.fieldCount; }
+    int Position(const std::string& name) const {
+        for (size_t j = 0; j < fields_.size(); ++j)
+            if (name == fields_[j].name) return static_cast<int>(j);
+        return -1;
+    }
+    uint32_t TypeOf(const std::string& name) const { return fields_[Position(name)].type; }
+    const char* NameAt(uint32_t j) const { return fields_[j].name; }
+
+private:
+    std::vector<_tagS_DVXFIELDINFO> fields_;
+    _tagS_DVXDBINFO info_{};
+};
+
+// Bytes of a value.
+inline std::vector<uint8_t> Bytes(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
+inline std::vector<uint8_t> Bytes(double value) {
+    std::vector<uint8_t> b(8);
+    memcpy(b.data(), &value, 8);
+    return b;
+}
+inline std::vector<uint8_t> Le(uint32_t value, size_t width) {
+    std::vector<uint8_t> b(width);
+    for (size_t k = 0; k < width; ++k) b[k] = static_cast<uint8_t>(value >> (8 * k));
+    return b;
+}
+
+// Slots of either kind (WorkingField or _tagDVXFIELD) with owned values.
+template <typename Slot>
+class Slots {
+public:
+    explicit Slots(size_t count) : slots_(count), values_(count) {
+        for (Slot& s : slots_) s.size = sizeof(Slot);
+    }
+    void Set(size_t k, const std::vector<uint8_t>& bytes) {
+        values_[k] = bytes;
+        slots_[k].length = static_cast<uint32_t>(bytes.size());
+        slots_[k].data = values_[k].empty() ? nullptr : values_[k].data();
+    }
+    void SetAbsent(size_t k) {
+        slots_[k].length = 0xFFFFFFFFu;
+        slots_[k].data = nullptr;
+    }
+    Slot* data() { return slots_.data(); }
+    size_t size() const { return slots_.size(); }
+
+private:
+    std::vector<Slot> slots_;
+    std::vector<std::vector<uint8_t>> values_;
+};
+
+// A link record whose slots follow info; values are set by link field name.
+class LinkRecord {
+public:
+    explicit LinkRecord(const LinkInfo& info, uint32_t recordId = 1) : info_(info), slots_(info.count()) {
+        record_.size = sizeof(record_);
+        record_.fieldCount = info.count();
+        record_.recordId = recordId;
+        record_.fields = slots_.data();
+    }
+    LinkRecord& Set(const std::string& name, const std::vector<uint8_t>& bytes) {
+        slots_.Set(Position(name), bytes);
+        return *this;
+    }
+    LinkRecord& Text(const std::string& name, const std::string& text) { return Set(name, Bytes(text)); }
+    LinkRecord& Date(const std::string& name, double value) { return Set(name, Bytes(value)); }
+    LinkRecord& Byte(const std::string& name, uint8_t value) { return Set(name, std::vector<uint8_t>{value}); }
+    LinkRecord& Absent(const std::string& name) {
+        slots_.SetAbsent(Position(name));
+        return *this;
+    }
+    const _tagDVXDBREC* get() const { return &record_; }
+
+private:
+    size_t Position(const std::string& name) const {
+        int j = info_.Position(name);
+        EXPECT_GE(j, 0) << "the device lists no " << name;
+        return static_cast<size_t>(j < 0 ? 0 : j);
+    }
+    const LinkInfo& info_;
+    Slots<_tagDVXFIELD> slots_;
+    _tagDVXDBREC record_{};
+};
+
+// A working record of fieldCount slots; values are set by device field id.
+class WorkRecord {
+public:
+    explicit WorkRecord(uint32_t fieldCount) : slots_(fieldCount) {
+        record_.size = kWorkingRecordSize;
+        record_.fieldCount = fieldCount;
+        record_.fields = slots_.data();
+    }
+    WorkRecord& Set(uint32_t id, const std::vector<uint8_t>& bytes) {
+        slots_.Set(id, bytes);
+        return *this;
+    }
+    WorkRecord& Text(uint32_t id, const std::string& text) { return Set(id, Bytes(text)); }
+    WorkRecord& Number(uint32_t id, int32_t value) { return Set(id, Le(static_cast<uint32_t>(value), 4)); }
+    WorkRecord& Short(uint32_t id, int16_t value) { return Set(id, Le(static_cast<uint16_t>(value), 2)); }
+    WorkRecord& Byte(uint32_t id, uint8_t value) { return Set(id, std::vector<uint8_t>{value}); }
+    WorkRecord& Absent(uint32_t id) {
+        slots_.SetAbsent(id);
+        return *this;
+    }
+    const WorkingRecord* get() const { return &record_; }
+
+private:
+    Slots<WorkingField> slots_;
+    WorkingRecord record_{};
+};
+
+// Readers of a slot's value.
+template <typename Slot>
+std::string TextOf(const Slot& s) {
+    if (s.length == 0xFFFFFFFFu || s.data == nullptr) return std::string();
+    return std::string(reinterpret_cast<const char*>(s.data), s.length);
+}
+template <typename Slot>
+uint32_t UnsignedOf(const Slot& s) {
+    uint32_t v = 0;
+    for (uint32_t k = 0; k < s.length && k < 4; ++k) v |= static_cast<uint32_t>(s.data[k]) << (8 * k);
+    return v;
+}
+template <typename Slot>
+double DateOf(const Slot& s) {
+    double v = -12345.0;
+    if (s.length == 8 && s.data != nullptr) memcpy(&v, s.data, 8);
+    return v;
+}
+
+// The link fields a device lists for each database, with their link types,
+// given in reverse of the adapter's map order so that every lookup has to
+// go by name.
+inline std::vector<std::pair<std::string, uint32_t>> DeviceFields(uint32_t dbId) {
+    std::vector<std::pair<std::string, uint32_t>> f;
+    switch (dbId) {
+    case 1:
+        f = {{"S_REPEAT_FLAG", kByte},     {"S_START_DATE", kDate},     {"S_END_DATE", kDate},
+             {"S_START_TIME", kTime},      {"S_END_TIME", kTime},       {"S_DESCRIPTION4", kText},
+             {"S_LOCATION", kText},        {"S_ALLDAY_FLAG", kByte},    {"S_EVENT_FLAG", kByte},
+             {"S_ALARM_FLAG", kByte},      {"S_ALARM_TIME", kTime},     {"S_REPEAT_PREIOD", kByte},
+             {"S_REPEAT_COUNT", kByte},    {"S_NOTEMEMO", kText},       {"S_DELETE_FLAG", kByte},
+             {"S_CONFIDENTIAL1", kNumber}, {"S_CATEGORY", kText},       {"S_SILENT_LOUD", kByte},
+             {"S_DAYPATTERN", kNumber},    {"S_FIELD_REPEAT_END", kDate}};
+        break;
+    case 6:
+        f = {{"S_COMPLETION_DATE", kDate}, {"S_DESCRIPTION3", kText}, {"S_COMPLETED", kByte},
+             {"S_PRIORITY", kByte},        {"S_NOTEMEMO", kText},     {"S_CATEGORY", kText},
+             {"S_CONFIDENTIAL1", kNumber}, {"S_START_DATE", kDate},   {"S_END_DATE", kDate}};
+        break;
+    case 7:
+        for (const char* name :
+             {"S_FIRST_NAME", "S_MIDDLE_NAME", "S_LAST_NAME", "S_BUSINESS_PHONE", "S_HOME_PHONE", "S_PHONE_MOBILE",
+              "S_BUSINESS_EMAIL", "S_HOME_EMAIL", "S_OTHER_EMAIL", "S_PHONE_PAGER", "S_BUSINESS_FAX", "S_HOME_FAX",
+              "S_COMPANY", "S_JOB_POSITION", "S_BUSINESS_ZIP", "S_STATE_B", "S_CITY_B", "S_STREET_B",
+              "S_COUNTRYREG_B", "S_HOME_ZIP", "S_STATE_H", "S_CITY_H", "S_STREET_H", "S_COUNTRYREG_H",
+              "S_BUSINESS_WEBPAGE", "S_NOTE1", "S_CATEGORY", "S_NICKNAME", "S_SPOUSE", "S_HOME_WEBPAGE",
+              "S_DEPARTMENT", "S_HOME_PHONE_MOBILE", "S_GENDAR", "S_YOMI_FIRST_NAME", "S_YOMI_LAST_NAME",
+              "S_YOMI_COMPANY", "S_NAME", "S_YOMI_NAME", "S_HOME_PHONE2", "S_HOME_ADDRESS", "S_BUSINESS_PHONE2",
+              "S_BUSINESS_ADDRESS", "S_ATTACHMENT2", "S_YOMI_MIDDLE_NAME", "SNYOMI_NAME", "SNYOMI_COMPANY"})
+            f.emplace_back(name, kText);
+        f.emplace_back("S_CONFIDENTIAL1", kNumber);
+        f.emplace_back("S_BIRTHDAY", kDate);
+        f.emplace_back("S_ANIVERSARY", kDate);
+        break;
+    case 8:
+        f = {{"S_PAGE_TITLE", kText},      {"S_START_DATETIME", kDateTime}, {"S_PAGE_NOTE", kText},
+             {"S_NOTE_CATEGORIES", kText}, {"S_CONFIDENTIAL1", kNumber},    {"S_CREATION_DATETIME", kDateTime}};
+        break;
+    case 16:
+        f = {{"S_FOLDERID", kNumber},        {"S_TYPE", kByte},   {"S_TO", kText},          {"S_FROM", kText},
+             {"S_CC", kText},                {"S_BCC", kText},    {"S_SUBJECT", kText},     {"S_BODY", kText},
+             {"S_SEND_DATE", kDateTime},     {"S_RECEIVED_DATE", kDateTime},                {"S_IS_READ", kByte},
+             {"S_IS_SENT", kByte},           {"S_ATTACHMENT2", kByte},                      {"S_ISSMS", kByte},
+             {"S_PRIORITY", kByte},          {"S_ATTACHMENT3", kText},                      {"S_SIZE", kNumber},
+             {"S_MAILID", kNumber},          {"S_MAILINFO", kText},                         {"S_CONFIDENTIAL1", kNumber}};
+        break;
+    default:
+        break;
+    }
+    return std::vector<std::pair<std::string, uint32_t>>(f.rbegin(), f.rend());
+}
+
+}  // namespace test_records
+
+#endif
