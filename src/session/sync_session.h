@@ -3,21 +3,30 @@
  *
  * There is exactly one of each object below per loaded library, all defined
  * in app/morvane_app.cpp in this order, so that they are constructed in it:
- * g_session (plain data, zero before any constructor runs), theApp (whose
- * constructor gives g_session its load-time values), then g_link.  They are
- * destroyed in the reverse order when the library is unloaded.
+ * g_session (zero before any constructor runs; its own constructor only
+ * makes the record cache an empty list and the read heap an empty one),
+ * theApp (whose constructor gives g_session its load-time values), then
+ * g_link.  They are destroyed in the reverse order when the library is
+ * unloaded.
  *
  * The host calls one export at a time from one thread; nothing here locks.
  */
 #ifndef MORVANE_SESSION_SYNC_SESSION_H
 #define MORVANE_SESSION_SYNC_SESSION_H
 
+#include "link/tethra.h"
 #include "platform/win32api.h"
 #include "schema/field_table.h"
+#include "schema/working_record.h"
+#include "support/scratch_heap.h"
+#include <list>
 #include <stdint.h>
 
-struct _tagS_DVXDBIDIF;
 class CDeviceLink;
+
+// The open database's record cache: pointers to 20-byte WorkingRecords in
+// the private heap, in the order the device listed them.
+using RecordCache = std::list<WorkingRecord*>;
 
 // Databases asked about in the sync contract check, in this order.
 constexpr uint32_t kContractDbCount = 5;
@@ -43,6 +52,21 @@ struct SyncSession {
     uint8_t forceResyncForThisDatabase;  // every record of the open database is read
     uint8_t fullSyncRequired;            // what DIZ_API_QueryFullSync answers
     uint32_t lastCancelSection;          // section of the previous DIZ_API_CancelCheck
+
+    // The open database's link side and its record cache.  Set by
+    // DIZ_API_OpenDatabase; walked by DIZ_API_GetRecordCount,
+    // DIZ_API_GetFirstRecord and DIZ_API_GetNextRecord; emptied by
+    // DIZ_API_CloseDatabase.  The field readers (DIZ_API_GetField,
+    // DIZ_API_GetRepeatInfo, the folder exports) read currentRecord and
+    // TTdbInfo; the write path makes its write record currentRecord too.
+    _tagS_DVXDBINFO TTdbInfo;        // link field info from GetDBInfo; its list lives in the private heap
+    RecordCache recordCache;         // entries in device order
+    uint32_t cacheCount;             // entries in recordCache
+    RecordCache::iterator cacheCursor = recordCache.end();  // entry the next DIZ_API_GetNextRecord returns
+    ScratchHeap readHeap;            // field arrays and values of the cached records
+    WorkingRecord* currentRecord;    // the record field reads and writes address, or null
+    WorkingRecord idRecord;          // the record DIZ_API_GetIdDBRec loads by id
+    uint32_t hostFolderId;           // host folder (0-4) the E-mail walk returns; the device's is one lower
 };
 
 // The one session record, the one device link.
