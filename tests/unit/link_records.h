@@ -4,8 +4,9 @@
 // Windows heap.
 //
 // Link type codes: 1 (byte), 5 (date), 6 (time), 7 (date and time) are the
-// link library's own; text and plain numbers are copied whatever their code,
-// so the tests give them codes of their own below.
+// link library's own; text and numbers are copied whatever their code, and
+// the tests give them the codes the simulated device reports (16 text,
+// 17 32-bit number).
 #ifndef MORVANE_TESTS_UNIT_LINK_RECORDS_H
 #define MORVANE_TESTS_UNIT_LINK_RECORDS_H
 
@@ -28,8 +29,8 @@ constexpr uint32_t kByte = 1;
 constexpr uint32_t kDate = 5;
 constexpr uint32_t kTime = 6;
 constexpr uint32_t kDateTime = 7;
-constexpr uint32_t kText = 9;    // copied unchanged
-constexpr uint32_t kNumber = 4;  // copied unchanged
+constexpr uint32_t kText = 16;    // copied unchanged
+constexpr uint32_t kNumber = 17;  // copied unchanged
 
 // A heap destroyed with the test.
 class TestHeap {
@@ -203,7 +204,7 @@ inline std::vector<std::pair<std::string, uint32_t>> DeviceFields(uint32_t dbId)
              {"S_ALARM_FLAG", kByte},      {"S_ALARM_TIME", kTime},     {"S_REPEAT_PREIOD", kByte},
              {"S_REPEAT_COUNT", kByte},    {"S_NOTEMEMO", kText},       {"S_DELETE_FLAG", kByte},
              {"S_CONFIDENTIAL1", kNumber}, {"S_CATEGORY", kText},       {"S_SILENT_LOUD", kByte},
-             {"S_DAYPATTERN", kNumber},    {"S_FIELD_REPEAT_END", kDate}};
+             {"S_DAYPATTERN", kByte},      {"S_FIELD_REPEAT_END", kDate}};
         break;
     case 6:
         f = {{"S_COMPLETION_DATE", kDate}, {"S_DESCRIPTION3", kText}, {"S_COMPLETED", kByte},

@@ -92,7 +92,8 @@ TEST(RecordRoundTrip, Schedule) {
                       {ScheduleField::RepeatPeriod, std::string("\2\0\0\0", 4)},
                       {ScheduleField::RepeatCount, std::string("\3\0\0\0", 4)},
                       {ScheduleField::DeleteFlag, std::string("\0\0\0\0", 4)},
-                      {ScheduleField::SilentLoud, std::string("\1\0\0\0", 4)}});
+                      {ScheduleField::SilentLoud, std::string("\1\0\0\0", 4)},
+                      {ScheduleField::DayPattern, std::string("\x3E\0\0\0", 4)}});
 }
 
 TEST(RecordRoundTrip, ToDoPriorityComesBackOnTheHostScale) {

@@ -88,7 +88,7 @@ TEST(WorkingToLink, ScheduleDatesAndTimesBecomeOleDates) {
     EXPECT_EQ(UnsignedOf(s["S_ALLDAY_FLAG"]), 1u);
     EXPECT_EQ(s["S_EVENT_FLAG"].length, 4u);
     EXPECT_EQ(UnsignedOf(s["S_EVENT_FLAG"]), 0u);
-    EXPECT_EQ(s["S_DAYPATTERN"].length, 2u);
+    EXPECT_EQ(s["S_DAYPATTERN"].length, 4u);  // a byte field takes up to 4 bytes
     EXPECT_EQ(UnsignedOf(s["S_DAYPATTERN"]), 0x41u);
     // Nothing else is sent, and every slot carries its own size.
     ExpectEmpty(s["S_LOCATION"], "not written");
