@@ -70,10 +70,12 @@ struct Section {
     uint32_t rawOffset;
 };
 
+}  // namespace
+
 // The image's sections and the resource tree, addressed by RVA.
-class ImageLayout {
+class PeImageLayout {
 public:
-    explicit ImageLayout(const ByteReader& file) : file_(file) {}
+    explicit PeImageLayout(const ByteReader& file) : file_(file) {}
 
     // Reads the headers; false on a malformed image.  resourceRva() is 0
     // when the image has no resource table.
@@ -100,7 +102,7 @@ private:
     uint32_t resourceRva_ = 0;
 };
 
-bool ImageLayout::ReadHeaders() {
+bool PeImageLayout::ReadHeaders() {
     uint16_t dosMagic = 0;
     uint32_t peOffset = 0, signature = 0;
     if (!file_.U16(0, &dosMagic) || dosMagic != 0x5A4D) return false;  // "MZ"
@@ -128,7 +130,7 @@ bool ImageLayout::ReadHeaders() {
     return file_.U32(optional + resourceEntry, &resourceRva_);
 }
 
-bool ImageLayout::ReadSections(uint64_t tableOffset, uint16_t count) {
+bool PeImageLayout::ReadSections(uint64_t tableOffset, uint16_t count) {
     sections_.clear();
     for (uint16_t i = 0; i < count; ++i) {
         const uint64_t header = tableOffset + static_cast<uint64_t>(i) * kSectionHeaderSize;
@@ -145,7 +147,7 @@ bool ImageLayout::ReadSections(uint64_t tableOffset, uint16_t count) {
     return true;
 }
 
-bool ImageLayout::FileOffset(uint64_t rva, uint64_t length, uint64_t* offset) const {
+bool PeImageLayout::FileOffset(uint64_t rva, uint64_t length, uint64_t* offset) const {
     for (const Section& section : sections_) {
         if (rva < section.virtualAddress) continue;
         const uint64_t inSection = rva - section.virtualAddress;
@@ -156,6 +158,8 @@ bool ImageLayout::FileOffset(uint64_t rva, uint64_t length, uint64_t* offset) co
     return false;
 }
 
+namespace {
+
 // One resource directory: where its entries start and how many there are.
 struct Directory {
     uint64_t entries;
@@ -163,7 +167,7 @@ struct Directory {
     uint32_t idCount;
 };
 
-bool ReadDirectory(const ImageLayout& layout, uint64_t rva, Directory* directory) {
+bool ReadDirectory(const PeImageLayout& layout, uint64_t rva, Directory* directory) {
     uint16_t named = 0, ids = 0;
     if (!layout.U16AtRva(rva + 12, &named) || !layout.U16AtRva(rva + 14, &ids)) return false;
     directory->entries = rva + kDirectoryHeaderSize;
@@ -172,7 +176,7 @@ bool ReadDirectory(const ImageLayout& layout, uint64_t rva, Directory* directory
     return true;
 }
 
-bool ReadEntry(const ImageLayout& layout, const Directory& directory, uint32_t index, uint32_t* name,
+bool ReadEntry(const PeImageLayout& layout, const Directory& directory, uint32_t index, uint32_t* name,
                uint32_t* target) {
     const uint64_t entry = directory.entries + static_cast<uint64_t>(index) * kDirectoryEntrySize;
     return layout.U32AtRva(entry, name) && layout.U32AtRva(entry + 4, target);
@@ -196,48 +200,71 @@ void AppendSingleByte(const uint8_t* units, uint32_t count, std::string* text) {
     }
 }
 
+// Finds the RT_STRING directory among the resource types.  Returns false
+// on a malformed tree; *found tells whether the image has strings at all.
+bool FindStringDirectory(const PeImageLayout& layout, uint64_t root, Directory* blocks, bool* found) {
+    Directory types{};
+    *found = false;
+    if (!ReadDirectory(layout, root, &types)) return false;
+    for (uint32_t i = types.namedCount; i < types.namedCount + types.idCount; ++i) {
+        uint32_t id = 0, target = 0;
+        if (!ReadEntry(layout, types, i, &id, &target)) return false;
+        if (id != kRtString) continue;
+        if ((target & kSubdirectoryBit) == 0) return false;
+        *found = true;
+        return ReadDirectory(layout, root + (target & ~kSubdirectoryBit), blocks);
+    }
+    return true;
+}
+
+// Where the data of block entry `index` lies in the file: the first
+// language's data entry.  Returns false on a malformed tree; *blockId is 0
+// for a block that no lookup can reach or that has no language.
+bool LocateBlock(const PeImageLayout& layout, uint64_t root, const Directory& blocks, uint32_t index,
+                 uint32_t* blockId, uint64_t* offset, uint32_t* size) {
+    uint32_t target = 0, language = 0, dataEntry = 0, dataRva = 0;
+    Directory languages{};
+    if (!ReadEntry(layout, blocks, index, blockId, &target) || (target & kSubdirectoryBit) == 0 ||
+        !ReadDirectory(layout, root + (target & ~kSubdirectoryBit), &languages))
+        return false;
+    if (*blockId == 0 || *blockId > kLastBlockId || languages.namedCount + languages.idCount == 0) {
+        *blockId = 0;
+        return true;
+    }
+    return ReadEntry(layout, languages, 0, &language, &dataEntry) && (dataEntry & kSubdirectoryBit) == 0 &&
+           layout.U32AtRva(root + dataEntry, &dataRva) && layout.U32AtRva(root + dataEntry + 4, size) &&
+           layout.FileOffset(dataRva, *size, offset);
+}
+
 }  // namespace
 
 bool PeStringTable::Parse(std::vector<uint8_t> image) {
     strings_.clear();
     image_ = std::move(image);
     const ByteReader file(image_);
-    ImageLayout layout(file);
-    bool ok = layout.ReadHeaders();
-    const uint64_t root = layout.resourceRva();
-    if (ok && root != 0) {
-        Directory types{};
-        ok = ReadDirectory(layout, root, &types);
-        uint32_t stringsTarget = 0;
-        for (uint32_t i = types.namedCount; ok && i < types.namedCount + types.idCount; ++i) {
-            uint32_t id = 0, target = 0;
-            ok = ReadEntry(layout, types, i, &id, &target);
-            if (ok && id == kRtString) {
-                stringsTarget = target;
-                break;
-            }
-        }
-        if (ok && stringsTarget != 0) ok = (stringsTarget & kSubdirectoryBit) != 0;
-        Directory blocks{};
-        if (ok && stringsTarget != 0) ok = ReadDirectory(layout, root + (stringsTarget & ~kSubdirectoryBit), &blocks);
-        for (uint32_t i = blocks.namedCount; ok && i < blocks.namedCount + blocks.idCount; ++i) {
-            uint32_t blockId = 0, target = 0, language = 0, dataEntry = 0, dataRva = 0, dataSize = 0;
-            Directory languages{};
-            ok = ReadEntry(layout, blocks, i, &blockId, &target) && (target & kSubdirectoryBit) != 0 &&
-                 ReadDirectory(layout, root + (target & ~kSubdirectoryBit), &languages);
-            if (!ok || blockId == 0 || blockId > kLastBlockId) continue;  // ids no lookup can reach
-            if (languages.namedCount + languages.idCount == 0) continue;
-            uint64_t data = 0;
-            ok = ReadEntry(layout, languages, 0, &language, &dataEntry) && (dataEntry & kSubdirectoryBit) == 0 &&
-                 layout.U32AtRva(root + dataEntry, &dataRva) && layout.U32AtRva(root + dataEntry + 4, &dataSize) &&
-                 layout.FileOffset(dataRva, dataSize, &data) && IndexBlock(blockId, data, dataSize);
-        }
-    }
+    PeImageLayout layout(file);
+    const bool ok = layout.ReadHeaders() && IndexStrings(layout);
     if (!ok) {
         strings_.clear();
         image_.clear();
     }
     return ok;
+}
+
+bool PeStringTable::IndexStrings(const PeImageLayout& layout) {
+    const uint64_t root = layout.resourceRva();
+    if (root == 0) return true;  // no resources at all
+    Directory blocks{};
+    bool found = false;
+    if (!FindStringDirectory(layout, root, &blocks, &found)) return false;
+    if (!found) return true;
+    for (uint32_t i = blocks.namedCount; i < blocks.namedCount + blocks.idCount; ++i) {
+        uint32_t blockId = 0, size = 0;
+        uint64_t offset = 0;
+        if (!LocateBlock(layout, root, blocks, i, &blockId, &offset, &size)) return false;
+        if (blockId != 0 && !IndexBlock(blockId, static_cast<size_t>(offset), size)) return false;
+    }
+    return true;
 }
 
 bool PeStringTable::IndexBlock(uint32_t blockId, size_t offset, size_t size) {

@@ -20,6 +20,8 @@
 
 namespace platform_posix {
 
+class PeImageLayout;
+
 class PeStringTable {
 public:
     // Takes the bytes of a PE image and indexes its string table.  On
@@ -44,6 +46,7 @@ private:
         uint32_t units;
     };
 
+    bool IndexStrings(const PeImageLayout& layout);
     bool IndexBlock(uint32_t blockId, size_t offset, size_t size);
 
     std::vector<uint8_t> image_;
