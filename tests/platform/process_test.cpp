@@ -1,0 +1,228 @@
+// CreateProcessA, WaitForSingleObject, GetExitCodeProcess, TerminateProcess
+// and CloseHandle with the test child program (tests/programs), which
+// reports its working folder and arguments.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/platform_test.h"
+#include "platform/win32api.h"
+#include "support/sandbox.h"
+
+namespace {
+
+using testing_support::Sandbox;
+
+const std::string kChild = std::string(MORVANE_BIN_DIR) + "/morvane-test-child";
+
+class Processes : public ::testing::Test {
+protected:
+    void SetUp() override {
+        report_ = sandbox_.root() + "/report.txt";
+        testing_support::SetEnv("MORVANE_TEST_CHILD_REPORT", report_);
+    }
+    void TearDown() override { testing_support::UnsetEnv("MORVANE_TEST_CHILD_REPORT"); }
+
+    // Copies the child program to a Windows path on drive C.
+    void InstallChild(const std::string& windowsPath) {
+        const std::filesystem::path target = sandbox_.HostPath(windowsPath);
+        std::filesystem::create_directories(target.parent_path());
+        std::filesystem::copy_file(kChild, target, std::filesystem::copy_options::overwrite_existing);
+    }
+
+    BOOL Start(const char* applicationName, const std::string& commandLine, const char* folder = nullptr) {
+        std::string line = commandLine;
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        info_ = PROCESS_INFORMATION{};
+        return CreateProcessA(applicationName, line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder, &startup,
+                              &info_);
+    }
+
+    // Waits for the child, closes its handles and returns its exit code.
+    DWORD Finish() {
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(info_.hProcess, 10000));
+        DWORD code = 0xDEADBEEF;
+        EXPECT_EQ(TRUE, GetExitCodeProcess(info_.hProcess, &code));
+        EXPECT_EQ(TRUE, CloseHandle(info_.hThread));
+        EXPECT_EQ(TRUE, CloseHandle(info_.hProcess));
+        return code;
+    }
+
+    // The child's report: its working folder, then its arguments.
+    std::vector<std::string> Report() const {
+        std::vector<std::string> lines;
+        std::istringstream in(testing_support::ReadFile(report_));
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        return lines;
+    }
+    std::vector<std::string> Arguments() const {
+        std::vector<std::string> lines = Report();
+        if (!lines.empty()) lines.erase(lines.begin());
+        return lines;
+    }
+
+    Sandbox sandbox_;
+    std::string report_;
+    PROCESS_INFORMATION info_{};
+};
+
+TEST_F(Processes, ArgumentsAreSplitByTheWindowsRules) {
+    static const struct {
+        const char* arguments;
+        std::vector<std::string> expected;
+    } kCases[] = {
+        {R"(a b c)", {"a", "b", "c"}},  // 0
+        {R"("a b c" d e)", {"a b c", "d", "e"}},
+        {R"("ab\"c" "\\" d)", {"ab\"c", "\\", "d"}},
+        {R"(a\\\b d"e f"g h)", {R"(a\\\b)", "de fg", "h"}},
+        {R"(a\\\"b c d)", {R"(a\"b)", "c", "d"}},
+        {R"(a\\\\"b c" d e)", {R"(a\\b c)", "d", "e"}},  // 5
+        {R"(a"b"" c d)", {"ab\"", "c", "d"}},
+        {R"("" x)", {"", "x"}},
+        {"  \ta\t b  ", {"a", "b"}},
+        {R"("unterminated x)", {"unterminated x"}},
+        {R"(C:\Program Files\x\ y)", {R"(C:\Program)", R"(Files\x\)", "y"}},  // 10
+        {R"("C:\dir\\" next)", {R"(C:\dir\)", "next"}},
+        {"", {}},
+    };
+    for (const auto& row : kCases) {
+        const std::string line = "\"" + kChild + "\" " + row.arguments;
+        ASSERT_EQ(TRUE, Start(nullptr, line)) << line;
+        EXPECT_EQ(0u, Finish()) << line;
+        std::vector<std::string> expected = row.expected;
+        expected.insert(expected.begin(), kChild);
+        EXPECT_EQ(expected, Arguments()) << line;
+    }
+}
+
+TEST_F(Processes, ProgramPathsWithBlanks) {
+    InstallChild("C:\\Program Files\\Korvell\\Wait Box.exe");
+    InstallChild("C:\\Program");  // a shorter prefix that also exists: the longer wins
+    InstallChild("C:\\Korvell\\Lullpane.exe");
+    static const struct {
+        const char* commandLine;
+        std::vector<std::string> expected;
+    } kCases[] = {
+        {R"("C:\Program Files\Korvell\Wait Box.exe" /M)", {R"(C:\Program Files\Korvell\Wait Box.exe)", "/M"}},
+        {R"(C:\Program Files\Korvell\Wait Box.exe /M)", {R"(C:\Program Files\Korvell\Wait Box.exe)", "/M"}},
+        {R"(C:\Program Files\Korvell\Wait Box one two)", {R"(C:\Program Files\Korvell\Wait Box)", "one", "two"}},
+        {R"("C:\Program Files\Korvell\Wait Box")", {R"(C:\Program Files\Korvell\Wait Box)"}},
+        {R"(C:\Program Files\Korvell\Other.exe)", {R"(C:\Program)", R"(Files\Korvell\Other.exe)"}},
+        {R"(C:\Korvell\Lullpane.exe)", {R"(C:\Korvell\Lullpane.exe)"}},  // 5
+        {R"(C:\korvell\LULLPANE.EXE /M)", {R"(C:\korvell\LULLPANE.EXE)", "/M"}},
+    };
+    for (const auto& row : kCases) {
+        ASSERT_EQ(TRUE, Start(nullptr, row.commandLine)) << row.commandLine;
+        EXPECT_EQ(0u, Finish()) << row.commandLine;
+        EXPECT_EQ(row.expected, Arguments()) << row.commandLine;
+    }
+}
+
+TEST_F(Processes, MissingProgramsFail) {
+    InstallChild("C:\\Korvell\\Data\\Lullpane.exe");
+    static const char* const kMissing[] = {
+        R"(C:\Korvell\Lullpane.exe /M)",
+        R"("C:\Korvell\Data\Lullpane /M")",
+        R"(C:\Korvell\Data\Lullpane.ex)",
+        R"(D:\Korvell\Data\Lullpane.exe)",
+        R"("")",
+    };
+    for (const char* line : kMissing) {
+        SetLastError(0xDEADBEEF);
+        EXPECT_EQ(FALSE, Start(nullptr, line)) << line;
+        EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError()) << line;
+    }
+    // An application name is used as given: no ".exe" is assumed for it.
+    EXPECT_EQ(FALSE, Start("C:\\Korvell\\Data\\Lullpane", "Lullpane"));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
+}
+
+TEST_F(Processes, ApplicationNameWithItsOwnCommandLine) {
+    ASSERT_EQ(TRUE, Start(kChild.c_str(), "shown-name exit 4"));
+    EXPECT_EQ(4u, Finish());
+    EXPECT_EQ((std::vector<std::string>{"shown-name", "exit", "4"}), Arguments());
+}
+
+TEST_F(Processes, ExitCodesAreReported) {
+    static const DWORD kCodes[] = {0, 1, 3, 255};
+    for (DWORD code : kCodes) {
+        ASSERT_EQ(TRUE, Start(nullptr, "\"" + kChild + "\" exit " + std::to_string(code)));
+        EXPECT_NE(0u, info_.dwProcessId);
+        EXPECT_EQ(code, Finish());
+    }
+}
+
+TEST_F(Processes, StartsInTheGivenFolder) {
+    std::filesystem::create_directories(sandbox_.HostPath("C:\\Korvell\\Work"));
+    ASSERT_EQ(TRUE, Start(nullptr, "\"" + kChild + "\"", "C:\\Korvell\\Work"));
+    EXPECT_EQ(0u, Finish());
+    ASSERT_FALSE(Report().empty());
+    EXPECT_EQ(std::filesystem::canonical(sandbox_.HostPath("C:\\Korvell\\Work")).string(), Report()[0]);
+    EXPECT_EQ(FALSE, Start(nullptr, "\"" + kChild + "\"", "C:\\Nowhere"));
+}
+
+TEST_F(Processes, TerminateARunningChild) {
+    ASSERT_EQ(TRUE, Start(nullptr, "\"" + kChild + "\" sleep 20000"));
+    ASSERT_NE(nullptr, info_.hThread);
+    const auto before = std::chrono::steady_clock::now();
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(info_.hProcess, 50));
+    EXPECT_GE(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(50));
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(info_.hThread, 0));
+    DWORD code = 0;
+    EXPECT_EQ(TRUE, GetExitCodeProcess(info_.hProcess, &code));
+    EXPECT_EQ(static_cast<DWORD>(STILL_ACTIVE), code);
+
+    EXPECT_EQ(TRUE, TerminateProcess(info_.hProcess, 7));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(info_.hThread, INFINITE));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(info_.hProcess, INFINITE));
+    SetLastError(0);
+    EXPECT_EQ(FALSE, TerminateProcess(info_.hProcess, 9));  // already ended
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
+    EXPECT_EQ(7u, Finish());
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(10));
+}
+
+TEST_F(Processes, ClosingHandlesLeavesTheChildRunning) {
+    ASSERT_EQ(TRUE, Start(nullptr, "\"" + kChild + "\" sleep 300"));
+    EXPECT_EQ(TRUE, CloseHandle(info_.hProcess));
+    EXPECT_EQ(TRUE, CloseHandle(info_.hThread));
+    SetLastError(0);
+    EXPECT_EQ(FALSE, CloseHandle(info_.hProcess));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
+    EXPECT_EQ(WAIT_FAILED, WaitForSingleObject(info_.hProcess, 0));
+    EXPECT_EQ(FALSE, TerminateProcess(info_.hProcess, 0));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
+}
+
+TEST_F(Processes, ThreadHandlesAreNotProcesses) {
+    ASSERT_EQ(TRUE, Start(nullptr, "\"" + kChild + "\" exit 2"));
+    DWORD code = 0;
+    SetLastError(0);
+    EXPECT_EQ(FALSE, GetExitCodeProcess(info_.hThread, &code));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
+    EXPECT_EQ(FALSE, TerminateProcess(info_.hThread, 0));
+    EXPECT_EQ(2u, Finish());
+}
+
+TEST_F(Processes, InjectedFailure) {
+    PlatformFailCall("CreateProcessA", 1, 0);
+    SetLastError(0);
+    EXPECT_EQ(FALSE, Start(nullptr, "\"" + kChild + "\""));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
+    EXPECT_FALSE(testing_support::FileExists(report_));
+    ASSERT_EQ(TRUE, Start(nullptr, "\"" + kChild + "\""));
+    EXPECT_EQ(0u, Finish());
+}
+
+TEST(Sleep, WaitsAtLeastTheTimeAsked) {
+    const auto before = std::chrono::steady_clock::now();
+    Sleep(30);
+    EXPECT_GE(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(30));
+}
+
+}  // namespace
