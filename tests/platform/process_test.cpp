@@ -163,7 +163,22 @@ TEST_F(Processes, StartsInTheGivenFolder) {
     EXPECT_EQ(0u, Finish());
     ASSERT_FALSE(Report().empty());
     EXPECT_EQ(std::filesystem::canonical(sandbox_.HostPath("C:\\Korvell\\Work")).string(), Report()[0]);
+    SetLastError(0);
     EXPECT_EQ(FALSE, Start(nullptr, "\"" + kChild + "\"", "C:\\Nowhere"));
+    EXPECT_EQ(267u, GetLastError());  // ERROR_DIRECTORY
+}
+
+TEST_F(Processes, EnvironmentBlockReplacesTheCallersEnvironment) {
+    // The child writes its report where its own environment says.
+    const std::string elsewhere = sandbox_.root() + "/elsewhere.txt";
+    const std::string block = "MORVANE_TEST_CHILD_REPORT=" + elsewhere + '\0' + "OTHER=1" + '\0' + '\0';
+    std::string line = "\"" + kChild + "\" from-block";
+    STARTUPINFOA startup{};
+    ASSERT_EQ(TRUE, CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0,
+                                   const_cast<char*>(block.data()), nullptr, &startup, &info_));
+    EXPECT_EQ(0u, Finish());
+    EXPECT_FALSE(testing_support::FileExists(report_));
+    EXPECT_NE(std::string::npos, testing_support::ReadFile(elsewhere).find("\nfrom-block\n"));
 }
 
 TEST_F(Processes, TerminateARunningChild) {
