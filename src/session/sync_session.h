@@ -28,6 +28,22 @@ class CDeviceLink;
 // the private heap, in the order the device listed them.
 using RecordCache = std::list<WorkingRecord*>;
 
+// What DIZ_API_PutField keeps between the fields of a record, for the
+// device fields that are not a plain image of one host field (alarm, Memo
+// time stamp, E-mail send date, all-day state).  ResetWriteFlags clears the
+// three flags at the start of every record; the pending parts and the two
+// stashes stay in force until overwritten, also into the next record.
+struct WriteState {
+    uint8_t alarmFlagSet;       // Schedule AlarmFlag written as "1"
+    uint8_t allDay;             // Schedule FromTime written empty
+    int32_t pendingStartDate;   // yyyymmdd, from an identifier beginning "3."
+    int16_t pendingStartTime;   // hhmm, from Schedule FromTime
+    int32_t pendingAlarmDate;   // yyyymmdd, from "13..." or the D part of the Schedule alarm
+    int16_t pendingAlarmTime;   // hhmm, from the T part of the Schedule alarm
+    char memoDateStash[9];      // D part of the Memo time stamp, 8 characters and a NUL
+    char mailDateStash[12];     // D part of the E-mail send date
+};
+
 // Databases asked about in the sync contract check, in this order.
 constexpr uint32_t kContractDbCount = 5;
 
@@ -53,6 +69,16 @@ struct SyncSession {
     uint8_t fullSyncRequired;            // what DIZ_API_QueryFullSync answers
     uint32_t lastCancelSection;          // section of the previous DIZ_API_CancelCheck
 
+    // The write side: the record the host is building, the heap of its
+    // slots and values, the link record it is stored through, and what
+    // DIZ_API_PutField carries from one field to the next.  writeRecord is
+    // filled by DIZ_API_InsertRecord and DIZ_API_FindRecord; whenever
+    // writeHeap is destroyed the record keeps its size and id but forgets
+    // its slots (fields null, fieldCount 0).
+    ScratchHeap writeHeap;           // slots and values of writeRecord
+    _tagDVXDBREC TTwriteRec;         // link record handed to the device link by AddRecord and FlushRecord
+    WriteState writeState;           // per-record flags and the pending date/time parts
+
     // The open database's link side and its record cache.  Set by
     // DIZ_API_OpenDatabase; walked by DIZ_API_GetRecordCount,
     // DIZ_API_GetFirstRecord and DIZ_API_GetNextRecord; emptied by
@@ -67,6 +93,15 @@ struct SyncSession {
     WorkingRecord* currentRecord;    // the record field reads and writes address, or null
     WorkingRecord idRecord;          // the record DIZ_API_GetIdDBRec loads by id
     uint32_t hostFolderId;           // host folder (0-4) the E-mail walk returns; the device's is one lower
+
+    // What field reads carry from one call to the next, for the record
+    // that is current.  ResetWriteFlags clears recordRepeats.
+    uint8_t recordRepeats;           // Schedule RepeatFlag read (or written) as set: GetRepeatInfo reports a rule
+    int32_t alarmDayShift;           // days the last alarm read fell before its start; used once by field 13
+
+    // The record the host is writing.  Its size is 0 until one is first
+    // prepared, which is how DIZ_API_GetRecordID_Attachment tells there is none.
+    WorkingRecord writeRecord;
 };
 
 // The one session record, the one device link.
