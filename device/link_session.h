@@ -1,0 +1,91 @@
+/*
+ * The running link to the simulated handheld: the device image plus what
+ * the link library itself keeps (port and connection state, the working
+ * database flag, the link configuration, the last error).  Internal.
+ */
+#ifndef MORVANE_DEVICE_LINK_SESSION_H
+#define MORVANE_DEVICE_LINK_SESSION_H
+
+#include "device/simulator.h"
+#include "link/tethra.h"
+
+#include <string>
+
+namespace tethra_sim {
+
+// Sizes the contract gives for its records, whatever the pointer width.
+constexpr uint32_t kLinkRecordSize = 16;
+constexpr uint32_t kFieldSlotSize = 12;
+constexpr uint32_t kFieldInfoSize = 104;
+constexpr uint32_t kAbsentLength = 0xFFFFFFFFu;
+
+struct Session {
+    enum State { kClosed = 0, kPortOpen = 1, kConnected = 2 };
+
+    Session();
+
+    DeviceImage image;
+    State state = kClosed;
+    bool workingDbOpen = false;
+    uint32_t lastError = kErrNone;
+    uint8_t config[36];
+    std::string imagePath;  // $MORVANE_DEVICE when the port was opened
+    std::string imageText;  // the file's text as last loaded or saved
+    bool imageLoaded = false;
+
+    int Fail(uint32_t code) {
+        lastError = code;
+        return 0;
+    }
+    // Counts one call of the operation; true (last error set) when an armed fault fires.
+    bool Faulted(const char* operation);
+    // True when connected; otherwise the last error says why.
+    bool RequireConnection();
+    // The database, or null with kErrUnknownDatabase.
+    Database* RequireDatabase(uint32_t dbId);
+    // Loads $MORVANE_DEVICE unless it is unchanged since this session last read or wrote it.
+    bool LoadImage();
+    bool SaveImage();
+};
+
+// The image LiveDevice() reports: that of the newest CTethraApp.
+extern DeviceImage* g_liveDevice;
+
+void PutLE32(uint8_t* at, uint32_t value);
+// Zero-filled bytes from the caller's heap, or null.
+void* HeapBytes(HANDLE heap, size_t bytes);
+
+// Record operations (link_records.cpp).
+int GetDBIDList(Session& s, _tagS_DVXDBIDIF** list, uint32_t* count, HANDLE heap);
+int GetDBInfo(Session& s, uint32_t dbId, HANDLE heap, _tagS_DVXDBINFO* info);
+int SetDBSyncMode(Session& s, int mode, const uint32_t* ids, uint32_t count);
+int CleanUpAllSyncState(Session& s, uint32_t dbId);
+int GetAllSyncRecordList(Session& s, uint32_t dbId, HANDLE heap, uint32_t** lists[3], uint32_t* counts[3]);
+int GetRecordData(Session& s, uint32_t dbId, _tagDVXDBREC** records, uint32_t count, HANDLE heap, uint32_t* countOut);
+int PutRecordData(Session& s, uint32_t dbId, _tagDVXDBREC** records, uint32_t count, bool firstSync,
+                  uint32_t* writtenOut);
+int DeleteRecordData(Session& s, uint32_t dbId, uint32_t recordId);
+int GetFirstSyncRecordData(Session& s, uint32_t dbId, _tagDVXDBREC** recordsOut, uint32_t* countOut, HANDLE heap);
+
+}  // namespace tethra_sim
+
+struct CTethraApp::Device : tethra_sim::Session {};
+
+namespace tethra_sim {
+
+// Runs one operation: counts it for fault injection and keeps every
+// exception (only allocation can throw) inside the library.
+template <typename DeviceType, typename Body>
+int Run(DeviceType* device, const char* operation, Body body) {
+    if (device == nullptr) return 0;
+    try {
+        if (device->Faulted(operation)) return 0;
+        return body(static_cast<Session&>(*device));
+    } catch (...) {
+        return device->Fail(kErrOutOfMemory);
+    }
+}
+
+}  // namespace tethra_sim
+
+#endif
