@@ -1,0 +1,424 @@
+// CTethraApp against the simulated handheld, called as the adapter calls it.
+#include "device/simulator.h"
+#include "link/tethra.h"
+#include "platform/platform_test.h"
+#include "support/sandbox.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+
+using namespace tethra_sim;
+
+namespace {
+
+class DeviceLink : public ::testing::Test {
+protected:
+    void SetUp() override { heap_ = HeapCreate(0, 1, 0); }
+    void TearDown() override {
+        if (heap_ != nullptr) HeapDestroy(heap_);
+    }
+
+    // A device built from this image, through an image file.
+    void UseImage(const DeviceImage& image) {
+        path_ = sandbox_.root() + "/device.json";
+        ASSERT_TRUE(image.Save(path_, nullptr));
+        testing_support::SetEnv("MORVANE_DEVICE", path_);
+    }
+    void Connect() {
+        app_ = std::make_unique<CTethraApp>();
+        ASSERT_EQ(app_->S_DVXOpenPort("", 0), 1);
+        _tagDVXCONNECTINFO info = {};
+        ASSERT_EQ(app_->S_DVXWaitConnection(30000, &info), 1);
+    }
+    DeviceImage& Live() { return *LiveDevice(); }
+
+    // One record fetched by id into heap_; null on failure.
+    _tagDVXDBREC* Fetch(uint32_t dbId, uint32_t recordId) {
+        auto* rec = static_cast<_tagDVXDBREC*>(HeapAlloc(heap_, HEAP_ZERO_MEMORY, sizeof(_tagDVXDBREC)));
+        rec->recordId = recordId;
+        uint32_t got = 0;
+        return app_->S_DVXGetRecordData(dbId, &rec, 1, heap_, &got) == 1 && got == 1 ? rec : nullptr;
+    }
+
+    int Slot(uint32_t dbId, const char* name) { return Live().Find(dbId)->FieldIndex(name); }
+
+    testing_support::Sandbox sandbox_;
+    std::string path_;
+    std::unique_ptr<CTethraApp> app_;
+    HANDLE heap_ = nullptr;
+};
+
+// A link record with one slot per field of the database, every slot empty.
+struct OutgoingRecord {
+    OutgoingRecord(uint32_t fieldCount, uint32_t id) : slots(fieldCount) {
+        rec.size = 16;
+        rec.fieldCount = fieldCount;
+        rec.recordId = id;
+        rec.fields = slots.data();
+        for (auto& s : slots) s = {12, 0, nullptr};
+    }
+    void Set(int index, std::vector<uint8_t> bytes) {
+        values.push_back(std::make_unique<std::vector<uint8_t>>(std::move(bytes)));
+        slots[index] = {12, static_cast<uint32_t>(values.back()->size()), values.back()->data()};
+    }
+    std::vector<_tagDVXFIELD> slots;
+    std::vector<std::unique_ptr<std::vector<uint8_t>>> values;
+    _tagDVXDBREC rec = {};
+};
+
+std::vector<uint8_t> Bytes(const char* text) { return std::vector<uint8_t>(text, text + std::strlen(text)); }
+
+}  // namespace
+
+TEST_F(DeviceLink, NoDeviceAttachedFailsTheWait) {
+    DeviceImage image = DemoImage();
+    image.attached = false;
+    UseImage(image);
+    CTethraApp app;
+    ASSERT_EQ(app.S_DVXOpenPort("", 0), 1);
+    _tagDVXCONNECTINFO info = {};
+    EXPECT_EQ(app.S_DVXWaitConnection(30000, &info), 0);
+    EXPECT_EQ(app.S_DVXGetLastError(), kErrNoDevice);
+    _tagS_DVXDBIDIF* list = nullptr;
+    uint32_t count = 0;
+    EXPECT_EQ(app.S_DVXGetDBIDList(&list, &count, heap_), 0);
+    EXPECT_EQ(app.S_DVXGetLastError(), kErrNotConnected);
+}
+
+TEST_F(DeviceLink, SystemInformationCarriesMergeLevelAndLanguage) {
+    DeviceImage image = DemoImage();
+    image.systemInfoValue = 31;
+    image.language = "ja";
+    UseImage(image);
+    Connect();
+    _tagDVXSYSINFO info = {};
+    ASSERT_EQ(app_->S_DVXGetSystemInfo(&info), 1);
+    uint32_t value = 0;
+    std::memcpy(&value, info.bytes + 80, 4);
+    EXPECT_EQ(value, 31u);
+    EXPECT_STREQ(reinterpret_cast<const char*>(info.bytes + 84), "ja");
+}
+
+TEST_F(DeviceLink, UnsupportedConfigurationReportsCode5) {
+    DeviceImage image = DemoImage();
+    image.configSupported = false;
+    UseImage(image);
+    Connect();
+    _tagDVXCONF config = {};
+    EXPECT_EQ(app_->S_DVXGetConfig(&config), 0);
+    EXPECT_EQ(app_->S_DVXGetLastError(), 0x10000005u);
+}
+
+TEST_F(DeviceLink, ConfigurationKeepsWhatTheHostSet) {
+    Connect();
+    _tagDVXCONF config = {};
+    ASSERT_EQ(app_->S_DVXGetConfig(&config), 1);
+    const uint32_t timeout = 30000;
+    std::memcpy(config.bytes + 8, &timeout, 4);
+    std::memcpy(config.bytes + 12, &timeout, 4);
+    ASSERT_EQ(app_->S_DVXSetConfig(&config), 1);
+    _tagDVXCONF again = {};
+    ASSERT_EQ(app_->S_DVXGetConfig(&again), 1);
+    EXPECT_EQ(std::memcmp(&config, &again, sizeof config), 0);
+}
+
+TEST_F(DeviceLink, DatabaseListAndFieldInfo) {
+    Connect();
+    _tagS_DVXDBIDIF* list = nullptr;
+    uint32_t count = 0;
+    ASSERT_EQ(app_->S_DVXGetDBIDList(&list, &count, heap_), 1);
+    ASSERT_EQ(count, 6u);
+    EXPECT_EQ(list[0].dbId, 1u);
+    EXPECT_EQ(list[5].dbId, 16u);
+    for (uint32_t dbId : {15u, 16u}) {
+        _tagS_DVXDBINFO info = {};
+        ASSERT_EQ(app_->S_DVXGetDBInfo(dbId, heap_, &info), 1);
+        EXPECT_TRUE(HeapValidate(heap_, 0, info.fields));
+        ASSERT_EQ(info.fieldCount, 20u);
+        EXPECT_STREQ(info.fields[1].name, "S_FOLDERID");
+        EXPECT_EQ(info.fields[1].type, kLinkNumber);
+        EXPECT_STREQ(info.fields[9].name, "S_SEND_DATE");
+        EXPECT_EQ(info.fields[9].type, kLinkDateTime);
+    }
+    _tagS_DVXDBINFO info = {};
+    EXPECT_EQ(app_->S_DVXGetDBInfo(2, heap_, &info), 0);
+    EXPECT_EQ(app_->S_DVXGetLastError(), kErrUnknownDatabase);
+}
+
+TEST_F(DeviceLink, GetRecordDataFillsSlotsInTheCallersHeap) {
+    Connect();
+    const uint32_t id = Live().AddRecord(8, {{"S_PAGE_NOTE", TextValue("Shopping\nmilk")},
+                                             {"S_START_DATETIME", DateTimeValue(2003, 4, 15, 9, 30, 0)},
+                                             {"S_PAGE_TITLE", AbsentValue()}});
+    _tagDVXDBREC* rec = Fetch(8, id);
+    ASSERT_NE(rec, nullptr);
+    EXPECT_EQ(rec->fieldCount, Live().Find(8)->fields.size());
+    EXPECT_EQ(rec->recordId, id);
+    ASSERT_TRUE(HeapValidate(heap_, 0, rec->fields));
+    const _tagDVXFIELD& note = rec->fields[Slot(8, "S_PAGE_NOTE")];
+    EXPECT_EQ(note.size, 12u);
+    ASSERT_EQ(note.length, 13u);
+    EXPECT_TRUE(HeapValidate(heap_, 0, note.data));
+    EXPECT_EQ(std::memcmp(note.data, "Shopping\nmilk", 13), 0);
+    const _tagDVXFIELD& when = rec->fields[Slot(8, "S_START_DATETIME")];
+    ASSERT_EQ(when.length, 8u);
+    double value = 0;
+    std::memcpy(&value, when.data, 8);
+    EXPECT_DOUBLE_EQ(value, 37726.0 + 9.5 / 24);
+    EXPECT_EQ(rec->fields[Slot(8, "S_PAGE_TITLE")].length, 0xFFFFFFFFu);
+    EXPECT_EQ(rec->fields[Slot(8, "S_NOTE_CATEGORIES")].length, 0u);
+    EXPECT_EQ(rec->fields[Slot(8, "S_NOTE_CATEGORIES")].data, nullptr);
+}
+
+TEST_F(DeviceLink, GetRecordDataOfAMissingIdFailsAndFillsNothing) {
+    Connect();
+    const uint32_t known = Live().Find(6)->records.front().id;
+    _tagDVXDBREC a = {16, 0, known, nullptr}, b = {16, 0, 777, nullptr};
+    _tagDVXDBREC* both[2] = {&a, &b};
+    uint32_t got = 5;
+    EXPECT_EQ(app_->S_DVXGetRecordData(6, both, 2, heap_, &got), 0);
+    EXPECT_EQ(app_->S_DVXGetLastError(), kErrRecordNotFound);
+    EXPECT_EQ(got, 0u);
+    EXPECT_EQ(a.fields, nullptr);
+}
+
+TEST_F(DeviceLink, PutAssignsIdsToNewRecordsWithoutTouchingChangeLists) {
+    Connect();
+    const uint32_t fieldCount = static_cast<uint32_t>(Live().Find(6)->fields.size());
+    OutgoingRecord first(fieldCount, 0), second(fieldCount, 0);
+    first.Set(Slot(6, "S_DESCRIPTION3"), Bytes("Water plants"));
+    first.Set(Slot(6, "S_PRIORITY"), {4, 0, 0, 0});
+    second.Set(Slot(6, "S_DESCRIPTION3"), Bytes("Pay rent"));
+    _tagDVXDBREC* records[2] = {&first.rec, &second.rec};
+    uint32_t written = 0;
+    ASSERT_EQ(app_->S_DVXPutRecordData(6, records, 2, &written), 1);
+    EXPECT_EQ(written, 2u);
+    EXPECT_NE(first.rec.recordId, 0u);
+    EXPECT_EQ(second.rec.recordId, first.rec.recordId + 1);
+    LinkValue v;
+    ASSERT_TRUE(Live().GetValue(6, first.rec.recordId, "S_PRIORITY", &v));
+    EXPECT_EQ(v.bytes, (std::vector<uint8_t>{4, 0, 0, 0}));
+    ASSERT_TRUE(Live().GetValue(6, second.rec.recordId, "S_DESCRIPTION3", &v));
+    EXPECT_EQ(v, TextValue("Pay rent"));
+    for (int k = 0; k < 3; ++k) EXPECT_TRUE(Live().Find(6)->changes[k].empty());
+}
+
+TEST_F(DeviceLink, PutOfAChangedRecordKeepsAbsentFields) {
+    Connect();
+    const uint32_t id = Live().Find(1)->records.front().id;
+    const uint32_t fieldCount = static_cast<uint32_t>(Live().Find(1)->fields.size());
+    OutgoingRecord change(fieldCount, id);
+    for (auto& slot : change.slots) slot.length = 0xFFFFFFFF;
+    change.Set(Slot(1, "S_LOCATION"), Bytes("Room 2"));
+    change.slots[Slot(1, "S_CATEGORY")].length = 0;
+    _tagDVXDBREC* records[1] = {&change.rec};
+    uint32_t written = 0;
+    ASSERT_EQ(app_->S_DVXPutRecordData(1, records, 1, &written), 1);
+    EXPECT_EQ(change.rec.recordId, id);
+    LinkValue v;
+    Live().GetValue(1, id, "S_LOCATION", &v);
+    EXPECT_EQ(v, TextValue("Room 2"));
+    Live().GetValue(1, id, "S_DESCRIPTION4", &v);
+    EXPECT_EQ(v, TextValue("Project review"));
+    Live().GetValue(1, id, "S_CATEGORY", &v);
+    EXPECT_TRUE(v.bytes.empty());
+}
+
+TEST_F(DeviceLink, MalformedPutsWriteNothing) {
+    Connect();
+    const size_t before = Live().Find(1)->records.size();
+    const uint32_t fieldCount = static_cast<uint32_t>(Live().Find(1)->fields.size());
+    OutgoingRecord good(fieldCount, 0), badDate(fieldCount, 0), unknown(fieldCount, 4242);
+    badDate.Set(Slot(1, "S_START_DATE"), {1, 2, 3});
+    struct Case {
+        _tagDVXDBREC* rec;
+        uint32_t error;
+    } cases[] = {
+        {&badDate.rec, kErrBadFieldValue},
+        {&unknown.rec, kErrRecordNotFound},
+        {nullptr, kErrInvalidParameter},
+    };
+    for (const Case& c : cases) {
+        _tagDVXDBREC* records[2] = {&good.rec, c.rec};
+        uint32_t written = 9;
+        EXPECT_EQ(app_->S_DVXPutRecordData(1, records, 2, &written), 0);
+        EXPECT_EQ(app_->S_DVXGetLastError(), c.error);
+        EXPECT_EQ(written, 0u);
+        EXPECT_EQ(good.rec.recordId, 0u);
+    }
+    EXPECT_EQ(Live().Find(1)->records.size(), before);
+}
+
+TEST_F(DeviceLink, DeleteOfAnUnknownIdFailsWithItsCode) {
+    Connect();
+    EXPECT_EQ(app_->S_DVXDeleteRecordData(7, 9999), 0);
+    EXPECT_EQ(app_->S_DVXGetLastError(), kErrRecordNotFound);
+    const uint32_t id = Live().Find(7)->records.front().id;
+    ASSERT_EQ(app_->S_DVXDeleteRecordData(7, id), 1);
+    EXPECT_EQ(Fetch(7, id), nullptr);
+    EXPECT_TRUE(Live().Find(7)->changes[2].empty());
+}
+
+TEST_F(DeviceLink, ChangeListsFollowDeviceEditsUntilCleanUp) {
+    Connect();
+    uint32_t* lists[3] = {};
+    uint32_t counts[3] = {9, 9, 9};
+    EXPECT_EQ(app_->S_DVXGetAllSyncRecordList(6, heap_, &lists[0], &counts[0], &lists[1], &counts[1], &lists[2],
+                                              &counts[2]),
+              0);
+    EXPECT_EQ(app_->S_DVXGetLastError(), 0x1000002Cu);
+    EXPECT_EQ(counts[0] + counts[1] + counts[2], 0u);
+
+    const uint32_t ids[1] = {6};
+    ASSERT_EQ(app_->S_DVXSetDBSyncMode(1, ids, 1), 1);
+    const uint32_t changed = Live().Find(6)->records.front().id;
+    const uint32_t deleted = Live().Find(6)->records.back().id;
+    const uint32_t added = Live().AddRecord(6, {{"S_DESCRIPTION3", TextValue("New")}});
+    Live().ChangeRecord(6, changed, {{"S_COMPLETED", ByteValue(1)}});
+    Live().DeleteRecord(6, deleted);
+    ASSERT_EQ(app_->S_DVXGetAllSyncRecordList(6, heap_, &lists[0], &counts[0], &lists[1], &counts[1], &lists[2],
+                                              &counts[2]),
+              1);
+    ASSERT_EQ(counts[0], 1u);
+    ASSERT_EQ(counts[1], 1u);
+    ASSERT_EQ(counts[2], 1u);
+    EXPECT_EQ(lists[0][0], added);
+    EXPECT_EQ(lists[1][0], changed);
+    EXPECT_EQ(lists[2][0], deleted);
+    EXPECT_TRUE(HeapValidate(heap_, 0, lists[2]));
+
+    ASSERT_EQ(app_->S_DVXCleanUpAllSyncState(6), 1);
+    ASSERT_EQ(app_->S_DVXGetAllSyncRecordList(6, heap_, &lists[0], &counts[0], &lists[1], &counts[1], &lists[2],
+                                              &counts[2]),
+              1);
+    EXPECT_EQ(counts[0] + counts[1] + counts[2], 0u);
+}
+
+TEST_F(DeviceLink, FirstSyncReadAndBulkWrite) {
+    Connect();
+    _tagDVXDBREC* all = nullptr;
+    uint32_t count = 0;
+    ASSERT_EQ(app_->S_DVXGetFirstSyncRecordData(15, &all, &count, heap_), 1);
+    ASSERT_EQ(count, Live().Find(15)->records.size());
+    EXPECT_TRUE(HeapValidate(heap_, 0, all));
+    for (uint32_t i = 0; i < count; ++i) {
+        EXPECT_EQ(all[i].recordId, Live().Find(15)->records[i].id);
+        EXPECT_EQ(all[i].fields[1].length, 4u);  // S_FOLDERID
+    }
+    ASSERT_NE(app_->S_DVXIsEnablePutFirstSyncRecordData(15), 0);
+    const uint32_t fieldCount = static_cast<uint32_t>(Live().Find(15)->fields.size());
+    OutgoingRecord mail(fieldCount, 3);  // a provisional id from the PC
+    mail.Set(Slot(15, "S_SUBJECT"), Bytes("Hello"));
+    _tagDVXDBREC* records[1] = {&mail.rec};
+    ASSERT_EQ(app_->S_DVXPutFirstSyncRecordData(15, records, 1), 1);
+    EXPECT_EQ(mail.rec.recordId, Live().Find(15)->records.back().id);
+    EXPECT_GT(mail.rec.recordId, 3u);
+
+    Live().Find(15)->firstSyncPutAllowed = false;
+    EXPECT_EQ(app_->S_DVXIsEnablePutFirstSyncRecordData(15), 0);
+    EXPECT_EQ(app_->S_DVXPutFirstSyncRecordData(15, records, 1), 0);
+    EXPECT_EQ(app_->S_DVXGetLastError(), kErrFirstSyncNotAllowed);
+}
+
+TEST_F(DeviceLink, PairingAndSyncTime) {
+    Connect();
+    const uint32_t ids[2] = {1, 16};
+    uint8_t device[8], pc[8], append[32], flags[2] = {7, 7};
+    ASSERT_EQ(app_->S_DVXGetSyncContractInfo(ids, 2, device, 8, pc, 8, append, 32, flags), 1);
+    EXPECT_EQ(flags[0], 0);
+    EXPECT_EQ(flags[1], 0);
+    const uint8_t newPc[8] = {9, 8, 7, 6, 5, 4, 3, 2};
+    const uint8_t zeros[32] = {};
+    ASSERT_EQ(app_->S_DVXSetSyncTargetMacID(newPc, zeros), 1);
+    ASSERT_EQ(app_->S_DVXSetDBSyncMode(1, ids, 2), 1);
+    ASSERT_EQ(app_->S_DVXSetSyncTime("20261206011500"), 1);
+    char time[15] = {};
+    ASSERT_EQ(app_->S_DVXGetSyncTime(time, 14), 1);
+    EXPECT_EQ(std::string(time, 14), "20261206011500");
+    ASSERT_EQ(app_->S_DVXGetSyncContractInfo(ids, 2, device, 8, pc, 8, append, 32, flags), 1);
+    EXPECT_EQ(std::memcmp(pc, newPc, 8), 0);
+    EXPECT_EQ(flags[0], 1);
+    EXPECT_EQ(app_->S_DVXSetSyncTime("2026-12-06"), 0);
+    EXPECT_EQ(app_->S_DVXGetLastError(), kErrBadSyncTime);
+    const uint32_t unknown[1] = {3};
+    EXPECT_EQ(app_->S_DVXGetSyncContractInfo(unknown, 1, device, 8, pc, 8, append, 32, flags), 0);
+    EXPECT_EQ(app_->S_DVXGetLastError(), kErrUnknownDatabase);
+
+    ASSERT_EQ(app_->S_DVXRevokeSyncContract(), 1);
+    ASSERT_EQ(app_->S_DVXGetSyncContractInfo(ids, 2, device, 8, pc, 8, append, 32, flags), 1);
+    EXPECT_EQ(pc[0] | pc[7], 0);
+    EXPECT_EQ(flags[0], 0);
+}
+
+TEST_F(DeviceLink, FaultFailsTheNthCallOfTheNamedOperation) {
+    Connect();
+    Live().FailCall("S_DVXGetRecordData", 2, 0x10000077, false);
+    const uint32_t id = Live().Find(1)->records.front().id;
+    EXPECT_NE(Fetch(1, id), nullptr);
+    EXPECT_EQ(Fetch(1, id), nullptr);
+    EXPECT_EQ(app_->S_DVXGetLastError(), 0x10000077u);
+    EXPECT_NE(Fetch(1, id), nullptr);
+    EXPECT_EQ(app_->S_DVXDeleteRecordData(1, id), 1);  // other operations are not counted
+}
+
+TEST_F(DeviceLink, PersistentFaultFromTheImageFile) {
+    DeviceImage image = DemoImage();
+    image.FailCall("S_DVXGetDBInfo", 2, kErrNoSyncState, true);
+    UseImage(image);
+    Connect();
+    _tagS_DVXDBINFO info = {};
+    EXPECT_EQ(app_->S_DVXGetDBInfo(1, heap_, &info), 1);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(app_->S_DVXGetDBInfo(1, heap_, &info), 0);
+        EXPECT_EQ(app_->S_DVXGetLastError(), kErrNoSyncState);
+    }
+}
+
+TEST_F(DeviceLink, ImageIsSavedWhenThePortCloses) {
+    path_ = sandbox_.root() + "/fresh.json";
+    testing_support::SetEnv("MORVANE_DEVICE", path_);
+    Connect();
+    const uint32_t id = Live().AddRecord(8, {{"S_PAGE_NOTE", TextValue("Kept")}});
+    EXPECT_FALSE(testing_support::FileExists(path_));
+    ASSERT_EQ(app_->S_DVXCloseConnection(), 1);
+    ASSERT_EQ(app_->S_DVXClosePort(), 1);
+    EXPECT_FALSE(testing_support::FileExists(path_ + ".tmp"));
+    DeviceImage saved;
+    ASSERT_TRUE(saved.Load(path_, nullptr));
+    LinkValue v;
+    ASSERT_TRUE(saved.GetValue(8, id, "S_PAGE_NOTE", &v));
+    EXPECT_EQ(v, TextValue("Kept"));
+    EXPECT_EQ(saved.Find(8)->changes[0], std::vector<uint32_t>{id});
+}
+
+TEST_F(DeviceLink, UnreadableImageFailsThePort) {
+    path_ = sandbox_.root() + "/broken.json";
+    testing_support::WriteFile(path_, "{ not json");
+    testing_support::SetEnv("MORVANE_DEVICE", path_);
+    CTethraApp app;
+    EXPECT_EQ(app.S_DVXOpenPort("", 0), 0);
+    EXPECT_EQ(app.S_DVXGetLastError(), kErrImageUnreadable);
+}
+
+TEST_F(DeviceLink, HeapExhaustionIsReportedNotThrown) {
+    Connect();
+    PlatformFailCall("HeapAlloc", 1, 1);
+    _tagS_DVXDBINFO info = {};
+    EXPECT_EQ(app_->S_DVXGetDBInfo(7, heap_, &info), 0);
+    EXPECT_EQ(app_->S_DVXGetLastError(), kErrOutOfMemory);
+    PlatformClearFaults();
+}
+
+TEST_F(DeviceLink, NullArgumentsAreRefused) {
+    Connect();
+    uint32_t count = 0;
+    EXPECT_EQ(app_->S_DVXGetDBIDList(nullptr, &count, heap_), 0);
+    EXPECT_EQ(app_->S_DVXGetLastError(), kErrInvalidParameter);
+    EXPECT_EQ(app_->S_DVXGetRecordData(1, nullptr, 3, heap_, &count), 0);
+    EXPECT_EQ(app_->S_DVXPutRecordData(1, nullptr, 1, &count), 0);
+    EXPECT_EQ(app_->S_DVXGetSystemInfo(nullptr), 0);
+    EXPECT_EQ(app_->S_DVXSetSyncTargetMacID(nullptr, nullptr), 0);
+    EXPECT_EQ(app_->S_DVXGetLastError(), kErrInvalidParameter);
+}
