@@ -7,7 +7,7 @@ namespace tethra_sim {
 namespace {
 
 // Days since 1970-01-01 of a civil date (Gregorian, era arithmetic).
-int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
+constexpr int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
     y -= m <= 2;
     const int64_t era = (y >= 0 ? y : y - 399) / 400;
     const unsigned yoe = static_cast<unsigned>(y - era * 400);
@@ -30,7 +30,8 @@ void CivilFromDays(int64_t z, int* year, int* month, int* day) {
     *day = static_cast<int>(d);
 }
 
-const int64_t kEpochDays = DaysFromCivil(1899, 12, 30);
+// Constant-initialised: the device object may be built by another library's static initialisers.
+constexpr int64_t kEpochDays = DaysFromCivil(1899, 12, 30);
 
 }  // namespace
 

@@ -422,3 +422,34 @@ TEST_F(DeviceLink, NullArgumentsAreRefused) {
     EXPECT_EQ(app_->S_DVXSetSyncTargetMacID(nullptr, nullptr), 0);
     EXPECT_EQ(app_->S_DVXGetLastError(), kErrInvalidParameter);
 }
+
+TEST_F(DeviceLink, PendingFaultKeepsCountingAcrossSessions) {
+    DeviceImage image = DemoImage();
+    image.FailCall("S_DVXGetDBInfo", 3, kErrNoSyncState, false);
+    UseImage(image);
+    Connect();
+    _tagS_DVXDBINFO info = {};
+    EXPECT_EQ(app_->S_DVXGetDBInfo(1, heap_, &info), 1);
+    ASSERT_EQ(app_->S_DVXClosePort(), 1);
+    app_.reset();
+    Connect();
+    EXPECT_EQ(app_->S_DVXGetDBInfo(1, heap_, &info), 1);
+    EXPECT_EQ(app_->S_DVXGetDBInfo(1, heap_, &info), 0);
+    EXPECT_EQ(app_->S_DVXGetLastError(), kErrNoSyncState);
+    EXPECT_EQ(app_->S_DVXGetDBInfo(1, heap_, &info), 1);
+}
+
+TEST_F(DeviceLink, PortAndConnectionStates) {
+    CTethraApp app;
+    _tagDVXCONNECTINFO info = {};
+    EXPECT_EQ(app.S_DVXWaitConnection(30000, &info), 0);
+    EXPECT_EQ(app.S_DVXGetLastError(), kErrPortNotOpen);
+    EXPECT_EQ(app.S_DVXClosePort(), 0);
+    ASSERT_EQ(app.S_DVXOpenPort("", 0), 1);
+    ASSERT_EQ(app.S_DVXWaitConnection(30000, &info), 1);
+    EXPECT_EQ(std::memcmp(info.bytes + 4, LiveDevice()->deviceId, 8), 0);
+    ASSERT_EQ(app.S_DVXCloseConnection(), 1);
+    EXPECT_EQ(app.S_DVXCloseConnection(), 0);
+    EXPECT_EQ(app.S_DVXGetLastError(), kErrNotConnected);
+    ASSERT_EQ(app.S_DVXClosePort(), 1);
+}
