@@ -8,7 +8,7 @@
  * Then most exports clear the last error; DIZ_API_SetAlarm,
  * DIZ_API_ReadFolderID, DIZ_API_BeginExport, DIZ_API_BeginImport and
  * DIZ_API_SetEventFlag keep it (ClearMode::kKeep).  DIZ_API_GetRecordID_Attachment
- * clears without a line (a null format).  The query exports
+ * clears without a line: it calls ClearLastError alone.  The query exports
  * (DIZ_API_GetIdDBRec, DIZ_API_GetFieldByWriteRec, DIZ_API_CancelCheck,
  * DIZ_API_ReleaseReadRecord, DIZ_API_GetLastErrorCode,
  * DIZ_API_GetConnectErrorStatus, GetInstallPath, GetEmailBodyLength) do
@@ -24,8 +24,8 @@ enum class ClearMode {
     kKeep,   // leave the last error as the previous export left it
 };
 
-// Writes the opening line (unless format is null), then clears the last
-// error when mode is ClearMode::kClear.
+// Writes the opening line, then clears the last error when mode is
+// ClearMode::kClear.
 void EnterExport(ClearMode mode, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 // Results the exports share (signed 32-bit, as the host sees them).

@@ -1,0 +1,61 @@
+#include "app/morvane_app.h"
+
+#include "session/sync_session.h"
+#include "support/trace_log.h"
+
+#include <string.h>
+
+// The globals' one definition.  Objects of one file are constructed in the
+// order of their definitions and destroyed in the reverse order, so the
+// order below is the load order: the session record (plain data, zero
+// before any constructor runs), then the application object, which gives
+// the session its load-time values.
+SyncSession g_session;
+CMorvaneApp theApp;
+
+// The device link object, CDeviceLink g_link, is defined right here, after
+// theApp, so that it is constructed after the application object and
+// destroyed before it.
+
+namespace {
+
+// Identity that no stored or newly made one matches until start-up loads it.
+constexpr uint8_t kUnsetPCIDByte = 0xFF;
+
+void SetSessionLoadValues() {
+    g_session.initialized = 0;
+    g_session.linkOpen = 0;
+    g_session.tempDbOpen = 0;
+    g_session.hHeap = nullptr;
+    g_session.heapRef = 0;
+    // connectError belongs to the device link object, whose constructor
+    // clears it.
+    memset(g_session.PCID, kUnsetPCIDByte, sizeof g_session.PCID);
+    g_session.PCID_resync = 0;
+    g_session.TTDBIDList = nullptr;
+    g_session.DBIDCount = 0;
+    memset(g_session.Check_DBIDList, 0, sizeof g_session.Check_DBIDList);
+    memset(g_session.contractFlags, 0, sizeof g_session.contractFlags);
+    g_session.currentDbId = 0;
+    g_session.SyncStamp = 0;
+    g_session.exporting = 0;
+    g_session.exportPending = 0;
+    g_session.forceResyncForThisDatabase = 0;
+    g_session.fullSyncRequired = 0;
+    g_session.lastCancelSection = 0;
+}
+
+}  // namespace
+
+CMorvaneApp::CMorvaneApp() {
+    // The trace switch first, so that the very first line can reach the file.
+    ReadTraceSwitch();
+    LogTrace("***** CMorvaneApp\n");
+    lastErrorCode = 0;
+    SetSessionLoadValues();
+    // The first-synchronisation batch is created here, last.
+}
+
+// Deletes the first-synchronisation batch once it exists.  Nothing is
+// traced on unloading.
+CMorvaneApp::~CMorvaneApp() {}

@@ -1,0 +1,19 @@
+#include "support/install_path.h"
+
+#include "support/registry_string.h"
+
+const char kDataFolderKey[] = "SOFTWARE\\KORVELL QUENDA 2\\HALVERD";
+const char kDataFolderValue[] = "DatafilePath";
+
+int32_t ReadInstallPath(char* buffer) {
+    if (buffer == nullptr) return 0;
+    return GetRegistryString(kDataFolderKey, kDataFolderValue, buffer, kDataFolderSize, HKEY_CURRENT_USER) ? 1 : 0;
+}
+
+bool ReadDataFolder(std::string& text) {
+    return GetRegistryString(kDataFolderKey, kDataFolderValue, text, kDataFolderSize, HKEY_CURRENT_USER);
+}
+
+void AppendBackslash(std::string& path) {
+    if (path.empty() || path.back() != '\\') path += '\\';
+}

@@ -1,0 +1,47 @@
+#include "support/private_heap.h"
+
+#include "session/sync_session.h"
+#include "support/trace_log.h"
+
+namespace {
+
+// The handle as the trace lines show it: its low 32 bits.
+unsigned HandleBits(HANDLE heap) { return static_cast<unsigned>(reinterpret_cast<uintptr_t>(heap)); }
+
+}  // namespace
+
+bool InitHeap() {
+    LogTrace("+++++ InitHeap() heapRef[%d] hHeap[%08x]\n", g_session.heapRef, HandleBits(g_session.hHeap));
+    // Initial size 1 (the system rounds it up) and no maximum: the heap
+    // grows with the device's lists and the record cache.
+    if (g_session.heapRef == 0) g_session.hHeap = HeapCreate(0, 1, 0);
+    if (g_session.hHeap != nullptr) {
+        ++g_session.heapRef;
+        return true;
+    }
+    LogTrace("!!!!!!!  Heap initialization failed!\n");
+    g_session.heapRef = 0;
+    return false;
+}
+
+void ReleaseHeap(bool force) {
+    LogTrace("+++++ ReleaseHeap(%d) heapRef[%d] hHeap[%08x]\n", force ? 1 : 0, g_session.heapRef,
+             HandleBits(g_session.hHeap));
+    if (!force && g_session.heapRef > 0) {
+        --g_session.heapRef;
+        if (g_session.heapRef > 0) return;
+    } else {
+        g_session.heapRef = 0;
+    }
+    if (g_session.hHeap != nullptr) {
+        HeapDestroy(g_session.hHeap);
+        g_session.hHeap = nullptr;
+    }
+}
+
+void* ValidatedAlloc(DWORD flags, SIZE_T size) {
+    // A damaged heap would hand out blocks over someone else's data; refuse
+    // as if memory had run out.
+    if (g_session.hHeap == nullptr || !HeapValidate(g_session.hHeap, 0, nullptr)) return nullptr;
+    return HeapAlloc(g_session.hHeap, flags, size);
+}
