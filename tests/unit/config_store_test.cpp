@@ -1,0 +1,195 @@
+// The configuration store: the data-file folder in the registry, the
+// paths built on it, the host's settings file and the utility library.
+#include "support/install_path.h"
+#include "support/registry_string.h"
+#include "support/sandbox.h"
+#include "support/settings_file.h"
+#include "support/utility_library.h"
+
+#include <gtest/gtest.h>
+
+#include <string.h>
+#include <filesystem>
+#include <string>
+
+using testing_support::Sandbox;
+
+namespace {
+
+const char kNoFolderRegistry[] =
+    "Windows Registry Editor Version 5.00\n\n"
+    "[HKEY_CURRENT_USER\\SOFTWARE\\KORVELL QUENDA 2\\HALVERD]\n"
+    "\"SomethingElse\"=\"x\"\n";
+
+// A registry holding only "DatafilePath" = folder; no folder is created.
+std::string FolderRegistry(const std::string& folder) {
+    std::string escaped;
+    for (char c : folder) {
+        if (c == '\\' || c == '"') escaped += '\\';
+        escaped += c;
+    }
+    return "Windows Registry Editor Version 5.00\n\n"
+           "[HKEY_CURRENT_USER\\SOFTWARE\\KORVELL QUENDA 2\\HALVERD]\n"
+           "\"DatafilePath\"=\"" + escaped + "\"\n";
+}
+
+// The settings file in the standard data-file folder.
+const char kDataFolder[] = "C:\\Korvell\\Data\\";
+const char kSettingsPath[] = "C:\\Korvell\\Data\\ISEnvSet.ini";
+
+}  // namespace
+
+TEST(InstallPath, FolderWithAndWithoutBackslashGiveTheSamePaths) {
+    struct Row {
+        const char* folder;
+        const char* settings;
+        const char* utility;
+    };
+    static const Row kRows[] = {
+        {"C:\\Korvell\\Data\\", "C:\\Korvell\\Data\\ISEnvSet.ini", "C:\\Korvell\\Data\\Gantry1.dll"},  // 0
+        {"C:\\Korvell\\Data", "C:\\Korvell\\Data\\ISEnvSet.ini", "C:\\Korvell\\Data\\Gantry1.dll"},
+        {"", "\\ISEnvSet.ini", "\\Gantry1.dll"},
+    };
+    for (const Row& row : kRows) {
+        Sandbox sandbox;
+        sandbox.WriteRegistry(FolderRegistry(row.folder));
+        char buffer[kDataFolderSize];
+        memset(buffer, '#', sizeof buffer);
+        EXPECT_EQ(ReadInstallPath(buffer), 1) << row.folder;
+        EXPECT_STREQ(buffer, row.folder);
+        EXPECT_EQ(SettingsFile().Path(), row.settings);
+        EXPECT_EQ(CUtilityLibrary().Path(), row.utility);
+    }
+}
+
+TEST(InstallPath, NoFolderValue) {
+    Sandbox sandbox;
+    sandbox.WriteRegistry(kNoFolderRegistry);
+    char buffer[kDataFolderSize] = "untouched";
+    EXPECT_EQ(ReadInstallPath(buffer), 0);
+    EXPECT_EQ(SettingsFile().Path(), "ISEnvSet.ini");
+    EXPECT_EQ(CUtilityLibrary().Path(), "\\Gantry1.dll");
+}
+
+TEST(InstallPath, NoKeyLeavesTheBufferAlone) {
+    Sandbox sandbox;
+    sandbox.WriteRegistry("Windows Registry Editor Version 5.00\n");
+    char buffer[kDataFolderSize] = "untouched";
+    EXPECT_EQ(ReadInstallPath(buffer), 0);
+    EXPECT_STREQ(buffer, "untouched");
+    std::string text = "old";
+    EXPECT_FALSE(ReadDataFolder(text));
+    EXPECT_EQ(text, "old");
+}
+
+TEST(InstallPath, FolderLongerThanTheBufferIsNotRead) {
+    Sandbox sandbox;
+    const std::string fits = "C:\\" + std::string(256, 'f');  // 259 characters and the zero
+    sandbox.WriteRegistry(FolderRegistry(fits));
+    char buffer[kDataFolderSize];
+    EXPECT_EQ(ReadInstallPath(buffer), 1);
+    EXPECT_EQ(std::string(buffer), fits);
+    sandbox.WriteRegistry(FolderRegistry(fits + "g"));
+    EXPECT_EQ(ReadInstallPath(buffer), 0);
+}
+
+TEST(RegistryString, TextVariantStopsAtTheFirstZero) {
+    Sandbox sandbox;
+    sandbox.WriteStandardRegistry(kDataFolder, -1);
+    std::string text = "a much longer old text than the value";
+    EXPECT_TRUE(GetRegistryString("SOFTWARE\\Korvell Quenda 2\\halverd", "DatafilePath", text, 260,
+                                  HKEY_CURRENT_USER));
+    EXPECT_EQ(text, kDataFolder);
+}
+
+TEST(SettingsFile, PCIDRoundTripInUpperCase) {
+    Sandbox sandbox;
+    sandbox.WriteStandardRegistry(kDataFolder, -1);
+    const uint8_t id[8] = {0x01, 0xAB, 0x00, 0xFF, 0x7c, 0x10, 0x02, 0xe0};
+    SettingsFile settings;
+    EXPECT_EQ(settings.WritePCID(id), 1);
+    const std::string file = testing_support::ReadFile(sandbox.HostPath(kSettingsPath));
+    EXPECT_NE(file.find("[Synchronization]"), std::string::npos) << file;
+    EXPECT_NE(file.find("PCID=01AB00FF7C1002E0"), std::string::npos) << file;
+    uint8_t read[8] = {};
+    EXPECT_EQ(SettingsFile().ReadPCID(read), 1);
+    EXPECT_EQ(memcmp(read, id, 8), 0);
+}
+
+TEST(SettingsFile, StoredPCIDForms) {
+    struct Row {
+        const char* stored;  // null: no key at all
+        int result;
+        uint8_t first, last;
+    };
+    static const Row kRows[] = {
+        {nullptr, 0, 0, 0},                         // 0
+        {"0000000000000000", 0, 0, 0},
+        {"0123456789abcdef", 1, 0x01, 0xEF},
+        {"0123456789ABCDEF", 1, 0x01, 0xEF},
+        {"0123456789ABCDEF-and-more", 1, 0x01, 0xEF},
+        {"0123456789ABCDE", 0, 0, 0},               // 5
+        {"0123456789ABCDEG", 0, 0, 0},
+        {"01 3456789ABCDEF", 0, 0, 0},
+        {"0000000000000001", 1, 0x00, 0x01},
+    };
+    for (const Row& row : kRows) {
+        Sandbox sandbox;
+        sandbox.WriteStandardRegistry(kDataFolder, -1);
+        std::string ini = "[Synchronization]\r\nSyncTime=20260101000000\r\n";
+        if (row.stored != nullptr) ini += std::string("PCID=") + row.stored + "\r\n";
+        testing_support::WriteFile(sandbox.HostPath(kSettingsPath), ini);
+        uint8_t id[8];
+        memset(id, 0x5A, sizeof id);
+        SCOPED_TRACE(row.stored != nullptr ? row.stored : "(none)");
+        EXPECT_EQ(SettingsFile().ReadPCID(id), row.result);
+        EXPECT_EQ(id[0], row.first);
+        EXPECT_EQ(id[7], row.last);
+        if (row.result == 0) {
+            for (uint8_t byte : id) EXPECT_EQ(byte, 0);
+        }
+    }
+}
+
+TEST(SettingsFile, SyncTimeDefaultAndRoundTrip) {
+    Sandbox sandbox;
+    sandbox.WriteStandardRegistry(kDataFolder, -1);
+    std::string text = "old";
+    EXPECT_EQ(SettingsFile().ReadSyncTime(text), 1);
+    EXPECT_EQ(text, "00000000000000");
+    EXPECT_EQ(SettingsFile().WriteSyncTime("20261206010203"), 1);
+    EXPECT_EQ(SettingsFile().ReadSyncTime(text), 1);
+    EXPECT_EQ(text, "20261206010203");
+}
+
+TEST(SettingsFile, OtherKeysOfTheHostStay) {
+    Sandbox sandbox;
+    sandbox.WriteStandardRegistry(kDataFolder, -1);
+    testing_support::WriteFile(sandbox.HostPath(kSettingsPath), "[Host]\r\nOption=7\r\n");
+    EXPECT_EQ(SettingsFile().WriteSyncTime("20261206010203"), 1);
+    const std::string file = testing_support::ReadFile(sandbox.HostPath(kSettingsPath));
+    EXPECT_NE(file.find("Option=7"), std::string::npos) << file;
+    EXPECT_NE(file.find("SyncTime=20261206010203"), std::string::npos) << file;
+}
+
+TEST(UtilityLibrary, ReadsThePairingTexts) {
+    Sandbox sandbox;
+    sandbox.WriteStandardRegistry("C:\\Korvell\\Data", -1);
+    std::filesystem::copy_file(std::string(MORVANE_TEST_DATA) + "/Gantry1.dll",
+                               sandbox.HostPath("C:\\Korvell\\Data\\Gantry1.dll"));
+    CUtilityLibrary utility;
+    ASSERT_TRUE(utility.IsLoaded());
+    EXPECT_EQ(utility.LoadText(kPairingCaptionId), "Quenda Sync");
+    EXPECT_EQ(utility.LoadText(kPairingQuestionId), "This device is synchronised with another PC.");
+    EXPECT_EQ(utility.LoadText(kPairingContinuationId),
+              "Do you want to synchronise it with this PC instead? All data will be synchronised in full.");
+    EXPECT_EQ(utility.LoadText(1), "") << "no such string";
+}
+
+TEST(UtilityLibrary, MissingLibraryGivesEmptyTexts) {
+    Sandbox sandbox;
+    sandbox.WriteStandardRegistry(kDataFolder, -1);
+    CUtilityLibrary utility;
+    EXPECT_FALSE(utility.IsLoaded());
+    EXPECT_EQ(utility.LoadText(kPairingCaptionId), "");
+}

@@ -1,0 +1,62 @@
+// The last-error code, its helpers, and the frame exports enter.
+#include "app/morvane_app.h"
+#include "session/call_frame.h"
+#include "session/error_helpers.h"
+#include "session/sync_session.h"
+#include "support/sandbox.h"
+
+#include <gtest/gtest.h>
+
+using testing_support::Sandbox;
+
+TEST(ApplicationObject, LoadTimeValues) {
+    EXPECT_EQ(theApp.lastErrorCode, 0u);
+    for (uint8_t byte : g_session.PCID) EXPECT_EQ(byte, 0xFF);
+    EXPECT_EQ(g_session.initialized, 0);
+    EXPECT_EQ(g_session.hHeap, nullptr);
+    EXPECT_EQ(g_session.heapRef, 0u);
+    EXPECT_EQ(g_session.TTDBIDList, nullptr);
+    EXPECT_EQ(g_session.currentDbId, 0u);
+    for (uint32_t id : g_session.Check_DBIDList) EXPECT_EQ(id, 0u);
+}
+
+TEST(ErrorHelpers, SetLastErrorCodeTracesAndSets) {
+    Sandbox sandbox;
+    SetLastErrorCode(kErrorOutOfMemory);
+    EXPECT_EQ(theApp.lastErrorCode, 0x10000004u);
+    SetLastErrorCode(0xAB);
+    EXPECT_EQ(theApp.lastErrorCode, 0xABu);
+    EXPECT_EQ(sandbox.DebugOutput(),
+              "***** ***** Manually setting Quenda Error: 10000004\n"
+              "***** ***** Manually setting Quenda Error: 000000ab\n");
+}
+
+TEST(ErrorHelpers, ClearLastErrorIsSilent) {
+    Sandbox sandbox;
+    theApp.lastErrorCode = kErrorDatabaseMissing;
+    ClearLastError();
+    EXPECT_EQ(theApp.lastErrorCode, 0u);
+    EXPECT_EQ(sandbox.DebugOutput(), "");
+}
+
+TEST(ErrorHelpers, OwnCodes) {
+    EXPECT_EQ(kErrorPairingDeclined, 0x10000001u);
+    EXPECT_EQ(kErrorOutOfMemory, 0x10000004u);
+    EXPECT_EQ(kErrorDatabaseMissing, 0x1000000Du);
+}
+
+TEST(CallFrame, ClearingExportTracesThenClears) {
+    Sandbox sandbox;
+    theApp.lastErrorCode = 0x10000123u;
+    EnterExport(ClearMode::kClear, "***** DIZ_API_CloseDatabase(%d)\n", 3);
+    EXPECT_EQ(theApp.lastErrorCode, 0u);
+    EXPECT_EQ(sandbox.DebugOutput(), "***** DIZ_API_CloseDatabase(3)\n");
+}
+
+TEST(CallFrame, KeepingExportLeavesThePreviousError) {
+    Sandbox sandbox;
+    theApp.lastErrorCode = 0x10000123u;
+    EnterExport(ClearMode::kKeep, "***** DIZ_API_BeginImport()\n");
+    EXPECT_EQ(theApp.lastErrorCode, 0x10000123u);
+    EXPECT_EQ(sandbox.DebugOutput(), "***** DIZ_API_BeginImport()\n");
+}
