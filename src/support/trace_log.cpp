@@ -64,7 +64,9 @@ void LogTraceV(const char* format, va_list args) {
     char buffer[kTraceBufferSize];
     const int needed = vsnprintf(buffer, sizeof buffer, format, args);
     const char* fileText = buffer;
-    if (needed >= 0 && static_cast<size_t>(needed) < sizeof buffer) {
+    // A text that needs the whole buffer, its terminating zero included,
+    // already counts as too long: only one that leaves a byte spare is sent.
+    if (needed >= 0 && static_cast<size_t>(needed) + 1 < sizeof buffer) {
         OutputDebugStringA(buffer);
     } else {
         // The file then keeps the format itself, placeholders and all, so

@@ -14,7 +14,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
-// Bound of one formatted line, its terminating zero included.
+// Bytes of the formatting buffer.  A line whose text and terminating zero
+// need all of them or more is too long.
 constexpr size_t kTraceBufferSize = 16384;
 
 // Written to the debugger output instead of a line that does not fit.
@@ -29,7 +30,8 @@ extern uint8_t traceToFile;
 
 // Formats a line printf-style (the format carries its own "\n") and sends
 // it to the debugger output and, with traceToFile set, to the log file.
-// A line that needs kTraceBufferSize bytes or more is replaced by
+// A line that needs kTraceBufferSize bytes or more (terminating zero
+// included) is replaced by
 // kTraceOverflowLine on the debugger output, and the file receives the
 // unformatted format text instead.  Never fails towards its caller.
 void LogTrace(const char* format, ...) __attribute__((format(printf, 1, 2)));
