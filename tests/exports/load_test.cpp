@@ -110,7 +110,9 @@ TEST(InstallPathExport, ReadsTheDataFolder) {
         ASSERT_NE(adapter->GetInstallPath, nullptr);
         char buffer[260] = "";
         EXPECT_EQ(adapter->GetInstallPath(buffer), row.result);
-        if (row.folder != nullptr) EXPECT_STREQ(buffer, row.folder);
+        if (row.folder != nullptr) {
+            EXPECT_STREQ(buffer, row.folder);
+        }
         EXPECT_EQ(sandbox.DebugOutput(), "***** CMorvaneApp\n") << "no trace line of its own";
     }
 }

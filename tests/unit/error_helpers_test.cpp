@@ -39,12 +39,6 @@ TEST(ErrorHelpers, ClearLastErrorIsSilent) {
     EXPECT_EQ(sandbox.DebugOutput(), "");
 }
 
-TEST(ErrorHelpers, OwnCodes) {
-    EXPECT_EQ(kErrorPairingDeclined, 0x10000001u);
-    EXPECT_EQ(kErrorOutOfMemory, 0x10000004u);
-    EXPECT_EQ(kErrorDatabaseMissing, 0x1000000Du);
-}
-
 TEST(CallFrame, ClearingExportTracesThenClears) {
     Sandbox sandbox;
     theApp.lastErrorCode = 0x10000123u;
