@@ -183,7 +183,20 @@ TEST(UtilityLibrary, ReadsThePairingTexts) {
     EXPECT_EQ(utility.LoadText(kPairingQuestionId), "This device is synchronised with another PC.");
     EXPECT_EQ(utility.LoadText(kPairingContinuationId),
               "Do you want to synchronise it with this PC instead? All data will be synchronised in full.");
-    EXPECT_EQ(utility.LoadText(1), "") << "no such string";
+    EXPECT_EQ(utility.LoadText(20000), "") << "no such string";
+}
+
+TEST(UtilityLibrary, LongTextIsCutToTheBuffer) {
+    Sandbox sandbox;
+    sandbox.WriteStandardRegistry(kDataFolder, -1);
+    std::filesystem::copy_file(std::string(MORVANE_TEST_DATA) + "/Gantry1.dll",
+                               sandbox.HostPath("C:\\Korvell\\Data\\Gantry1.dll"));
+    CUtilityLibrary utility;
+    // String 300 of the test library is "000-001-...-149-", 600 characters.
+    const std::string text = utility.LoadText(300);
+    EXPECT_EQ(text.size(), static_cast<size_t>(kUtilityTextSize - 1));
+    EXPECT_EQ(text.substr(0, 8), "000-001-");
+    EXPECT_EQ(text.substr(text.size() - 5), "7-128") << "128 whole numbers and the digits of the next";
 }
 
 TEST(UtilityLibrary, MissingLibraryGivesEmptyTexts) {
