@@ -43,6 +43,10 @@ void SetSessionLoadValues() {
     g_session.forceResyncForThisDatabase = 0;
     g_session.fullSyncRequired = 0;
     g_session.lastCancelSection = 0;
+    // The open database's fields start empty: no database, no cached
+    // records, no current record.
+    g_session.cacheCount = 0;
+    g_session.currentRecord = nullptr;
 }
 
 }  // namespace
