@@ -3,6 +3,8 @@
 # undefined symbol, libtethra.so is a needed library and defines each one.
 #   cmake -DNM=<nm> -DREADELF=<readelf> -DADAPTER=<libmorvane.so> -DTETHRA=<libtethra.so>
 #         -DTETHRA_SONAME=<soname of libtethra> -P check_tethra_imports.cmake
+cmake_minimum_required(VERSION 3.25)
+
 execute_process(COMMAND ${NM} -D -C ${ADAPTER} OUTPUT_VARIABLE adapter_symbols RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "nm -D ${ADAPTER} failed")

@@ -87,7 +87,9 @@ TEST_F(MergedMailTest, GetAllSyncRecordListFailsWithoutTouchingItsOutArguments) 
             EXPECT_EQ(77u, counts[k]);
         }
         EXPECT_EQ(failing == 3 ? 0u : static_cast<uint32_t>(failing), Calls("S_DVXGetAllSyncRecordList"));
-        if (failing != 3) EXPECT_EQ(kInjectedError, link_->GetLastError());
+        if (failing != 3) {
+            EXPECT_EQ(kInjectedError, link_->GetLastError());
+        }
         PlatformClearFaults();
         Device().faults.clear();
     }
