@@ -1,5 +1,6 @@
 #include "app/morvane_app.h"
 
+#include "link/device_link.h"
 #include "session/sync_session.h"
 #include "support/trace_log.h"
 
@@ -13,9 +14,9 @@
 SyncSession g_session;
 CMorvaneApp theApp;
 
-// The device link object, CDeviceLink g_link, is defined right here, after
-// theApp, so that it is constructed after the application object and
-// destroyed before it.
+// The device link comes after the application object: constructed after
+// it, destroyed before it.
+CDeviceLink g_link;
 
 namespace {
 
