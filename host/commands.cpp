@@ -1,0 +1,117 @@
+// morvane-sync export and import: one JSON file per database.
+#include <stdio.h>
+#include <time.h>
+
+#include <filesystem>
+
+#include "host/adapter.h"
+#include "host/commands.h"
+#include "host/field_map.h"
+#include "host/host_env.h"
+#include "host/records_json.h"
+#include "host/sync_run.h"
+#include "host/tables.h"
+
+namespace fs = std::filesystem;
+
+namespace morvane_host {
+
+namespace {
+
+bool Selected(const Options& options, int32_t section) {
+    if (options.sections.empty()) return true;
+    for (int32_t chosen : options.sections)
+        if (chosen == section) return true;
+    return false;
+}
+
+bool LoadWithExports(const Options& options, Adapter* adapter, const std::vector<std::vector<const char*>>& needs) {
+    std::string error;
+    if (!options.device.empty()) SetEnvironment("MORVANE_DEVICE", options.device);
+    if (!adapter->Load(AdapterPath(options.programFolder), &error)) {
+        fprintf(stderr, "morvane-sync: %s\n", error.c_str());
+        return false;
+    }
+    std::vector<std::string> missing;
+    for (const auto& names : needs)
+        for (const std::string& name : adapter->Missing(names)) missing.push_back(name);
+    if (missing.empty()) return true;
+    fprintf(stderr, "morvane-sync: the adapter %s does not export %s\n", adapter->path().c_str(),
+            JoinNames(missing).c_str());
+    return false;
+}
+
+const char* ActionName(ImportAction action) {
+    switch (action) {
+        case ImportAction::kAdd: return "added";
+        case ImportAction::kChange: return "changed";
+        default: return "deleted";
+    }
+}
+
+}  // namespace
+
+int RunExport(const Options& options) {
+    Adapter adapter;
+    if (!LoadWithExports(options, &adapter, {kStartupExports, kExportPassExports, kFieldReadExports, {"DIZ_API_SetFolderID"}}))
+        return 1;
+    const std::string folder = options.folder.empty() ? "." : options.folder;
+    std::error_code failed;
+    fs::create_directories(folder, failed);
+    SyncRun run(adapter);
+    if (!run.Start()) return 1;
+    // A zero stamp asks the adapter for every record.
+    const DIZ_TIME stamp = options.full ? 0 : static_cast<DIZ_TIME>(time(nullptr));
+    uint32_t count = 0;
+    const HostDatabase* databases = Databases(&count);
+    for (uint32_t i = 0; i < count; ++i) {
+        const HostDatabase& database = databases[i];
+        if (!Selected(options, database.section)) continue;
+        DatabaseRecords records;
+        std::string error;
+        if (!run.Export(database, stamp, &records)) return 1;
+        const std::string path = ExportFilePath(folder, database);
+        if (!WriteExportFile(path, database, records, &error)) {
+            fprintf(stderr, "morvane-sync: %s\n", error.c_str());
+            return 1;
+        }
+        printf("%s: %zu record(s)%s -> %s\n", database.name, records.records.size(),
+               records.fullSync ? " (full synchronisation)" : "", path.c_str());
+    }
+    return 0;
+}
+
+int RunImport(const Options& options) {
+    if (options.folder.empty()) {
+        fprintf(stderr, "morvane-sync: import needs --in DIR\n");
+        return 2;
+    }
+    Adapter adapter;
+    if (!LoadWithExports(options, &adapter, {kStartupExports, kImportPassExports})) return 1;
+    SyncRun run(adapter);
+    bool started = false;
+    uint32_t count = 0;
+    const HostDatabase* databases = Databases(&count);
+    for (uint32_t i = 0; i < count; ++i) {
+        const std::string path = ExportFilePath(options.folder, databases[i]);
+        if (!Selected(options, databases[i].section) || !fs::exists(path)) continue;
+        const HostDatabase* database = nullptr;
+        DatabaseRecords records;
+        std::string error;
+        if (!ReadImportFile(path, &database, &records, &error)) {
+            fprintf(stderr, "morvane-sync: %s\n", error.c_str());
+            return 1;
+        }
+        if (!started && !run.Start()) return 1;
+        started = true;
+        std::vector<ImportResult> results;
+        if (!run.Import(*database, records.records, &results)) return 1;
+        for (const ImportResult& result : results)
+            printf("%s: record %d %s as id %d\n", database->name, static_cast<int>(result.sourceId),
+                   ActionName(result.action), static_cast<int>(result.deviceId));
+    }
+    if (!started) printf("nothing to import in %s\n", options.folder.c_str());
+    return 0;
+}
+
+}  // namespace morvane_host

@@ -1,0 +1,28 @@
+// The three commands of morvane-sync.  Each returns the program's exit
+// status: 0 done, 1 a step failed, 2 a bad command line.
+#ifndef MORVANE_HOST_COMMANDS_H
+#define MORVANE_HOST_COMMANDS_H
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+namespace morvane_host {
+
+struct Options {
+    std::string programFolder;
+    std::string device;             // --device: the device image file
+    std::string folder;             // --out (export) or --in (import)
+    bool full = false;              // --full: read every record
+    std::vector<int32_t> sections;  // --section, empty: all five
+    bool keep = false;              // demo --keep: leave the temporary folder
+};
+
+int RunDemo(const Options& options);
+int RunExport(const Options& options);
+int RunImport(const Options& options);
+
+}  // namespace morvane_host
+
+#endif

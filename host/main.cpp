@@ -1,0 +1,108 @@
+// morvane-sync: a host for the Morvane adapter.  It loads the adapter at run
+// time as a host sync engine does and drives whole synchronisations.
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+
+#include "host/commands.h"
+#include "host/host_env.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: morvane-sync demo [--keep]\n"
+    "       morvane-sync export [--device IMAGE] [--out DIR] [--full] [--section N]... [--yes]\n"
+    "       morvane-sync import --in DIR [--device IMAGE] [--section N]... [--yes]\n"
+    "       morvane-sync --help\n";
+
+const char kHelp[] =
+    "NAME\n"
+    "    morvane-sync - synchronise a Quenda handheld through the Morvane adapter\n"
+    "\n"
+    "DESCRIPTION\n"
+    "    Loads the adapter (libmorvane beside this program, or $MORVANE_LIBRARY) at run\n"
+    "    time and calls its DIZ_API_ exports in the order a host sync engine does:\n"
+    "    start-up and pairing, one pass per database, shutdown.\n"
+    "\n"
+    "COMMANDS\n"
+    "    demo      A whole synchronisation against the built-in demo device in a fresh\n"
+    "              temporary drive C and registry: export of all five databases, an\n"
+    "              import, an edit on the device and an incremental export.  --keep\n"
+    "              leaves the temporary folder (and its trace log) in place.\n"
+    "    export    Writes one JSON file per database to DIR (default .): per record its\n"
+    "              id, host status and every host field with its device field name, the\n"
+    "              repeat rule of Schedule records and the folder of mail.  Without\n"
+    "              --full only the device's changes since the last synchronisation are\n"
+    "              read (all records when the pairing is new).\n"
+    "    import    Reads those files from DIR and adds, changes and deletes records on\n"
+    "              the device; prints the ids the device gave.\n"
+    "\n"
+    "OPTIONS\n"
+    "    --device IMAGE  the simulated device's image file (sets MORVANE_DEVICE)\n"
+    "    --section N     only this database: 1 Address book, 2 Schedule, 3 ToDo,\n"
+    "                    4 Memo, 5 E-mail (may be repeated)\n"
+    "    --yes           answer the pairing question with OK\n"
+    "\n"
+    "ENVIRONMENT\n"
+    "    MORVANE_DRIVE_C, MORVANE_REGISTRY, MORVANE_MESSAGEBOX, MORVANE_DEVICE as for\n"
+    "    the adapter (see README.md); MORVANE_LIBRARY names the adapter to load.\n"
+    "\n"
+    "EXIT STATUS\n"
+    "    0 done, 1 an export of the adapter failed (reported with its result and\n"
+    "    last error code), 2 a bad command line.\n";
+
+int Usage() {
+    fputs(kUsage, stderr);
+    return 2;
+}
+
+// Parses the options after the command; false on anything it does not know.
+bool ParseOptions(const std::string& command, int argc, char** argv, morvane_host::Options* options) {
+    for (int i = 2; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (command == "demo" && arg == "--keep") {
+            options->keep = true;
+        } else if (command != "demo" && arg == "--device" && hasValue) {
+            options->device = argv[++i];
+        } else if (command == "export" && arg == "--out" && hasValue) {
+            options->folder = argv[++i];
+        } else if (command == "import" && arg == "--in" && hasValue) {
+            options->folder = argv[++i];
+        } else if (command == "export" && arg == "--full") {
+            options->full = true;
+        } else if (command != "demo" && arg == "--yes") {
+            morvane_host::SetEnvironment("MORVANE_MESSAGEBOX", "ok");
+        } else if (command != "demo" && arg == "--section" && hasValue) {
+            char* end = nullptr;
+            const long section = strtol(argv[++i], &end, 10);
+            if (*end != '\0' || section < 1 || section > 5) return false;
+            options->sections.push_back(static_cast<int32_t>(section));
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return Usage();
+    const std::string command = argv[1];
+    if (command == "--help" || command == "-h" || command == "help") {
+        fputs(kHelp, stdout);
+        return 0;
+    }
+    morvane_host::Options options;
+    options.programFolder = morvane_host::ProgramFolder(argv[0]);
+    if (command != "demo" && command != "export" && command != "import") return Usage();
+    if (!ParseOptions(command, argc, argv, &options)) return Usage();
+    // Lines appear in order with the adapter's messages when piped.
+    setvbuf(stdout, nullptr, _IOLBF, 0);
+    if (command == "demo") return morvane_host::RunDemo(options);
+    if (command == "export") return morvane_host::RunExport(options);
+    return morvane_host::RunImport(options);
+}

@@ -1,0 +1,41 @@
+// The export files: one JSON file per database, "<name>.json" (for example
+// "schedule.json"), which the import reads back.
+//
+//   { "database": "Schedule", "section": 2, "fullSync": true, "count": 3,
+//     "records": [
+//       { "id": 1, "status": 2,
+//         "fields": [ {"field": "3", "device": "FromDate", "value": "20261208"}, ... ],
+//         "repeat": { "isRepeating": 1, "repeatPeriod": 5, "repeatCount": 1, "deleteFlag": 0,
+//                     "startDate": "20260314", "endDate": "-1", "weekDays": [0,0,0,0,0,0,0] },
+//         "folder": 2,
+//         "action": "add" } ] }
+//
+// "field" is the host field id the value was read with, "device" the device
+// field it stands for; values are the adapter's texts, one byte a
+// character (U+0000..U+00FF in the file).  "repeat" comes with Schedule
+// records, "folder" (host folder 1..4) with mail.  "action" is optional in
+// an import file: "add", "change" or "delete"; without it status 3 means
+// change, 4 delete, anything else add.
+#ifndef MORVANE_HOST_RECORDS_JSON_H
+#define MORVANE_HOST_RECORDS_JSON_H
+
+#include <string>
+
+#include "host/field_map.h"
+#include "host/records.h"
+
+namespace morvane_host {
+
+std::string ExportFilePath(const std::string& folder, const HostDatabase& database);
+
+// Writes the file; false with the reason in *error.
+bool WriteExportFile(const std::string& path, const HostDatabase& database, const DatabaseRecords& records,
+                     std::string* error);
+// Reads a file written by WriteExportFile (or by hand); false with the
+// reason in *error.  *database is the file's database.
+bool ReadImportFile(const std::string& path, const HostDatabase** database, DatabaseRecords* records,
+                    std::string* error);
+
+}  // namespace morvane_host
+
+#endif

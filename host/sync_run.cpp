@@ -1,0 +1,203 @@
+#include "host/sync_run.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <string>
+
+namespace morvane_host {
+
+namespace {
+
+// The adapter writes at most 49,152 characters and a terminator.
+constexpr size_t kFieldBufferSize = 65536;
+constexpr int32_t kEndOfData = -7;
+// The two texts the host passes to DIZ_API_Initialize and OpenDatabase
+// only end up in the adapter's trace.
+const char kHostName[] = "morvane-sync";
+
+}  // namespace
+
+const std::string* HostRecord::Value(const std::string& readId) const {
+    for (const auto& field : fields)
+        if (field.first == readId) return &field.second;
+    return nullptr;
+}
+
+ImportAction HostRecord::Action() const {
+    if (action == "delete") return ImportAction::kDelete;
+    if (action == "change") return ImportAction::kChange;
+    if (action == "add") return ImportAction::kAdd;
+    if (status == kStatusDeleted) return ImportAction::kDelete;
+    if (status == kStatusChanged) return ImportAction::kChange;
+    return ImportAction::kAdd;
+}
+
+bool SyncRun::Start() {
+    const AdapterExports& api = adapter_.api();
+    if (!adapter_.HasAll(kStartupExports)) {
+        fprintf(stderr, "morvane-sync: the adapter does not export %s\n",
+                JoinNames(adapter_.Missing(kStartupExports)).c_str());
+        return false;
+    }
+    started_ = true;
+    return adapter_.Check("DIZ_API_Initialize", api.Initialize(kHostName, ""));
+}
+
+void SyncRun::Finish() {
+    if (!started_) return;
+    started_ = false;
+    adapter_.api().CloseSyncApp();
+    adapter_.api().Uninitialize();
+}
+
+bool SyncRun::Export(const HostDatabase& database, DIZ_TIME syncStamp, DatabaseRecords* out) {
+    const AdapterExports& api = adapter_.api();
+    *out = DatabaseRecords();
+    out->section = database.section;
+    api.BeginExport(syncStamp);
+    if (!adapter_.Check("DIZ_API_OpenDatabase", api.OpenDatabase(database.section, kHostName, database.name)))
+        return false;
+    uint32_t full = 0;
+    bool ok = adapter_.Check("DIZ_API_QueryFullSync", api.QueryFullSync(database.section, syncStamp, &full));
+    out->fullSync = full != 0;
+    ok = ok && adapter_.Check("DIZ_API_GetRecordCount", api.GetRecordCount(database.section, syncStamp, &out->count));
+    ok = ok && WalkRecords(database, syncStamp, out->count, out);
+    // An export that failed half-way is abandoned, so that the device keeps
+    // its change lists for the next attempt.
+    const int32_t closed = api.CloseDatabase(database.section, 1, ok ? 0 : 1);
+    return adapter_.Check("DIZ_API_CloseDatabase", closed) && ok;
+}
+
+// Walks the record cache from its head.  The merged e-mail database hands
+// out only the mail of the host folder last set, so it is walked once per
+// folder; every mail belongs to exactly one.
+bool SyncRun::WalkRecords(const HostDatabase& database, DIZ_TIME syncStamp, uint32_t total, DatabaseRecords* out) {
+    const AdapterExports& api = adapter_.api();
+    const bool mail = database.section == kMailSection;
+    const uint32_t lastFolder = mail ? kLastMailFolder : kFirstMailFolder;
+    for (uint32_t folder = kFirstMailFolder; folder <= lastFolder; ++folder) {
+        if (mail && !adapter_.Check("DIZ_API_SetFolderID", api.SetFolderID(static_cast<int32_t>(folder))))
+            return false;
+        uint32_t status = 0;
+        int32_t result = api.GetFirstRecord(database.section, syncStamp, &status);
+        while (result == 0) {
+            HostRecord record;
+            record.status = status;
+            if (!ReadRecord(database, status, &record)) return false;
+            out->records.push_back(record);
+            api.ReleaseReadRecord();
+            ShowProgress(database, out->records.size(), total);
+            result = api.GetNextRecord(database.section, syncStamp, &status);
+        }
+        if (result != kEndOfData) return adapter_.Check("DIZ_API_GetNextRecord", result);
+    }
+    ShowProgress(database, 0, 0);
+    return true;
+}
+
+bool SyncRun::ReadRecord(const HostDatabase& database, uint32_t status, HostRecord* record) {
+    const AdapterExports& api = adapter_.api();
+    std::string buffer(kFieldBufferSize, '\0');
+    if (!adapter_.Check("DIZ_API_GetField", api.GetField("UID", &buffer[0]))) return false;
+    record->id = static_cast<int32_t>(strtol(buffer.c_str(), nullptr, 10));
+    // A record deleted on the device arrives without values.
+    if (status == kStatusDeleted) return true;
+    for (uint32_t i = 0; i < database.fieldCount; ++i) {
+        const HostField& field = database.fields[i];
+        if (!adapter_.Check("DIZ_API_GetField", api.GetField(field.readId, &buffer[0]))) {
+            fprintf(stderr, "morvane-sync: while reading field %s (%s) of record %d in %s\n", field.readId,
+                    field.deviceName, record->id, database.name);
+            return false;
+        }
+        record->fields.emplace_back(field.readId, buffer.c_str());
+    }
+    // The repeat rule is reported only after the repeat flag was read.
+    if (database.section == kScheduleSection) {
+        if (!adapter_.Check("DIZ_API_GetRepeatInfo", api.GetRepeatInfo(&record->repeat))) return false;
+        record->hasRepeat = true;
+    }
+    if (database.section == kMailSection) {
+        if (!adapter_.Check("DIZ_API_GetFolderID", api.GetFolderID(&record->folder))) return false;
+        record->hasFolder = true;
+    }
+    return true;
+}
+
+void SyncRun::ShowProgress(const HostDatabase& database, size_t done, size_t total) const {
+    if (!progress_) return;
+    if (total == 0)
+        fprintf(stderr, "\r%60s\r", "");
+    else
+        fprintf(stderr, "\r  %s: %zu of %zu records", database.name, done, total);
+    fflush(stderr);
+}
+
+bool SyncRun::Import(const HostDatabase& database, const std::vector<HostRecord>& records,
+                     std::vector<ImportResult>* results) {
+    const AdapterExports& api = adapter_.api();
+    api.BeginImport();
+    if (!adapter_.Check("DIZ_API_OpenDatabase", api.OpenDatabase(database.section, kHostName, database.name)))
+        return false;
+    bool ok = true;
+    for (size_t i = 0; ok && i < records.size(); ++i) {
+        ImportResult result;
+        ok = ImportOne(database, records[i], &result);
+        if (ok) results->push_back(result);
+        ShowProgress(database, i + 1, records.size());
+    }
+    ShowProgress(database, 0, 0);
+    // The close writes the records queued in a first synchronisation.
+    const int32_t closed = api.CloseDatabase(database.section, 1, ok ? 0 : 1);
+    return adapter_.Check("DIZ_API_CloseDatabase", closed) && ok;
+}
+
+bool SyncRun::ImportOne(const HostDatabase& database, const HostRecord& record, ImportResult* result) {
+    const AdapterExports& api = adapter_.api();
+    const std::string idText = std::to_string(record.id);
+    result->action = record.Action();
+    result->sourceId = record.id;
+    result->deviceId = record.id;
+    if (result->action == ImportAction::kDelete) return adapter_.Check("DIZ_API_DeleteRecord", api.DeleteRecord(idText.c_str()));
+    // A mail is stored in the folder the host set last.
+    if (database.section == kMailSection) {
+        const int32_t folder = static_cast<int32_t>(record.hasFolder ? record.folder : kFirstMailFolder);
+        if (!adapter_.Check("DIZ_API_SetFolderID", api.SetFolderID(folder))) return false;
+    }
+    const bool add = result->action == ImportAction::kAdd;
+    if (add ? !adapter_.Check("DIZ_API_InsertRecord", api.InsertRecord())
+            : !adapter_.Check("DIZ_API_FindRecord", api.FindRecord(idText.c_str())))
+        return false;
+    if (!WriteFields(database, record)) return false;
+    if (!add) return adapter_.Check("DIZ_API_FlushRecord", api.FlushRecord());
+    char newId[16] = "";
+    if (!adapter_.Check("DIZ_API_AddRecord", api.AddRecord(newId))) return false;
+    result->deviceId = static_cast<int32_t>(strtol(newId, nullptr, 10));
+    return true;
+}
+
+// Fields go in the map's order, which is the order the adapter needs
+// (prefixes, title before text, date before time); the repeat rule comes
+// after the dates it completes.
+bool SyncRun::WriteFields(const HostDatabase& database, const HostRecord& record) {
+    const AdapterExports& api = adapter_.api();
+    for (uint32_t i = 0; i < database.fieldCount; ++i) {
+        const HostField& field = database.fields[i];
+        const std::string* value = record.Value(field.readId);
+        if (value == nullptr || field.rule == WriteRule::kNotSent) continue;
+        std::string text = *value;
+        if (field.rule == WriteRule::kYesNo) text = (text == "Yes" || text == "1") ? "1" : "0";
+        if (!adapter_.Check("DIZ_API_PutField", api.PutField(field.writeId, text.c_str()))) {
+            fprintf(stderr, "morvane-sync: while writing field %s (%s) of record %d in %s\n", field.writeId,
+                    field.deviceName, record.id, database.name);
+            return false;
+        }
+    }
+    // A single event's repeat structure only repeats its dates; it is not
+    // sent, so that the end date the host wrote stands.
+    if (record.hasRepeat && record.repeat.isRepeating != 0)
+        return adapter_.Check("DIZ_API_PutRepeatInfo", api.PutRepeatInfo(record.repeat));
+    return true;
+}
+
+}  // namespace morvane_host

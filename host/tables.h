@@ -1,0 +1,20 @@
+// Records printed as a readable table: one row per device field that holds
+// a value in any record, one column per record.
+#ifndef MORVANE_HOST_TABLES_H
+#define MORVANE_HOST_TABLES_H
+
+#include <stdio.h>
+
+#include "host/field_map.h"
+#include "host/records.h"
+
+namespace morvane_host {
+
+void PrintRecordsTable(FILE* out, const HostDatabase& database, const DatabaseRecords& records);
+
+// "added", "changed", "deleted" or "status N".
+const char* StatusName(uint32_t status);
+
+}  // namespace morvane_host
+
+#endif
