@@ -13,8 +13,8 @@ namespace {
 
 using nlohmann::json;
 
-// The adapter's text is single-byte; the file holds each byte as the
-// character of the same number.
+}  // namespace
+
 std::string BytesToUtf8(const std::string& bytes) {
     std::string text;
     for (unsigned char c : bytes) {
@@ -27,6 +27,8 @@ std::string BytesToUtf8(const std::string& bytes) {
     }
     return text;
 }
+
+namespace {
 
 // Characters above U+00FF have no byte; they become '?'.
 std::string Utf8ToBytes(const std::string& text) {

@@ -26,6 +26,10 @@
 
 namespace morvane_host {
 
+// The adapter's text is single-byte; files and the terminal get each byte
+// as the character of the same number, in UTF-8.
+std::string BytesToUtf8(const std::string& bytes);
+
 std::string ExportFilePath(const std::string& folder, const HostDatabase& database);
 
 // Writes the file; false with the reason in *error.

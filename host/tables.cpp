@@ -1,5 +1,7 @@
 #include "host/tables.h"
 
+#include "host/records_json.h"
+
 #include <string.h>
 
 #include <string>
@@ -20,7 +22,14 @@ std::string Cell(const std::string& value) {
         text += value[i] == '\n' ? '|' : value[i];
     }
     if (text.size() > kColumnWidth - 2) text = text.substr(0, kColumnWidth - 3) + "~";
-    return text;
+    return BytesToUtf8(text);
+}
+
+// Pads to the column width by characters, not bytes.
+std::string Pad(const std::string& utf8, size_t width) {
+    size_t characters = 0;
+    for (unsigned char c : utf8) characters += (c & 0xC0) != 0x80;
+    return characters >= width ? utf8 : utf8 + std::string(width - characters, ' ');
 }
 
 std::string RepeatText(const RepeatInfo& repeat) {
@@ -89,7 +98,7 @@ void PrintRecordsTable(FILE* out, const HostDatabase& database, const DatabaseRe
     fprintf(out, "\n    %s\n", std::string(labelWidth + records.records.size() * (kColumnWidth + 1), '-').c_str());
     for (const Row& row : rows) {
         fprintf(out, "    %-*s", static_cast<int>(labelWidth), row.label.c_str());
-        for (const std::string& cell : row.cells) fprintf(out, " | %-*s", static_cast<int>(kColumnWidth - 2), cell.c_str());
+        for (const std::string& cell : row.cells) fprintf(out, " | %s", Pad(cell, kColumnWidth - 2).c_str());
         fprintf(out, "\n");
     }
 }
