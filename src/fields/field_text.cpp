@@ -1,0 +1,90 @@
+#include "fields/field_text.h"
+
+#include "fields/field_value.h"
+
+#include <string.h>
+
+namespace {
+
+constexpr char kUndefinedCategory[] = "Undefined";
+
+// Characters of a date-time text before its time half.
+constexpr uint32_t kDateDigits = 8;
+constexpr uint32_t kTimeDigits = 4;
+
+}  // namespace
+
+uint32_t CopyTextWithCrLf(const uint8_t* source, uint32_t length, char* out) {
+    uint32_t count = length > kFieldSourceLimit ? kFieldSourceLimit : length;
+    uint32_t written = 0;
+    bool afterCr = false;
+    for (uint32_t taken = 0; source != nullptr && taken < count && written < kFieldTextStop; ++taken) {
+        char c = static_cast<char>(source[taken]);
+        if (c == '\0') break;
+        // A CR LF the device already holds stays as it is; a bare LF gets
+        // its CR, written in the same step.
+        if (c == '\n' && !afterCr) out[written++] = '\r';
+        out[written++] = c;
+        afterCr = c == '\r';
+    }
+    out[written] = '\0';
+    return written;
+}
+
+void CopyCategoryText(const uint8_t* source, uint32_t length, char* out) {
+    uint32_t count = length > kFieldSourceLimit ? kFieldSourceLimit : length;
+    if (source != nullptr && count > 0) memcpy(out, source, count);
+    out[source != nullptr ? count : 0] = '\0';
+    if (strcmp(out, kUndefinedCategory) == 0) out[0] = '\0';
+}
+
+void CopyMemoTitle(const WorkingField* noteText, char* out) {
+    out[0] = '\0';
+    uint32_t length = TextLength(noteText);
+    if (length == 0) return;
+    const void* lineFeed = memchr(noteText->data, '\n', length);
+    uint32_t titleLength =
+        lineFeed == nullptr ? length : static_cast<uint32_t>(static_cast<const uint8_t*>(lineFeed) - noteText->data);
+    if (titleLength > kFieldTextLimit) titleLength = kFieldTextLimit;
+    memcpy(out, noteText->data, titleLength);
+    out[titleLength] = '\0';
+}
+
+void TakeMemoText(WorkingField* noteText, char* out) {
+    out[0] = '\0';
+    uint32_t length = TextLength(noteText);
+    if (length == 0) return;
+    const void* lineFeed = memchr(noteText->data, '\n', length);
+    if (lineFeed == nullptr) return;  // the whole memo is its title
+    uint32_t textStart = static_cast<uint32_t>(static_cast<const uint8_t*>(lineFeed) - noteText->data) + 1;
+    uint32_t considered = length > kFieldSourceLimit ? kFieldSourceLimit : length;
+    // A first line longer than what is read leaves no text to give.
+    if (textStart > considered) return;
+    uint32_t remainder = considered - textStart;
+    memmove(noteText->data, noteText->data + textStart, remainder);
+    noteText->data[remainder] = '\0';
+    CopyTextWithCrLf(noteText->data, remainder, out);
+}
+
+void CopyTimeStampHalf(const WorkingField* slot, char selector, char* out) {
+    out[0] = '\0';
+    if (!HoldsData(slot) || (selector != 'D' && selector != 'T')) return;
+    bool lengthKnown = slot->length != 0 && slot->length != kValueAbsent;
+    // Extent of the text: its length, or its run of digits when the length
+    // no longer describes the bytes.
+    uint32_t extent = 0;
+    if (lengthKnown) {
+        extent = slot->length;
+    } else {
+        while (extent < kDateDigits + kTimeDigits && slot->data[extent] >= '0' && slot->data[extent] <= '9') ++extent;
+    }
+    uint32_t first = selector == 'D' ? 0 : kDateDigits;
+    uint32_t wanted = selector == 'D' ? kDateDigits : kTimeDigits;
+    uint32_t written = 0;
+    for (uint32_t i = first; i < extent && written < wanted && slot->data[i] != '\0'; ++i)
+        out[written++] = static_cast<char>(slot->data[i]);
+    // A text that ends inside the date has no time half.
+    if (selector == 'T' && memchr(slot->data, '\0', extent < kDateDigits ? extent : kDateDigits) != nullptr)
+        written = 0;
+    out[written] = '\0';
+}

@@ -1,0 +1,97 @@
+// The repeat rule of a Schedule event, as the host's RepeatInfo.
+#include "fields/field_value.h"
+#include "fields/record_info.h"
+#include "session/call_frame.h"
+#include "session/sync_session.h"
+#include "support/trace_log.h"
+
+#include <stdio.h>
+#include <string.h>
+
+namespace {
+
+// The date texts of RepeatInfo hold eight digits and their NUL.
+constexpr size_t kRepeatDateChars = 8;
+
+WorkingField* FindScheduleField(uint32_t fieldId) {
+    return FindWorkingField(g_session.currentRecord, fieldId, nullptr);
+}
+
+// The first eight characters of a date number's decimal text.
+void WriteDateDigits(char (&text)[10], int32_t value) {
+    char digits[16];
+    snprintf(digits, sizeof digits, "%d", value);
+    digits[kRepeatDateChars] = '\0';
+    memcpy(text, digits, strlen(digits) + 1);
+}
+
+// The whole decimal text, as far as the ten bytes of the field hold it.
+void WriteDateText(char (&text)[10], int32_t value) { snprintf(text, sizeof text, "%d", value); }
+
+uint8_t ByteByLength(const WorkingField* slot) { return HoldsValueByLength(slot) ? FirstByte(slot) : 0; }
+
+// Fills the rule of a repeating event; a missing field ends it where it is.
+void FillRepeatRule(RepeatInfo* info) {
+    info->isRepeating = 1;
+    WorkingField* slot = FindScheduleField(ScheduleField::RepeatPeriod);
+    if (slot == nullptr) return LogTrace("Quenda field RepeatPeriod-> Schedule field not found *****\n");
+    info->repeatPeriod = ByteByLength(slot);
+    if ((slot = FindScheduleField(ScheduleField::RepeatCount)) == nullptr)
+        return LogTrace("Quenda field RepeatCount-> Schedule field not found *****\n");
+    info->repeatCount = ByteByLength(slot);
+    if ((slot = FindScheduleField(ScheduleField::DeleteFlag)) == nullptr)
+        return LogTrace("Quenda field DeleteFlag -> Schedule field not found *****\n");
+    info->deleteFlag = ByteByLength(slot);
+    if ((slot = FindScheduleField(ScheduleField::FromDate)) == nullptr)
+        return LogTrace("Quenda field FromDate -> Schedule field not found *****\n");
+    if (HoldsValueByLength(slot)) WriteDateDigits(info->startDate, NumberValue(slot));
+    if ((slot = FindScheduleField(ScheduleField::RepeatEndDate)) == nullptr)
+        return LogTrace("Quenda field RpEndDate -> Schedule field not found *****\n");
+    if (HoldsValueByLength(slot)) {
+        // An end date of 0 is a rule without end.
+        int32_t endDate = NumberValue(slot);
+        if (endDate == 0)
+            WriteDateText(info->endDate, -1);
+        else
+            WriteDateDigits(info->endDate, endDate);
+    }
+    if ((slot = FindScheduleField(ScheduleField::DayPattern)) == nullptr)
+        return LogTrace("Quenda field DayPattern -> Schedule field not found *****\n");
+    if (!HoldsValueByLength(slot)) return;
+    uint16_t pattern = static_cast<uint16_t>(ShortNumberValue(slot));
+    for (size_t day = 0; day < sizeof info->weekDays; ++day) info->weekDays[day] = (pattern & kWeekDayBits[day]) != 0;
+}
+
+// A single event: its start date, and as end the start again unless it is
+// an all-day event over several days.
+void FillEventDates(RepeatInfo* info) {
+    WorkingField* allDayFlag = FindScheduleField(ScheduleField::AllDayFlag);
+    if (allDayFlag == nullptr) return;
+    WorkingField* fromDate = FindScheduleField(ScheduleField::FromDate);
+    if (fromDate == nullptr) return;
+    int32_t start = 0;
+    if (HoldsValueByLength(fromDate)) {
+        start = NumberValue(fromDate);
+        WriteDateText(info->startDate, start);
+    }
+    WorkingField* toDate = FindScheduleField(ScheduleField::ToDate);
+    if (toDate == nullptr) return;
+    int32_t end = HoldsValueByLength(toDate) ? NumberValue(toDate) : 0;
+    if (ByteByLength(allDayFlag) != 0 && start != end)
+        WriteDateText(info->endDate, end == 0 ? -1 : end);
+    else
+        WriteDateText(info->endDate, start);
+}
+
+}  // namespace
+
+int32_t FillRepeatInfo(RepeatInfo* info) {
+    EnterExport(ClearMode::kClear, "***** DIZ_API_GetRepeatInfo()\n");
+    if (info == nullptr) return kResultOk;
+    memset(info, 0, sizeof *info);
+    if (g_session.recordRepeats != 0)
+        FillRepeatRule(info);
+    else
+        FillEventDates(info);
+    return kResultOk;
+}
