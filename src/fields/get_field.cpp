@@ -84,7 +84,8 @@ ReadOutcome ReadByType(const FieldRequest& request) {
         // Codes of the device's numbering that no table uses.
         return ReadOutcome::kText;
     default:
-        LogTrace("Data Type not used in any known Quenda mapping: %d\n", static_cast<int>(request.descriptor->fieldType));
+        LogTrace("Data Type not used in any known Quenda mapping: %d\n",
+                 static_cast<int>(request.descriptor->fieldType));
         return ReadOutcome::kInvalid;
     }
 }

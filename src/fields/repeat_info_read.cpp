@@ -30,23 +30,31 @@ void WriteDateText(char (&text)[10], int32_t value) { snprintf(text, sizeof text
 
 uint8_t ByteByLength(const WorkingField* slot) { return HoldsValueByLength(slot) ? FirstByte(slot) : 0; }
 
+// A field of the rule; a missing one is traced with its own line.
+WorkingField* FindRuleField(uint32_t fieldId, const char* missingLine) {
+    WorkingField* slot = FindScheduleField(fieldId);
+    if (slot == nullptr) LogTrace("%s", missingLine);
+    return slot;
+}
+
 // Fills the rule of a repeating event; a missing field ends it where it is.
 void FillRepeatRule(RepeatInfo* info) {
     info->isRepeating = 1;
-    WorkingField* slot = FindScheduleField(ScheduleField::RepeatPeriod);
-    if (slot == nullptr) return LogTrace("Quenda field RepeatPeriod-> Schedule field not found *****\n");
+    WorkingField* slot =
+        FindRuleField(ScheduleField::RepeatPeriod, "Quenda field RepeatPeriod-> Schedule field not found *****\n");
+    if (slot == nullptr) return;
     info->repeatPeriod = ByteByLength(slot);
-    if ((slot = FindScheduleField(ScheduleField::RepeatCount)) == nullptr)
-        return LogTrace("Quenda field RepeatCount-> Schedule field not found *****\n");
+    slot = FindRuleField(ScheduleField::RepeatCount, "Quenda field RepeatCount-> Schedule field not found *****\n");
+    if (slot == nullptr) return;
     info->repeatCount = ByteByLength(slot);
-    if ((slot = FindScheduleField(ScheduleField::DeleteFlag)) == nullptr)
-        return LogTrace("Quenda field DeleteFlag -> Schedule field not found *****\n");
+    slot = FindRuleField(ScheduleField::DeleteFlag, "Quenda field DeleteFlag -> Schedule field not found *****\n");
+    if (slot == nullptr) return;
     info->deleteFlag = ByteByLength(slot);
-    if ((slot = FindScheduleField(ScheduleField::FromDate)) == nullptr)
-        return LogTrace("Quenda field FromDate -> Schedule field not found *****\n");
+    slot = FindRuleField(ScheduleField::FromDate, "Quenda field FromDate -> Schedule field not found *****\n");
+    if (slot == nullptr) return;
     if (HoldsValueByLength(slot)) WriteDateDigits(info->startDate, NumberValue(slot));
-    if ((slot = FindScheduleField(ScheduleField::RepeatEndDate)) == nullptr)
-        return LogTrace("Quenda field RpEndDate -> Schedule field not found *****\n");
+    slot = FindRuleField(ScheduleField::RepeatEndDate, "Quenda field RpEndDate -> Schedule field not found *****\n");
+    if (slot == nullptr) return;
     if (HoldsValueByLength(slot)) {
         // An end date of 0 is a rule without end.
         int32_t endDate = NumberValue(slot);
@@ -55,9 +63,8 @@ void FillRepeatRule(RepeatInfo* info) {
         else
             WriteDateDigits(info->endDate, endDate);
     }
-    if ((slot = FindScheduleField(ScheduleField::DayPattern)) == nullptr)
-        return LogTrace("Quenda field DayPattern -> Schedule field not found *****\n");
-    if (!HoldsValueByLength(slot)) return;
+    slot = FindRuleField(ScheduleField::DayPattern, "Quenda field DayPattern -> Schedule field not found *****\n");
+    if (slot == nullptr || !HoldsValueByLength(slot)) return;
     uint16_t pattern = static_cast<uint16_t>(ShortNumberValue(slot));
     for (size_t day = 0; day < sizeof info->weekDays; ++day) info->weekDays[day] = (pattern & kWeekDayBits[day]) != 0;
 }
