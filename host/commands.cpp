@@ -53,7 +53,10 @@ const char* ActionName(ImportAction action) {
 
 int RunExport(const Options& options) {
     Adapter adapter;
-    if (!LoadWithExports(options, &adapter, {kStartupExports, kExportPassExports, kFieldReadExports, {"DIZ_API_SetFolderID"}}))
+    // The e-mail folders are walked one by one, each chosen by the host.
+    const std::vector<const char*> mail =
+        Selected(options, kMailSection) ? std::vector<const char*>{"DIZ_API_SetFolderID"} : std::vector<const char*>{};
+    if (!LoadWithExports(options, &adapter, {kStartupExports, kExportPassExports, kFieldReadExports, mail}))
         return 1;
     const std::string folder = options.folder.empty() ? "." : options.folder;
     std::error_code failed;
@@ -82,10 +85,6 @@ int RunExport(const Options& options) {
 }
 
 int RunImport(const Options& options) {
-    if (options.folder.empty()) {
-        fprintf(stderr, "morvane-sync: import needs --in DIR\n");
-        return 2;
-    }
     Adapter adapter;
     if (!LoadWithExports(options, &adapter, {kStartupExports, kImportPassExports})) return 1;
     SyncRun run(adapter);

@@ -100,6 +100,7 @@ int main(int argc, char** argv) {
     options.programFolder = morvane_host::ProgramFolder(argv[0]);
     if (command != "demo" && command != "export" && command != "import") return Usage();
     if (!ParseOptions(command, argc, argv, &options)) return Usage();
+    if (command == "import" && options.folder.empty()) return Usage();
     // Lines appear in order with the adapter's messages when piped.
     setvbuf(stdout, nullptr, _IOLBF, 0);
     if (command == "demo") return morvane_host::RunDemo(options);

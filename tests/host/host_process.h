@@ -1,0 +1,64 @@
+// Runs morvane-sync as a process of its own inside a Sandbox, and reads
+// back what it left: its output, its export files and the device images.
+#ifndef MORVANE_TESTS_HOST_HOST_PROCESS_H
+#define MORVANE_TESTS_HOST_HOST_PROCESS_H
+
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "device/simulator.h"
+#include "support/sandbox.h"
+
+namespace host_test {
+
+struct HostRun {
+    int exitCode = -1;
+    std::string output;  // standard output and standard error
+};
+
+// Runs build/bin/morvane-sync with the arguments (the sandbox's
+// environment is inherited).
+HostRun RunHost(const std::vector<std::string>& arguments);
+
+// True when the built adapter exports every name; otherwise *missing names
+// the first one it lacks.
+bool AdapterExports(const std::vector<const char*>& names, std::string* missing);
+
+// A sandbox with "DatafilePath" set and tracing on, in which the pairing
+// question is answered OK.
+class HostWorld {
+public:
+    HostWorld();
+    const testing_support::Sandbox& sandbox() const { return sandbox_; }
+    // <root>/<name>: a device image file or an export folder.
+    std::string Path(const std::string& name) const { return sandbox_.root() + "/" + name; }
+    // Saves the image as <root>/<name> and returns its path.
+    std::string SaveImage(const tethra_sim::DeviceImage& image, const std::string& name) const;
+    tethra_sim::DeviceImage LoadImage(const std::string& path) const;
+
+private:
+    testing_support::Sandbox sandbox_;
+};
+
+// An export file of the folder, parsed; null JSON when it is missing.
+nlohmann::json ReadExport(const std::string& folder, const std::string& database);
+// The value of a host field of a record in an export file ("" when absent).
+std::string FieldOf(const nlohmann::json& record, const std::string& field);
+
+// Exports needed by the passes.
+extern const std::vector<const char*> kStartup;
+extern const std::vector<const char*> kExportPass;
+extern const std::vector<const char*> kImportPass;
+
+}  // namespace host_test
+
+// Skips the test when the adapter lacks an export the test drives.
+#define REQUIRE_EXPORTS(names)                                                              \
+    do {                                                                                    \
+        std::string missing_;                                                               \
+        if (!host_test::AdapterExports(names, &missing_)) GTEST_SKIP() << "adapter lacks " << missing_; \
+    } while (0)
+
+#endif
