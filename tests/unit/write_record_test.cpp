@@ -1,0 +1,137 @@
+// Preparing the write record, reading it back, and record id texts.
+#include "write_record_fixture.h"
+
+#include "app/morvane_app.h"
+#include "database/delete_find.h"
+#include "fields/field_write.h"
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+class WriteRecord : public WriteRecordTest {};
+
+TEST_F(WriteRecord, InsertGivesANewRecordWithEmptySlots) {
+    g_session.currentDbId = kMemoDbId;
+    g_session.currentFieldTable = *SelectFieldTable(kMemoDbId);
+    g_session.recordRepeats = 1;
+    g_session.writeState.alarmFlagSet = 1;
+    g_session.writeState.allDay = 1;
+    theApp.lastErrorCode = 0x10000099u;
+    EXPECT_EQ(BeginNewRecord(), 0);
+    EXPECT_EQ(TakeTrace(), "***** DIZ_API_InsertRecord()\n");
+    EXPECT_EQ(theApp.lastErrorCode, 0u);
+    const WorkingRecord& record = g_session.writeRecord;
+    EXPECT_EQ(record.size, kWorkingRecordSize);
+    EXPECT_EQ(record.fieldCount, 5u);
+    EXPECT_EQ(record.recordId, 0u);
+    ASSERT_NE(record.fields, nullptr);
+    for (uint32_t i = 0; i < record.fieldCount; ++i) {
+        EXPECT_EQ(record.fields[i].size, kWorkingFieldSize);
+        EXPECT_EQ(record.fields[i].length, 0u);
+        EXPECT_EQ(record.fields[i].data, nullptr);
+    }
+    EXPECT_EQ(g_session.recordRepeats, 0);
+    EXPECT_EQ(g_session.writeState.alarmFlagSet, 0);
+    EXPECT_EQ(g_session.writeState.allDay, 0);
+}
+
+TEST_F(WriteRecord, InsertWithoutAnOpenDatabaseFails) {
+    EXPECT_EQ(BeginNewRecord(), -9);
+    EXPECT_EQ(TakeTrace(),
+              "***** DIZ_API_InsertRecord()\nFailed to get enough memory for 0 fields.\n"
+              "***** ***** Manually setting Quenda Error: 10000004\n");
+    EXPECT_EQ(theApp.lastErrorCode, 0x10000004u);
+}
+
+TEST_F(WriteRecord, ReleasedRecordKeepsItsIdButNoSlots) {
+    Open(kToDoDbId, 12);
+    ReleaseWriteRecord();
+    EXPECT_FALSE(g_session.writeHeap.IsCreated());
+    EXPECT_EQ(g_session.writeRecord.size, kWorkingRecordSize);
+    EXPECT_EQ(g_session.writeRecord.recordId, 12u);
+    EXPECT_EQ(g_session.writeRecord.fields, nullptr);
+    EXPECT_EQ(g_session.writeRecord.fieldCount, 0u);
+    char value[8] = "marker";
+    EXPECT_EQ(CopyWriteRecordField(1, value), 0);
+    EXPECT_STREQ(value, "marker");
+}
+
+TEST_F(WriteRecord, GetFieldByWriteRecUsesTheDeviceId) {
+    Open(kToDoDbId);
+    ASSERT_EQ(PutFieldText("2", "Call Bob"), 0);
+    ASSERT_EQ(PutFieldText("5", ""), 0);
+    TakeTrace();
+    theApp.lastErrorCode = 0x10000099u;
+    char value[32];
+    std::memset(value, 'x', sizeof value);
+    EXPECT_EQ(CopyWriteRecordField(1, value), 0);  // Description, host field 2
+    EXPECT_STREQ(value, "Call Bob");
+    std::strcpy(value, "marker");
+    EXPECT_EQ(CopyWriteRecordField(4, value), 0);  // Note: empty
+    EXPECT_STREQ(value, "marker");
+    EXPECT_EQ(CopyWriteRecordField(99, value), 0);
+    EXPECT_STREQ(value, "marker");
+    EXPECT_EQ(TakeTrace(), "");
+    EXPECT_EQ(theApp.lastErrorCode, 0x10000099u);
+}
+
+struct IdTextRow {
+    const char* text;
+    uint32_t id;
+};
+const IdTextRow kIdTextRows[] = {
+    {"12", 12},
+    {"12abc", 12},
+    {"  +7", 7},
+    {"-2147483643", 0x80000005u},
+    {"-1", 0xFFFFFFFFu},
+    {"0", 0},
+    {"abc", 0},
+    {"", 0},
+};
+
+TEST_F(WriteRecord, RecordIdTexts) {
+    for (const IdTextRow& row : kIdTextRows) EXPECT_EQ(ReadRecordIdText(row.text), row.id) << row.text;
+}
+
+TEST_F(WriteRecord, FindPreparesAChangedRecord) {
+    g_session.currentDbId = kMailDbId;
+    g_session.currentFieldTable = *SelectFieldTable(kMailDbId);
+    g_session.writeState.allDay = 1;
+    EXPECT_EQ(FindRecordByIdText("-2147483643"), 0);
+    EXPECT_EQ(TakeTrace(), "***** DIZ_API_FindRecord('-2147483643')\n");
+    EXPECT_EQ(g_session.writeRecord.recordId, 0x80000005u);
+    EXPECT_EQ(g_session.writeRecord.fieldCount, 26u);
+    for (uint32_t i = 0; i < 26; ++i) EXPECT_EQ(Slot(i).length, kValueAbsent) << i;
+    EXPECT_EQ(g_session.writeState.allDay, 0);
+}
+
+TEST_F(WriteRecord, FindRejectsIdZero) {
+    g_session.currentDbId = kMemoDbId;
+    g_session.currentFieldTable = *SelectFieldTable(kMemoDbId);
+    for (const char* text : {"0", "abc", ""}) {
+        EXPECT_EQ(FindRecordByIdText(text), -11) << text;
+        EXPECT_EQ(TakeTrace(), std::string("***** DIZ_API_FindRecord('") + text + "')\n" + "Record ID 0 ('" + text +
+                                   "') is invalid in this context\n");
+    }
+    EXPECT_TRUE(g_session.writeHeap.IsCreated());
+}
+
+TEST_F(WriteRecord, FindWithoutAnOpenDatabaseFails) {
+    EXPECT_EQ(FindRecordByIdText("12"), -11);
+    EXPECT_EQ(TakeTrace(),
+              "***** DIZ_API_FindRecord('12')\nFailed to get enough memory for 0 fields.\n"
+              "***** ***** Manually setting Quenda Error: 10000004\n");
+}
+
+TEST_F(WriteRecord, DeleteRejectsIdZeroWithoutTheDevice) {
+    for (const char* text : {"0", "abc", ""}) {
+        EXPECT_EQ(DeleteRecordByIdText(text), -10) << text;
+        EXPECT_EQ(TakeTrace(), std::string("***** DIZ_API_DeleteRecord('") + text + "')\n" + "Record ID 0 ('" + text +
+                                   "') is invalid in this context\n");
+    }
+}
+
+}  // namespace
