@@ -69,7 +69,11 @@ std::vector<std::string> SessionWorld::TakeTrace() {
     static const std::regex heapHandle("hHeap\\[[0-9a-fA-F]+\\]");
     std::vector<std::string> lines;
     std::istringstream in(fresh);
-    for (std::string line; std::getline(in, line);) lines.push_back(std::regex_replace(line, heapHandle, "hHeap[*]"));
+    for (std::string line; std::getline(in, line);) {
+        // The log is written in text mode: CR LF line ends.
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(std::regex_replace(line, heapHandle, "hHeap[*]"));
+    }
     return lines;
 }
 

@@ -46,7 +46,7 @@ public:
     uint32_t LastError() const;
 
     // Trace log lines written since the last call of TakeTrace (or since
-    // loading), each without its newline, with heap handles masked as
+    // loading), each without its line end, with heap handles masked as
     // "hHeap[*]".
     std::vector<std::string> TakeTrace();
 

@@ -168,6 +168,7 @@ TEST(Startup, UninitializeWithoutCloseKeepsTheLinkForTheNextStartup) {
     world.PairBothSides();
     world.Load();
     ASSERT_EQ(0, Initialize(world));
+    world.TakeTrace();
     EXPECT_EQ(0, world.api().DIZ_API_Uninitialize());
     EXPECT_EQ(Lines({"***** DIZ_API_Uninitialize", "+++++ ReleaseHeap(0) heapRef[1] hHeap[*]"}), world.TakeTrace());
 
