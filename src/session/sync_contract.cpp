@@ -30,7 +30,7 @@ constexpr size_t kAppendInfoLength = 32;
 // Asks whether this PC may take over a device paired with another one.
 // True when the user agreed, or when the maker's texts say not to ask (a
 // question of one blank).  A refusal sets the last error without a trace.
-bool UserAgreesToRepair() {
+bool UserAgreesToTakeOver() {
     CUtilityLibrary utility;
     std::string caption = utility.LoadText(kPairingCaptionId);
     std::string question = utility.LoadText(kPairingQuestionId);
@@ -109,7 +109,7 @@ bool CheckSyncContract() {
     bool renew;
     if (memcmp(pairedId, g_session.PCID, kPcIdLength) != 0) {
         // Another PC is the device's partner: taking over needs the user's word.
-        if (!UserAgreesToRepair()) return false;
+        if (!UserAgreesToTakeOver()) return false;
         renew = true;
     } else {
         bool syncTimeRead = false;
