@@ -73,6 +73,22 @@ TEST(FieldExportsBeforeAnyRecord, NoWriteRecordForTheAttachmentId) {
     EXPECT_EQ(Since(sandbox, mark), "");
 }
 
+TEST(FieldExportsBeforeAnyRecord, AFailedInsertStillLeavesAWriteRecordOfIdZero) {
+    Sandbox sandbox;
+    sandbox.WriteStandardRegistry(kDataFolder, -1);
+    AdapterLibrary adapter;
+    ASSERT_TRUE(adapter.Loaded());
+    // Without an open database the record gets no slots, but it was begun.
+    EXPECT_EQ(adapter->DIZ_API_InsertRecord(), -9);
+    char out[16];
+    memset(out, 'Z', sizeof out);
+    EXPECT_EQ(adapter->DIZ_API_GetRecordID_Attachment(out), 0);
+    EXPECT_STREQ(out, "0");
+    uint32_t code = 1;
+    adapter->DIZ_API_GetLastErrorCode(&code);
+    EXPECT_EQ(code, 0u) << "the attachment id clears the insert's out-of-memory code";
+}
+
 TEST(EmailBodyLengthExport, FoundUnderItsCxxNameAndReadFromTheDataFolder) {
     Sandbox sandbox;
     sandbox.WriteStandardRegistry(kDataFolder, 1);

@@ -4,6 +4,7 @@
 #include "field_record.h"
 #include "fields/get_field.h"
 #include "fields/record_info.h"
+#include "fields/write_record.h"
 #include "platform/platform_test.h"
 #include "session/sync_session.h"
 #include "support/sandbox.h"
@@ -307,6 +308,21 @@ TEST(GetWriteRecordId, RecordIdInSignedDecimal) {
     EXPECT_EQ(GetWriteRecordId(out), 0);
     EXPECT_STREQ(out, "0");
     EXPECT_EQ(sandbox.DebugOutput(), "");
+}
+
+TEST(GetWriteRecordId, ThePreparedRecordKeepsItsIdAfterRelease) {
+    FieldRecord open(kMailDbId);
+    ASSERT_TRUE(PrepareWriteRecord(0x80000005u));
+    char out[16];
+    EXPECT_EQ(GetWriteRecordId(out), 0);
+    EXPECT_STREQ(out, "-2147483643");
+    // Storing the record releases its slots, not its id.
+    ReleaseWriteRecord();
+    EXPECT_EQ(GetWriteRecordId(out), 0);
+    EXPECT_STREQ(out, "-2147483643");
+    ASSERT_TRUE(PrepareWriteRecord(0));
+    EXPECT_EQ(GetWriteRecordId(out), 0);
+    EXPECT_STREQ(out, "0");
 }
 
 // "ilsync.psf": the body length at byte 9,446.
