@@ -25,9 +25,16 @@ bool Selected(const Options& options, int32_t section) {
     return false;
 }
 
-bool LoadWithExports(const Options& options, Adapter* adapter, const std::vector<std::vector<const char*>>& needs) {
+// Loads the adapter after the run's environment is set: the adapter reads
+// the registry when it is loaded.
+bool LoadWithExports(const Options& options, RunRegistry* registry, Adapter* adapter,
+                     const std::vector<std::vector<const char*>>& needs) {
     std::string error;
     if (!options.device.empty()) SetEnvironment("MORVANE_DEVICE", options.device);
+    if ((options.trace || !options.dataFolder.empty()) && !registry->Prepare(options.dataFolder, options.trace, &error)) {
+        fprintf(stderr, "morvane-sync: %s\n", error.c_str());
+        return false;
+    }
     if (!adapter->Load(AdapterPath(options.programFolder), &error)) {
         fprintf(stderr, "morvane-sync: %s\n", error.c_str());
         return false;
@@ -56,7 +63,8 @@ int RunExport(const Options& options) {
     // The e-mail folders are walked one by one, each chosen by the host.
     const std::vector<const char*> mail =
         Selected(options, kMailSection) ? std::vector<const char*>{"DIZ_API_SetFolderID"} : std::vector<const char*>{};
-    if (!LoadWithExports(options, &adapter, {kStartupExports, kExportPassExports, kFieldReadExports, mail}))
+    RunRegistry registry;
+    if (!LoadWithExports(options, &registry, &adapter, {kStartupExports, kExportPassExports, kFieldReadExports, mail}))
         return 1;
     const std::string folder = options.folder.empty() ? "." : options.folder;
     std::error_code failed;
@@ -81,12 +89,14 @@ int RunExport(const Options& options) {
         printf("%s: %zu record(s)%s -> %s\n", database.name, records.records.size(),
                records.fullSync ? " (full synchronisation)" : "", path.c_str());
     }
+    if (options.trace) printf("trace log: %s\n", TraceLogPath().c_str());
     return 0;
 }
 
 int RunImport(const Options& options) {
     Adapter adapter;
-    if (!LoadWithExports(options, &adapter, {kStartupExports, kImportPassExports})) return 1;
+    RunRegistry registry;
+    if (!LoadWithExports(options, &registry, &adapter, {kStartupExports, kImportPassExports})) return 1;
     SyncRun run(adapter);
     bool started = false;
     uint32_t count = 0;
@@ -110,6 +120,7 @@ int RunImport(const Options& options) {
                    ActionName(result.action), static_cast<int>(result.deviceId));
     }
     if (!started) printf("nothing to import in %s\n", options.folder.c_str());
+    if (options.trace) printf("trace log: %s\n", TraceLogPath().c_str());
     return 0;
 }
 

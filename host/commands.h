@@ -17,6 +17,8 @@ struct Options {
     bool full = false;              // --full: read every record
     std::vector<int32_t> sections;  // --section, empty: all five
     bool keep = false;              // demo --keep: leave the temporary folder
+    bool trace = false;             // --trace: the adapter's trace log on for this run
+    std::string dataFolder;         // --data-dir: "DatafilePath" for this run
 };
 
 int RunDemo(const Options& options);

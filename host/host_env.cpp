@@ -1,6 +1,7 @@
 #include "host/host_env.h"
 
 #include <stdlib.h>
+#include <string.h>
 
 #include <chrono>
 #include <filesystem>
@@ -8,6 +9,7 @@
 #include <random>
 
 #include "device/simulator.h"
+#include "platform/win32api.h"
 
 namespace fs = std::filesystem;
 
@@ -30,13 +32,52 @@ std::string MakeTemporaryFolder() {
     std::mt19937_64 random(static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
     std::error_code ignored;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const fs::path folder = fs::temp_directory_path(ignored) / ("morvane-demo-" + std::to_string(random() % 1000000000));
+        const fs::path folder = fs::temp_directory_path(ignored) / ("morvane-sync-" + std::to_string(random() % 1000000000));
         if (fs::create_directory(folder, ignored)) return folder.string();
     }
     return "";
 }
 
+// A value of the user's registry, read as the adapter reads it.
+bool ReadRegistryValue(const char* key, const char* name, std::string* text, DWORD* number) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_READ, &opened) != ERROR_SUCCESS) return false;
+    char buffer[MAX_PATH + 1] = {0};
+    DWORD type = 0, size = sizeof buffer - 1;
+    const bool read = RegQueryValueExA(opened, name, nullptr, &type, reinterpret_cast<LPBYTE>(buffer), &size) ==
+                      ERROR_SUCCESS;
+    RegCloseKey(opened);
+    if (!read) return false;
+    if (text != nullptr) *text = buffer;
+    if (number != nullptr && type == REG_DWORD && size >= sizeof(DWORD)) memcpy(number, buffer, sizeof(DWORD));
+    return true;
+}
+
 }  // namespace
+
+RunRegistry::~RunRegistry() {
+    std::error_code ignored;
+    if (!path_.empty()) fs::remove_all(fs::path(path_).parent_path(), ignored);
+}
+
+bool RunRegistry::Prepare(const std::string& dataFolder, bool trace, std::string* error) {
+    std::string folder = dataFolder;
+    if (folder.empty() && !ReadRegistryValue("SOFTWARE\\KORVELL QUENDA 2\\HALVERD", "DatafilePath", &folder, nullptr)) {
+        *error = "no \"DatafilePath\" in the registry; give one with --data-dir";
+        return false;
+    }
+    DWORD tracing = 0;
+    if (!trace) ReadRegistryValue("SOFTWARE\\Korvell\\HALVERD\\Setting", "QA_Trace", nullptr, &tracing);
+    const std::string created = MakeTemporaryFolder();
+    if (created.empty()) {
+        *error = "cannot create a temporary folder";
+        return false;
+    }
+    path_ = created + "/user.reg";
+    std::ofstream(path_, std::ios::binary) << RegistryText(folder, trace || tracing != 0);
+    SetEnvironment("MORVANE_REGISTRY", path_);
+    return true;
+}
 
 std::string ProgramFolder(const char* argv0) {
     std::error_code ignored;
@@ -53,6 +94,15 @@ std::string AdapterPath(const std::string& programFolder) {
 }
 
 void SetEnvironment(const char* name, const std::string& value) { setenv(name, value.c_str(), 1); }
+
+std::string TraceLogPath() {
+    const char* driveC = getenv("MORVANE_DRIVE_C");
+    const char* home = getenv("HOME");
+    const std::string folder = (driveC != nullptr && *driveC != '\0') ? driveC
+                               : home != nullptr                        ? std::string(home) + "/.morvane/drive_c"
+                                                                        : "C:";
+    return folder + "/QADbgLog.txt";
+}
 
 std::string RegistryText(const std::string& dataFolderWindows, bool trace) {
     std::string escaped;

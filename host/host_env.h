@@ -16,8 +16,29 @@ std::string AdapterPath(const std::string& programFolder);
 
 void SetEnvironment(const char* name, const std::string& value);
 
+// Where the adapter's trace log "C:\QADbgLog.txt" lands on this host.
+std::string TraceLogPath();
+
 // The .reg text that names the data-file folder and switches tracing on or off.
 std::string RegistryText(const std::string& dataFolderWindows, bool trace);
+
+// A registry file of the run's own, for --trace and --data-dir: the user's
+// "DatafilePath" (or the one given) and "QA_Trace", announced through
+// MORVANE_REGISTRY for this run only and removed afterwards.
+class RunRegistry {
+public:
+    RunRegistry() = default;
+    ~RunRegistry();
+    RunRegistry(const RunRegistry&) = delete;
+    RunRegistry& operator=(const RunRegistry&) = delete;
+
+    // dataFolder empty: keep the user's; trace false: keep the user's
+    // setting.  False with the reason in *error.
+    bool Prepare(const std::string& dataFolder, bool trace, std::string* error);
+
+private:
+    std::string path_;
+};
 
 class DemoWorld {
 public:

@@ -13,8 +13,9 @@ namespace {
 
 const char kUsage[] =
     "usage: morvane-sync demo [--keep]\n"
-    "       morvane-sync export [--device IMAGE] [--out DIR] [--full] [--section N]... [--yes]\n"
-    "       morvane-sync import --in DIR [--device IMAGE] [--section N]... [--yes]\n"
+    "       morvane-sync export [--device IMAGE] [--out DIR] [--full] [--section N]... [COMMON]\n"
+    "       morvane-sync import --in DIR [--device IMAGE] [--section N]... [COMMON]\n"
+    "       COMMON: [--yes] [--trace] [--data-dir FOLDER]\n"
     "       morvane-sync --help\n";
 
 const char kHelp[] =
@@ -44,6 +45,10 @@ const char kHelp[] =
     "    --section N     only this database: 1 Address book, 2 Schedule, 3 ToDo,\n"
     "                    4 Memo, 5 E-mail (may be repeated)\n"
     "    --yes           answer the pairing question with OK\n"
+    "    --trace         switch the adapter's trace log on for this run and say where\n"
+    "                    it is (the registry is copied for the run, not changed)\n"
+    "    --data-dir F    the maker's data-file folder (\"DatafilePath\") for this run,\n"
+    "                    a Windows path such as C:\\Korvell\\Data\\\n"
     "\n"
     "ENVIRONMENT\n"
     "    MORVANE_DRIVE_C, MORVANE_REGISTRY, MORVANE_MESSAGEBOX, MORVANE_DEVICE as for\n"
@@ -73,6 +78,10 @@ bool ParseOptions(const std::string& command, int argc, char** argv, morvane_hos
             options->folder = argv[++i];
         } else if (command == "export" && arg == "--full") {
             options->full = true;
+        } else if (command != "demo" && arg == "--trace") {
+            options->trace = true;
+        } else if (command != "demo" && arg == "--data-dir" && hasValue) {
+            options->dataFolder = argv[++i];
         } else if (command != "demo" && arg == "--yes") {
             morvane_host::SetEnvironment("MORVANE_MESSAGEBOX", "ok");
         } else if (command != "demo" && arg == "--section" && hasValue) {

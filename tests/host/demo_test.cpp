@@ -2,10 +2,15 @@
 // its own, and the command line refuses what it does not know.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <set>
+
 #include "host/host_process.h"
 
 namespace host_test {
 namespace {
+
+std::string Text(const tethra_sim::LinkValue& value) { return std::string(value.bytes.begin(), value.bytes.end()); }
 
 TEST(HostDemo, RunsToItsEndWithExitZero) {
     HostWorld world;
@@ -47,6 +52,33 @@ TEST(HostDemo, ImportReportsTheIdsTheDeviceGave) {
     EXPECT_NE(run.output.find("appointment 'Dentist' added, the device gave it id"), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("marked done (id 1) changed"), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("memo 'Gate code' (id 1) deleted"), std::string::npos) << run.output;
+}
+
+// The demo's import follows a first, full export: its new records are
+// queued and reach the device in one bulk write when each database closes.
+TEST(HostDemo, FirstSynchronisationWritesTheNewRecordsInOneBulkWrite) {
+    HostWorld world;
+    REQUIRE_EXPORTS(kStartup);
+    REQUIRE_EXPORTS(kExportPass);
+    REQUIRE_EXPORTS(kImportPass);
+    const HostRun run = RunHost({"demo", "--keep"});
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const size_t start = run.output.find("\n   /");
+    ASSERT_NE(start, std::string::npos) << run.output;
+    const std::string folder = run.output.substr(start + 4, run.output.find_first_of(",\n", start + 4) - start - 4);
+    const tethra_sim::DeviceImage image = world.LoadImage(folder + "/device.json");
+    std::filesystem::remove_all(folder);
+    std::set<std::string> descriptions, names;
+    tethra_sim::LinkValue value;
+    for (const tethra_sim::Record& record : image.Find(1)->records)
+        if (image.GetValue(1, record.id, "S_DESCRIPTION4", &value)) descriptions.insert(Text(value));
+    for (const tethra_sim::Record& record : image.Find(7)->records)
+        if (image.GetValue(7, record.id, "S_LAST_NAME", &value)) names.insert(Text(value));
+    EXPECT_EQ(descriptions.count("Dentist"), 1u);
+    EXPECT_EQ(names.count("Vogt"), 1u);
+    EXPECT_EQ(image.Find(8)->Find(1), nullptr) << "the memo 'Gate code' is deleted";
+    ASSERT_TRUE(image.GetValue(6, 1, "S_COMPLETED", &value));
+    EXPECT_EQ(value, tethra_sim::ByteValue(1));
 }
 
 TEST(HostCommandLine, RefusesWhatItDoesNotKnowWithUsageAndExitTwo) {

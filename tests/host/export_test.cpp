@@ -134,6 +134,22 @@ TEST_F(HostExport, DeclinedPairingIsReportedWithTheAdaptersCode) {
         << run.output;
 }
 
+TEST_F(HostExport, TraceSwitchesTheLogOnForOneRunOnly) {
+    world_.sandbox().WriteStandardRegistry("C:\\Korvell\\Data\\", 0);
+    const std::string registry = testing_support::ReadFile(world_.sandbox().registryPath());
+    ASSERT_EQ(Export("plain").exitCode, 0);
+    EXPECT_EQ(world_.sandbox().TraceLog(), "") << "tracing is off in the registry";
+
+    const HostRun run = Export("traced", {"--trace"});
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const std::string log = world_.sandbox().TraceLog();
+    EXPECT_NE(run.output.find("trace log: " + world_.sandbox().HostPath("C:\\QADbgLog.txt")), std::string::npos)
+        << run.output;
+    EXPECT_NE(log.find("***** DIZ_API_Initialize('morvane-sync', '')"), std::string::npos) << log.substr(0, 500);
+    EXPECT_NE(log.find("***** DIZ_API_OpenDatabase(4, 'morvane-sync', 'Memo')"), std::string::npos);
+    EXPECT_EQ(testing_support::ReadFile(world_.sandbox().registryPath()), registry) << "the user's registry stays";
+}
+
 TEST_F(HostExport, MergedMailDatabaseHandsOverEveryFolder) {
     REQUIRE_EXPORTS({"DIZ_API_SetFolderID"});
     const HostRun run = RunHost({"export", "--device", device_, "--out", world_.Path("out"), "--section", "5"});
