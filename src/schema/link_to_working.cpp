@@ -65,15 +65,18 @@ bool StoreDateText(const FieldDescriptor& descriptor, const char* text, size_t l
 // False only when out of memory.
 bool ConvertValue(const ConversionOptions& options, const FieldDescriptor& descriptor, uint32_t linkType,
                   const _tagDVXFIELD& source, HANDLE heap, WorkingField* slot) {
-    const uint32_t length = source.length;
+    // A length without data is a value the device did not fill: empty, and
+    // never a buffer of that length made up of nothing.
+    const uint32_t length = source.data == nullptr && source.length != kValueAbsent ? 0 : source.length;
     if (length == 0 || length == kValueAbsent) {
         // Only the length changes: an earlier entry's data may stay behind it.
         slot->length = length;
         return true;
     }
     if (linkType == kLinkTypeDate || linkType == kLinkTypeTime || linkType == kLinkTypeDateTime) {
+        // A value shorter than a date reads as zero-extended.
         double value = 0.0;
-        if (source.data != nullptr) memcpy(&value, source.data, length < sizeof(value) ? length : sizeof(value));
+        memcpy(&value, source.data, length < sizeof(value) ? length : sizeof(value));
         char text[40];
         size_t textLength = OleDateText(value, linkType, text, sizeof(text));
         return StoreDateText(descriptor, text, textLength, heap, slot);

@@ -263,8 +263,13 @@ _tagDVXFIELD* ConvertToLinkRecord(const ConversionOptions& options, uint32_t dbI
         // nothing to send for this field: it stays empty.
         if (record == nullptr || record->fields == nullptr || static_cast<uint32_t>(i) >= record->fieldCount) continue;
         const WorkingField& value = record->fields[i];
-        if (value.length == 0 || value.length == kValueAbsent) {
-            slots[j].length = value.length;
+        if (value.length == kValueAbsent) {
+            slots[j].length = kValueAbsent;
+            continue;
+        }
+        // A length without data has nothing to send: the field goes empty.
+        if (value.length == 0 || value.data == nullptr) {
+            slots[j].length = 0;
             continue;
         }
         if (!ConvertValue(options, table.descriptors[i], linkInfo->fields[j].type, value, heap, &slots[j]))

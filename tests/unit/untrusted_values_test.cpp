@@ -1,0 +1,142 @@
+// Record conversions fed what a misbehaving device or a careless caller
+// could hand over: null data behind a nonzero length, values shorter than
+// their type, names that fill their whole field without a terminating
+// zero, records with fewer slots than the field list.  Each value buffer is
+// exactly as long as its slot says, so a sanitized build also catches any
+// read past a value's end.
+#include "link_records.h"
+#include "schema/field_table.h"
+#include "schema/record_convert.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace test_records;
+
+constexpr ConversionOptions kNewModel{0, 0};
+constexpr double k31Dec2003 = 37986.0;
+
+// Lengths a device could claim for a value it gave no bytes for.
+const uint32_t kLengthsWithoutData[] = {1, 4, 8, 0x7FFFFFFFu, 0xFFFFFFFEu};
+
+WorkingField* ToWorking(uint32_t dbId, const LinkInfo& info, const _tagDVXDBREC* record, const TestHeap& heap) {
+    return ConvertLinkToWorking(kNewModel, dbId, record, heap.get(), info.get());
+}
+
+TEST(UntrustedValues, LinkValueWithoutDataIsEmpty) {
+    LinkInfo info({{"S_DESCRIPTION4", kText}, {"S_START_DATE", kDate}, {"S_ALLDAY_FLAG", kByte}});
+    for (uint32_t length : kLengthsWithoutData) {
+        std::vector<_tagDVXFIELD> slots(3);
+        for (_tagDVXFIELD& s : slots) s = _tagDVXFIELD{sizeof(_tagDVXFIELD), length, nullptr};
+        _tagDVXDBREC record{sizeof(record), 3, 1, slots.data()};
+        TestHeap heap;
+        WorkingField* fields = ToWorking(1, info, &record, heap);
+        ASSERT_NE(fields, nullptr) << length;
+        for (uint32_t id : {ScheduleField::Description, ScheduleField::FromDate, ScheduleField::AllDayFlag}) {
+            EXPECT_EQ(fields[id].length, 0u) << "field " << id << " length " << length;
+            EXPECT_EQ(fields[id].data, nullptr) << "field " << id << " length " << length;
+        }
+    }
+}
+
+// A date shorter than its eight bytes converts as its zero-extended value.
+TEST(UntrustedValues, ShortDateReadsAsZeroExtended) {
+    LinkInfo info({{"S_START_DATE", kDate}, {"S_DESCRIPTION4", kText}});
+    const std::vector<uint8_t> full = Bytes(k31Dec2003 + 0.5);
+    for (size_t length = 1; length < 8; ++length) {
+        std::vector<uint8_t> shortValue(full.begin(), full.begin() + static_cast<long>(length));
+        std::vector<uint8_t> extended = shortValue;
+        extended.resize(8, 0);
+        LinkRecord shortRecord(info), extendedRecord(info);
+        shortRecord.Set("S_START_DATE", shortValue);
+        extendedRecord.Set("S_START_DATE", extended);
+        TestHeap heap;
+        WorkingField* fromShort = ToWorking(1, info, shortRecord.get(), heap);
+        WorkingField* fromExtended = ToWorking(1, info, extendedRecord.get(), heap);
+        ASSERT_TRUE(fromShort != nullptr && fromExtended != nullptr) << length;
+        EXPECT_EQ(fromShort[ScheduleField::FromDate].length, 4u) << length;
+        EXPECT_EQ(UnsignedOf(fromShort[ScheduleField::FromDate]), UnsignedOf(fromExtended[ScheduleField::FromDate]))
+            << length;
+    }
+}
+
+// Short values of other types are copied as they are, never widened by
+// reading past them.
+TEST(UntrustedValues, ShortValuesKeepTheirLength) {
+    LinkInfo info({{"S_DAYPATTERN", kNumber}, {"S_CONFIDENTIAL1", kNumber}, {"S_ALLDAY_FLAG", kByte}});
+    LinkRecord record(info);
+    record.Set("S_DAYPATTERN", {0x07}).Set("S_CONFIDENTIAL1", {0x01, 0x02, 0x03}).Set("S_ALLDAY_FLAG", {0x01});
+    TestHeap heap;
+    WorkingField* fields = ToWorking(1, info, record.get(), heap);
+    ASSERT_NE(fields, nullptr);
+    EXPECT_EQ(fields[ScheduleField::DayPattern].length, 1u);
+    EXPECT_EQ(UnsignedOf(fields[ScheduleField::DayPattern]), 0x07u);
+    EXPECT_EQ(fields[ScheduleField::Secret].length, 3u);
+    EXPECT_EQ(UnsignedOf(fields[ScheduleField::Secret]), 0x030201u);
+    EXPECT_EQ(fields[ScheduleField::AllDayFlag].length, 1u);
+}
+
+// A link field name that fills all its bytes matches nothing and hides no
+// field after it.
+TEST(UntrustedValues, NameWithoutTerminatingZero) {
+    LinkInfo info({{"S_DESCRIPTION4", kText}, {"S_CATEGORY", kText}});
+    std::vector<_tagS_DVXFIELDINFO> fields(2);
+    fields[0] = *info.get()->fields;
+    memset(fields[0].name, 'S', sizeof(fields[0].name));
+    fields[1] = info.get()->fields[1];
+    _tagS_DVXDBINFO unterminated{sizeof(_tagS_DVXDBINFO), 1, 2, fields.data()};
+    LinkRecord record(info);
+    record.Text("S_DESCRIPTION4", "Lunch").Text("S_CATEGORY", "Work");
+    TestHeap heap;
+    WorkingField* working = ConvertLinkToWorking(kNewModel, 1, record.get(), heap.get(), &unterminated);
+    ASSERT_NE(working, nullptr);
+    EXPECT_EQ(working[ScheduleField::Description].length, 0u);
+    EXPECT_EQ(TextOf(working[ScheduleField::Category]), "Work");
+
+    WorkRecord host(ScheduleField::Count);
+    host.Text(ScheduleField::Description, "Lunch").Text(ScheduleField::Category, "Work");
+    _tagDVXFIELD* sent = ConvertToLinkRecord(kNewModel, 1, host.get(), heap.get(), &unterminated);
+    ASSERT_NE(sent, nullptr);
+    EXPECT_EQ(sent[0].length, 0u);
+    EXPECT_EQ(TextOf(sent[1]), "Work");
+}
+
+// A record with fewer slots than the field list: the fields past its end
+// stay empty.
+TEST(UntrustedValues, RecordShorterThanItsFieldList) {
+    LinkInfo info({{"S_CATEGORY", kText}, {"S_DESCRIPTION4", kText}, {"S_LOCATION", kText}});
+    LinkRecord full(info);
+    full.Text("S_CATEGORY", "Work").Text("S_DESCRIPTION4", "Lunch").Text("S_LOCATION", "Cafe");
+    _tagDVXDBREC shortRecord = *full.get();
+    shortRecord.fieldCount = 1;
+    TestHeap heap;
+    WorkingField* fields = ToWorking(1, info, &shortRecord, heap);
+    ASSERT_NE(fields, nullptr);
+    EXPECT_EQ(TextOf(fields[ScheduleField::Category]), "Work");
+    EXPECT_EQ(fields[ScheduleField::Description].length, 0u);
+    EXPECT_EQ(fields[ScheduleField::Location].length, 0u);
+}
+
+TEST(UntrustedValues, WorkingValueWithoutDataIsSentEmpty) {
+    for (uint32_t length : kLengthsWithoutData) {
+        WorkRecord host(ToDoField::Count);
+        host.Text(ToDoField::Category, "Home");
+        WorkingRecord record = *host.get();
+        std::vector<WorkingField> slots(record.fields, record.fields + record.fieldCount);
+        for (uint32_t id : {ToDoField::Description, ToDoField::Priority, ToDoField::DueDate})
+            slots[id] = WorkingField{kWorkingFieldSize, length, nullptr};
+        record.fields = slots.data();
+        LinkInfo info({{"S_DESCRIPTION3", kText}, {"S_PRIORITY", kByte}, {"S_END_DATE", kDate}, {"S_CATEGORY", kText}});
+        TestHeap heap;
+        _tagDVXFIELD* sent = ConvertToLinkRecord(kNewModel, 6, &record, heap.get(), info.get());
+        ASSERT_NE(sent, nullptr) << length;
+        for (int j = 0; j < 3; ++j) {
+            EXPECT_EQ(sent[j].length, 0u) << info.NameAt(static_cast<uint32_t>(j)) << " length " << length;
+            EXPECT_EQ(sent[j].data, nullptr) << info.NameAt(static_cast<uint32_t>(j)) << " length " << length;
+        }
+        EXPECT_EQ(TextOf(sent[3]), "Home");
+    }
+}
+
+}  // namespace
