@@ -1,7 +1,11 @@
 // Heaps: zero-filled blocks, validation that catches overruns, fixed sizes,
 // destruction as a whole, and handles that are not heaps.
 #include <gtest/gtest.h>
+#if __has_include(<sanitizer/asan_interface.h>)
 #include <sanitizer/asan_interface.h>
+#else
+#define ASAN_UNPOISON_MEMORY_REGION(addr, size) ((void)(addr), (void)(size))
+#endif
 
 #include <cstring>
 #include <set>
