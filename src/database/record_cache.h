@@ -1,0 +1,35 @@
+/*
+ * The record cache of the open database: the device records an export
+ * walks, in the order the device listed them.  Each entry is a 20-byte
+ * WorkingRecord from the private heap whose values are loaded into the
+ * session's readHeap (all at the open in a full sync, one by one as the
+ * host reaches them otherwise).  Entries are never freed on their own;
+ * they go with the private heap.
+ */
+#ifndef MORVANE_DATABASE_RECORD_CACHE_H
+#define MORVANE_DATABASE_RECORD_CACHE_H
+
+#include "schema/working_record.h"
+#include <stdint.h>
+
+// Sync attributes the cache gives its entries.
+constexpr uint32_t kSyncAttrHost = 1;     // never produced by the cache
+constexpr uint32_t kSyncAttrAdded = 2;    // change list 1, and every record of a full sync
+constexpr uint32_t kSyncAttrChanged = 4;  // change list 2
+constexpr uint32_t kSyncAttrDeleted = 8;  // change list 3: deleted on the device, no values
+
+// The record id an entry carries until it is filled.
+constexpr uint32_t kUnfilledRecordId = 0xFFFFFFFFu;
+
+// A zero-filled cache entry from the private heap, which is validated
+// first; null when the heap is damaged, missing or full.
+WorkingRecord* AllocCacheEntry();
+
+// Appends entry at the end of the cache.  False when memory runs out.
+bool AppendCacheEntry(WorkingRecord* entry);
+
+// Empties the cache (the entries themselves stay in the private heap) and
+// puts the cursor at its end.
+void ClearRecordCache();
+
+#endif
