@@ -1,9 +1,11 @@
 #include "app/morvane_app.h"
 
+#include "database/first_sync_batch.h"
 #include "link/device_link.h"
 #include "session/sync_session.h"
 #include "support/trace_log.h"
 
+#include <new>
 #include <string.h>
 
 // The globals' one definition.  Objects of one file are constructed in the
@@ -58,9 +60,10 @@ CMorvaneApp::CMorvaneApp() {
     LogTrace("***** CMorvaneApp\n");
     lastErrorCode = 0;
     SetSessionLoadValues();
-    // The first-synchronisation batch is created here, last.
+    // The batch keeps a reference to the device link, which is constructed
+    // after this object; it uses it only after start-up.
+    firstSyncBatch = new (std::nothrow) FirstSyncBatch(g_link);
 }
 
-// Deletes the first-synchronisation batch once it exists.  Nothing is
-// traced on unloading.
-CMorvaneApp::~CMorvaneApp() {}
+// Nothing is traced on unloading.
+CMorvaneApp::~CMorvaneApp() { delete firstSyncBatch; }

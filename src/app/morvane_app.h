@@ -9,6 +9,8 @@
 
 #include <stdint.h>
 
+class FirstSyncBatch;
+
 class CMorvaneApp {
 public:
     CMorvaneApp();
@@ -16,10 +18,16 @@ public:
     CMorvaneApp(const CMorvaneApp&) = delete;
     CMorvaneApp& operator=(const CMorvaneApp&) = delete;
 
-    // What DIZ_API_GetLastErrorCode reports; 0 when loaded.  Set only
-    // through ClearLastError, SetLastErrorCode and CaptureDeviceError, and
-    // directly by the contract check when the user declines a new pairing.
+    // What DIZ_API_GetLastErrorCode reports; 0 when loaded.  Set through
+    // ClearLastError, SetLastErrorCode and CaptureDeviceError, and directly,
+    // without a trace line, by the contract check when the user declines a
+    // new pairing and by a record fetch that fails.
     uint32_t lastErrorCode;
+
+    // The records of a first synchronisation queued for one bulk write;
+    // created with the application object, deleted with it.  Null only
+    // when there was no memory for it at load.
+    FirstSyncBatch* firstSyncBatch;
 };
 
 extern CMorvaneApp theApp;

@@ -1,6 +1,8 @@
 #include "session/full_sync_queries.h"
 
+#include "app/morvane_app.h"
 #include "database/catalogue.h"
+#include "database/first_sync_batch.h"
 #include "link/device_link.h"
 #include "session/call_frame.h"
 #include "session/error_helpers.h"
@@ -23,7 +25,11 @@ void BeginExportPass(int32_t syncStamp) {
     g_session.exportPending = 1;
 }
 
-void BeginImportPass() { g_session.exporting = 0; }
+void BeginImportPass() {
+    g_session.exporting = 0;
+    // The open database's first-sync queue starts empty.
+    if (theApp.firstSyncBatch != nullptr) theApp.firstSyncBatch->Reset(g_session.currentDbId);
+}
 
 int32_t CancelCheck(uint32_t section) {
     // The host asks often; only a new section is worth a round trip.
