@@ -1,0 +1,383 @@
+// The export pass through the exports against the simulated device:
+// opening a database, walking its record cache, closing it.
+#include "exports/export_world.h"
+
+#include <cstdio>
+#include <gtest/gtest.h>
+
+using namespace export_tests;
+using session_tests::SessionWorld;
+using tethra_sim::DeviceImage;
+
+namespace {
+
+constexpr uint32_t kScheduleDb = 1;
+constexpr uint32_t kMemoDb = 8;
+constexpr uint32_t kMailDb = 16;
+constexpr uint32_t kCompanionDb = 15;
+constexpr uint32_t kCompanionBit = 0x80000000u;
+
+// Schedule with four records the PC has seen, then one added, one changed
+// and one deleted on the device.  Returns the ids (added, changed, deleted).
+struct ScheduleChanges {
+    uint32_t added, changed, deleted;
+};
+ScheduleChanges PrepareScheduleChanges(DeviceImage& image) {
+    const uint32_t first = image.AddRecord(kScheduleDb, Schedule("dentist"));
+    const uint32_t second = image.AddRecord(kScheduleDb, Schedule("rent"));
+    image.AddRecord(kScheduleDb, Schedule("gym"));
+    Settle(image, kScheduleDb);
+    const uint32_t added = image.AddRecord(kScheduleDb, Schedule("concert"));
+    image.ChangeRecord(kScheduleDb, second, Schedule("rent, raised"));
+    image.DeleteRecord(kScheduleDb, first);
+    return {added, second, first};
+}
+
+const tethra_sim::Database& LiveDb(uint32_t dbId) {
+    static tethra_sim::Database none;
+    const DeviceImage* device = tethra_sim::LiveDevice();
+    const tethra_sim::Database* db = device != nullptr ? device->Find(dbId) : nullptr;
+    return db != nullptr ? *db : none;
+}
+
+TEST(NormalExport, ReadsTheChangeListsInOrderAndFetchesEachRecordWhenReached) {
+    SessionWorld world;
+    const ScheduleChanges ids = PrepareScheduleChanges(world.image());
+    StartPaired(world);
+    world.api().DIZ_API_BeginExport(kStamp);
+    ASSERT_EQ(0, world.api().DIZ_API_OpenDatabase(kScheduleSection, "Schedule", ""));
+
+    uint32_t fullSync = 7, count = 0;
+    EXPECT_EQ(0, world.api().DIZ_API_QueryFullSync(kScheduleSection, kStamp, &fullSync));
+    EXPECT_EQ(0u, fullSync);
+    EXPECT_EQ(0, world.api().DIZ_API_GetRecordCount(kScheduleSection, kStamp, &count));
+    EXPECT_EQ(3u, count);
+
+    CountCalls("S_DVXGetRecordData");
+    TakeTrace(world);
+    uint32_t status = 99;
+    ASSERT_EQ(0, world.api().DIZ_API_GetFirstRecord(kScheduleSection, kStamp, &status));
+    EXPECT_EQ(2u, status);
+    EXPECT_EQ(1u, CallsSeen("S_DVXGetRecordData"));
+    ASSERT_EQ(0, world.api().DIZ_API_GetNextRecord(kScheduleSection, kStamp, &status));
+    EXPECT_EQ(3u, status);
+    EXPECT_EQ(2u, CallsSeen("S_DVXGetRecordData"));
+    ASSERT_EQ(0, world.api().DIZ_API_GetNextRecord(kScheduleSection, kStamp, &status));
+    EXPECT_EQ(4u, status);
+    EXPECT_EQ(2u, CallsSeen("S_DVXGetRecordData")) << "a deletion has no values to fetch";
+    EXPECT_EQ(-7, world.api().DIZ_API_GetNextRecord(kScheduleSection, kStamp, &status));
+    EXPECT_EQ(0u, status);
+
+    const std::vector<std::pair<uint32_t, uint32_t>> expected = {{ids.added, 2}, {ids.changed, 4}, {ids.deleted, 8}};
+    EXPECT_EQ(expected, RecordsRead(TakeTrace(world)));
+}
+
+TEST(NormalExport, ValuesStayLoadedUntilTheRecordIsReleased) {
+    SessionWorld world;
+    PrepareScheduleChanges(world.image());
+    StartPaired(world);
+    world.api().DIZ_API_BeginExport(kStamp);
+    ASSERT_EQ(0, world.api().DIZ_API_OpenDatabase(kScheduleSection, "", ""));
+    CountCalls("S_DVXGetRecordData");
+
+    uint32_t status = 0;
+    ASSERT_EQ(0, world.api().DIZ_API_GetFirstRecord(kScheduleSection, kStamp, &status));
+    ASSERT_EQ(0, world.api().DIZ_API_GetFirstRecord(kScheduleSection, kStamp, &status));
+    EXPECT_EQ(1u, CallsSeen("S_DVXGetRecordData")) << "read again before release: no new fetch";
+
+    EXPECT_EQ(0, world.api().DIZ_API_ReleaseReadRecord());
+    ASSERT_EQ(0, world.api().DIZ_API_GetFirstRecord(kScheduleSection, kStamp, &status));
+    EXPECT_EQ(2u, CallsSeen("S_DVXGetRecordData")) << "released values are fetched again";
+}
+
+TEST(NormalExport, GetIdDBRecLoadsARecordByIdAndAnswersOne) {
+    SessionWorld world;
+    const ScheduleChanges ids = PrepareScheduleChanges(world.image());
+    StartPaired(world);
+    world.api().DIZ_API_BeginExport(kStamp);
+    ASSERT_EQ(0, world.api().DIZ_API_OpenDatabase(kScheduleSection, "", ""));
+    CountCalls("S_DVXGetRecordData");
+    TakeTrace(world);
+
+    EXPECT_EQ(1, world.api().DIZ_API_GetIdDBRec(ids.changed));
+    EXPECT_EQ(1u, CallsSeen("S_DVXGetRecordData"));
+    EXPECT_EQ(-4, world.api().DIZ_API_GetIdDBRec(ids.deleted)) << "no longer on the device";
+    EXPECT_EQ(tethra_sim::kErrRecordNotFound, world.LastError());
+    EXPECT_TRUE(TakeTrace(world).empty()) << "no trace line";
+}
+
+// The three causes of a full export.
+struct FullCause {
+    const char* name;
+    bool flagOff;       // the database does not take part in sync
+    bool renewPairing;  // the device's sync time is older: the pairing is renewed
+    int32_t stamp;
+    uint32_t reported;  // what DIZ_API_QueryFullSync answers
+    const char* decision;
+};
+const FullCause kFullCauses[] = {
+    {"ContractFlagOff", true, false, kStamp, 1, "forceResyncForThisDatabase[true] = db[true] || PCID[false]"},
+    {"PairingRenewed", false, true, kStamp, 1, "forceResyncForThisDatabase[true] = db[false] || PCID[true]"},
+    {"ExportTimeZero", false, false, 0, 0, "forceResyncForThisDatabase[true] = db[false] || PCID[false]"},
+};
+
+class FullExport : public testing::TestWithParam<FullCause> {};
+
+TEST_P(FullExport, ReadsEveryRecordWithValuesDuringTheOpen) {
+    const FullCause& row = GetParam();
+    SessionWorld world;
+    DeviceImage& image = world.image();
+    const uint32_t first = image.AddRecord(kMemoDb, Memo("groceries"));
+    const uint32_t second = image.AddRecord(kMemoDb, Memo("books"));
+    Settle(image, kMemoDb);
+    image.DeleteRecord(kMemoDb, first);
+    const uint32_t third = image.AddRecord(kMemoDb, Memo("films"));
+    image.Find(kMemoDb)->syncEnabled = !row.flagOff;
+    world.PairBothSides();
+    if (row.renewPairing) image.syncTime = "20200101000000";
+    world.Load();
+    ASSERT_EQ(0, world.api().DIZ_API_Initialize("", ""));
+    // Renewing the pairing takes every database out of sync on the device;
+    // put this one back so that the renewal alone decides.
+    if (row.renewPairing) tethra_sim::LiveDevice()->Find(kMemoDb)->syncEnabled = true;
+    world.api().DIZ_API_BeginExport(row.stamp);
+    TakeTrace(world);
+
+    ASSERT_EQ(0, world.api().DIZ_API_OpenDatabase(kMemoSection, "", ""));
+    const Lines open = TakeTrace(world);
+    const std::string decision = std::string(row.decision) + " || null SyncStamp " + std::to_string(row.stamp) +
+                                 " " + (row.stamp == 0 ? std::string("[FULL SYNC]") : CtimeText(row.stamp));
+    EXPECT_NE(open.end(), std::find(open.begin(), open.end(), decision)) << row.name;
+    const std::vector<std::string> recLines = {"rec: dwRecId=" + std::to_string(second) + " dwSyncAttr=2",
+                                               "rec: dwRecId=" + std::to_string(third) + " dwSyncAttr=2"};
+    EXPECT_NE(open.end(), std::search(open.begin(), open.end(), recLines.begin(), recLines.end()));
+    EXPECT_TRUE(LiveDb(kMemoDb).syncEnabled);
+
+    uint32_t fullSync = 7;
+    EXPECT_EQ(0, world.api().DIZ_API_QueryFullSync(kMemoSection, 0, &fullSync));
+    EXPECT_EQ(row.reported, fullSync);
+
+    CountCalls("S_DVXGetRecordData");
+    const Walk walk = WalkAll(world, kMemoSection);
+    EXPECT_EQ(std::vector<uint32_t>({2, 2}), walk.statuses);
+    EXPECT_EQ(-7, walk.end);
+    EXPECT_EQ(0u, CallsSeen("S_DVXGetRecordData")) << "values were loaded during the open";
+}
+
+INSTANTIATE_TEST_SUITE_P(Causes, FullExport, testing::ValuesIn(kFullCauses),
+                         [](const testing::TestParamInfo<FullCause>& info) { return std::string(info.param.name); });
+
+TEST(FullExport, ContractFlagOffEnablesSyncOnTheDevice) {
+    SessionWorld world;
+    world.image().AddRecord(kMemoDb, Memo("groceries"));
+    StartPaired(world);
+    world.api().DIZ_API_BeginExport(kStamp);
+    ASSERT_FALSE(LiveDb(kMemoDb).syncEnabled);
+    TakeTrace(world);
+
+    ASSERT_EQ(0, world.api().DIZ_API_OpenDatabase(kMemoSection, "", ""));
+    const Lines open = TakeTrace(world);
+    const Lines enabling = {
+        "Device database [8] is not enabled for sync.  Enabling it and calling for full sync.",
+        "     ------ QAPI.QPC_SetDBSyncMode(TRUE, &dwDBID[8], QV_DVXDBIDIF_DBFLAG_ON)"};
+    EXPECT_NE(open.end(), std::search(open.begin(), open.end(), enabling.begin(), enabling.end()));
+    EXPECT_TRUE(LiveDb(kMemoDb).syncEnabled);
+}
+
+TEST(MergedMail, ListsBothDeviceDatabasesAndFiltersByFolder) {
+    SessionWorld world;
+    DeviceImage& image = world.image();
+    const uint32_t inbox = image.AddRecord(kMailDb, Mail("hello", 0));
+    image.AddRecord(kCompanionDb, Mail("old", 2));
+    Settle(image, kMailDb);
+    Settle(image, kCompanionDb);
+    const uint32_t fresh = image.AddRecord(kMailDb, Mail("news", 1));
+    const uint32_t sent = image.AddRecord(kCompanionDb, Mail("sent", 0));
+    image.ChangeRecord(kMailDb, inbox, Mail("hello again", 0));
+    StartPaired(world);
+    world.api().DIZ_API_BeginExport(kStamp);
+    TakeTrace(world);
+
+    ASSERT_EQ(0, world.api().DIZ_API_OpenDatabase(kMailSection, "", ""));
+    const Lines open = TakeTrace(world);
+    const Lines cache = {"rec: dwRecId=" + std::to_string(fresh) + " dwSyncAttr=2",
+                         "rec: dwRecId=" + std::to_string(static_cast<int32_t>(sent + kCompanionBit)) +
+                             " dwSyncAttr=2",
+                         "rec: dwRecId=" + std::to_string(inbox) + " dwSyncAttr=4",
+                         "End of records.  Cache contains 3 entries."};
+    EXPECT_NE(open.end(), std::search(open.begin(), open.end(), cache.begin(), cache.end()));
+
+    // The host's folder is 0 until it names one: no mail lies in it, so
+    // every record is fetched, tested and passed over.
+    CountCalls("S_DVXGetRecordData");
+    uint32_t status = 9;
+    EXPECT_EQ(-7, world.api().DIZ_API_GetFirstRecord(kMailSection, kStamp, &status));
+    EXPECT_EQ(0u, status);
+    EXPECT_EQ(3u, CallsSeen("S_DVXGetRecordData"));
+    const Lines walk = TakeTrace(world);
+    ASSERT_FALSE(walk.empty());
+    EXPECT_EQ("The cache is exhausted [2].  Returning 'end of data' status.", walk.back());
+    EXPECT_EQ(3, std::count(walk.begin(), walk.end(),
+                            "IsOfValidFolderType: isFolderMatch[false] isValidType[false] returning[false]"));
+
+    EXPECT_EQ(-7, world.api().DIZ_API_GetNextRecord(kMailSection, kStamp, &status));
+    EXPECT_EQ("The cache is exhausted [1].  Returning 'end of data' status.", TakeTrace(world).back());
+
+    // A companion record by its merged id.
+    EXPECT_EQ(1, world.api().DIZ_API_GetIdDBRec(sent + kCompanionBit));
+    EXPECT_EQ(4u, CallsSeen("S_DVXGetRecordData"));
+}
+
+TEST(ReadingRecords, AFetchFailingMidWalkReportsItAndTheWalkGoesOn) {
+    SessionWorld world;
+    DeviceImage& image = world.image();
+    Settle(image, kScheduleDb);
+    const uint32_t a = image.AddRecord(kScheduleDb, Schedule("a"));
+    image.AddRecord(kScheduleDb, Schedule("b"));
+    const uint32_t c = image.AddRecord(kScheduleDb, Schedule("c"));
+    StartPaired(world);
+    world.api().DIZ_API_BeginExport(kStamp);
+    ASSERT_EQ(0, world.api().DIZ_API_OpenDatabase(kScheduleSection, "", ""));
+    const uint32_t kLinkFault = 0x10000099;
+    tethra_sim::LiveDevice()->FailCall("S_DVXGetRecordData", 2, kLinkFault, false);
+    TakeTrace(world);
+
+    uint32_t status = 0;
+    EXPECT_EQ(0, world.api().DIZ_API_GetFirstRecord(kScheduleSection, kStamp, &status));
+    status = 9;
+    EXPECT_EQ(-4, world.api().DIZ_API_GetNextRecord(kScheduleSection, kStamp, &status));
+    EXPECT_EQ(0u, status);
+    EXPECT_EQ(kLinkFault, world.LastError());
+    EXPECT_EQ(0, world.api().DIZ_API_GetNextRecord(kScheduleSection, kStamp, &status));
+    EXPECT_EQ(2u, status);
+    EXPECT_EQ(0u, world.LastError());
+
+    const std::vector<std::pair<uint32_t, uint32_t>> read = {{a, 2}, {c, 2}};
+    const Lines trace = TakeTrace(world);
+    EXPECT_EQ(read, RecordsRead(trace));
+    EXPECT_EQ(0, std::count_if(trace.begin(), trace.end(),
+                               [](const std::string& line) { return line.find("Quenda Error") != std::string::npos; }))
+        << "a failed fetch writes no line";
+}
+
+// How the open treats a record list the device could not give.
+struct ListFailure {
+    uint32_t code;
+    int32_t result;
+    uint32_t lastError;
+    Lines tail;
+};
+const ListFailure kListFailures[] = {
+    {0x1000002C, 0, 0, {"     ------ QAPI.QPC_GetAllSyncRecordList() : db=1 ", "End of records.  Cache contains 0 entries."}},
+    {0x10000005, 0, 0, {"     ------ QAPI.QPC_GetAllSyncRecordList() : db=1 ", "End of records.  Cache contains 0 entries."}},
+    {0x1000000A, -6, 0x1000000A,
+     {"     ------ QAPI.QPC_GetAllSyncRecordList() : db=1 ", "S_DVXGetRecordList failed.",
+      "***** ***** Manually setting Quenda Error: 1000000a"}},
+};
+
+class RecordListFailure : public testing::TestWithParam<ListFailure> {};
+
+TEST_P(RecordListFailure, IsToleratedOnlyForTwoCodes) {
+    const ListFailure& row = GetParam();
+    SessionWorld world;
+    PrepareScheduleChanges(world.image());
+    StartPaired(world);
+    world.api().DIZ_API_BeginExport(kStamp);
+    tethra_sim::LiveDevice()->FailCall("S_DVXGetAllSyncRecordList", 1, row.code, false);
+    TakeTrace(world);
+
+    EXPECT_EQ(row.result, world.api().DIZ_API_OpenDatabase(kScheduleSection, "", ""));
+    EXPECT_EQ(row.lastError, world.LastError());
+    const Lines trace = TakeTrace(world);
+    ASSERT_GE(trace.size(), row.tail.size());
+    EXPECT_EQ(row.tail, Lines(trace.end() - static_cast<std::ptrdiff_t>(row.tail.size()), trace.end()));
+    uint32_t count = 9;
+    EXPECT_EQ(0, world.api().DIZ_API_GetRecordCount(kScheduleSection, kStamp, &count));
+    EXPECT_EQ(0u, count);
+}
+
+INSTANTIATE_TEST_SUITE_P(Codes, RecordListFailure, testing::ValuesIn(kListFailures),
+                         [](const testing::TestParamInfo<ListFailure>& info) {
+                             char name[16];
+                             std::snprintf(name, sizeof name, "Code%08X", info.param.code);
+                             return std::string(name);
+                         });
+
+TEST(ReadingRecords, AnotherSectionThanTheOpenDatabaseIsRefused) {
+    SessionWorld world;
+    PrepareScheduleChanges(world.image());
+    StartPaired(world);
+    world.api().DIZ_API_BeginExport(kStamp);
+    ASSERT_EQ(0, world.api().DIZ_API_OpenDatabase(kScheduleSection, "", ""));
+    TakeTrace(world);
+
+    uint32_t value = 9;
+    EXPECT_EQ(-6, world.api().DIZ_API_GetRecordCount(kMemoSection, kStamp, &value));
+    EXPECT_EQ(0u, value);
+    value = 9;
+    EXPECT_EQ(-6, world.api().DIZ_API_GetFirstRecord(kMemoSection, kStamp, &value));
+    EXPECT_EQ(0u, value);
+    EXPECT_EQ(-6, world.api().DIZ_API_GetNextRecord(kMailSection, kStamp, &value));
+    const Lines trace = TakeTrace(world);
+    EXPECT_EQ(3, std::count(trace.begin(), trace.end(), "Database switched without a new call to OpenDatabase."));
+}
+
+TEST(OpenDatabase, FailuresBeforeTheCache) {
+    SessionWorld world;
+    DeviceImage& image = world.image();
+    image.databases.erase(std::remove_if(image.databases.begin(), image.databases.end(),
+                                         [](const tethra_sim::Database& db) { return db.id == kMemoDb; }),
+                          image.databases.end());
+    StartPaired(world);
+    world.api().DIZ_API_BeginExport(kStamp);
+    TakeTrace(world);
+
+    EXPECT_EQ(-4, world.api().DIZ_API_OpenDatabase(kMemoSection, "a", "b"));
+    EXPECT_EQ(0x1000000Du, world.LastError());
+    EXPECT_EQ(Lines({"***** DIZ_API_OpenDatabase(4, 'a', 'b')", "Database not enabled on device: [8]",
+                     "***** ***** Manually setting Quenda Error: 1000000d"}),
+              TakeTrace(world));
+
+    EXPECT_EQ(-4, world.api().DIZ_API_OpenDatabase(9, "", ""));
+    EXPECT_EQ(0u, world.LastError());
+    EXPECT_EQ(Lines({"***** DIZ_API_OpenDatabase(9, '', '')", "Unknown database identifier: [9]",
+                     "Section id did not resolve to known DB id [9]"}),
+              TakeTrace(world));
+    // The failed translation left no database open; section 0 names none.
+    uint32_t count = 9;
+    EXPECT_EQ(0, world.api().DIZ_API_GetRecordCount(0, kStamp, &count));
+    EXPECT_EQ(0u, count);
+    EXPECT_EQ(-6, world.api().DIZ_API_GetRecordCount(kScheduleSection, kStamp, &count));
+}
+
+TEST(OpenDatabase, ASecondOpenInTheSameExportKeepsTheCache) {
+    SessionWorld world;
+    PrepareScheduleChanges(world.image());
+    StartPaired(world);
+    world.api().DIZ_API_BeginExport(kStamp);
+    ASSERT_EQ(0, world.api().DIZ_API_OpenDatabase(kScheduleSection, "", ""));
+    TakeTrace(world);
+    ASSERT_EQ(0, world.api().DIZ_API_OpenDatabase(kScheduleSection, "", ""));
+    const Lines again = TakeTrace(world);
+    EXPECT_EQ(0, std::count_if(again.begin(), again.end(),
+                               [](const std::string& line) { return line.rfind("rec: ", 0) == 0; }));
+    uint32_t count = 0;
+    EXPECT_EQ(0, world.api().DIZ_API_GetRecordCount(kScheduleSection, kStamp, &count));
+    EXPECT_EQ(3u, count);
+}
+
+TEST(OpenDatabase, AnImportOpenLeavesTheDeviceAlone) {
+    SessionWorld world;
+    world.image().AddRecord(kMemoDb, Memo("groceries"));
+    StartPaired(world);
+    world.api().DIZ_API_BeginImport();
+    TakeTrace(world);
+    ASSERT_EQ(0, world.api().DIZ_API_OpenDatabase(kMemoSection, "", ""));
+    const Lines trace = TakeTrace(world);
+    const Lines tail = {"", "DIZ_API_OpenDatabase in the importing branch... nothing to do with the cache.", ""};
+    ASSERT_GE(trace.size(), tail.size());
+    EXPECT_EQ(tail, Lines(trace.end() - 3, trace.end()));
+    EXPECT_FALSE(LiveDb(kMemoDb).syncEnabled);
+}
+
+}  // namespace
