@@ -32,9 +32,14 @@ int32_t CommitDeviceSide() {
 }  // namespace
 
 int32_t CloseDatabase(int32_t finish, int32_t abandon) {
+    // The cases in which releasing a read record kept its values.  The
+    // entries outlive the cache in the private heap (currentRecord may
+    // still point at one), so they forget the values that go.
+    if (g_session.currentDbId == kMailDbId || g_session.forceResyncForThisDatabase) {
+        ForgetLoadedValues();
+        g_session.readHeap.Destroy();
+    }
     ClearRecordCache();
-    // The cases in which releasing a read record kept its values.
-    if (g_session.currentDbId == kMailDbId || g_session.forceResyncForThisDatabase) g_session.readHeap.Destroy();
     if (finish == 0) return kResultOk;
 
     if (abandon == 0) {

@@ -19,6 +19,11 @@ bool AppendCacheEntry(WorkingRecord* entry) {
     return true;
 }
 
+void ForgetLoadedValues() {
+    for (WorkingRecord* entry : g_session.recordCache) entry->fields = nullptr;
+    g_session.idRecord.fields = nullptr;
+}
+
 void ClearRecordCache() {
     g_session.recordCache.clear();
     g_session.cacheCount = 0;

@@ -28,6 +28,10 @@ WorkingRecord* AllocCacheEntry();
 // Appends entry at the end of the cache.  False when memory runs out.
 bool AppendCacheEntry(WorkingRecord* entry);
 
+// Marks every cached record (and the record loaded by id) as not loaded,
+// for when readHeap, which holds their values, is destroyed.
+void ForgetLoadedValues();
+
 // Empties the cache (the entries themselves stay in the private heap) and
 // puts the cursor at its end.
 void ClearRecordCache();

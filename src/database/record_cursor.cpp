@@ -141,8 +141,7 @@ int32_t ReleaseReadRecord() {
     // Every value of a normal export lives in readHeap and only the record
     // just read has any, so destroying the heap unloads exactly that one.
     g_session.readHeap.Destroy();
-    for (WorkingRecord* entry : g_session.recordCache) entry->fields = nullptr;
-    g_session.idRecord.fields = nullptr;
+    ForgetLoadedValues();
     return kResultOk;
 }
 
