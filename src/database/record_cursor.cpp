@@ -34,7 +34,7 @@ WorkingRecord* TakeCursorEntry() {
 
 // The 4-byte value of a number field, or 0 when the record has none.
 uint32_t NumberFieldValue(const WorkingRecord* record, uint32_t fieldId) {
-    const WorkingField* field = FindWorkingFieldIn(g_session.currentFieldTable, record, fieldId, nullptr);
+    const WorkingField* field = FindWorkingField(record, fieldId, nullptr);
     if (field == nullptr || field->data == nullptr || field->length == 0 || field->length == kValueAbsent) return 0;
     uint32_t value = 0;
     memcpy(&value, field->data, field->length < sizeof value ? field->length : sizeof value);
