@@ -59,6 +59,9 @@ TEST(NormalExport, ReadsTheChangeListsInOrderAndFetchesEachRecordWhenReached) {
     ASSERT_EQ(0, world.api().DIZ_API_GetFirstRecord(kScheduleSection, kStamp, &status));
     EXPECT_EQ(2u, status);
     EXPECT_EQ(1u, CallsSeen("S_DVXGetRecordData"));
+    char description[64] = "";
+    EXPECT_EQ(0, world.api().DIZ_API_GetField("7", description));  // Description, device field 6
+    EXPECT_STREQ("concert", description);
     ASSERT_EQ(0, world.api().DIZ_API_GetNextRecord(kScheduleSection, kStamp, &status));
     EXPECT_EQ(3u, status);
     EXPECT_EQ(2u, CallsSeen("S_DVXGetRecordData"));
@@ -226,6 +229,31 @@ TEST(MergedMail, ListsBothDeviceDatabasesAndFiltersByFolder) {
     // A companion record by its merged id.
     EXPECT_EQ(1, world.api().DIZ_API_GetIdDBRec(sent + kCompanionBit));
     EXPECT_EQ(4u, CallsSeen("S_DVXGetRecordData"));
+}
+
+TEST(MergedMail, TheHostsFolderTakesOnlyItsMails) {
+    SessionWorld world;
+    DeviceImage& image = world.image();
+    Settle(image, kMailDb);
+    Settle(image, kCompanionDb);
+    image.AddRecord(kMailDb, Mail("inbox", 0));
+    const uint32_t outbox = image.AddRecord(kMailDb, Mail("outbox", 1));
+    const uint32_t archived = image.AddRecord(kCompanionDb, Mail("archived", 1));
+    image.AddRecord(kCompanionDb, Mail("draft", 2));
+    StartPaired(world);
+    world.api().DIZ_API_BeginExport(kStamp);
+    ASSERT_EQ(0, world.api().DIZ_API_OpenDatabase(kMailSection, "", ""));
+
+    // The host takes its folder from a mail of folder 1 (host folder 2).
+    ASSERT_EQ(1, world.api().DIZ_API_GetIdDBRec(outbox));
+    ASSERT_EQ(0, world.api().DIZ_API_ReadFolderID());
+    TakeTrace(world);
+
+    const Walk walk = WalkAll(world, kMailSection);
+    EXPECT_EQ(std::vector<uint32_t>({2, 2}), walk.statuses);
+    EXPECT_EQ(-7, walk.end);
+    const std::vector<std::pair<uint32_t, uint32_t>> read = {{outbox, 2}, {archived + kCompanionBit, 2}};
+    EXPECT_EQ(read, RecordsRead(TakeTrace(world)));
 }
 
 TEST(ReadingRecords, AFetchFailingMidWalkReportsItAndTheWalkGoesOn) {
