@@ -3,6 +3,7 @@
 #include "app/morvane_app.h"
 #include "database/catalogue.h"
 #include "database/record_cache.h"
+#include "fields/write_record.h"
 #include "link/device_link.h"
 #include "schema/record_convert.h"
 #include "session/call_frame.h"
@@ -58,6 +59,8 @@ void RewindRecordCursor() {
 
 int32_t GetNextRecord(int32_t section, uint32_t* status) {
     if (status != nullptr) *status = kRecordStatusUnknown;
+    // Flags a previous record's fields left behind do not carry over.
+    ResetWriteFlags();
     if (!IsOpenDatabase(section)) return kResultWrongDatabase;
     if (CursorAtEnd()) {
         LogTrace("The cache is exhausted [1].  Returning 'end of data' status.\n");
