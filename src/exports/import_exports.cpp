@@ -13,6 +13,8 @@ MORVANE_API int32_t DIZ_API_SetFolderID(int32_t folder) { return ChooseHostFolde
 MORVANE_API int32_t DIZ_API_WriteFolderID(int32_t folder) { return WriteFolderFields(folder); }
 MORVANE_API int32_t DIZ_API_SetEventFlag(void) { return DeriveEventFlag(); }
 MORVANE_API int32_t DIZ_API_InsertRecord(void) { return BeginNewRecord(); }
+MORVANE_API int32_t DIZ_API_AddRecord(char* recordId) { return AddWriteRecord(recordId); }
+MORVANE_API int32_t DIZ_API_FlushRecord(void) { return FlushWriteRecord(); }
 MORVANE_API int32_t DIZ_API_GetFieldByWriteRec(int32_t fieldId, char* value) {
     return CopyWriteRecordField(fieldId, value);
 }
