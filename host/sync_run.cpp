@@ -139,6 +139,9 @@ bool SyncRun::Import(const HostDatabase& database, const std::vector<HostRecord>
     api.BeginImport();
     if (!adapter_.Check("DIZ_API_OpenDatabase", api.OpenDatabase(database.section, kHostName, database.name)))
         return false;
+    // The first-sync queue belongs to the database open when the import
+    // begins; begin again now that this one is open.
+    api.BeginImport();
     bool ok = true;
     for (size_t i = 0; ok && i < records.size(); ++i) {
         ImportResult result;
