@@ -78,7 +78,7 @@ TEST(HostDemo, FirstSynchronisationWritesTheNewRecordsInOneBulkWrite) {
     EXPECT_EQ(names.count("Vogt"), 1u);
     EXPECT_EQ(image.Find(8)->Find(1), nullptr) << "the memo 'Gate code' is deleted";
     ASSERT_TRUE(image.GetValue(6, 1, "S_COMPLETED", &value));
-    EXPECT_EQ(value, tethra_sim::ByteValue(1));
+    EXPECT_EQ(value, tethra_sim::NumberValue(1));  // a type 1 link field travels as four bytes
 }
 
 TEST(HostCommandLine, RefusesWhatItDoesNotKnowWithUsageAndExitTwo) {
