@@ -60,8 +60,10 @@ Database* Session::RequireDatabase(uint32_t dbId) {
 }
 
 bool Session::LoadImage() {
-    const char* path = std::getenv("MORVANE_DEVICE");
-    imagePath = path != nullptr ? path : "";
+    // Read through the platform, which sees what the host set for itself.
+    char path[MAX_PATH];
+    const DWORD length = GetEnvironmentVariableA("MORVANE_DEVICE", path, sizeof path);
+    imagePath = length > 0 && length < sizeof path ? path : "";
     if (imagePath.empty()) return true;
     std::ifstream in(imagePath, std::ios::binary);
     if (!in) return true;  // a new image file: written from the current state at close

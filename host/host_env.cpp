@@ -81,7 +81,7 @@ bool RunRegistry::Prepare(const std::string& dataFolder, bool trace, std::string
 
 std::string ProgramFolder(const char* argv0) {
     std::error_code ignored;
-    if (argv0 == nullptr || std::string(argv0).find('/') == std::string::npos) return "";
+    if (argv0 == nullptr || std::string(argv0).find_first_of("/\\") == std::string::npos) return "";
     const fs::path program = fs::canonical(argv0, ignored);
     return program.empty() ? "" : program.parent_path().string();
 }
@@ -93,7 +93,7 @@ std::string AdapterPath(const std::string& programFolder) {
     return folder + "/" + MORVANE_ADAPTER_FILE;
 }
 
-void SetEnvironment(const char* name, const std::string& value) { setenv(name, value.c_str(), 1); }
+void SetEnvironment(const char* name, const std::string& value) { SetEnvironmentVariableA(name, value.c_str()); }
 
 std::string TraceLogPath() {
     const char* driveC = getenv("MORVANE_DRIVE_C");

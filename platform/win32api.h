@@ -93,6 +93,7 @@ typedef int (*FARPROC)(void);
 #define ERROR_MORE_DATA 234L
 #define ERROR_MOD_NOT_FOUND 126L
 #define ERROR_PROC_NOT_FOUND 127L
+#define ERROR_ENVVAR_NOT_FOUND 203L
 #define ERROR_RESOURCE_NAME_NOT_FOUND 1814L
 
 PLATFORM_API DWORD WINAPI GetLastError(void);
@@ -193,6 +194,13 @@ PLATFORM_API HMODULE WINAPI LoadLibraryA(LPCSTR fileName);
 PLATFORM_API BOOL WINAPI FreeLibrary(HMODULE module);
 PLATFORM_API FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name);
 PLATFORM_API int WINAPI LoadStringA(HINSTANCE instance, UINT id, LPSTR buffer, int bufferMax);
+
+/* The process's environment variables (the host and the simulated device
+ * pass settings through them).  GetEnvironmentVariableA gives the length
+ * without the terminator when the value fits, else the size it needs with
+ * it, 0 when the variable is not set; a null value unsets one. */
+PLATFORM_API DWORD WINAPI GetEnvironmentVariableA(LPCSTR name, LPSTR buffer, DWORD size);
+PLATFORM_API BOOL WINAPI SetEnvironmentVariableA(LPCSTR name, LPCSTR value);
 
 /* User interface. */
 #define MB_OK 0x00000000
