@@ -175,8 +175,9 @@ bool ReadAddressField(uint32_t fieldId, const FieldRequest& request, ReadOutcome
     }
 }
 
-ReadOutcome ReadMemoTimeStamp(const FieldRequest& request) {
-    if (!HoldsData(request.slot)) return ReadOutcome::kText;
+// The date (".D") or time (".T") half of a 14-digit time stamp; Memo and
+// E-mail share the rule and its trace line.
+ReadOutcome ReadTimeStampHalf(const FieldRequest& request) {
     char selector = '\0';
     if (!FindSelector(request.idText, &selector)) {
         LogTrace("Invalid field format (1) in memo/ timestamp field\n");
@@ -184,6 +185,11 @@ ReadOutcome ReadMemoTimeStamp(const FieldRequest& request) {
     }
     CopyTimeStampHalf(request.slot, selector, request.out);
     return ReadOutcome::kText;
+}
+
+ReadOutcome ReadMemoTimeStamp(const FieldRequest& request) {
+    if (!HoldsData(request.slot)) return ReadOutcome::kText;
+    return ReadTimeStampHalf(request);
 }
 
 bool ReadMemoField(uint32_t fieldId, const FieldRequest& request, ReadOutcome* outcome) {
@@ -211,20 +217,10 @@ bool ReadMemoField(uint32_t fieldId, const FieldRequest& request, ReadOutcome* o
     }
 }
 
-ReadOutcome ReadMailSendDate(const FieldRequest& request) {
-    char selector = '\0';
-    if (!FindSelector(request.idText, &selector)) {
-        LogTrace("Invalid field format (1) in memo/ timestamp field\n");
-        return ReadOutcome::kInvalid;
-    }
-    CopyTimeStampHalf(request.slot, selector, request.out);
-    return ReadOutcome::kText;
-}
-
 bool ReadMailField(uint32_t fieldId, const FieldRequest& request, ReadOutcome* outcome) {
     switch (fieldId) {
     case MailField::SendDate:
-        *outcome = ReadMailSendDate(request);
+        *outcome = ReadTimeStampHalf(request);
         return true;
     case MailField::IsRead:
         if (FindWorkingField(g_session.currentRecord, MailField::FolderID, nullptr) == nullptr) {
