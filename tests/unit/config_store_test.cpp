@@ -39,58 +39,45 @@ const char kSettingsPath[] = "C:\\Korvell\\Data\\ISEnvSet.ini";
 
 }  // namespace
 
-TEST(InstallPath, FolderWithAndWithoutBackslashGiveTheSamePaths) {
+// The folder as the registry holds it ("-": no value, "": no key at all),
+// what ReadInstallPath gives and the paths built on it.
+TEST(InstallPath, FolderAndThePathsBuiltOnIt) {
+    const std::string longest = "C:\\" + std::string(256, 'f');  // 259 characters and the zero
     struct Row {
-        const char* folder;
+        std::string folder;
+        int result;
+        std::string read;  // the buffer afterwards
         const char* settings;
         const char* utility;
     };
-    static const Row kRows[] = {
-        {"C:\\Korvell\\Data\\", "C:\\Korvell\\Data\\ISEnvSet.ini", "C:\\Korvell\\Data\\Gantry1.dll"},  // 0
-        {"C:\\Korvell\\Data", "C:\\Korvell\\Data\\ISEnvSet.ini", "C:\\Korvell\\Data\\Gantry1.dll"},
-        {"", "\\ISEnvSet.ini", "\\Gantry1.dll"},
+    const Row kRows[] = {
+        {"C:\\Korvell\\Data\\", 1, "C:\\Korvell\\Data\\", "C:\\Korvell\\Data\\ISEnvSet.ini",
+         "C:\\Korvell\\Data\\Gantry1.dll"},
+        {"C:\\Korvell\\Data", 1, "C:\\Korvell\\Data", "C:\\Korvell\\Data\\ISEnvSet.ini",
+         "C:\\Korvell\\Data\\Gantry1.dll"},
+        {"", 1, "", "\\ISEnvSet.ini", "\\Gantry1.dll"},
+        {"-", 0, "untouched", "ISEnvSet.ini", "\\Gantry1.dll"},
+        {"--", 0, "untouched", "ISEnvSet.ini", "\\Gantry1.dll"},
+        {longest, 1, longest, nullptr, nullptr},
+        {longest + "g", 0, "untouched", nullptr, nullptr},
     };
     for (const Row& row : kRows) {
+        SCOPED_TRACE(row.folder);
         Sandbox sandbox;
-        sandbox.WriteRegistry(FolderRegistry(row.folder));
-        char buffer[kDataFolderSize];
-        memset(buffer, '#', sizeof buffer);
-        EXPECT_EQ(ReadInstallPath(buffer), 1) << row.folder;
-        EXPECT_STREQ(buffer, row.folder);
+        if (row.folder == "--")
+            sandbox.WriteRegistry("Windows Registry Editor Version 5.00\n");
+        else
+            sandbox.WriteRegistry(row.folder == "-" ? std::string(kNoFolderRegistry) : FolderRegistry(row.folder));
+        char buffer[kDataFolderSize] = "untouched";
+        EXPECT_EQ(ReadInstallPath(buffer), row.result);
+        EXPECT_EQ(std::string(buffer), row.read);
+        if (row.settings == nullptr) continue;
+        std::string text = "old";
+        EXPECT_EQ(ReadDataFolder(text), row.result == 1);
+        EXPECT_EQ(text, row.result == 1 ? row.read : "old");
         EXPECT_EQ(SettingsFile().Path(), row.settings);
         EXPECT_EQ(CUtilityLibrary().Path(), row.utility);
     }
-}
-
-TEST(InstallPath, NoFolderValue) {
-    Sandbox sandbox;
-    sandbox.WriteRegistry(kNoFolderRegistry);
-    char buffer[kDataFolderSize] = "untouched";
-    EXPECT_EQ(ReadInstallPath(buffer), 0);
-    EXPECT_EQ(SettingsFile().Path(), "ISEnvSet.ini");
-    EXPECT_EQ(CUtilityLibrary().Path(), "\\Gantry1.dll");
-}
-
-TEST(InstallPath, NoKeyLeavesTheBufferAlone) {
-    Sandbox sandbox;
-    sandbox.WriteRegistry("Windows Registry Editor Version 5.00\n");
-    char buffer[kDataFolderSize] = "untouched";
-    EXPECT_EQ(ReadInstallPath(buffer), 0);
-    EXPECT_STREQ(buffer, "untouched");
-    std::string text = "old";
-    EXPECT_FALSE(ReadDataFolder(text));
-    EXPECT_EQ(text, "old");
-}
-
-TEST(InstallPath, FolderLongerThanTheBufferIsNotRead) {
-    Sandbox sandbox;
-    const std::string fits = "C:\\" + std::string(256, 'f');  // 259 characters and the zero
-    sandbox.WriteRegistry(FolderRegistry(fits));
-    char buffer[kDataFolderSize];
-    EXPECT_EQ(ReadInstallPath(buffer), 1);
-    EXPECT_EQ(std::string(buffer), fits);
-    sandbox.WriteRegistry(FolderRegistry(fits + "g"));
-    EXPECT_EQ(ReadInstallPath(buffer), 0);
 }
 
 TEST(RegistryString, TextVariantStopsAtTheFirstZero) {
@@ -116,32 +103,28 @@ TEST(SettingsFile, PCIDRoundTripInUpperCase) {
     EXPECT_EQ(memcmp(read, id, 8), 0);
 }
 
+// The forms a start-up takes or replaces are checked through the exports;
+// here the bytes ReadPCID leaves.
 TEST(SettingsFile, StoredPCIDForms) {
     struct Row {
-        const char* stored;  // null: no key at all
+        const char* stored;
         int result;
         uint8_t first, last;
     };
     static const Row kRows[] = {
-        {nullptr, 0, 0, 0},                         // 0
-        {"0000000000000000", 0, 0, 0},
         {"0123456789abcdef", 1, 0x01, 0xEF},
-        {"0123456789ABCDEF", 1, 0x01, 0xEF},
-        {"0123456789ABCDEF-and-more", 1, 0x01, 0xEF},
-        {"0123456789ABCDE", 0, 0, 0},               // 5
-        {"0123456789ABCDEG", 0, 0, 0},
-        {"01 3456789ABCDEF", 0, 0, 0},
         {"0000000000000001", 1, 0x00, 0x01},
+        {"0000000000000000", 0, 0, 0},
+        {"0123456789ABCDEG", 0, 0, 0},
     };
     for (const Row& row : kRows) {
         Sandbox sandbox;
         sandbox.WriteStandardRegistry(kDataFolder, -1);
-        std::string ini = "[Synchronization]\r\nSyncTime=20260101000000\r\n";
-        if (row.stored != nullptr) ini += std::string("PCID=") + row.stored + "\r\n";
-        testing_support::WriteFile(sandbox.HostPath(kSettingsPath), ini);
+        testing_support::WriteFile(sandbox.HostPath(kSettingsPath), std::string("[Synchronization]\r\nPCID=") +
+                                                                         row.stored + "\r\n");
         uint8_t id[8];
         memset(id, 0x5A, sizeof id);
-        SCOPED_TRACE(row.stored != nullptr ? row.stored : "(none)");
+        SCOPED_TRACE(row.stored);
         EXPECT_EQ(SettingsFile().ReadPCID(id), row.result);
         EXPECT_EQ(id[0], row.first);
         EXPECT_EQ(id[7], row.last);
@@ -151,30 +134,25 @@ TEST(SettingsFile, StoredPCIDForms) {
     }
 }
 
-TEST(SettingsFile, SyncTimeDefaultAndRoundTrip) {
+TEST(SettingsFile, SyncTimeDefaultAndRoundTripKeepingTheHostsKeys) {
     Sandbox sandbox;
     sandbox.WriteStandardRegistry(kDataFolder, -1);
     std::string text = "old";
     EXPECT_EQ(SettingsFile().ReadSyncTime(text), 1);
     EXPECT_EQ(text, "00000000000000");
+    testing_support::WriteFile(sandbox.HostPath(kSettingsPath), "[Host]\r\nOption=7\r\n");
     EXPECT_EQ(SettingsFile().WriteSyncTime("20261206010203"), 1);
     EXPECT_EQ(SettingsFile().ReadSyncTime(text), 1);
     EXPECT_EQ(text, "20261206010203");
-}
-
-TEST(SettingsFile, OtherKeysOfTheHostStay) {
-    Sandbox sandbox;
-    sandbox.WriteStandardRegistry(kDataFolder, -1);
-    testing_support::WriteFile(sandbox.HostPath(kSettingsPath), "[Host]\r\nOption=7\r\n");
-    EXPECT_EQ(SettingsFile().WriteSyncTime("20261206010203"), 1);
     const std::string file = testing_support::ReadFile(sandbox.HostPath(kSettingsPath));
     EXPECT_NE(file.find("Option=7"), std::string::npos) << file;
-    EXPECT_NE(file.find("SyncTime=20261206010203"), std::string::npos) << file;
 }
 
-TEST(UtilityLibrary, ReadsThePairingTexts) {
+TEST(UtilityLibrary, ReadsThePairingTextsCutToTheBuffer) {
     Sandbox sandbox;
     sandbox.WriteStandardRegistry("C:\\Korvell\\Data", -1);
+    EXPECT_FALSE(CUtilityLibrary().IsLoaded());
+    EXPECT_EQ(CUtilityLibrary().LoadText(kPairingCaptionId), "");
     std::filesystem::copy_file(std::string(MORVANE_TEST_DATA) + "/Gantry1.dll",
                                sandbox.HostPath("C:\\Korvell\\Data\\Gantry1.dll"));
     CUtilityLibrary utility;
@@ -184,25 +162,9 @@ TEST(UtilityLibrary, ReadsThePairingTexts) {
     EXPECT_EQ(utility.LoadText(kPairingContinuationId),
               "Do you want to synchronise it with this PC instead? All data will be synchronised in full.");
     EXPECT_EQ(utility.LoadText(20000), "") << "no such string";
-}
-
-TEST(UtilityLibrary, LongTextIsCutToTheBuffer) {
-    Sandbox sandbox;
-    sandbox.WriteStandardRegistry(kDataFolder, -1);
-    std::filesystem::copy_file(std::string(MORVANE_TEST_DATA) + "/Gantry1.dll",
-                               sandbox.HostPath("C:\\Korvell\\Data\\Gantry1.dll"));
-    CUtilityLibrary utility;
     // String 300 of the test library is "000-001-...-149-", 600 characters.
     const std::string text = utility.LoadText(300);
     EXPECT_EQ(text.size(), static_cast<size_t>(kUtilityTextSize - 1));
     EXPECT_EQ(text.substr(0, 8), "000-001-");
     EXPECT_EQ(text.substr(text.size() - 5), "7-128") << "128 whole numbers and the digits of the next";
-}
-
-TEST(UtilityLibrary, MissingLibraryGivesEmptyTexts) {
-    Sandbox sandbox;
-    sandbox.WriteStandardRegistry(kDataFolder, -1);
-    CUtilityLibrary utility;
-    EXPECT_FALSE(utility.IsLoaded());
-    EXPECT_EQ(utility.LoadText(kPairingCaptionId), "");
 }

@@ -11,7 +11,7 @@
 
 namespace field_testing {
 
-FieldRecord::FieldRecord(uint32_t dbId, std::initializer_list<uint32_t> missing, uint32_t recordId) : dbId_(dbId) {
+FieldRecord::FieldRecord(uint32_t dbId, const std::vector<uint32_t>& missing, uint32_t recordId) : dbId_(dbId) {
     const FieldTable* table = SelectFieldTable(dbId);
     for (uint32_t i = 0; table != nullptr && i < table->fieldCount; ++i) {
         const FieldDescriptor& descriptor = table->descriptors[i];

@@ -12,7 +12,6 @@
 #include <stdint.h>
 
 #include <deque>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -32,7 +31,7 @@ public:
     // A record of database dbId with every slot empty (length 0, no data),
     // made current.  The fields named in `missing` are left out of the
     // table, so that the record has no such field.
-    explicit FieldRecord(uint32_t dbId, std::initializer_list<uint32_t> missing = {}, uint32_t recordId = 7);
+    explicit FieldRecord(uint32_t dbId, const std::vector<uint32_t>& missing = {}, uint32_t recordId = 7);
     // A record of a made-up database, made current.
     explicit FieldRecord(const MadeUpTable& table);
 

@@ -1,6 +1,8 @@
-// Looking up a field of a working record by device field id.
+// Looking up a field of a working record by device field id, in a given
+// table or in the open database's.
 #include "schema/field_table.h"
 #include "schema/working_record.h"
+#include "session/sync_session.h"
 
 #include <gtest/gtest.h>
 
@@ -19,17 +21,6 @@ struct RecordForTable {
     }
 };
 
-TEST(FindWorkingField, MailSendDateIsTheSlotTheReceivedDateFills) {
-    const FieldTable& mail = *SelectFieldTable(16);
-    RecordForTable r(mail);
-    const FieldDescriptor* descriptor = nullptr;
-    WorkingField* slot = FindWorkingFieldIn(mail, &r.record, 10, &descriptor);
-    ASSERT_EQ(slot, &r.slots[10]);
-    ASSERT_NE(descriptor, nullptr);
-    EXPECT_STREQ(descriptor->name, "SendDate");
-    EXPECT_EQ(descriptor->fieldType, 9u);
-}
-
 TEST(FindWorkingField, EveryFieldOfEveryTableIsFoundAtItsPosition) {
     for (uint32_t dbId : {1u, 6u, 7u, 8u, 16u}) {
         const FieldTable& table = *SelectFieldTable(dbId);
@@ -39,24 +30,19 @@ TEST(FindWorkingField, EveryFieldOfEveryTableIsFoundAtItsPosition) {
             EXPECT_EQ(FindWorkingFieldIn(table, &r.record, id, &descriptor), &r.slots[id]) << dbId << "/" << id;
             EXPECT_EQ(descriptor, &table.descriptors[id]);
         }
+        // Beyond the table, or beyond a record shorter than the table.
+        const FieldDescriptor* descriptor = &table.descriptors[0];
+        EXPECT_EQ(FindWorkingFieldIn(table, &r.record, table.fieldCount, &descriptor), nullptr);
+        EXPECT_EQ(descriptor, nullptr);
+        EXPECT_EQ(FindWorkingFieldIn(table, &r.record, 0xFFFFFFFFu, nullptr), nullptr);
+        r.record.fieldCount = 2;
+        EXPECT_EQ(FindWorkingFieldIn(table, &r.record, 1, nullptr), &r.slots[1]);
+        EXPECT_EQ(FindWorkingFieldIn(table, &r.record, 2, nullptr), nullptr);
+        // A record without values, or none at all.
+        r.record.fields = nullptr;
+        EXPECT_EQ(FindWorkingFieldIn(table, &r.record, 0, nullptr), nullptr);
+        EXPECT_EQ(FindWorkingFieldIn(table, nullptr, 0, nullptr), nullptr);
     }
-}
-
-TEST(FindWorkingField, IdOutsideTheTableIsNotFound) {
-    const FieldTable& schedule = *SelectFieldTable(1);
-    RecordForTable r(schedule);
-    const FieldDescriptor* descriptor = &schedule.descriptors[0];
-    EXPECT_EQ(FindWorkingFieldIn(schedule, &r.record, 23, &descriptor), nullptr);
-    EXPECT_EQ(descriptor, nullptr);
-    EXPECT_EQ(FindWorkingFieldIn(schedule, &r.record, 0xFFFFFFFFu, nullptr), nullptr);
-}
-
-TEST(FindWorkingField, RecordWithoutFieldsYieldsNothing) {
-    const FieldTable& todo = *SelectFieldTable(6);
-    WorkingRecord unloaded{kWorkingRecordSize, todo.fieldCount, 7, nullptr, 2};
-    for (uint32_t id = 0; id < todo.fieldCount; ++id)
-        EXPECT_EQ(FindWorkingFieldIn(todo, &unloaded, id, nullptr), nullptr) << id;
-    EXPECT_EQ(FindWorkingFieldIn(todo, nullptr, 0, nullptr), nullptr);
 }
 
 TEST(FindWorkingField, SearchesByIdNotByPosition) {
@@ -73,12 +59,22 @@ TEST(FindWorkingField, SearchesByIdNotByPosition) {
     EXPECT_EQ(FindWorkingFieldIn(table, &r.record, 1, nullptr), nullptr);
 }
 
-TEST(FindWorkingField, RecordShorterThanTheTableHasNoSlotBeyondItsEnd) {
-    const FieldTable& memo = *SelectFieldTable(8);
-    RecordForTable r(memo);
-    r.record.fieldCount = 2;
-    EXPECT_EQ(FindWorkingFieldIn(memo, &r.record, 1, nullptr), &r.slots[1]);
-    EXPECT_EQ(FindWorkingFieldIn(memo, &r.record, 2, nullptr), nullptr);
+TEST(FindWorkingField, InTheSessionSearchesTheOpenDatabasesTable) {
+    WorkingField slots[26] = {};
+    WorkingRecord record{kWorkingRecordSize, 26, 1, slots, 2};
+    g_session.currentFieldTable = FieldTable{};
+    EXPECT_EQ(FindWorkingField(&record, 0, nullptr), nullptr);  // no database opened yet
+    g_session.currentFieldTable = *SelectFieldTable(16);
+    const FieldDescriptor* descriptor = nullptr;
+    EXPECT_EQ(FindWorkingField(&record, 10, &descriptor), &slots[10]);
+    ASSERT_NE(descriptor, nullptr);
+    EXPECT_STREQ(descriptor->name, "SendDate");
+    EXPECT_EQ(FindWorkingField(&record, 26, &descriptor), nullptr);
+    EXPECT_EQ(descriptor, nullptr);
+    // Another open database, another table: id 10 is now Schedule's AlarmFlag.
+    g_session.currentFieldTable = *SelectFieldTable(1);
+    EXPECT_EQ(FindWorkingField(&record, 10, &descriptor), &slots[10]);
+    EXPECT_STREQ(descriptor->name, "AlarmFlag");
 }
 
 }  // namespace

@@ -37,11 +37,6 @@ protected:
 
 }  // namespace
 
-TEST_F(PrivateHeapTest, LoadsWithNoHeap) {
-    EXPECT_EQ(g_session.hHeap, nullptr);
-    EXPECT_EQ(g_session.heapRef, 0u);
-}
-
 TEST_F(PrivateHeapTest, TwoReferencesNeedTwoReleases) {
     ASSERT_TRUE(InitHeap());
     HANDLE heap = g_session.hHeap;

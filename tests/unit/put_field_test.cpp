@@ -14,88 +14,106 @@ using Raw = std::vector<uint8_t>;
 
 class PutField : public WriteRecordTest {};
 
-TEST_F(PutField, IdentifiersWithoutANumberAreRejected) {
-    Open(kToDoDbId);
-    for (const char* id : {"0", "abc", "0.5", ""}) {
+// Puts into a fresh write record and the trace after them: ids that are
+// no number, fields the database lacks, malformed halves.
+struct TraceRow {
+    uint32_t db;
+    const char* id;
+    const char* text;
+    int32_t result;
+    const char* line;
+};
+const TraceRow kTraceRows[] = {
+    {kToDoDbId, "0", "x", -8, "Field ID ('0') is invalid in this context (converts to 0)\n"},
+    {kToDoDbId, "abc", "x", -8, "Field ID ('abc') is invalid in this context (converts to 0)\n"},
+    {kToDoDbId, "0.5", "x", -8, "Field ID ('0.5') is invalid in this context (converts to 0)\n"},
+    {kToDoDbId, "", "x", -8, "Field ID ('') is invalid in this context (converts to 0)\n"},
+    {kToDoDbId, "99", "x", 0, "Quenda field id 98 not found (qdb:6)\n"},
+    {kToDoDbId, "2", "Call Bob", 0, ""},  // 5
+    {kScheduleDbId, "12", "915", -8, "Invalid field format (1) in schedule/alarm field\n"},
+    {kScheduleDbId, "12.X", "915", -8, "Invalid field format (2) in scheule/alarm field\n"},
+    {kMemoDbId, "2", "0930", -8, "Invalid field format (1) in memo/timestamp field\n"},
+    {kMailDbId, "11.X", "0930", -8, "Invalid field format (1) in email/timestamp field\n"},
+    {kMailDbId, "11", "0930", -8, "Invalid field format (1) in email/timestamp field\n"},  // 10
+};
+
+TEST_F(PutField, TracesAndClearsTheLastError) {
+    for (const TraceRow& row : kTraceRows) {
+        SCOPED_TRACE(row.id);
+        Open(row.db);
         TakeTrace();
-        EXPECT_EQ(PutFieldText(id, "x"), -8) << id;
-        EXPECT_EQ(TakeTrace(), "***** DIZ_API_PutField('" + std::string(id) + "', 'x')\n" +
-                                   "Field ID ('" + id + "') is invalid in this context (converts to 0)\n");
+        theApp.lastErrorCode = 0x10000099u;
+        EXPECT_EQ(PutFieldText(row.id, row.text), row.result);
+        EXPECT_EQ(theApp.lastErrorCode, 0u);
+        EXPECT_EQ(TakeTrace(), "***** DIZ_API_PutField('" + std::string(row.id) + "', '" + row.text + "')\n" + row.line);
     }
 }
 
-TEST_F(PutField, ClearsTheLastErrorOnEntry) {
-    Open(kToDoDbId);
-    theApp.lastErrorCode = 0x10000099u;
-    EXPECT_EQ(PutFieldText("2", "Call Bob"), 0);
-    EXPECT_EQ(theApp.lastErrorCode, 0u);
-}
+// Puts in order into a fresh write record (recordId 0: a new record) and
+// the bytes a field then holds (or no data at all).
+struct PutRow {
+    uint32_t db;
+    uint32_t recordId;
+    std::vector<std::pair<const char*, const char*>> puts;
+    struct Field {
+        uint32_t id;
+        Raw bytes;
+        bool noData = false;  // no data at all, not just length 0
+    };
+    std::vector<Field> expected;
+};
+namespace S = ScheduleField;
+Raw Txt(const std::string& text) { return Raw(text.begin(), text.end()); }
+const Raw kNoDate{0xFF, 0xFF, 0xFF, 0xFF};
+const Raw k15Apr2003{0xCF, 0xA3, 0x31, 0x01};
+const PutRow kPutRows[] = {
+    // Empty text fills only an unfilled slot; an empty due date is no date.
+    {kToDoDbId, 0, {{"2", ""}, {"5", "bring milk"}, {"5", ""}}, {{ToDoField::Description, {}, true},
+                                                                 {ToDoField::Note, Txt("bring milk")}}},
+    {kToDoDbId, 0, {{"1", ""}}, {{ToDoField::DueDate, kNoDate}}},
+    // An empty start time makes the entry all-day, whatever flag 9's text.
+    {kScheduleDbId, 0, {{"5", ""}, {"6", ""}, {"9", "0"}, {"10", ""}},
+     {{S::FromTime, {0, 0}}, {S::ToTime, {0, 0}}, {S::AllDayFlag, {1}}, {S::EventFlag, {1}}}},
+    {kScheduleDbId, 0, {{"5", "930"}, {"6", ""}, {"9", "1"}},
+     {{S::FromTime, {0xA2, 0x03}}, {S::ToTime, {0xFF, 0xFF}}, {S::AllDayFlag, {0}}}},
+    {kScheduleDbId, 0, {{"3.D", "20030415"}}, {{S::FromDate, k15Apr2003}}},
+    // Flags are set only by the text "1"; SilentLoud is always on.
+    {kScheduleDbId, 0, {{"2", "yes"}, {"20", "0"}}, {{S::RepeatFlag, {0}}, {S::SilentLoud, {1}}}},
+    {kScheduleDbId, 0, {{"2", "1"}}, {{S::RepeatFlag, {1}}}},
+    {kMemoDbId, 0, {{"5", "1"}}, {{MemoField::Secret, {1, 0, 0, 0}}}},
+    {kMemoDbId, 0, {{"5", "2"}}, {{MemoField::Secret, {0, 0, 0, 0}}}},
+    {kMailDbId, 0, {{"20", "-2"}, {"13", "0"}, {"3", "1"}},  // TotalNumber, IsRead, Type (set by the folder)
+     {{MailField::TotalNumber, {0xFE, 0xFF, 0xFF, 0xFF}}, {MailField::IsRead, {0}}, {MailField::Type, {0}}}},
+    {kMailDbId, 0, {{"13", "yes"}}, {{MailField::IsRead, {1}}}},
+    // Prefix rules apply in every database.
+    {kAddressDbId, 0, {{"13", "20031224 home"}}, {{AddressField::Fax_H, Txt("20031224 home")}}},
+    // Alarm parts wait for the store.
+    {kScheduleDbId, 0, {{"12.T", "915"}, {"12.D", "20030415"}}, {{S::AlarmTime, {0, 0}}}},
+    // Time stamps from their parts: a time without a date since loading
+    // stores nothing.
+    {kMemoDbId, 0, {{"2.T", "0930"}}, {{MemoField::TimeStamp, {}}}},
+    {kMemoDbId, 0, {{"2.D", "20030415"}, {"2.T", "0930"}}, {{MemoField::TimeStamp, Txt("200304150930")}}},
+    {kMailDbId, 0, {{"11.D", "20030415"}}, {{MailField::SendDate, {}, true}}},
+    {kMailDbId, 0, {{"11.D", "20030415"}, {"11.T", "0930"}}, {{MailField::SendDate, Txt("20030415093000")}}},
+    // The memo note repeats the title as its first line; a changed memo
+    // whose title the host did not send starts with the bare line break.
+    {kMemoDbId, 0, {{"1", "Shop"}, {"3", "Hello"}}, {{MemoField::NoteText, Txt("Shop\r\nHello")}}},
+    {kMemoDbId, 7, {{"3", "Hello"}}, {{MemoField::NoteText, Txt("\r\nHello")}}},
+};
 
-TEST_F(PutField, FieldTheDatabaseLacksIsSkipped) {
-    Open(kToDoDbId);
-    TakeTrace();
-    EXPECT_EQ(PutFieldText("99", "x"), 0);
-    EXPECT_EQ(TakeTrace(), "***** DIZ_API_PutField('99', 'x')\nQuenda field id 98 not found (qdb:6)\n");
-}
-
-TEST_F(PutField, PrefixRulesApplyInEveryDatabase) {
-    Open(kAddressDbId);
-    EXPECT_EQ(PutFieldText("13", "20031224 home"), 0);
-    EXPECT_EQ(Text(AddressField::Fax_H), "20031224 home");
-    EXPECT_EQ(g_session.writeState.pendingAlarmDate, 20031224);
-}
-
-TEST_F(PutField, StartDatePartAndFieldTwoPrefix) {
-    Open(kScheduleDbId);
-    g_session.writeState.pendingAlarmTime = 915;
-    g_session.writeState.pendingStartTime = 930;
-    EXPECT_EQ(PutFieldText("3.D", "20030415"), 0);
-    EXPECT_EQ(g_session.writeState.pendingStartDate, 20030415);
-    EXPECT_EQ(Bytes(ScheduleField::FromDate), (Raw{0xCF, 0xA3, 0x31, 0x01}));  // 20030415
-    EXPECT_EQ(PutFieldText("2.x", "1"), 0);
-    EXPECT_EQ(g_session.writeState.pendingAlarmTime, 0);
-    EXPECT_EQ(g_session.writeState.pendingStartTime, 0);
-}
-
-TEST_F(PutField, EmptyTextFillsOnlyAnUnfilledSlot) {
-    Open(kToDoDbId);
-    EXPECT_EQ(PutFieldText("2", ""), 0);
-    EXPECT_EQ(Slot(ToDoField::Description).length, 0u);
-    EXPECT_EQ(Slot(ToDoField::Description).data, nullptr);
-    EXPECT_EQ(PutFieldText("5", "bring milk"), 0);
-    EXPECT_EQ(PutFieldText("5", ""), 0);
-    EXPECT_EQ(Text(ToDoField::Note), "bring milk");
-}
-
-TEST_F(PutField, EmptyDueDateMeansNoDueDate) {
-    Open(kToDoDbId);
-    EXPECT_EQ(PutFieldText("1", ""), 0);
-    EXPECT_EQ(Bytes(ToDoField::DueDate), (Raw{0xFF, 0xFF, 0xFF, 0xFF}));
-}
-
-TEST_F(PutField, EmptyStartTimeMakesTheEntryAllDay) {
-    Open(kScheduleDbId);
-    EXPECT_EQ(PutFieldText("5", ""), 0);
-    EXPECT_EQ(PutFieldText("6", ""), 0);
-    EXPECT_EQ(g_session.writeState.allDay, 1);
-    EXPECT_EQ(Bytes(ScheduleField::FromTime), (Raw{0, 0}));
-    EXPECT_EQ(Bytes(ScheduleField::ToTime), (Raw{0, 0}));
-    EXPECT_EQ(PutFieldText("9", "0"), 0);  // AllDayFlag: the text does not count
-    EXPECT_EQ(PutFieldText("10", ""), 0);  // EventFlag
-    EXPECT_EQ(Bytes(ScheduleField::AllDayFlag), Raw{1});
-    EXPECT_EQ(Bytes(ScheduleField::EventFlag), Raw{1});
-}
-
-TEST_F(PutField, EmptyEndTimeOfATimedEntry) {
-    Open(kScheduleDbId);
-    EXPECT_EQ(PutFieldText("5", "930"), 0);
-    EXPECT_EQ(PutFieldText("6", ""), 0);
-    EXPECT_EQ(g_session.writeState.allDay, 0);
-    EXPECT_EQ(g_session.writeState.pendingStartTime, 930);
-    EXPECT_EQ(Bytes(ScheduleField::FromTime), (Raw{0xA2, 0x03}));
-    EXPECT_EQ(Bytes(ScheduleField::ToTime), (Raw{0xFF, 0xFF}));
-    EXPECT_EQ(PutFieldText("9", "1"), 0);
-    EXPECT_EQ(Bytes(ScheduleField::AllDayFlag), Raw{0});
+TEST_F(PutField, PutsGiveTheNativeValues) {
+    int row = 0;
+    for (const PutRow& r : kPutRows) {
+        SCOPED_TRACE(testing::Message() << "row " << row++);
+        Open(r.db, r.recordId);
+        for (const auto& put : r.puts) EXPECT_EQ(PutFieldText(put.first, put.second), 0) << put.first;
+        for (const auto& field : r.expected) {
+            EXPECT_EQ(Bytes(field.id), field.bytes) << "field " << field.id;
+            if (field.noData) {
+                EXPECT_EQ(Slot(field.id).data, nullptr) << "field " << field.id;
+            }
+        }
+    }
 }
 
 struct PriorityRow {
@@ -126,95 +144,6 @@ TEST_F(PutField, PrioritiesRunOneAboveTheHostsUpToFive) {
                                        "Priority field sent to Quenda, actual:  " + std::to_string(actual) + "\n");
         }
     }
-}
-
-TEST_F(PutField, FlagsAreSetOnlyByTheTextOne) {
-    Open(kScheduleDbId);
-    EXPECT_EQ(PutFieldText("2", "yes"), 0);
-    EXPECT_EQ(Bytes(ScheduleField::RepeatFlag), Raw{0});
-    EXPECT_EQ(g_session.recordRepeats, 0);
-    EXPECT_EQ(PutFieldText("2", "1"), 0);
-    EXPECT_EQ(Bytes(ScheduleField::RepeatFlag), Raw{1});
-    EXPECT_EQ(g_session.recordRepeats, 1);
-    EXPECT_EQ(PutFieldText("11", "1"), 0);
-    EXPECT_EQ(g_session.writeState.alarmFlagSet, 1);
-    EXPECT_EQ(PutFieldText("20", "0"), 0);  // SilentLoud is always on
-    EXPECT_EQ(Bytes(ScheduleField::SilentLoud), Raw{1});
-}
-
-TEST_F(PutField, SecretFieldsAndNumbers) {
-    Open(kMemoDbId);
-    EXPECT_EQ(PutFieldText("5", "1"), 0);
-    EXPECT_EQ(Bytes(MemoField::Secret), (Raw{1, 0, 0, 0}));
-    EXPECT_EQ(PutFieldText("5", "2"), 0);
-    EXPECT_EQ(Bytes(MemoField::Secret), (Raw{0, 0, 0, 0}));
-    Open(kMailDbId);
-    EXPECT_EQ(PutFieldText("20", "-2"), 0);  // TotalNumber, a plain number
-    EXPECT_EQ(Bytes(MailField::TotalNumber), (Raw{0xFE, 0xFF, 0xFF, 0xFF}));
-    EXPECT_EQ(PutFieldText("13", "0"), 0);  // IsRead
-    EXPECT_EQ(Bytes(MailField::IsRead), Raw{0});
-    EXPECT_EQ(PutFieldText("13", "yes"), 0);
-    EXPECT_EQ(Bytes(MailField::IsRead), Raw{1});
-    EXPECT_EQ(PutFieldText("3", "1"), 0);  // Type: filled by the folder, not here
-    EXPECT_EQ(Bytes(MailField::Type), Raw{0});
-}
-
-TEST_F(PutField, AlarmPartsWaitForTheStore) {
-    Open(kScheduleDbId);
-    EXPECT_EQ(PutFieldText("12.T", "915"), 0);
-    EXPECT_EQ(PutFieldText("12.D", "20030415"), 0);
-    EXPECT_EQ(g_session.writeState.pendingAlarmTime, 915);
-    EXPECT_EQ(g_session.writeState.pendingAlarmDate, 20030415);
-    EXPECT_EQ(Bytes(ScheduleField::AlarmTime), (Raw{0, 0}));
-    TakeTrace();
-    EXPECT_EQ(PutFieldText("12", "915"), -8);
-    EXPECT_EQ(PutFieldText("12.X", "915"), -8);
-    EXPECT_EQ(TakeTrace(),
-              "***** DIZ_API_PutField('12', '915')\nInvalid field format (1) in schedule/alarm field\n"
-              "***** DIZ_API_PutField('12.X', '915')\nInvalid field format (2) in scheule/alarm field\n");
-}
-
-TEST_F(PutField, MemoTimeStampFromItsParts) {
-    Open(kMemoDbId);
-    EXPECT_EQ(PutFieldText("2.T", "0930"), 0);  // no date part since loading
-    EXPECT_EQ(Slot(MemoField::TimeStamp).length, 0u);
-    EXPECT_EQ(PutFieldText("2.D", "20030415"), 0);
-    EXPECT_STREQ(g_session.writeState.memoDateStash, "20030415");
-    EXPECT_EQ(PutFieldText("2.T", "0930"), 0);
-    EXPECT_EQ(Text(MemoField::TimeStamp), "200304150930");
-    TakeTrace();
-    EXPECT_EQ(PutFieldText("2", "0930"), -8);
-    EXPECT_EQ(TakeTrace(),
-              "***** DIZ_API_PutField('2', '0930')\nInvalid field format (1) in memo/timestamp field\n");
-    EXPECT_EQ(Text(MemoField::TimeStamp), "200304150930");
-}
-
-TEST_F(PutField, MemoNoteRepeatsTheTitleAsItsFirstLine) {
-    Open(kMemoDbId);
-    EXPECT_EQ(PutFieldText("1", "Shop"), 0);
-    EXPECT_EQ(PutFieldText("3", "Hello"), 0);
-    EXPECT_EQ(Text(MemoField::NoteText), "Shop\r\nHello");
-    Open(kMemoDbId, 7);  // a changed memo whose title the host did not send
-    EXPECT_EQ(PutFieldText("3", "Hello"), 0);
-    EXPECT_EQ(Text(MemoField::NoteText), "\r\nHello");
-}
-
-TEST_F(PutField, MailSendDateFromItsParts) {
-    Open(kMailDbId);
-    EXPECT_EQ(PutFieldText("11.D", "20030415"), 0);
-    EXPECT_EQ(Slot(MailField::SendDate).data, nullptr);
-    EXPECT_EQ(PutFieldText("11.T", "0930"), 0);
-    EXPECT_EQ(Text(MailField::SendDate), "20030415093000");
-    Open(kMailDbId);
-    EXPECT_EQ(PutFieldText("11.D", ""), 0);
-    EXPECT_EQ(Slot(MailField::SendDate).length, 0u);
-    EXPECT_STREQ(g_session.writeState.mailDateStash, "20030415");
-    TakeTrace();
-    EXPECT_EQ(PutFieldText("11.X", "0930"), -8);
-    EXPECT_EQ(PutFieldText("11", "0930"), -8);
-    EXPECT_EQ(TakeTrace(),
-              "***** DIZ_API_PutField('11.X', '0930')\nInvalid field format (1) in email/timestamp field\n"
-              "***** DIZ_API_PutField('11', '0930')\nInvalid field format (1) in email/timestamp field\n");
 }
 
 TEST_F(PutField, ChangedRecordKeepsUnwrittenFieldsAbsent) {

@@ -82,11 +82,7 @@ TEST(GetRepeatInfo, RepeatRuleAfterFieldTwoWasRead) {
     std::string entry = "***** DIZ_API_GetRepeatInfo()\n";
     ASSERT_GE(trace.size(), entry.size());
     EXPECT_EQ(trace.substr(trace.size() - entry.size()), entry);
-}
-
-TEST(GetRepeatInfo, EndDateOfZeroHasNoEndAndNoValueLeavesItEmpty) {
-    FieldRecord record(kScheduleDbId);
-    MakeRepeating(record);
+    // An end date of 0 has no end; no value leaves it empty.
     record.SetNumber(RepeatEndDate, 0);
     EXPECT_STREQ(Fill().endDate, "-1");
     record.SetAbsent(RepeatEndDate);
@@ -98,31 +94,15 @@ TEST(GetRepeatInfo, DayPatternBits) {
         int16_t pattern;
         uint8_t days[7];
     } cases[] = {
-        {0x41, {1, 1, 0, 0, 0, 0, 0}},
-        {0x7F, {1, 1, 1, 1, 1, 1, 1}},
-        {0x80, {0, 0, 0, 0, 0, 0, 0}},
-        {0x20, {0, 0, 0, 0, 0, 0, 1}},
-        {0x40, {1, 0, 0, 0, 0, 0, 0}},
-        {0x0A, {0, 0, 1, 0, 1, 0, 0}},
+        {0x41, {1, 1, 0, 0, 0, 0, 0}}, {0x7F, {1, 1, 1, 1, 1, 1, 1}}, {0x80, {0, 0, 0, 0, 0, 0, 0}},
+        {0x20, {0, 0, 0, 0, 0, 0, 1}}, {0x40, {1, 0, 0, 0, 0, 0, 0}}, {0x0A, {0, 0, 1, 0, 1, 0, 0}},
     };
-    for (const auto& c : cases) {
-        FieldRecord record(kScheduleDbId);
-        MakeRepeating(record);
-        record.SetShort(DayPattern, c.pattern);
-        RepeatInfo info = Fill();
-        EXPECT_EQ(memcmp(info.weekDays, c.days, 7), 0) << std::hex << c.pattern;
-    }
-}
-
-TEST(GetRepeatInfo, WithoutFieldTwoReadTheEventIsNotRepeating) {
     FieldRecord record(kScheduleDbId);
-    record.SetByte(RepeatFlag, 1);
-    record.SetByte(RepeatPeriod, 2);
-    record.SetByte(AllDayFlag, 0);
-    record.SetNumber(FromDate, 20030415);
-    record.SetNumber(ToDate, 20030415);
-    g_session.recordRepeats = 0;
-    ExpectSame(Fill(), Expected(0, 0, 0, "20030415", "20030415", 0, kNoDays));
+    MakeRepeating(record);
+    for (const auto& c : cases) {
+        record.SetShort(DayPattern, c.pattern);
+        EXPECT_EQ(memcmp(Fill().weekDays, c.days, 7), 0) << std::hex << c.pattern;
+    }
 }
 
 TEST(GetRepeatInfo, MissingFieldEndsTheRuleWhereItIs) {
@@ -161,53 +141,42 @@ TEST(GetRepeatInfo, MissingFieldEndsTheRuleWhereItIs) {
     }
 }
 
-// A single event: start and end dates.
-struct EventCase {
-    int allDay;  // -1: no value
-    int32_t from;  // 0 with fromSet false: no value
-    bool fromSet;
-    int32_t to;
-    const char* start;
-    const char* end;
-};
-
+// A single event (field 2 not read, whatever the repeat fields hold): start
+// and end dates, stopping silently at a missing field.
 TEST(GetRepeatInfo, EventDates) {
-    const EventCase cases[] = {
-        {0, 20030415, true, 20030415, "20030415", "20030415"},  // 0
-        {1, 20030415, true, 20030417, "20030415", "20030417"},
-        {0, 20030415, true, 20030417, "20030415", "20030415"},
-        {1, 20030415, true, 0, "20030415", "-1"},
-        {1, 20030415, true, 20030415, "20030415", "20030415"},
-        {-1, 20030415, true, 20030417, "20030415", "20030415"},  // 5
-        {0, 0, false, 20030417, "", "0"},
-        {1, 0, false, 20030417, "", "20030417"},
+    struct {
+        uint32_t missing;  // Count: none
+        int allDay;        // -1: no value
+        bool fromSet;
+        int32_t to;
+        const char* start;
+        const char* end;
+    } cases[] = {
+        {Count, 0, true, 20030415, "20030415", "20030415"},  // 0
+        {Count, 1, true, 20030417, "20030415", "20030417"},
+        {Count, 0, true, 20030417, "20030415", "20030415"},
+        {Count, 1, true, 0, "20030415", "-1"},
+        {Count, 1, true, 20030415, "20030415", "20030415"},
+        {Count, -1, true, 20030417, "20030415", "20030415"},  // 5
+        {Count, 0, false, 20030417, "", "0"},
+        {Count, 1, false, 20030417, "", "20030417"},
+        {AllDayFlag, -1, true, 20030417, "", ""},
+        {ToDate, 0, true, 0, "20030415", ""},
     };
     int row = 0;
-    for (const EventCase& c : cases) {
+    for (const auto& c : cases) {
         Sandbox sandbox;
-        FieldRecord record(kScheduleDbId);
+        FieldRecord record(kScheduleDbId, {c.missing});
+        record.SetByte(RepeatFlag, 1);
+        record.SetByte(RepeatPeriod, 2);
         if (c.allDay >= 0) record.SetByte(AllDayFlag, static_cast<uint8_t>(c.allDay));
-        if (c.fromSet) record.SetNumber(FromDate, c.from);
-        record.SetNumber(ToDate, c.to);
+        if (c.fromSet) record.SetNumber(FromDate, 20030415);
+        if (c.missing != ToDate) record.SetNumber(ToDate, c.to);
         g_session.recordRepeats = 0;
         ExpectSame(Fill(), Expected(0, 0, 0, c.start, c.end, 0, kNoDays));
         EXPECT_EQ(sandbox.DebugOutput(), "***** DIZ_API_GetRepeatInfo()\n") << "row " << row;
         ++row;
     }
-}
-
-TEST(GetRepeatInfo, EventWithMissingFieldsStopsSilently) {
-    g_session.recordRepeats = 0;
-    {
-        FieldRecord record(kScheduleDbId, {AllDayFlag});
-        record.SetNumber(FromDate, 20030415);
-        ExpectSame(Fill(), Expected(0, 0, 0, "", "", 0, kNoDays));
-    }
-    Sandbox sandbox;
-    FieldRecord record(kScheduleDbId, {ToDate});
-    record.SetNumber(FromDate, 20030415);
-    ExpectSame(Fill(), Expected(0, 0, 0, "20030415", "", 0, kNoDays));
-    EXPECT_EQ(sandbox.DebugOutput(), "***** DIZ_API_GetRepeatInfo()\n");
 }
 
 // Folders: device 0-3 are host 1-4.
@@ -243,25 +212,15 @@ TEST(ReadFolderId, OtherDatabasesAndMissingFieldLeaveTheFolder) {
         g_session.hostFolderId = 3;
         EXPECT_EQ(ReadFolderId(), 0);
         EXPECT_EQ(g_session.hostFolderId, 3u);
-        EXPECT_EQ(sandbox.DebugOutput(), "***** DIZ_API_ReadFolderID()\n");
+        uint32_t folder = 0;
+        EXPECT_EQ(GetFolderId(&folder), 0);
+        EXPECT_EQ(folder, 3u);
     }
     Sandbox sandbox;
     FieldRecord record(kMailDbId, {MailField::FolderID});
     EXPECT_EQ(ReadFolderId(), 0);
     EXPECT_EQ(g_session.hostFolderId, 3u);
     EXPECT_EQ(sandbox.DebugOutput(), "***** DIZ_API_ReadFolderID()\nQuenda field FolderId not found *****\n");
-}
-
-TEST(GetFolderId, GivesTheHostFolder) {
-    Sandbox sandbox;
-    FieldRecord record(kMailDbId);
-    record.SetNumber(MailField::FolderID, 3);
-    theApp.lastErrorCode = 0x1234u;
-    uint32_t folder = 77;
-    EXPECT_EQ(GetFolderId(&folder), 0);
-    EXPECT_EQ(folder, 4u);
-    EXPECT_EQ(theApp.lastErrorCode, 0u);
-    EXPECT_EQ(sandbox.DebugOutput(), "***** DIZ_API_GetFolderID\n***** DIZ_API_ReadFolderID()\n");
 }
 
 TEST(GetFolderId, FolderOutsideTheDeviceRangeIsNotFound) {
@@ -274,26 +233,6 @@ TEST(GetFolderId, FolderOutsideTheDeviceRangeIsNotFound) {
     EXPECT_EQ(folder, 77u);
     EXPECT_EQ(g_session.hostFolderId, 2u);
     EXPECT_EQ(sandbox.DebugOutput(), "***** DIZ_API_GetFolderID\n***** DIZ_API_ReadFolderID()\nisSent not found \n");
-}
-
-TEST(GetFolderId, OutsideTheMailDatabaseGivesTheLastFolderSet) {
-    FieldRecord record(kAddressDbId);
-    g_session.hostFolderId = 3;
-    uint32_t folder = 0;
-    EXPECT_EQ(GetFolderId(&folder), 0);
-    EXPECT_EQ(folder, 3u);
-}
-
-TEST(GetWriteRecordId, NoWriteRecordIsNotFound) {
-    Sandbox sandbox;
-    theApp.lastErrorCode = 0x1234u;
-    char out[16];
-    memset(out, 'Z', sizeof out);
-    EXPECT_EQ(GetWriteRecordId(out), -11);
-    EXPECT_STREQ(out, "");
-    EXPECT_EQ(out[1], 'Z');
-    EXPECT_EQ(theApp.lastErrorCode, 0u);
-    EXPECT_EQ(sandbox.DebugOutput(), "");
 }
 
 TEST(GetWriteRecordId, RecordIdInSignedDecimal) {
@@ -332,59 +271,34 @@ std::string BodyLengthFile(size_t size, const unsigned char (&number)[4]) {
     return bytes;
 }
 
-TEST(EmailBodyLength, ReadsTheNumberFromTheDataFolder) {
-    Sandbox sandbox;
-    sandbox.WriteStandardRegistry("C:\\Korvell\\Data\\", -1);
-    const unsigned char number[4] = {0x78, 0x56, 0x34, 0x12};
-    testing_support::WriteFile(sandbox.HostPath("C:\\Korvell\\Data\\ilsync.psf"), BodyLengthFile(10000, number));
-    int32_t length = -1;
-    EXPECT_EQ(ReadEmailBodyLength(&length), 1);
-    EXPECT_EQ(length, 0x12345678);
-    EXPECT_EQ(sandbox.DebugOutput(), "");
-}
-
-TEST(EmailBodyLength, FolderWithoutBackslashAndTheExactSize) {
-    Sandbox sandbox;
-    sandbox.WriteStandardRegistry("C:\\Korvell\\Data", -1);
-    const unsigned char number[4] = {0x00, 0x10, 0x00, 0x00};
-    testing_support::WriteFile(sandbox.HostPath("C:\\Korvell\\Data\\ilsync.psf"), BodyLengthFile(9450, number));
-    int32_t length = -1;
-    EXPECT_EQ(ReadEmailBodyLength(&length), 1);
-    EXPECT_EQ(length, 4096);
-    const unsigned char negative[4] = {0xFF, 0xFF, 0xFF, 0xFF};
-    testing_support::WriteFile(sandbox.HostPath("C:\\Korvell\\Data\\ilsync.psf"), BodyLengthFile(9450, negative));
-    EXPECT_EQ(ReadEmailBodyLength(&length), 1);
-    EXPECT_EQ(length, -1);
-}
-
-TEST(EmailBodyLength, MissingFileGivesTheDefault) {
-    Sandbox sandbox;
-    sandbox.WriteStandardRegistry("C:\\Korvell\\Data\\", -1);
-    int32_t length = -1;
-    EXPECT_EQ(ReadEmailBodyLength(&length), 0);
-    EXPECT_EQ(length, 4096);
-}
-
-TEST(EmailBodyLength, FileThatCannotBeOpenedForUpdateCountsAsMissing) {
-    Sandbox sandbox;
-    sandbox.WriteStandardRegistry("C:\\Korvell\\Data\\", -1);
-    const unsigned char number[4] = {1, 2, 3, 4};
-    testing_support::WriteFile(sandbox.HostPath("C:\\Korvell\\Data\\ilsync.psf"), BodyLengthFile(10000, number));
-    PlatformFailCall("CreateFileA", 1, 0);
-    int32_t length = -1;
-    EXPECT_EQ(ReadEmailBodyLength(&length), 0);
-    EXPECT_EQ(length, 4096);
-    PlatformClearFaults();
-}
-
-TEST(EmailBodyLength, ShortFileGivesTheDefault) {
-    Sandbox sandbox;
-    sandbox.WriteStandardRegistry("C:\\Korvell\\Data\\", -1);
-    const unsigned char number[4] = {1, 2, 3, 4};
-    testing_support::WriteFile(sandbox.HostPath("C:\\Korvell\\Data\\ilsync.psf"), BodyLengthFile(9449, number));
-    int32_t length = -1;
-    EXPECT_EQ(ReadEmailBodyLength(&length), 1);
-    EXPECT_EQ(length, 4096);
+// Beyond the two cases the export tests read: a folder without its
+// backslash, files of exactly 9,450 bytes or one short, a file that cannot
+// be opened for update.
+TEST(EmailBodyLength, FileSizesAndFailures) {
+    struct {
+        size_t size;
+        unsigned char number[4];
+        bool failOpen;
+        int result;
+        int32_t length;
+    } cases[] = {
+        {9450, {0x00, 0x10, 0x00, 0x00}, false, 1, 4096},
+        {9450, {0xFF, 0xFF, 0xFF, 0xFF}, false, 1, -1},
+        {10000, {0x78, 0x56, 0x34, 0x12}, false, 1, 0x12345678},
+        {9449, {1, 2, 3, 4}, false, 1, 4096},
+        {10000, {1, 2, 3, 4}, true, 0, 4096},
+    };
+    for (const auto& c : cases) {
+        Sandbox sandbox;
+        sandbox.WriteStandardRegistry("C:\\Korvell\\Data", -1);
+        testing_support::WriteFile(sandbox.HostPath("C:\\Korvell\\Data\\ilsync.psf"),
+                                   BodyLengthFile(c.size, c.number));
+        if (c.failOpen) PlatformFailCall("CreateFileA", 1, 0);
+        int32_t length = -7;
+        EXPECT_EQ(ReadEmailBodyLength(&length), c.result) << c.size;
+        EXPECT_EQ(length, c.length) << c.size;
+        PlatformClearFaults();
+    }
 }
 
 TEST(EmailBodyLength, WithoutDataFolderTheFileIsLookedForInTheCurrentFolder) {
