@@ -4,12 +4,11 @@
 // Windows heap.
 //
 // Link type codes: 1 (byte), 5 (date), 6 (time), 7 (date and time) are the
-// link library's own; text and numbers are copied whatever their code, and
-// the tests give them the codes the simulated device reports (16 text,
-// 17 32-bit number).
+// link library's own; text and numbers are copied whatever their code.
 #ifndef MORVANE_TESTS_UNIT_LINK_RECORDS_H
 #define MORVANE_TESTS_UNIT_LINK_RECORDS_H
 
+#include "device/simulator.h"
 #include "link/tethra.h"
 #include "platform/win32api.h"
 #include "schema/working_record.h"
@@ -191,57 +190,14 @@ double DateOf(const Slot& s) {
     return v;
 }
 
-// The link fields a device lists for each database, with their link types,
-// given in reverse of the adapter's map order so that every lookup has to
-// go by name.
+// The link fields the simulated device lists for each database, with their
+// link types, given in reverse so that every lookup has to go by name.
 inline std::vector<std::pair<std::string, uint32_t>> DeviceFields(uint32_t dbId) {
     std::vector<std::pair<std::string, uint32_t>> f;
-    switch (dbId) {
-    case 1:
-        f = {{"S_REPEAT_FLAG", kByte},     {"S_START_DATE", kDate},     {"S_END_DATE", kDate},
-             {"S_START_TIME", kTime},      {"S_END_TIME", kTime},       {"S_DESCRIPTION4", kText},
-             {"S_LOCATION", kText},        {"S_ALLDAY_FLAG", kByte},    {"S_EVENT_FLAG", kByte},
-             {"S_ALARM_FLAG", kByte},      {"S_ALARM_TIME", kTime},     {"S_REPEAT_PREIOD", kByte},
-             {"S_REPEAT_COUNT", kByte},    {"S_NOTEMEMO", kText},       {"S_DELETE_FLAG", kByte},
-             {"S_CONFIDENTIAL1", kNumber}, {"S_CATEGORY", kText},       {"S_SILENT_LOUD", kByte},
-             {"S_DAYPATTERN", kByte},      {"S_FIELD_REPEAT_END", kDate}};
-        break;
-    case 6:
-        f = {{"S_COMPLETION_DATE", kDate}, {"S_DESCRIPTION3", kText}, {"S_COMPLETED", kByte},
-             {"S_PRIORITY", kByte},        {"S_NOTEMEMO", kText},     {"S_CATEGORY", kText},
-             {"S_CONFIDENTIAL1", kNumber}, {"S_START_DATE", kDate},   {"S_END_DATE", kDate}};
-        break;
-    case 7:
-        for (const char* name :
-             {"S_FIRST_NAME", "S_MIDDLE_NAME", "S_LAST_NAME", "S_BUSINESS_PHONE", "S_HOME_PHONE", "S_PHONE_MOBILE",
-              "S_BUSINESS_EMAIL", "S_HOME_EMAIL", "S_OTHER_EMAIL", "S_PHONE_PAGER", "S_BUSINESS_FAX", "S_HOME_FAX",
-              "S_COMPANY", "S_JOB_POSITION", "S_BUSINESS_ZIP", "S_STATE_B", "S_CITY_B", "S_STREET_B",
-              "S_COUNTRYREG_B", "S_HOME_ZIP", "S_STATE_H", "S_CITY_H", "S_STREET_H", "S_COUNTRYREG_H",
-              "S_BUSINESS_WEBPAGE", "S_NOTE1", "S_CATEGORY", "S_NICKNAME", "S_SPOUSE", "S_HOME_WEBPAGE",
-              "S_DEPARTMENT", "S_HOME_PHONE_MOBILE", "S_GENDAR", "S_YOMI_FIRST_NAME", "S_YOMI_LAST_NAME",
-              "S_YOMI_COMPANY", "S_NAME", "S_YOMI_NAME", "S_HOME_PHONE2", "S_HOME_ADDRESS", "S_BUSINESS_PHONE2",
-              "S_BUSINESS_ADDRESS", "S_ATTACHMENT2", "S_YOMI_MIDDLE_NAME", "SNYOMI_NAME", "SNYOMI_COMPANY"})
-            f.emplace_back(name, kText);
-        f.emplace_back("S_CONFIDENTIAL1", kNumber);
-        f.emplace_back("S_BIRTHDAY", kDate);
-        f.emplace_back("S_ANIVERSARY", kDate);
-        break;
-    case 8:
-        f = {{"S_PAGE_TITLE", kText},      {"S_START_DATETIME", kDateTime}, {"S_PAGE_NOTE", kText},
-             {"S_NOTE_CATEGORIES", kText}, {"S_CONFIDENTIAL1", kNumber},    {"S_CREATION_DATETIME", kDateTime}};
-        break;
-    case 16:
-        f = {{"S_FOLDERID", kNumber},        {"S_TYPE", kByte},   {"S_TO", kText},          {"S_FROM", kText},
-             {"S_CC", kText},                {"S_BCC", kText},    {"S_SUBJECT", kText},     {"S_BODY", kText},
-             {"S_SEND_DATE", kDateTime},     {"S_RECEIVED_DATE", kDateTime},                {"S_IS_READ", kByte},
-             {"S_IS_SENT", kByte},           {"S_ATTACHMENT2", kByte},                      {"S_ISSMS", kByte},
-             {"S_PRIORITY", kByte},          {"S_ATTACHMENT3", kText},                      {"S_SIZE", kNumber},
-             {"S_MAILID", kNumber},          {"S_MAILINFO", kText},                         {"S_CONFIDENTIAL1", kNumber}};
-        break;
-    default:
-        break;
-    }
-    return std::vector<std::pair<std::string, uint32_t>>(f.rbegin(), f.rend());
+    const tethra_sim::DeviceImage image = tethra_sim::DemoImage();
+    const tethra_sim::Database* db = image.Find(dbId);
+    for (size_t j = db == nullptr ? 0 : db->fields.size(); j-- > 0;) f.emplace_back(db->fields[j].name, db->fields[j].type);
+    return f;
 }
 
 }  // namespace test_records
