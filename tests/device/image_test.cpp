@@ -4,20 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 using namespace tethra_sim;
 
 namespace {
 
 std::vector<uint32_t> List(const DeviceImage& image, uint32_t dbId, int k) { return image.Find(dbId)->changes[k]; }
-
-int Folder(const DeviceImage& image, uint32_t dbId, uint32_t recordId) {
-    LinkValue v;
-    EXPECT_TRUE(image.GetValue(dbId, recordId, "S_FOLDERID", &v));
-    return v.bytes.size() == 4 ? v.bytes[0] : -1;
-}
-
 
 }  // namespace
 
@@ -33,44 +24,6 @@ TEST(DemoImage, HasRecordsInEveryDatabaseAndNoPairing) {
     EXPECT_EQ(image.syncTime, "00000000000000");
     EXPECT_EQ(image.pcId[0] | image.pcId[7], 0);
     EXPECT_GE(image.systemInfoValue, 32u);
-}
-
-TEST(DemoImage, HoldsARepeatingAllDayEventAndAnAlarm) {
-    const DeviceImage image = DemoImage();
-    bool repeatingAllDay = false, alarm = false;
-    for (const Record& r : image.Find(1)->records) {
-        LinkValue allDay, repeat, alarmFlag, lead;
-        image.GetValue(1, r.id, "S_ALLDAY_FLAG", &allDay);
-        image.GetValue(1, r.id, "S_REPEAT_FLAG", &repeat);
-        image.GetValue(1, r.id, "S_ALARM_FLAG", &alarmFlag);
-        image.GetValue(1, r.id, "S_ALARM_TIME", &lead);
-        repeatingAllDay |= allDay == ByteValue(1) && repeat == ByteValue(1);
-        alarm |= alarmFlag == ByteValue(1) && lead == TimeValue(0, 15, 0);
-    }
-    EXPECT_TRUE(repeatingAllDay);
-    EXPECT_TRUE(alarm);
-}
-
-TEST(DemoImage, HoldsATwoLineMemo) {
-    const DeviceImage image = DemoImage();
-    bool found = false;
-    for (const Record& r : image.Find(8)->records) {
-        LinkValue note;
-        image.GetValue(8, r.id, "S_PAGE_NOTE", &note);
-        found |= std::count(note.bytes.begin(), note.bytes.end(), '\n') == 1;
-    }
-    EXPECT_TRUE(found);
-}
-
-TEST(DemoImage, SpreadsMailOverSeveralFoldersOfBothMailDatabases) {
-    const DeviceImage image = DemoImage();
-    for (uint32_t db : {16u, 15u}) {
-        std::vector<int> folders;
-        for (const Record& r : image.Find(db)->records) folders.push_back(Folder(image, db, r.id));
-        std::sort(folders.begin(), folders.end());
-        folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
-        EXPECT_GE(folders.size(), 2u) << "database " << db;
-    }
 }
 
 TEST(DeviceEdits, AddChangeDeleteLandInTheirChangeLists) {

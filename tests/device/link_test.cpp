@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <memory>
 
 using namespace tethra_sim;
@@ -72,81 +73,6 @@ std::vector<uint8_t> Bytes(const char* text) { return std::vector<uint8_t>(text,
 
 }  // namespace
 
-TEST_F(DeviceLink, NoDeviceAttachedFailsTheWait) {
-    DeviceImage image = DemoImage();
-    image.attached = false;
-    UseImage(image);
-    CTethraApp app;
-    ASSERT_EQ(app.S_DVXOpenPort("", 0), 1);
-    _tagDVXCONNECTINFO info = {};
-    EXPECT_EQ(app.S_DVXWaitConnection(30000, &info), 0);
-    EXPECT_EQ(app.S_DVXGetLastError(), kErrNoDevice);
-    _tagS_DVXDBIDIF* list = nullptr;
-    uint32_t count = 0;
-    EXPECT_EQ(app.S_DVXGetDBIDList(&list, &count, heap_), 0);
-    EXPECT_EQ(app.S_DVXGetLastError(), kErrNotConnected);
-}
-
-TEST_F(DeviceLink, SystemInformationCarriesMergeLevelAndLanguage) {
-    DeviceImage image = DemoImage();
-    image.systemInfoValue = 31;
-    image.language = "ja";
-    UseImage(image);
-    Connect();
-    _tagDVXSYSINFO info = {};
-    ASSERT_EQ(app_->S_DVXGetSystemInfo(&info), 1);
-    uint32_t value = 0;
-    std::memcpy(&value, info.bytes + 80, 4);
-    EXPECT_EQ(value, 31u);
-    EXPECT_STREQ(reinterpret_cast<const char*>(info.bytes + 84), "ja");
-}
-
-TEST_F(DeviceLink, UnsupportedConfigurationReportsCode5) {
-    DeviceImage image = DemoImage();
-    image.configSupported = false;
-    UseImage(image);
-    Connect();
-    _tagDVXCONF config = {};
-    EXPECT_EQ(app_->S_DVXGetConfig(&config), 0);
-    EXPECT_EQ(app_->S_DVXGetLastError(), 0x10000005u);
-}
-
-TEST_F(DeviceLink, ConfigurationKeepsWhatTheHostSet) {
-    Connect();
-    _tagDVXCONF config = {};
-    ASSERT_EQ(app_->S_DVXGetConfig(&config), 1);
-    const uint32_t timeout = 30000;
-    std::memcpy(config.bytes + 8, &timeout, 4);
-    std::memcpy(config.bytes + 12, &timeout, 4);
-    ASSERT_EQ(app_->S_DVXSetConfig(&config), 1);
-    _tagDVXCONF again = {};
-    ASSERT_EQ(app_->S_DVXGetConfig(&again), 1);
-    EXPECT_EQ(std::memcmp(&config, &again, sizeof config), 0);
-}
-
-TEST_F(DeviceLink, DatabaseListAndFieldInfo) {
-    Connect();
-    _tagS_DVXDBIDIF* list = nullptr;
-    uint32_t count = 0;
-    ASSERT_EQ(app_->S_DVXGetDBIDList(&list, &count, heap_), 1);
-    ASSERT_EQ(count, 6u);
-    EXPECT_EQ(list[0].dbId, 1u);
-    EXPECT_EQ(list[5].dbId, 16u);
-    for (uint32_t dbId : {15u, 16u}) {
-        _tagS_DVXDBINFO info = {};
-        ASSERT_EQ(app_->S_DVXGetDBInfo(dbId, heap_, &info), 1);
-        EXPECT_TRUE(HeapValidate(heap_, 0, info.fields));
-        ASSERT_EQ(info.fieldCount, 20u);
-        EXPECT_STREQ(info.fields[1].name, "S_FOLDERID");
-        EXPECT_EQ(info.fields[1].type, kLinkNumber);
-        EXPECT_STREQ(info.fields[9].name, "S_SEND_DATE");
-        EXPECT_EQ(info.fields[9].type, kLinkDateTime);
-    }
-    _tagS_DVXDBINFO info = {};
-    EXPECT_EQ(app_->S_DVXGetDBInfo(2, heap_, &info), 0);
-    EXPECT_EQ(app_->S_DVXGetLastError(), kErrUnknownDatabase);
-}
-
 TEST_F(DeviceLink, GetRecordDataFillsSlotsInTheCallersHeap) {
     Connect();
     const uint32_t id = Live().AddRecord(8, {{"S_PAGE_NOTE", TextValue("Shopping\nmilk")},
@@ -170,18 +96,6 @@ TEST_F(DeviceLink, GetRecordDataFillsSlotsInTheCallersHeap) {
     EXPECT_EQ(rec->fields[Slot(8, "S_PAGE_TITLE")].length, 0xFFFFFFFFu);
     EXPECT_EQ(rec->fields[Slot(8, "S_NOTE_CATEGORIES")].length, 0u);
     EXPECT_EQ(rec->fields[Slot(8, "S_NOTE_CATEGORIES")].data, nullptr);
-}
-
-TEST_F(DeviceLink, GetRecordDataOfAMissingIdFailsAndFillsNothing) {
-    Connect();
-    const uint32_t known = Live().Find(6)->records.front().id;
-    _tagDVXDBREC a = {16, 0, known, nullptr}, b = {16, 0, 777, nullptr};
-    _tagDVXDBREC* both[2] = {&a, &b};
-    uint32_t got = 5;
-    EXPECT_EQ(app_->S_DVXGetRecordData(6, both, 2, heap_, &got), 0);
-    EXPECT_EQ(app_->S_DVXGetLastError(), kErrRecordNotFound);
-    EXPECT_EQ(got, 0u);
-    EXPECT_EQ(a.fields, nullptr);
 }
 
 TEST_F(DeviceLink, PutAssignsIdsToNewRecordsWithoutTouchingChangeLists) {
@@ -251,16 +165,6 @@ TEST_F(DeviceLink, MalformedPutsWriteNothing) {
     EXPECT_EQ(Live().Find(1)->records.size(), before);
 }
 
-TEST_F(DeviceLink, DeleteOfAnUnknownIdFailsWithItsCode) {
-    Connect();
-    EXPECT_EQ(app_->S_DVXDeleteRecordData(7, 9999), 0);
-    EXPECT_EQ(app_->S_DVXGetLastError(), kErrRecordNotFound);
-    const uint32_t id = Live().Find(7)->records.front().id;
-    ASSERT_EQ(app_->S_DVXDeleteRecordData(7, id), 1);
-    EXPECT_EQ(Fetch(7, id), nullptr);
-    EXPECT_TRUE(Live().Find(7)->changes[2].empty());
-}
-
 TEST_F(DeviceLink, ChangeListsFollowDeviceEditsUntilCleanUp) {
     Connect();
     uint32_t* lists[3] = {};
@@ -322,60 +226,6 @@ TEST_F(DeviceLink, FirstSyncReadAndBulkWrite) {
     EXPECT_EQ(app_->S_DVXGetLastError(), kErrFirstSyncNotAllowed);
 }
 
-TEST_F(DeviceLink, PairingAndSyncTime) {
-    Connect();
-    const uint32_t ids[2] = {1, 16};
-    uint8_t device[8], pc[8], append[32], flags[2] = {7, 7};
-    ASSERT_EQ(app_->S_DVXGetSyncContractInfo(ids, 2, device, 8, pc, 8, append, 32, flags), 1);
-    EXPECT_EQ(flags[0], 0);
-    EXPECT_EQ(flags[1], 0);
-    const uint8_t newPc[8] = {9, 8, 7, 6, 5, 4, 3, 2};
-    const uint8_t zeros[32] = {};
-    ASSERT_EQ(app_->S_DVXSetSyncTargetMacID(newPc, zeros), 1);
-    ASSERT_EQ(app_->S_DVXSetDBSyncMode(1, ids, 2), 1);
-    ASSERT_EQ(app_->S_DVXSetSyncTime("20261206011500"), 1);
-    char time[15] = {};
-    ASSERT_EQ(app_->S_DVXGetSyncTime(time, 14), 1);
-    EXPECT_EQ(std::string(time, 14), "20261206011500");
-    ASSERT_EQ(app_->S_DVXGetSyncContractInfo(ids, 2, device, 8, pc, 8, append, 32, flags), 1);
-    EXPECT_EQ(std::memcmp(pc, newPc, 8), 0);
-    EXPECT_EQ(flags[0], 1);
-    EXPECT_EQ(app_->S_DVXSetSyncTime("2026-12-06"), 0);
-    EXPECT_EQ(app_->S_DVXGetLastError(), kErrBadSyncTime);
-    const uint32_t unknown[1] = {3};
-    EXPECT_EQ(app_->S_DVXGetSyncContractInfo(unknown, 1, device, 8, pc, 8, append, 32, flags), 0);
-    EXPECT_EQ(app_->S_DVXGetLastError(), kErrUnknownDatabase);
-
-    ASSERT_EQ(app_->S_DVXRevokeSyncContract(), 1);
-    ASSERT_EQ(app_->S_DVXGetSyncContractInfo(ids, 2, device, 8, pc, 8, append, 32, flags), 1);
-    EXPECT_EQ(pc[0] | pc[7], 0);
-    EXPECT_EQ(flags[0], 0);
-}
-
-TEST_F(DeviceLink, FaultFailsTheNthCallOfTheNamedOperation) {
-    Connect();
-    Live().FailCall("S_DVXGetRecordData", 2, 0x10000077, false);
-    const uint32_t id = Live().Find(1)->records.front().id;
-    EXPECT_NE(Fetch(1, id), nullptr);
-    EXPECT_EQ(Fetch(1, id), nullptr);
-    EXPECT_EQ(app_->S_DVXGetLastError(), 0x10000077u);
-    EXPECT_NE(Fetch(1, id), nullptr);
-    EXPECT_EQ(app_->S_DVXDeleteRecordData(1, id), 1);  // other operations are not counted
-}
-
-TEST_F(DeviceLink, PersistentFaultFromTheImageFile) {
-    DeviceImage image = DemoImage();
-    image.FailCall("S_DVXGetDBInfo", 2, kErrNoSyncState, true);
-    UseImage(image);
-    Connect();
-    _tagS_DVXDBINFO info = {};
-    EXPECT_EQ(app_->S_DVXGetDBInfo(1, heap_, &info), 1);
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(app_->S_DVXGetDBInfo(1, heap_, &info), 0);
-        EXPECT_EQ(app_->S_DVXGetLastError(), kErrNoSyncState);
-    }
-}
-
 TEST_F(DeviceLink, ImageIsSavedWhenThePortCloses) {
     path_ = sandbox_.root() + "/fresh.json";
     testing_support::SetEnv("MORVANE_DEVICE", path_);
@@ -402,30 +252,63 @@ TEST_F(DeviceLink, UnreadableImageFailsThePort) {
     EXPECT_EQ(app.S_DVXGetLastError(), kErrImageUnreadable);
 }
 
-TEST_F(DeviceLink, HeapExhaustionIsReportedNotThrown) {
+// Calls the device refuses, and the error code each leaves.
+struct Refusal {
+    const char* name;
+    std::function<int(CTethraApp&, HANDLE)> call;
+    uint32_t error;
+};
+
+TEST_F(DeviceLink, RefusedCallsReportTheirCodes) {
     Connect();
-    PlatformFailCall("HeapAlloc", 1, 1);
+    const uint32_t known = Live().Find(6)->records.front().id;
+    _tagDVXDBREC a = {16, 0, known, nullptr}, b = {16, 0, 777, nullptr};
+    _tagDVXDBREC* both[2] = {&a, &b};
+    uint32_t count = 5;
     _tagS_DVXDBINFO info = {};
-    EXPECT_EQ(app_->S_DVXGetDBInfo(7, heap_, &info), 0);
-    EXPECT_EQ(app_->S_DVXGetLastError(), kErrOutOfMemory);
-    PlatformClearFaults();
+    uint8_t id8[8], append[32], flags[2];
+    const uint32_t unknownDb[1] = {3};
+    const Refusal kRefusals[] = {
+        {"unknown database", [&](CTethraApp& app, HANDLE heap) { return app.S_DVXGetDBInfo(2, heap, &info); },
+         kErrUnknownDatabase},
+        {"one id missing", [&](CTethraApp& app, HANDLE heap) { return app.S_DVXGetRecordData(6, both, 2, heap, &count); },
+         kErrRecordNotFound},
+        {"unknown delete", [](CTethraApp& app, HANDLE) { return app.S_DVXDeleteRecordData(7, 9999); }, kErrRecordNotFound},
+        {"bad sync time", [](CTethraApp& app, HANDLE) { return app.S_DVXSetSyncTime("2026-12-06"); }, kErrBadSyncTime},
+        {"contract of an unknown database", [&](CTethraApp& app, HANDLE) {
+             return app.S_DVXGetSyncContractInfo(unknownDb, 1, id8, 8, id8, 8, append, 32, flags);
+         }, kErrUnknownDatabase},
+        {"null list", [&](CTethraApp& app, HANDLE heap) { return app.S_DVXGetDBIDList(nullptr, &count, heap); },
+         kErrInvalidParameter},
+        {"null records", [&](CTethraApp& app, HANDLE heap) { return app.S_DVXGetRecordData(1, nullptr, 3, heap, &count); },
+         kErrInvalidParameter},
+        {"null puts", [&](CTethraApp& app, HANDLE) { return app.S_DVXPutRecordData(1, nullptr, 1, &count); },
+         kErrInvalidParameter},
+        {"null information", [](CTethraApp& app, HANDLE) { return app.S_DVXGetSystemInfo(nullptr); },
+         kErrInvalidParameter},
+        {"null partner", [](CTethraApp& app, HANDLE) { return app.S_DVXSetSyncTargetMacID(nullptr, nullptr); },
+         kErrInvalidParameter},
+        {"no memory", [&](CTethraApp& app, HANDLE heap) {
+             PlatformFailCall("HeapAlloc", 1, 1);
+             const int result = app.S_DVXGetDBInfo(7, heap, &info);
+             PlatformClearFaults();
+             return result;
+         }, kErrOutOfMemory},
+    };
+    for (const Refusal& r : kRefusals) {
+        EXPECT_EQ(r.call(*app_, heap_), 0) << r.name;
+        EXPECT_EQ(app_->S_DVXGetLastError(), r.error) << r.name;
+    }
+    EXPECT_EQ(count, 0u) << "a failed fetch reports no record";
+    EXPECT_EQ(a.fields, nullptr) << "and fills none";
 }
 
-TEST_F(DeviceLink, NullArgumentsAreRefused) {
-    Connect();
-    uint32_t count = 0;
-    EXPECT_EQ(app_->S_DVXGetDBIDList(nullptr, &count, heap_), 0);
-    EXPECT_EQ(app_->S_DVXGetLastError(), kErrInvalidParameter);
-    EXPECT_EQ(app_->S_DVXGetRecordData(1, nullptr, 3, heap_, &count), 0);
-    EXPECT_EQ(app_->S_DVXPutRecordData(1, nullptr, 1, &count), 0);
-    EXPECT_EQ(app_->S_DVXGetSystemInfo(nullptr), 0);
-    EXPECT_EQ(app_->S_DVXSetSyncTargetMacID(nullptr, nullptr), 0);
-    EXPECT_EQ(app_->S_DVXGetLastError(), kErrInvalidParameter);
-}
-
-TEST_F(DeviceLink, PendingFaultKeepsCountingAcrossSessions) {
+// A fault of the image file fails the nth call of its operation, counting
+// across sessions, once or from then on.
+TEST_F(DeviceLink, FaultsFromTheImageFileCountAcrossSessions) {
     DeviceImage image = DemoImage();
     image.FailCall("S_DVXGetDBInfo", 3, kErrNoSyncState, false);
+    image.FailCall("S_DVXGetSyncTime", 2, 0x10000077, true);
     UseImage(image);
     Connect();
     _tagS_DVXDBINFO info = {};
@@ -437,6 +320,12 @@ TEST_F(DeviceLink, PendingFaultKeepsCountingAcrossSessions) {
     EXPECT_EQ(app_->S_DVXGetDBInfo(1, heap_, &info), 0);
     EXPECT_EQ(app_->S_DVXGetLastError(), kErrNoSyncState);
     EXPECT_EQ(app_->S_DVXGetDBInfo(1, heap_, &info), 1);
+    char time[15] = {};
+    EXPECT_EQ(app_->S_DVXGetSyncTime(time, 14), 1);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(app_->S_DVXGetSyncTime(time, 14), 0);
+        EXPECT_EQ(app_->S_DVXGetLastError(), 0x10000077u);
+    }
 }
 
 TEST_F(DeviceLink, PortAndConnectionStates) {
