@@ -259,41 +259,6 @@ TEST_F(LinkTest, CloseLinkIgnoresAFailingConfiguration) {
     EXPECT_EQ(1u, Calls("S_DVXClosePort"));
 }
 
-TEST_F(LinkTest, PlainOperationsReachTheDevice) {
-    ASSERT_NO_FATAL_FAILURE(Connect());
-    EXPECT_EQ(1, link_->SetSyncTime("20240229235958"));
-    EXPECT_EQ("20240229235958", Device().syncTime);
-    char time[15] = {};
-    EXPECT_EQ(1, link_->GetSyncTime(time, 14));
-    EXPECT_EQ(std::string("20240229235958"), std::string(time, 14));
-
-    const uint8_t pcId[8] = {1, 2, 3, 4, 5, 6, 7, 8};
-    uint8_t appendInfo[32] = {9};
-    EXPECT_EQ(1, link_->SetSyncTargetMacID(pcId, appendInfo));
-    EXPECT_EQ(0, memcmp(pcId, Device().pcId, 8));
-
-    DeviceDb(7).syncEnabled = true;
-    const uint32_t ids[2] = {6, 7};
-    uint8_t deviceId[8], pairedId[8], info[32], flags[2] = {9, 9};
-    EXPECT_EQ(1, link_->GetSyncContractInfo(ids, 2, deviceId, 8, pairedId, 8, info, 32, flags));
-    EXPECT_EQ(0, memcmp(pcId, pairedId, 8));
-    EXPECT_EQ(0, flags[0]);
-    EXPECT_EQ(1, flags[1]);
-
-    _tagS_DVXDBIDIF* list = nullptr;
-    uint32_t count = 0;
-    EXPECT_EQ(1, link_->GetDBIDList(&list, &count, Heap()));
-    ASSERT_EQ(Device().databases.size(), count);
-    EXPECT_TRUE(HeapValidate(Heap(), 0, list));
-    for (uint32_t i = 0; i < count; ++i) EXPECT_EQ(Device().databases[i].id, list[i].dbId);
-
-    EXPECT_EQ(1, link_->OpenDataBase("C:\\Korvell\\Data\\QtDBTemp"));
-    EXPECT_EQ(1, link_->CloseDataBase(1));
-
-    EXPECT_EQ(1, link_->RevokeSyncContract());
-    EXPECT_EQ(0, memcmp("\0\0\0\0\0\0\0\0", Device().pcId, 8));
-}
-
 TEST_F(LinkTest, PlainOperationsPassFailuresThrough) {
     ASSERT_NO_FATAL_FAILURE(UseImage());
     EXPECT_EQ(0, link_->SetSyncTime("20240229235958"));

@@ -171,24 +171,4 @@ TEST(DeviceRecordConvert, Memo) { CheckDatabase(kMemoDbId, 8, ConversionOptions{
 TEST(DeviceRecordConvert, MailMain) { CheckDatabase(kMailDbId, 16, ConversionOptions{0, 0}); }
 TEST(DeviceRecordConvert, MailCompanion) { CheckDatabase(kMailDbId, 15, ConversionOptions{0, 0}); }
 
-TEST(DeviceRecordConvert, DemoRecordsReadAsTheHostSeesThem) {
-    tethra_sim::DeviceImage image = tethra_sim::DemoImage();
-    const tethra_sim::Database* todo = image.Find(6);
-    ASSERT_NE(todo, nullptr);
-    DeviceInfo info(*todo);
-    Heap heap;
-    DeviceRecord passport(todo->records.at(0));
-    WorkingField* f = ConvertLinkToWorking(ConversionOptions{0, 0}, 6, &passport.record, heap.get(), &info.info);
-    ASSERT_NE(f, nullptr);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(f[ToDoField::Description].data), f[ToDoField::Description].length),
-              "Renew passport");
-    uint32_t due = 0, start = 0;
-    memcpy(&due, f[ToDoField::DueDate].data, 4);
-    memcpy(&start, f[ToDoField::StartDate].data, 4);
-    EXPECT_EQ(due, 20261220u);  // "S_END_DATE" is the due date
-    EXPECT_EQ(start, 20261201u);
-    EXPECT_EQ(f[ToDoField::Priority].data[0], 3);  // device 4
-    EXPECT_EQ(f[ToDoField::EndDate].length, 0u);
-}
-
 }  // namespace

@@ -18,13 +18,6 @@ TEST_F(MergedMailTest, OnlyDatabase16OfAMergingDeviceIsMerged) {
     EXPECT_FALSE(link_->IsMergedDatabase(6));
 }
 
-TEST_F(MergedMailTest, CompanionIdsAreThoseWithBit31) {
-    EXPECT_TRUE(IsCompanionRecordId(0x80000000u));
-    EXPECT_TRUE(IsCompanionRecordId(0xFFFFFFFFu));
-    EXPECT_FALSE(IsCompanionRecordId(0x7FFFFFFFu));
-    EXPECT_FALSE(IsCompanionRecordId(0));
-}
-
 TEST_F(MergedMailTest, GetAllSyncRecordListJoinsTheListsWithCompanionIdsMarked) {
     image_.Find(16)->changes[0] = {5, 9};
     image_.Find(16)->changes[1] = {3};
@@ -209,10 +202,16 @@ TEST_F(MergedMailTest, GetDBInfoWithoutMergeOrOnFailureLeavesTheFolderFieldUnkno
     EXPECT_EQ(-1, link_->folderFieldIndex);
 }
 
+// Merged or not, a companion id of database 16 deletes in database 15.
 TEST_F(MergedMailTest, DeleteRecordDataMapsCompanionIdsOfDatabase16) {
     AddRecordWithId(16, 2, "main two");
     AddRecordWithId(15, 2, "companion two");
+    AddRecordWithId(15, 3, "companion three");
     AddRecordWithId(6, 0x80000002u, "todo with a high id");
+    ASSERT_NO_FATAL_FAILURE(ConnectModel(31));
+    EXPECT_EQ(1, link_->DeleteRecordData(16, 0x80000003u));
+    EXPECT_EQ("<none>", StoredSubject(15, 3));
+    link_->CloseLink();
     ASSERT_NO_FATAL_FAILURE(ConnectModel(32));
 
     EXPECT_EQ(1, link_->DeleteRecordData(16, 0x80000002u));
@@ -226,13 +225,6 @@ TEST_F(MergedMailTest, DeleteRecordDataMapsCompanionIdsOfDatabase16) {
     EXPECT_EQ("<none>", StoredSubject(16, 2));
     EXPECT_EQ(0, link_->DeleteRecordData(16, 2));
     EXPECT_EQ(kErrRecordNotFound, link_->GetLastError());
-}
-
-TEST_F(MergedMailTest, DeleteRecordDataMapsCompanionIdsEvenWithoutMerge) {
-    AddRecordWithId(15, 2, "companion two");
-    ASSERT_NO_FATAL_FAILURE(ConnectModel(31));
-    EXPECT_EQ(1, link_->DeleteRecordData(16, 0x80000002u));
-    EXPECT_EQ("<none>", StoredSubject(15, 2));
 }
 
 struct SyncModeRow {
@@ -274,13 +266,18 @@ TEST_F(MergedMailTest, SetDBSyncModePassesTheDeviceResultOn) {
     EXPECT_FALSE(DeviceDb(15).syncEnabled);
 }
 
-TEST_F(MergedMailTest, CleanUpAllSyncStateEmptiesBothChangeLists) {
-    image_.Find(16)->changes[0] = {1};
-    image_.Find(15)->changes[1] = {2};
-    ASSERT_NO_FATAL_FAILURE(ConnectModel(32));
-    EXPECT_EQ(1, link_->CleanUpAllSyncState(16));
-    EXPECT_TRUE(DeviceDb(16).changes[0].empty());
-    EXPECT_TRUE(DeviceDb(15).changes[1].empty());
+// Merged, both change lists are emptied; otherwise the companion's stays.
+TEST_F(MergedMailTest, CleanUpAllSyncStateEmptiesBothChangeListsWhenMerged) {
+    for (uint32_t model : {32u, 31u}) {
+        image_ = tethra_sim::EmptyImage();
+        image_.Find(16)->changes[0] = {1};
+        image_.Find(15)->changes[1] = {2};
+        ASSERT_NO_FATAL_FAILURE(ConnectModel(model));
+        EXPECT_EQ(1, link_->CleanUpAllSyncState(16));
+        EXPECT_TRUE(DeviceDb(16).changes[0].empty());
+        EXPECT_EQ(model == 32 ? 0u : 1u, DeviceDb(15).changes[1].size()) << model;
+        link_->CloseLink();
+    }
 }
 
 TEST_F(MergedMailTest, CleanUpAllSyncStateStopsWhenDatabase16Fails) {
@@ -291,15 +288,6 @@ TEST_F(MergedMailTest, CleanUpAllSyncStateStopsWhenDatabase16Fails) {
     EXPECT_EQ(1u, DeviceDb(15).changes[1].size());
     Device().FailCall("S_DVXCleanUpAllSyncState", 2, kInjectedError, false);
     EXPECT_EQ(0, link_->CleanUpAllSyncState(16)) << "the companion's failure is the result";
-}
-
-TEST_F(MergedMailTest, WithoutMergeCleanUpLeavesTheCompanionAlone) {
-    image_.Find(16)->changes[0] = {1};
-    image_.Find(15)->changes[1] = {2};
-    ASSERT_NO_FATAL_FAILURE(ConnectModel(31));
-    EXPECT_EQ(1, link_->CleanUpAllSyncState(16));
-    EXPECT_TRUE(DeviceDb(16).changes[0].empty());
-    EXPECT_EQ(1u, DeviceDb(15).changes[1].size());
 }
 
 }  // namespace

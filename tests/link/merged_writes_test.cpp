@@ -239,21 +239,26 @@ TEST_F(MergedMailTest, WithoutMergePutFirstSyncRecordDataWritesDatabase16Only) {
     EXPECT_TRUE(DeviceDb(15).records.empty());
 }
 
-TEST_F(MergedMailTest, GetFirstSyncRecordDataJoinsBothDatabases) {
+// Merged, the first-sync read joins both databases, companion ids marked;
+// otherwise it reads database 16 alone.
+TEST_F(MergedMailTest, GetFirstSyncRecordDataJoinsBothDatabasesWhenMerged) {
     AddRecordWithId(16, 1, "main one");
     AddRecordWithId(16, 2, "main two");
     AddRecordWithId(15, 4, "companion four");
-    ASSERT_NO_FATAL_FAILURE(ConnectModel(32));
-    _tagDVXDBREC* records = nullptr;
-    uint32_t count = 0;
-    ASSERT_EQ(1, link_->GetFirstSyncRecordData(16, &records, &count, Heap()));
-    ASSERT_EQ(3u, count);
-    EXPECT_TRUE(HeapValidate(Heap(), 0, records));
     const uint32_t ids[3] = {1, 2, 0x80000004u};
     const char* subjects[3] = {"main one", "main two", "companion four"};
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(ids[i], records[i].recordId);
-        EXPECT_EQ(subjects[i], SubjectOf(16, records[i]));
+    for (uint32_t model : {32u, 31u}) {
+        ASSERT_NO_FATAL_FAILURE(ConnectModel(model));
+        _tagDVXDBREC* records = nullptr;
+        uint32_t count = 0;
+        ASSERT_EQ(1, link_->GetFirstSyncRecordData(16, &records, &count, Heap()));
+        ASSERT_EQ(model == 32 ? 3u : 2u, count);
+        EXPECT_TRUE(HeapValidate(Heap(), 0, records));
+        for (uint32_t i = 0; i < count; ++i) {
+            EXPECT_EQ(ids[i], records[i].recordId);
+            EXPECT_EQ(subjects[i], SubjectOf(16, records[i]));
+        }
+        link_->CloseLink();
     }
 }
 
@@ -272,17 +277,6 @@ TEST_F(MergedMailTest, GetFirstSyncRecordDataFailureLeavesTheOutArguments) {
         EXPECT_EQ(77u, count);
         EXPECT_EQ(kInjectedError, link_->GetLastError());
     }
-}
-
-TEST_F(MergedMailTest, WithoutMergeGetFirstSyncRecordDataReadsDatabase16Only) {
-    AddRecordWithId(16, 1, "main one");
-    AddRecordWithId(15, 4, "companion four");
-    ASSERT_NO_FATAL_FAILURE(ConnectModel(31));
-    _tagDVXDBREC* records = nullptr;
-    uint32_t count = 0;
-    ASSERT_EQ(1, link_->GetFirstSyncRecordData(16, &records, &count, Heap()));
-    ASSERT_EQ(1u, count);
-    EXPECT_EQ(1u, records[0].recordId);
 }
 
 }  // namespace
