@@ -51,86 +51,66 @@ protected:
     char buffer_[kBufferSize];
 };
 
+// One LoadStringA call into a buffer prefilled with the marker: the result,
+// the text, and no byte written past its terminator (text null: none at
+// all).
 struct StringCase {
     UINT id;
+    int bufferMax;
+    int result;
     const char* text;
+    DWORD error;  // 0: not checked
 };
 
-TEST_F(GantryStrings, LoadsStringsOfEveryBlock) {
-    static const StringCase kCases[] = {
-        {1, "First block, first string"},  // 0
-        {15, "First block, last string"},
-        {16, "Second block"},
-        {57344, "Quenda Sync"},
-        {61204, "This device is synchronised with another PC."},
-        {61205, "Do you want to synchronise it with this PC instead? All data will be synchronised in full."},  // 5
-        {65535, "Last id"},
-        {0x10000 + 16, "Second block"},  // only the low 16 bits of an id count
-        {4000, "Caf\xe9 cr\xe8me"},
-        {4001, "Smile ? and Caf\xe9"},
+TEST_F(GantryStrings, LoadsStringsOfEveryBlockCutToTheBuffer) {
+    const std::string longText = LongString();
+    const std::string cut = longText.substr(0, 515);
+    const StringCase kCases[] = {
+        {1, 516, 25, "First block, first string", 0},  // 0
+        {15, 516, 24, "First block, last string", 0},
+        {16, 516, 12, "Second block", 0},
+        {57344, 516, 11, "Quenda Sync", 0},
+        {61204, 516, 44, "This device is synchronised with another PC.", 0},
+        {61205, 516, 90, "Do you want to synchronise it with this PC instead? All data will be synchronised in full.",
+         0},  // 5
+        {65535, 516, 7, "Last id", 0},
+        {0x10000 + 16, 516, 12, "Second block", 0},  // only the low 16 bits of an id count
+        {4000, 516, 10, "Caf\xe9 cr\xe8me", 0},
+        {4001, 516, 16, "Smile ? and Caf\xe9", 0},
+        // Missing ids give an empty text.
+        {0, 516, 0, "", ERROR_RESOURCE_NAME_NOT_FOUND},  // 10
+        {2, 516, 0, "", ERROR_RESOURCE_NAME_NOT_FOUND},
+        {14, 516, 0, "", ERROR_RESOURCE_NAME_NOT_FOUND},
+        {17, 516, 0, "", ERROR_RESOURCE_NAME_NOT_FOUND},
+        {299, 516, 0, "", ERROR_RESOURCE_NAME_NOT_FOUND},
+        {301, 516, 0, "", ERROR_RESOURCE_NAME_NOT_FOUND},  // 15
+        {57345, 516, 0, "", ERROR_RESOURCE_NAME_NOT_FOUND},
+        {65534, 516, 0, "", ERROR_RESOURCE_NAME_NOT_FOUND},
+        // An exact fit holds every character and the terminator; one short,
+        // the last character gives way to it.
+        {57344, 12, 11, "Quenda Sync", 0},
+        {57344, 11, 10, "Quenda Syn", 0},
+        {57344, 6, 5, "Quend", 0},  // 20
+        {57344, 1, 0, "", 0},
+        {57344, 0, 0, nullptr, 0},
+        {300, 516, 515, cut.c_str(), 0},
+        {300, kBufferSize, 600, longText.c_str(), 0},
     };
     for (const StringCase& row : kCases) {
-        std::memset(buffer_, kMarker, sizeof buffer_);
-        const int length = static_cast<int>(std::strlen(row.text));
-        EXPECT_EQ(length, LoadStringA(module_, row.id, buffer_, 516)) << row.id;
-        EXPECT_STREQ(row.text, buffer_) << row.id;
-        EXPECT_TRUE(UntouchedFrom(length + 1)) << row.id;
-    }
-}
-
-TEST_F(GantryStrings, MissingIdsGiveAnEmptyTextAndZero) {
-    static const UINT kMissing[] = {0, 2, 14, 17, 299, 301, 57345, 65534};
-    for (UINT id : kMissing) {
+        SCOPED_TRACE(testing::Message() << "id " << row.id << " buffer " << row.bufferMax);
         std::memset(buffer_, kMarker, sizeof buffer_);
         SetLastError(0xDEADBEEF);
-        EXPECT_EQ(0, LoadStringA(module_, id, buffer_, 516)) << id;
-        EXPECT_EQ('\0', buffer_[0]) << id;
-        EXPECT_TRUE(UntouchedFrom(1)) << id;
-        EXPECT_EQ(static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND), GetLastError()) << id;
+        EXPECT_EQ(row.result, LoadStringA(module_, row.id, buffer_, row.bufferMax));
+        if (row.error != 0) {
+            EXPECT_EQ(row.error, GetLastError());
+        }
+        if (row.text == nullptr) {
+            EXPECT_TRUE(UntouchedFrom(0));
+            continue;
+        }
+        EXPECT_STREQ(row.text, buffer_);
+        EXPECT_TRUE(UntouchedFrom(static_cast<int>(std::strlen(row.text)) + 1));
     }
-}
-
-TEST_F(GantryStrings, ExactFitAndTooSmallBuffers) {
-    const std::string text = "Quenda Sync";
-    const int length = static_cast<int>(text.size());
-    static const struct {
-        int extra;  // bufferMax = length + extra
-        int copied; // characters expected, relative to length
-    } kCases[] = {
-        {1, 0},    // exact fit: every character and the terminator
-        {0, -1},   // one short: the last character gives way to the terminator
-        {-5, -6},
-        {100, 0},
-    };
-    for (const auto& row : kCases) {
-        std::memset(buffer_, kMarker, sizeof buffer_);
-        const int bufferMax = length + row.extra;
-        const int copied = length + row.copied;
-        EXPECT_EQ(copied, LoadStringA(module_, 57344, buffer_, bufferMax)) << bufferMax;
-        EXPECT_EQ(text.substr(0, static_cast<size_t>(copied)), std::string(buffer_)) << bufferMax;
-        EXPECT_TRUE(UntouchedFrom(copied + 1)) << bufferMax;
-    }
-}
-
-TEST_F(GantryStrings, BufferOfOneHoldsOnlyTheTerminator) {
-    EXPECT_EQ(0, LoadStringA(module_, 57344, buffer_, 1));
-    EXPECT_EQ('\0', buffer_[0]);
-    EXPECT_TRUE(UntouchedFrom(1));
-}
-
-TEST_F(GantryStrings, BufferOfZeroIsLeftAlone) {
-    EXPECT_EQ(0, LoadStringA(module_, 57344, buffer_, 0));
-    EXPECT_TRUE(UntouchedFrom(0));
-}
-
-TEST_F(GantryStrings, LongStringIsCutToTheBuffer) {
-    const std::string text = LongString();
-    EXPECT_EQ(515, LoadStringA(module_, 300, buffer_, 516));
-    EXPECT_EQ(text.substr(0, 515), std::string(buffer_));
-    EXPECT_TRUE(UntouchedFrom(516));
-    std::memset(buffer_, kMarker, sizeof buffer_);
-    EXPECT_EQ(600, LoadStringA(module_, 300, buffer_, kBufferSize));
-    EXPECT_EQ(text, std::string(buffer_));
 }
 
 TEST(LoadLibrary, MapsWindowsPathsAndCountsReferences) {
