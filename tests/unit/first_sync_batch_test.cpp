@@ -162,40 +162,19 @@ protected:
     }
 
     // The E-mail database open in the working database, its batch reset and
-    // decided (asking the device or not).
-    void StartBulk(bool ask) {
+    // enabled by the device.
+    void StartBulk() {
         ASSERT_EQ(1, g_link.OpenDataBase("C:\\Korvell\\Data\\QtDBTemp"));
         g_session.currentDbId = 16;
         g_session.tempDbOpen = 1;
         batch_->Reset(16);
-        ASSERT_EQ(ask ? 1 : 0, batch_->IsEnabled(ask));
+        ASSERT_EQ(1, batch_->IsEnabled(true));
     }
 
     HANDLE heap_ = nullptr;
     _tagS_DVXDBINFO info_;
     FirstSyncBatch* batch_ = nullptr;
 };
-
-TEST_F(BatchTest, AppendGivesProvisionalIdsByTargetDatabase) {
-    batch_->Reset(16);
-    _tagDVXDBREC inbox = MailRecord("inbox", 0), sent = MailRecord("sent", 2), loose = MailRecord("loose", 0, true),
-                 second = MailRecord("second", 0);
-    EXPECT_EQ(1, batch_->Append(inbox));
-    EXPECT_EQ(1, batch_->Append(sent));
-    EXPECT_EQ(1, batch_->Append(loose));
-    EXPECT_EQ(1, batch_->Append(second));
-    EXPECT_EQ(1u, inbox.recordId);
-    EXPECT_EQ(0x80000001u, sent.recordId);
-    EXPECT_EQ(0x80000002u, loose.recordId);
-    EXPECT_EQ(2u, second.recordId);
-    EXPECT_EQ(4u, batch_->QueuedCount());
-
-    batch_->Reset(7);
-    EXPECT_EQ(0u, batch_->QueuedCount());
-    _tagDVXDBREC contact = MailRecord("any", 2);
-    EXPECT_EQ(1, batch_->Append(contact));
-    EXPECT_EQ(1u, contact.recordId) << "other databases count from 1 again after a reset";
-}
 
 TEST_F(BatchTest, EnableStateIsDecidedOncePerReset) {
     batch_->Reset(16);
@@ -247,7 +226,7 @@ private:
 
 TEST_F(BatchTest, CloseWritesTheQueueInOneBulkWriteInsideTheWaitBox) {
     WaitBoxWorld waitBox;
-    StartBulk(true);
+    StartBulk();
     _tagDVXDBREC inbox = MailRecord("bulk inbox", 0), sent = MailRecord("bulk sent", 3);
     batch_->Append(inbox);
     batch_->Append(sent);
@@ -273,7 +252,7 @@ TEST_F(BatchTest, CloseWritesTheQueueInOneBulkWriteInsideTheWaitBox) {
 
 TEST_F(BatchTest, AFailedBulkWriteFailsTheCloseAndEmptiesTheQueue) {
     WaitBoxWorld waitBox;
-    StartBulk(true);
+    StartBulk();
     _tagDVXDBREC inbox = MailRecord("lost", 0);
     batch_->Append(inbox);
     tethra_sim::LiveDevice()->FailCall("S_DVXPutFirstSyncRecordData", 1, 0x10000077, false);
@@ -284,17 +263,6 @@ TEST_F(BatchTest, AFailedBulkWriteFailsTheCloseAndEmptiesTheQueue) {
     EXPECT_EQ(0u, batch_->QueuedCount());
     EXPECT_EQ(1, g_session.tempDbOpen) << "the working database stays open";
     EXPECT_EQ(0, RunningCopies(waitBox.program()));
-}
-
-TEST_F(BatchTest, ABatchDecidedWithoutAskingIsNotWritten) {
-    WaitBoxWorld waitBox;
-    StartBulk(false);
-    _tagDVXDBREC inbox = MailRecord("one by one", 0);
-    batch_->Append(inbox);
-    CountCallsOnLiveDevice();
-    EXPECT_EQ(0, CloseDatabase(1, 0));
-    EXPECT_EQ(0u, PutFirstSyncCalls());
-    EXPECT_FALSE(Has(Subjects(16), "one by one"));
 }
 
 }  // namespace

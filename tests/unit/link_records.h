@@ -66,7 +66,6 @@ public:
             if (name == fields_[j].name) return static_cast<int>(j);
         return -1;
     }
-    uint32_t TypeOf(const std::string& name) const { return fields_[Position(name)].type; }
     const char* NameAt(uint32_t j) const { return fields_[j].name; }
 
 private:
@@ -157,8 +156,6 @@ public:
         return *this;
     }
     WorkRecord& Text(uint32_t id, const std::string& text) { return Set(id, Bytes(text)); }
-    WorkRecord& Number(uint32_t id, int32_t value) { return Set(id, Le(static_cast<uint32_t>(value), 4)); }
-    WorkRecord& Short(uint32_t id, int16_t value) { return Set(id, Le(static_cast<uint16_t>(value), 2)); }
     WorkRecord& Byte(uint32_t id, uint8_t value) { return Set(id, std::vector<uint8_t>{value}); }
     WorkRecord& Absent(uint32_t id) {
         slots_.SetAbsent(id);

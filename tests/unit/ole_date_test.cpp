@@ -20,41 +20,59 @@ std::string Format(double date, const char* format) {
 // 1/86400 of a day.
 constexpr double kSecond = 1.0 / 86400.0;
 
-struct ComposeCase {
-    int year, month, day, hour, minute, second;
-    double expected;
+// Dates and their values: every row decomposes to its parts (to the nearest
+// second); the rows marked exact also compose from them.
+struct Known {
+    OleDateParts parts;
+    double value;
+    bool exact;
 };
 
-TEST(OleDate, ComposesKnownDates) {
-    static const ComposeCase kCases[] = {
-        {1899, 12, 30, 0, 0, 0, 0.0},
-        {1899, 12, 31, 0, 0, 0, 1.0},
-        {1900, 1, 1, 0, 0, 0, 2.0},
-        {1900, 2, 28, 0, 0, 0, 60.0},
-        {1900, 3, 1, 0, 0, 0, 61.0},
+TEST(OleDate, ComposesAndDecomposesKnownDates) {
+    static const Known kCases[] = {
+        {{1899, 12, 30, 0, 0, 0}, 0.0, true},
+        {{1899, 12, 31, 0, 0, 0}, 1.0, true},
+        {{1900, 1, 1, 0, 0, 0}, 2.0, true},
+        {{1900, 2, 28, 0, 0, 0}, 60.0, true},
+        {{1900, 3, 1, 0, 0, 0}, 61.0, true},
         // 5
-        {2000, 1, 1, 0, 0, 0, 36526.0},
-        {2000, 2, 29, 0, 0, 0, 36585.0},
-        {2003, 12, 31, 0, 0, 0, 37986.0},
-        {2000, 1, 1, 12, 0, 0, 36526.5},
-        {1899, 12, 30, 17, 45, 0, 17.75 / 24.0},
+        {{2000, 1, 1, 0, 0, 0}, 36526.0, true},
+        {{2000, 2, 29, 0, 0, 0}, 36585.0, true},
+        {{2003, 12, 31, 0, 0, 0}, 37986.0, true},
+        {{2000, 1, 1, 12, 0, 0}, 36526.5, true},
+        {{1899, 12, 30, 17, 45, 0}, 17.75 / 24.0, true},
         // 10
-        {1899, 12, 30, 23, 59, 59, 86399.0 / 86400.0},
-        {2003, 4, 15, 9, 30, 0, 37726.0 + 9.5 / 24.0},
-        {1899, 12, 29, 0, 0, 0, -1.0},
-        {1899, 12, 29, 6, 0, 0, -1.25},
-        {1800, 1, 1, 18, 0, 0, -36522.75},
+        {{1899, 12, 30, 23, 59, 59}, 86399.0 / 86400.0, true},
+        {{2003, 4, 15, 9, 30, 0}, 37726.0 + 9.5 / 24.0, true},
+        {{1899, 12, 29, 0, 0, 0}, -1.0, true},
+        {{1899, 12, 29, 6, 0, 0}, -1.25, true},
+        {{1800, 1, 1, 18, 0, 0}, -36522.75, true},
         // 15
-        {100, 1, 1, 0, 0, 0, -657434.0},
-        {9999, 12, 31, 0, 0, 0, 2958465.0},
-        {2100, 3, 1, 0, 0, 0, 73110.0},
+        {{100, 1, 1, 0, 0, 0}, -657434.0, true},
+        {{9999, 12, 31, 0, 0, 0}, 2958465.0, true},
+        {{2100, 3, 1, 0, 0, 0}, 73110.0, true},
+        {{2000, 1, 1, 0, 0, 0}, 36526.0 + 0.4 * kSecond, false},
+        {{2000, 1, 1, 0, 0, 1}, 36526.0 + 0.6 * kSecond, false},
+        // 20
+        {{2000, 1, 1, 23, 59, 59}, 36527.0 - 0.6 * kSecond, false},
+        {{2000, 1, 2, 0, 0, 0}, 36527.0 - 0.4 * kSecond, false},
+        {{1899, 12, 30, 12, 0, 0}, -0.5, false},  // the fraction counts from midnight on either side
+        {{100, 1, 1, 23, 45, 36}, -657434.99, false},
+        {{9999, 12, 31, 12, 0, 0}, 2958465.5, true},
     };
-    for (const ComposeCase& c : kCases) {
-        SCOPED_TRACE(testing::Message() << c.year << "-" << c.month << "-" << c.day << " "
-                                        << c.hour << ":" << c.minute << ":" << c.second);
+    for (const Known& c : kCases) {
+        const OleDateParts& e = c.parts;
+        SCOPED_TRACE(testing::Message() << e.year << "-" << e.month << "-" << e.day << " " << e.hour << ":"
+                                        << e.minute << ":" << e.second << " = " << c.value);
+        OleDateParts p{};
+        ASSERT_TRUE(DecomposeOleDate(c.value, &p));
+        EXPECT_TRUE(p.year == e.year && p.month == e.month && p.day == e.day && p.hour == e.hour &&
+                    p.minute == e.minute && p.second == e.second)
+            << p.year << "-" << p.month << "-" << p.day << " " << p.hour << ":" << p.minute << ":" << p.second;
+        if (!c.exact) continue;
         double date = 12345.0;
-        ASSERT_TRUE(ComposeOleDate({c.year, c.month, c.day, c.hour, c.minute, c.second}, &date));
-        EXPECT_DOUBLE_EQ(c.expected, date);
+        ASSERT_TRUE(ComposeOleDate(e, &date));
+        EXPECT_DOUBLE_EQ(c.value, date);
     }
 }
 
@@ -88,48 +106,6 @@ TEST(OleDate, RejectsInvalidPartsAndLeavesTheValue) {
         double date = 12345.0;
         EXPECT_FALSE(ComposeOleDate(p, &date));
         EXPECT_EQ(12345.0, date);
-    }
-}
-
-TEST(OleDate, DecomposesToTheNearestSecond) {
-    struct Case {
-        double date;
-        OleDateParts expected;
-    };
-    static const Case kCases[] = {
-        {0.0, {1899, 12, 30, 0, 0, 0}},
-        {2.0, {1900, 1, 1, 0, 0, 0}},
-        {60.0, {1900, 2, 28, 0, 0, 0}},
-        {61.0, {1900, 3, 1, 0, 0, 0}},
-        {36585.0, {2000, 2, 29, 0, 0, 0}},
-        // 5
-        {36526.5, {2000, 1, 1, 12, 0, 0}},
-        {36526.0 + 0.4 * kSecond, {2000, 1, 1, 0, 0, 0}},
-        {36526.0 + 0.6 * kSecond, {2000, 1, 1, 0, 0, 1}},
-        {36527.0 - 0.6 * kSecond, {2000, 1, 1, 23, 59, 59}},
-        {36527.0 - 0.4 * kSecond, {2000, 1, 2, 0, 0, 0}},
-        // 10
-        {17.75 / 24.0, {1899, 12, 30, 17, 45, 0}},
-        {-1.25, {1899, 12, 29, 6, 0, 0}},
-        {-0.5, {1899, 12, 30, 12, 0, 0}},
-        {-36522.75, {1800, 1, 1, 18, 0, 0}},
-        {-657434.0, {100, 1, 1, 0, 0, 0}},
-        // 15
-        {-657434.99, {100, 1, 1, 23, 45, 36}},
-        {2958465.0, {9999, 12, 31, 0, 0, 0}},
-        {2958465.5, {9999, 12, 31, 12, 0, 0}},
-        {73110.0, {2100, 3, 1, 0, 0, 0}},
-    };
-    for (const Case& c : kCases) {
-        SCOPED_TRACE(testing::Message() << "date " << c.date);
-        OleDateParts p{};
-        ASSERT_TRUE(DecomposeOleDate(c.date, &p));
-        EXPECT_EQ(c.expected.year, p.year);
-        EXPECT_EQ(c.expected.month, p.month);
-        EXPECT_EQ(c.expected.day, p.day);
-        EXPECT_EQ(c.expected.hour, p.hour);
-        EXPECT_EQ(c.expected.minute, p.minute);
-        EXPECT_EQ(c.expected.second, p.second);
     }
 }
 

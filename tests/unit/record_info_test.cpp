@@ -249,21 +249,6 @@ TEST(GetWriteRecordId, RecordIdInSignedDecimal) {
     EXPECT_EQ(sandbox.DebugOutput(), "");
 }
 
-TEST(GetWriteRecordId, ThePreparedRecordKeepsItsIdAfterRelease) {
-    FieldRecord open(kMailDbId);
-    ASSERT_TRUE(PrepareWriteRecord(0x80000005u));
-    char out[16];
-    EXPECT_EQ(GetWriteRecordId(out), 0);
-    EXPECT_STREQ(out, "-2147483643");
-    // Storing the record releases its slots, not its id.
-    ReleaseWriteRecord();
-    EXPECT_EQ(GetWriteRecordId(out), 0);
-    EXPECT_STREQ(out, "-2147483643");
-    ASSERT_TRUE(PrepareWriteRecord(0));
-    EXPECT_EQ(GetWriteRecordId(out), 0);
-    EXPECT_STREQ(out, "0");
-}
-
 // "ilsync.psf": the body length at byte 9,446.
 std::string BodyLengthFile(size_t size, const unsigned char (&number)[4]) {
     std::string bytes(size, '\x11');

@@ -1,5 +1,6 @@
-// The trace log: the switch in the registry, the header line, the file's
-// line breaks and the 16384-byte bound.
+// The trace log beyond what the load tests show through the exports: a
+// switch key without its value, any nonzero value, a file that cannot be
+// opened, and the 16384-byte bound.
 #include "support/sandbox.h"
 #include "support/trace_log.h"
 
@@ -21,15 +22,6 @@ const std::regex kHeaderLine("QA Debug Log started: [A-Z][a-z]{2} [A-Z][a-z]{2} 
 
 }  // namespace
 
-TEST(TraceSwitch, MissingKeyLeavesTracingOffAndWritesNoHeader) {
-    Sandbox sandbox;
-    sandbox.WriteRegistry("Windows Registry Editor Version 5.00\n");
-    traceToFile = 1;  // proves ReadTraceSwitch does not touch it
-    ReadTraceSwitch();
-    EXPECT_EQ(traceToFile, 1);
-    EXPECT_EQ(sandbox.DebugOutput(), "");
-}
-
 TEST(TraceSwitch, MissingValueWritesNoHeader) {
     Sandbox sandbox;
     sandbox.WriteRegistry(kSwitchOnlyRegistry);
@@ -40,46 +32,11 @@ TEST(TraceSwitch, MissingValueWritesNoHeader) {
     EXPECT_FALSE(testing_support::FileExists(sandbox.HostPath(kTraceLogFile)));
 }
 
-TEST(TraceSwitch, ZeroWritesHeaderToDebuggerOnly) {
-    Sandbox sandbox;
-    sandbox.WriteStandardRegistry("C:\\Korvell\\Data\\", 0);
-    traceToFile = 1;
-    ReadTraceSwitch();
-    EXPECT_EQ(traceToFile, 0);
-    EXPECT_TRUE(std::regex_match(sandbox.DebugOutput(), kHeaderLine)) << sandbox.DebugOutput();
-    EXPECT_FALSE(testing_support::FileExists(sandbox.HostPath(kTraceLogFile)));
-}
-
-TEST(TraceSwitch, OneWritesHeaderToBothWithCrLfInTheFile) {
-    Sandbox sandbox;
-    sandbox.WriteStandardRegistry("C:\\Korvell\\Data\\", 1);
-    ReadTraceSwitch();
-    LogTrace("+++++ step %d of %s\n", 2, "three");
-    EXPECT_EQ(traceToFile, 1);
-    const std::string debug = sandbox.DebugOutput();
-    ASSERT_GT(debug.size(), 2u);
-    const std::string header = debug.substr(0, debug.find("\n\n") + 2);
-    EXPECT_TRUE(std::regex_match(header, kHeaderLine)) << debug;
-    EXPECT_EQ(debug.substr(header.size()), "+++++ step 2 of three\n");
-    // The file holds the same lines with CR LF breaks, as a text-mode file.
-    std::string expectedFile = header.substr(0, header.size() - 2) + "\r\n\r\n+++++ step 2 of three\r\n";
-    EXPECT_EQ(sandbox.TraceLog(), expectedFile);
-}
-
 TEST(TraceSwitch, AnyNonzeroValueSwitchesTheFileOn) {
     Sandbox sandbox;
     sandbox.WriteStandardRegistry("C:\\Korvell\\Data\\", 0x100);
     ReadTraceSwitch();
     EXPECT_EQ(traceToFile, 1);
-}
-
-TEST(TraceLog, FileGainsLinesAndKeepsWhatWasThere) {
-    Sandbox sandbox;
-    testing_support::WriteFile(sandbox.HostPath(kTraceLogFile), "older line\r\n");
-    traceToFile = 1;
-    LogTrace("one\n");
-    LogTrace("two %s\n", "and more");
-    EXPECT_EQ(sandbox.TraceLog(), "older line\r\none\r\ntwo and more\r\n");
 }
 
 TEST(TraceLog, UnwritableFileIsSkippedSilently) {

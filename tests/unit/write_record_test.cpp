@@ -108,17 +108,6 @@ TEST_F(WriteRecord, FindPreparesAChangedRecord) {
     EXPECT_EQ(g_session.writeState.allDay, 0);
 }
 
-TEST_F(WriteRecord, FindRejectsIdZero) {
-    g_session.currentDbId = kMemoDbId;
-    g_session.currentFieldTable = *SelectFieldTable(kMemoDbId);
-    for (const char* text : {"0", "abc", ""}) {
-        EXPECT_EQ(FindRecordByIdText(text), -11) << text;
-        EXPECT_EQ(TakeTrace(), std::string("***** DIZ_API_FindRecord('") + text + "')\n" + "Record ID 0 ('" + text +
-                                   "') is invalid in this context\n");
-    }
-    EXPECT_TRUE(g_session.writeHeap.IsCreated());
-}
-
 TEST_F(WriteRecord, FindWithoutAnOpenDatabaseFails) {
     EXPECT_EQ(FindRecordByIdText("12"), -11);
     EXPECT_EQ(TakeTrace(),
@@ -126,12 +115,19 @@ TEST_F(WriteRecord, FindWithoutAnOpenDatabaseFails) {
               "***** ***** Manually setting Quenda Error: 10000004\n");
 }
 
-TEST_F(WriteRecord, DeleteRejectsIdZeroWithoutTheDevice) {
+// Find and delete refuse a record id text that reads as 0, without asking
+// the device.
+TEST_F(WriteRecord, FindAndDeleteRejectIdZero) {
+    g_session.currentDbId = kMemoDbId;
+    g_session.currentFieldTable = *SelectFieldTable(kMemoDbId);
     for (const char* text : {"0", "abc", ""}) {
+        const std::string tail = std::string("('") + text + "')\nRecord ID 0 ('" + text + "') is invalid in this context\n";
+        EXPECT_EQ(FindRecordByIdText(text), -11) << text;
+        EXPECT_EQ(TakeTrace(), "***** DIZ_API_FindRecord" + tail);
         EXPECT_EQ(DeleteRecordByIdText(text), -10) << text;
-        EXPECT_EQ(TakeTrace(), std::string("***** DIZ_API_DeleteRecord('") + text + "')\n" + "Record ID 0 ('" + text +
-                                   "') is invalid in this context\n");
+        EXPECT_EQ(TakeTrace(), "***** DIZ_API_DeleteRecord" + tail);
     }
+    EXPECT_TRUE(g_session.writeHeap.IsCreated());
 }
 
 }  // namespace
