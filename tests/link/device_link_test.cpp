@@ -208,55 +208,46 @@ TEST_F(LinkTest, UnreadableSystemInformationMeansNoMerge) {
     EXPECT_EQ(0u, link_->familyNameFirst);
 }
 
-TEST_F(LinkTest, CloseLinkSetsTimeoutsTo1500AndClosesEverything) {
-    ASSERT_NO_FATAL_FAILURE(Connect());
-    CountCalls("S_DVXCloseConnection");
-    CountCalls("S_DVXClosePort");
-    EXPECT_EQ(1, link_->CloseLink());
-    EXPECT_EQ(0u, link_->linkState);
-    EXPECT_EQ(1u, Calls("S_DVXCloseConnection"));
-    EXPECT_EQ(1u, Calls("S_DVXClosePort"));
+// CloseLink from every state: it succeeds, ends closed and closes only what
+// is open; a failing configuration does not stop it.
+TEST_F(LinkTest, CloseLinkClosesWhatIsOpen) {
+    enum State { kClosed, kPortOnly, kConnected, kConnectedFailingConfig };
+    const struct {
+        State state;
+        uint32_t closeConnection, closePort;
+    } cases[] = {{kClosed, 0, 0}, {kPortOnly, 0, 1}, {kConnected, 1, 1}, {kConnectedFailingConfig, 1, 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.state);
+        image_ = tethra_sim::EmptyImage();
+        image_.attached = c.state != kPortOnly;
+        ASSERT_NO_FATAL_FAILURE(UseImage());
+        if (c.state != kClosed) {
+            EXPECT_EQ(c.state == kPortOnly ? 0 : 1, link_->OpenLink());
+        }
+        if (c.state == kConnectedFailingConfig) Device().FailCall("S_DVXSetConfig", 1, kInjectedError, false);
+        for (const char* operation : {"S_DVXGetConfig", "S_DVXSetConfig", "S_DVXCloseConnection", "S_DVXClosePort"})
+            CountCalls(operation);
+        EXPECT_EQ(1, link_->CloseLink());
+        EXPECT_EQ(0u, link_->linkState);
+        EXPECT_EQ(c.closeConnection, Calls("S_DVXCloseConnection"));
+        EXPECT_EQ(c.closePort, Calls("S_DVXClosePort"));
+        if (c.state == kClosed) {
+            EXPECT_EQ(1u, Calls("S_DVXGetConfig"));
+            EXPECT_EQ(0u, Calls("S_DVXSetConfig")) << "reading the configuration of a closed port fails";
+            EXPECT_EQ(kErrPortNotOpen, link_->GetLastError());
+        }
+    }
+}
 
+TEST_F(LinkTest, CloseLinkSetsTimeoutsTo1500) {
+    ASSERT_NO_FATAL_FAILURE(Connect());
+    EXPECT_EQ(1, link_->CloseLink());
     // The device keeps its configuration; open the port behind the link's back to read it.
     ASSERT_EQ(1, link_->tethra.S_DVXOpenPort("", 0));
     _tagDVXCONF config;
     ASSERT_EQ(1, link_->tethra.S_DVXGetConfig(&config));
     EXPECT_EQ(1500u, ConfigWord(config, 8));
     EXPECT_EQ(1500u, ConfigWord(config, 12));
-}
-
-TEST_F(LinkTest, CloseLinkOnAClosedLinkOnlyTouchesTheConfiguration) {
-    ASSERT_NO_FATAL_FAILURE(UseImage());
-    for (const char* operation : {"S_DVXGetConfig", "S_DVXSetConfig", "S_DVXCloseConnection", "S_DVXClosePort"})
-        CountCalls(operation);
-    EXPECT_EQ(1, link_->CloseLink());
-    EXPECT_EQ(0u, link_->linkState);
-    EXPECT_EQ(1u, Calls("S_DVXGetConfig"));
-    EXPECT_EQ(0u, Calls("S_DVXSetConfig")) << "reading the configuration of a closed port fails";
-    EXPECT_EQ(0u, Calls("S_DVXCloseConnection"));
-    EXPECT_EQ(0u, Calls("S_DVXClosePort"));
-    EXPECT_EQ(kErrPortNotOpen, link_->GetLastError());
-}
-
-TEST_F(LinkTest, CloseLinkOnAHalfOpenLinkClosesOnlyThePort) {
-    image_.attached = false;
-    ASSERT_NO_FATAL_FAILURE(UseImage());
-    ASSERT_EQ(0, link_->OpenLink());
-    CountCalls("S_DVXCloseConnection");
-    CountCalls("S_DVXClosePort");
-    EXPECT_EQ(1, link_->CloseLink());
-    EXPECT_EQ(0u, link_->linkState);
-    EXPECT_EQ(0u, Calls("S_DVXCloseConnection"));
-    EXPECT_EQ(1u, Calls("S_DVXClosePort"));
-}
-
-TEST_F(LinkTest, CloseLinkIgnoresAFailingConfiguration) {
-    ASSERT_NO_FATAL_FAILURE(Connect());
-    Device().FailCall("S_DVXSetConfig", 1, kInjectedError, false);
-    CountCalls("S_DVXClosePort");
-    EXPECT_EQ(1, link_->CloseLink());
-    EXPECT_EQ(0u, link_->linkState);
-    EXPECT_EQ(1u, Calls("S_DVXClosePort"));
 }
 
 TEST_F(LinkTest, PlainOperationsPassFailuresThrough) {
