@@ -184,6 +184,7 @@ TEST_F(LinkTest, SystemInformationSetsNoMergeAndFamilyNameFirst) {
         EXPECT_EQ(row.noMerge, link_->noMerge);
         EXPECT_EQ(row.familyNameFirst, link_->familyNameFirst);
         EXPECT_EQ(row.noMerge == 0, link_->IsMergedDatabase(16));
+        EXPECT_FALSE(link_->IsMergedDatabase(15) || link_->IsMergedDatabase(6));
         link_->CloseLink();
     }
 }

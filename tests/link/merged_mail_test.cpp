@@ -11,13 +11,6 @@ namespace {
 
 using tethra_sim::kErrRecordNotFound;
 
-TEST_F(MergedMailTest, OnlyDatabase16OfAMergingDeviceIsMerged) {
-    ASSERT_NO_FATAL_FAILURE(ConnectModel(32));
-    EXPECT_TRUE(link_->IsMergedDatabase(16));
-    EXPECT_FALSE(link_->IsMergedDatabase(15));
-    EXPECT_FALSE(link_->IsMergedDatabase(6));
-}
-
 TEST_F(MergedMailTest, GetAllSyncRecordListJoinsTheListsWithCompanionIdsMarked) {
     image_.Find(16)->changes[0] = {5, 9};
     image_.Find(16)->changes[1] = {3};
@@ -86,24 +79,6 @@ TEST_F(MergedMailTest, GetAllSyncRecordListFailsWithoutTouchingItsOutArguments) 
         PlatformClearFaults();
         Device().faults.clear();
     }
-}
-
-TEST_F(MergedMailTest, GetRecordDataReadsEachRecordFromItsDatabaseAndKeepsTheIds) {
-    AddRecordWithId(16, 3, "main three");
-    AddRecordWithId(16, 7, "main seven");
-    AddRecordWithId(15, 7, "companion seven");
-    ASSERT_NO_FATAL_FAILURE(ConnectModel(32));
-    _tagDVXDBREC first = {16, 0, 0x80000007u, nullptr};
-    _tagDVXDBREC second = {16, 0, 3, nullptr};
-    _tagDVXDBREC* records[2] = {&first, &second};
-    uint32_t count = 0;
-    ASSERT_EQ(1, link_->GetRecordData(16, records, 2, Heap(), &count));
-    EXPECT_EQ(2u, count);
-    EXPECT_EQ(0x80000007u, first.recordId);
-    EXPECT_EQ(3u, second.recordId);
-    EXPECT_EQ("companion seven", SubjectOf(16, first));
-    EXPECT_EQ("main three", SubjectOf(16, second));
-    EXPECT_TRUE(HeapValidate(Heap(), 0, first.fields));
 }
 
 TEST_F(MergedMailTest, GetRecordDataAsksOnlyTheDatabasesItNeeds) {

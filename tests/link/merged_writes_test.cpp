@@ -174,25 +174,6 @@ public:
     _tagDVXDBREC* records[3] = {inbox.get(), unfiled.get(), filed.get()};
 };
 
-TEST_F(MergedMailTest, PutFirstSyncRecordDataSplitsByFolderAndMarksTheCompanionRecords) {
-    ASSERT_NO_FATAL_FAILURE(ConnectModel(32));
-    FirstSyncBatchOfThree batch(MailFields());
-    CountCalls("S_DVXPutFirstSyncRecordData");
-    ASSERT_EQ(1, link_->PutFirstSyncRecordData(16, batch.records, 3));
-    EXPECT_EQ(2u, Calls("S_DVXPutFirstSyncRecordData"));
-    EXPECT_EQ(1u, DeviceDb(16).records.size());
-    EXPECT_EQ(2u, DeviceDb(15).records.size());
-    const uint32_t inbox = batch.inbox.get()->recordId;
-    const uint32_t unfiled = batch.unfiled.get()->recordId;
-    const uint32_t filed = batch.filed.get()->recordId;
-    EXPECT_FALSE(IsCompanionRecordId(inbox));
-    ASSERT_TRUE(IsCompanionRecordId(unfiled));
-    ASSERT_TRUE(IsCompanionRecordId(filed));
-    EXPECT_EQ("inbox", StoredSubject(16, inbox));
-    EXPECT_EQ("unfiled", StoredSubject(15, unfiled & kLowBits));
-    EXPECT_EQ("filed", StoredSubject(15, filed & kLowBits));
-}
-
 TEST_F(MergedMailTest, PutFirstSyncRecordDataCallsTheCompanionEvenWithNothingForIt) {
     ASSERT_NO_FATAL_FAILURE(ConnectModel(32));
     OutgoingRecord inbox(0, MailFields());
