@@ -187,6 +187,22 @@ double DateOf(const Slot& s) {
     return v;
 }
 
+// The bytes of Le(value, width) as a string, to compare with TextOf.
+inline std::string LeText(uint32_t value, size_t width) {
+    const std::vector<uint8_t> b = Le(value, width);
+    return std::string(b.begin(), b.end());
+}
+
+// A slot holds exactly bytes (none: length 0 and no data), or no value.
+template <typename Slot>
+void ExpectValue(const Slot& s, const std::string& bytes, bool absent) {
+    EXPECT_EQ(s.length, absent ? 0xFFFFFFFFu : bytes.size());
+    if (bytes.empty()) {
+        EXPECT_EQ(s.data, nullptr);
+    }
+    EXPECT_EQ(TextOf(s), bytes);
+}
+
 // The link fields the simulated device lists for each database, with their
 // link types, given in reverse so that every lookup has to go by name.
 inline std::vector<std::pair<std::string, uint32_t>> DeviceFields(uint32_t dbId) {

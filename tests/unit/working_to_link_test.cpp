@@ -19,10 +19,7 @@ constexpr double k15Apr2003 = 37726.0;
 constexpr double k1745 = (17 * 60 + 45) / 1440.0;
 constexpr double k0930 = (9 * 60 + 30) / 1440.0;
 
-std::string L(uint32_t v, size_t width) {
-    std::vector<uint8_t> b = Le(v, width);
-    return std::string(b.begin(), b.end());
-}
+std::string L(uint32_t v, size_t width) { return LeText(v, width); }
 
 // A working value by device field id; absent when flagged.
 struct In {
@@ -222,11 +219,7 @@ TEST(WorkingToLink, EachRecordGivesItsLinkFields) {
                 EXPECT_NEAR(DateOf(slot), out.date, 1e-9);
                 continue;
             }
-            EXPECT_EQ(slot.length, out.kind == kAbsent ? 0xFFFFFFFFu : out.bytes.size());
-            if (out.bytes.empty()) {
-                EXPECT_EQ(slot.data, nullptr);
-            }
-            EXPECT_EQ(TextOf(slot), out.bytes);
+            ExpectValue(slot, out.bytes, out.kind == kAbsent);
         }
     }
 }
