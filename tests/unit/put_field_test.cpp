@@ -146,15 +146,6 @@ TEST_F(PutField, PrioritiesRunOneAboveTheHostsUpToFive) {
     }
 }
 
-TEST_F(PutField, ChangedRecordKeepsUnwrittenFieldsAbsent) {
-    Open(kAddressDbId, 42);
-    EXPECT_EQ(PutFieldText("1", "Ada"), 0);
-    EXPECT_EQ(Text(AddressField::F_Name), "Ada");
-    for (uint32_t id = AddressField::M_Name; id < AddressField::Count; ++id) {
-        EXPECT_EQ(Slot(id).length, kValueAbsent) << id;
-    }
-}
-
 TEST_F(PutField, ExhaustedHeapFailsTheWrite) {
     Open(kToDoDbId);
     PlatformFailCall("HeapAlloc", 1, 0);
