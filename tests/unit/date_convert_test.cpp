@@ -22,6 +22,8 @@ int32_t DayNumber(int32_t month, int32_t day, int32_t year) {
     return dayNumber;
 }
 
+// Every plain date of the tables, 1900 to 2499, is walked below; these are
+// the other texts and day numbers.
 struct TextToDayCase {
     const char* text;
     int32_t dayNumber;
@@ -29,31 +31,20 @@ struct TextToDayCase {
 
 TEST(DateConvert, DateTextToDayNumber) {
     static const TextToDayCase kCases[] = {
-        {"19000101", 0},
-        {"19000301", 59},       // 1900 is not a leap year
-        {"20000101", 36524},
-        {"20000301", 36584},    // 2000 is
-        {"20030415", 37724},
-        // 5
-        {"21000101", 73049},
-        {"21000301", 73108},    // 2100 is not
-        {"24991231", 219145},
-        {"18990301", 59},       // no whole years are counted before 1900
-        {"18960301", 60},       // but a leap year's February is
-        // 10
-        {"19000001", 0},        // month 0 reads as month 1
-        {"20030400", 37709},    // day 0 is one before day 1
-        {"20030401", 37710},
+        {"18990301", 59},         // no whole years are counted before 1900
+        {"18960301", 60},         // but a leap year's February is
+        {"19000001", 0},          // month 0 reads as month 1
+        {"20030400", 37709},      // day 0 is one before day 1
         {"200304150930", 37724},  // a time stamp splits the same
-        {"2003", 37619},        // month 0, day 0 of 2003: 31 December 2002
-        // 15
-        {"200", -1},            // year 200, nothing else
+        // 5
+        {"2003", 37619},          // month 0, day 0 of 2003: 31 December 2002
+        {"200", -1},              // year 200, nothing else
         {"", -1},
         {nullptr, -1},
-        {"2003ab15", 37634},    // non-digits read as 0: 15 January 2003
-        {"2003 4 5", 37714},    // leading blanks of each piece are skipped
-        // 20
-        {"25000101", 219146},   // 2500 still converts
+        {"2003ab15", 37634},      // non-digits read as 0: 15 January 2003
+        // 10
+        {"2003 4 5", 37714},      // leading blanks of each piece are skipped
+        {"25000101", 219146},     // 2500 still converts
         {"25000301", 219205},
         {"26000101", 255670},
     };
@@ -62,34 +53,11 @@ TEST(DateConvert, DateTextToDayNumber) {
     }
 }
 
-struct DayToTextCase {
-    int32_t dayNumber;
-    const char* text;
-};
-
 TEST(DateConvert, DayNumberToDateText) {
-    static const DayToTextCase kCases[] = {
-        {0, "19000101"},
-        {58, "19000228"},
-        {59, "19000301"},
-        {36523, "19991231"},
-        {36524, "20000101"},
-        // 5
-        {36583, "20000229"},
-        {37723, "20030414"},
-        {73048, "20991231"},
-        {73049, "21000101"},
-        {73107, "21000228"},
-        // 10
-        {219145, "24991231"},
-        {-1, "19000100"},
-        {219146, "25000101"},
-        {219205, "25000301"},
-        {255670, "26000101"},
-        // 15
-        {2958463, "99991231"},
+    static const TextToDayCase kCases[] = {
+        {"19000100", -1}, {"25000101", 219146}, {"25000301", 219205}, {"26000101", 255670}, {"99991231", 2958463},
     };
-    for (const DayToTextCase& c : kCases) {
+    for (const TextToDayCase& c : kCases) {
         EXPECT_EQ(c.text, DateText(c.dayNumber)) << c.dayNumber;
     }
 }

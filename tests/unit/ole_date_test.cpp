@@ -21,44 +21,31 @@ std::string Format(double date, const char* format) {
 constexpr double kSecond = 1.0 / 86400.0;
 
 // Dates and their values: every row decomposes to its parts (to the nearest
-// second); the rows marked exact also compose from them.
+// second); the rows marked exact also compose from them.  (Every midnight of
+// the years 100 to 9999 is walked below.)
 struct Known {
     OleDateParts parts;
     double value;
     bool exact;
 };
 
-TEST(OleDate, ComposesAndDecomposesKnownDates) {
+TEST(OleDate, ComposesAndDecomposesKnownTimes) {
     static const Known kCases[] = {
-        {{1899, 12, 30, 0, 0, 0}, 0.0, true},
-        {{1899, 12, 31, 0, 0, 0}, 1.0, true},
-        {{1900, 1, 1, 0, 0, 0}, 2.0, true},
-        {{1900, 2, 28, 0, 0, 0}, 60.0, true},
-        {{1900, 3, 1, 0, 0, 0}, 61.0, true},
-        // 5
-        {{2000, 1, 1, 0, 0, 0}, 36526.0, true},
-        {{2000, 2, 29, 0, 0, 0}, 36585.0, true},
-        {{2003, 12, 31, 0, 0, 0}, 37986.0, true},
         {{2000, 1, 1, 12, 0, 0}, 36526.5, true},
         {{1899, 12, 30, 17, 45, 0}, 17.75 / 24.0, true},
-        // 10
         {{1899, 12, 30, 23, 59, 59}, 86399.0 / 86400.0, true},
         {{2003, 4, 15, 9, 30, 0}, 37726.0 + 9.5 / 24.0, true},
-        {{1899, 12, 29, 0, 0, 0}, -1.0, true},
         {{1899, 12, 29, 6, 0, 0}, -1.25, true},
+        // 5
         {{1800, 1, 1, 18, 0, 0}, -36522.75, true},
-        // 15
-        {{100, 1, 1, 0, 0, 0}, -657434.0, true},
-        {{9999, 12, 31, 0, 0, 0}, 2958465.0, true},
-        {{2100, 3, 1, 0, 0, 0}, 73110.0, true},
+        {{9999, 12, 31, 12, 0, 0}, 2958465.5, true},
         {{2000, 1, 1, 0, 0, 0}, 36526.0 + 0.4 * kSecond, false},
         {{2000, 1, 1, 0, 0, 1}, 36526.0 + 0.6 * kSecond, false},
-        // 20
         {{2000, 1, 1, 23, 59, 59}, 36527.0 - 0.6 * kSecond, false},
+        // 10
         {{2000, 1, 2, 0, 0, 0}, 36527.0 - 0.4 * kSecond, false},
         {{1899, 12, 30, 12, 0, 0}, -0.5, false},  // the fraction counts from midnight on either side
         {{100, 1, 1, 23, 45, 36}, -657434.99, false},
-        {{9999, 12, 31, 12, 0, 0}, 2958465.5, true},
     };
     for (const Known& c : kCases) {
         const OleDateParts& e = c.parts;
