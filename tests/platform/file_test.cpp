@@ -2,6 +2,7 @@
 // write and append, and failures carry the Win32 error codes.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <unistd.h>
@@ -160,9 +161,11 @@ TEST_F(FileTest, DeleteFileRemovesFilesOnly) {
     EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
 }
 
+// Handles never handed out are rejected, never dereferenced.
 TEST_F(FileTest, ForeignHandlesAreInvalid) {
     int notAFile = 0;
-    static const HANDLE kBogus[] = {nullptr, INVALID_HANDLE_VALUE, static_cast<HANDLE>(&notAFile)};
+    static const HANDLE kBogus[] = {nullptr, INVALID_HANDLE_VALUE, static_cast<HANDLE>(&notAFile),
+                                    reinterpret_cast<HANDLE>(uintptr_t{0x10})};
     char buffer[4];
     DWORD count = 77;
     for (HANDLE handle : kBogus) {
@@ -171,6 +174,9 @@ TEST_F(FileTest, ForeignHandlesAreInvalid) {
         EXPECT_EQ(0u, count);
         EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
         EXPECT_EQ(FALSE, WriteFile(handle, buffer, 4, &count, nullptr));
+        EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
+        SetLastError(0);
+        EXPECT_EQ(FALSE, CloseHandle(handle));
         EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
     }
 }
