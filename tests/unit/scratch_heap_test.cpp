@@ -5,41 +5,21 @@
 
 #include <gtest/gtest.h>
 
-TEST(ScratchHeap, NothingIsCreatedBeforeFirstUse) {
+TEST(ScratchHeap, CreatedOnFirstUseAndKeptUntilDestroyed) {
     ScratchHeap heap;
     EXPECT_FALSE(heap.IsCreated());
     EXPECT_EQ(heap.Handle(), nullptr);
     EXPECT_TRUE(heap.Destroy()) << "destroying nothing succeeds";
-}
-
-TEST(ScratchHeap, AllocCreatesAndZeroFills) {
-    ScratchHeap heap;
+    EXPECT_EQ(heap.Alloc(0), nullptr) << "zero bytes yield nothing";
     auto* block = static_cast<unsigned char*>(heap.Alloc(100));
     ASSERT_NE(block, nullptr);
     EXPECT_TRUE(heap.IsCreated());
     for (int i = 0; i < 100; ++i) EXPECT_EQ(block[i], 0) << i;
     EXPECT_TRUE(HeapValidate(heap.Handle(), 0, nullptr));
-}
-
-TEST(ScratchHeap, ZeroBytesYieldNothing) {
-    ScratchHeap heap;
     EXPECT_EQ(heap.Alloc(0), nullptr);
-    EXPECT_NE(heap.Alloc(1), nullptr);
-    EXPECT_EQ(heap.Alloc(0), nullptr);
-}
-
-TEST(ScratchHeap, CreateKeepsTheHeapItHolds) {
-    ScratchHeap heap;
-    ASSERT_TRUE(heap.Create());
     HANDLE first = heap.Handle();
     ASSERT_TRUE(heap.Create());
-    EXPECT_EQ(heap.Handle(), first);
-}
-
-TEST(ScratchHeap, DestroyReleasesAllAndNextAllocStartsAnew) {
-    ScratchHeap heap;
-    ASSERT_NE(heap.Alloc(16), nullptr);
-    HANDLE first = heap.Handle();
+    EXPECT_EQ(heap.Handle(), first) << "Create keeps the heap it holds";
     EXPECT_TRUE(heap.Destroy());
     EXPECT_FALSE(heap.IsCreated());
     EXPECT_FALSE(HeapValidate(first, 0, nullptr)) << "the old heap is gone";

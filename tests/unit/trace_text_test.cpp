@@ -48,13 +48,6 @@ TEST_F(FormatSyncTimeTest, FollowsTheLocalZone) {
     EXPECT_STREQ(FormatSyncTime(741476948), "Wed Jun 30 22:49:08 1993");
 }
 
-TEST_F(FormatSyncTimeTest, NextCallOverwritesTheText) {
-    const char* first = FormatSyncTime(741476948);
-    const char* second = FormatSyncTime(0);
-    EXPECT_EQ(first, second) << "one static buffer";
-    EXPECT_STREQ(first, "[FULL SYNC]");
-}
-
 TEST(BoolText, FlagsAsLowerAndUpperCaseWords) {
     EXPECT_STREQ(BoolText(0), "false");
     EXPECT_STREQ(BoolText(1), "true");
