@@ -79,21 +79,15 @@ TEST(Catalogue, PresenceLooksAtTheDatabaseIdWord) {
     EXPECT_TRUE(DatabaseInList(list, 1, 2));
 }
 
+// Positions in the contract check's list; none before the check.
 TEST(Catalogue, ContractPositions) {
-    const uint32_t ids[] = {1, 6, 7, 8, 16};
-    for (uint32_t i = 0; i < 5; ++i) g_session.Check_DBIDList[i] = ids[i];
-    EXPECT_EQ(ContractPosition(1), 0);
-    EXPECT_EQ(ContractPosition(6), 1);
-    EXPECT_EQ(ContractPosition(7), 2);
-    EXPECT_EQ(ContractPosition(8), 3);
-    EXPECT_EQ(ContractPosition(16), 4);
-    EXPECT_EQ(ContractPosition(15), -1);
-    EXPECT_EQ(ContractPosition(0), -1);
-}
-
-TEST(Catalogue, NoContractPositionBeforeTheContractCheck) {
     for (uint32_t i = 0; i < 5; ++i) g_session.Check_DBIDList[i] = 0;
     EXPECT_EQ(ContractPosition(1), -1);
+    EXPECT_EQ(ContractPosition(0), -1);
+    const uint32_t ids[] = {1, 6, 7, 8, 16};
+    for (uint32_t i = 0; i < 5; ++i) g_session.Check_DBIDList[i] = ids[i];
+    for (int32_t i = 0; i < 5; ++i) EXPECT_EQ(ContractPosition(ids[i]), i);
+    EXPECT_EQ(ContractPosition(15), -1);
     EXPECT_EQ(ContractPosition(0), -1);
 }
 

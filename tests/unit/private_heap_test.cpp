@@ -38,6 +38,8 @@ protected:
 }  // namespace
 
 TEST_F(PrivateHeapTest, TwoReferencesNeedTwoReleases) {
+    ReleaseHeap(false);  // without a heap: only traced
+    EXPECT_EQ(g_session.heapRef, 0u);
     ASSERT_TRUE(InitHeap());
     HANDLE heap = g_session.hHeap;
     ASSERT_NE(heap, nullptr);
@@ -54,8 +56,8 @@ TEST_F(PrivateHeapTest, TwoReferencesNeedTwoReleases) {
     EXPECT_EQ(g_session.hHeap, nullptr);
     EXPECT_EQ(g_session.heapRef, 0u);
 
-    EXPECT_EQ(sandbox.DebugOutput(), InitLine(0, nullptr) + InitLine(1, heap) + ReleaseLine(0, 2, heap) +
-                                         ReleaseLine(0, 1, heap));
+    EXPECT_EQ(sandbox.DebugOutput(), ReleaseLine(0, 0, nullptr) + InitLine(0, nullptr) + InitLine(1, heap) +
+                                         ReleaseLine(0, 2, heap) + ReleaseLine(0, 1, heap));
 }
 
 TEST_F(PrivateHeapTest, ForcedReleaseDestroysAtOnce) {
@@ -68,13 +70,6 @@ TEST_F(PrivateHeapTest, ForcedReleaseDestroysAtOnce) {
     EXPECT_EQ(debug.substr(debug.find("+++++ Release")), ReleaseLine(1, 3, heap));
 }
 
-TEST_F(PrivateHeapTest, ReleaseWithoutHeapOnlyTraces) {
-    ReleaseHeap(false);
-    EXPECT_EQ(g_session.hHeap, nullptr);
-    EXPECT_EQ(g_session.heapRef, 0u);
-    EXPECT_EQ(sandbox.DebugOutput(), ReleaseLine(0, 0, nullptr));
-}
-
 TEST_F(PrivateHeapTest, HeapThatCannotBeCreatedFailsInit) {
     PlatformFailCall("HeapCreate", 1, 0);
     EXPECT_FALSE(InitHeap());
@@ -84,17 +79,6 @@ TEST_F(PrivateHeapTest, HeapThatCannotBeCreatedFailsInit) {
     // The next start-up tries again.
     EXPECT_TRUE(InitHeap());
     EXPECT_EQ(g_session.heapRef, 1u);
-}
-
-TEST_F(PrivateHeapTest, ValidatedAllocGivesZeroFilledBlocks) {
-    ASSERT_TRUE(InitHeap());
-    auto* block = static_cast<unsigned char*>(ValidatedAlloc(HEAP_ZERO_MEMORY, 20));
-    ASSERT_NE(block, nullptr);
-    for (int i = 0; i < 20; ++i) EXPECT_EQ(block[i], 0) << i;
-}
-
-TEST_F(PrivateHeapTest, ValidatedAllocWithoutHeapYieldsNothing) {
-    EXPECT_EQ(ValidatedAlloc(HEAP_ZERO_MEMORY, 20), nullptr);
 }
 
 TEST_F(PrivateHeapTest, DamagedHeapYieldsNothingWithoutAllocating) {
@@ -109,10 +93,12 @@ TEST_F(PrivateHeapTest, DamagedHeapYieldsNothingWithoutAllocating) {
     EXPECT_NE(ValidatedAlloc(HEAP_ZERO_MEMORY, 20), nullptr);
 }
 
-TEST_F(PrivateHeapTest, OverrunBlockMakesTheHeapUnusable) {
+TEST_F(PrivateHeapTest, ZeroFilledBlocksUntilOneIsOverrun) {
+    EXPECT_EQ(ValidatedAlloc(HEAP_ZERO_MEMORY, 20), nullptr) << "no heap yet";
     ASSERT_TRUE(InitHeap());
     auto* block = static_cast<unsigned char*>(ValidatedAlloc(HEAP_ZERO_MEMORY, 20));
     ASSERT_NE(block, nullptr);
+    for (int i = 0; i < 20; ++i) EXPECT_EQ(block[i], 0) << i;
     block[20] = 0x55;  // one byte past the end of the block
     EXPECT_EQ(ValidatedAlloc(HEAP_ZERO_MEMORY, 20), nullptr);
 }
