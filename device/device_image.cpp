@@ -101,12 +101,14 @@ bool DeviceImage::GetValue(uint32_t dbId, uint32_t recordId, const std::string& 
     return true;
 }
 
-void DeviceImage::FailCall(const std::string& operation, uint32_t nth, uint32_t error, bool persistent) {
+void DeviceImage::FailCall(const std::string& operation, uint32_t nth, uint32_t error, bool persistent,
+                           FaultEffect effect) {
     Fault fault;
     fault.operation = operation;
     fault.call = nth == 0 ? 1 : nth;
     fault.error = error;
     fault.persistent = persistent;
+    fault.effect = effect;
     faults.push_back(fault);
 }
 

@@ -226,6 +226,15 @@ Database DecodeDatabase(const Json& j) {
     return db;
 }
 
+// Names of the fault effects in an image file, in FaultEffect order.
+const char* const kEffectNames[] = {"fail", "zeroCount", "nullLists", "nullValues", "shortRecords"};
+
+FaultEffect DecodeEffect(const std::string& name) {
+    for (size_t i = 0; i < sizeof kEffectNames / sizeof kEffectNames[0]; ++i)
+        if (name == kEffectNames[i]) return static_cast<FaultEffect>(i);
+    throw std::runtime_error("unknown fault effect " + name);
+}
+
 uint32_t DecodeCode(const Json& j) {
     if (j.is_string()) return static_cast<uint32_t>(std::stoul(j.get<std::string>(), nullptr, 0));
     return j.get<uint32_t>();
@@ -248,8 +257,9 @@ std::string DeviceImage::ToJson() const {
         std::snprintf(code, sizeof code, "0x%08X", f.error);
         // A fault keeps counting from where it stood when the image is loaded again.
         const uint32_t remaining = f.call > f.seen ? f.call - f.seen : 1;
-        j["faults"].push_back(Json{{"operation", f.operation}, {"call", remaining}, {"error", code},
-                                   {"persistent", f.persistent}});
+        Json fault{{"operation", f.operation}, {"call", remaining}, {"error", code}, {"persistent", f.persistent}};
+        if (f.effect != FaultEffect::kFail) fault["effect"] = kEffectNames[static_cast<size_t>(f.effect)];
+        j["faults"].push_back(fault);
     }
     return j.dump(2) + "\n";
 }
@@ -277,7 +287,8 @@ bool DeviceImage::FromJson(const std::string& text, std::string* error) {
         }
         for (const Json& jf : j.value("faults", Json::array())) {
             image.FailCall(jf.at("operation").get<std::string>(), jf.value("call", 1u),
-                           DecodeCode(jf.at("error")), jf.value("persistent", false));
+                           DecodeCode(jf.at("error")), jf.value("persistent", false),
+                           DecodeEffect(jf.value("effect", std::string("fail"))));
         }
         *this = image;
         return true;

@@ -12,6 +12,8 @@ namespace {
 
 // Larger values are taken for a damaged record rather than data.
 constexpr uint32_t kMaxValueLength = 1u << 24;
+// What a value's buffer holds past the value.
+constexpr uint8_t kPastValue = 0xEE;
 
 void Remove(std::vector<uint32_t>& list, uint32_t id) {
     list.erase(std::remove(list.begin(), list.end(), id), list.end());
@@ -24,19 +26,26 @@ bool FitsType(uint32_t type, uint32_t length) {
 }
 
 // Values come back in buffers of at least 8 bytes, so a reader that takes a
-// short or a number from a one-byte value stays inside its buffer.
+// short or a number from a one-byte value stays inside its buffer; the
+// bytes past a value are kPastValue, so that a reader that does not stop
+// at the value's length reads something other than zero-extension.  A
+// damaged reply may drop the data of every value or the second half of
+// the slots.
 bool FillLinkRecord(Session& s, HANDLE heap, const Database& db, const Record& record, _tagDVXDBREC* out) {
-    const uint32_t n = static_cast<uint32_t>(db.fields.size());
+    uint32_t n = static_cast<uint32_t>(db.fields.size());
+    if (s.Damages(FaultEffect::kShortRecords)) n /= 2;
     auto* slots = static_cast<_tagDVXFIELD*>(HeapBytes(heap, n * sizeof(_tagDVXFIELD)));
-    if (slots == nullptr) return s.Fail(kErrOutOfMemory);
+    if (slots == nullptr && n != 0) return s.Fail(kErrOutOfMemory);
     for (uint32_t i = 0; i < n; ++i) {
         const LinkValue& v = record.values[i];
         slots[i].size = kFieldSlotSize;
         slots[i].length = v.absent ? kAbsentLength : static_cast<uint32_t>(v.bytes.size());
-        if (v.absent || v.bytes.empty()) continue;
-        slots[i].data = static_cast<uint8_t*>(HeapBytes(heap, std::max<size_t>(v.bytes.size(), 8)));
+        if (v.absent || v.bytes.empty() || s.Damages(FaultEffect::kNullValues)) continue;
+        const size_t size = std::max<size_t>(v.bytes.size(), 8);
+        slots[i].data = static_cast<uint8_t*>(HeapBytes(heap, size));
         if (slots[i].data == nullptr) return s.Fail(kErrOutOfMemory);
         std::memcpy(slots[i].data, v.bytes.data(), v.bytes.size());
+        std::memset(slots[i].data + v.bytes.size(), kPastValue, size - v.bytes.size());
     }
     out->size = kLinkRecordSize;
     out->fieldCount = n;
@@ -86,7 +95,7 @@ int GetDBIDList(Session& s, _tagS_DVXDBIDIF** list, uint32_t* count, HANDLE heap
     auto* entries = static_cast<_tagS_DVXDBIDIF*>(HeapBytes(heap, n * sizeof(_tagS_DVXDBIDIF)));
     if (entries == nullptr) return s.Fail(kErrOutOfMemory);
     for (size_t i = 0; i < n; ++i) entries[i].dbId = s.image.databases[i].id;
-    *list = entries;
+    *list = s.Damages(FaultEffect::kNullLists) ? nullptr : entries;
     *count = static_cast<uint32_t>(n);
     return 1;
 }
@@ -101,13 +110,15 @@ int GetDBInfo(Session& s, uint32_t dbId, HANDLE heap, _tagS_DVXDBINFO* info) {
     if (fields == nullptr) return s.Fail(kErrOutOfMemory);
     for (size_t i = 0; i < n; ++i) {
         fields[i].size = kFieldInfoSize;
-        std::strncpy(fields[i].name, db->fields[i].name.c_str(), sizeof fields[i].name - 1);
+        // A name that fills the record's 96 bytes arrives without its zero.
+        const std::string& name = db->fields[i].name;
+        std::memcpy(fields[i].name, name.data(), std::min(name.size(), sizeof fields[i].name));
         fields[i].type = db->fields[i].type;
     }
     info->size = sizeof *info;
     info->dbId = dbId;
     info->fieldCount = static_cast<uint32_t>(n);
-    info->fields = fields;
+    info->fields = s.Damages(FaultEffect::kNullLists) ? nullptr : fields;
     return 1;
 }
 
@@ -149,7 +160,7 @@ int GetAllSyncRecordList(Session& s, uint32_t dbId, HANDLE heap, uint32_t** list
         std::copy(ids.begin(), ids.end(), made[k]);
     }
     for (int k = 0; k < 3; ++k) {
-        *lists[k] = made[k];
+        *lists[k] = s.Damages(FaultEffect::kNullLists) ? nullptr : made[k];
         *counts[k] = static_cast<uint32_t>(db->changes[k].size());
     }
     return 1;
@@ -167,6 +178,7 @@ int GetRecordData(Session& s, uint32_t dbId, _tagDVXDBREC** records, uint32_t co
         if (records[i] == nullptr) return s.Fail(kErrInvalidParameter);
         if (db->Find(records[i]->recordId) == nullptr) return s.Fail(kErrRecordNotFound);
     }
+    if (s.Damages(FaultEffect::kZeroCount)) return 1;
     for (uint32_t i = 0; i < count; ++i) {
         if (!FillLinkRecord(s, heap, *db, *db->Find(records[i]->recordId), records[i])) return 0;
         if (countOut != nullptr) *countOut = i + 1;
@@ -186,6 +198,7 @@ int PutRecordData(Session& s, uint32_t dbId, _tagDVXDBREC** records, uint32_t co
     Database* db = s.RequireDatabase(dbId);
     if (db == nullptr) return 0;
     if (firstSync && !db->firstSyncPutAllowed) return s.Fail(kErrFirstSyncNotAllowed);
+    if (!firstSync && s.Damages(FaultEffect::kZeroCount)) return 1;
     for (uint32_t i = 0; i < count; ++i)
         if (!CheckIncoming(s, *db, records[i], !firstSync)) return 0;
     for (uint32_t i = 0; i < count; ++i) {
@@ -232,7 +245,7 @@ int GetFirstSyncRecordData(Session& s, uint32_t dbId, _tagDVXDBREC** recordsOut,
     if (array == nullptr) return s.Fail(kErrOutOfMemory);
     for (size_t i = 0; i < n; ++i)
         if (!FillLinkRecord(s, heap, *db, db->records[i], &array[i])) return 0;
-    *recordsOut = array;
+    *recordsOut = s.Damages(FaultEffect::kNullLists) ? nullptr : array;
     *countOut = static_cast<uint32_t>(n);
     return 1;
 }

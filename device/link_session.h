@@ -33,12 +33,20 @@ struct Session {
     std::string imageText;  // the file's text as last loaded or saved
     bool imageLoaded = false;
 
+    // A fault that fired on the running call with an effect other than
+    // kFail: the call goes on and damages its reply.
+    bool replyDamaged = false;
+    FaultEffect replyDamage = FaultEffect::kFail;
+
     int Fail(uint32_t code) {
         lastError = code;
         return 0;
     }
-    // Counts one call of the operation; true (last error set) when an armed fault fires.
+    // Counts one call of the operation and sets the last error of an armed
+    // fault that fires; true when that fault makes the call fail, while one
+    // of another effect is noted for Damages.
     bool Faulted(const char* operation);
+    bool Damages(FaultEffect effect) const { return replyDamaged && replyDamage == effect; }
     // True when connected; otherwise the last error says why.
     bool RequireConnection();
     // The database, or null with kErrUnknownDatabase.

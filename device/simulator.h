@@ -93,7 +93,7 @@ TETHRA_SIM_API double OleDate(int year, int month, int day, int hour, int minute
 TETHRA_SIM_API double OleDateOf(const LinkValue& value);
 
 struct LinkField {
-    std::string name;
+    std::string name;  // 96 characters or more: sent cut to 96 bytes, without its zero
     uint32_t type;
 };
 
@@ -120,14 +120,34 @@ struct TETHRA_SIM_API Database {
     const Record* Find(uint32_t recordId) const;
 };
 
+/* What a faulted call does.  Every effect but kFail makes the call return
+   success with a reply a working device would not give; each applies to
+   the operations named with it and leaves the others as if no fault fired.
+   Image files name them "fail", "zeroCount", "nullLists", "nullValues",
+   "shortRecords". */
+enum class FaultEffect {
+    kFail,          // the call returns 0
+    kZeroCount,     // S_DVXPutRecordData writes nothing, S_DVXGetRecordData
+                    // fills no record; both report a count of 0
+    kNullLists,     // S_DVXGetDBIDList, S_DVXGetDBInfo, S_DVXGetAllSyncRecordList,
+                    // S_DVXGetFirstSyncRecordData: the lists or arrays handed
+                    // back are null, their counts are the true ones
+    kNullValues,    // S_DVXGetRecordData, S_DVXGetFirstSyncRecordData: every
+                    // value with bytes keeps its length but has null data
+    kShortRecords,  // S_DVXGetRecordData, S_DVXGetFirstSyncRecordData: records
+                    // carry only the first half of their field slots
+};
+
 /* Makes the n-th call (counted from when the fault is set or its image
-   loaded) of the named operation fail with the error; persistent: that call
-   and every later one. */
+   loaded) of the named operation take the effect, with error as the
+   device's last error afterwards; persistent: that call and every later
+   one. */
 struct Fault {
     std::string operation;  // "S_DVXGetRecordData"
     uint32_t call = 1;
     uint32_t error = kErrInvalidParameter;
     bool persistent = false;
+    FaultEffect effect = FaultEffect::kFail;
     uint32_t seen = 0;      // calls counted so far
 };
 
@@ -157,7 +177,8 @@ struct TETHRA_SIM_API DeviceImage {
     bool DeleteRecord(uint32_t dbId, uint32_t recordId);
     // Reads one value back; false when database, record or field is unknown.
     bool GetValue(uint32_t dbId, uint32_t recordId, const std::string& field, LinkValue* out) const;
-    void FailCall(const std::string& operation, uint32_t nth, uint32_t error, bool persistent);
+    void FailCall(const std::string& operation, uint32_t nth, uint32_t error, bool persistent,
+                  FaultEffect effect = FaultEffect::kFail);
     void SetPairing(const uint8_t id[8], const std::string& time);
 
     std::string ToJson() const;

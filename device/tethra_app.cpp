@@ -27,6 +27,7 @@ Session::Session() : image(DemoImage()) {
 
 bool Session::Faulted(const char* operation) {
     bool fired = false;
+    replyDamaged = false;
     for (size_t i = 0; i < image.faults.size();) {
         Fault& f = image.faults[i];
         if (f.operation != operation) {
@@ -35,9 +36,11 @@ bool Session::Faulted(const char* operation) {
         }
         ++f.seen;
         const bool fires = f.seen == f.call || (f.persistent && f.seen > f.call);
-        if (fires && !fired) {
-            fired = true;
+        if (fires && !fired && !replyDamaged) {
             lastError = f.error;
+            fired = f.effect == FaultEffect::kFail;
+            replyDamaged = !fired;
+            replyDamage = f.effect;
         }
         if (fires && !f.persistent)
             image.faults.erase(image.faults.begin() + static_cast<std::ptrdiff_t>(i));
