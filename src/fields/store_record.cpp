@@ -21,21 +21,22 @@ namespace {
 // in decimal and its terminator.
 constexpr size_t kRecordIdTextSize = 12;
 
-// The temporary heap a record is converted into; it lives for one store.
+// The temporary heap a record is converted into; it lives for one store
+// and is created only once the record's fields are derived.
 class ConversionHeap {
 public:
-    ConversionHeap() : heap_(HeapCreate(0, 1, 0)) {}
+    ConversionHeap() = default;
     ~ConversionHeap() { Destroy(); }
     ConversionHeap(const ConversionHeap&) = delete;
     ConversionHeap& operator=(const ConversionHeap&) = delete;
-    HANDLE Handle() const { return heap_; }
+    HANDLE Create() { return heap_ = HeapCreate(0, 1, 0); }
     void Destroy() {
         if (heap_ != nullptr) HeapDestroy(heap_);
         heap_ = nullptr;
     }
 
 private:
-    HANDLE heap_;
+    HANDLE heap_ = nullptr;
 };
 
 // Builds TTwriteRec from the write record in heap.  False when the
@@ -91,6 +92,22 @@ int32_t DeriveChangedRecordFields() {
     return kResultOk;
 }
 
+// The steps both stores open with: derive the record's fields, then convert
+// it into TTwriteRec in a fresh conversion heap.  0; otherwise the store's
+// result, with the write record (and the conversion heap) released.
+int32_t DeriveAndConvert(int32_t (*derive)(), ConversionHeap& heap) {
+    const int32_t derived = derive();
+    if (derived != kResultOk) {
+        ReleaseWriteRecord();
+        return derived;
+    }
+    if (!BuildLinkRecord(heap.Create())) {
+        ReleaseHeaps(heap);
+        return kResultDeviceFailed;
+    }
+    return kResultOk;
+}
+
 // Hands TTwriteRec to the device, or to the first-sync batch.  0 with the
 // written count, or -9 after tracing and setting the last error.
 int32_t PutNewRecord(uint32_t* written) {
@@ -118,16 +135,9 @@ int32_t PutNewRecord(uint32_t* written) {
 
 int32_t AddWriteRecord(char* recordIdText) {
     EnterExport(ClearMode::kClear, "***** DIZ_API_AddRecord('%s')\n", recordIdText != nullptr ? recordIdText : "");
-    const int32_t derived = DeriveNewRecordFields();
-    if (derived != kResultOk) {
-        ReleaseWriteRecord();
-        return derived;
-    }
     ConversionHeap heap;
-    if (!BuildLinkRecord(heap.Handle())) {
-        ReleaseHeaps(heap);
-        return kResultDeviceFailed;
-    }
+    const int32_t converted = DeriveAndConvert(DeriveNewRecordFields, heap);
+    if (converted != kResultOk) return converted;
     LogTrace("     ------ QAPI.QPC_PutRecordData(dwDBID=%d, &TTwriteRec, 1, &count) dwRecId=%d pszRecordID='%s'\n",
              static_cast<int32_t>(g_session.currentDbId), static_cast<int32_t>(g_session.TTwriteRec.recordId),
              recordIdText != nullptr ? recordIdText : "");
@@ -149,16 +159,9 @@ int32_t AddWriteRecord(char* recordIdText) {
 
 int32_t FlushWriteRecord() {
     EnterExport(ClearMode::kClear, "***** DIZ_API_FlushRecord()\n");
-    const int32_t derived = DeriveChangedRecordFields();
-    if (derived != kResultOk) {
-        ReleaseWriteRecord();
-        return derived;
-    }
     ConversionHeap heap;
-    if (!BuildLinkRecord(heap.Handle())) {
-        ReleaseHeaps(heap);
-        return kResultDeviceFailed;
-    }
+    const int32_t converted = DeriveAndConvert(DeriveChangedRecordFields, heap);
+    if (converted != kResultOk) return converted;
     LogTrace("     ------ QAPI.QPC_PutRecordData(dwDBID=%d, &TTwriteRec, 1, &count) dwRecId=%d\n",
              static_cast<int32_t>(g_session.currentDbId), static_cast<int32_t>(g_session.TTwriteRec.recordId));
     _tagDVXDBREC* records[1] = {&g_session.TTwriteRec};
