@@ -16,11 +16,6 @@ using tethra_sim::TextValue;
 
 namespace {
 
-constexpr uint32_t kToDoDb = 6;
-constexpr uint32_t kMailDb = 16;
-constexpr uint32_t kCompanionDb = 15;
-constexpr uint32_t kError = 0x10000077u;
-
 tethra_sim::FieldValues Task(const std::string& description) {
     return {{"S_DESCRIPTION3", TextValue(description)},
             {"S_NOTEMEMO", TextValue("keep me")},
@@ -45,20 +40,6 @@ TEST(ChangedRecord, UnwrittenFieldsKeepTheirDeviceValues) {
     EXPECT_EQ(Stored(kToDoDb, id, "S_NOTEMEMO"), TextValue("keep me"));
     EXPECT_EQ(Stored(kToDoDb, id, "S_PRIORITY"), tethra_sim::ByteValue(4));
     EXPECT_EQ(Stored(kToDoDb, id, "S_START_DATE"), tethra_sim::DateValue(2024, 3, 1));
-}
-
-TEST(ChangedRecord, FlushOfAnUnknownRecordFails) {
-    SessionWorld world;
-    StartImport(world, export_tests::kToDoSection);
-    ASSERT_EQ(0, world.api().DIZ_API_FindRecord("99"));
-    TakeTrace(world);
-    EXPECT_EQ(-12, world.api().DIZ_API_FlushRecord());
-    EXPECT_EQ(world.LastError(), tethra_sim::kErrRecordNotFound);
-    const Lines trace = TakeTrace(world);
-    EXPECT_TRUE(HasLine(trace, "S_DVXPutRecordData failed"));
-    EXPECT_TRUE(HasLine(trace, "***** ***** Last Quenda Error: 1000000b"));
-    EXPECT_EQ(0, world.api().DIZ_API_PutField("2", "again"));  // the write record forgot its fields
-    EXPECT_TRUE(HasLine(TakeTrace(world), "Quenda field id 1 not found (qdb:6)"));
 }
 
 // An export pass that reads the database in full, then the import pass.
@@ -129,21 +110,6 @@ TEST(FirstSync, QueueStaysOffWhenTheFirstRecordCameWithoutAFullRead) {
     EXPECT_EQ(second, std::to_string(LiveDb(kToDoDb).records[1].id));
 }
 
-TEST(FirstSync, FailedQueueCopyFailsTheAdd) {
-    SessionWorld world;
-    StartFirstSync(world, export_tests::kToDoSection);
-    ASSERT_EQ(0, world.api().DIZ_API_InsertRecord());
-    ASSERT_EQ(0, world.api().DIZ_API_PutField("2", "lost"));
-    // The conversion heap is the first heap the add creates, the batch's the second.
-    PlatformFailCall("HeapCreate", 2, 0);
-    char id[16] = "unchanged";
-    EXPECT_EQ(-9, world.api().DIZ_API_AddRecord(id));
-    PlatformClearFaults();
-    EXPECT_STREQ(id, "unchanged");
-    EXPECT_EQ(world.LastError(), 0x10000004u);
-    EXPECT_TRUE(HasLine(TakeTrace(world), "S_DVXPutRecordData(IsGetFirstPutRecord) failed"));
-}
-
 TEST(Delete, MainAndCompanionMailRecords) {
     SessionWorld world;
     const uint32_t main = world.image().AddRecord(kMailDb, export_tests::Mail("main", 0));
@@ -169,96 +135,150 @@ TEST(Delete, DeviceRefusal) {
     EXPECT_TRUE(HasLine(trace, "S_DVXDeleteRecordData failed"));
 }
 
-TEST(MailFolder, NoFolderSetFailsWithNothingOnTheDevice) {
-    SessionWorld world;
-    StartImport(world, export_tests::kMailSection);
-    std::string id = "unchanged";
-    EXPECT_EQ(-9, AddNew(world, {{"9", "nowhere"}}, &id));
-    EXPECT_EQ(id, "");
-    EXPECT_EQ(world.LastError(), 0u);
-    const Lines trace = TakeTrace(world);
-    EXPECT_TRUE(HasLine(trace, "Invalid folder ID [0] passed in to DIZ_API_WriteFolderID."));
-    EXPECT_TRUE(HasLine(trace, "Bad return from DIZ_API_WriteFolderID, failing."));
-    EXPECT_EQ(0, world.api().DIZ_API_SetFolderID(0));
-    ASSERT_EQ(0, world.api().DIZ_API_FindRecord("3"));
-    EXPECT_EQ(-9, world.api().DIZ_API_FlushRecord());
-    EXPECT_EQ(0u, LiveDb(kMailDb).records.size() + LiveDb(kCompanionDb).records.size());
-}
+// Every way AddRecord and FlushRecord can fail.  The database holds one
+// record with the text "kept"; the host writes "new" into that record
+// (FlushRecord) or into a new one (AddRecord), and maybe one field more,
+// then a platform function or device operation is made to fail at its n-th
+// call from the store on.  Nothing may reach the device, and the write
+// record must be gone.
+enum class Store { kAdd, kFlush };
 
-// Faults in the steps of AddRecord (new ToDo or Schedule record).
-struct AddFaultRow {
+struct StoreFaultRow {
     const char* name;
+    Store store;
     int32_t section;
-    const char* operation;  // a device or platform operation made to fail
-    bool platform;
+    const char* field;      // a host field written besides the text, "" none
+    const char* value;
+    int32_t folder;         // DIZ_API_SetFolderID before the record, -1 none
+    bool firstSync;         // the pass reads the database in full first
+    const char* operation;  // platform function or device operation, "" none
     unsigned nth;
+    tethra_sim::FaultEffect effect;  // of a device operation
     int32_t result;
     uint32_t lastError;
-    const char* line;
-};
-const AddFaultRow kAddFaults[] = {
-    {"PutRecordData", export_tests::kToDoSection, "S_DVXPutRecordData", false, 1, -9, kError,
-     "S_DVXPutRecordData failed"},
-    {"Conversion", export_tests::kToDoSection, "HeapCreate", true, 1, -12, 0, "QVTOTT CONVERT failed"},
-    {"Alarm", export_tests::kScheduleSection, "HeapAlloc", true, 1, -9, 0x10000004u,
-     "Bad return from DIZ_API_SetAlarm, failing."},
+    Lines trace;            // of the store call; "#" stands for the record's id
 };
 
-class AddFault : public testing::TestWithParam<AddFaultRow> {};
+using tethra_sim::FaultEffect;
+constexpr FaultEffect kFails = FaultEffect::kFail;
+const char kAddLine[] = "***** DIZ_API_AddRecord('unchanged')";
+const char kFlushLine[] = "***** DIZ_API_FlushRecord()";
+const std::string kPut = "     ------ QAPI.QPC_PutRecordData(dwDBID=6, &TTwriteRec, 1, &count) dwRecId=";
+const std::string kAddPut = kPut + "0 pszRecordID='unchanged'";
+const std::string kFlushPut = kPut + "#";
+const char kAlarmLine[] = "***** DIZ_API_SetAlarm('0', '0')";
+const char kNoMemory1[] = "Failed to get enough memory (1 B) for data value.";
+const char kNoMemory4[] = "Failed to get enough memory (4 B) for data value.";
+const char kSetNoMemory[] = "***** ***** Manually setting Quenda Error: 10000004";
+const char kQuendaError[] = "***** ***** Last Quenda Error: 10000077";
+const char kCountZero[] = "Written record count came back 0 from QV_DVXPutRecordData";
+const char kInvalidFolder[] = "Invalid folder ID [0] passed in to DIZ_API_WriteFolderID.";
+const char kBadFolderReturn[] = "Bad return from DIZ_API_WriteFolderID, failing.";
+constexpr uint32_t kNoMemory = 0x10000004u;
+constexpr int32_t kSchedule = export_tests::kScheduleSection, kToDo = export_tests::kToDoSection,
+                  kMail = export_tests::kMailSection;
 
-TEST_P(AddFault, FailsWithNothingOnTheDevice) {
-    const AddFaultRow& row = GetParam();
+const StoreFaultRow kStoreFaults[] = {
+    {"AddAlarm", Store::kAdd, kSchedule, "11", "1", -1, false, "HeapAlloc", 1, kFails, -9, kNoMemory,
+     {kAddLine, kAlarmLine, kNoMemory1, kSetNoMemory, "Bad return from DIZ_API_SetAlarm, failing."}},
+    {"AddFolderNotSet", Store::kAdd, kMail, "", "", -1, false, "", 0, kFails, -9, 0,
+     {kAddLine, "***** DIZ_API_WriteFolderID(0)", kInvalidFolder, kBadFolderReturn}},
+    {"AddFolderMemory", Store::kAdd, kMail, "", "", 1, false, "HeapAlloc", 1, kFails, -9, kNoMemory,
+     {kAddLine, "***** DIZ_API_WriteFolderID(1)", kNoMemory4, kSetNoMemory, kBadFolderReturn}},
+    {"AddConversion", Store::kAdd, kToDo, "", "", -1, false, "HeapCreate", 1, kFails, -12, 0,
+     {kAddLine, "QVTOTT CONVERT failed"}},
+    // The conversion heap is the first heap the add creates, the batch's the second.
+    {"AddQueueCopy", Store::kAdd, kToDo, "", "", -1, true, "HeapCreate", 2, kFails, -9, kNoMemory,
+     {kAddLine, kAddPut, "S_DVXPutRecordData(IsGetFirstPutRecord) failed"}},
+    {"AddPut", Store::kAdd, kToDo, "", "", -1, false, "S_DVXPutRecordData", 1, kFails, -9, kFaultError,
+     {kAddLine, kAddPut, "S_DVXPutRecordData failed"}},
+    {"AddCountZero", Store::kAdd, kToDo, "", "", -1, false, "S_DVXPutRecordData", 1, FaultEffect::kZeroCount, -9,
+     kFaultError, {kAddLine, kAddPut, "id after put: 0", kCountZero, kQuendaError}},
+    {"FlushAlarm", Store::kFlush, kSchedule, "11", "1", -1, false, "HeapAlloc", 1, kFails, -9, kNoMemory,
+     {kFlushLine, kAlarmLine, kNoMemory1, kSetNoMemory}},
+    {"FlushEventFlag", Store::kFlush, kSchedule, "5", "", -1, false, "HeapAlloc", 1, kFails, -9, kNoMemory,
+     {kFlushLine, kAlarmLine, "***** DIZ_API_SetEventFlag()", kNoMemory1, kSetNoMemory,
+      "Bad return from DIZ_API_SetEventFlag, failing."}},
+    {"FlushFolderNotSet", Store::kFlush, kMail, "", "", 0, false, "", 0, kFails, -9, 0,
+     {kFlushLine, "***** DIZ_API_WriteFolderID(0)", kInvalidFolder}},
+    {"FlushFolderMemory", Store::kFlush, kMail, "", "", 4, false, "HeapAlloc", 1, kFails, -9, kNoMemory,
+     {kFlushLine, "***** DIZ_API_WriteFolderID(4)", kNoMemory4, kSetNoMemory}},
+    {"FlushConversion", Store::kFlush, kToDo, "", "", -1, false, "HeapCreate", 1, kFails, -12, 0,
+     {kFlushLine, "QVTOTT CONVERT failed"}},
+    {"FlushPut", Store::kFlush, kToDo, "", "", -1, false, "S_DVXPutRecordData", 1, kFails, -12, kFaultError,
+     {kFlushLine, kFlushPut, "S_DVXPutRecordData failed", kQuendaError}},
+    {"FlushCountZero", Store::kFlush, kToDo, "", "", -1, false, "S_DVXPutRecordData", 1, FaultEffect::kZeroCount,
+     -12, 0, {kFlushLine, kFlushPut, kCountZero}},
+};
+
+// Per section: the device database and the text field the host writes.
+struct TextField {
+    uint32_t dbId;
+    const char* hostField;
+    int32_t deviceField;
+    const char* linkName;
+};
+
+TextField TextFieldOf(int32_t section) {
+    if (section == kSchedule) return {1, "7", 6, "S_DESCRIPTION4"};
+    if (section == kMail) return {kMailDb, "9", 8, "S_SUBJECT"};
+    return {kToDoDb, "2", 1, "S_DESCRIPTION3"};
+}
+
+Lines WithRecordId(Lines lines, uint32_t id) {
+    for (std::string& line : lines) {
+        const size_t at = line.find('#');
+        if (at != std::string::npos) line.replace(at, 1, std::to_string(id));
+    }
+    return lines;
+}
+
+class StoreFault : public testing::TestWithParam<StoreFaultRow> {};
+
+TEST_P(StoreFault, FailsWithNothingOnTheDevice) {
+    const StoreFaultRow& row = GetParam();
+    const TextField text = TextFieldOf(row.section);
     SessionWorld world;
-    StartImport(world, row.section);
-    ASSERT_EQ(0, world.api().DIZ_API_InsertRecord());
-    ASSERT_EQ(0, world.api().DIZ_API_PutField("2", "x"));
-    ASSERT_EQ(0, world.api().DIZ_API_PutField("11", "1"));  // ToDo Description; Schedule AlarmFlag
+    const uint32_t id = world.image().AddRecord(text.dbId, {{text.linkName, TextValue("kept")}});
+    if (row.firstSync) {
+        StartFirstSync(world, row.section);
+    } else {
+        StartImport(world, row.section);
+    }
+    if (row.folder >= 0) {
+        ASSERT_EQ(0, world.api().DIZ_API_SetFolderID(row.folder));
+    }
+    ASSERT_EQ(0, row.store == Store::kAdd ? world.api().DIZ_API_InsertRecord()
+                                          : world.api().DIZ_API_FindRecord(std::to_string(id).c_str()));
+    ASSERT_EQ(0, world.api().DIZ_API_PutField(text.hostField, "new"));
+    if (row.field[0] != '\0') {
+        ASSERT_EQ(0, world.api().DIZ_API_PutField(row.field, row.value));
+    }
     TakeTrace(world);
-    if (row.platform) PlatformFailCall(row.operation, row.nth, 0);
-    else tethra_sim::LiveDevice()->FailCall(row.operation, row.nth, kError, false);
-    char id[16] = "unchanged";
-    EXPECT_EQ(row.result, world.api().DIZ_API_AddRecord(id));
+
+    const std::string operation = row.operation;
+    if (operation.rfind("S_DVX", 0) == 0) {
+        tethra_sim::LiveDevice()->FailCall(operation, row.nth, kFaultError, false, row.effect);
+    } else if (!operation.empty()) {
+        PlatformFailCall(row.operation, row.nth, 0);
+    }
+    char idText[16] = "unchanged";
+    EXPECT_EQ(row.result, row.store == Store::kAdd ? world.api().DIZ_API_AddRecord(idText)
+                                                   : world.api().DIZ_API_FlushRecord());
     PlatformClearFaults();
-    EXPECT_STREQ(id, "unchanged");
+    EXPECT_STREQ(idText, "unchanged");
     EXPECT_EQ(world.LastError(), row.lastError);
-    EXPECT_TRUE(HasLine(TakeTrace(world), row.line));
-    EXPECT_EQ(0u, LiveDb(row.section == export_tests::kToDoSection ? kToDoDb : 1u).records.size());
+    EXPECT_EQ(TakeTrace(world), WithRecordId(row.trace, id));
+
+    ASSERT_EQ(1u, LiveDb(text.dbId).records.size());
+    EXPECT_EQ(Stored(text.dbId, id, text.linkName), TextValue("kept"));
+    EXPECT_EQ(0u, LiveDb(kCompanionDb).records.size());
     char value[8] = "marker";
-    EXPECT_EQ(0, world.api().DIZ_API_GetFieldByWriteRec(1, value));
+    EXPECT_EQ(0, world.api().DIZ_API_GetFieldByWriteRec(text.deviceField, value));
     EXPECT_STREQ(value, "marker");
 }
 
-INSTANTIATE_TEST_SUITE_P(Steps, AddFault, testing::ValuesIn(kAddFaults),
-                         [](const testing::TestParamInfo<AddFaultRow>& info) { return info.param.name; });
-
-TEST(FlushFault, EachDerivedStepAndTheConversion) {
-    SessionWorld world;
-    const uint32_t id = world.image().AddRecord(1, export_tests::Schedule("kept"));
-    StartImport(world, export_tests::kScheduleSection);
-    const std::string idText = std::to_string(id);
-    struct Step {
-        const char* put;        // field written as "" or "1" before the fault
-        unsigned nth;           // HeapAlloc (or HeapCreate) call made to fail
-        const char* function;
-        int32_t result;
-        const char* line;       // expected trace line, or ""
-    } steps[] = {
-        {"11", 1, "HeapAlloc", -9, ""},                                                 // SetAlarm
-        {"5", 1, "HeapAlloc", -9, "Bad return from DIZ_API_SetEventFlag, failing."},    // SetEventFlag
-        {"7", 1, "HeapCreate", -12, "QVTOTT CONVERT failed"},                           // conversion
-    };
-    for (const Step& step : steps) {
-        ASSERT_EQ(0, world.api().DIZ_API_FindRecord(idText.c_str()));
-        ASSERT_EQ(0, world.api().DIZ_API_PutField(step.put, std::string(step.put) == "5" ? "" : "1"));
-        TakeTrace(world);
-        PlatformFailCall(step.function, step.nth, 0);
-        EXPECT_EQ(step.result, world.api().DIZ_API_FlushRecord()) << step.put;
-        PlatformClearFaults();
-        if (step.line[0] != '\0') {
-            EXPECT_TRUE(HasLine(TakeTrace(world), step.line)) << step.put;
-        }
-    }
-    EXPECT_EQ(Stored(1, id, "S_DESCRIPTION4"), TextValue("kept"));
-}
+INSTANTIATE_TEST_SUITE_P(Paths, StoreFault, testing::ValuesIn(kStoreFaults),
+                         [](const testing::TestParamInfo<StoreFaultRow>& info) { return info.param.name; });
 
 }  // namespace

@@ -15,6 +15,12 @@ namespace import_tests {
 
 using Puts = std::vector<std::pair<std::string, std::string>>;
 
+// Device databases, and the error code the tests' device faults give.
+constexpr uint32_t kToDoDb = 6;
+constexpr uint32_t kMailDb = 16;
+constexpr uint32_t kCompanionDb = 15;
+constexpr uint32_t kFaultError = 0x10000077u;
+
 // Starts a paired session and opens section for import; the trace is taken.
 void StartImport(session_tests::SessionWorld& world, int32_t section);
 
