@@ -12,6 +12,7 @@
 #include "session/trace_text.h"
 #include "support/trace_log.h"
 
+#include <stdint.h>
 #include <string.h>
 
 namespace {
@@ -80,8 +81,10 @@ void DumpSchemas() {
     LogTrace("}\n\n");
     const _tagS_DVXDBINFO& info = g_session.TTdbInfo;
     LogTrace("\nTT Field Info:\n{\n");
+    // A device's name may fill its 96 bytes without a terminator.
     for (uint32_t i = 0; info.fields != nullptr && i < info.fieldCount; ++i)
-        LogTrace("    %2d) ID: %3d  Type: %2d  Name: %s\n", i, 0, info.fields[i].type, info.fields[i].name);
+        LogTrace("    %2d) ID: %3d  Type: %2d  Name: %.*s\n", i, 0, info.fields[i].type,
+                 static_cast<int>(sizeof info.fields[i].name), info.fields[i].name);
     LogTrace("}\n\n");
 }
 
@@ -158,8 +161,12 @@ int32_t ReadRecordList(uint32_t dbId, HANDLE temporary, RecordList* list) {
             return kResultWrongDatabase;
         }
     }
-    const uint32_t total = counts[0] + counts[1] + counts[2];
-    if (total == 0) return kResultOk;
+    // Counts past what a list can hold cannot be the device's records: such
+    // a list is one that memory cannot be had for.
+    const uint64_t wanted = uint64_t{counts[0]} + counts[1] + counts[2];
+    if (wanted == 0) return kResultOk;
+    if (wanted > SIZE_MAX / sizeof(RecordPair) || wanted > UINT32_MAX) return OutOfRecordMemory();
+    const uint32_t total = static_cast<uint32_t>(wanted);
     list->pairs = static_cast<RecordPair*>(HeapAlloc(temporary, HEAP_ZERO_MEMORY, sizeof(RecordPair) * total));
     if (list->pairs == nullptr) return OutOfRecordMemory();
     if (full) {

@@ -49,8 +49,9 @@ void TakeMemoText(WorkingField* noteText, char* out);
 // far as the value reaches.  A slot without data gives empty text, whatever
 // its length: a send date may sit under an empty or absent length, and is
 // then read up to its first character that is not a digit, since the true
-// extent of its bytes is no longer known.  Any other selector gives empty
-// text.
+// extent of its bytes is no longer known; the record conversion ends every
+// value with a zero byte past its length, so that read stays inside the
+// value's buffer.  Any other selector gives empty text.
 void CopyTimeStampHalf(const WorkingField* slot, char selector, char* out);
 
 #endif

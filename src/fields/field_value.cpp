@@ -2,12 +2,13 @@
 
 namespace {
 
-// Copies the low bytes of a little-endian number of `width` bytes; a valid
-// shorter length reads only those bytes, the rest stay zero.
+// The little-endian number of `width` bytes at the front of a value.  A
+// value is never read past its length: a shorter one reads zero-extended,
+// and one under a length of 0 or kValueAbsent (whose bytes may be what an
+// earlier value left behind) reads as 0.
 uint32_t ReadLittleEndian(const WorkingField* slot, uint32_t width) {
-    if (!HoldsData(slot)) return 0;
-    uint32_t count = width;
-    if (slot->length != 0 && slot->length != kValueAbsent && slot->length < width) count = slot->length;
+    if (!HoldsValueByLength(slot)) return 0;
+    const uint32_t count = slot->length < width ? slot->length : width;
     uint32_t value = 0;
     for (uint32_t i = 0; i < count; ++i) value |= static_cast<uint32_t>(slot->data[i]) << (8 * i);
     return value;
@@ -15,7 +16,7 @@ uint32_t ReadLittleEndian(const WorkingField* slot, uint32_t width) {
 
 }  // namespace
 
-uint8_t FirstByte(const WorkingField* slot) { return HoldsData(slot) ? slot->data[0] : 0; }
+uint8_t FirstByte(const WorkingField* slot) { return static_cast<uint8_t>(ReadLittleEndian(slot, 1)); }
 
 int32_t NumberValue(const WorkingField* slot) { return static_cast<int32_t>(ReadLittleEndian(slot, 4)); }
 

@@ -8,8 +8,9 @@
  *     nothing reads through a null pointer, its data is present too).
  * A slot may keep data under a length of 0 or kValueAbsent: the E-mail
  * SendDate keeps the send date when the received date that followed it was
- * empty.  Number readers therefore never trust such a length; they read at
- * most the bytes a valid length names, else the width of the number.
+ * empty.  The number readers read at most the bytes its length names: a
+ * shorter value reads zero-extended, one under a length of 0 or
+ * kValueAbsent reads as 0, whatever bytes its data points at.
  */
 #ifndef MORVANE_FIELDS_FIELD_VALUE_H
 #define MORVANE_FIELDS_FIELD_VALUE_H
@@ -24,10 +25,12 @@ inline bool HoldsValueByLength(const WorkingField* slot) {
     return HoldsData(slot) && slot->length != 0 && slot->length != kValueAbsent;
 }
 
-// The first value byte; 0 for a slot without data.
+// The first value byte; 0 for a slot without data or with a length of 0
+// or kValueAbsent.
 uint8_t FirstByte(const WorkingField* slot);
 
-// The little-endian 32-bit (16-bit) number of a slot; 0 without data.
+// The little-endian 32-bit (16-bit) number of a slot, zero-extended from
+// its length; 0 without data or with a length of 0 or kValueAbsent.
 int32_t NumberValue(const WorkingField* slot);
 int16_t ShortNumberValue(const WorkingField* slot);
 

@@ -92,10 +92,18 @@ struct IdListPair {
     uint32_t companionCount = 0;
 };
 
+// The library may answer a count with no list behind it; such a list is
+// taken as empty rather than read.
+void DropCountsWithoutList(IdListPair* pair) {
+    if (pair->mainIds == nullptr) pair->mainCount = 0;
+    if (pair->companionIds == nullptr) pair->companionCount = 0;
+}
+
 // Joins a pair into one list from heap: the main ids, then the companion
 // ids with the companion bit.  Returns false when the sum overflows or the
 // list cannot be allocated.
-bool JoinIdLists(const IdListPair& pair, HANDLE heap, uint32_t** listOut, uint32_t* countOut) {
+bool JoinIdLists(IdListPair pair, HANDLE heap, uint32_t** listOut, uint32_t* countOut) {
+    DropCountsWithoutList(&pair);
     uint32_t count = pair.mainCount + pair.companionCount;
     if (count < pair.mainCount) return false;
     uint32_t* list = static_cast<uint32_t*>(AllocateArray(heap, count, sizeof(uint32_t)));
@@ -284,6 +292,9 @@ int CDeviceLink::GetFirstSyncRecordData(uint32_t dbId, _tagDVXDBREC** recordsOut
     if (result == 0) return result;
     result = tethra.S_DVXGetFirstSyncRecordData(kCompanionMailDbId, &companionRecords, &companionCount, heap);
     if (result == 0) return result;
+    // A count with no array behind it gives no records.
+    if (mainRecords == nullptr) mainCount = 0;
+    if (companionRecords == nullptr) companionCount = 0;
 
     uint32_t total = mainCount + companionCount;
     if (total < mainCount) return 0;

@@ -27,6 +27,14 @@ size_t OleDateText(double value, uint32_t linkType, char* text, size_t size) {
     return length < size ? length : size - 1;
 }
 
+// A zero-filled value buffer of length bytes holding the first copied
+// bytes of source, with one zero byte more than the value needs: a value a
+// later map entry leaves under a length of 0 or kValueAbsent (E-mail
+// SendDate) can then still be read up to a terminator inside its buffer.
+uint8_t* NewValue(HANDLE heap, size_t length, const uint8_t* source, size_t copied) {
+    return HeapCopy(heap, static_cast<SIZE_T>(length) + 1, source, copied);
+}
+
 // Stores a date text in a device slot by the device field's type.
 // False only when out of memory.
 bool StoreDateText(const FieldDescriptor& descriptor, const char* text, size_t length, HANDLE heap,
@@ -35,16 +43,16 @@ bool StoreDateText(const FieldDescriptor& descriptor, const char* text, size_t l
     uint32_t value = static_cast<uint32_t>(ReadDecimal(text, length));
     switch (descriptor.fieldType) {
     case kFieldTypeText:
-        buffer = HeapCopy(heap, length, reinterpret_cast<const uint8_t*>(text), length);
+        buffer = NewValue(heap, length, reinterpret_cast<const uint8_t*>(text), length);
         break;
     case kFieldTypeNumber:
-        buffer = static_cast<uint8_t*>(HeapAlloc(heap, HEAP_ZERO_MEMORY, 4));
+        buffer = NewValue(heap, 4, nullptr, 0);
         if (buffer != nullptr)
             for (int b = 0; b < 4; ++b) buffer[b] = static_cast<uint8_t>(value >> (8 * b));
         length = 4;
         break;
     case kFieldTypeShortNumber:
-        buffer = static_cast<uint8_t*>(HeapAlloc(heap, HEAP_ZERO_MEMORY, 2));
+        buffer = NewValue(heap, 2, nullptr, 0);
         if (buffer != nullptr) {
             buffer[0] = static_cast<uint8_t>(value);
             buffer[1] = static_cast<uint8_t>(value >> 8);
@@ -81,7 +89,7 @@ bool ConvertValue(const ConversionOptions& options, const FieldDescriptor& descr
         size_t textLength = OleDateText(value, linkType, text, sizeof(text));
         return StoreDateText(descriptor, text, textLength, heap, slot);
     }
-    uint8_t* buffer = HeapCopy(heap, length, source.data, length);
+    uint8_t* buffer = NewValue(heap, length, source.data, length);
     if (buffer == nullptr) return false;
     if (linkType == kLinkTypeByte && options.noMerge == 0 && descriptor.fieldId == kRemappedPriorityFieldId)
         buffer[0] = PriorityFromDevice(buffer[0]);

@@ -13,6 +13,11 @@
  * Both directions allocate the slot array and every value zero-filled from
  * the heap the caller passes, and free nothing: a failed conversion (out of
  * memory) returns null and leaves what it allocated to die with that heap.
+ * The device's records are not trusted: a value with a length but no data
+ * converts as empty, a value shorter than its link type's width as its
+ * zero-extended bytes, link field names are compared within their 96
+ * bytes, and a record with fewer slots than its field info leaves the
+ * fields of the missing slots empty.
  */
 #ifndef MORVANE_SCHEMA_RECORD_CONVERT_H
 #define MORVANE_SCHEMA_RECORD_CONVERT_H
@@ -42,7 +47,10 @@ inline ConversionOptions ConversionOptionsOf(const CDeviceLink& link) {
 // device field's type; the ToDo priority byte is remapped from the device's
 // 0-5 scale to the host's 1-3 unless noMerge.  When two map entries fill
 // the same device field the later wins (E-mail "S_RECEIVED_DATE" over
-// "S_SEND_DATE").  Null for a dbId without tables or when memory runs out.
+// "S_SEND_DATE"); when the later one is empty or absent, only the length
+// changes, and since every value buffer holds a zero byte past the value's
+// length, the value left behind still ends inside its buffer.  Null for a
+// dbId without tables or when memory runs out.
 WorkingField* ConvertLinkToWorking(const ConversionOptions& options, uint32_t dbId, const _tagDVXDBREC* linkRecord,
                                    HANDLE heap, const _tagS_DVXDBINFO* linkInfo);
 

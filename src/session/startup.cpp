@@ -39,6 +39,8 @@ int32_t FetchDatabaseList() {
         return kResultStartupFailed;
     }
     g_session.TTDBIDList = list;
+    // A count without a list behind it is an empty list.
+    if (list == nullptr) g_session.DBIDCount = 0;
     if (g_session.DBIDCount == 0) {
         // Nothing failed on the device, so the last error stays clear.
         LogTrace("DB ID list retrieved, but it is empty.\n");

@@ -1,0 +1,189 @@
+// A device whose replies break the link library's promises: lists that are
+// not there behind their counts, values with a length but no bytes, values
+// shorter than their type, records it did not fill or filled only in part,
+// field names without their terminating zero, field lists that do not
+// match the adapter's tables.  The host must get what it gets for a
+// missing or empty value, and the adapter must read nothing that is not
+// there.
+#include "exports/import_world.h"
+
+#include <algorithm>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+using export_tests::Lines;
+using export_tests::TakeTrace;
+using session_tests::SessionWorld;
+using tethra_sim::DeviceImage;
+using tethra_sim::FaultEffect;
+using tethra_sim::TextValue;
+using import_tests::kCompanionDb;
+using import_tests::kFaultError;
+using import_tests::kMailDb;
+using import_tests::kToDoDb;
+
+namespace {
+
+constexpr int32_t kToDo = export_tests::kToDoSection;
+constexpr int32_t kMail = export_tests::kMailSection;
+
+// A task with a value in every field the reads below look at.
+void Task(DeviceImage& image) {
+    image.AddRecord(kToDoDb, {{"S_DESCRIPTION3", TextValue("task")},
+                              {"S_START_DATE", tethra_sim::DateValue(2024, 3, 1)},
+                              {"S_PRIORITY", tethra_sim::ByteValue(4)},
+                              {"S_NOTEMEMO", TextValue("note")},
+                              {"S_CONFIDENTIAL1", tethra_sim::NumberValue(1)}});
+}
+
+// The task with a 7-byte start date and a 1-byte secret flag number.
+void ShortTask(DeviceImage& image) {
+    Task(image);
+    tethra_sim::Database& db = *image.Find(kToDoDb);
+    tethra_sim::Record& record = db.records.back();
+    record.values[db.FieldIndex("S_START_DATE")].bytes.resize(7);
+    record.values[db.FieldIndex("S_CONFIDENTIAL1")].bytes.resize(1);
+}
+
+// "S_NOTEMEMO" grown to fill all 96 bytes of its name.
+const std::string kLongNoteName = "S_NOTEMEMO" + std::string(86, 'X');
+
+void TaskWithUnterminatedName(DeviceImage& image) {
+    Task(image);
+    tethra_sim::Database& db = *image.Find(kToDoDb);
+    db.fields[db.FieldIndex("S_NOTEMEMO")].name = kLongNoteName;
+}
+
+// The device lists its fields backwards, without "S_PRIORITY" and with one
+// the adapter does not know.
+void TaskInOtherFieldList(DeviceImage& image) {
+    Task(image);
+    tethra_sim::Database& db = *image.Find(kToDoDb);
+    tethra_sim::Record& record = db.records.back();
+    const int priority = db.FieldIndex("S_PRIORITY");
+    db.fields.erase(db.fields.begin() + priority);
+    record.values.erase(record.values.begin() + priority);
+    db.fields.push_back({"S_UNKNOWN", tethra_sim::kLinkText});
+    record.values.push_back(TextValue("unknown"));
+    std::reverse(db.fields.begin(), db.fields.end());
+    std::reverse(record.values.begin(), record.values.end());
+}
+
+void MailInBothDatabases(DeviceImage& image) {
+    image.AddRecord(kMailDb, export_tests::Mail("main", 0));
+    image.AddRecord(kCompanionDb, export_tests::Mail("companion", 0));
+}
+
+// A send date of 0 (the text "0") under an empty received date.
+void MailWithZeroSendDate(DeviceImage& image) {
+    tethra_sim::FieldValues values = export_tests::Mail("dated", 0);
+    tethra_sim::LinkValue zero;
+    zero.bytes.assign(8, 0);
+    values.push_back({"S_SEND_DATE", zero});
+    image.AddRecord(kMailDb, values);
+}
+
+struct Read {
+    const char* id;  // host field id text
+    const char* text;
+};
+
+using Reads = std::vector<Read>;
+
+const Reads kTaskReads = {{"2", "task"}, {"8", "20240301"}, {"4", "2"}, {"5", "note"}, {"7", "1"}};
+const Reads kEmptyTaskReads = {{"2", ""}, {"8", ""}, {"4", "1"}, {"5", ""}, {"7", "0"}};
+const Reads kMainMail = {{"UID", "1"}, {"9", "main"}};
+const Reads kCompanionMail = {{"UID", "-2147483647"}, {"9", "companion"}};
+
+struct UntrustedRow {
+    const char* name;
+    int32_t section;
+    void (*prepare)(DeviceImage&);
+    bool full;              // the pass reads the database in full, else its change lists
+    const char* operation;  // device operation whose reply is damaged, "" none
+    unsigned nth;
+    FaultEffect effect;
+    uint32_t count;         // records the host is given
+    Reads reads;            // of the first record
+    std::string line;       // a trace line of the open, "" none
+};
+
+const UntrustedRow kRows[] = {
+    {"Intact", kToDo, Task, false, "", 0, FaultEffect::kFail, 1, kTaskReads, ""},
+    {"ValuesWithoutData", kToDo, Task, false, "S_DVXGetRecordData", 1, FaultEffect::kNullValues, 1,
+     kEmptyTaskReads, ""},
+    {"FullReadValuesWithoutData", kToDo, Task, true, "S_DVXGetFirstSyncRecordData", 1, FaultEffect::kNullValues, 1,
+     kEmptyTaskReads, ""},
+    {"RecordNotFilled", kToDo, Task, false, "S_DVXGetRecordData", 1, FaultEffect::kZeroCount, 1, kEmptyTaskReads,
+     ""},
+    {"RecordWithHalfItsSlots", kToDo, Task, false, "S_DVXGetRecordData", 1, FaultEffect::kShortRecords, 1,
+     {{"2", "task"}, {"8", "20240301"}, {"4", "1"}, {"5", ""}, {"7", "0"}}, ""},
+    {"FullReadRecordsWithHalfTheirSlots", kToDo, Task, true, "S_DVXGetFirstSyncRecordData", 1,
+     FaultEffect::kShortRecords, 1, {{"2", "task"}, {"8", "20240301"}, {"4", "1"}, {"5", ""}, {"7", "0"}}, ""},
+    // Zero-extended, the 7 bytes are a date a moment after day 0.
+    {"ShortValues", kToDo, ShortTask, true, "", 0, FaultEffect::kFail, 1, {{"8", "18991230"}, {"7", "1"}}, ""},
+    {"NameWithoutZero", kToDo, TaskWithUnterminatedName, true, "", 0, FaultEffect::kFail, 1,
+     {{"2", "task"}, {"5", ""}, {"7", "1"}}, "     6) ID:   0  Type: 16  Name: " + kLongNoteName},
+    {"OtherFieldList", kToDo, TaskInOtherFieldList, true, "", 0, FaultEffect::kFail, 1,
+     {{"2", "task"}, {"8", "20240301"}, {"4", "1"}, {"5", "note"}, {"7", "1"}},
+     "     0) ID:   0  Type: 16  Name: S_UNKNOWN"},
+    {"FieldInfoWithoutList", kToDo, Task, true, "S_DVXGetDBInfo", 1, FaultEffect::kNullLists, 1, kEmptyTaskReads,
+     ""},
+    {"ChangeListsWithoutIds", kToDo, Task, false, "S_DVXGetAllSyncRecordList", 1, FaultEffect::kNullLists, 0, {},
+     ""},
+    {"FullReadWithoutRecords", kToDo, Task, true, "S_DVXGetFirstSyncRecordData", 1, FaultEffect::kNullLists, 0, {},
+     ""},
+    {"MainMailChangeListsWithoutIds", kMail, MailInBothDatabases, false, "S_DVXGetAllSyncRecordList", 1,
+     FaultEffect::kNullLists, 1, kCompanionMail, ""},
+    {"CompanionMailChangeListsWithoutIds", kMail, MailInBothDatabases, false, "S_DVXGetAllSyncRecordList", 2,
+     FaultEffect::kNullLists, 1, kMainMail, ""},
+    {"MainMailFullReadWithoutRecords", kMail, MailInBothDatabases, true, "S_DVXGetFirstSyncRecordData", 1,
+     FaultEffect::kNullLists, 1, kCompanionMail, ""},
+    {"CompanionMailFullReadWithoutRecords", kMail, MailInBothDatabases, true, "S_DVXGetFirstSyncRecordData", 2,
+     FaultEffect::kNullLists, 1, kMainMail, ""},
+    // The send date stays behind the received date's empty length.
+    {"SendDateUnderEmptyReceivedDate", kMail, MailWithZeroSendDate, true, "", 0, FaultEffect::kFail, 1,
+     {{"11.D", "0"}, {"11.T", ""}, {"9", "dated"}}, ""},
+};
+
+class UntrustedDevice : public testing::TestWithParam<UntrustedRow> {};
+
+TEST_P(UntrustedDevice, HostReadsMissingValues) {
+    const UntrustedRow& row = GetParam();
+    SessionWorld world;
+    row.prepare(world.image());
+    for (uint32_t dbId : {kToDoDb, kMailDb, kCompanionDb}) world.image().Find(dbId)->syncEnabled = !row.full;
+    // Through the image file: the fault counts calls from when the device loads it.
+    if (row.operation[0] != '\0') world.image().FailCall(row.operation, row.nth, kFaultError, false, row.effect);
+    export_tests::StartPaired(world);
+    ASSERT_EQ(0, world.api().DIZ_API_SetFolderID(1));
+    world.api().DIZ_API_BeginExport(export_tests::kStamp);
+    ASSERT_EQ(0, world.api().DIZ_API_OpenDatabase(row.section, "", ""));
+    const Lines trace = TakeTrace(world);
+    if (!row.line.empty()) {
+        EXPECT_TRUE(import_tests::HasLine(trace, row.line)) << row.line;
+    }
+    uint32_t count = 0;
+    ASSERT_EQ(0, world.api().DIZ_API_GetRecordCount(row.section, export_tests::kStamp, &count));
+    ASSERT_EQ(row.count, count);
+    if (count == 0) return;
+    uint32_t status = 0;
+    ASSERT_EQ(0, world.api().DIZ_API_GetFirstRecord(row.section, export_tests::kStamp, &status));
+    for (const Read& read : row.reads) EXPECT_EQ(import_tests::Field(world, read.id), read.text) << read.id;
+}
+
+INSTANTIATE_TEST_SUITE_P(Replies, UntrustedDevice, testing::ValuesIn(kRows),
+                         [](const testing::TestParamInfo<UntrustedRow>& info) { return info.param.name; });
+
+TEST(UntrustedDeviceStart, DatabaseListWithoutEntriesIsEmpty) {
+    SessionWorld world;
+    world.image().FailCall("S_DVXGetDBIDList", 1, kFaultError, false, FaultEffect::kNullLists);
+    world.PairBothSides();
+    world.Load();
+    EXPECT_EQ(-2, world.api().DIZ_API_Initialize("", ""));
+    EXPECT_EQ(world.LastError(), 0u);
+    EXPECT_TRUE(import_tests::HasLine(TakeTrace(world), "DB ID list retrieved, but it is empty."));
+}
+
+}  // namespace
