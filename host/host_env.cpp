@@ -9,6 +9,7 @@
 #include <random>
 
 #include "device/simulator.h"
+#include "platform/host_services.h"
 #include "platform/win32api.h"
 
 namespace fs = std::filesystem;
@@ -96,12 +97,8 @@ std::string AdapterPath(const std::string& programFolder) {
 void SetEnvironment(const char* name, const std::string& value) { SetEnvironmentVariableA(name, value.c_str()); }
 
 std::string TraceLogPath() {
-    const char* driveC = getenv("MORVANE_DRIVE_C");
-    const char* home = getenv("HOME");
-    const std::string folder = (driveC != nullptr && *driveC != '\0') ? driveC
-                               : home != nullptr                        ? std::string(home) + "/.morvane/drive_c"
-                                                                        : "C:";
-    return folder + "/QADbgLog.txt";
+    char path[MAX_PATH + 1] = {0};
+    return PlatformLocalPath("C:\\QADbgLog.txt", path, sizeof path) > 0 ? path : "C:\\QADbgLog.txt";
 }
 
 std::string RegistryText(const std::string& dataFolderWindows, bool trace) {
@@ -146,7 +143,7 @@ bool DemoWorld::Create(const std::string& programFolder, std::string* error) {
     utility_ = CopyIfPresent(build.parent_path() / "testdata" / "Gantry1.dll", fs::path(dataFolder_) / "Gantry1.dll");
     SetEnvironment("MORVANE_DRIVE_C", driveC_);
     SetEnvironment("MORVANE_REGISTRY", registry);
-    SetEnvironment("MORVANE_MESSAGEBOX", "ok");
+    PlatformAnswerMessageBoxes(IDOK);
     SetEnvironment("MORVANE_DEVICE", device_);
     return true;
 }

@@ -8,6 +8,7 @@
 
 #include "host/commands.h"
 #include "host/host_env.h"
+#include "platform/host_services.h"
 
 namespace {
 
@@ -83,7 +84,7 @@ bool ParseOptions(const std::string& command, int argc, char** argv, morvane_hos
         } else if (command != "demo" && arg == "--data-dir" && hasValue) {
             options->dataFolder = argv[++i];
         } else if (command != "demo" && arg == "--yes") {
-            morvane_host::SetEnvironment("MORVANE_MESSAGEBOX", "ok");
+            PlatformAnswerMessageBoxes(IDOK);
         } else if (command != "demo" && arg == "--section" && hasValue) {
             char* end = nullptr;
             const long section = strtol(argv[++i], &end, 10);

@@ -1,9 +1,11 @@
 // The debugger output and message boxes, configured by the environment.
 #include <gtest/gtest.h>
 
+#include <string.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "platform/host_services.h"
 #include "platform/win32api.h"
 #include "support/sandbox.h"
 
@@ -58,6 +60,28 @@ TEST(MessageBox, AnswersFromTheEnvironment) {
         testing_support::SetEnv("MORVANE_MESSAGEBOX", c.setting);
         EXPECT_EQ(c.answer, MessageBoxA(nullptr, "Renew the pairing?", "Quenda", c.type)) << c.setting;
     }
+}
+
+// What a host arranges stands until it arranges otherwise; other answers
+// than OK and Cancel are refused and change nothing.
+TEST(MessageBox, AnswersWhatTheHostArranged) {
+    Sandbox sandbox;
+    testing_support::UnsetEnv("MORVANE_MESSAGEBOX");
+    ASSERT_TRUE(PlatformAnswerMessageBoxes(IDOK));
+    EXPECT_FALSE(PlatformAnswerMessageBoxes(7));
+    EXPECT_EQ(IDOK, MessageBoxA(nullptr, "Renew the pairing?", "Quenda", MB_OKCANCEL));
+    ASSERT_TRUE(PlatformAnswerMessageBoxes(IDCANCEL));
+    EXPECT_EQ(IDCANCEL, MessageBoxA(nullptr, "Renew the pairing?", "Quenda", MB_OKCANCEL));
+}
+
+TEST(LocalPath, NamesTheFileOfAWindowsPathOnThisHost) {
+    Sandbox sandbox;
+    char path[MAX_PATH] = {0};
+    const DWORD length = PlatformLocalPath("C:\\QADbgLog.txt", path, sizeof path);
+    EXPECT_EQ(sandbox.HostPath("C:\\QADbgLog.txt"), path);
+    EXPECT_EQ(strlen(path), length);
+    EXPECT_EQ(0u, PlatformLocalPath("C:\\QADbgLog.txt", path, 4));
+    EXPECT_EQ(0u, PlatformLocalPath("D:\\QADbgLog.txt", path, sizeof path));
 }
 
 // Runs MessageBoxA in a child that has left its controlling terminal (a
