@@ -56,6 +56,32 @@ const char* ActionName(ImportAction action) {
     }
 }
 
+// Imports the files of folder, starting the run at the first one unless
+// *started says it runs already.  False when a step failed.
+bool ImportFolder(const std::string& folder, const Options& options, SyncRun& run, bool* started) {
+    uint32_t count = 0;
+    const HostDatabase* databases = Databases(&count);
+    for (uint32_t i = 0; i < count; ++i) {
+        const std::string path = ExportFilePath(folder, databases[i]);
+        if (!Selected(options, databases[i].section) || !fs::exists(path)) continue;
+        const HostDatabase* database = nullptr;
+        DatabaseRecords records;
+        std::string error;
+        if (!ReadImportFile(path, &database, &records, &error)) {
+            fprintf(stderr, "morvane-sync: %s\n", error.c_str());
+            return false;
+        }
+        if (!*started && !run.Start()) return false;
+        *started = true;
+        std::vector<ImportResult> results;
+        if (!run.Import(*database, records.records, &results)) return false;
+        for (const ImportResult& result : results)
+            printf("%s: record %d %s as id %d\n", database->name, static_cast<int>(result.sourceId),
+                   ActionName(result.action), static_cast<int>(result.deviceId));
+    }
+    return true;
+}
+
 }  // namespace
 
 int RunExport(const Options& options) {
@@ -63,8 +89,10 @@ int RunExport(const Options& options) {
     // The e-mail folders are walked one by one, each chosen by the host.
     const std::vector<const char*> mail =
         Selected(options, kMailSection) ? std::vector<const char*>{"DIZ_API_SetFolderID"} : std::vector<const char*>{};
+    const std::vector<const char*> writes = options.importFolder.empty() ? std::vector<const char*>{} : kImportPassExports;
     RunRegistry registry;
-    if (!LoadWithExports(options, &registry, &adapter, {kStartupExports, kExportPassExports, kFieldReadExports, mail}))
+    if (!LoadWithExports(options, &registry, &adapter,
+                         {kStartupExports, kExportPassExports, kFieldReadExports, mail, writes}))
         return 1;
     const std::string folder = options.folder.empty() ? "." : options.folder;
     std::error_code failed;
@@ -89,6 +117,8 @@ int RunExport(const Options& options) {
         printf("%s: %zu record(s)%s -> %s\n", database.name, records.records.size(),
                records.fullSync ? " (full synchronisation)" : "", path.c_str());
     }
+    bool started = true;
+    if (!options.importFolder.empty() && !ImportFolder(options.importFolder, options, run, &started)) return 1;
     if (options.trace) printf("trace log: %s\n", TraceLogPath().c_str());
     return 0;
 }
@@ -99,26 +129,7 @@ int RunImport(const Options& options) {
     if (!LoadWithExports(options, &registry, &adapter, {kStartupExports, kImportPassExports})) return 1;
     SyncRun run(adapter);
     bool started = false;
-    uint32_t count = 0;
-    const HostDatabase* databases = Databases(&count);
-    for (uint32_t i = 0; i < count; ++i) {
-        const std::string path = ExportFilePath(options.folder, databases[i]);
-        if (!Selected(options, databases[i].section) || !fs::exists(path)) continue;
-        const HostDatabase* database = nullptr;
-        DatabaseRecords records;
-        std::string error;
-        if (!ReadImportFile(path, &database, &records, &error)) {
-            fprintf(stderr, "morvane-sync: %s\n", error.c_str());
-            return 1;
-        }
-        if (!started && !run.Start()) return 1;
-        started = true;
-        std::vector<ImportResult> results;
-        if (!run.Import(*database, records.records, &results)) return 1;
-        for (const ImportResult& result : results)
-            printf("%s: record %d %s as id %d\n", database->name, static_cast<int>(result.sourceId),
-                   ActionName(result.action), static_cast<int>(result.deviceId));
-    }
+    if (!ImportFolder(options.folder, options, run, &started)) return 1;
     if (!started) printf("nothing to import in %s\n", options.folder.c_str());
     if (options.trace) printf("trace log: %s\n", TraceLogPath().c_str());
     return 0;

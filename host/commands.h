@@ -14,6 +14,7 @@ struct Options {
     std::string programFolder;
     std::string device;             // --device: the device image file
     std::string folder;             // --out (export) or --in (import)
+    std::string importFolder;       // export --import: the PC's files, sent in the same session
     bool full = false;              // --full: read every record
     std::vector<int32_t> sections;  // --section, empty: all five
     bool keep = false;              // demo --keep: leave the temporary folder

@@ -14,7 +14,7 @@ namespace {
 
 const char kUsage[] =
     "usage: morvane-sync demo [--keep]\n"
-    "       morvane-sync export [--device IMAGE] [--out DIR] [--full] [--section N]... [COMMON]\n"
+    "       morvane-sync export [--device IMAGE] [--out DIR] [--full] [--import DIR] [--section N]... [COMMON]\n"
     "       morvane-sync import --in DIR [--device IMAGE] [--section N]... [COMMON]\n"
     "       COMMON: [--yes] [--trace] [--data-dir FOLDER]\n"
     "       morvane-sync --help\n";
@@ -37,7 +37,10 @@ const char kHelp[] =
     "              id, host status and every host field with its device field name, the\n"
     "              repeat rule of Schedule records and the folder of mail.  Without\n"
     "              --full only the device's changes since the last synchronisation are\n"
-    "              read (all records when the pairing is new).\n"
+    "              read (all records when the pairing is new).  --import DIR then sends\n"
+    "              the files of DIR in the same session, as a host sync engine does:\n"
+    "              after a new pairing the new records are queued and written in one\n"
+    "              bulk write while the wait box shows.\n"
     "    import    Reads those files from DIR and adds, changes and deletes records on\n"
     "              the device; prints the ids the device gave.\n"
     "\n"
@@ -75,6 +78,8 @@ bool ParseOptions(const std::string& command, int argc, char** argv, morvane_hos
             options->device = argv[++i];
         } else if (command == "export" && arg == "--out" && hasValue) {
             options->folder = argv[++i];
+        } else if (command == "export" && arg == "--import" && hasValue) {
+            options->importFolder = argv[++i];
         } else if (command == "import" && arg == "--in" && hasValue) {
             options->folder = argv[++i];
         } else if (command == "export" && arg == "--full") {

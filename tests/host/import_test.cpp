@@ -54,6 +54,26 @@ TEST_F(HostImport, AddsChangesAndDeletesAndReportsTheDeviceIds) {
     EXPECT_EQ(after.Find(6)->Find(2), nullptr);
 }
 
+// export --import sends the PC's records in the export's session: after a
+// new pairing they are queued under provisional ids and reach the device in
+// the close's bulk write, which gives them its own ids.
+TEST_F(HostImport, InTheExportsSessionOfANewPairingNewRecordsGoInOneBulkWrite) {
+    const std::string device = world_.SaveImage(tethra_sim::DemoImage(), "device.json");
+    const json todo = {{"database", "ToDo"},
+                       {"section", 3},
+                       {"records", {{{"id", 0}, {"fields", {{{"field", "2"}, {"value", "Water the plants"}}}}}}}};
+    testing_support::WriteFile(world_.Path("in") + "/todo.json", todo.dump());
+
+    const HostRun run = RunHost({"export", "--device", device, "--out", world_.Path("out"), "--section", "3",
+                                "--import", world_.Path("in")});
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("ToDo: 2 record(s) (full synchronisation)"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("ToDo: record 0 added as id 1"), std::string::npos) << run.output;
+    tethra_sim::LinkValue value;
+    ASSERT_TRUE(world_.LoadImage(device).GetValue(6, 3, "S_DESCRIPTION3", &value));
+    EXPECT_EQ(value, tethra_sim::TextValue("Water the plants"));
+}
+
 TEST_F(HostImport, AnUnreadableFileIsReported) {
     const std::string device = world_.SaveImage(tethra_sim::DemoImage(), "device.json");
     testing_support::WriteFile(world_.Path("in") + "/memo.json", "{ \"section\": 4, \"records\": [ ");
