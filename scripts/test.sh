@@ -2,6 +2,8 @@
 # The README's test command: installs what is missing, builds, and runs every
 # test.  The tests come in stages, run in this order:
 #   ctest      every GoogleTest program and the host end to end (build/)
+#   windows    the Windows cross-build, its export table, and one session
+#              under Wine compared with the Linux build (test-windows.sh)
 # Usage: scripts/test.sh [stage ...]   (no stage: every stage)
 # A stage that fails does not stop the others; the script fails if any did.
 set -euo pipefail
@@ -15,7 +17,13 @@ stage_ctest() {
     (cd "$build" && ctest --output-on-failure -j "$(nproc)")
 }
 
-all_stages=(ctest)
+# A few minutes: two cross-builds and a fresh Wine prefix; each Wine step
+# has a timeout of its own, and this bounds the whole.
+stage_windows() {
+  timeout 3600 "$here/scripts/test-windows.sh"
+}
+
+all_stages=(ctest windows)
 stages=("$@")
 [ ${#stages[@]} -eq 0 ] && stages=("${all_stages[@]}")
 
