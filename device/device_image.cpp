@@ -32,7 +32,20 @@ int Database::FieldIndex(const std::string& name) const {
     return -1;
 }
 
+// Ids are handed out in ascending order and records are only appended or
+// erased, so the list is normally sorted by id and a binary search finds a
+// record; an image file may list its records in any order, which the
+// linear search behind it still serves.
 Record* Database::Find(uint32_t recordId) {
+    size_t low = 0, high = records.size();
+    while (low < high) {
+        const size_t middle = low + (high - low) / 2;
+        if (records[middle].id < recordId)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    if (low < records.size() && records[low].id == recordId) return &records[low];
     for (Record& r : records)
         if (r.id == recordId) return &r;
     return nullptr;

@@ -203,7 +203,7 @@ int PutRecordData(Session& s, uint32_t dbId, _tagDVXDBREC** records, uint32_t co
         if (!CheckIncoming(s, *db, records[i], !firstSync)) return 0;
     for (uint32_t i = 0; i < count; ++i) {
         _tagDVXDBREC& in = *records[i];
-        Record* target = firstSync ? nullptr : db->Find(in.recordId);
+        Record* target = firstSync || in.recordId == 0 ? nullptr : db->Find(in.recordId);
         if (in.recordId == 0 || firstSync) {
             Record fresh;
             fresh.id = db->nextId++;
