@@ -20,6 +20,13 @@ extern "C" {
 PLATFORM_API void PlatformFailCall(const char* function, unsigned nth, int persistent);
 PLATFORM_API void PlatformClearFaults(void);
 
+/* What the heaps hold from the system: the bytes of every chunk of every
+   heap not yet destroyed, now and at the most since the last
+   PlatformResetHeapPeak (which sets the peak to the current bytes).  For
+   measurements; production code never calls them either. */
+PLATFORM_API void PlatformHeapUsage(SIZE_T* current, SIZE_T* peak);
+PLATFORM_API void PlatformResetHeapPeak(void);
+
 #ifdef __cplusplus
 }
 #endif

@@ -26,6 +26,7 @@
 // The library calls these functions from one thread (the host's), so the
 // heaps take no lock; HEAP_NO_SERIALIZE is therefore what every heap does.
 #include "platform/posix/fault_injection.h"
+#include "platform/platform_test.h"
 #include "platform/win32api.h"
 
 #include <sanitizer/asan_interface.h>
@@ -99,10 +100,17 @@ size_t BlockStride(size_t size) {
     return sizeof(BlockHeader) + ((size + kMinGuard + kAlign - 1) & ~(kAlign - 1));
 }
 
+// Bytes of every chunk of every live heap, and their highest value since
+// PlatformResetHeapPeak: what the heaps cost the process.
+size_t g_chunkBytes = 0;
+size_t g_chunkPeak = 0;
+
 Chunk* NewChunk(size_t capacity) {
     if (capacity > SIZE_MAX - sizeof(Chunk)) return nullptr;
     Chunk* chunk = static_cast<Chunk*>(std::malloc(sizeof(Chunk) + capacity));
     if (chunk == nullptr) return nullptr;
+    g_chunkBytes += sizeof(Chunk) + capacity;
+    if (g_chunkBytes > g_chunkPeak) g_chunkPeak = g_chunkBytes;
     chunk->next = nullptr;
     chunk->capacity = capacity;
     chunk->used = 0;
@@ -229,6 +237,7 @@ HANDLE WINAPI HeapCreate(DWORD options, SIZE_T initialSize, SIZE_T maximumSize) 
     try {
         LiveHeaps().insert(heap);
     } catch (...) {
+        if (heap->chunks != nullptr) g_chunkBytes -= sizeof(Chunk) + heap->chunks->capacity;
         std::free(heap->chunks);
         delete heap;
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
@@ -310,9 +319,17 @@ BOOL WINAPI HeapDestroy(HANDLE heapHandle) {
     if (g_lastHeap == heap) g_lastHeap = nullptr;
     for (Chunk* chunk = heap->chunks; chunk != nullptr;) {
         Chunk* next = chunk->next;
+        g_chunkBytes -= sizeof(Chunk) + chunk->capacity;
         std::free(chunk);
         chunk = next;
     }
     delete heap;
     return TRUE;
 }
+
+void PlatformHeapUsage(SIZE_T* current, SIZE_T* peak) {
+    if (current != nullptr) *current = g_chunkBytes;
+    if (peak != nullptr) *peak = g_chunkPeak;
+}
+
+void PlatformResetHeapPeak(void) { g_chunkPeak = g_chunkBytes; }
