@@ -194,10 +194,11 @@ int32_t FillCache(uint32_t dbId, const RecordList& list, WorkingRecord* entry) {
             g_session.readHeap.Create();
             entry->fields = ConvertLinkToWorking(g_link, dbId, &list.linkRecords[i], g_session.readHeap.Handle(),
                                                  &g_session.TTdbInfo);
+            if (entry->fields != nullptr) NoteLoadedValues(entry);
         }
         if (!AppendCacheEntry(entry)) return OutOfRecordMemory();
         LogTrace("rec: dwRecId=%d dwSyncAttr=%x\n", entry->recordId, entry->syncAttr);
-        entry = AllocCacheEntry();
+        entry = AllocNextCacheEntry();
         if (entry == nullptr) return OutOfRecordMemory();
     }
     return kResultOk;

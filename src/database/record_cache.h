@@ -24,12 +24,22 @@ constexpr uint32_t kUnfilledRecordId = 0xFFFFFFFFu;
 // A zero-filled cache entry from the private heap, which is validated
 // first; null when the heap is damaged, missing or full.
 WorkingRecord* AllocCacheEntry();
+// The next entry of the same cache build: zero-filled from the private
+// heap without validating it again.  The cache entries stay in the heap
+// for the whole session, so a check of the whole heap per entry would
+// make building a cache quadratic in the records cached so far.
+WorkingRecord* AllocNextCacheEntry();
 
 // Appends entry at the end of the cache.  False when memory runs out.
 bool AppendCacheEntry(WorkingRecord* entry);
 
-// Marks every cached record (and the record loaded by id) as not loaded,
-// for when readHeap, which holds their values, is destroyed.
+// Notes that record's values were just put in readHeap.
+void NoteLoadedValues(WorkingRecord* record);
+
+// Marks every cached record noted since the last call (and the record
+// loaded by id) as not loaded, for when readHeap, which holds their values,
+// is destroyed.  Visiting only those keeps releasing one record of a long
+// normal export from walking the whole cache.
 void ForgetLoadedValues();
 
 // Empties the cache (the entries themselves stay in the private heap) and

@@ -123,6 +123,7 @@ int32_t LoadRecordValues(WorkingRecord* record) {
     g_session.readHeap.Create();
     record->fields = ConvertLinkToWorking(g_link, g_session.currentDbId, &request, g_session.readHeap.Handle(),
                                           &g_session.TTdbInfo);
+    if (record->fields != nullptr) NoteLoadedValues(record);
     HeapDestroy(temporary);
     return 0;
 }
