@@ -5,7 +5,7 @@
 # Usage: scripts/install-deps.sh [extra-package ...]
 set -euo pipefail
 
-packages=(cmake g++ make libgtest-dev libgmock-dev nlohmann-json3-dev binutils-mingw-w64-i686 "$@")
+packages=(cmake g++ make libgtest-dev libgmock-dev nlohmann-json3-dev binutils-mingw-w64-i686 libbenchmark-dev "$@")
 
 missing=()
 for p in "${packages[@]}"; do
