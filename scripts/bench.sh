@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds morvane-bench and runs every benchmark once, then draws the plot.
+# Builds morvane-bench, runs every benchmark and draws the plots.
 # Usage: scripts/bench.sh [extra morvane-bench arguments]
 #   MORVANE_BENCH_SIZES=1000,10000   other record counts (default 1000,10000,100000)
 #   MORVANE_BUILD_DIR=...            build folder (default build/)
