@@ -116,8 +116,9 @@ int main(int argc, char** argv) {
     if (command != "demo" && command != "export" && command != "import") return Usage();
     if (!ParseOptions(command, argc, argv, &options)) return Usage();
     if (command == "import" && options.folder.empty()) return Usage();
-    // Lines appear in order with the adapter's messages when piped.
-    setvbuf(stdout, nullptr, _IOLBF, 0);
+    // Lines appear in order with the adapter's messages when piped.  The
+    // size is given: a C runtime may refuse 0 (Windows's does).
+    setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
     if (command == "demo") return morvane_host::RunDemo(options);
     if (command == "export") return morvane_host::RunExport(options);
     return morvane_host::RunImport(options);

@@ -89,6 +89,11 @@ timeout 300 "$wine64" wineboot -i >"$work/wineboot.log" 2>&1 || {
   exit 1
 }
 "$wine64" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null
+# One Wine server, started afresh with that setting, serves every run that
+# follows, so that each finds the prefix's desktop already up.
+"$wineserver" -w
+"$wineserver" -p
+trap '"$wineserver" -k 2>/dev/null || true' EXIT
 
 cat >"$work/morvane.reg" <<'EOF'
 Windows Registry Editor Version 5.00
@@ -133,7 +138,6 @@ MORVANE_DRIVE_C=$work/linux/drive_c MORVANE_REGISTRY=$work/morvane.reg \
 # pairing question's texts coming from "Gantry1.dll" and the wait box
 # being started.
 WINEDEBUG=-all,trace+loaddll,trace+process session "$work/wine" "$wine64" "$build-x86_64/bin/morvane-sync.exe"
-"$wineserver" -w
 cp "$WINEPREFIX/drive_c/QADbgLog.txt" "$work/wine/QADbgLog.txt"
 cp "$work/linux/drive_c/QADbgLog.txt" "$work/linux/QADbgLog.txt"
 
