@@ -136,8 +136,8 @@ MORVANE_DRIVE_C=$work/linux/drive_c MORVANE_REGISTRY=$work/morvane.reg \
   session "$work/linux" "$build/bin/morvane-sync"
 # Wine's own trace of loaded libraries and created processes shows the
 # pairing question's texts coming from "Gantry1.dll" and the wait box
-# being started.
-WINEDEBUG=-all,trace+loaddll,trace+process session "$work/wine" "$wine64" "$build-x86_64/bin/morvane-sync.exe"
+# being started; its errors, if any, say why a run failed.
+WINEDEBUG=-all,err+all,trace+loaddll,trace+process session "$work/wine" "$wine64" "$build-x86_64/bin/morvane-sync.exe"
 cp "$WINEPREFIX/drive_c/QADbgLog.txt" "$work/wine/QADbgLog.txt"
 cp "$work/linux/drive_c/QADbgLog.txt" "$work/linux/QADbgLog.txt"
 
