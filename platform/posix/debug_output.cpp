@@ -7,9 +7,33 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <string>
 #include <unistd.h>
 
+#include "platform/posix/environment.h"
+
 namespace {
+
+// The adapter sends every trace line here, traced or not, so the target is
+// looked up in the environment only when the environment has changed.
+// Each thread keeps its own copy: no lock on the way of every line.
+struct DebugTarget {
+    unsigned generation = 0;
+    bool set = false;
+    std::string path;
+};
+
+const DebugTarget& CurrentTarget() {
+    thread_local DebugTarget target;
+    const unsigned now = posix_platform::EnvironmentGeneration();
+    if (target.generation != now) {
+        const char* value = std::getenv("MORVANE_DEBUG_OUTPUT");
+        target.set = value != nullptr && *value != '\0';
+        target.path = target.set ? value : "";
+        target.generation = now;
+    }
+    return target;
+}
 
 void WriteAll(int descriptor, const char* text, size_t length) {
     while (length > 0) {
@@ -24,8 +48,10 @@ void WriteAll(int descriptor, const char* text, size_t length) {
 }  // namespace
 
 void WINAPI OutputDebugStringA(LPCSTR text) {
-    const char* target = std::getenv("MORVANE_DEBUG_OUTPUT");
-    if (text == nullptr || target == nullptr || *target == '\0') return;
+    if (text == nullptr) return;
+    const DebugTarget& debugTarget = CurrentTarget();
+    if (!debugTarget.set) return;
+    const char* target = debugTarget.path.c_str();
     if (std::strcmp(target, "-") == 0) {
         WriteAll(STDERR_FILENO, text, std::strlen(text));
     } else {

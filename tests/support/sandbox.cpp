@@ -1,5 +1,7 @@
 #include "support/sandbox.h"
 
+#include "platform/win32api.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -86,8 +88,10 @@ void WriteFile(const std::string& path, const std::string& bytes) {
 
 bool FileExists(const std::string& path) { return fs::exists(path); }
 
-void SetEnv(const char* name, const std::string& value) { setenv(name, value.c_str(), 1); }
+// Through the platform, which the debugger output relies on to notice a
+// changed target.
+void SetEnv(const char* name, const std::string& value) { SetEnvironmentVariableA(name, value.c_str()); }
 
-void UnsetEnv(const char* name) { unsetenv(name); }
+void UnsetEnv(const char* name) { SetEnvironmentVariableA(name, nullptr); }
 
 }  // namespace testing_support
