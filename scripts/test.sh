@@ -4,6 +4,9 @@
 #   ctest      every GoogleTest program and the host end to end (build/)
 #   windows    the Windows cross-build, its export table, and one session
 #              under Wine compared with the Linux build (test-windows.sh)
+#   sanitized  the same suite built with ASan and UBSan (build-asan/)
+#   valgrind   morvane-sync's whole sessions under valgrind memcheck (build/)
+#   fuzz       every libFuzzer target, $MORVANE_FUZZ_SECONDS (30) s each (build-fuzz/)
 # Usage: scripts/test.sh [stage ...]   (no stage: every stage)
 # A stage that fails does not stop the others; the script fails if any did.
 set -euo pipefail
@@ -23,7 +26,20 @@ stage_windows() {
   timeout 3600 "$here/scripts/test-windows.sh"
 }
 
-all_stages=(ctest windows)
+stage_sanitized() {
+  "$here/scripts/test-sanitized.sh"
+}
+
+stage_valgrind() {
+  "$here/scripts/build.sh" valgrind &&
+    "$here/scripts/valgrind-session.sh" "$build"
+}
+
+stage_fuzz() {
+  "$here/scripts/fuzz.sh" "${MORVANE_FUZZ_SECONDS:-30}"
+}
+
+all_stages=(ctest windows sanitized valgrind fuzz)
 stages=("$@")
 [ ${#stages[@]} -eq 0 ] && stages=("${all_stages[@]}")
 

@@ -7,13 +7,14 @@
 #include "session/call_frame.h"
 #include "session/error_helpers.h"
 #include "session/sync_session.h"
+#include "session/trace_text.h"
 #include "support/trace_log.h"
 
 uint32_t ReadRecordIdText(const char* text) { return static_cast<uint32_t>(field_write::ReadDecimalText(text)); }
 
 int32_t DeleteRecordByIdText(const char* recordIdText) {
+    EnterExport(ClearMode::kClear, "***** DIZ_API_DeleteRecord('%s')\n", TraceText(recordIdText));
     if (recordIdText == nullptr) recordIdText = "";
-    EnterExport(ClearMode::kClear, "***** DIZ_API_DeleteRecord('%s')\n", recordIdText);
     const uint32_t recordId = ReadRecordIdText(recordIdText);
     if (recordId == 0) {
         LogTrace("Record ID 0 ('%s') is invalid in this context\n", recordIdText);
@@ -30,8 +31,8 @@ int32_t DeleteRecordByIdText(const char* recordIdText) {
 }
 
 int32_t FindRecordByIdText(const char* recordIdText) {
+    EnterExport(ClearMode::kClear, "***** DIZ_API_FindRecord('%s')\n", TraceText(recordIdText));
     if (recordIdText == nullptr) recordIdText = "";
-    EnterExport(ClearMode::kClear, "***** DIZ_API_FindRecord('%s')\n", recordIdText);
     g_session.writeHeap.Create();
     const uint32_t recordId = ReadRecordIdText(recordIdText);
     if (recordId == 0) {

@@ -10,7 +10,8 @@
 
 int32_t DIZ_API_OpenDatabase(int32_t section, const char* text1, const char* text2) {
     // The host's two texts are only traced.
-    EnterExport(ClearMode::kClear, "***** DIZ_API_OpenDatabase(%d, '%s', '%s')\n", section, text1, text2);
+    EnterExport(ClearMode::kClear, "***** DIZ_API_OpenDatabase(%d, '%s', '%s')\n", section, TraceText(text1),
+                TraceText(text2));
     return OpenDatabase(section);
 }
 

@@ -9,7 +9,7 @@
 
 int32_t DIZ_API_Initialize(const char* first, const char* second) {
     // The host's two texts are only traced.
-    EnterExport(ClearMode::kClear, "***** DIZ_API_Initialize('%s', '%s')\n", first, second);
+    EnterExport(ClearMode::kClear, "***** DIZ_API_Initialize('%s', '%s')\n", TraceText(first), TraceText(second));
     return StartSession();
 }
 

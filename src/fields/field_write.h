@@ -57,8 +57,10 @@ int32_t WriteFolderFields(int32_t folder);
 int32_t BeginNewRecord();
 
 // DIZ_API_GetFieldByWriteRec: the value bytes of device field fieldId of
-// the write record, NUL-terminated, into value; value untouched when the
-// field is missing or holds no bytes.  No trace, last error kept.  0.
+// the write record, NUL-terminated, into value (a field text buffer of
+// kFieldTextSize bytes: at most kFieldTextLimit bytes are copied); value
+// untouched when the field is missing or holds no bytes.  No trace, last
+// error kept.  0.
 int32_t CopyWriteRecordField(int32_t fieldId, char* value);
 
 // DIZ_API_AddRecord: derives the alarm (Schedule) and folder (E-mail)

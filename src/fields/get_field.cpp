@@ -4,6 +4,7 @@
 #include "fields/field_value.h"
 #include "session/call_frame.h"
 #include "session/sync_session.h"
+#include "session/trace_text.h"
 #include "support/trace_log.h"
 
 #include <stdio.h>
@@ -265,10 +266,13 @@ bool FindSelector(const char* idText, char* selector) {
     return true;
 }
 
-int32_t GetFieldText(const char* fieldId, char* out) {
+int32_t GetFieldText(const char* fieldId, char* hostOut) {
+    EnterExport(ClearMode::kClear, "***** DIZ_API_GetField('%s', [OUT])\n", TraceText(fieldId));
     const char* idText = fieldId != nullptr ? fieldId : "";
-    EnterExport(ClearMode::kClear, "***** DIZ_API_GetField('%s', [OUT])\n", idText);
-    if (out == nullptr) return kResultInvalidField;
+    // A host that passes no buffer gets the same status and side effects
+    // (a Memo text read still shortens the memo); the text goes nowhere.
+    static char unused[kFieldTextSize];
+    char* out = hostOut != nullptr ? hostOut : unused;
     out[0] = '\0';
 
     if (strcmp(idText, "UID") == 0) {

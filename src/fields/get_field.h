@@ -24,7 +24,8 @@
 
 // Traces "***** DIZ_API_GetField('<fieldId>', [OUT])", clears the last
 // error, and writes the field's text into out, which must hold
-// kFieldTextSize bytes and is empty text whenever nothing else is written.
+// kFieldTextSize bytes and is empty text whenever nothing else is written
+// (out may be null: the text is then dropped, the result is the same).
 // Returns 0, also when the field is missing (empty text), or -8 when the
 // field id converts to 0, a field that needs a selector lacks a valid one,
 // or the field's type code is not one of 1 to 9.

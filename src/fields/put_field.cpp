@@ -6,6 +6,7 @@
 #include "schema/field_table.h"
 #include "session/call_frame.h"
 #include "session/sync_session.h"
+#include "session/trace_text.h"
 #include "support/trace_log.h"
 
 #include <string.h>
@@ -105,9 +106,9 @@ bool StoreEmptyValue(const FieldTarget& target, uint32_t size, int32_t* result) 
 }  // namespace
 
 int32_t PutFieldText(const char* fieldId, const char* value) {
+    EnterExport(ClearMode::kClear, "***** DIZ_API_PutField('%s', '%s')\n", TraceText(fieldId), TraceText(value));
     if (fieldId == nullptr) fieldId = "";
     if (value == nullptr) value = "";
-    EnterExport(ClearMode::kClear, "***** DIZ_API_PutField('%s', '%s')\n", fieldId, value);
 
     const int32_t hostId = ReadDecimalText(fieldId);
     if (hostId == 0) {

@@ -11,6 +11,7 @@
 #include "session/call_frame.h"
 #include "session/error_helpers.h"
 #include "session/sync_session.h"
+#include "session/trace_text.h"
 #include "support/trace_log.h"
 
 #include <stdio.h>
@@ -20,6 +21,8 @@ namespace {
 // Bytes of the host's buffer for a new record's id: a signed 32-bit number
 // in decimal and its terminator.
 constexpr size_t kRecordIdTextSize = 12;
+// Characters of that buffer a trace line shows, at most.
+constexpr int kRecordIdTraceLength = static_cast<int>(kRecordIdTextSize) - 1;
 
 // The temporary heap a record is converted into; it lives for one store
 // and is created only once the record's fields are derived.
@@ -134,13 +137,15 @@ int32_t PutNewRecord(uint32_t* written) {
 }  // namespace
 
 int32_t AddWriteRecord(char* recordIdText) {
-    EnterExport(ClearMode::kClear, "***** DIZ_API_AddRecord('%s')\n", recordIdText != nullptr ? recordIdText : "");
+    // The host's buffer is traced as it stands, but never read beyond the
+    // record id text it must hold: its contents are the host's business.
+    EnterExport(ClearMode::kClear, "***** DIZ_API_AddRecord('%.*s')\n", kRecordIdTraceLength, TraceText(recordIdText));
     ConversionHeap heap;
     const int32_t converted = DeriveAndConvert(DeriveNewRecordFields, heap);
     if (converted != kResultOk) return converted;
-    LogTrace("     ------ QAPI.QPC_PutRecordData(dwDBID=%d, &TTwriteRec, 1, &count) dwRecId=%d pszRecordID='%s'\n",
+    LogTrace("     ------ QAPI.QPC_PutRecordData(dwDBID=%d, &TTwriteRec, 1, &count) dwRecId=%d pszRecordID='%.*s'\n",
              static_cast<int32_t>(g_session.currentDbId), static_cast<int32_t>(g_session.TTwriteRec.recordId),
-             recordIdText != nullptr ? recordIdText : "");
+             kRecordIdTraceLength, TraceText(recordIdText));
     uint32_t written = 0;
     const int32_t put = PutNewRecord(&written);
     ReleaseHeaps(heap);

@@ -1,6 +1,7 @@
 // The write record: preparing it, its per-record flags, and letting it go.
 #include "fields/write_record.h"
 
+#include "fields/field_text.h"
 #include "fields/field_write.h"
 #include "session/call_frame.h"
 #include "session/error_helpers.h"
@@ -58,7 +59,10 @@ int32_t CopyWriteRecordField(int32_t fieldId, char* value) {
     if (slot == nullptr || slot->data == nullptr || slot->length == kValueAbsent || value == nullptr) {
         return kResultOk;
     }
-    memcpy(value, slot->data, slot->length);
-    value[slot->length] = '\0';
+    // The host reads the value into a field text buffer; a longer value (a
+    // host may write megabytes) is cut to what that holds.
+    const uint32_t length = slot->length < kFieldTextLimit ? slot->length : kFieldTextLimit;
+    memcpy(value, slot->data, length);
+    value[length] = '\0';
     return kResultOk;
 }

@@ -110,9 +110,6 @@ void CloseSession() {
     g_link.CloseLink();
     g_session.linkOpen = 0;
     // Everything the device handed us in the private heap, the database
-    // list among it, goes with it; forget the list rather than keep a
-    // pointer into a destroyed heap.
+    // list among it, goes with it (ReleaseHeap forgets it all).
     ReleaseHeap(true);
-    g_session.TTDBIDList = nullptr;
-    g_session.DBIDCount = 0;
 }

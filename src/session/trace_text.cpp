@@ -20,6 +20,8 @@ const char* FormatSyncTime(int32_t time) {
     return text;
 }
 
+const char* TraceText(const char* text) { return text != nullptr ? text : "(null)"; }
+
 const char* BoolText(uint8_t flag) { return flag != 0 ? "true" : "false"; }
 
 const char* BoolTextUpper(uint32_t value) { return value != 0 ? "TRUE" : "FALSE"; }

@@ -13,6 +13,10 @@
 // and never hold it across another call.
 const char* FormatSyncTime(int32_t time);
 
+// text, or "(null)" for a null pointer: a host text that is missing shows
+// so in a trace line, while the export goes on with empty text.
+const char* TraceText(const char* text);
+
 // "true" for a nonzero flag, else "false".
 const char* BoolText(uint8_t flag);
 

@@ -6,8 +6,12 @@ const char kDataFolderKey[] = "SOFTWARE\\KORVELL QUENDA 2\\HALVERD";
 const char kDataFolderValue[] = "DatafilePath";
 
 int32_t ReadInstallPath(char* buffer) {
-    if (buffer == nullptr) return 0;
-    return GetRegistryString(kDataFolderKey, kDataFolderValue, buffer, kDataFolderSize, HKEY_CURRENT_USER) ? 1 : 0;
+    // Without a buffer the host still learns whether the folder is set.
+    char unused[kDataFolderSize];
+    return GetRegistryString(kDataFolderKey, kDataFolderValue, buffer != nullptr ? buffer : unused, kDataFolderSize,
+                             HKEY_CURRENT_USER)
+               ? 1
+               : 0;
 }
 
 bool ReadDataFolder(std::string& text) {

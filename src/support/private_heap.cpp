@@ -8,6 +8,23 @@ namespace {
 // The handle as the trace lines show it: its low 32 bits.
 unsigned HandleBits(HANDLE heap) { return static_cast<unsigned>(reinterpret_cast<uintptr_t>(heap)); }
 
+// What the session keeps in the private heap goes with it: the device's
+// database list, the open database's link field list and the record
+// cache's entries.  A host may close the session before the database
+// (or never close the database), so nothing may point into the heap
+// afterwards: the next export then finds no list and no cache.
+void ForgetPrivateHeapContents() {
+    g_session.TTDBIDList = nullptr;
+    g_session.DBIDCount = 0;
+    g_session.TTdbInfo.fieldCount = 0;
+    g_session.TTdbInfo.fields = nullptr;
+    g_session.recordCache.clear();
+    g_session.cacheCount = 0;
+    g_session.cacheCursor = g_session.recordCache.end();
+    WorkingRecord* current = g_session.currentRecord;
+    if (current != &g_session.writeRecord && current != &g_session.idRecord) g_session.currentRecord = nullptr;
+}
+
 }  // namespace
 
 bool InitHeap() {
@@ -36,6 +53,7 @@ void ReleaseHeap(bool force) {
     if (g_session.hHeap != nullptr) {
         HeapDestroy(g_session.hHeap);
         g_session.hHeap = nullptr;
+        ForgetPrivateHeapContents();
     }
 }
 

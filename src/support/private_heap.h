@@ -17,7 +17,8 @@
 bool InitHeap();
 
 // Drops one reference, or every reference when force is true, and
-// destroys the heap when none is left.  Cannot fail.
+// destroys the heap when none is left; the session then forgets what lived
+// there (database list, link field list, record cache).  Cannot fail.
 void ReleaseHeap(bool force);
 
 // Validates the whole heap and only then allocates size bytes with flags

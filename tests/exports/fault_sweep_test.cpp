@@ -1,0 +1,297 @@
+// Every device operation of a whole synchronisation made to fail at each of
+// its calls in turn.  Each run is a process of its own (a fork, so that the
+// adapter is freshly loaded): the session runs to its end as the host calls
+// it, the export during which the device failed must give its failure code
+// and last error, nothing may crash or leak, and a clean session on the
+// same device and settings afterwards must export every record again.
+#include "exports/import_world.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <stdio.h>
+#include <string.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+using session_tests::SessionWorld;
+using testing_support::AdapterExports;
+
+namespace {
+
+// The device error every injected fault reports.
+constexpr uint32_t kInjected = 0x10000077;
+// The call number of a fault that only counts.
+constexpr uint32_t kNever = 0xFFFFFFFFu;
+
+const char* const kOperations[] = {
+    "S_DVXOpenPort", "S_DVXWaitConnection", "S_DVXGetConfig", "S_DVXSetConfig", "S_DVXGetSystemInfo",
+    "S_DVXOpenDataBase", "S_DVXGetDBIDList", "S_DVXGetSyncContractInfo", "S_DVXRevokeSyncContract",
+    "S_DVXSetSyncTargetMacID", "S_DVXGetSyncTime", "S_DVXSetSyncTime", "S_DVXGetDBInfo", "S_DVXSetDBSyncMode",
+    "S_DVXGetAllSyncRecordList", "S_DVXGetFirstSyncRecordData", "S_DVXGetRecordData", "S_DVXPutRecordData",
+    "S_DVXDeleteRecordData", "S_DVXIsEnablePutFirstSyncRecordData", "S_DVXPutFirstSyncRecordData",
+    "S_DVXCleanUpAllSyncState", "S_DVXCloseDataBase", "S_DVXCloseConnection", "S_DVXClosePort",
+};
+
+// What the export during which the device failed gives the host.
+enum class LastError { kDevice, kNone };
+struct Expected {
+    int32_t result;
+    LastError lastError;
+};
+
+// By export, then by operation; "*" stands for any operation.  A failure
+// the export rides over gives 0: system information has no result, the
+// contract is revoked whatever the device says, a device that does not say
+// whether it takes a bulk write gets its records one by one, a failed
+// clean-up of the sync state does not stop a close, and closing the link
+// always succeeds.
+const std::map<std::string, std::map<std::string, Expected>> kExpected = {
+    {"Initialize",
+     {{"*", {-2, LastError::kDevice}},
+      {"S_DVXGetSystemInfo", {0, LastError::kNone}},
+      {"S_DVXRevokeSyncContract", {0, LastError::kNone}}}},
+    {"OpenDatabase",
+     {{"S_DVXOpenDataBase", {-2, LastError::kDevice}},
+      {"S_DVXGetDBInfo", {-4, LastError::kDevice}},
+      {"S_DVXGetSyncContractInfo", {-4, LastError::kDevice}},
+      {"S_DVXSetDBSyncMode", {-4, LastError::kDevice}},
+      {"S_DVXGetAllSyncRecordList", {-6, LastError::kDevice}},
+      {"S_DVXGetFirstSyncRecordData", {-6, LastError::kDevice}}}},
+    {"GetFirstRecord", {{"S_DVXGetRecordData", {-4, LastError::kDevice}}}},
+    {"GetNextRecord", {{"S_DVXGetRecordData", {-4, LastError::kDevice}}}},
+    {"AddRecord",
+     {{"S_DVXPutRecordData", {-9, LastError::kDevice}},
+      {"S_DVXIsEnablePutFirstSyncRecordData", {0, LastError::kNone}}}},
+    {"FlushRecord", {{"S_DVXPutRecordData", {-12, LastError::kDevice}}}},
+    {"DeleteRecord", {{"S_DVXDeleteRecordData", {-10, LastError::kDevice}}}},
+    {"CloseDatabase",
+     {{"S_DVXPutFirstSyncRecordData", {-9, LastError::kDevice}},
+      {"S_DVXCleanUpAllSyncState", {0, LastError::kDevice}},
+      {"S_DVXCloseDataBase", {-3, LastError::kDevice}}}},
+    {"CloseSyncApp", {{"*", {0, LastError::kNone}}}},
+};
+
+// One export call of the session and what it gave.
+struct Step {
+    std::string name;
+    int32_t result = 0;
+    uint32_t lastError = 0;
+};
+
+// The session a host runs: pairing (a first synchronisation when the
+// device is new to this PC), an export and an import of Memo and E-mail,
+// the close.  Calls into the adapter stop early only when it cannot start.
+class Session {
+public:
+    explicit Session(SessionWorld& world) : world_(world), api_(world.api()) {}
+    using Probe = std::function<void(const Step&)>;
+
+    void Run(const Probe& probe, bool withImport) {
+        probe_ = probe;
+        Call("Initialize", [&] { return api_.DIZ_API_Initialize("", ""); });
+        for (int32_t section : {export_tests::kMemoSection, export_tests::kMailSection}) Export(section);
+        if (withImport) {
+            Import(export_tests::kMemoSection);
+            Import(export_tests::kMailSection);
+        }
+        Call("CloseSyncApp", [&] { return api_.DIZ_API_CloseSyncApp(); });
+        Call("Uninitialize", [&] { return api_.DIZ_API_Uninitialize(); });
+    }
+
+private:
+    int32_t Call(const std::string& name, const std::function<int32_t()>& call) {
+        Step step{name};
+        step.result = call();
+        api_.DIZ_API_GetLastErrorCode(&step.lastError);
+        probe_(step);
+        return step.result;
+    }
+
+    void Export(int32_t section) {
+        uint32_t value = 0;
+        Call("BeginExport", [&] { return api_.DIZ_API_BeginExport(export_tests::kStamp), 0; });
+        Call("QueryFullSync", [&] { return api_.DIZ_API_QueryFullSync(section, export_tests::kStamp, &value); });
+        Call("OpenDatabase", [&] { return api_.DIZ_API_OpenDatabase(section, "", ""); });
+        Call("GetRecordCount", [&] { return api_.DIZ_API_GetRecordCount(section, 0, &value); });
+        for (int32_t r = Call("GetFirstRecord", [&] { return api_.DIZ_API_GetFirstRecord(section, 0, &value); });
+             r == 0 || r == -4; r = Call("GetNextRecord", [&] { return api_.DIZ_API_GetNextRecord(section, 0, &value); })) {
+            char text[49153];
+            Call("GetField", [&] { return api_.DIZ_API_GetField("1", text); });
+            Call("ReleaseReadRecord", [&] { return api_.DIZ_API_ReleaseReadRecord(); });
+        }
+        Call("CloseDatabase", [&] { return api_.DIZ_API_CloseDatabase(section, 1, 0); });
+    }
+
+    void Import(int32_t section) {
+        char id[12] = "";
+        Call("BeginImport", [&] { return api_.DIZ_API_BeginImport(), 0; });
+        Call("OpenDatabase", [&] { return api_.DIZ_API_OpenDatabase(section, "", ""); });
+        if (section == export_tests::kMailSection) Call("SetFolderID", [&] { return api_.DIZ_API_SetFolderID(1); });
+        Call("InsertRecord", [&] { return api_.DIZ_API_InsertRecord(); });
+        Call("PutField", [&] { return api_.DIZ_API_PutField("1", "swept"); });
+        Call("AddRecord", [&] { return api_.DIZ_API_AddRecord(id); });
+        Call("FindRecord", [&] { return api_.DIZ_API_FindRecord("1"); });
+        Call("PutField", [&] { return api_.DIZ_API_PutField("1", "changed"); });
+        Call("FlushRecord", [&] { return api_.DIZ_API_FlushRecord(); });
+        Call("DeleteRecord", [&] { return api_.DIZ_API_DeleteRecord("2"); });
+        Call("CloseDatabase", [&] { return api_.DIZ_API_CloseDatabase(section, 1, 0); });
+    }
+
+    SessionWorld& world_;
+    const AdapterExports& api_;
+    Probe probe_;
+};
+
+// Calls of operation counted by its fault that never fires, on the live
+// device (0 before the device's image is loaded).
+uint32_t CallsSeen(const std::string& operation) {
+    const tethra_sim::DeviceImage* live = tethra_sim::LiveDevice();
+    if (live == nullptr) return 0;
+    for (const tethra_sim::Fault& f : live->faults) {
+        if (f.operation == operation && f.call == kNever) return f.seen;
+    }
+    return 0;
+}
+
+// The demo handheld, paired with this PC or new to it.
+void SetUpDevice(SessionWorld& world, bool paired) {
+    world.image() = tethra_sim::DemoImage();
+    // No trace file: hundreds of sessions run here.
+    world.sandbox().WriteStandardRegistry(session_tests::kDataFolder, -1);
+    world.InstallUtility(session_tests::Utility::kStandard);
+    if (paired) {
+        // Databases in sync with this PC: changes only, records put one by one.
+        world.PairBothSides();
+        for (uint32_t dbId : {8u, 15u, 16u}) export_tests::Settle(world.image(), dbId);
+        world.image().ChangeRecord(8, world.image().Find(8)->records.front().id, export_tests::Memo("changed"));
+    }
+    testing_support::SetEnv("MORVANE_MESSAGEBOX", "ok");
+}
+
+// Runs body in a child process; returns what it wrote, or a description of
+// how it ended when that was not a normal exit with status 0.
+std::string InChild(const std::function<std::string()>& body) {
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0) return "no pipe";
+    fflush(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        close(pipeEnds[0]);
+        const std::string report = body();
+        if (write(pipeEnds[1], report.data(), report.size()) < 0) _exit(3);
+        close(pipeEnds[1]);
+        exit(0);  // a normal exit, so that a leak check runs
+    }
+    close(pipeEnds[1]);
+    std::string report;
+    char buffer[4096];
+    for (ssize_t got; (got = read(pipeEnds[0], buffer, sizeof buffer)) > 0;) report.append(buffer, got);
+    close(pipeEnds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) report += " [child ended with status " + std::to_string(status) + "]";
+    return report;
+}
+
+// The calls of every operation in a session without faults, as
+// "name count" lines.
+std::map<std::string, uint32_t> CountCalls(bool paired) {
+    const std::string report = InChild([paired] {
+        SessionWorld world;
+        SetUpDevice(world, paired);
+        for (const char* op : kOperations) world.image().FailCall(op, kNever, kInjected, false);
+        world.Load();
+        Session(world).Run([](const Step&) {}, true);
+        std::string lines;
+        for (const char* op : kOperations) lines += std::string(op) + " " + std::to_string(CallsSeen(op)) + "\n";
+        return lines;
+    });
+    std::map<std::string, uint32_t> counts;
+    char name[64];
+    unsigned seen = 0;
+    for (const char* p = report.c_str(); sscanf(p, "%63s %u", name, &seen) == 2; p = strchr(p, '\n') + 1) {
+        counts[name] = seen;
+        if (strchr(p, '\n') == nullptr) break;
+    }
+    return counts;
+}
+
+// What is wrong with step, the export during which operation failed.
+std::string Judge(const std::string& operation, const Step& step) {
+    const Expected* want = nullptr;
+    const auto byExport = kExpected.find(step.name);
+    if (byExport != kExpected.end()) {
+        auto row = byExport->second.find(operation);
+        if (row == byExport->second.end()) row = byExport->second.find("*");
+        if (row != byExport->second.end()) want = &row->second;
+    }
+    char seen[128];
+    snprintf(seen, sizeof seen, "%s gave %d, last error %08x", step.name.c_str(), step.result, step.lastError);
+    if (want == nullptr) return std::string("not in the table: ") + seen + "; ";
+    const bool errorRight = step.lastError == (want->lastError == LastError::kDevice ? kInjected : 0u);
+    if (step.result == want->result && errorRight) return "";
+    return std::string("expected ") + std::to_string(want->result) + ", " + seen + "; ";
+}
+
+// One session with the call-th call of operation failing, then a clean
+// session on what it left behind.  "" when all held.
+std::string FaultRun(const std::string& operation, uint32_t call, bool paired) {
+    SessionWorld world;
+    SetUpDevice(world, paired);
+    // The fault goes once it fires; a second one that never fires counts
+    // the calls, so that the export during which it fired is known.
+    world.image().FailCall(operation, call, kInjected, false);
+    world.image().FailCall(operation, kNever, kInjected, false);
+    world.Load();
+    std::string problems;
+    bool fired = false;
+    Session(world).Run(
+        [&](const Step& step) {
+            if (fired || CallsSeen(operation) < call) return;
+            fired = true;
+            problems += Judge(operation, step);
+        },
+        true);
+    if (!fired) problems += "the fault never fired; ";
+
+    tethra_sim::DeviceImage device = world.Device();
+    device.faults.clear();
+    std::string error;
+    if (!device.Save(world.devicePath(), &error)) return problems + error;
+    Session(world).Run(
+        [&](const Step& step) {
+            const bool ended = step.result == -7 && step.name.find("Record") != std::string::npos;
+            if (step.result != 0 && !ended) problems += "afterwards " + step.name + " gave " + std::to_string(step.result) + "; ";
+        },
+        false);
+    return problems;
+}
+
+void Sweep(bool paired, const std::vector<std::string>& mustSweep) {
+    const std::map<std::string, uint32_t> counts = CountCalls(paired);
+    for (const std::string& operation : mustSweep) {
+        EXPECT_GT(counts.count(operation) ? counts.at(operation) : 0u, 0u) << operation;
+    }
+    size_t runs = 0;
+    for (const auto& [operation, calls] : counts) {
+        for (uint32_t call = 1; call <= calls; ++call, ++runs) {
+            EXPECT_EQ("", InChild([&] { return FaultRun(operation, call, paired); }))
+                << operation << " call " << call << (paired ? " (paired)" : " (first synchronisation)");
+        }
+    }
+    EXPECT_GT(runs, 20u);
+}
+
+TEST(FaultSweep, EveryDeviceCallOfAPairedSession) {
+    Sweep(true, {"S_DVXGetAllSyncRecordList", "S_DVXGetRecordData", "S_DVXPutRecordData", "S_DVXDeleteRecordData"});
+}
+
+TEST(FaultSweep, EveryDeviceCallOfAFirstSynchronisation) {
+    Sweep(false, {"S_DVXSetSyncTargetMacID", "S_DVXGetFirstSyncRecordData", "S_DVXPutFirstSyncRecordData"});
+}
+
+}  // namespace

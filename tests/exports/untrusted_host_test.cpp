@@ -1,0 +1,282 @@
+// A careless or hostile host: null pointers for texts and out-parameters,
+// texts of any length, every RepeatInfo byte pattern, exports called in any
+// order.  The adapter must answer each with a status, write nothing through
+// a null pointer, never write past the bounds a host buffer has, and still
+// serve a normal session afterwards.  Buffers here are allocated to the
+// exact size the host is promised, so that a sanitized build stops at the
+// first byte written beyond it.
+#include "exports/import_world.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string.h>
+#include <string>
+#include <vector>
+
+using export_tests::kAddressSection;
+using export_tests::kMailSection;
+using export_tests::kMemoSection;
+using export_tests::kScheduleSection;
+using export_tests::Lines;
+using import_tests::HasLine;
+using session_tests::SessionWorld;
+using testing_support::AdapterExports;
+
+namespace {
+
+// Bounds a host relies on: field text and its terminator, record id text.
+constexpr size_t kFieldTextBytes = 49152 + 1;
+constexpr size_t kRecordIdBytes = 12;
+constexpr uint32_t kMemoDb = 8;
+
+using Call = std::function<int32_t(const AdapterExports&)>;
+
+// One export call, its result and, when not null, a trace line it writes.
+struct Row {
+    const char* what;
+    Call call;
+    int32_t result;
+    const char* line;
+};
+
+// Runs every row in order; a row's line must be among the lines it wrote.
+void RunRows(SessionWorld& world, const std::vector<Row>& rows) {
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const Row& row = rows[i];
+        EXPECT_EQ(row.result, row.call(world.api())) << "row " << i << ": " << row.what;
+        const Lines trace = export_tests::TakeTrace(world);
+        if (row.line != nullptr) {
+            EXPECT_TRUE(HasLine(trace, row.line)) << "row " << i << ": " << row.what;
+        }
+    }
+}
+
+// A buffer of exactly n bytes on the heap, filled with 'Z'.
+std::unique_ptr<char[]> HostBuffer(size_t n) {
+    std::unique_ptr<char[]> buffer(new char[n]);
+    memset(buffer.get(), 'Z', n);
+    return buffer;
+}
+
+std::string FieldText(const AdapterExports& api, const char* id, int32_t* result) {
+    std::unique_ptr<char[]> out = HostBuffer(kFieldTextBytes);
+    *result = api.DIZ_API_GetField(id, out.get());
+    EXPECT_NE(nullptr, memchr(out.get(), '\0', kFieldTextBytes)) << id;
+    return std::string(out.get(), strnlen(out.get(), kFieldTextBytes));
+}
+
+// A normal export of every Memo record: what any misuse before it must not
+// spoil.  Returns the titles read.
+std::vector<std::string> ExportMemoTitles(SessionWorld& world) {
+    const AdapterExports& api = world.api();
+    std::vector<std::string> titles;
+    api.DIZ_API_BeginExport(0);
+    EXPECT_EQ(0, api.DIZ_API_OpenDatabase(kMemoSection, "", ""));
+    uint32_t status = 0;
+    for (int32_t r = api.DIZ_API_GetFirstRecord(kMemoSection, 0, &status); r == 0;
+         r = api.DIZ_API_GetNextRecord(kMemoSection, 0, &status)) {
+        int32_t result = -1;
+        titles.push_back(FieldText(api, "1", &result));
+        EXPECT_EQ(0, result);
+    }
+    EXPECT_EQ(0, api.DIZ_API_CloseDatabase(kMemoSection, 1, 0));
+    return titles;
+}
+
+TEST(UntrustedHost, NullPointersAreEmptyTextsAndUnwrittenOutputs) {
+    SessionWorld world;
+    world.image().AddRecord(kMemoDb, export_tests::Memo("kept"));
+    import_tests::StartImport(world, kMailSection);
+    const std::vector<Row> rows = {
+        // 0
+        {"Initialize", [](auto& a) { return a.DIZ_API_Initialize(nullptr, nullptr); }, 0,
+         "***** DIZ_API_Initialize('(null)', '(null)')"},
+        {"SetFolderID", [](auto& a) { return a.DIZ_API_SetFolderID(1); }, 0, nullptr},
+        {"InsertRecord", [](auto& a) { return a.DIZ_API_InsertRecord(); }, 0, nullptr},
+        {"PutField null id", [](auto& a) { return a.DIZ_API_PutField(nullptr, "x"); }, -8,
+         "***** DIZ_API_PutField('(null)', 'x')"},
+        {"PutField null value", [](auto& a) { return a.DIZ_API_PutField("9", nullptr); }, 0,
+         "***** DIZ_API_PutField('9', '(null)')"},
+        // 5
+        {"GetFieldByWriteRec", [](auto& a) { return a.DIZ_API_GetFieldByWriteRec(1, nullptr); }, 0, nullptr},
+        {"AddRecord", [](auto& a) { return a.DIZ_API_AddRecord(nullptr); }, 0, nullptr},
+        {"GetRecordID_Attachment", [](auto& a) { return a.DIZ_API_GetRecordID_Attachment(nullptr); }, 0, nullptr},
+        {"DeleteRecord", [](auto& a) { return a.DIZ_API_DeleteRecord(nullptr); }, -10,
+         "***** DIZ_API_DeleteRecord('(null)')"},
+        {"FindRecord", [](auto& a) { return a.DIZ_API_FindRecord(nullptr); }, -11,
+         "***** DIZ_API_FindRecord('(null)')"},
+        // 10
+        {"CloseDatabase", [](auto& a) { return a.DIZ_API_CloseDatabase(kMailSection, 1, 0); }, 0, nullptr},
+        {"QueryFullSync", [](auto& a) { return a.DIZ_API_QueryFullSync(kMemoSection, 0, nullptr); }, 0, nullptr},
+        {"BeginExport", [](auto& a) { return a.DIZ_API_BeginExport(0), 0; }, 0, nullptr},
+        {"OpenDatabase", [](auto& a) { return a.DIZ_API_OpenDatabase(kMemoSection, nullptr, nullptr); }, 0,
+         "***** DIZ_API_OpenDatabase(4, '(null)', '(null)')"},
+        {"GetRecordCount", [](auto& a) { return a.DIZ_API_GetRecordCount(kMemoSection, 0, nullptr); }, 0, nullptr},
+        // 15
+        {"GetFirstRecord", [](auto& a) { return a.DIZ_API_GetFirstRecord(kMemoSection, 0, nullptr); }, 0, nullptr},
+        {"GetField null out", [](auto& a) { return a.DIZ_API_GetField("1", nullptr); }, 0,
+         "Returning 'kept note'"},
+        {"GetField null id", [](auto& a) { return a.DIZ_API_GetField(nullptr, nullptr); }, -8,
+         "***** DIZ_API_GetField('(null)', [OUT])"},
+        {"GetRepeatInfo", [](auto& a) { return a.DIZ_API_GetRepeatInfo(nullptr); }, 0, nullptr},
+        {"GetFolderID", [](auto& a) { return a.DIZ_API_GetFolderID(nullptr); }, 0, nullptr},
+        // 20
+        {"GetNextRecord", [](auto& a) { return a.DIZ_API_GetNextRecord(kMemoSection, 0, nullptr); }, -7, nullptr},
+        {"GetEmailBodyLength", [](auto& a) { return a.GetEmailBodyLength(nullptr); }, 0, nullptr},
+        {"GetInstallPath", [](auto& a) { return a.GetInstallPath(nullptr); }, 1, nullptr},
+        {"GetLastErrorCode", [](auto& a) { return a.DIZ_API_GetLastErrorCode(nullptr), 0; }, 0, nullptr},
+    };
+    RunRows(world, rows);
+    // The mail written without an id buffer reached the device.
+    EXPECT_EQ(1u, import_tests::LiveDb(16).records.size() + import_tests::LiveDb(15).records.size());
+}
+
+// Every export, in an order no host should use, on a library that was
+// never started; then a normal session.
+TEST(UntrustedHost, ExportsInAnyOrderBeforeAndAfterTheSession) {
+    SessionWorld world;
+    world.PairBothSides();
+    world.image().AddRecord(kMemoDb, export_tests::Memo("first"));
+    world.Load();
+    char id[kRecordIdBytes] = "";
+    RepeatInfo info = {};
+    uint32_t out = 0;
+    const std::vector<Row> before = {
+        // 0
+        {"Uninitialize", [](auto& a) { return a.DIZ_API_Uninitialize(); }, 0, nullptr},
+        {"CloseSyncApp", [](auto& a) { return a.DIZ_API_CloseSyncApp(); }, 0, nullptr},
+        {"GetRecordCount", [&](auto& a) { return a.DIZ_API_GetRecordCount(kMemoSection, 0, &out); }, -6, nullptr},
+        {"GetFirstRecord", [&](auto& a) { return a.DIZ_API_GetFirstRecord(kMemoSection, 0, &out); }, -6, nullptr},
+        {"GetField", [](auto& a) { return a.DIZ_API_GetField("1", HostBuffer(kFieldTextBytes).get()); }, 0, nullptr},
+        // 5
+        {"PutField", [](auto& a) { return a.DIZ_API_PutField("1", "x"); }, 0, nullptr},
+        {"SetAlarm", [](auto& a) { return a.DIZ_API_SetAlarm(); }, 0, nullptr},
+        {"SetEventFlag", [](auto& a) { return a.DIZ_API_SetEventFlag(); }, 0, nullptr},
+        {"WriteFolderID", [](auto& a) { return a.DIZ_API_WriteFolderID(1); }, 0, nullptr},
+        {"PutRepeatInfo", [&](auto& a) { return a.DIZ_API_PutRepeatInfo(info); }, 0, nullptr},
+        // 10
+        {"AddRecord", [&](auto& a) { return a.DIZ_API_AddRecord(id); }, -12, nullptr},
+        {"FlushRecord", [](auto& a) { return a.DIZ_API_FlushRecord(); }, -12, nullptr},
+        {"GetRepeatInfo", [&](auto& a) { return a.DIZ_API_GetRepeatInfo(&info); }, 0, nullptr},
+        {"GetIdDBRec", [](auto& a) { return a.DIZ_API_GetIdDBRec(1); }, -4, nullptr},
+        {"ReleaseReadRecord", [](auto& a) { return a.DIZ_API_ReleaseReadRecord(); }, 0, nullptr},
+        // 15
+        {"DeleteRecord", [](auto& a) { return a.DIZ_API_DeleteRecord("1"); }, -10, nullptr},
+        {"FindRecord", [](auto& a) { return a.DIZ_API_FindRecord("1"); }, -11, nullptr},
+        {"CloseDatabase", [](auto& a) { return a.DIZ_API_CloseDatabase(kMemoSection, 1, 0); }, 0, nullptr},
+        {"CloseDatabase again", [](auto& a) { return a.DIZ_API_CloseDatabase(kMemoSection, 1, 0); }, 0, nullptr},
+        {"QueryFullSync", [&](auto& a) { return a.DIZ_API_QueryFullSync(kMemoSection, 0, &out); }, 0, nullptr},
+        // 20
+        {"CancelCheck", [](auto& a) { return a.DIZ_API_CancelCheck(kMemoSection); }, -6, nullptr},
+        {"OpenDatabase", [](auto& a) { return a.DIZ_API_OpenDatabase(kMemoSection, "", ""); }, -4,
+         "Database not enabled on device: [8]"},
+    };
+    RunRows(world, before);
+    ASSERT_EQ(0, world.api().DIZ_API_Initialize("", ""));
+    EXPECT_EQ(std::vector<std::string>{"first note"}, ExportMemoTitles(world));
+    // The session closed under an open database with its record cache
+    // (found by fuzz_export_sequence: the cache's entries were touched
+    // after the private heap holding them was gone).
+    const std::vector<Row> within = {
+        // 0
+        {"BeginExport", [](auto& a) { return a.DIZ_API_BeginExport(0), 0; }, 0, nullptr},
+        {"OpenDatabase", [](auto& a) { return a.DIZ_API_OpenDatabase(kMemoSection, "", ""); }, 0, nullptr},
+        {"GetFirstRecord", [&](auto& a) { return a.DIZ_API_GetFirstRecord(kMemoSection, 0, &out); }, 0, nullptr},
+        {"CloseSyncApp", [](auto& a) { return a.DIZ_API_CloseSyncApp(); }, 0, nullptr},
+        {"GetField after CloseSyncApp", [](auto& a) { return a.DIZ_API_GetField("1", HostBuffer(kFieldTextBytes).get()); },
+         0, "Quenda field id 0 not found (qdb:8)"},
+        // 5
+        {"GetNextRecord after CloseSyncApp", [&](auto& a) { return a.DIZ_API_GetNextRecord(kMemoSection, 0, &out); },
+         -7, nullptr},
+        {"CloseDatabase after CloseSyncApp", [](auto& a) { return a.DIZ_API_CloseDatabase(kMemoSection, 1, 0); }, 0,
+         nullptr},
+        {"CloseDatabase twice", [](auto& a) { return a.DIZ_API_CloseDatabase(kMemoSection, 1, 0); }, 0, nullptr},
+        {"FlushRecord before FindRecord", [](auto& a) { return a.DIZ_API_FlushRecord(); }, -12, nullptr},
+        {"CloseSyncApp twice", [](auto& a) { return a.DIZ_API_CloseSyncApp(); }, 0, nullptr},
+        // 10
+        {"Uninitialize", [](auto& a) { return a.DIZ_API_Uninitialize(); }, 0, nullptr},
+        {"Uninitialize twice", [](auto& a) { return a.DIZ_API_Uninitialize(); }, 0, nullptr},
+        {"OpenDatabase after Uninitialize", [](auto& a) { return a.DIZ_API_OpenDatabase(kMemoSection, "", ""); }, -4,
+         nullptr},
+    };
+    RunRows(world, within);
+    ASSERT_EQ(0, world.api().DIZ_API_Initialize("", ""));
+    EXPECT_EQ(std::vector<std::string>{"first note"}, ExportMemoTitles(world));
+}
+
+// Texts far beyond anything a host should send, and device values far
+// beyond what a host buffer holds.
+TEST(UntrustedHost, TextsOfAnyLengthStayWithinTheHostsBounds) {
+    SessionWorld world;
+    std::string lines;
+    for (int i = 0; i < 40000; ++i) lines += "ab\n";  // 120,000 bytes, 160,000 as host text
+    world.image().AddRecord(kMemoDb, {{"S_PAGE_NOTE", tethra_sim::TextValue(std::string(100000, 't') + "\n" + lines)}});
+    world.image().AddRecord(6, {{"S_NAME", tethra_sim::TextValue(lines)}, {"S_NOTE1", tethra_sim::TextValue(lines)}});
+    import_tests::StartImport(world, kAddressSection);
+    const AdapterExports& api = world.api();
+
+    const std::string megabyte(1 << 20, 'm');
+    const std::string longId(5000, '7');
+    const std::string pointedId = "2." + std::string(5000, 'D');
+    ASSERT_EQ(0, api.DIZ_API_InsertRecord());
+    EXPECT_EQ(0, api.DIZ_API_PutField("1", megabyte.c_str()));
+    std::unique_ptr<char[]> copy = HostBuffer(kFieldTextBytes);
+    EXPECT_EQ(0, api.DIZ_API_GetFieldByWriteRec(0, copy.get()));
+    EXPECT_EQ(kFieldTextBytes - 1, strlen(copy.get()));
+    EXPECT_EQ(0, api.DIZ_API_PutField(longId.c_str(), "x"));
+    EXPECT_EQ(0, api.DIZ_API_PutField(pointedId.c_str(), megabyte.c_str()));
+    std::unique_ptr<char[]> id = HostBuffer(kRecordIdBytes);
+    EXPECT_EQ(0, api.DIZ_API_AddRecord(id.get()));
+    EXPECT_EQ(0, api.DIZ_API_CloseDatabase(kAddressSection, 1, 0));
+    // Record id texts read as their signed decimal prefix, wrapped to 32
+    // bits: FindRecord accepts any id but 0, no such record is on the device.
+    const std::vector<std::pair<std::string, int32_t>> recordIds = {
+        {"99999999999999999999", 0}, {"-99999999999999999999", 0}, {"4294967296", -11}, {"-2147483649", 0},
+        {"+-1", -11},                {" 12", 0},                    {"0x10", -11},       {longId, 0},
+    };
+    for (const auto& [text, found] : recordIds) {
+        EXPECT_EQ(found, api.DIZ_API_FindRecord(text.c_str())) << text;
+        EXPECT_EQ(-10, api.DIZ_API_DeleteRecord(text.c_str())) << text;
+    }
+    for (int32_t section : {kMemoSection, kAddressSection}) {
+        api.DIZ_API_BeginExport(0);
+        ASSERT_EQ(0, api.DIZ_API_OpenDatabase(section, "", ""));
+        uint32_t status = 0;
+        for (int32_t r = api.DIZ_API_GetFirstRecord(section, 0, &status); r == 0;
+             r = api.DIZ_API_GetNextRecord(section, 0, &status)) {
+            for (const char* field : {"1", "3", "31", "UID", longId.c_str(), pointedId.c_str()}) {
+                int32_t result = -1;
+                const std::string text = FieldText(api, field, &result);
+                EXPECT_LE(text.size(), kFieldTextBytes - 1) << field;
+                EXPECT_TRUE(result == 0 || result == -8) << field;
+            }
+        }
+        EXPECT_EQ(0, api.DIZ_API_CloseDatabase(section, 1, 0));
+    }
+}
+
+// Every byte value in every byte of the repeat structure, written into a
+// Schedule record that is then stored.
+TEST(UntrustedHost, EveryRepeatInfoBytePatternIsStored) {
+    SessionWorld world;
+    import_tests::StartImport(world, kScheduleSection);
+    const AdapterExports& api = world.api();
+    for (int value = 0; value < 256; value += 3) {
+        for (size_t at = 0; at < sizeof(RepeatInfo); at += 5) {
+            RepeatInfo info;
+            memset(&info, value, sizeof info);
+            reinterpret_cast<uint8_t*>(&info)[at] = static_cast<uint8_t>(255 - value);
+            ASSERT_EQ(0, api.DIZ_API_InsertRecord());
+            EXPECT_EQ(0, api.DIZ_API_PutField("7", "repeat"));
+            EXPECT_EQ(0, api.DIZ_API_PutRepeatInfo(info));
+            std::unique_ptr<char[]> id = HostBuffer(kRecordIdBytes);
+            const int32_t stored = api.DIZ_API_AddRecord(id.get());
+            EXPECT_TRUE(stored == 0 || stored == -12) << value << " at " << at;
+        }
+    }
+    EXPECT_EQ(0, api.DIZ_API_CloseDatabase(kScheduleSection, 1, 0));
+}
+
+}  // namespace
