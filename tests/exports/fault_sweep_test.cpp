@@ -117,8 +117,10 @@ private:
         Call("QueryFullSync", [&] { return api_.DIZ_API_QueryFullSync(section, export_tests::kStamp, &value); });
         Call("OpenDatabase", [&] { return api_.DIZ_API_OpenDatabase(section, "", ""); });
         Call("GetRecordCount", [&] { return api_.DIZ_API_GetRecordCount(section, 0, &value); });
-        for (int32_t r = Call("GetFirstRecord", [&] { return api_.DIZ_API_GetFirstRecord(section, 0, &value); });
-             r == 0 || r == -4; r = Call("GetNextRecord", [&] { return api_.DIZ_API_GetNextRecord(section, 0, &value); })) {
+        const auto first = [&] { return api_.DIZ_API_GetFirstRecord(section, 0, &value); };
+        const auto next = [&] { return api_.DIZ_API_GetNextRecord(section, 0, &value); };
+        // A record that could not be fetched is passed over, as a host does.
+        for (int32_t r = Call("GetFirstRecord", first); r == 0 || r == -4; r = Call("GetNextRecord", next)) {
             char text[49153];
             Call("GetField", [&] { return api_.DIZ_API_GetField("1", text); });
             Call("ReleaseReadRecord", [&] { return api_.DIZ_API_ReleaseReadRecord(); });
@@ -193,7 +195,9 @@ std::string InChild(const std::function<std::string()>& body) {
     close(pipeEnds[0]);
     int status = 0;
     waitpid(child, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) report += " [child ended with status " + std::to_string(status) + "]";
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        report += " [child ended with status " + std::to_string(status) + "]";
+    }
     return report;
 }
 
@@ -265,7 +269,9 @@ std::string FaultRun(const std::string& operation, uint32_t call, bool paired) {
     Session(world).Run(
         [&](const Step& step) {
             const bool ended = step.result == -7 && step.name.find("Record") != std::string::npos;
-            if (step.result != 0 && !ended) problems += "afterwards " + step.name + " gave " + std::to_string(step.result) + "; ";
+            if (step.result != 0 && !ended) {
+                problems += "afterwards " + step.name + " gave " + std::to_string(step.result) + "; ";
+            }
         },
         false);
     return problems;

@@ -185,8 +185,9 @@ TEST(UntrustedHost, ExportsInAnyOrderBeforeAndAfterTheSession) {
         {"OpenDatabase", [](auto& a) { return a.DIZ_API_OpenDatabase(kMemoSection, "", ""); }, 0, nullptr},
         {"GetFirstRecord", [&](auto& a) { return a.DIZ_API_GetFirstRecord(kMemoSection, 0, &out); }, 0, nullptr},
         {"CloseSyncApp", [](auto& a) { return a.DIZ_API_CloseSyncApp(); }, 0, nullptr},
-        {"GetField after CloseSyncApp", [](auto& a) { return a.DIZ_API_GetField("1", HostBuffer(kFieldTextBytes).get()); },
-         0, "Quenda field id 0 not found (qdb:8)"},
+        {"GetField after CloseSyncApp",
+         [](auto& a) { return a.DIZ_API_GetField("1", HostBuffer(kFieldTextBytes).get()); }, 0,
+         "Quenda field id 0 not found (qdb:8)"},
         // 5
         {"GetNextRecord after CloseSyncApp", [&](auto& a) { return a.DIZ_API_GetNextRecord(kMemoSection, 0, &out); },
          -7, nullptr},
