@@ -5,8 +5,10 @@
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <malloc.h>
+
 #if defined(__SANITIZE_ADDRESS__)
-#include <sanitizer/allocator_interface.h>
+// AddressSanitizer's runtime: the bytes its allocator has handed out.
+extern "C" size_t __sanitizer_get_current_allocated_bytes(void);
 #endif
 
 using namespace export_tests;

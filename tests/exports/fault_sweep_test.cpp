@@ -290,6 +290,7 @@ void Sweep(bool paired, const std::vector<std::string>& mustSweep) {
         }
     }
     EXPECT_GT(runs, 20u);
+    ::testing::Test::RecordProperty("runs", static_cast<int>(runs));
 }
 
 TEST(FaultSweep, EveryDeviceCallOfAPairedSession) {
