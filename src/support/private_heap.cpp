@@ -1,5 +1,6 @@
 #include "support/private_heap.h"
 
+#include "database/record_cache.h"
 #include "session/sync_session.h"
 #include "support/trace_log.h"
 
@@ -18,9 +19,7 @@ void ForgetPrivateHeapContents() {
     g_session.DBIDCount = 0;
     g_session.TTdbInfo.fieldCount = 0;
     g_session.TTdbInfo.fields = nullptr;
-    g_session.recordCache.clear();
-    g_session.cacheCount = 0;
-    g_session.cacheCursor = g_session.recordCache.end();
+    ClearRecordCache();
     WorkingRecord* current = g_session.currentRecord;
     if (current != &g_session.writeRecord && current != &g_session.idRecord) g_session.currentRecord = nullptr;
 }
