@@ -2,9 +2,9 @@
 # The README's test command: installs what is missing, builds, and runs every
 # test.  The tests come in stages, run in this order:
 #   ctest      every GoogleTest program and the host end to end (build/)
+#   sanitized  the same suite built with ASan and UBSan (build-asan/)
 #   windows    the Windows cross-build, its export table, and one session
 #              under Wine compared with the Linux build (test-windows.sh)
-#   sanitized  the same suite built with ASan and UBSan (build-asan/); by name only
 #   valgrind   morvane-sync's whole sessions under valgrind memcheck (build/)
 #   fuzz       every libFuzzer target, $MORVANE_FUZZ_SECONDS (30) s each (build-fuzz/)
 # Usage: scripts/test.sh [stage ...]   (no stage: every stage)
@@ -39,7 +39,7 @@ stage_fuzz() {
   "$here/scripts/fuzz.sh" "${MORVANE_FUZZ_SECONDS:-30}"
 }
 
-all_stages=(ctest windows valgrind fuzz)
+all_stages=(ctest sanitized windows valgrind fuzz)
 stages=("$@")
 [ ${#stages[@]} -eq 0 ] && stages=("${all_stages[@]}")
 
