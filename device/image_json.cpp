@@ -264,9 +264,23 @@ std::string DeviceImage::ToJson() const {
     return j.dump(2) + "\n";
 }
 
+// Every number of an image is a whole number but an OLE date ({"ole": d});
+// a fraction or an exponent elsewhere would reach an integer conversion
+// that cannot hold it.
+static void RejectFractions(const Json& j) {
+    if (j.is_number_float()) throw std::runtime_error("numbers in a device image are whole numbers");
+    if (j.is_object()) {
+        for (const auto& item : j.items())
+            if (item.key() != "ole") RejectFractions(item.value());
+    } else if (j.is_array()) {
+        for (const Json& item : j) RejectFractions(item);
+    }
+}
+
 bool DeviceImage::FromJson(const std::string& text, std::string* error) {
     try {
         const Json j = Json::parse(text);
+        RejectFractions(j);
         DeviceImage image;
         const Json settings = j.value("settings", Json::object());
         image.portAvailable = settings.value("portAvailable", true);

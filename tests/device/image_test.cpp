@@ -143,6 +143,7 @@ TEST(ImageFile, BrokenImagesAreRefusedAndLeaveTheImageAlone) {
         R"({"databases": [{"id": 42}]})",
         R"({"databases": [{"id": 6, "records": [{"id": 2}, {"id": 2}]}]})",          // 5
         R"({"pairing": {"pcId": "0102"}})",
+        R"({"databases": [{"id": 1.5e81}]})",
     };
     for (const char* text : kBroken) {
         DeviceImage image = DemoImage();
