@@ -1,7 +1,7 @@
 // Reading fields of device records through the exports, as a host does in
 // an export pass: the record made current by the cursor (or loaded by id),
 // then DIZ_API_GetField, DIZ_API_GetRepeatInfo and the folder exports.
-#include "exports/session_world.h"
+#include "exports/export_world.h"
 
 #include <gtest/gtest.h>
 #include <stdint.h>
@@ -17,39 +17,23 @@ using tethra_sim::DateValue;
 using tethra_sim::NumberValue;
 using tethra_sim::TextValue;
 using tethra_sim::TimeValue;
-using Lines = std::vector<std::string>;
+using export_tests::kMailSection;
+using export_tests::kMemoSection;
+using export_tests::kScheduleSection;
+using export_tests::kStamp;
+using export_tests::kToDoSection;
+using export_tests::Lines;
+using export_tests::Settle;
+using export_tests::TakeTrace;
 
 namespace {
 
-constexpr int32_t kScheduleSection = 2;
-constexpr int32_t kToDoSection = 3;
-constexpr int32_t kMemoSection = 4;
-constexpr int32_t kMailSection = 5;
 constexpr uint32_t kScheduleDb = 1;
 constexpr uint32_t kToDoDb = 6;
 constexpr uint32_t kMemoDb = 8;
 constexpr uint32_t kMailDb = 16;
-// An export after the last synchronisation: only the change lists are read.
-constexpr int32_t kStamp = 1700000000;
 // Room for the longest field text.
 constexpr size_t kFieldBuffer = 49153;
-
-// The database takes part in sync and has nothing pending; records added
-// after this are the device's changes.
-void Settle(tethra_sim::DeviceImage& image, uint32_t dbId) {
-    tethra_sim::Database* db = image.Find(dbId);
-    ASSERT_NE(db, nullptr);
-    db->syncEnabled = true;
-    for (auto& list : db->changes) list.clear();
-}
-
-// Trace lines since the last call, without CR.
-Lines TakeTrace(SessionWorld& world) {
-    Lines lines = world.TakeTrace();
-    for (std::string& line : lines)
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-    return lines;
-}
 
 // A paired session exporting `section`, its first record current.
 void OpenAndReadFirst(SessionWorld& world, int32_t section) {
