@@ -16,65 +16,49 @@ using testing_support::Sandbox;
 
 namespace {
 
-const char kNoFolderRegistry[] =
-    "Windows Registry Editor Version 5.00\n\n"
-    "[HKEY_CURRENT_USER\\SOFTWARE\\KORVELL QUENDA 2\\HALVERD]\n"
-    "\"SomethingElse\"=\"x\"\n";
-
-// A registry holding only "DatafilePath" = folder; no folder is created.
-std::string FolderRegistry(const std::string& folder) {
-    std::string escaped;
-    for (char c : folder) {
-        if (c == '\\' || c == '"') escaped += '\\';
-        escaped += c;
-    }
-    return "Windows Registry Editor Version 5.00\n\n"
-           "[HKEY_CURRENT_USER\\SOFTWARE\\KORVELL QUENDA 2\\HALVERD]\n"
-           "\"DatafilePath\"=\"" + escaped + "\"\n";
-}
-
-// The settings file in the standard data-file folder.
 const char kDataFolder[] = "C:\\Korvell\\Data\\";
 const char kSettingsPath[] = "C:\\Korvell\\Data\\ISEnvSet.ini";
 
-}  // namespace
+// A registry holding "DatafilePath" = folder (null: the key without the
+// value, "-": no key at all); no folder is created.
+std::string Registry(const char* folder) {
+    std::string reg = "Windows Registry Editor Version 5.00\n\n";
+    if (folder != nullptr && std::string(folder) == "-") return reg;
+    reg += "[HKEY_CURRENT_USER\\SOFTWARE\\KORVELL QUENDA 2\\HALVERD]\n";
+    if (folder == nullptr) return reg + "\"SomethingElse\"=\"x\"\n";
+    reg += "\"DatafilePath\"=\"";
+    for (const char* c = folder; *c != '\0'; ++c) reg += *c == '\\' ? std::string("\\\\") : std::string(1, *c);
+    return reg + "\"\n";
+}
 
-// The folder as the registry holds it ("-": no value, "": no key at all),
-// what ReadInstallPath gives and the paths built on it.
+// The folder, what ReadInstallPath gives and the paths built on it.
 TEST(InstallPath, FolderAndThePathsBuiltOnIt) {
     const std::string longest = "C:\\" + std::string(256, 'f');  // 259 characters and the zero
-    struct Row {
-        std::string folder;
+    const std::string tooLong = longest + "g";
+    const struct {
+        const char* folder;
         int result;
-        std::string read;  // the buffer afterwards
-        const char* settings;
-        const char* utility;
+        const char *settings, *utility;
+    } rows[] = {
+        {"C:\\Korvell\\Data", 1, "C:\\Korvell\\Data\\ISEnvSet.ini", "C:\\Korvell\\Data\\Gantry1.dll"},
+        {"", 1, "\\ISEnvSet.ini", "\\Gantry1.dll"},
+        {nullptr, 0, "ISEnvSet.ini", "\\Gantry1.dll"},
+        {"-", 0, "ISEnvSet.ini", "\\Gantry1.dll"},
+        {longest.c_str(), 1, nullptr, nullptr},
+        {tooLong.c_str(), 0, nullptr, nullptr},
     };
-    const Row kRows[] = {
-        {"C:\\Korvell\\Data\\", 1, "C:\\Korvell\\Data\\", "C:\\Korvell\\Data\\ISEnvSet.ini",
-         "C:\\Korvell\\Data\\Gantry1.dll"},
-        {"C:\\Korvell\\Data", 1, "C:\\Korvell\\Data", "C:\\Korvell\\Data\\ISEnvSet.ini",
-         "C:\\Korvell\\Data\\Gantry1.dll"},
-        {"", 1, "", "\\ISEnvSet.ini", "\\Gantry1.dll"},
-        {"-", 0, "untouched", "ISEnvSet.ini", "\\Gantry1.dll"},
-        {"--", 0, "untouched", "ISEnvSet.ini", "\\Gantry1.dll"},
-        {longest, 1, longest, nullptr, nullptr},
-        {longest + "g", 0, "untouched", nullptr, nullptr},
-    };
-    for (const Row& row : kRows) {
-        SCOPED_TRACE(row.folder);
+    for (const auto& row : rows) {
+        const std::string folder = row.folder ? row.folder : "(no value)";
+        SCOPED_TRACE(folder);
         Sandbox sandbox;
-        if (row.folder == "--")
-            sandbox.WriteRegistry("Windows Registry Editor Version 5.00\n");
-        else
-            sandbox.WriteRegistry(row.folder == "-" ? std::string(kNoFolderRegistry) : FolderRegistry(row.folder));
+        sandbox.WriteRegistry(Registry(row.folder));
         char buffer[kDataFolderSize] = "untouched";
         EXPECT_EQ(ReadInstallPath(buffer), row.result);
-        EXPECT_EQ(std::string(buffer), row.read);
+        EXPECT_EQ(std::string(buffer), row.result == 1 ? folder : "untouched");
         if (row.settings == nullptr) continue;
         std::string text = "old";
         EXPECT_EQ(ReadDataFolder(text), row.result == 1);
-        EXPECT_EQ(text, row.result == 1 ? row.read : "old");
+        EXPECT_EQ(text, row.result == 1 ? folder : "old");
         EXPECT_EQ(SettingsFile().Path(), row.settings);
         EXPECT_EQ(CUtilityLibrary().Path(), row.utility);
     }
@@ -89,47 +73,32 @@ TEST(RegistryString, TextVariantStopsAtTheFirstZero) {
     EXPECT_EQ(text, kDataFolder);
 }
 
-TEST(SettingsFile, PCIDRoundTripInUpperCase) {
+// Written in upper case, read in either; an unusable text reads as zeros.
+// (Which stored texts a start-up takes is checked through the exports.)
+TEST(SettingsFile, PCIDWrittenInUpperCaseAndRead) {
     Sandbox sandbox;
     sandbox.WriteStandardRegistry(kDataFolder, -1);
     const uint8_t id[8] = {0x01, 0xAB, 0x00, 0xFF, 0x7c, 0x10, 0x02, 0xe0};
-    SettingsFile settings;
-    EXPECT_EQ(settings.WritePCID(id), 1);
+    EXPECT_EQ(SettingsFile().WritePCID(id), 1);
     const std::string file = testing_support::ReadFile(sandbox.HostPath(kSettingsPath));
     EXPECT_NE(file.find("[Synchronization]"), std::string::npos) << file;
     EXPECT_NE(file.find("PCID=01AB00FF7C1002E0"), std::string::npos) << file;
-    uint8_t read[8] = {};
-    EXPECT_EQ(SettingsFile().ReadPCID(read), 1);
-    EXPECT_EQ(memcmp(read, id, 8), 0);
-}
-
-// The forms a start-up takes or replaces are checked through the exports;
-// here the bytes ReadPCID leaves.
-TEST(SettingsFile, StoredPCIDForms) {
-    struct Row {
+    const struct {
         const char* stored;
         int result;
         uint8_t first, last;
-    };
-    static const Row kRows[] = {
-        {"0123456789abcdef", 1, 0x01, 0xEF},
-        {"0000000000000001", 1, 0x00, 0x01},
-        {"0000000000000000", 0, 0, 0},
-        {"0123456789ABCDEG", 0, 0, 0},
-    };
-    for (const Row& row : kRows) {
-        Sandbox sandbox;
-        sandbox.WriteStandardRegistry(kDataFolder, -1);
-        testing_support::WriteFile(sandbox.HostPath(kSettingsPath), std::string("[Synchronization]\r\nPCID=") +
-                                                                         row.stored + "\r\n");
-        uint8_t id[8];
-        memset(id, 0x5A, sizeof id);
+    } rows[] = {{"0123456789abcdef", 1, 0x01, 0xEF}, {"0000000000000000", 0, 0, 0}, {"0123456789ABCDEG", 0, 0, 0}};
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.stored);
-        EXPECT_EQ(SettingsFile().ReadPCID(id), row.result);
-        EXPECT_EQ(id[0], row.first);
-        EXPECT_EQ(id[7], row.last);
+        testing_support::WriteFile(sandbox.HostPath(kSettingsPath),
+                                   std::string("[Synchronization]\r\nPCID=") + row.stored + "\r\n");
+        uint8_t read[8];
+        memset(read, 0x5A, sizeof read);
+        EXPECT_EQ(SettingsFile().ReadPCID(read), row.result);
+        EXPECT_EQ(read[0], row.first);
+        EXPECT_EQ(read[7], row.last);
         if (row.result == 0) {
-            for (uint8_t byte : id) EXPECT_EQ(byte, 0);
+            EXPECT_EQ(memcmp(read, "\0\0\0\0\0\0\0\0", 8), 0);
         }
     }
 }
@@ -144,8 +113,7 @@ TEST(SettingsFile, SyncTimeDefaultAndRoundTripKeepingTheHostsKeys) {
     EXPECT_EQ(SettingsFile().WriteSyncTime("20261206010203"), 1);
     EXPECT_EQ(SettingsFile().ReadSyncTime(text), 1);
     EXPECT_EQ(text, "20261206010203");
-    const std::string file = testing_support::ReadFile(sandbox.HostPath(kSettingsPath));
-    EXPECT_NE(file.find("Option=7"), std::string::npos) << file;
+    EXPECT_NE(testing_support::ReadFile(sandbox.HostPath(kSettingsPath)).find("Option=7"), std::string::npos);
 }
 
 TEST(UtilityLibrary, ReadsThePairingTextsCutToTheBuffer) {
@@ -159,8 +127,6 @@ TEST(UtilityLibrary, ReadsThePairingTextsCutToTheBuffer) {
     ASSERT_TRUE(utility.IsLoaded());
     EXPECT_EQ(utility.LoadText(kPairingCaptionId), "Quenda Sync");
     EXPECT_EQ(utility.LoadText(kPairingQuestionId), "This device is synchronised with another PC.");
-    EXPECT_EQ(utility.LoadText(kPairingContinuationId),
-              "Do you want to synchronise it with this PC instead? All data will be synchronised in full.");
     EXPECT_EQ(utility.LoadText(20000), "") << "no such string";
     // String 300 of the test library is "000-001-...-149-", 600 characters.
     const std::string text = utility.LoadText(300);
@@ -168,3 +134,5 @@ TEST(UtilityLibrary, ReadsThePairingTextsCutToTheBuffer) {
     EXPECT_EQ(text.substr(0, 8), "000-001-");
     EXPECT_EQ(text.substr(text.size() - 5), "7-128") << "128 whole numbers and the digits of the next";
 }
+
+}  // namespace
