@@ -22,57 +22,45 @@ int32_t DayNumber(int32_t month, int32_t day, int32_t year) {
     return dayNumber;
 }
 
-// Every plain date of the tables, 1900 to 2499, is walked below; these are
-// the other texts and day numbers.
-struct TextToDayCase {
-    const char* text;
-    int32_t dayNumber;
-};
-
-TEST(DateConvert, DateTextToDayNumber) {
-    static const TextToDayCase kCases[] = {
-        {"18990301", 59},         // no whole years are counted before 1900
-        {"18960301", 60},         // but a leap year's February is
-        {"19000001", 0},          // month 0 reads as month 1
-        {"20030400", 37709},      // day 0 is one before day 1
-        {"200304150930", 37724},  // a time stamp splits the same
-        // 5
-        {"2003", 37619},          // month 0, day 0 of 2003: 31 December 2002
-        {"200", -1},              // year 200, nothing else
-        {"", -1},
-        {nullptr, -1},
-        {"2003ab15", 37634},      // non-digits read as 0: 15 January 2003
-        // 10
-        {"2003 4 5", 37714},      // leading blanks of each piece are skipped
-        {"25000101", 219146},     // 2500 still converts
-        {"25000301", 219205},
-        {"26000101", 255670},
+// Texts and day numbers besides the plain dates of 1900 to 2499 walked
+// below; the rows marked both also convert from the number to the text.
+TEST(DateConvert, DateTextsAndDayNumbers) {
+    static const struct {
+        const char* text;
+        int32_t dayNumber;
+        bool both;
+    } kCases[] = {
+        {"18990301", 59, false},         // no whole years are counted before 1900
+        {"18960301", 60, false},         // but a leap year's February is
+        {"19000001", 0, false},          // month 0 reads as month 1
+        {"20030400", 37709, false},      // day 0 is one before day 1
+        {"200304150930", 37724, false},  // a time stamp splits the same
+        {"2003", 37619, false},          // month 0, day 0 of 2003: 31 December 2002
+        {"200", -1, false},              // year 200, nothing else
+        {"", -1, false},
+        {nullptr, -1, false},
+        {"2003ab15", 37634, false},      // non-digits read as 0: 15 January 2003
+        {"2003 4 5", 37714, false},      // leading blanks of each piece are skipped
+        {"19000100", -1, true},
+        {"25000101", 219146, true},      // 2500 still converts
+        {"25000301", 219205, true},
+        {"26000101", 255670, true},
+        {"99991231", 2958463, true},
     };
-    for (const TextToDayCase& c : kCases) {
+    for (const auto& c : kCases) {
         EXPECT_EQ(c.dayNumber, DateTextToDayNumber(c.text)) << (c.text ? c.text : "(null)");
-    }
-}
-
-TEST(DateConvert, DayNumberToDateText) {
-    static const TextToDayCase kCases[] = {
-        {"19000100", -1}, {"25000101", 219146}, {"25000301", 219205}, {"26000101", 255670}, {"99991231", 2958463},
-    };
-    for (const TextToDayCase& c : kCases) {
-        EXPECT_EQ(c.text, DateText(c.dayNumber)) << c.dayNumber;
+        if (c.both) {
+            EXPECT_EQ(c.text, DateText(c.dayNumber)) << c.dayNumber;
+        }
     }
 }
 
 TEST(DateConvert, NegativeDayNumbersStayInJanuary1900) {
-    struct Case {
-        int32_t dayNumber, day;
-    };
-    static const Case kCases[] = {{-1, 0}, {-2, -1}, {-31, -30}, {-400, -399}, {INT32_MIN, INT32_MIN + 1}};
-    for (const Case& c : kCases) {
+    static const int32_t kCases[][2] = {{-1, 0}, {-2, -1}, {-31, -30}, {-400, -399}, {INT32_MIN, INT32_MIN + 1}};
+    for (const auto& c : kCases) {
         int32_t month = 99, day = 99, year = 99;
-        DayNumberToDate(c.dayNumber, &month, &day, &year);
-        EXPECT_EQ(1, month) << c.dayNumber;
-        EXPECT_EQ(c.day, day) << c.dayNumber;
-        EXPECT_EQ(1900, year) << c.dayNumber;
+        DayNumberToDate(c[0], &month, &day, &year);
+        EXPECT_TRUE(month == 1 && day == c[1] && year == 1900) << c[0] << ": " << month << "/" << day << "/" << year;
     }
 }
 
@@ -100,43 +88,31 @@ TEST(DateConvert, EveryDayOfTheTablesRoundTrips) {
     EXPECT_EQ(kLastTableDayNumber + 1, expected);
 }
 
-TEST(DateConvert, TheCalendarContinuesAfter2499) {
-    // 2500 and 2600 are not leap years, 2800 is.
-    EXPECT_EQ(DayNumber(2, 28, 2500) + 1, DayNumber(3, 1, 2500));
-    EXPECT_EQ(DayNumber(2, 28, 2600) + 1, DayNumber(3, 1, 2600));
-    EXPECT_EQ(DayNumber(2, 28, 2800) + 2, DayNumber(3, 1, 2800));
-    EXPECT_EQ(146097, DayNumber(1, 1, 2900) - DayNumber(1, 1, 2500));
-    for (int32_t n : {219146, 240000, 300000, 1000000, 2958463}) {
+// After 2499 the Gregorian calendar goes on (2500 and 2600 are not leap
+// years, 2800 is); months above 12 carry into the next years, below 1 add
+// nothing.  Each row: a date, another, and the days between them.
+TEST(DateConvert, CalendarBeyondTheTablesAndCarriedMonths) {
+    static const int32_t kCases[][7] = {
+        {2, 28, 2500, 3, 1, 2500, 1}, {2, 28, 2600, 3, 1, 2600, 1}, {2, 28, 2800, 3, 1, 2800, 2},
+        {1, 1, 2500, 1, 1, 2900, 146097}, {13, 1, 2003, 1, 1, 2004, 0}, {14, 29, 2003, 2, 29, 2004, 0},
+        {25, 5, 2003, 1, 5, 2005, 0}, {13, 1, 2499, 1, 1, 2500, 0}, {-5, 1, 2003, 1, 1, 2003, 0},
+    };
+    for (const auto& c : kCases) EXPECT_EQ(DayNumber(c[0], c[1], c[2]) + c[6], DayNumber(c[3], c[4], c[5])) << c[0];
+    for (int32_t n : {219146, 240000, 300000, 1000000, 2958463, INT32_MAX}) {
         int32_t month, day, year;
         DayNumberToDate(n, &month, &day, &year);
+        EXPECT_TRUE(month >= 1 && month <= 12 && day >= 1 && day <= 31) << n;
         EXPECT_EQ(n, DayNumber(month, day, year)) << n;
     }
 }
 
-TEST(DateConvert, MonthsAbove12CarryIntoTheNextYears) {
-    EXPECT_EQ(DayNumber(1, 1, 2004), DayNumber(13, 1, 2003));
-    EXPECT_EQ(DayNumber(2, 29, 2004), DayNumber(14, 29, 2003));
-    EXPECT_EQ(DayNumber(1, 5, 2005), DayNumber(25, 5, 2003));
-    EXPECT_EQ(DayNumber(1, 1, 2500), DayNumber(13, 1, 2499));
-    EXPECT_EQ(DayNumber(1, 1, 2003), DayNumber(-5, 1, 2003));
-}
-
-TEST(DateConvert, ExtremeValuesStayDefined) {
+TEST(DateConvert, ExtremeValuesStopAtTheEndsOfTheRange) {
     EXPECT_EQ(INT32_MAX, DayNumber(1, INT32_MAX, 2003));
     EXPECT_EQ(INT32_MAX, DayNumber(INT32_MAX, 1, 2003));
     EXPECT_EQ(INT32_MAX, DayNumber(1, 1, INT32_MAX));
     EXPECT_EQ(INT32_MIN, DayNumber(1, INT32_MIN, 1900));
     EXPECT_EQ(37620 + INT32_MIN - 1, DayNumber(1, INT32_MIN, 2003));
     EXPECT_EQ(-1, DayNumber(1, 0, INT32_MIN));
-
-    int32_t month, day, year;
-    DayNumberToDate(INT32_MAX, &month, &day, &year);
-    EXPECT_GE(month, 1);
-    EXPECT_LE(month, 12);
-    EXPECT_GE(day, 1);
-    EXPECT_LE(day, 31);
-    EXPECT_EQ(INT32_MAX, DayNumber(month, day, year));
-
     // Texts of years beyond 9999 are cut to eight characters.
     char text[kDateTextSize + 4];
     memset(text, 'x', sizeof text);
@@ -146,20 +122,15 @@ TEST(DateConvert, ExtremeValuesStayDefined) {
 }
 
 TEST(DateConvert, FormatDateText) {
-    struct Case {
+    static const struct {
         int32_t month, day, year;
         const char* text;
-    };
-    static const Case kCases[] = {
-        {4, 15, 2003, "20030415"},
-        {12, 31, 2499, "24991231"},
-        {0, 0, 1900, "19000000"},
-        {1, 1, 999, " 9990101"},
-        {1, 1, 10000, "10000010"},  // cut to eight characters
-        // 5
+    } kCases[] = {
+        {4, 15, 2003, "20030415"}, {12, 31, 2499, "24991231"}, {0, 0, 1900, "19000000"},
+        {1, 1, 999, " 9990101"}, {1, 1, 10000, "10000010"},  // cut to eight characters
         {-1, 5, 2003, "2003-105"},
     };
-    for (const Case& c : kCases) {
+    for (const auto& c : kCases) {
         char text[kDateTextSize + 4];
         memset(text, 'x', sizeof text);
         FormatDateText(c.month, c.day, c.year, text);
@@ -169,79 +140,53 @@ TEST(DateConvert, FormatDateText) {
 }
 
 TEST(DateConvert, SplitDateText) {
-    struct Case {
+    static const struct {
         const char* text;
         int32_t month, day, year;
-    };
-    static const Case kCases[] = {
-        {"20030415", 4, 15, 2003},
-        {"200304150930", 4, 15, 2003},
-        {"2003041", 4, 1, 2003},
-        {"20030", 0, 0, 2003},
-        {"20", 0, 0, 20},
-        // 5
-        {"", 0, 0, 0},
-        {nullptr, 0, 0, 0},
+    } kCases[] = {
+        {"20030415", 4, 15, 2003}, {"200304150930", 4, 15, 2003}, {"2003041", 4, 1, 2003},
+        {"20030", 0, 0, 2003}, {"20", 0, 0, 20}, {"", 0, 0, 0}, {nullptr, 0, 0, 0},
         {"-0000001000000", 0, 1, 0},  // "-000", "00", "01"
-        {"abcd1231", 12, 31, 0},
-        {"+003-1-2", -1, -2, 3},
+        {"abcd1231", 12, 31, 0}, {"+003-1-2", -1, -2, 3},
     };
-    for (const Case& c : kCases) {
+    for (const auto& c : kCases) {
         int32_t month = 77, day = 77, year = 77;
         SplitDateText(c.text, &month, &day, &year);
-        const char* name = c.text ? c.text : "(null)";
-        EXPECT_EQ(c.month, month) << name;
-        EXPECT_EQ(c.day, day) << name;
-        EXPECT_EQ(c.year, year) << name;
+        EXPECT_TRUE(month == c.month && day == c.day && year == c.year)
+            << (c.text ? c.text : "(null)") << ": " << month << "/" << day << "/" << year;
     }
 }
 
 TEST(DateConvert, SplitTimeTextAndSeconds) {
-    struct Case {
+    static const struct {
         const char* text;
         int32_t hour, minute, seconds;
-    };
-    static const Case kCases[] = {
-        {"0930", 9, 30, 34200},
-        {"2359", 23, 59, 86340},
-        {"0000", 0, 0, 0},
+    } kCases[] = {
+        {"0930", 9, 30, 34200}, {"2359", 23, 59, 86340}, {"0000", 0, 0, 0},
         {"930", 93, 0, 334800},  // three characters: hour 93
-        {"12", 12, 0, 43200},
-        // 5
-        {"1", 1, 0, 3600},
-        {"", 0, 0, 0},
-        {nullptr, 0, 0, 0},
-        {"-001", 0, 1, 60},
-        {"17455", 17, 45, 63900},
+        {"12", 12, 0, 43200}, {"1", 1, 0, 3600}, {"", 0, 0, 0}, {nullptr, 0, 0, 0},
+        {"-001", 0, 1, 60}, {"17455", 17, 45, 63900},
     };
-    for (const Case& c : kCases) {
+    for (const auto& c : kCases) {
         int32_t hour = 77, minute = 77;
         SplitTimeText(c.text, &hour, &minute);
         const char* name = c.text ? c.text : "(null)";
-        EXPECT_EQ(c.hour, hour) << name;
-        EXPECT_EQ(c.minute, minute) << name;
+        EXPECT_TRUE(hour == c.hour && minute == c.minute) << name << ": " << hour << ":" << minute;
         EXPECT_EQ(c.seconds, TimeTextToSeconds(c.text)) << name;
     }
 }
 
 TEST(DateConvert, ClockToSeconds) {
-    struct Case {
-        int32_t hour, minute, second, seconds;
-    };
-    static const Case kCases[] = {
-        {0, 0, 0, 0},
-        {1, 2, 3, 3723},
-        {23, 59, 59, 86399},
+    static const int32_t kCases[][4] = {
+        {0, 0, 0, 0}, {1, 2, 3, 3723}, {23, 59, 59, 86399},
         {25, 61, 61, 93721},  // no range check
-        {0, 0, -5, -5},
-        // 5
-        {-1, 0, 0, -3600},
+        {0, 0, -5, -5}, {-1, 0, 0, -3600},
         {596524, 0, 0, -2147480896},  // 2,147,486,400 wraps as 32-bit arithmetic does
     };
-    for (const Case& c : kCases) {
+    for (const auto& c : kCases) {
         int32_t seconds = 77;
-        ClockToSeconds(c.hour, c.minute, c.second, &seconds);
-        EXPECT_EQ(c.seconds, seconds) << c.hour << ":" << c.minute << ":" << c.second;
+        ClockToSeconds(c[0], c[1], c[2], &seconds);
+        EXPECT_EQ(c[3], seconds) << c[0] << ":" << c[1] << ":" << c[2];
     }
 }
 

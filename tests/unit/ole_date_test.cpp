@@ -17,102 +17,76 @@ std::string Format(double date, const char* format) {
     return buffer;
 }
 
+std::string Text(const OleDateParts& p) {
+    char text[64];
+    snprintf(text, sizeof text, "%d-%d-%d %d:%d:%d", p.year, p.month, p.day, p.hour, p.minute, p.second);
+    return text;
+}
+
 // 1/86400 of a day.
 constexpr double kSecond = 1.0 / 86400.0;
 
 // Dates and their values: every row decomposes to its parts (to the nearest
 // second); the rows marked exact also compose from them.  (Every midnight of
 // the years 100 to 9999 is walked below.)
-struct Known {
-    OleDateParts parts;
-    double value;
-    bool exact;
-};
-
 TEST(OleDate, ComposesAndDecomposesKnownTimes) {
-    static const Known kCases[] = {
+    static const struct {
+        OleDateParts parts;
+        double value;
+        bool exact;
+    } kCases[] = {
         {{2000, 1, 1, 12, 0, 0}, 36526.5, true},
         {{1899, 12, 30, 17, 45, 0}, 17.75 / 24.0, true},
         {{1899, 12, 30, 23, 59, 59}, 86399.0 / 86400.0, true},
         {{2003, 4, 15, 9, 30, 0}, 37726.0 + 9.5 / 24.0, true},
         {{1899, 12, 29, 6, 0, 0}, -1.25, true},
-        // 5
         {{1800, 1, 1, 18, 0, 0}, -36522.75, true},
         {{9999, 12, 31, 12, 0, 0}, 2958465.5, true},
         {{2000, 1, 1, 0, 0, 0}, 36526.0 + 0.4 * kSecond, false},
         {{2000, 1, 1, 0, 0, 1}, 36526.0 + 0.6 * kSecond, false},
         {{2000, 1, 1, 23, 59, 59}, 36527.0 - 0.6 * kSecond, false},
-        // 10
         {{2000, 1, 2, 0, 0, 0}, 36527.0 - 0.4 * kSecond, false},
         {{1899, 12, 30, 12, 0, 0}, -0.5, false},  // the fraction counts from midnight on either side
         {{100, 1, 1, 23, 45, 36}, -657434.99, false},
     };
-    for (const Known& c : kCases) {
-        const OleDateParts& e = c.parts;
-        SCOPED_TRACE(testing::Message() << e.year << "-" << e.month << "-" << e.day << " " << e.hour << ":"
-                                        << e.minute << ":" << e.second << " = " << c.value);
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(testing::Message() << Text(c.parts) << " = " << c.value);
         OleDateParts p{};
         ASSERT_TRUE(DecomposeOleDate(c.value, &p));
-        EXPECT_TRUE(p.year == e.year && p.month == e.month && p.day == e.day && p.hour == e.hour &&
-                    p.minute == e.minute && p.second == e.second)
-            << p.year << "-" << p.month << "-" << p.day << " " << p.hour << ":" << p.minute << ":" << p.second;
+        EXPECT_EQ(Text(p), Text(c.parts));
         if (!c.exact) continue;
         double date = 12345.0;
-        ASSERT_TRUE(ComposeOleDate(e, &date));
+        ASSERT_TRUE(ComposeOleDate(c.parts, &date));
         EXPECT_DOUBLE_EQ(c.value, date);
     }
 }
 
 TEST(OleDate, RejectsInvalidPartsAndLeavesTheValue) {
     static const OleDateParts kCases[] = {
-        {1900, 2, 29, 0, 0, 0},   // 1900 is not a leap year
-        {2100, 2, 29, 0, 0, 0},
-        {2001, 2, 29, 0, 0, 0},
-        {2003, 4, 31, 0, 0, 0},
-        {2003, 0, 1, 0, 0, 0},
-        // 5
-        {2003, 13, 1, 0, 0, 0},
-        {2003, 1, 0, 0, 0, 0},
-        {2003, 1, 32, 0, 0, 0},
-        {2003, 1, 1, 24, 0, 0},
-        {2003, 1, 1, 0, 60, 0},
-        // 10
-        {2003, 1, 1, 0, 0, 60},
-        {2003, 1, 1, -1, 0, 0},
-        {2003, 1, 1, 0, -1, 0},
-        {2003, 1, 1, 0, 0, -1},
-        {99, 12, 31, 0, 0, 0},
-        // 15
-        {10000, 1, 1, 0, 0, 0},
-        {-1, 1, 1, 0, 0, 0},
-        {0, 0, 0, 0, 0, 0},
+        {1900, 2, 29, 0, 0, 0}, {2100, 2, 29, 0, 0, 0}, {2001, 2, 29, 0, 0, 0},  // no leap years
+        {2003, 4, 31, 0, 0, 0}, {2003, 0, 1, 0, 0, 0}, {2003, 13, 1, 0, 0, 0}, {2003, 1, 0, 0, 0, 0},
+        {2003, 1, 32, 0, 0, 0}, {2003, 1, 1, 24, 0, 0}, {2003, 1, 1, 0, 60, 0}, {2003, 1, 1, 0, 0, 60},
+        {2003, 1, 1, -1, 0, 0}, {2003, 1, 1, 0, -1, 0}, {2003, 1, 1, 0, 0, -1}, {99, 12, 31, 0, 0, 0},
+        {10000, 1, 1, 0, 0, 0}, {-1, 1, 1, 0, 0, 0}, {0, 0, 0, 0, 0, 0},
     };
     for (const OleDateParts& p : kCases) {
-        SCOPED_TRACE(testing::Message() << p.year << "-" << p.month << "-" << p.day << " "
-                                        << p.hour << ":" << p.minute << ":" << p.second);
         double date = 12345.0;
-        EXPECT_FALSE(ComposeOleDate(p, &date));
-        EXPECT_EQ(12345.0, date);
+        EXPECT_FALSE(ComposeOleDate(p, &date)) << Text(p);
+        EXPECT_EQ(12345.0, date) << Text(p);
     }
 }
 
 TEST(OleDate, CannotDecomposeValuesOutsideTheYears100To9999) {
     static const double kCases[] = {
-        2958466.0,
-        2958466.0 - 0.4 * kSecond,  // rounds into 1 January 10000
-        -657435.0,
-        1e300,
-        -1e300,
-        std::numeric_limits<double>::infinity(),
-        -std::numeric_limits<double>::infinity(),
-        std::numeric_limits<double>::quiet_NaN(),
+        2958466.0, 2958466.0 - 0.4 * kSecond,  // rounds into 1 January 10000
+        -657435.0, 1e300, -1e300, std::numeric_limits<double>::infinity(),
+        -std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN(),
     };
     for (double date : kCases) {
-        SCOPED_TRACE(testing::Message() << "date " << date);
         OleDateParts p{1, 2, 3, 4, 5, 6};
-        EXPECT_FALSE(DecomposeOleDate(date, &p));
-        EXPECT_EQ(1, p.year);
-        EXPECT_EQ("Invalid DateTime", Format(date, "%Y%m%d"));
+        EXPECT_FALSE(DecomposeOleDate(date, &p)) << date;
+        EXPECT_EQ(1, p.year) << date;
+        EXPECT_EQ("Invalid DateTime", Format(date, "%Y%m%d")) << date;
     }
 }
 
@@ -128,15 +102,13 @@ TEST(OleDate, EveryDayFromYear100To9999RoundTrips) {
         for (int month = 1; month <= 12; ++month) {
             const int days = kMonthDays[month - 1] + (month == 2 && leap ? 1 : 0);
             for (int day = 1; day <= days; ++day) {
+                const OleDateParts parts{year, month, day, 0, 0, 0};
                 double date = 0.0;
-                ASSERT_TRUE(ComposeOleDate({year, month, day, 0, 0, 0}, &date))
-                    << year << "-" << month << "-" << day;
-                ASSERT_EQ(previous + 1.0, date) << year << "-" << month << "-" << day;
+                ASSERT_TRUE(ComposeOleDate(parts, &date)) << Text(parts);
+                ASSERT_EQ(previous + 1.0, date) << Text(parts);
                 OleDateParts p{};
                 ASSERT_TRUE(DecomposeOleDate(date, &p));
-                ASSERT_TRUE(p.year == year && p.month == month && p.day == day)
-                    << year << "-" << month << "-" << day << " came back as " << p.year << "-"
-                    << p.month << "-" << p.day;
+                ASSERT_EQ(Text(p), Text(parts));
                 previous = date;
                 ++checked;
             }
@@ -148,51 +120,39 @@ TEST(OleDate, EveryDayFromYear100To9999RoundTrips) {
 }
 
 TEST(OleDate, EverySecondOfADayRoundTrips) {
-    struct Day {
-        int oleDay, year, month, day;
-    };
-    static const Day kDays[] = {{-3, 1899, 12, 27}, {0, 1899, 12, 30}, {37726, 2003, 4, 15}};
-    for (const Day& d : kDays) {
+    static const int kDays[][4] = {{-3, 1899, 12, 27}, {0, 1899, 12, 30}, {37726, 2003, 4, 15}};
+    for (const auto& d : kDays) {
         for (int s = 0; s < 86400; ++s) {
             double date = 0.0;
-            ASSERT_TRUE(ComposeOleDate({d.year, d.month, d.day, s / 3600, s / 60 % 60, s % 60}, &date));
-            ASSERT_EQ(d.oleDay, static_cast<int>(date));
-            ASSERT_NEAR(s * kSecond, fabs(date - d.oleDay), 1e-9);
+            ASSERT_TRUE(ComposeOleDate({d[1], d[2], d[3], s / 3600, s / 60 % 60, s % 60}, &date));
+            ASSERT_EQ(d[0], static_cast<int>(date));
+            ASSERT_NEAR(s * kSecond, fabs(date - d[0]), 1e-9);
             OleDateParts p{};
             ASSERT_TRUE(DecomposeOleDate(date, &p));
-            ASSERT_EQ(s, p.hour * 3600 + p.minute * 60 + p.second) << "day " << d.oleDay;
-            ASSERT_EQ(d.day, p.day);
+            ASSERT_EQ(s, p.hour * 3600 + p.minute * 60 + p.second) << "day " << d[0];
+            ASSERT_EQ(d[3], p.day);
         }
     }
 }
 
 TEST(OleDate, FormatsTheRecordConverterPatterns) {
-    struct Case {
+    static const struct {
         double date;
-        const char* format;
-        const char* expected;
-    };
-    static const Case kCases[] = {
+        const char *format, *expected;
+    } kCases[] = {
         {37986.0, "%Y%m%d", "20031231"},
         {37986.0, "%H%M", "0000"},
-        {37986.0, "%Y%m%d%H%M%S", "20031231000000"},
-        {17.75 / 24.0, "%H%M", "1745"},
         {17.75 / 24.0, "%Y%m%d%H%M%S", "18991230174500"},
-        // 5
-        {37726.0 + 9.5 / 24.0, "%Y%m%d%H%M%S", "20030415093000"},
         {37726.0 + (9.5 * 3600 + 7) * kSecond, "%Y%m%d%H%M%S", "20030415093007"},
         {2.0, "%Y%m%d", "19000101"},
         {-1.25, "%Y%m%d%H%M%S", "18991229060000"},
         {-657434.0, "%Y%m%d", "01000101"},
-        // 10
         {2958465.0 + 86399 * kSecond, "%Y%m%d%H%M%S", "99991231235959"},
         {36526.0, "%d.%m.%Y %H:%M:%S", "01.01.2000 00:00:00"},
         {36526.0, "100%% %q %", "100% %q %"},
         {36526.0, "", ""},
     };
-    for (const Case& c : kCases) {
-        EXPECT_EQ(c.expected, Format(c.date, c.format)) << c.format << " of " << c.date;
-    }
+    for (const auto& c : kCases) EXPECT_EQ(c.expected, Format(c.date, c.format)) << c.format << " of " << c.date;
 }
 
 TEST(OleDate, FormatCutsAtTheBufferAndReturnsTheWholeLength) {
@@ -201,27 +161,22 @@ TEST(OleDate, FormatCutsAtTheBufferAndReturnsTheWholeLength) {
     EXPECT_EQ(14u, FormatOleDate(37986.0, "%Y%m%d%H%M%S", buffer, 5));
     EXPECT_STREQ("2003", buffer);
     EXPECT_EQ('x', buffer[5]);
-
-    memset(buffer, 'x', sizeof buffer);
     EXPECT_EQ(8u, FormatOleDate(37986.0, "%Y%m%d", buffer, 9));
     EXPECT_STREQ("20031231", buffer);
-
     memset(buffer, 'x', sizeof buffer);
     EXPECT_EQ(8u, FormatOleDate(37986.0, "%Y%m%d", buffer, 0));
     EXPECT_EQ('x', buffer[0]);
     EXPECT_EQ(16u, FormatOleDate(-1e9, "%Y", nullptr, 0));
 }
 
+// The class: an invalid date marks the object invalid and keeps the old
+// value; a value is formatted only when it can be decomposed.
 TEST(OleDate, ClassComposesLikeSetDateTime) {
     COleDateTime empty;
     EXPECT_EQ(COleDateTime::valid, empty.GetStatus());
     EXPECT_EQ(0.0, empty.GetValue());
-
     COleDateTime dt(2003, 12, 31, 0, 0, 0);
-    EXPECT_EQ(COleDateTime::valid, dt.GetStatus());
     EXPECT_EQ(37986.0, dt.GetValue());
-
-    // An invalid date marks the object invalid and keeps the old value.
     EXPECT_EQ(1, dt.SetDateTime(1900, 2, 29, 0, 0, 0));
     EXPECT_EQ(COleDateTime::invalid, dt.GetStatus());
     EXPECT_EQ(37986.0, dt.GetValue());
@@ -230,33 +185,21 @@ TEST(OleDate, ClassComposesLikeSetDateTime) {
     EXPECT_STREQ("Invalid DateTime", text);
     OleDateParts p{};
     EXPECT_FALSE(dt.GetParts(&p));
-
     EXPECT_EQ(0, dt.SetDate(2000, 2, 29));
     EXPECT_EQ(COleDateTime::valid, dt.GetStatus());
     EXPECT_EQ(36585.0, dt.GetValue());
-
     EXPECT_EQ(0, dt.SetTime(17, 45, 0));
     EXPECT_DOUBLE_EQ(0.7395833333333334, dt.GetValue());
-    dt.Format("%Y%m%d%H%M%S", text, sizeof text);
-    EXPECT_STREQ("18991230174500", text);
     ASSERT_TRUE(dt.GetParts(&p));
-    EXPECT_EQ(17, p.hour);
-    EXPECT_EQ(45, p.minute);
-
+    EXPECT_EQ(Text(p), "1899-12-30 17:45:0");
     EXPECT_EQ(1, dt.SetTime(24, 0, 0));
     EXPECT_EQ(COleDateTime::invalid, dt.GetStatus());
-}
-
-TEST(OleDate, ClassFromAValueFormatsOnlyWhatItCanDecompose) {
-    char text[32];
-    COleDateTime inRange(37726.0 + 9.5 / 24.0);
-    inRange.Format("%Y%m%d%H%M", text, sizeof text);
-    EXPECT_STREQ("200304150930", text);
-
     COleDateTime outOfRange(3e6);
     EXPECT_EQ(COleDateTime::valid, outOfRange.GetStatus());
     outOfRange.Format("%H%M", text, sizeof text);
     EXPECT_STREQ("Invalid DateTime", text);
+    COleDateTime(37726.0 + 9.5 / 24.0).Format("%Y%m%d%H%M", text, sizeof text);
+    EXPECT_STREQ("200304150930", text);
 }
 
 }  // namespace
