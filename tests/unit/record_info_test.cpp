@@ -23,51 +23,49 @@ namespace {
 
 using namespace ScheduleField;
 
-// A RepeatInfo as the host would lay it out, to compare all 31 bytes.
+// A RepeatInfo as the host would lay it out, days as seven '0' or '1'.
 RepeatInfo Expected(uint8_t period, uint8_t count, uint8_t deleteFlag, const char* start, const char* end,
-                    uint8_t repeating, const uint8_t (&days)[7]) {
-    RepeatInfo info;
-    memset(&info, 0, sizeof info);
-    info.repeatPeriod = period;
-    info.repeatCount = count;
-    info.deleteFlag = deleteFlag;
+                    uint8_t repeating, const char* days = "0000000") {
+    RepeatInfo info = RepeatInfo{period, count, deleteFlag, {}, {}, repeating, {}};
     strcpy(info.startDate, start);
     strcpy(info.endDate, end);
-    info.isRepeating = repeating;
-    memcpy(info.weekDays, days, 7);
+    for (int i = 0; i < 7; ++i) info.weekDays[i] = days[i] == '1';
     return info;
 }
 
-RepeatInfo Fill() {
+// Every field of the rule as text, to compare with a readable difference.
+std::string Describe(const RepeatInfo& info) {
+    std::string days;
+    for (uint8_t day : info.weekDays) days += std::to_string(day);
+    return "period " + std::to_string(info.repeatPeriod) + " count " + std::to_string(info.repeatCount) + " delete " +
+           std::to_string(info.deleteFlag) + " [" + std::string(info.startDate, strnlen(info.startDate, 10)) + "] [" +
+           std::string(info.endDate, strnlen(info.endDate, 10)) + "] repeating " +
+           std::to_string(info.isRepeating) + " days " + days;
+}
+
+// Fills a RepeatInfo of 0xAA bytes and compares all its 31 bytes.
+void ExpectRule(const RepeatInfo& expected) {
     RepeatInfo info;
     memset(&info, 0xAA, sizeof info);
     EXPECT_EQ(FillRepeatInfo(&info), 0);
-    return info;
+    EXPECT_EQ(Describe(info), Describe(expected));
+    EXPECT_EQ(memcmp(&info, &expected, sizeof info), 0) << "some byte differs";
 }
 
-void ExpectSame(const RepeatInfo& actual, const RepeatInfo& expected) {
-    EXPECT_EQ(actual.repeatPeriod, expected.repeatPeriod);
-    EXPECT_EQ(actual.repeatCount, expected.repeatCount);
-    EXPECT_EQ(actual.deleteFlag, expected.deleteFlag);
-    EXPECT_STREQ(actual.startDate, expected.startDate);
-    EXPECT_STREQ(actual.endDate, expected.endDate);
-    EXPECT_EQ(actual.isRepeating, expected.isRepeating);
-    EXPECT_EQ(memcmp(&actual, &expected, sizeof actual), 0) << "some byte differs";
-}
-
-constexpr uint8_t kNoDays[7] = {0, 0, 0, 0, 0, 0, 0};
-
-// A weekly event that the host has seen repeat by reading its field 2.
-void MakeRepeating(FieldRecord& record) {
+// A weekly event whose fields are all there but for missing; the host
+// has seen it repeat by reading its field 2 when read2 is set.
+void MakeRepeating(FieldRecord& record, uint32_t missing = Count, bool read2 = true) {
     record.SetByte(RepeatFlag, 1);
-    record.SetByte(RepeatPeriod, 2);
-    record.SetByte(RepeatCount, 3);
-    record.SetByte(DeleteFlag, 1);
-    record.SetNumber(FromDate, 20030415);
-    record.SetNumber(RepeatEndDate, 20031231);
-    record.SetShort(DayPattern, 0x41);
+    if (missing != RepeatPeriod) record.SetByte(RepeatPeriod, 2);
+    if (missing != RepeatCount) record.SetByte(RepeatCount, 3);
+    if (missing != DeleteFlag) record.SetByte(DeleteFlag, 1);
+    if (missing != FromDate) record.SetNumber(FromDate, 20030415);
+    if (missing != RepeatEndDate) record.SetNumber(RepeatEndDate, 20031231);
+    if (missing != DayPattern) record.SetShort(DayPattern, 0x41);
     g_session.recordRepeats = 0;
-    ASSERT_EQ(ReadField("2").text, "Yes");
+    if (read2) {
+        ASSERT_EQ(ReadField("2").text, "Yes");
+    }
 }
 
 TEST(GetRepeatInfo, RepeatRuleAfterFieldTwoWasRead) {
@@ -75,164 +73,110 @@ TEST(GetRepeatInfo, RepeatRuleAfterFieldTwoWasRead) {
     FieldRecord record(kScheduleDbId);
     MakeRepeating(record);
     theApp.lastErrorCode = 0x10000004u;
-    const uint8_t days[7] = {1, 1, 0, 0, 0, 0, 0};
-    ExpectSame(Fill(), Expected(2, 3, 1, "20030415", "20031231", 1, days));
+    ExpectRule(Expected(2, 3, 1, "20030415", "20031231", 1, "1100000"));
     EXPECT_EQ(theApp.lastErrorCode, 0u);
-    std::string trace = sandbox.DebugOutput();
-    std::string entry = "***** DIZ_API_GetRepeatInfo()\n";
-    ASSERT_GE(trace.size(), entry.size());
-    EXPECT_EQ(trace.substr(trace.size() - entry.size()), entry);
+    const std::string trace = sandbox.DebugOutput();
+    EXPECT_EQ(trace.substr(trace.find("***** DIZ_API_GetRepeatInfo")), "***** DIZ_API_GetRepeatInfo()\n");
+    // Bit 6 is Sunday, bits 0-5 Monday to Saturday; bit 7 counts for none.
+    const struct {
+        int16_t pattern;
+        const char* days;
+    } patterns[] = {{0x7F, "1111111"}, {0x80, "0000000"}, {0x20, "0000001"}, {0x0A, "0010100"}};
+    for (const auto& p : patterns) {
+        record.SetShort(DayPattern, p.pattern);
+        ExpectRule(Expected(2, 3, 1, "20030415", "20031231", 1, p.days));
+    }
     // An end date of 0 has no end; no value leaves it empty.
     record.SetNumber(RepeatEndDate, 0);
-    EXPECT_STREQ(Fill().endDate, "-1");
+    ExpectRule(Expected(2, 3, 1, "20030415", "-1", 1, "0010100"));
     record.SetAbsent(RepeatEndDate);
-    EXPECT_STREQ(Fill().endDate, "");
-}
-
-TEST(GetRepeatInfo, DayPatternBits) {
-    struct {
-        int16_t pattern;
-        uint8_t days[7];
-    } cases[] = {
-        {0x41, {1, 1, 0, 0, 0, 0, 0}}, {0x7F, {1, 1, 1, 1, 1, 1, 1}}, {0x80, {0, 0, 0, 0, 0, 0, 0}},
-        {0x20, {0, 0, 0, 0, 0, 0, 1}}, {0x40, {1, 0, 0, 0, 0, 0, 0}}, {0x0A, {0, 0, 1, 0, 1, 0, 0}},
-    };
-    FieldRecord record(kScheduleDbId);
-    MakeRepeating(record);
-    for (const auto& c : cases) {
-        record.SetShort(DayPattern, c.pattern);
-        EXPECT_EQ(memcmp(Fill().weekDays, c.days, 7), 0) << std::hex << c.pattern;
-    }
+    ExpectRule(Expected(2, 3, 1, "20030415", "", 1, "0010100"));
 }
 
 TEST(GetRepeatInfo, MissingFieldEndsTheRuleWhereItIs) {
-    struct {
+    const struct {
         uint32_t missing;
         const char* line;
         RepeatInfo expected;
     } cases[] = {
-        {RepeatPeriod, "Quenda field RepeatPeriod-> Schedule field not found *****\n",
-         Expected(0, 0, 0, "", "", 1, kNoDays)},
-        {RepeatCount, "Quenda field RepeatCount-> Schedule field not found *****\n",
-         Expected(2, 0, 0, "", "", 1, kNoDays)},
-        {DeleteFlag, "Quenda field DeleteFlag -> Schedule field not found *****\n",
-         Expected(2, 3, 0, "", "", 1, kNoDays)},
-        {FromDate, "Quenda field FromDate -> Schedule field not found *****\n",
-         Expected(2, 3, 1, "", "", 1, kNoDays)},
-        {RepeatEndDate, "Quenda field RpEndDate -> Schedule field not found *****\n",
-         Expected(2, 3, 1, "20030415", "", 1, kNoDays)},
-        {DayPattern, "Quenda field DayPattern -> Schedule field not found *****\n",
-         Expected(2, 3, 1, "20030415", "20031231", 1, kNoDays)},
+        {RepeatPeriod, "RepeatPeriod-> Schedule", Expected(0, 0, 0, "", "", 1)},
+        {RepeatCount, "RepeatCount-> Schedule", Expected(2, 0, 0, "", "", 1)},
+        {DeleteFlag, "DeleteFlag -> Schedule", Expected(2, 3, 0, "", "", 1)},
+        {FromDate, "FromDate -> Schedule", Expected(2, 3, 1, "", "", 1)},
+        {RepeatEndDate, "RpEndDate -> Schedule", Expected(2, 3, 1, "20030415", "", 1)},
+        {DayPattern, "DayPattern -> Schedule", Expected(2, 3, 1, "20030415", "20031231", 1)},
     };
     for (const auto& c : cases) {
         FieldRecord record(kScheduleDbId, {c.missing});
-        auto present = [&](uint32_t id) { return id != c.missing; };
-        record.SetByte(RepeatFlag, 1);
-        if (present(RepeatPeriod)) record.SetByte(RepeatPeriod, 2);
-        if (present(RepeatCount)) record.SetByte(RepeatCount, 3);
-        if (present(DeleteFlag)) record.SetByte(DeleteFlag, 1);
-        if (present(FromDate)) record.SetNumber(FromDate, 20030415);
-        if (present(RepeatEndDate)) record.SetNumber(RepeatEndDate, 20031231);
-        if (present(DayPattern)) record.SetShort(DayPattern, 0x41);
+        MakeRepeating(record, c.missing, false);
         g_session.recordRepeats = 1;
         Sandbox sandbox;
-        ExpectSame(Fill(), c.expected);
-        EXPECT_EQ(sandbox.DebugOutput(), std::string("***** DIZ_API_GetRepeatInfo()\n") + c.line);
+        ExpectRule(c.expected);
+        EXPECT_EQ(sandbox.DebugOutput(),
+                  std::string("***** DIZ_API_GetRepeatInfo()\nQuenda field ") + c.line + " field not found *****\n");
     }
 }
 
 // A single event (field 2 not read, whatever the repeat fields hold): start
 // and end dates, stopping silently at a missing field.
 TEST(GetRepeatInfo, EventDates) {
-    struct {
+    const struct {
         uint32_t missing;  // Count: none
         int allDay;        // -1: no value
         bool fromSet;
         int32_t to;
-        const char* start;
-        const char* end;
+        const char *start, *end;
     } cases[] = {
-        {Count, 0, true, 20030415, "20030415", "20030415"},  // 0
-        {Count, 1, true, 20030417, "20030415", "20030417"},
-        {Count, 0, true, 20030417, "20030415", "20030415"},
-        {Count, 1, true, 0, "20030415", "-1"},
-        {Count, 1, true, 20030415, "20030415", "20030415"},
-        {Count, -1, true, 20030417, "20030415", "20030415"},  // 5
-        {Count, 0, false, 20030417, "", "0"},
-        {Count, 1, false, 20030417, "", "20030417"},
-        {AllDayFlag, -1, true, 20030417, "", ""},
-        {ToDate, 0, true, 0, "20030415", ""},
+        {Count, 0, true, 20030415, "20030415", "20030415"}, {Count, 1, true, 20030417, "20030415", "20030417"},
+        {Count, 0, true, 20030417, "20030415", "20030415"}, {Count, 1, true, 0, "20030415", "-1"},
+        {Count, 1, true, 20030415, "20030415", "20030415"}, {Count, -1, true, 20030417, "20030415", "20030415"},
+        {Count, 0, false, 20030417, "", "0"}, {Count, 1, false, 20030417, "", "20030417"},
+        {AllDayFlag, -1, true, 20030417, "", ""}, {ToDate, 0, true, 0, "20030415", ""},
     };
-    int row = 0;
     for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "missing " << c.missing << " all day " << c.allDay << " to " << c.to);
         Sandbox sandbox;
         FieldRecord record(kScheduleDbId, {c.missing});
-        record.SetByte(RepeatFlag, 1);
-        record.SetByte(RepeatPeriod, 2);
+        MakeRepeating(record, c.fromSet ? Count : FromDate, false);
         if (c.allDay >= 0) record.SetByte(AllDayFlag, static_cast<uint8_t>(c.allDay));
-        if (c.fromSet) record.SetNumber(FromDate, 20030415);
         if (c.missing != ToDate) record.SetNumber(ToDate, c.to);
-        g_session.recordRepeats = 0;
-        ExpectSame(Fill(), Expected(0, 0, 0, c.start, c.end, 0, kNoDays));
-        EXPECT_EQ(sandbox.DebugOutput(), "***** DIZ_API_GetRepeatInfo()\n") << "row " << row;
-        ++row;
+        ExpectRule(Expected(0, 0, 0, c.start, c.end, 0));
+        EXPECT_EQ(sandbox.DebugOutput(), "***** DIZ_API_GetRepeatInfo()\n");
     }
 }
 
-// Folders: device 0-3 are host 1-4.
+// Folders: device 0-3 are host 1-4; other databases, a missing field and a
+// folder outside the range leave the host's folder as it was.
 TEST(ReadFolderId, DeviceFolderPlusOne) {
-    struct {
-        int32_t device;  // -1: no value
+    const struct {
+        uint32_t db;
+        int32_t device;  // -1: no value, -9: no such field
         int32_t result;
         uint32_t host;
-    } cases[] = {{0, 0, 1}, {1, 0, 2}, {2, 0, 3}, {3, 0, 4}, {-1, 0, 1}, {4, -999, 9}, {7, -999, 9}, {-2, -999, 9}};
+        const char* trace;
+    } cases[] = {
+        {kMailDbId, 0, 0, 1, ""}, {kMailDbId, 3, 0, 4, ""}, {kMailDbId, -1, 0, 1, ""},
+        {kMailDbId, 4, -999, 9, ""}, {kMailDbId, -2, -999, 9, ""},
+        {kMailDbId, -9, 0, 9, "Quenda field FolderId not found *****\n"}, {kAddressDbId, 1, 0, 9, ""},
+    };
     for (const auto& c : cases) {
-        FieldRecord record(kMailDbId);
-        if (c.device != -1) record.SetNumber(MailField::FolderID, c.device);
-        g_session.hostFolderId = 9;
-        EXPECT_EQ(ReadFolderId(), c.result) << c.device;
-        EXPECT_EQ(g_session.hostFolderId, c.host) << c.device;
-    }
-}
-
-TEST(ReadFolderId, KeepsTheLastErrorAndTraces) {
-    Sandbox sandbox;
-    FieldRecord record(kMailDbId);
-    record.SetNumber(MailField::FolderID, 1);
-    theApp.lastErrorCode = 0x1234u;
-    EXPECT_EQ(ReadFolderId(), 0);
-    EXPECT_EQ(theApp.lastErrorCode, 0x1234u);
-    EXPECT_EQ(sandbox.DebugOutput(), "***** DIZ_API_ReadFolderID()\n");
-}
-
-TEST(ReadFolderId, OtherDatabasesAndMissingFieldLeaveTheFolder) {
-    {
+        SCOPED_TRACE(testing::Message() << "db " << c.db << " folder " << c.device);
         Sandbox sandbox;
-        FieldRecord record(kAddressDbId);
-        g_session.hostFolderId = 3;
-        EXPECT_EQ(ReadFolderId(), 0);
-        EXPECT_EQ(g_session.hostFolderId, 3u);
-        uint32_t folder = 0;
-        EXPECT_EQ(GetFolderId(&folder), 0);
-        EXPECT_EQ(folder, 3u);
+        FieldRecord record(c.db, c.device == -9 ? std::vector<uint32_t>{MailField::FolderID} : std::vector<uint32_t>{});
+        if (c.db == kMailDbId && c.device >= -2) record.SetNumber(MailField::FolderID, c.device);
+        if (c.device == -1) record.SetAbsent(MailField::FolderID);
+        g_session.hostFolderId = 9;
+        theApp.lastErrorCode = 0x1234u;
+        EXPECT_EQ(ReadFolderId(), c.result);
+        EXPECT_EQ(g_session.hostFolderId, c.host);
+        EXPECT_EQ(theApp.lastErrorCode, 0x1234u);
+        uint32_t folder = 77;
+        EXPECT_EQ(GetFolderId(&folder), c.result == 0 ? 0 : -11);
+        EXPECT_EQ(folder, c.result == 0 ? c.host : 77u);
+        const std::string read = "***** DIZ_API_ReadFolderID()\n" + std::string(c.trace);
+        EXPECT_EQ(sandbox.DebugOutput(),
+                  read + "***** DIZ_API_GetFolderID\n" + read + (c.result == 0 ? "" : "isSent not found \n"));
     }
-    Sandbox sandbox;
-    FieldRecord record(kMailDbId, {MailField::FolderID});
-    EXPECT_EQ(ReadFolderId(), 0);
-    EXPECT_EQ(g_session.hostFolderId, 3u);
-    EXPECT_EQ(sandbox.DebugOutput(), "***** DIZ_API_ReadFolderID()\nQuenda field FolderId not found *****\n");
-}
-
-TEST(GetFolderId, FolderOutsideTheDeviceRangeIsNotFound) {
-    Sandbox sandbox;
-    FieldRecord record(kMailDbId);
-    record.SetNumber(MailField::FolderID, 7);
-    g_session.hostFolderId = 2;
-    uint32_t folder = 77;
-    EXPECT_EQ(GetFolderId(&folder), -11);
-    EXPECT_EQ(folder, 77u);
-    EXPECT_EQ(g_session.hostFolderId, 2u);
-    EXPECT_EQ(sandbox.DebugOutput(), "***** DIZ_API_GetFolderID\n***** DIZ_API_ReadFolderID()\nisSent not found \n");
 }
 
 TEST(GetWriteRecordId, RecordIdInSignedDecimal) {
@@ -243,61 +187,46 @@ TEST(GetWriteRecordId, RecordIdInSignedDecimal) {
     EXPECT_EQ(GetWriteRecordId(out), 0);
     EXPECT_STREQ(out, "-2147483647");
     EXPECT_EQ(out[12], 'Z');
-    g_session.writeRecord.recordId = 0;
-    EXPECT_EQ(GetWriteRecordId(out), 0);
-    EXPECT_STREQ(out, "0");
     EXPECT_EQ(sandbox.DebugOutput(), "");
 }
 
-// "ilsync.psf": the body length at byte 9,446.
-std::string BodyLengthFile(size_t size, const unsigned char (&number)[4]) {
-    std::string bytes(size, '\x11');
-    for (size_t i = 0; i < 4 && 9446 + i < size; ++i) bytes[9446 + i] = static_cast<char>(number[i]);
-    return bytes;
-}
-
-// Beyond the two cases the export tests read: a folder without its
-// backslash, files of exactly 9,450 bytes or one short, a file that cannot
-// be opened for update.
+// "ilsync.psf": the body length at byte 9,446.  Beyond the two cases the
+// export tests read: files of exactly 9,450 bytes or one short, a file that
+// cannot be opened for update, no data-file folder (the current folder).
 TEST(EmailBodyLength, FileSizesAndFailures) {
-    struct {
+    const struct {
         size_t size;
-        unsigned char number[4];
-        bool failOpen;
+        uint32_t number;
+        bool failOpen, noFolder;
         int result;
         int32_t length;
     } cases[] = {
-        {9450, {0x00, 0x10, 0x00, 0x00}, false, 1, 4096},
-        {9450, {0xFF, 0xFF, 0xFF, 0xFF}, false, 1, -1},
-        {10000, {0x78, 0x56, 0x34, 0x12}, false, 1, 0x12345678},
-        {9449, {1, 2, 3, 4}, false, 1, 4096},
-        {10000, {1, 2, 3, 4}, true, 0, 4096},
+        {9450, 0xFFFFFFFFu, false, false, 1, -1}, {10000, 0x12345678, false, false, 1, 0x12345678},
+        {9449, 0x04030201, false, false, 1, 4096}, {10000, 0x04030201, true, false, 0, 4096},
+        {9450, 42, false, true, 1, 42},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.size << " bytes");
         Sandbox sandbox;
-        sandbox.WriteStandardRegistry("C:\\Korvell\\Data", -1);
-        testing_support::WriteFile(sandbox.HostPath("C:\\Korvell\\Data\\ilsync.psf"),
-                                   BodyLengthFile(c.size, c.number));
+        std::string bytes(c.size, '\x11');
+        for (size_t i = 0; i < 4 && 9446 + i < c.size; ++i) bytes[9446 + i] = static_cast<char>(c.number >> (8 * i));
+        char previous[4096];
+        ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
+        if (c.noFolder) {
+            sandbox.WriteRegistry("Windows Registry Editor Version 5.00\r\n");
+            testing_support::WriteFile(sandbox.root() + "/ilsync.psf", bytes);
+            ASSERT_EQ(chdir(sandbox.root().c_str()), 0);
+        } else {
+            sandbox.WriteStandardRegistry("C:\\Korvell\\Data", -1);
+            testing_support::WriteFile(sandbox.HostPath("C:\\Korvell\\Data\\ilsync.psf"), bytes);
+        }
         if (c.failOpen) PlatformFailCall("CreateFileA", 1, 0);
         int32_t length = -7;
-        EXPECT_EQ(ReadEmailBodyLength(&length), c.result) << c.size;
-        EXPECT_EQ(length, c.length) << c.size;
+        EXPECT_EQ(ReadEmailBodyLength(&length), c.result);
+        EXPECT_EQ(length, c.length);
         PlatformClearFaults();
+        ASSERT_EQ(chdir(previous), 0);
     }
-}
-
-TEST(EmailBodyLength, WithoutDataFolderTheFileIsLookedForInTheCurrentFolder) {
-    Sandbox sandbox;
-    sandbox.WriteRegistry("Windows Registry Editor Version 5.00\r\n");
-    const unsigned char number[4] = {0x2A, 0, 0, 0};
-    testing_support::WriteFile(sandbox.root() + "/ilsync.psf", BodyLengthFile(9450, number));
-    char previous[4096];
-    ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
-    ASSERT_EQ(chdir(sandbox.root().c_str()), 0);
-    int32_t length = -1;
-    EXPECT_EQ(ReadEmailBodyLength(&length), 1);
-    EXPECT_EQ(length, 42);
-    ASSERT_EQ(chdir(previous), 0);
 }
 
 }  // namespace
