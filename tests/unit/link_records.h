@@ -11,6 +11,7 @@
 #include "device/simulator.h"
 #include "link/tethra.h"
 #include "platform/win32api.h"
+#include "schema/record_convert.h"
 #include "schema/working_record.h"
 
 #include <gtest/gtest.h>
@@ -30,6 +31,16 @@ constexpr uint32_t kTime = 6;
 constexpr uint32_t kDateTime = 7;
 constexpr uint32_t kText = 16;    // copied unchanged
 constexpr uint32_t kNumber = 17;  // copied unchanged
+
+constexpr ConversionOptions kNewModel{0, 0};
+constexpr ConversionOptions kOldModel{1, 0};  // no ToDo priority remap
+constexpr ConversionOptions kFamilyFirst{0, 1};
+
+// OLE dates: days since 30 December 1899, the fraction the time of day.
+constexpr double k31Dec2003 = 37986.0;
+constexpr double k15Apr2003 = 37726.0;
+constexpr double k1745 = (17 * 60 + 45) / 1440.0;
+constexpr double k0930 = (9 * 60 + 30) / 1440.0;
 
 // A heap destroyed with the test.
 class TestHeap {

@@ -6,16 +6,12 @@
 // read past a value's end.
 #include "link_records.h"
 #include "schema/field_table.h"
-#include "schema/record_convert.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
 using namespace test_records;
-
-constexpr ConversionOptions kNewModel{0, 0};
-constexpr double k31Dec2003 = 37986.0;
 
 // Lengths a device could claim for a value it gave no bytes for.
 const uint32_t kLengthsWithoutData[] = {1, 4, 8, 0x7FFFFFFFu, 0xFFFFFFFEu};
@@ -24,19 +20,31 @@ WorkingField* ToWorking(uint32_t dbId, const LinkInfo& info, const _tagDVXDBREC*
     return ConvertLinkToWorking(kNewModel, dbId, record, heap.get(), info.get());
 }
 
-TEST(UntrustedValues, LinkValueWithoutDataIsEmpty) {
-    LinkInfo info({{"S_DESCRIPTION4", kText}, {"S_START_DATE", kDate}, {"S_ALLDAY_FLAG", kByte}});
+// Both directions: the value is empty, later fields are still copied.
+TEST(UntrustedValues, ValueWithoutDataIsEmpty) {
+    LinkInfo schedule({{"S_DESCRIPTION4", kText}, {"S_START_DATE", kDate}, {"S_ALLDAY_FLAG", kByte}});
+    LinkInfo todo({{"S_DESCRIPTION3", kText}, {"S_PRIORITY", kByte}, {"S_END_DATE", kDate}, {"S_CATEGORY", kText}});
     for (uint32_t length : kLengthsWithoutData) {
-        std::vector<_tagDVXFIELD> slots(3);
-        for (_tagDVXFIELD& s : slots) s = _tagDVXFIELD{sizeof(_tagDVXFIELD), length, nullptr};
+        SCOPED_TRACE(testing::Message() << "length " << length);
+        std::vector<_tagDVXFIELD> slots(3, _tagDVXFIELD{sizeof(_tagDVXFIELD), length, nullptr});
         _tagDVXDBREC record{sizeof(record), 3, 1, slots.data()};
         TestHeap heap;
-        WorkingField* fields = ToWorking(1, info, &record, heap);
-        ASSERT_NE(fields, nullptr) << length;
-        for (uint32_t id : {ScheduleField::Description, ScheduleField::FromDate, ScheduleField::AllDayFlag}) {
-            EXPECT_EQ(fields[id].length, 0u) << "field " << id << " length " << length;
-            EXPECT_EQ(fields[id].data, nullptr) << "field " << id << " length " << length;
-        }
+        WorkingField* fields = ToWorking(1, schedule, &record, heap);
+        ASSERT_NE(fields, nullptr);
+        for (uint32_t id : {ScheduleField::Description, ScheduleField::FromDate, ScheduleField::AllDayFlag})
+            ExpectValue(fields[id], "", false);
+
+        WorkRecord host(ToDoField::Count);
+        host.Text(ToDoField::Category, "Home");
+        WorkingRecord work = *host.get();
+        std::vector<WorkingField> workSlots(work.fields, work.fields + work.fieldCount);
+        for (uint32_t id : {ToDoField::Description, ToDoField::Priority, ToDoField::DueDate})
+            workSlots[id] = WorkingField{kWorkingFieldSize, length, nullptr};
+        work.fields = workSlots.data();
+        _tagDVXFIELD* sent = ConvertToLinkRecord(kNewModel, 6, &work, heap.get(), todo.get());
+        ASSERT_NE(sent, nullptr);
+        for (int j = 0; j < 3; ++j) ExpectValue(sent[j], "", false);
+        EXPECT_EQ(TextOf(sent[3]), "Home");
     }
 }
 
@@ -116,27 +124,6 @@ TEST(UntrustedValues, RecordShorterThanItsFieldList) {
     EXPECT_EQ(TextOf(fields[ScheduleField::Category]), "Work");
     EXPECT_EQ(fields[ScheduleField::Description].length, 0u);
     EXPECT_EQ(fields[ScheduleField::Location].length, 0u);
-}
-
-TEST(UntrustedValues, WorkingValueWithoutDataIsSentEmpty) {
-    for (uint32_t length : kLengthsWithoutData) {
-        WorkRecord host(ToDoField::Count);
-        host.Text(ToDoField::Category, "Home");
-        WorkingRecord record = *host.get();
-        std::vector<WorkingField> slots(record.fields, record.fields + record.fieldCount);
-        for (uint32_t id : {ToDoField::Description, ToDoField::Priority, ToDoField::DueDate})
-            slots[id] = WorkingField{kWorkingFieldSize, length, nullptr};
-        record.fields = slots.data();
-        LinkInfo info({{"S_DESCRIPTION3", kText}, {"S_PRIORITY", kByte}, {"S_END_DATE", kDate}, {"S_CATEGORY", kText}});
-        TestHeap heap;
-        _tagDVXFIELD* sent = ConvertToLinkRecord(kNewModel, 6, &record, heap.get(), info.get());
-        ASSERT_NE(sent, nullptr) << length;
-        for (int j = 0; j < 3; ++j) {
-            EXPECT_EQ(sent[j].length, 0u) << info.NameAt(static_cast<uint32_t>(j)) << " length " << length;
-            EXPECT_EQ(sent[j].data, nullptr) << info.NameAt(static_cast<uint32_t>(j)) << " length " << length;
-        }
-        EXPECT_EQ(TextOf(sent[3]), "Home");
-    }
 }
 
 }  // namespace
