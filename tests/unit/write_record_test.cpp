@@ -12,54 +12,45 @@ namespace {
 
 class WriteRecord : public WriteRecordTest {};
 
-TEST_F(WriteRecord, InsertGivesANewRecordWithEmptySlots) {
-    g_session.currentDbId = kMemoDbId;
-    g_session.currentFieldTable = *SelectFieldTable(kMemoDbId);
-    g_session.recordRepeats = 1;
-    g_session.writeState.alarmFlagSet = 1;
-    g_session.writeState.allDay = 1;
-    theApp.lastErrorCode = 0x10000099u;
-    EXPECT_EQ(BeginNewRecord(), 0);
-    EXPECT_EQ(TakeTrace(), "***** DIZ_API_InsertRecord()\n");
-    EXPECT_EQ(theApp.lastErrorCode, 0u);
-    const WorkingRecord& record = g_session.writeRecord;
-    EXPECT_EQ(record.size, kWorkingRecordSize);
-    EXPECT_EQ(record.fieldCount, 5u);
-    EXPECT_EQ(record.recordId, 0u);
-    ASSERT_NE(record.fields, nullptr);
-    for (uint32_t i = 0; i < record.fieldCount; ++i) {
-        EXPECT_EQ(record.fields[i].size, kWorkingFieldSize);
-        EXPECT_EQ(record.fields[i].length, 0u);
-        EXPECT_EQ(record.fields[i].data, nullptr);
+// Insert gives a new record of empty slots, Find a changed one of absent
+// values; both clear the last error and the record's flags.
+TEST_F(WriteRecord, InsertAndFindPrepareTheRecord) {
+    for (bool insert : {true, false}) {
+        g_session.currentDbId = insert ? kMemoDbId : kMailDbId;
+        g_session.currentFieldTable = *SelectFieldTable(g_session.currentDbId);
+        g_session.recordRepeats = 1;
+        g_session.writeState.alarmFlagSet = g_session.writeState.allDay = 1;
+        theApp.lastErrorCode = 0x10000099u;
+        EXPECT_EQ(insert ? BeginNewRecord() : FindRecordByIdText("-2147483643"), 0);
+        EXPECT_EQ(TakeTrace(), insert ? "***** DIZ_API_InsertRecord()\n" : "***** DIZ_API_FindRecord('-2147483643')\n");
+        EXPECT_EQ(theApp.lastErrorCode, 0u);
+        const WorkingRecord& record = g_session.writeRecord;
+        EXPECT_EQ(record.size, kWorkingRecordSize);
+        EXPECT_EQ(record.fieldCount, insert ? 5u : 26u);
+        EXPECT_EQ(record.recordId, insert ? 0u : 0x80000005u);
+        ASSERT_NE(record.fields, nullptr);
+        for (uint32_t i = 0; i < record.fieldCount; ++i) {
+            EXPECT_EQ(record.fields[i].size, kWorkingFieldSize);
+            EXPECT_EQ(record.fields[i].length, insert ? 0u : kValueAbsent) << i;
+            EXPECT_EQ(record.fields[i].data, nullptr);
+        }
+        EXPECT_EQ(g_session.recordRepeats, 0);
+        EXPECT_EQ(g_session.writeState.alarmFlagSet, 0);
+        EXPECT_EQ(g_session.writeState.allDay, 0);
     }
-    EXPECT_EQ(g_session.recordRepeats, 0);
-    EXPECT_EQ(g_session.writeState.alarmFlagSet, 0);
-    EXPECT_EQ(g_session.writeState.allDay, 0);
 }
 
-TEST_F(WriteRecord, InsertWithoutAnOpenDatabaseFails) {
+TEST_F(WriteRecord, WithoutAnOpenDatabaseInsertAndFindFail) {
     EXPECT_EQ(BeginNewRecord(), -9);
-    EXPECT_EQ(TakeTrace(),
-              "***** DIZ_API_InsertRecord()\nFailed to get enough memory for 0 fields.\n"
-              "***** ***** Manually setting Quenda Error: 10000004\n");
+    EXPECT_EQ(FindRecordByIdText("12"), -11);
+    const std::string tail = "Failed to get enough memory for 0 fields.\n***** ***** Manually setting Quenda Error: 10000004\n";
+    EXPECT_EQ(TakeTrace(), "***** DIZ_API_InsertRecord()\n" + tail + "***** DIZ_API_FindRecord('12')\n" + tail);
     EXPECT_EQ(theApp.lastErrorCode, 0x10000004u);
 }
 
-TEST_F(WriteRecord, ReleasedRecordKeepsItsIdButNoSlots) {
-    Open(kToDoDbId, 12);
-    ReleaseWriteRecord();
-    EXPECT_FALSE(g_session.writeHeap.IsCreated());
-    EXPECT_EQ(g_session.writeRecord.size, kWorkingRecordSize);
-    EXPECT_EQ(g_session.writeRecord.recordId, 12u);
-    EXPECT_EQ(g_session.writeRecord.fields, nullptr);
-    EXPECT_EQ(g_session.writeRecord.fieldCount, 0u);
-    char value[8] = "marker";
-    EXPECT_EQ(CopyWriteRecordField(1, value), 0);
-    EXPECT_STREQ(value, "marker");
-}
-
+// A field by device id, copied only when it has text; the last error stays.
 TEST_F(WriteRecord, GetFieldByWriteRecUsesTheDeviceId) {
-    Open(kToDoDbId);
+    Open(kToDoDbId, 12);
     ASSERT_EQ(PutFieldText("2", "Call Bob"), 0);
     ASSERT_EQ(PutFieldText("5", ""), 0);
     TakeTrace();
@@ -69,50 +60,29 @@ TEST_F(WriteRecord, GetFieldByWriteRecUsesTheDeviceId) {
     EXPECT_EQ(CopyWriteRecordField(1, value), 0);  // Description, host field 2
     EXPECT_STREQ(value, "Call Bob");
     std::strcpy(value, "marker");
-    EXPECT_EQ(CopyWriteRecordField(4, value), 0);  // Note: empty
-    EXPECT_STREQ(value, "marker");
-    EXPECT_EQ(CopyWriteRecordField(99, value), 0);
-    EXPECT_STREQ(value, "marker");
+    for (uint32_t id : {4u, 99u}) {  // Note: empty; no such field
+        EXPECT_EQ(CopyWriteRecordField(id, value), 0);
+        EXPECT_STREQ(value, "marker");
+    }
     EXPECT_EQ(TakeTrace(), "");
     EXPECT_EQ(theApp.lastErrorCode, 0x10000099u);
+    // A released record keeps its id but no slots.
+    ReleaseWriteRecord();
+    EXPECT_FALSE(g_session.writeHeap.IsCreated());
+    EXPECT_EQ(g_session.writeRecord.recordId, 12u);
+    EXPECT_EQ(g_session.writeRecord.fields, nullptr);
+    EXPECT_EQ(g_session.writeRecord.fieldCount, 0u);
+    EXPECT_EQ(CopyWriteRecordField(1, value), 0);
+    EXPECT_STREQ(value, "marker");
 }
-
-struct IdTextRow {
-    const char* text;
-    uint32_t id;
-};
-const IdTextRow kIdTextRows[] = {
-    {"12", 12},
-    {"12abc", 12},
-    {"  +7", 7},
-    {"-2147483643", 0x80000005u},
-    {"-1", 0xFFFFFFFFu},
-    {"0", 0},
-    {"abc", 0},
-    {"", 0},
-};
 
 TEST_F(WriteRecord, RecordIdTexts) {
-    for (const IdTextRow& row : kIdTextRows) EXPECT_EQ(ReadRecordIdText(row.text), row.id) << row.text;
-}
-
-TEST_F(WriteRecord, FindPreparesAChangedRecord) {
-    g_session.currentDbId = kMailDbId;
-    g_session.currentFieldTable = *SelectFieldTable(kMailDbId);
-    g_session.writeState.allDay = 1;
-    EXPECT_EQ(FindRecordByIdText("-2147483643"), 0);
-    EXPECT_EQ(TakeTrace(), "***** DIZ_API_FindRecord('-2147483643')\n");
-    EXPECT_EQ(g_session.writeRecord.recordId, 0x80000005u);
-    EXPECT_EQ(g_session.writeRecord.fieldCount, 26u);
-    for (uint32_t i = 0; i < 26; ++i) EXPECT_EQ(Slot(i).length, kValueAbsent) << i;
-    EXPECT_EQ(g_session.writeState.allDay, 0);
-}
-
-TEST_F(WriteRecord, FindWithoutAnOpenDatabaseFails) {
-    EXPECT_EQ(FindRecordByIdText("12"), -11);
-    EXPECT_EQ(TakeTrace(),
-              "***** DIZ_API_FindRecord('12')\nFailed to get enough memory for 0 fields.\n"
-              "***** ***** Manually setting Quenda Error: 10000004\n");
+    const struct {
+        const char* text;
+        uint32_t id;
+    } rows[] = {{"12", 12}, {"12abc", 12}, {"  +7", 7}, {"-2147483643", 0x80000005u}, {"-1", 0xFFFFFFFFu},
+                {"0", 0}, {"abc", 0}, {"", 0}};
+    for (const auto& row : rows) EXPECT_EQ(ReadRecordIdText(row.text), row.id) << row.text;
 }
 
 // Find and delete refuse a record id text that reads as 0, without asking
