@@ -4,17 +4,16 @@
 #include "database/close_database.h"
 #include "database/first_sync_batch.h"
 #include "database/wait_box.h"
-#include "device/simulator.h"
 #include "link/device_link.h"
-#include "platform/platform_test.h"
+#include "link_records.h"
 #include "session/sync_session.h"
 #include "support/sandbox.h"
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstring>
 #include <filesystem>
+#include <memory>
 #include <gtest/gtest.h>
 #include <thread>
 #include <vector>
@@ -26,31 +25,29 @@ namespace {
 
 const char kDataFolder[] = "C:\\Korvell\\Data\\";
 
-// Registry texts for the data-file folder and the command line they give.
-struct CommandLineRow {
-    const char* registry;  // the .reg body after the header, or "" for none
-    bool forMail;
-    const char* commandLine;
-};
-const CommandLineRow kCommandLines[] = {
-    {"[HKEY_CURRENT_USER\\SOFTWARE\\KORVELL QUENDA 2\\HALVERD]\n\"DatafilePath\"=\"C:\\\\Korvell\\\\Data\\\\\"\n", true,
-     "C:\\Korvell\\Data\\Lullpane.exe /M"},
-    {"[HKEY_CURRENT_USER\\SOFTWARE\\KORVELL QUENDA 2\\HALVERD]\n\"DatafilePath\"=\"C:\\\\Korvell\\\\Data\"\n", false,
-     "C:\\Korvell\\Data\\Lullpane.exe"},
-    {"[HKEY_CURRENT_USER\\SOFTWARE\\KORVELL QUENDA 2\\HALVERD]\n\"DatafilePath\"=\"\"\n", false, ".\\Lullpane.exe"},
-    {"", true, ".\\Lullpane.exe /M"},  // 3: no value at all
-};
-
 TEST(WaitBox, CommandLineFollowsTheDataFileFolder) {
-    for (const CommandLineRow& row : kCommandLines) {
+    const struct {
+        const char* folder;  // null: no value at all
+        bool forMail;
+        const char* commandLine;
+    } rows[] = {
+        {"C:\\\\Korvell\\\\Data\\\\", true, "C:\\Korvell\\Data\\Lullpane.exe /M"},
+        {"C:\\\\Korvell\\\\Data", false, "C:\\Korvell\\Data\\Lullpane.exe"},
+        {"", false, ".\\Lullpane.exe"},
+        {nullptr, true, ".\\Lullpane.exe /M"},
+    };
+    for (const auto& row : rows) {
         Sandbox sandbox;
-        sandbox.WriteRegistry(std::string("Windows Registry Editor Version 5.00\n\n") + row.registry);
-        EXPECT_EQ(row.commandLine, WaitBoxCommandLine(row.forMail)) << row.registry;
+        sandbox.WriteRegistry(std::string("Windows Registry Editor Version 5.00\n\n") +
+                              (row.folder ? "[HKEY_CURRENT_USER\\SOFTWARE\\KORVELL QUENDA 2\\HALVERD]\n"
+                                            "\"DatafilePath\"=\"" + std::string(row.folder) + "\"\n"
+                                          : ""));
+        EXPECT_EQ(row.commandLine, WaitBoxCommandLine(row.forMail)) << (row.folder ? row.folder : "(none)");
     }
 }
 
-// Command lines of the processes running the wait box program at
-// hostPath, arguments separated by blanks.
+// Command lines of the processes running the program at hostPath,
+// arguments separated by blanks.
 std::vector<std::string> CommandLines(const std::string& hostPath) {
     std::vector<std::string> lines;
     std::error_code error;
@@ -62,17 +59,6 @@ std::vector<std::string> CommandLines(const std::string& hostPath) {
         lines.push_back(arguments);
     }
     return lines;
-}
-int RunningCopies(const std::string& hostPath) { return static_cast<int>(CommandLines(hostPath).size()); }
-
-void CountCallsOnLiveDevice() {
-    tethra_sim::LiveDevice()->FailCall("S_DVXPutFirstSyncRecordData", 0xFFFFFFFFu, 0x10000002, false);
-}
-
-uint32_t PutFirstSyncCalls() {
-    for (const tethra_sim::Fault& fault : tethra_sim::LiveDevice()->faults)
-        if (fault.operation == "S_DVXPutFirstSyncRecordData") return fault.seen;
-    return 0;
 }
 
 // A sandbox whose data-file folder holds the wait box, which reports to
@@ -88,7 +74,7 @@ public:
     }
     ~WaitBoxWorld() { testing_support::UnsetEnv("LULLPANE_STATUS"); }
 
-    const std::string& program() const { return program_; }
+    size_t Running() const { return CommandLines(program_).size(); }
     // The status line once the program has written it (up to 10 s).
     std::string AwaitStatus() const {
         for (int i = 0; i < 200; ++i) {
@@ -98,67 +84,69 @@ public:
         }
         return "";
     }
+    // Watches /proc from a thread of its own while the test's thread
+    // works; Seen() stops it and gives the first copy's command line.
+    void Watch() {
+        watcher_ = std::thread([this] {
+            while (!stop_ && seen_.empty()) {
+                const std::vector<std::string> lines = CommandLines(program_);
+                if (!lines.empty()) seen_ = lines[0];
+            }
+        });
+    }
+    std::string Seen() {
+        stop_ = true;
+        if (watcher_.joinable()) watcher_.join();
+        return seen_;
+    }
 
 private:
     Sandbox sandbox_;
-    std::string program_, status_;
+    std::string program_, status_, seen_;
+    std::atomic<bool> stop_{false};
+    std::thread watcher_;
 };
 
 TEST(WaitBox, StartsTheProgramAndTerminatesIt) {
     WaitBoxWorld world;
     RunWaitBox(true, true);
     EXPECT_EQ("waiting /M\n", world.AwaitStatus());
-    EXPECT_EQ(1, RunningCopies(world.program()));
+    EXPECT_EQ(1u, world.Running());
     RunWaitBox(false, true);
-    EXPECT_EQ(0, RunningCopies(world.program()));
+    EXPECT_EQ(0u, world.Running());
     RunWaitBox(false, true);  // nothing held: nothing happens
 }
 
-// A connected link on the demo device and a new mail record in its link
+// A connected link on the demo device and new mail records in its link
 // layout; the device link learns where "S_FOLDERID" is.
 class BatchTest : public testing::Test {
 protected:
     void SetUp() override {
         ASSERT_EQ(1, g_link.OpenLink());
-        heap_ = HeapCreate(0, 1, 0);
-        memset(&info_, 0, sizeof info_);
-        ASSERT_EQ(1, g_link.GetDBInfo(16, heap_, &info_));
+        ASSERT_EQ(1, g_link.GetDBInfo(16, heap_.get(), &info_));
         ASSERT_GE(g_link.folderFieldIndex, 0);
         batch_ = theApp.firstSyncBatch;
         ASSERT_NE(nullptr, batch_);
+        std::vector<std::pair<std::string, uint32_t>> fields;
+        for (uint32_t i = 0; i < info_.fieldCount; ++i) fields.emplace_back(info_.fields[i].name, info_.fields[i].type);
+        layout_ = std::make_unique<test_records::LinkInfo>(fields);
     }
-    void TearDown() override {
-        g_link.CloseLink();
-        HeapDestroy(heap_);
+    void TearDown() override { g_link.CloseLink(); }
+
+    // Queues a mail bound for device folder folder.
+    void Append(const std::string& subject, uint32_t folder) {
+        test_records::LinkRecord mail(*layout_, 0);
+        mail.Text("S_SUBJECT", subject).Set("S_FOLDERID", test_records::Le(folder, 4));
+        batch_->Append(const_cast<_tagDVXDBREC&>(*mail.get()));
     }
 
-    // A mail record bound for device folder folder (absent: no folder).
-    _tagDVXDBREC MailRecord(const std::string& subject, int32_t folder, bool absent = false) {
-        auto* slots = static_cast<_tagDVXFIELD*>(HeapAlloc(heap_, HEAP_ZERO_MEMORY, sizeof(_tagDVXFIELD) * info_.fieldCount));
-        for (uint32_t i = 0; i < info_.fieldCount; ++i) slots[i].size = sizeof(_tagDVXFIELD);
-        auto* folderValue = static_cast<uint8_t*>(HeapAlloc(heap_, 0, 4));
-        memcpy(folderValue, &folder, 4);
-        slots[g_link.folderFieldIndex] = {sizeof(_tagDVXFIELD), absent ? 0u : 4u, absent ? nullptr : folderValue};
-        for (uint32_t i = 0; i < info_.fieldCount; ++i) {
-            if (strcmp(info_.fields[i].name, "S_SUBJECT") != 0) continue;
-            auto* text = static_cast<uint8_t*>(HeapAlloc(heap_, 0, subject.size()));
-            memcpy(text, subject.data(), subject.size());
-            slots[i] = {sizeof(_tagDVXFIELD), static_cast<uint32_t>(subject.size()), text};
-        }
-        return _tagDVXDBREC{sizeof(_tagDVXDBREC), info_.fieldCount, 0, slots};
-    }
-
-    // Subjects of the live device's database dbId.
-    static std::vector<std::string> Subjects(uint32_t dbId) {
-        std::vector<std::string> subjects;
+    // Whether the live device's database dbId holds a mail of that subject.
+    static bool Has(uint32_t dbId, const std::string& subject) {
         const tethra_sim::Database* db = tethra_sim::LiveDevice()->Find(dbId);
         const int index = db->FieldIndex("S_SUBJECT");
-        for (const tethra_sim::Record& record : db->records)
-            subjects.emplace_back(record.values[index].bytes.begin(), record.values[index].bytes.end());
-        return subjects;
-    }
-    static bool Has(const std::vector<std::string>& list, const std::string& text) {
-        return std::find(list.begin(), list.end(), text) != list.end();
+        return std::any_of(db->records.begin(), db->records.end(), [&](const tethra_sim::Record& record) {
+            return std::string(record.values[index].bytes.begin(), record.values[index].bytes.end()) == subject;
+        });
     }
 
     // The E-mail database open in the working database, its batch reset and
@@ -171,8 +159,9 @@ protected:
         ASSERT_EQ(1, batch_->IsEnabled(true));
     }
 
-    HANDLE heap_ = nullptr;
-    _tagS_DVXDBINFO info_;
+    test_records::TestHeap heap_;
+    _tagS_DVXDBINFO info_{};
+    std::unique_ptr<test_records::LinkInfo> layout_;
     FirstSyncBatch* batch_ = nullptr;
 };
 
@@ -180,72 +169,36 @@ TEST_F(BatchTest, EnableStateIsDecidedOncePerReset) {
     batch_->Reset(16);
     EXPECT_EQ(0, batch_->IsEnabled(false));
     EXPECT_EQ(0, batch_->IsEnabled(true)) << "settled without asking";
-    _tagDVXDBREC mail = MailRecord("kept back", 0);
-    batch_->Append(mail);
+    Append("kept back", 0);
     EXPECT_FALSE(batch_->HasRecords());
-
     batch_->Reset(16);
     EXPECT_EQ(1, batch_->IsEnabled(true));
     EXPECT_FALSE(batch_->HasRecords()) << "nothing queued";
-    batch_->Append(mail);
+    Append("queued", 0);
     EXPECT_TRUE(batch_->HasRecords());
-
     tethra_sim::LiveDevice()->Find(6)->firstSyncPutAllowed = false;
     batch_->Reset(6);
     EXPECT_EQ(0, batch_->IsEnabled(true));
 }
 
-// Watches /proc from a thread of its own for the wait box program while
-// the test's thread works, and keeps the command line of the first copy
-// seen.
-class WaitBoxWatcher {
-public:
-    explicit WaitBoxWatcher(std::string hostPath) : hostPath_(std::move(hostPath)), thread_([this] { Watch(); }) {}
-    ~WaitBoxWatcher() { Stop(); }
-    // Stops watching; the command line seen ("" for none), arguments
-    // separated by blanks.
-    std::string Stop() {
-        stop_ = true;
-        if (thread_.joinable()) thread_.join();
-        return seen_;
-    }
-
-private:
-    void Watch() {
-        while (!stop_ && seen_.empty()) {
-            const std::vector<std::string> lines = CommandLines(hostPath_);
-            if (!lines.empty()) seen_ = lines[0];
-        }
-    }
-
-    std::string hostPath_;
-    std::atomic<bool> stop_{false};
-    std::string seen_;
-    std::thread thread_;
-};
-
 TEST_F(BatchTest, CloseWritesTheQueueInOneBulkWriteInsideTheWaitBox) {
     WaitBoxWorld waitBox;
     StartBulk();
-    _tagDVXDBREC inbox = MailRecord("bulk inbox", 0), sent = MailRecord("bulk sent", 3);
-    batch_->Append(inbox);
-    batch_->Append(sent);
+    Append("bulk inbox", 0);
+    Append("bulk sent", 3);
     // Enough records that the bulk write takes a while: the watcher sees
     // the wait box during it.
-    for (int i = 0; i < 20000; ++i) {
-        _tagDVXDBREC more = MailRecord("more", i % 2);
-        batch_->Append(more);
-    }
-    CountCallsOnLiveDevice();
-
-    WaitBoxWatcher watcher(waitBox.program());
+    for (uint32_t i = 0; i < 20000; ++i) Append("more", i % 2);
+    // A fault that never fires counts the calls.
+    tethra_sim::LiveDevice()->FailCall("S_DVXPutFirstSyncRecordData", 0xFFFFFFFFu, 0x10000002, false);
+    waitBox.Watch();
     EXPECT_EQ(0, CloseDatabase(1, 0));
-    EXPECT_EQ("C:\\Korvell\\Data\\Lullpane.exe /M ", watcher.Stop());
-    EXPECT_EQ(0, RunningCopies(waitBox.program()));
+    EXPECT_EQ("C:\\Korvell\\Data\\Lullpane.exe /M ", waitBox.Seen());
+    EXPECT_EQ(0u, waitBox.Running());
     EXPECT_EQ(0u, theApp.lastErrorCode);
-    EXPECT_EQ(2u, PutFirstSyncCalls()) << "one bulk write per device database";
-    EXPECT_TRUE(Has(Subjects(16), "bulk inbox"));
-    EXPECT_TRUE(Has(Subjects(15), "bulk sent"));
+    EXPECT_EQ(2u, tethra_sim::LiveDevice()->faults.at(0).seen) << "one bulk write per device database";
+    EXPECT_TRUE(Has(16, "bulk inbox"));
+    EXPECT_TRUE(Has(15, "bulk sent"));
     EXPECT_EQ(0u, batch_->QueuedCount());
     EXPECT_EQ(0, g_session.tempDbOpen);
 }
@@ -253,16 +206,14 @@ TEST_F(BatchTest, CloseWritesTheQueueInOneBulkWriteInsideTheWaitBox) {
 TEST_F(BatchTest, AFailedBulkWriteFailsTheCloseAndEmptiesTheQueue) {
     WaitBoxWorld waitBox;
     StartBulk();
-    _tagDVXDBREC inbox = MailRecord("lost", 0);
-    batch_->Append(inbox);
+    Append("lost", 0);
     tethra_sim::LiveDevice()->FailCall("S_DVXPutFirstSyncRecordData", 1, 0x10000077, false);
-
     EXPECT_EQ(-9, CloseDatabase(1, 0));
     EXPECT_EQ(0x10000077u, theApp.lastErrorCode);
-    EXPECT_FALSE(Has(Subjects(16), "lost"));
+    EXPECT_FALSE(Has(16, "lost"));
     EXPECT_EQ(0u, batch_->QueuedCount());
     EXPECT_EQ(1, g_session.tempDbOpen) << "the working database stays open";
-    EXPECT_EQ(0, RunningCopies(waitBox.program()));
+    EXPECT_EQ(0u, waitBox.Running());
 }
 
 }  // namespace
