@@ -60,6 +60,7 @@ int32_t MakeDatabaseCurrent(int32_t section) {
     if (opened != 0) return opened;
 
     LogTrace("     ------ QAPI.QPC_GetDBInfo(db=%d, hHeap, &TTdbInfo)\n", dbId);
+    ForgetLinkFieldPlan();
     memset(&g_session.TTdbInfo, 0, sizeof g_session.TTdbInfo);
     g_session.TTdbInfo.size = sizeof g_session.TTdbInfo;
     if (g_link.GetDBInfo(dbId, g_session.hHeap, &g_session.TTdbInfo) != 1) {
@@ -191,9 +192,7 @@ int32_t FillCache(uint32_t dbId, const RecordList& list, WorkingRecord* entry) {
         if (list.linkRecords != nullptr) {
             // A failed conversion leaves the values unloaded; reading the
             // record fetches it again.
-            g_session.readHeap.Create();
-            entry->fields = ConvertLinkToWorking(g_link, dbId, &list.linkRecords[i], g_session.readHeap.Handle(),
-                                                 &g_session.TTdbInfo);
+            entry->fields = ConvertToReadHeap(dbId, &list.linkRecords[i]);
             if (entry->fields != nullptr) NoteLoadedValues(entry);
         }
         if (!AppendCacheEntry(entry)) return OutOfRecordMemory();

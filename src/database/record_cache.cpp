@@ -1,5 +1,7 @@
 #include "database/record_cache.h"
 
+#include "link/device_link.h"
+#include "schema/record_convert.h"
 #include "session/sync_session.h"
 #include "support/private_heap.h"
 
@@ -12,6 +14,10 @@ namespace {
 // the list could not grow, the whole cache is visited instead.
 std::vector<WorkingRecord*> g_loadedRecords;
 bool g_loadedListIncomplete = false;
+
+// The open database's link field positions, made on first use after the
+// field list changed.
+LinkFieldPlan g_linkPlan;
 
 }  // namespace
 
@@ -53,6 +59,17 @@ void ForgetLoadedValues() {
     g_loadedRecords.clear();
     g_session.idRecord.fields = nullptr;
 }
+
+WorkingField* ConvertToReadHeap(uint32_t dbId, const _tagDVXDBREC* linkRecord) {
+    g_session.readHeap.Create();
+    HANDLE heap = g_session.readHeap.Handle();
+    const _tagS_DVXDBINFO* info = &g_session.TTdbInfo;
+    if (!LinkFieldPlanFits(g_linkPlan, dbId, info) && !BuildLinkFieldPlan(dbId, info, &g_linkPlan))
+        return ConvertLinkToWorking(g_link, dbId, linkRecord, heap, info);
+    return ConvertLinkToWorkingByPlan(ConversionOptionsOf(g_link), g_linkPlan, linkRecord, heap);
+}
+
+void ForgetLinkFieldPlan() { g_linkPlan.dbId = 0; }
 
 void ClearRecordCache() {
     // Records that left the cache are no longer visited, as before.

@@ -42,6 +42,16 @@ void NoteLoadedValues(WorkingRecord* record);
 // normal export from walking the whole cache.
 void ForgetLoadedValues();
 
+// Converts linkRecord, a record of the open database dbId whose slots
+// follow the session's TTdbInfo, into a working field array in readHeap
+// (created if needed).  The link field positions are resolved by name once
+// per field list, not for every record.  Null when out of memory.
+WorkingField* ConvertToReadHeap(uint32_t dbId, const _tagDVXDBREC* linkRecord);
+
+// Drops the resolved link field positions: TTdbInfo is about to be filled
+// anew, perhaps at the same address with other fields.
+void ForgetLinkFieldPlan();
+
 // Empties the cache (the entries themselves stay in the private heap) and
 // puts the cursor at its end.
 void ClearRecordCache();

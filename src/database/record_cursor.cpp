@@ -120,9 +120,7 @@ int32_t LoadRecordValues(WorkingRecord* record) {
     }
     // Only the converted values stay, in readHeap; the link record goes
     // with the temporary heap.  A failed conversion leaves fields null.
-    g_session.readHeap.Create();
-    record->fields = ConvertLinkToWorking(g_link, g_session.currentDbId, &request, g_session.readHeap.Handle(),
-                                          &g_session.TTdbInfo);
+    record->fields = ConvertToReadHeap(g_session.currentDbId, &request);
     if (record->fields != nullptr) NoteLoadedValues(record);
     HeapDestroy(temporary);
     return 0;

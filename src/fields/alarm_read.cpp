@@ -19,11 +19,7 @@ struct Instant {
 };
 
 Instant StartInstant(int32_t fromDate, int16_t fromTime) {
-    char dateText[16];
-    char timeText[16];
-    snprintf(dateText, sizeof dateText, "%d", fromDate);
-    snprintf(timeText, sizeof timeText, "%04d", fromTime);
-    return Instant{DateTextToDayNumber(dateText), TimeTextToSeconds(timeText)};
+    return Instant{DateNumberToDayNumber(fromDate), TimeNumberToSeconds(fromTime)};
 }
 
 int32_t StartDayNumber(int32_t fromDate) { return StartInstant(fromDate, 0).day; }

@@ -205,6 +205,29 @@ int32_t DateTextToDayNumber(const char* text) {
     return dayNumber;
 }
 
+int32_t DateNumberToDayNumber(int32_t dateNumber) {
+    if (dateNumber >= 10000000 && dateNumber <= 99999999) {
+        int32_t dayNumber;
+        DateToDayNumber(dateNumber / 100 % 100, dateNumber % 100, dateNumber / 10000, &dayNumber);
+        return dayNumber;
+    }
+    // Fewer digits or a sign: the pieces fall elsewhere in the text.
+    char text[16];
+    snprintf(text, sizeof text, "%d", static_cast<int>(dateNumber));
+    return DateTextToDayNumber(text);
+}
+
+int32_t TimeNumberToSeconds(int32_t timeNumber) {
+    if (timeNumber >= 0 && timeNumber <= 9999) {
+        int32_t seconds;
+        ClockToSeconds(timeNumber / 100, timeNumber % 100, 0, &seconds);
+        return seconds;
+    }
+    char text[16];
+    snprintf(text, sizeof text, "%04d", static_cast<int>(timeNumber));
+    return TimeTextToSeconds(text);
+}
+
 void DayNumberToDate(int32_t dayNumber, int32_t* month, int32_t* day, int32_t* year) {
     // The tables count days from 1, day 1 being 1 January 1900.
     const int64_t n = int64_t{dayNumber} + 1;
@@ -235,6 +258,14 @@ void DayNumberToDate(int32_t dayNumber, int32_t* month, int32_t* day, int32_t* y
 }
 
 void FormatDateText(int32_t month, int32_t day, int32_t year, char* out) {
+    if (year >= 1000 && year <= 9999 && month >= 0 && month <= 99 && day >= 0 && day <= 99) {
+        // Exactly eight digits: written directly rather than formatted.
+        const int32_t digits = (year * 100 + month) * 100 + day;
+        int32_t rest = digits;
+        for (int k = kDateTextSize - 2; k >= 0; --k, rest /= 10) out[k] = static_cast<char>('0' + rest % 10);
+        out[kDateTextSize - 1] = '\0';
+        return;
+    }
     char text[48];
     snprintf(text, sizeof text, "%4d%02d%02d", static_cast<int>(year), static_cast<int>(month),
              static_cast<int>(day));

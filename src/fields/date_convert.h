@@ -59,6 +59,13 @@ void DateToDayNumber(int32_t month, int32_t day, int32_t year, int32_t* dayNumbe
 // SplitDateText then DateToDayNumber: "20030415" gives 37,724.
 int32_t DateTextToDayNumber(const char* text);
 
+// The day number of the date text "%d" of dateNumber (a yyyymmdd number)
+// and the seconds of the time text "%04d" of timeNumber (an hhmm number):
+// the same results as making those texts and reading them back, computed
+// from the digits wherever the text has exactly eight (four) of them.
+int32_t DateNumberToDayNumber(int32_t dateNumber);
+int32_t TimeNumberToSeconds(int32_t timeNumber);
+
 // The date of a day number: 0 gives 1900-01-01, 219,145 gives 2499-12-31.
 void DayNumberToDate(int32_t dayNumber, int32_t* month, int32_t* day, int32_t* year);
 

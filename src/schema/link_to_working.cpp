@@ -35,30 +35,52 @@ uint8_t* NewValue(HANDLE heap, size_t length, const uint8_t* source, size_t copi
     return HeapCopy(heap, static_cast<SIZE_T>(length) + 1, source, copied);
 }
 
-// Stores a date text in a device slot by the device field's type.
-// False only when out of memory.
-bool StoreDateText(const FieldDescriptor& descriptor, const char* text, size_t length, HANDLE heap,
-                   WorkingField* slot) {
+// The number the text of OleDateText reads as, without making the text:
+// the digits of yyyymmdd, hhmm or yyyymmddhhmmss (the last wrapped to 32
+// bits, as reading its digits does), and 0 for "0" and the invalid-date
+// text, which has no digits.
+uint32_t OleDateNumber(double value, uint32_t linkType) {
+    OleDateParts p;
+    if (value == 0.0 || !DecomposeOleDate(value, &p)) return 0;
+    const uint64_t date = static_cast<uint64_t>(p.year) * 10000u + static_cast<uint64_t>(p.month) * 100u +
+                          static_cast<uint64_t>(p.day);
+    const uint64_t time = static_cast<uint64_t>(p.hour) * 100u + static_cast<uint64_t>(p.minute);
+    if (linkType == kLinkTypeDate) return static_cast<uint32_t>(date);
+    if (linkType == kLinkTypeTime) return static_cast<uint32_t>(time);
+    return static_cast<uint32_t>((date * 10000u + time) * 100u + static_cast<uint64_t>(p.second));
+}
+
+// Stores a date in a device slot by the device field's type: its text in a
+// text field, its number in a number or short number field.  False only
+// when out of memory.
+bool StoreDate(const FieldDescriptor& descriptor, double value, uint32_t linkType, HANDLE heap, WorkingField* slot) {
     uint8_t* buffer = nullptr;
-    uint32_t value = static_cast<uint32_t>(ReadDecimal(text, length));
+    size_t length = 0;
     switch (descriptor.fieldType) {
-    case kFieldTypeText:
+    case kFieldTypeText: {
+        char text[40];
+        length = OleDateText(value, linkType, text, sizeof(text));
         buffer = NewValue(heap, length, reinterpret_cast<const uint8_t*>(text), length);
         break;
-    case kFieldTypeNumber:
+    }
+    case kFieldTypeNumber: {
+        const uint32_t number = OleDateNumber(value, linkType);
         buffer = NewValue(heap, 4, nullptr, 0);
         if (buffer != nullptr)
-            for (int b = 0; b < 4; ++b) buffer[b] = static_cast<uint8_t>(value >> (8 * b));
+            for (int b = 0; b < 4; ++b) buffer[b] = static_cast<uint8_t>(number >> (8 * b));
         length = 4;
         break;
-    case kFieldTypeShortNumber:
+    }
+    case kFieldTypeShortNumber: {
+        const uint32_t number = OleDateNumber(value, linkType);
         buffer = NewValue(heap, 2, nullptr, 0);
         if (buffer != nullptr) {
-            buffer[0] = static_cast<uint8_t>(value);
-            buffer[1] = static_cast<uint8_t>(value >> 8);
+            buffer[0] = static_cast<uint8_t>(number);
+            buffer[1] = static_cast<uint8_t>(number >> 8);
         }
         length = 2;
         break;
+    }
     default:
         // Flags and small numbers cannot hold a date: the slot keeps what it had.
         return true;
@@ -85,9 +107,7 @@ bool ConvertValue(const ConversionOptions& options, const FieldDescriptor& descr
         // A value shorter than a date reads as zero-extended.
         double value = 0.0;
         memcpy(&value, source.data, length < sizeof(value) ? length : sizeof(value));
-        char text[40];
-        size_t textLength = OleDateText(value, linkType, text, sizeof(text));
-        return StoreDateText(descriptor, text, textLength, heap, slot);
+        return StoreDate(descriptor, value, linkType, heap, slot);
     }
     uint8_t* buffer = NewValue(heap, length, source.data, length);
     if (buffer == nullptr) return false;
@@ -100,29 +120,54 @@ bool ConvertValue(const ConversionOptions& options, const FieldDescriptor& descr
 
 }  // namespace
 
-WorkingField* ConvertLinkToWorking(const ConversionOptions& options, uint32_t dbId, const _tagDVXDBREC* linkRecord,
-                                   HANDLE heap, const _tagS_DVXDBINFO* linkInfo) {
+bool BuildLinkFieldPlan(uint32_t dbId, const _tagS_DVXDBINFO* linkInfo, LinkFieldPlan* plan) {
+    plan->dbId = 0;
     DatabaseSchema schema;
-    if (!SelectDatabaseSchema(dbId, &schema)) return nullptr;
-    const FieldTable& table = *schema.table;
-    WorkingField* slots = AllocSlots<WorkingField>(heap, table.fieldCount);
-    if (slots == nullptr) return nullptr;
+    if (!SelectDatabaseSchema(dbId, &schema)) return false;
+    plan->table = schema.table;
+    plan->linkFields = linkInfo != nullptr ? linkInfo->fields : nullptr;
+    plan->linkFieldCount = linkInfo != nullptr ? linkInfo->fieldCount : 0;
+    plan->stepCount = 0;
     for (uint32_t k = 0; k < schema.linkNameCount; ++k) {
         const LinkFieldName& entry = schema.linkNames[k];
         if (entry.fieldId == kLinkOnlyField) continue;
-        int32_t i = FindDescriptor(table, entry.fieldId);
+        int32_t i = FindDescriptor(*schema.table, entry.fieldId);
         if (i < 0 || EntryNameIsEmpty(entry)) continue;
         char name[sizeof(entry.name) + 1] = {};
         memcpy(name, entry.name, sizeof(entry.name));
         int32_t j = FindLinkField(linkInfo, name);
-        // A link record shorter than its field info lacks the value: the
-        // field stays empty, as when the device does not list it.
-        if (j < 0 || linkRecord == nullptr || linkRecord->fields == nullptr ||
-            static_cast<uint32_t>(j) >= linkRecord->fieldCount)
-            continue;
-        if (!ConvertValue(options, table.descriptors[i], linkInfo->fields[j].type, linkRecord->fields[j], heap,
-                          &slots[i]))
+        if (j < 0) continue;
+        if (plan->stepCount == kMaxLinkPlanSteps) return false;
+        plan->steps[plan->stepCount++] =
+            LinkPlanStep{static_cast<uint32_t>(i), static_cast<uint32_t>(j), linkInfo->fields[j].type};
+    }
+    plan->dbId = dbId;
+    return true;
+}
+
+WorkingField* ConvertLinkToWorkingByPlan(const ConversionOptions& options, const LinkFieldPlan& plan,
+                                         const _tagDVXDBREC* linkRecord, HANDLE heap) {
+    if (plan.dbId == 0) return nullptr;
+    const FieldTable& table = *plan.table;
+    WorkingField* slots = AllocSlots<WorkingField>(heap, table.fieldCount);
+    if (slots == nullptr) return nullptr;
+    // A link record shorter than its field info lacks the values of the
+    // fields past its end: those stay empty, as when the device does not
+    // list them.
+    const uint32_t present = linkRecord == nullptr || linkRecord->fields == nullptr ? 0 : linkRecord->fieldCount;
+    for (uint32_t k = 0; k < plan.stepCount; ++k) {
+        const LinkPlanStep& step = plan.steps[k];
+        if (step.linkField >= present) continue;
+        if (!ConvertValue(options, table.descriptors[step.descriptor], step.linkType,
+                          linkRecord->fields[step.linkField], heap, &slots[step.descriptor]))
             return nullptr;
     }
     return slots;
+}
+
+WorkingField* ConvertLinkToWorking(const ConversionOptions& options, uint32_t dbId, const _tagDVXDBREC* linkRecord,
+                                   HANDLE heap, const _tagS_DVXDBINFO* linkInfo) {
+    LinkFieldPlan plan;
+    if (!BuildLinkFieldPlan(dbId, linkInfo, &plan)) return nullptr;
+    return ConvertLinkToWorkingByPlan(options, plan, linkRecord, heap);
 }

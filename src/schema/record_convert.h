@@ -59,6 +59,43 @@ inline WorkingField* ConvertLinkToWorking(const CDeviceLink& link, uint32_t dbId
     return ConvertLinkToWorking(ConversionOptionsOf(link), dbId, linkRecord, heap, linkInfo);
 }
 
+// Where each link name map entry of one database takes its value from: the
+// descriptor and link field positions the entry resolves to, found by name
+// once per link field list instead of for every record.  Entries that
+// convert nothing (link-only, unnamed, or naming a field the list lacks)
+// have no step; the others keep the map's order, so a later entry still
+// replaces what an earlier one stored.
+struct LinkPlanStep {
+    uint32_t descriptor;  // position in the database's FieldTable
+    uint32_t linkField;   // position in the link field list and in a link record's slots
+    uint32_t linkType;    // the link field's type code
+};
+constexpr uint32_t kMaxLinkPlanSteps = 128;
+struct LinkFieldPlan {
+    // What the plan was made from.  dbId 0: no plan.
+    uint32_t dbId = 0;
+    const _tagS_DVXFIELDINFO* linkFields = nullptr;
+    uint32_t linkFieldCount = 0;
+    const FieldTable* table = nullptr;
+    uint32_t stepCount = 0;
+    LinkPlanStep steps[kMaxLinkPlanSteps];
+};
+
+// Resolves dbId's link name map against linkInfo into *plan.  False (and no
+// plan) for a dbId without tables or a map longer than a plan holds.
+bool BuildLinkFieldPlan(uint32_t dbId, const _tagS_DVXDBINFO* linkInfo, LinkFieldPlan* plan);
+
+// Whether plan was made for dbId and this very link field list.
+inline bool LinkFieldPlanFits(const LinkFieldPlan& plan, uint32_t dbId, const _tagS_DVXDBINFO* linkInfo) {
+    return plan.dbId != 0 && plan.dbId == dbId && linkInfo != nullptr && plan.linkFields == linkInfo->fields &&
+           plan.linkFieldCount == linkInfo->fieldCount;
+}
+
+// ConvertLinkToWorking through a plan made for the link field list that
+// linkRecord's slots follow.
+WorkingField* ConvertLinkToWorkingByPlan(const ConversionOptions& options, const LinkFieldPlan& plan,
+                                         const _tagDVXDBREC* linkRecord, HANDLE heap);
+
 // Builds the link field array (one slot per field of linkInfo) of the
 // working record.  Numbers and text holding dates, times and date-times
 // become OLE dates (eight zero bytes when they do not form a valid date);

@@ -19,6 +19,7 @@ void ForgetPrivateHeapContents() {
     g_session.DBIDCount = 0;
     g_session.TTdbInfo.fieldCount = 0;
     g_session.TTdbInfo.fields = nullptr;
+    ForgetLinkFieldPlan();
     ClearRecordCache();
     WorkingRecord* current = g_session.currentRecord;
     if (current != &g_session.writeRecord && current != &g_session.idRecord) g_session.currentRecord = nullptr;

@@ -190,4 +190,23 @@ TEST(DateConvert, ClockToSeconds) {
     }
 }
 
+// The alarm reader takes the start from its numbers; they must read as
+// their texts would, also where those texts do not have eight (four) digits.
+TEST(DateConvert, NumbersReadAsTheirTexts) {
+    static const int32_t kDates[] = {20030415, 10000000, 99999999, 20031232, 20031300,  // 0
+                                     9999999,  2003,     0,        -20030415, INT32_MIN,  // 5
+                                     INT32_MAX};
+    for (int32_t date : kDates) {
+        char text[16];
+        snprintf(text, sizeof text, "%d", static_cast<int>(date));
+        EXPECT_EQ(DateTextToDayNumber(text), DateNumberToDayNumber(date)) << text;
+    }
+    static const int32_t kTimes[] = {0, 930, 1745, 2399, 9999, 10000, -5, -1, 32767, -32768};
+    for (int32_t time : kTimes) {
+        char text[16];
+        snprintf(text, sizeof text, "%04d", static_cast<int>(time));
+        EXPECT_EQ(TimeTextToSeconds(text), TimeNumberToSeconds(time)) << text;
+    }
+}
+
 }  // namespace
