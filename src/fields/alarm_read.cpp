@@ -6,6 +6,7 @@
 #include "fields/field_text.h"
 #include "fields/field_value.h"
 #include "session/sync_session.h"
+#include "support/decimal_text.h"
 #include "support/trace_log.h"
 
 #include <stdio.h>
@@ -85,10 +86,12 @@ ReadOutcome ReadAlarmTime(const FieldRequest& request) {
     Instant start = StartInstant(startDate, startTime);
     LogTrace("alarm info:  fromDate[%08d] fromTime[%04d] coef[%d] unit[%d]\n", startDate, startTime, lead, 1);
     Instant alarm = AlarmInstant(start, lead);
-    if (selector == 'T')
-        snprintf(request.out, kFieldTextSize, "%02d%02d", alarm.seconds / 3600, (alarm.seconds / 60) % 60);
-    else
+    if (selector == 'T') {
+        const size_t hours = FormatDecimal(alarm.seconds / 3600, 2, request.out);
+        FormatDecimal((alarm.seconds / 60) % 60, 2, request.out + hours);
+    } else {
         DayNumberToDateText(alarm.day, request.out);
+    }
     return ReadOutcome::kText;
 }
 
@@ -117,7 +120,7 @@ ReadOutcome ReadAllDayAlarmDate(const FieldRequest& request) {
         DayNumberToDateText(StartDayNumber(startDate) - (leadSet ? 1 : 0), request.out);
         return ReadOutcome::kText;
     }
-    snprintf(request.out, kFieldTextSize, "%d", HoldsData(request.slot) ? FirstByte(request.slot) : 2);
+    FormatDecimal(HoldsData(request.slot) ? FirstByte(request.slot) : 2, 0, request.out);
     return ReadOutcome::kText;
 }
 

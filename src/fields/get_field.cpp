@@ -5,24 +5,22 @@
 #include "session/call_frame.h"
 #include "session/sync_session.h"
 #include "session/trace_text.h"
+#include "support/decimal_text.h"
 #include "support/trace_log.h"
 
-#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
 namespace {
 
-// Room for any number the readers write: a sign and ten digits.
-constexpr size_t kNumberTextSize = 12;
-
 ReadOutcome WriteNumber(char* out, int32_t value) {
-    snprintf(out, kNumberTextSize, "%d", value);
+    FormatDecimal(value, 0, out);
     return ReadOutcome::kText;
 }
 
+// One of the short words the readers answer with ("Yes", "0", ...).
 ReadOutcome WriteText(char* out, const char* text) {
-    snprintf(out, kNumberTextSize, "%s", text);
+    memcpy(out, text, strlen(text) + 1);
     return ReadOutcome::kText;
 }
 
@@ -46,7 +44,7 @@ ReadOutcome ReadOptionalDate(const WorkingField* slot, char* out) {
 ReadOutcome ReadShortNumber(const WorkingField* slot, char* out) {
     // A time without value gives empty text rather than a made-up "0000".
     if (!HoldsData(slot)) return ReadOutcome::kText;
-    snprintf(out, kNumberTextSize, "%04d", ShortNumberValue(slot));
+    FormatDecimal(ShortNumberValue(slot), 4, out);
     return ReadOutcome::kText;
 }
 
@@ -257,6 +255,18 @@ bool ReadSpecialCase(uint32_t fieldId, const FieldRequest& request, ReadOutcome*
     }
 }
 
+// A decimal prefix, as atoi reads it, but without atoi's undefined
+// overflow: the number wraps to 32 bits.  The host's own ids ("12",
+// "12.T") are read digit by digit; anything else goes to strtoll.
+int32_t ReadFieldNumber(const char* idText) {
+    int32_t value = 0;
+    int digits = 0;
+    for (; digits < 9 && idText[digits] >= '0' && idText[digits] <= '9'; ++digits)
+        value = value * 10 + (idText[digits] - '0');
+    if (digits > 0 && !(idText[digits] >= '0' && idText[digits] <= '9')) return value;
+    return static_cast<int32_t>(strtoll(idText, nullptr, 10));
+}
+
 }  // namespace
 
 bool FindSelector(const char* idText, char* selector) {
@@ -282,9 +292,7 @@ int32_t GetFieldText(const char* fieldId, char* hostOut) {
         LogTrace("Returning '%s'\n", out);
         return kResultOk;
     }
-    // A decimal prefix, as atoi reads it, but without atoi's undefined
-    // overflow: the number wraps to 32 bits.
-    int32_t hostId = static_cast<int32_t>(strtoll(idText, nullptr, 10));
+    int32_t hostId = ReadFieldNumber(idText);
     if (hostId == 0) {
         LogTrace("Field ID ('%s') is invalid in this context (converts to 0)\n", idText);
         return kResultInvalidField;

@@ -3,9 +3,9 @@
 #include "fields/record_info.h"
 #include "session/call_frame.h"
 #include "session/sync_session.h"
+#include "support/decimal_text.h"
 #include "support/trace_log.h"
 
-#include <stdio.h>
 #include <string.h>
 
 namespace {
@@ -19,14 +19,20 @@ WorkingField* FindScheduleField(uint32_t fieldId) {
 
 // The first eight characters of a date number's decimal text.
 void WriteDateDigits(char (&text)[10], int32_t value) {
-    char digits[16];
-    snprintf(digits, sizeof digits, "%d", value);
+    char digits[kDecimalTextSize];
+    FormatDecimal(value, 0, digits);
     digits[kRepeatDateChars] = '\0';
     memcpy(text, digits, strlen(digits) + 1);
 }
 
 // The whole decimal text, as far as the ten bytes of the field hold it.
-void WriteDateText(char (&text)[10], int32_t value) { snprintf(text, sizeof text, "%d", value); }
+void WriteDateText(char (&text)[10], int32_t value) {
+    char digits[kDecimalTextSize];
+    size_t length = FormatDecimal(value, 0, digits);
+    if (length >= sizeof text) length = sizeof text - 1;
+    memcpy(text, digits, length);
+    text[length] = '\0';
+}
 
 uint8_t ByteByLength(const WorkingField* slot) { return HoldsValueByLength(slot) ? FirstByte(slot) : 0; }
 

@@ -44,6 +44,11 @@ TEST(FindWorkingField, InTheSessionSearchesTheOpenDatabasesTable) {
         EXPECT_STREQ(descriptor->name, dbId == kMailDbId ? "SendDate" : "AlarmFlag");
     }
     EXPECT_EQ(FindWorkingField(&record, 23, &descriptor), nullptr);  // Schedule has 23 fields
+    // The lookup goes straight to the position of the id in these tables.
+    for (uint32_t dbId : {kScheduleDbId, kToDoDbId, kAddressDbId, kMemoDbId, kMailDbId}) {
+        const FieldTable& table = *SelectFieldTable(dbId);
+        for (uint32_t i = 0; i < table.fieldCount; ++i) EXPECT_EQ(i, table.descriptors[i].fieldId) << dbId;
+    }
 }
 
 }  // namespace
