@@ -4,7 +4,7 @@
 // Windows heap.
 //
 // Link type codes: 1 (byte), 5 (date), 6 (time), 7 (date and time) are the
-// link library's own; text and numbers are copied whatever their code.
+// link library's own; text is copied whatever its code.
 #ifndef MORVANE_TESTS_UNIT_LINK_RECORDS_H
 #define MORVANE_TESTS_UNIT_LINK_RECORDS_H
 
@@ -25,12 +25,7 @@
 
 namespace test_records {
 
-constexpr uint32_t kByte = 1;
-constexpr uint32_t kDate = 5;
-constexpr uint32_t kTime = 6;
-constexpr uint32_t kDateTime = 7;
-constexpr uint32_t kText = 16;    // copied unchanged
-constexpr uint32_t kNumber = 17;  // copied unchanged
+constexpr uint32_t kByte = 1, kDate = 5, kTime = 6, kDateTime = 7, kText = 16;
 
 constexpr ConversionOptions kNewModel{0, 0};
 constexpr ConversionOptions kOldModel{1, 0};  // no ToDo priority remap
@@ -66,9 +61,7 @@ public:
             strncpy(fields_[j].name, fields[j].first.c_str(), sizeof(fields_[j].name) - 1);
             fields_[j].type = fields[j].second;
         }
-        info_.size = sizeof(info_);
-        info_.fieldCount = static_cast<uint32_t>(fields_.size());
-        info_.fields = fields_.data();
+        info_ = _tagS_DVXDBINFO{sizeof(info_), 0, static_cast<uint32_t>(fields_.size()), fields_.data()};
     }
     const _tagS_DVXDBINFO* get() const { return &info_; }
     uint32_t count() const { return info_.fieldCount; }
@@ -77,7 +70,6 @@ public:
             if (name == fields_[j].name) return static_cast<int>(j);
         return -1;
     }
-    const char* NameAt(uint32_t j) const { return fields_[j].name; }
 
 private:
     std::vector<_tagS_DVXFIELDINFO> fields_;
@@ -96,52 +88,58 @@ inline std::vector<uint8_t> Le(uint32_t value, size_t width) {
     for (size_t k = 0; k < width; ++k) b[k] = static_cast<uint8_t>(value >> (8 * k));
     return b;
 }
+// The bytes of Le(value, width) as a string, to compare with TextOf.
+inline std::string LeText(uint32_t value, size_t width) {
+    const std::vector<uint8_t> b = Le(value, width);
+    return std::string(b.begin(), b.end());
+}
 
-// Slots of either kind (WorkingField or _tagDVXFIELD) with owned values.
-template <typename Slot>
+// A record of slots of either kind (WorkingField in a WorkingRecord, or
+// _tagDVXFIELD in a _tagDVXDBREC) with owned values, set by position.
+template <typename Slot, typename Record>
 class Slots {
 public:
-    explicit Slots(size_t count) : slots_(count), values_(count) {
+    Slots(uint32_t count, uint32_t recordSize, uint32_t recordId) : slots_(count), values_(count) {
         for (Slot& s : slots_) s.size = sizeof(Slot);
+        record_.size = recordSize;
+        record_.fieldCount = count;
+        record_.recordId = recordId;
+        record_.fields = slots_.data();
     }
-    void Set(size_t k, const std::vector<uint8_t>& bytes) {
+    void Put(size_t k, const std::vector<uint8_t>& bytes) {
         values_[k] = bytes;
         slots_[k].length = static_cast<uint32_t>(bytes.size());
         slots_[k].data = values_[k].empty() ? nullptr : values_[k].data();
     }
-    void SetAbsent(size_t k) {
+    void PutAbsent(size_t k) {
         slots_[k].length = 0xFFFFFFFFu;
         slots_[k].data = nullptr;
     }
-    Slot* data() { return slots_.data(); }
-    size_t size() const { return slots_.size(); }
+    const Record* get() const { return &record_; }
+    Record* get() { return &record_; }
 
 private:
     std::vector<Slot> slots_;
     std::vector<std::vector<uint8_t>> values_;
+    Record record_{};
 };
 
 // A link record whose slots follow info; values are set by link field name.
-class LinkRecord {
+class LinkRecord : public Slots<_tagDVXFIELD, _tagDVXDBREC> {
 public:
-    explicit LinkRecord(const LinkInfo& info, uint32_t recordId = 1) : info_(info), slots_(info.count()) {
-        record_.size = sizeof(record_);
-        record_.fieldCount = info.count();
-        record_.recordId = recordId;
-        record_.fields = slots_.data();
-    }
+    explicit LinkRecord(const LinkInfo& info, uint32_t recordId = 1)
+        : Slots(info.count(), sizeof(_tagDVXDBREC), recordId), info_(info) {}
     LinkRecord& Set(const std::string& name, const std::vector<uint8_t>& bytes) {
-        slots_.Set(Position(name), bytes);
+        Put(Position(name), bytes);
         return *this;
     }
     LinkRecord& Text(const std::string& name, const std::string& text) { return Set(name, Bytes(text)); }
     LinkRecord& Date(const std::string& name, double value) { return Set(name, Bytes(value)); }
     LinkRecord& Byte(const std::string& name, uint8_t value) { return Set(name, std::vector<uint8_t>{value}); }
     LinkRecord& Absent(const std::string& name) {
-        slots_.SetAbsent(Position(name));
+        PutAbsent(Position(name));
         return *this;
     }
-    const _tagDVXDBREC* get() const { return &record_; }
 
 private:
     size_t Position(const std::string& name) const {
@@ -150,33 +148,22 @@ private:
         return static_cast<size_t>(j < 0 ? 0 : j);
     }
     const LinkInfo& info_;
-    Slots<_tagDVXFIELD> slots_;
-    _tagDVXDBREC record_{};
 };
 
 // A working record of fieldCount slots; values are set by device field id.
-class WorkRecord {
+class WorkRecord : public Slots<WorkingField, WorkingRecord> {
 public:
-    explicit WorkRecord(uint32_t fieldCount) : slots_(fieldCount) {
-        record_.size = kWorkingRecordSize;
-        record_.fieldCount = fieldCount;
-        record_.fields = slots_.data();
-    }
+    explicit WorkRecord(uint32_t fieldCount) : Slots(fieldCount, kWorkingRecordSize, 0) {}
     WorkRecord& Set(uint32_t id, const std::vector<uint8_t>& bytes) {
-        slots_.Set(id, bytes);
+        Put(id, bytes);
         return *this;
     }
     WorkRecord& Text(uint32_t id, const std::string& text) { return Set(id, Bytes(text)); }
     WorkRecord& Byte(uint32_t id, uint8_t value) { return Set(id, std::vector<uint8_t>{value}); }
     WorkRecord& Absent(uint32_t id) {
-        slots_.SetAbsent(id);
+        PutAbsent(id);
         return *this;
     }
-    const WorkingRecord* get() const { return &record_; }
-
-private:
-    Slots<WorkingField> slots_;
-    WorkingRecord record_{};
 };
 
 // Readers of a slot's value.
@@ -198,12 +185,6 @@ double DateOf(const Slot& s) {
     return v;
 }
 
-// The bytes of Le(value, width) as a string, to compare with TextOf.
-inline std::string LeText(uint32_t value, size_t width) {
-    const std::vector<uint8_t> b = Le(value, width);
-    return std::string(b.begin(), b.end());
-}
-
 // A slot holds exactly bytes (none: length 0 and no data), or no value.
 template <typename Slot>
 void ExpectValue(const Slot& s, const std::string& bytes, bool absent) {
@@ -220,7 +201,8 @@ inline std::vector<std::pair<std::string, uint32_t>> DeviceFields(uint32_t dbId)
     std::vector<std::pair<std::string, uint32_t>> f;
     const tethra_sim::DeviceImage image = tethra_sim::DemoImage();
     const tethra_sim::Database* db = image.Find(dbId);
-    for (size_t j = db == nullptr ? 0 : db->fields.size(); j-- > 0;) f.emplace_back(db->fields[j].name, db->fields[j].type);
+    for (size_t j = db == nullptr ? 0 : db->fields.size(); j-- > 0;)
+        f.emplace_back(db->fields[j].name, db->fields[j].type);
     return f;
 }
 

@@ -67,84 +67,50 @@ Row Name(const char* first, const char* middle, const char* last, ConversionOpti
 }
 
 const Row kRows[] = {
-    {"ScheduleDatesAndTimesBecomeOleDates",
-     1,
+    {"ScheduleDatesAndTimesBecomeOleDates", 1,
      {Num(FromDate, 20031231), Num(RepeatEndDate, 0), Sh(FromTime, 1745), Sh(ToTime, 0), Sh(AlarmTime, -1),
       Num(ScheduleID, 77), By(AllDayFlag, 1), Sh(DayPattern, 0x41)},
-     {Dt("S_START_DATE", k31Dec2003),
-      Ex("S_FIELD_REPEAT_END", ""),                  // date 0 is no date
-      Dt("S_START_TIME", k1745),                     // 17:45 on 30 December 1899
-      Zero("S_END_TIME"),                            // time 0 is midnight, not empty
-      Dt("S_ALARM_TIME", 1 / 1440.0),                // time -1 reads as 00:01
+     {Dt("S_START_DATE", k31Dec2003), Ex("S_FIELD_REPEAT_END", ""),  // date 0 is no date
+      Dt("S_START_TIME", k1745),                                     // 17:45 on 30 December 1899
+      Zero("S_END_TIME"),                                            // time 0 is midnight, not empty
+      Dt("S_ALARM_TIME", 1 / 1440.0),                                // time -1 reads as 00:01
       Ex("S_ALLDAY_FLAG", L(1, 4)), Ex("S_DAYPATTERN", L(0x41, 4)),  // a byte field takes up to 4 bytes
       Ex("S_LOCATION", "")}},
-    {"DateNumberGivesTheSameValueAsDateOrDateTime",
-     6,
-     {Num(T::DueDate, 20031231), Num(T::StartDate, 20031231)},
-     {Dt("S_END_DATE", k31Dec2003), Dt("S_START_DATE", k31Dec2003)},
-     kNewModel,
+    {"DateNumberGivesTheSameValueAsDateOrDateTime", 6, {Num(T::DueDate, 20031231), Num(T::StartDate, 20031231)},
+     {Dt("S_END_DATE", k31Dec2003), Dt("S_START_DATE", k31Dec2003)}, kNewModel,
      {{"S_END_DATE", kDate}, {"S_START_DATE", kDateTime}}},
     {"ToDoWithoutDueDateSendsEightZeroBytes", 6, {Num(T::DueDate, -1)}, {Zero("S_END_DATE")}},
     // Date-time texts and their validity; a short text is padded.
-    Stamp("200304150930", k15Apr2003 + k0930),
-    Stamp("20030415093059", k15Apr2003 + k0930 + 59 / 86400.0),
+    Stamp("200304150930", k15Apr2003 + k0930), Stamp("20030415093059", k15Apr2003 + k0930 + 59 / 86400.0),
     {"AllZeroStampIsNoDate", 8, {Tx(M::TimeStamp, "00000000000000")}, {Ex("S_START_DATETIME", "")}},
-    Stamp("000000000000", -1),
-    Stamp("20031331000000", -1),  // month 13
-    Stamp("20030230000000", -1),  // 30 February
+    Stamp("000000000000", -1), Stamp("20031331000000", -1), Stamp("20030230000000", -1),
     Stamp("19000229000000", -1),  // 1900 is not a leap year
-    Stamp("20000229000000", 36585.0),
-    Stamp("20030415240000", -1),  // hour 24
-    Stamp("20030415236000", -1),  // minute 60
+    Stamp("20000229000000", 36585.0), Stamp("20030415240000", -1), Stamp("20030415236000", -1),
     Stamp("00991231000000", -1),  // before year 100
     Stamp("2003", -1),
-    {"EmptyAndAbsentValuesKeepTheirKind",
-     16,
-     {Tx(E::Subject, ""), Ab(E::Body), Ab(E::SendDate), Ab(E::IsRead)},
+    {"EmptyAndAbsentValuesKeepTheirKind", 16, {Tx(E::Subject, ""), Ab(E::Body), Ab(E::SendDate), Ab(E::IsRead)},
      {Ex("S_SUBJECT", ""), None("S_BODY"), None("S_SEND_DATE"), None("S_RECEIVED_DATE"), None("S_IS_READ")}},
-    {"TypeOneFieldTakesAtMostFourBytes",
-     6,
-     {Tx(T::Description, "abcdefgh"), Num(T::Secret, 0x01020304)},
-     {Ex("S_DESCRIPTION3", "abcd"), Ex("S_CONFIDENTIAL1", L(0x01020304, 4))},
-     kNewModel,
+    {"TypeOneFieldTakesAtMostFourBytes", 6, {Tx(T::Description, "abcdefgh"), Num(T::Secret, 0x01020304)},
+     {Ex("S_DESCRIPTION3", "abcd"), Ex("S_CONFIDENTIAL1", L(0x01020304, 4))}, kNewModel,
      {{"S_DESCRIPTION3", kByte}, {"S_CONFIDENTIAL1", kByte}}},
     // The address book composes the full name from its parts.
-    Name("F", "M", "L", kNewModel, "L, F M"),
-    Name("F", "", "L", kNewModel, "L, F"),
-    Name("F", "", "", kNewModel, "F "),
-    Name("", "", "L", kNewModel, "L"),
-    Name("", "M", "L", kNewModel, "M L"),
-    Name("F", "M", "", kNewModel, "F M "),
-    Name("", "", "", kNewModel, ""),
-    Name("F", "M", "L", kFamilyFirst, "L M F"),
-    Name("F", "", "L", kFamilyFirst, "L F"),
+    Name("F", "M", "L", kNewModel, "L, F M"), Name("F", "", "L", kNewModel, "L, F"),
+    Name("F", "", "", kNewModel, "F "), Name("", "", "L", kNewModel, "L"), Name("", "M", "L", kNewModel, "M L"),
+    Name("F", "M", "", kNewModel, "F M "), Name("", "", "", kNewModel, ""),
+    Name("F", "M", "L", kFamilyFirst, "L M F"), Name("F", "", "L", kFamilyFirst, "L F"),
     Name("", "", "L", kFamilyFirst, "L "),
-    {"AbsentNamePartSendsTheFullNameEmpty",
-     7,
-     {Ab(Ad::F_Name), Tx(Ad::L_Name, "L"), Tx(Ad::M_Name, "M")},
+    {"AbsentNamePartSendsTheFullNameEmpty", 7, {Ab(Ad::F_Name), Tx(Ad::L_Name, "L"), Tx(Ad::M_Name, "M")},
      {Ex("S_NAME", ""), None("S_FIRST_NAME")}},
     {"ReadingOfTheFirstNameOnly", 7, {Tx(Ad::F_Name_Yomi, "taro")}, {Ex("S_YOMI_NAME", "taro")}},
-    {"AbsentReadingOfTheLastName",
-     7,
-     {Tx(Ad::F_Name_Yomi, "taro"), Ab(Ad::L_Name_Yomi)},
-     {Ex("S_YOMI_NAME", "")}},
+    {"AbsentReadingOfTheLastName", 7, {Tx(Ad::F_Name_Yomi, "taro"), Ab(Ad::L_Name_Yomi)}, {Ex("S_YOMI_NAME", "")}},
     // The full name field is found without regard to case; the last match counts.
-    {"FullNameFieldIsFoundWithoutRegardToCase",
-     7,
-     {Tx(Ad::F_Name, "F"), Tx(Ad::L_Name, "L")},
-     {Ex("S_Name", ""), Ex("s_name", "L, F"), Ex("S_NAMES", "")},
-     kNewModel,
+    {"FullNameFieldIsFoundWithoutRegardToCase", 7, {Tx(Ad::F_Name, "F"), Tx(Ad::L_Name, "L")},
+     {Ex("S_Name", ""), Ex("s_name", "L, F"), Ex("S_NAMES", "")}, kNewModel,
      {{"S_FIRST_NAME", kText}, {"S_LAST_NAME", kText}, {"S_MIDDLE_NAME", kText}, {"S_Name", kText},
       {"s_name", kText}, {"S_NAMES", kText}}},
-    {"OnlyAddressBookComposesNames",
-     6,
-     {Tx(T::Description, "x")},
-     {Ex("S_NAME", "")},
-     kNewModel,
+    {"OnlyAddressBookComposesNames", 6, {Tx(T::Description, "x")}, {Ex("S_NAME", "")}, kNewModel,
      {{"S_DESCRIPTION3", kText}, {"S_NAME", kText}}},
-    {"AddressBookLinkOnlyFieldsAreSentEmpty",
-     7,
-     {Tx(Ad::F_Name, "Ada"), Tx(Ad::Custom1, "c1"), Tx(Ad::SMS, "sms")},
+    {"AddressBookLinkOnlyFieldsAreSentEmpty", 7, {Tx(Ad::F_Name, "Ada"), Tx(Ad::Custom1, "c1"), Tx(Ad::SMS, "sms")},
      {Ex("S_HOME_PHONE2", ""), Ex("S_BUSINESS_ADDRESS", ""), Ex("S_ATTACHMENT2", ""), Ex("SNYOMI_NAME", "")}},
 };
 
