@@ -1,7 +1,6 @@
 // The configuration store: the data-file folder in the registry, the
 // paths built on it, the host's settings file and the utility library.
 #include "support/install_path.h"
-#include "support/registry_string.h"
 #include "support/sandbox.h"
 #include "support/settings_file.h"
 #include "support/utility_library.h"
@@ -56,21 +55,13 @@ TEST(InstallPath, FolderAndThePathsBuiltOnIt) {
         EXPECT_EQ(ReadInstallPath(buffer), row.result);
         EXPECT_EQ(std::string(buffer), row.result == 1 ? folder : "untouched");
         if (row.settings == nullptr) continue;
-        std::string text = "old";
+        // The text form takes the value up to its zero, or keeps the old text.
+        std::string text = "an old text longer than most values";
         EXPECT_EQ(ReadDataFolder(text), row.result == 1);
-        EXPECT_EQ(text, row.result == 1 ? folder : "old");
+        EXPECT_EQ(text, row.result == 1 ? folder : "an old text longer than most values");
         EXPECT_EQ(SettingsFile().Path(), row.settings);
         EXPECT_EQ(CUtilityLibrary().Path(), row.utility);
     }
-}
-
-TEST(RegistryString, TextVariantStopsAtTheFirstZero) {
-    Sandbox sandbox;
-    sandbox.WriteStandardRegistry(kDataFolder, -1);
-    std::string text = "a much longer old text than the value";
-    EXPECT_TRUE(GetRegistryString("SOFTWARE\\Korvell Quenda 2\\halverd", "DatafilePath", text, 260,
-                                  HKEY_CURRENT_USER));
-    EXPECT_EQ(text, kDataFolder);
 }
 
 // Written in upper case, read in either; an unusable text reads as zeros.
