@@ -137,7 +137,7 @@ protected:
     void Append(const std::string& subject, uint32_t folder) {
         test_records::LinkRecord mail(*layout_, 0);
         mail.Text("S_SUBJECT", subject).Set("S_FOLDERID", test_records::Le(folder, 4));
-        batch_->Append(const_cast<_tagDVXDBREC&>(*mail.get()));
+        batch_->Append(*mail.get());
     }
 
     // Whether the live device's database dbId holds a mail of that subject.

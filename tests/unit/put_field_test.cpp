@@ -73,7 +73,7 @@ struct Row {
 namespace S = ScheduleField;
 namespace E = MailField;
 Raw Txt(const std::string& text) { return Raw(text.begin(), text.end()); }
-Raw Day(uint32_t yyyymmdd) { return {uint8_t(yyyymmdd), uint8_t(yyyymmdd >> 8), uint8_t(yyyymmdd >> 16), uint8_t(yyyymmdd >> 24)}; }
+Raw Day(uint32_t d) { return {uint8_t(d), uint8_t(d >> 8), uint8_t(d >> 16), uint8_t(d >> 24)}; }
 const char kBadId[] = "') is invalid in this context (converts to 0)\n";
 const Row kRows[] = {
     // Ids that are no number, fields the database lacks, malformed halves.
@@ -136,8 +136,9 @@ const Row kRows[] = {
       {S::FromDate, Day(20030415)}, {S::RepeatEndDate, {0xFF, 0xFF, 0xFF, 0xFF}},
       {S::DayPattern, {0x42}},  // length 1: the low byte only
       {S::ToDate, {}}}},
-    {kScheduleDbId, {{"3", "20030401"}, {"5", ""}, {"9", ""}, {"4", "20030402"}, {"@rule", "1 20030415 20031231 0000001"}},
-     0, nullptr, {{S::FromDate, Day(20030401)}, {S::ToDate, Day(20030415)}, {S::DayPattern, {0x20}}}},
+    {kScheduleDbId,
+     {{"3", "20030401"}, {"5", ""}, {"9", ""}, {"4", "20030402"}, {"@rule", "1 20030415 20031231 0000001"}}, 0, nullptr,
+     {{S::FromDate, Day(20030401)}, {S::ToDate, Day(20030415)}, {S::DayPattern, {0x20}}}},
     {kScheduleDbId, {{"3", "20030401"}, {"4", "20030402"}, {"@rule", "0 20030415 20030417 1111111"}}, 0, nullptr,
      {{S::FromDate, Day(20030415)}, {S::ToDate, Day(20030417)}, {S::RepeatFlag, {}, true}, {S::DayPattern, {}, true}}},
     // EventFlag only for all-day records.
@@ -174,8 +175,8 @@ TEST_F(PutField, StepsGiveTheirResultTraceAndNativeValues) {
         EXPECT_EQ(Write(last), r.result);
         PlatformClearFaults();
         EXPECT_EQ(theApp.lastErrorCode, r.lastError);
-        // The step's own line, then the trace row.trace gives (the whole
-        // trace when it starts with a call line).
+        // The step's own line, then row.trace (the whole trace when that
+        // starts with a call line; a refused id when null).
         const std::string trace = TakeTrace();
         const std::string tail = trace.substr(trace.find('\n') + 1);
         if (last.id[0] != '@') {

@@ -43,7 +43,8 @@ TEST_F(WriteRecord, InsertAndFindPrepareTheRecord) {
 TEST_F(WriteRecord, WithoutAnOpenDatabaseInsertAndFindFail) {
     EXPECT_EQ(BeginNewRecord(), -9);
     EXPECT_EQ(FindRecordByIdText("12"), -11);
-    const std::string tail = "Failed to get enough memory for 0 fields.\n***** ***** Manually setting Quenda Error: 10000004\n";
+    const std::string tail =
+        "Failed to get enough memory for 0 fields.\n***** ***** Manually setting Quenda Error: 10000004\n";
     EXPECT_EQ(TakeTrace(), "***** DIZ_API_InsertRecord()\n" + tail + "***** DIZ_API_FindRecord('12')\n" + tail);
     EXPECT_EQ(theApp.lastErrorCode, 0x10000004u);
 }
@@ -91,7 +92,8 @@ TEST_F(WriteRecord, FindAndDeleteRejectIdZero) {
     g_session.currentDbId = kMemoDbId;
     g_session.currentFieldTable = *SelectFieldTable(kMemoDbId);
     for (const char* text : {"0", "abc", ""}) {
-        const std::string tail = std::string("('") + text + "')\nRecord ID 0 ('" + text + "') is invalid in this context\n";
+        const std::string tail =
+            std::string("('") + text + "')\nRecord ID 0 ('" + text + "') is invalid in this context\n";
         EXPECT_EQ(FindRecordByIdText(text), -11) << text;
         EXPECT_EQ(TakeTrace(), "***** DIZ_API_FindRecord" + tail);
         EXPECT_EQ(DeleteRecordByIdText(text), -10) << text;
