@@ -37,15 +37,12 @@ TEST(DateConvert, DateTextsAndDayNumbers) {
         {"200304150930", 37724, false},  // a time stamp splits the same
         {"2003", 37619, false},          // month 0, day 0 of 2003: 31 December 2002
         {"200", -1, false},              // year 200, nothing else
-        {"", -1, false},
-        {nullptr, -1, false},
+        {"", -1, false}, {nullptr, -1, false},
         {"2003ab15", 37634, false},      // non-digits read as 0: 15 January 2003
         {"2003 4 5", 37714, false},      // leading blanks of each piece are skipped
         {"19000100", -1, true},
         {"25000101", 219146, true},      // 2500 still converts
-        {"25000301", 219205, true},
-        {"26000101", 255670, true},
-        {"99991231", 2958463, true},
+        {"25000301", 219205, true}, {"26000101", 255670, true}, {"99991231", 2958463, true},
     };
     for (const auto& c : kCases) {
         EXPECT_EQ(c.dayNumber, DateTextToDayNumber(c.text)) << (c.text ? c.text : "(null)");
