@@ -139,7 +139,15 @@ int32_t LoadRecordValues(WorkingRecord* record) {
     // Only the converted values stay, in readHeap; the link record goes
     // with the temporary heap.  A failed conversion leaves fields null.
     record->fields = ConvertToReadHeap(g_session.currentDbId, &request);
-    if (record->fields != nullptr) NoteLoadedValues(record);
+    if (record->fields != nullptr) {
+        // The values have the slots of the database they were fetched from;
+        // an open that failed before making its field table current leaves
+        // the table of the database opened before, which may be longer.
+        const FieldTable* converted = SelectFieldTable(g_session.currentDbId);
+        if (converted != nullptr && record->fieldCount > converted->fieldCount)
+            record->fieldCount = converted->fieldCount;
+        NoteLoadedValues(record);
+    }
     HeapDestroy(temporary);
     return 0;
 }

@@ -138,7 +138,7 @@ TEST(UntrustedHost, NullPointersAreEmptyTextsAndUnwrittenOutputs) {
 TEST(UntrustedHost, ExportsInAnyOrderBeforeAndAfterTheSession) {
     SessionWorld world;
     world.PairBothSides();
-    world.image().AddRecord(kMemoDb, export_tests::Memo("first"));
+    const uint32_t memoId = world.image().AddRecord(kMemoDb, export_tests::Memo("first"));
     world.Load();
     char id[kRecordIdBytes] = "";
     RepeatInfo info = {};
@@ -203,6 +203,30 @@ TEST(UntrustedHost, ExportsInAnyOrderBeforeAndAfterTheSession) {
          nullptr},
     };
     RunRows(world, within);
+    // A record loaded by id after an open that failed before making its
+    // field table current: the Schedule table stays, the values are a
+    // Memo's (found by fuzz_export_sequence: a read past the Memo's slots).
+    const std::vector<Row> across = {
+        // 0
+        {"Initialize", [](auto& a) { return a.DIZ_API_Initialize("", ""); }, 0, nullptr},
+        {"OpenDatabase Schedule", [](auto& a) { return a.DIZ_API_OpenDatabase(kScheduleSection, "", ""); }, 0,
+         nullptr},
+        {"CloseSyncApp", [](auto& a) { return a.DIZ_API_CloseSyncApp(); }, 0, nullptr},
+        {"Uninitialize", [](auto& a) { return a.DIZ_API_Uninitialize(); }, 0, nullptr},
+        {"OpenDatabase Memo unconnected", [](auto& a) { return a.DIZ_API_OpenDatabase(kMemoSection, "", ""); }, -4,
+         "Database not enabled on device: [8]"},
+        // 5
+        {"Initialize again", [](auto& a) { return a.DIZ_API_Initialize("", ""); }, 0, nullptr},
+        {"GetIdDBRec of the Memo", [&](auto& a) { return a.DIZ_API_GetIdDBRec(memoId); }, 1, nullptr},
+        {"GetField of a Schedule field past the Memo's",
+         [](auto& a) { return a.DIZ_API_GetField("7", HostBuffer(kFieldTextBytes).get()); }, 0,
+         "Quenda field id 6 not found (qdb:8)"},
+        {"GetRepeatInfo", [&](auto& a) { return a.DIZ_API_GetRepeatInfo(&info); }, 0, nullptr},
+        {"CloseSyncApp", [](auto& a) { return a.DIZ_API_CloseSyncApp(); }, 0, nullptr},
+        // 10
+        {"Uninitialize", [](auto& a) { return a.DIZ_API_Uninitialize(); }, 0, nullptr},
+    };
+    RunRows(world, across);
     ASSERT_EQ(0, world.api().DIZ_API_Initialize("", ""));
     EXPECT_EQ(std::vector<std::string>{"first note"}, ExportMemoTitles(world));
 }
