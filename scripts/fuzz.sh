@@ -3,7 +3,8 @@
 # $MORVANE_FUZZ_BUILD_DIR) and runs each for a bounded time, starting from
 # its seed corpus in fuzz/corpus/<target>/.  New inputs collect in
 # build-fuzz/corpus/<target>/; a crash leaves its input in
-# build-fuzz/artifacts/<target>/ and makes this script fail.
+# build-fuzz/artifacts/<target>/ and makes this script fail.  Inputs that
+# failed once are kept in fuzz/crashes/<target>-<hash> and run first.
 # Usage: scripts/fuzz.sh [seconds-per-target] [target ...]
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -22,6 +23,16 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 failed=()
 for t in "${targets[@]}"; do
   mkdir -p "$build/corpus/$t" "$build/artifacts/$t"
+  # The inputs that once failed, first: each must pass again.  (A session
+  # target's find may have needed the state earlier inputs left behind; its
+  # regression test is in the export tests.)
+  crashes=("$here"/fuzz/crashes/"$t"-*)
+  if [ -e "${crashes[0]}" ] &&
+      ! "$build/bin/fuzz_$t" -runs=1 "${crashes[@]}" >"$build/fuzz_$t.crashes.log" 2>&1; then
+    failed+=("$t")
+    tail -60 "$build/fuzz_$t.crashes.log"
+    continue
+  fi
   echo "== fuzz_$t for ${seconds}s"
   if ! "$build/bin/fuzz_$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
       -print_final_stats=1 -artifact_prefix="$build/artifacts/$t/" \

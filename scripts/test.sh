@@ -6,8 +6,8 @@
 #   windows    the Windows cross-build, its export table, and one session
 #              under Wine compared with the Linux build (test-windows.sh)
 #   valgrind   morvane-sync's whole sessions under valgrind memcheck (build/)
-#   fuzz       every libFuzzer target, $MORVANE_FUZZ_SECONDS (30) s each (build-fuzz/);
-#              by name only until the crashes it last found are fixed
+#   fuzz       every libFuzzer target: the inputs of fuzz/crashes/ again, then
+#              $MORVANE_FUZZ_SECONDS (30) s of fuzzing each (build-fuzz/)
 # Usage: scripts/test.sh [stage ...]   (no stage: every stage)
 # A stage that fails does not stop the others; the script fails if any did.
 set -euo pipefail
@@ -40,7 +40,7 @@ stage_fuzz() {
   "$here/scripts/fuzz.sh" "${MORVANE_FUZZ_SECONDS:-30}"
 }
 
-all_stages=(ctest sanitized windows valgrind)
+all_stages=(ctest sanitized windows valgrind fuzz)
 stages=("$@")
 [ ${#stages[@]} -eq 0 ] && stages=("${all_stages[@]}")
 
