@@ -6,47 +6,34 @@
 #include <gtest/gtest.h>
 
 using namespace export_tests;
-using session_tests::SessionWorld;
 using tethra_sim::DeviceImage;
 
 namespace {
 
-constexpr uint32_t kScheduleDb = 1;
-constexpr uint32_t kMemoDb = 8;
-constexpr uint32_t kMailDb = 16;
-constexpr uint32_t kCompanionDb = 15;
-constexpr uint32_t kCompanionBit = 0x80000000u;
-
-// Schedule with four records the PC has seen, then one added, one changed
-// and one deleted on the device.  Returns the ids (added, changed, deleted).
-struct ScheduleChanges {
-    uint32_t added, changed, deleted;
-};
-ScheduleChanges PrepareScheduleChanges(DeviceImage& image) {
-    const uint32_t first = image.AddRecord(kScheduleDb, Schedule("dentist"));
-    const uint32_t second = image.AddRecord(kScheduleDb, Schedule("rent"));
-    image.AddRecord(kScheduleDb, Schedule("gym"));
-    Settle(image, kScheduleDb);
-    const uint32_t added = image.AddRecord(kScheduleDb, Schedule("concert"));
-    image.ChangeRecord(kScheduleDb, second, Schedule("rent, raised"));
-    image.DeleteRecord(kScheduleDb, first);
-    return {added, second, first};
-}
-
-const tethra_sim::Database& LiveDb(uint32_t dbId) {
-    static tethra_sim::Database none;
-    const DeviceImage* device = tethra_sim::LiveDevice();
-    const tethra_sim::Database* db = device != nullptr ? device->Find(dbId) : nullptr;
-    return db != nullptr ? *db : none;
-}
-
-TEST(NormalExport, ReadsTheChangeListsInOrderAndFetchesEachRecordWhenReached) {
+// A paired session on a Schedule with three records the PC has seen, then
+// one added, one changed and one deleted on the device.
+class ScheduleExport : public testing::Test {
+protected:
+    void SetUp() override {
+        DeviceImage& image = world.image();
+        deleted = image.AddRecord(kScheduleDb, Schedule("dentist"));
+        changed = image.AddRecord(kScheduleDb, Schedule("rent"));
+        image.AddRecord(kScheduleDb, Schedule("gym"));
+        Settle(image, kScheduleDb);
+        added = image.AddRecord(kScheduleDb, Schedule("concert"));
+        image.ChangeRecord(kScheduleDb, changed, Schedule("rent, raised"));
+        image.DeleteRecord(kScheduleDb, deleted);
+        StartPaired(world);
+        world.api().DIZ_API_BeginExport(kStamp);
+    }
     SessionWorld world;
-    const ScheduleChanges ids = PrepareScheduleChanges(world.image());
-    StartPaired(world);
-    world.api().DIZ_API_BeginExport(kStamp);
-    ASSERT_EQ(0, world.api().DIZ_API_OpenDatabase(kScheduleSection, "Schedule", ""));
+    uint32_t added = 0, changed = 0, deleted = 0;
+};
 
+TEST_F(ScheduleExport, ReadsTheChangeListsInOrderAndFetchesEachRecordWhenReached) {
+    ASSERT_EQ(0, world.api().DIZ_API_OpenDatabase(kScheduleSection, "Schedule", ""));
+    EXPECT_TRUE(HasLine(world.TakeTrace(), "forceResyncForThisDatabase[false] = db[false] || PCID[false] || "
+                                           "null SyncStamp 1700000000 " + CtimeText(kStamp)));
     uint32_t fullSync = 7, count = 0;
     EXPECT_EQ(0, world.api().DIZ_API_QueryFullSync(kScheduleSection, kStamp, &fullSync));
     EXPECT_EQ(0u, fullSync);
@@ -54,60 +41,105 @@ TEST(NormalExport, ReadsTheChangeListsInOrderAndFetchesEachRecordWhenReached) {
     EXPECT_EQ(3u, count);
 
     CountCalls("S_DVXGetRecordData");
-    TakeTrace(world);
+    world.TakeTrace();
+    // Status and device fetches so far after each step; a deletion has no
+    // values to fetch.
+    const uint32_t kSteps[][2] = {{2, 1}, {3, 2}, {4, 2}};
     uint32_t status = 99;
-    ASSERT_EQ(0, world.api().DIZ_API_GetFirstRecord(kScheduleSection, kStamp, &status));
-    EXPECT_EQ(2u, status);
-    EXPECT_EQ(1u, CallsSeen("S_DVXGetRecordData"));
-    char description[64] = "";
-    EXPECT_EQ(0, world.api().DIZ_API_GetField("7", description));  // Description, device field 6
-    EXPECT_STREQ("concert", description);
-    ASSERT_EQ(0, world.api().DIZ_API_GetNextRecord(kScheduleSection, kStamp, &status));
-    EXPECT_EQ(3u, status);
-    EXPECT_EQ(2u, CallsSeen("S_DVXGetRecordData"));
-    ASSERT_EQ(0, world.api().DIZ_API_GetNextRecord(kScheduleSection, kStamp, &status));
-    EXPECT_EQ(4u, status);
-    EXPECT_EQ(2u, CallsSeen("S_DVXGetRecordData")) << "a deletion has no values to fetch";
+    for (size_t i = 0; i < 3; ++i) {
+        ASSERT_EQ(0, i == 0 ? world.api().DIZ_API_GetFirstRecord(kScheduleSection, kStamp, &status)
+                            : world.api().DIZ_API_GetNextRecord(kScheduleSection, kStamp, &status));
+        EXPECT_EQ(kSteps[i][0], status) << i;
+        EXPECT_EQ(kSteps[i][1], CallsSeen("S_DVXGetRecordData")) << i;
+        if (i == 0) {
+            EXPECT_EQ("concert", Field(world, "7"));  // Description, device field 6
+        }
+    }
     EXPECT_EQ(-7, world.api().DIZ_API_GetNextRecord(kScheduleSection, kStamp, &status));
     EXPECT_EQ(0u, status);
-
-    const std::vector<std::pair<uint32_t, uint32_t>> expected = {{ids.added, 2}, {ids.changed, 4}, {ids.deleted, 8}};
-    EXPECT_EQ(expected, RecordsRead(TakeTrace(world)));
+    const std::vector<std::pair<uint32_t, uint32_t>> expected = {{added, 2}, {changed, 4}, {deleted, 8}};
+    EXPECT_EQ(expected, RecordsRead(world.TakeTrace()));
 }
 
-TEST(NormalExport, ValuesStayLoadedUntilTheRecordIsReleased) {
-    SessionWorld world;
-    PrepareScheduleChanges(world.image());
-    StartPaired(world);
-    world.api().DIZ_API_BeginExport(kStamp);
+TEST_F(ScheduleExport, ValuesStayLoadedUntilReleasedAndGetIdDBRecLoadsById) {
     ASSERT_EQ(0, world.api().DIZ_API_OpenDatabase(kScheduleSection, "", ""));
     CountCalls("S_DVXGetRecordData");
-
     uint32_t status = 0;
     ASSERT_EQ(0, world.api().DIZ_API_GetFirstRecord(kScheduleSection, kStamp, &status));
     ASSERT_EQ(0, world.api().DIZ_API_GetFirstRecord(kScheduleSection, kStamp, &status));
     EXPECT_EQ(1u, CallsSeen("S_DVXGetRecordData")) << "read again before release: no new fetch";
-
     EXPECT_EQ(0, world.api().DIZ_API_ReleaseReadRecord());
     ASSERT_EQ(0, world.api().DIZ_API_GetFirstRecord(kScheduleSection, kStamp, &status));
     EXPECT_EQ(2u, CallsSeen("S_DVXGetRecordData")) << "released values are fetched again";
-}
 
-TEST(NormalExport, GetIdDBRecLoadsARecordByIdAndAnswersOne) {
-    SessionWorld world;
-    const ScheduleChanges ids = PrepareScheduleChanges(world.image());
-    StartPaired(world);
-    world.api().DIZ_API_BeginExport(kStamp);
-    ASSERT_EQ(0, world.api().DIZ_API_OpenDatabase(kScheduleSection, "", ""));
-    CountCalls("S_DVXGetRecordData");
-    TakeTrace(world);
-
-    EXPECT_EQ(1, world.api().DIZ_API_GetIdDBRec(ids.changed));
-    EXPECT_EQ(1u, CallsSeen("S_DVXGetRecordData"));
-    EXPECT_EQ(-4, world.api().DIZ_API_GetIdDBRec(ids.deleted)) << "no longer on the device";
+    world.TakeTrace();
+    EXPECT_EQ(1, world.api().DIZ_API_GetIdDBRec(changed));
+    EXPECT_EQ(3u, CallsSeen("S_DVXGetRecordData"));
+    EXPECT_TRUE(world.TakeTrace().empty()) << "no trace line";
+    EXPECT_EQ("rent, raised", Field(world, "7"));
+    world.TakeTrace();
+    EXPECT_EQ(-4, world.api().DIZ_API_GetIdDBRec(deleted)) << "no longer on the device";
     EXPECT_EQ(tethra_sim::kErrRecordNotFound, world.LastError());
-    EXPECT_TRUE(TakeTrace(world).empty()) << "no trace line";
+    EXPECT_TRUE(world.TakeTrace().empty()) << "no trace line";
 }
+
+TEST_F(ScheduleExport, OtherSectionsAreRefusedAndASecondOpenKeepsTheCache) {
+    ASSERT_EQ(0, world.api().DIZ_API_OpenDatabase(kScheduleSection, "", ""));
+    world.TakeTrace();
+    uint32_t value = 9;
+    EXPECT_EQ(-6, world.api().DIZ_API_GetRecordCount(kMemoSection, kStamp, &value));
+    EXPECT_EQ(0u, value);
+    value = 9;
+    EXPECT_EQ(-6, world.api().DIZ_API_GetFirstRecord(kMemoSection, kStamp, &value));
+    EXPECT_EQ(0u, value);
+    EXPECT_EQ(-6, world.api().DIZ_API_GetNextRecord(kMailSection, kStamp, &value));
+    const Lines trace = world.TakeTrace();
+    EXPECT_EQ(3, std::count(trace.begin(), trace.end(), "Database switched without a new call to OpenDatabase."));
+
+    ASSERT_EQ(0, world.api().DIZ_API_OpenDatabase(kScheduleSection, "", ""));
+    const Lines again = world.TakeTrace();
+    EXPECT_EQ(0, std::count_if(again.begin(), again.end(), [](const std::string& l) { return l.rfind("rec: ", 0) == 0; }));
+    EXPECT_EQ(0, world.api().DIZ_API_GetRecordCount(kScheduleSection, kStamp, &value));
+    EXPECT_EQ(3u, value);
+}
+
+// How the open treats a record list the device could not give.
+struct ListFailure {
+    uint32_t code;
+    int32_t result;
+    uint32_t lastError;
+    Lines tail;
+};
+const char kListCall[] = "     ------ QAPI.QPC_GetAllSyncRecordList() : db=1 ";
+const ListFailure kListFailures[] = {
+    {0x1000002C, 0, 0, {kListCall, "End of records.  Cache contains 0 entries."}},
+    {0x10000005, 0, 0, {kListCall, "End of records.  Cache contains 0 entries."}},
+    {0x1000000A, -6, 0x1000000A,
+     {kListCall, "S_DVXGetRecordList failed.", "***** ***** Manually setting Quenda Error: 1000000a"}},
+};
+
+class RecordListFailure : public ScheduleExport, public testing::WithParamInterface<ListFailure> {};
+
+TEST_P(RecordListFailure, IsToleratedOnlyForTwoCodes) {
+    const ListFailure& row = GetParam();
+    tethra_sim::LiveDevice()->FailCall("S_DVXGetAllSyncRecordList", 1, row.code, false);
+    world.TakeTrace();
+    EXPECT_EQ(row.result, world.api().DIZ_API_OpenDatabase(kScheduleSection, "", ""));
+    EXPECT_EQ(row.lastError, world.LastError());
+    const Lines trace = world.TakeTrace();
+    ASSERT_GE(trace.size(), row.tail.size());
+    EXPECT_EQ(row.tail, Lines(trace.end() - static_cast<std::ptrdiff_t>(row.tail.size()), trace.end()));
+    uint32_t count = 9;
+    EXPECT_EQ(0, world.api().DIZ_API_GetRecordCount(kScheduleSection, kStamp, &count));
+    EXPECT_EQ(0u, count);
+}
+
+INSTANTIATE_TEST_SUITE_P(Codes, RecordListFailure, testing::ValuesIn(kListFailures),
+                         [](const testing::TestParamInfo<ListFailure>& info) {
+                             char name[16];
+                             std::snprintf(name, sizeof name, "Code%08X", info.param.code);
+                             return std::string(name);
+                         });
 
 // The three causes of a full export.
 struct FullCause {
@@ -144,22 +176,20 @@ TEST_P(FullExport, ReadsEveryRecordWithValuesDuringTheOpen) {
     // put this one back so that the renewal alone decides.
     if (row.renewPairing) tethra_sim::LiveDevice()->Find(kMemoDb)->syncEnabled = true;
     world.api().DIZ_API_BeginExport(row.stamp);
-    TakeTrace(world);
+    world.TakeTrace();
 
     ASSERT_EQ(0, world.api().DIZ_API_OpenDatabase(kMemoSection, "", ""));
-    const Lines open = TakeTrace(world);
+    const Lines open = world.TakeTrace();
     const std::string decision = std::string(row.decision) + " || null SyncStamp " + std::to_string(row.stamp) +
                                  " " + (row.stamp == 0 ? std::string("[FULL SYNC]") : CtimeText(row.stamp));
-    EXPECT_NE(open.end(), std::find(open.begin(), open.end(), decision)) << row.name;
-    const std::vector<std::string> recLines = {"rec: dwRecId=" + std::to_string(second) + " dwSyncAttr=2",
-                                               "rec: dwRecId=" + std::to_string(third) + " dwSyncAttr=2"};
-    EXPECT_NE(open.end(), std::search(open.begin(), open.end(), recLines.begin(), recLines.end()));
+    EXPECT_TRUE(HasLine(open, decision)) << decision;
+    EXPECT_TRUE(HasLines(open, {"rec: dwRecId=" + std::to_string(second) + " dwSyncAttr=2",
+                                "rec: dwRecId=" + std::to_string(third) + " dwSyncAttr=2"}));
     EXPECT_TRUE(LiveDb(kMemoDb).syncEnabled);
 
     uint32_t fullSync = 7;
     EXPECT_EQ(0, world.api().DIZ_API_QueryFullSync(kMemoSection, 0, &fullSync));
     EXPECT_EQ(row.reported, fullSync);
-
     CountCalls("S_DVXGetRecordData");
     const Walk walk = WalkAll(world, kMemoSection);
     EXPECT_EQ(std::vector<uint32_t>({2, 2}), walk.statuses);
@@ -170,21 +200,8 @@ TEST_P(FullExport, ReadsEveryRecordWithValuesDuringTheOpen) {
 INSTANTIATE_TEST_SUITE_P(Causes, FullExport, testing::ValuesIn(kFullCauses),
                          [](const testing::TestParamInfo<FullCause>& info) { return std::string(info.param.name); });
 
-TEST(FullExport, ContractFlagOffEnablesSyncOnTheDevice) {
-    SessionWorld world;
-    world.image().AddRecord(kMemoDb, Memo("groceries"));
-    StartPaired(world);
-    world.api().DIZ_API_BeginExport(kStamp);
-    ASSERT_FALSE(LiveDb(kMemoDb).syncEnabled);
-    TakeTrace(world);
-
-    ASSERT_EQ(0, world.api().DIZ_API_OpenDatabase(kMemoSection, "", ""));
-    const Lines open = TakeTrace(world);
-    const Lines enabling = {
-        "Device database [8] is not enabled for sync.  Enabling it and calling for full sync.",
-        "     ------ QAPI.QPC_SetDBSyncMode(TRUE, &dwDBID[8], QV_DVXDBIDIF_DBFLAG_ON)"};
-    EXPECT_NE(open.end(), std::search(open.begin(), open.end(), enabling.begin(), enabling.end()));
-    EXPECT_TRUE(LiveDb(kMemoDb).syncEnabled);
+std::string RecLine(uint32_t id, int attr) {
+    return "rec: dwRecId=" + std::to_string(static_cast<int32_t>(id)) + " dwSyncAttr=" + std::to_string(attr);
 }
 
 TEST(MergedMail, ListsBothDeviceDatabasesAndFiltersByFolder) {
@@ -199,16 +216,9 @@ TEST(MergedMail, ListsBothDeviceDatabasesAndFiltersByFolder) {
     image.ChangeRecord(kMailDb, inbox, Mail("hello again", 0));
     StartPaired(world);
     world.api().DIZ_API_BeginExport(kStamp);
-    TakeTrace(world);
-
     ASSERT_EQ(0, world.api().DIZ_API_OpenDatabase(kMailSection, "", ""));
-    const Lines open = TakeTrace(world);
-    const Lines cache = {"rec: dwRecId=" + std::to_string(fresh) + " dwSyncAttr=2",
-                         "rec: dwRecId=" + std::to_string(static_cast<int32_t>(sent + kCompanionBit)) +
-                             " dwSyncAttr=2",
-                         "rec: dwRecId=" + std::to_string(inbox) + " dwSyncAttr=4",
-                         "End of records.  Cache contains 3 entries."};
-    EXPECT_NE(open.end(), std::search(open.begin(), open.end(), cache.begin(), cache.end()));
+    EXPECT_TRUE(HasLines(world.TakeTrace(), {RecLine(fresh, 2), RecLine(sent + kCompanionBit, 2), RecLine(inbox, 4),
+                                             "End of records.  Cache contains 3 entries."}));
 
     // The host's folder is 0 until it names one: no mail lies in it, so
     // every record is fetched, tested and passed over.
@@ -217,15 +227,13 @@ TEST(MergedMail, ListsBothDeviceDatabasesAndFiltersByFolder) {
     EXPECT_EQ(-7, world.api().DIZ_API_GetFirstRecord(kMailSection, kStamp, &status));
     EXPECT_EQ(0u, status);
     EXPECT_EQ(3u, CallsSeen("S_DVXGetRecordData"));
-    const Lines walk = TakeTrace(world);
+    const Lines walk = world.TakeTrace();
     ASSERT_FALSE(walk.empty());
     EXPECT_EQ("The cache is exhausted [2].  Returning 'end of data' status.", walk.back());
     EXPECT_EQ(3, std::count(walk.begin(), walk.end(),
                             "IsOfValidFolderType: isFolderMatch[false] isValidType[false] returning[false]"));
-
     EXPECT_EQ(-7, world.api().DIZ_API_GetNextRecord(kMailSection, kStamp, &status));
-    EXPECT_EQ("The cache is exhausted [1].  Returning 'end of data' status.", TakeTrace(world).back());
-
+    EXPECT_EQ("The cache is exhausted [1].  Returning 'end of data' status.", world.TakeTrace().back());
     // A companion record by its merged id.
     EXPECT_EQ(1, world.api().DIZ_API_GetIdDBRec(sent + kCompanionBit));
     EXPECT_EQ(4u, CallsSeen("S_DVXGetRecordData"));
@@ -241,113 +249,41 @@ TEST(MergedMail, TheHostsFolderTakesOnlyItsMails) {
     const uint32_t archived = image.AddRecord(kCompanionDb, Mail("archived", 1));
     image.AddRecord(kCompanionDb, Mail("draft", 2));
     StartPaired(world);
-    world.api().DIZ_API_BeginExport(kStamp);
-    ASSERT_EQ(0, world.api().DIZ_API_OpenDatabase(kMailSection, "", ""));
-
+    OpenExport(world, kMailSection);
     // The host takes its folder from a mail of folder 1 (host folder 2).
     ASSERT_EQ(1, world.api().DIZ_API_GetIdDBRec(outbox));
     ASSERT_EQ(0, world.api().DIZ_API_ReadFolderID());
-    TakeTrace(world);
+    world.TakeTrace();
 
     const Walk walk = WalkAll(world, kMailSection);
     EXPECT_EQ(std::vector<uint32_t>({2, 2}), walk.statuses);
     EXPECT_EQ(-7, walk.end);
     const std::vector<std::pair<uint32_t, uint32_t>> read = {{outbox, 2}, {archived + kCompanionBit, 2}};
-    EXPECT_EQ(read, RecordsRead(TakeTrace(world)));
+    EXPECT_EQ(read, RecordsRead(world.TakeTrace()));
 }
 
 TEST(ReadingRecords, AFetchFailingMidWalkReportsItAndTheWalkGoesOn) {
     SessionWorld world;
-    DeviceImage& image = world.image();
-    Settle(image, kScheduleDb);
-    const uint32_t a = image.AddRecord(kScheduleDb, Schedule("a"));
-    image.AddRecord(kScheduleDb, Schedule("b"));
-    const uint32_t c = image.AddRecord(kScheduleDb, Schedule("c"));
+    Settle(world.image(), kScheduleDb);
+    const uint32_t a = world.image().AddRecord(kScheduleDb, Schedule("a"));
+    world.image().AddRecord(kScheduleDb, Schedule("b"));
+    const uint32_t c = world.image().AddRecord(kScheduleDb, Schedule("c"));
     StartPaired(world);
-    world.api().DIZ_API_BeginExport(kStamp);
-    ASSERT_EQ(0, world.api().DIZ_API_OpenDatabase(kScheduleSection, "", ""));
-    const uint32_t kLinkFault = 0x10000099;
-    tethra_sim::LiveDevice()->FailCall("S_DVXGetRecordData", 2, kLinkFault, false);
-    TakeTrace(world);
+    OpenExport(world, kScheduleSection);
+    tethra_sim::LiveDevice()->FailCall("S_DVXGetRecordData", 2, kInjected, false);
 
     uint32_t status = 0;
     EXPECT_EQ(0, world.api().DIZ_API_GetFirstRecord(kScheduleSection, kStamp, &status));
     status = 9;
     EXPECT_EQ(-4, world.api().DIZ_API_GetNextRecord(kScheduleSection, kStamp, &status));
     EXPECT_EQ(0u, status);
-    EXPECT_EQ(kLinkFault, world.LastError());
+    EXPECT_EQ(kInjected, world.LastError());
     EXPECT_EQ(0, world.api().DIZ_API_GetNextRecord(kScheduleSection, kStamp, &status));
     EXPECT_EQ(2u, status);
     EXPECT_EQ(0u, world.LastError());
-
-    const std::vector<std::pair<uint32_t, uint32_t>> read = {{a, 2}, {c, 2}};
-    const Lines trace = TakeTrace(world);
-    EXPECT_EQ(read, RecordsRead(trace));
-    EXPECT_EQ(0, std::count_if(trace.begin(), trace.end(),
-                               [](const std::string& line) { return line.find("Quenda Error") != std::string::npos; }))
-        << "a failed fetch writes no line";
-}
-
-// How the open treats a record list the device could not give.
-struct ListFailure {
-    uint32_t code;
-    int32_t result;
-    uint32_t lastError;
-    Lines tail;
-};
-const ListFailure kListFailures[] = {
-    {0x1000002C, 0, 0, {"     ------ QAPI.QPC_GetAllSyncRecordList() : db=1 ", "End of records.  Cache contains 0 entries."}},
-    {0x10000005, 0, 0, {"     ------ QAPI.QPC_GetAllSyncRecordList() : db=1 ", "End of records.  Cache contains 0 entries."}},
-    {0x1000000A, -6, 0x1000000A,
-     {"     ------ QAPI.QPC_GetAllSyncRecordList() : db=1 ", "S_DVXGetRecordList failed.",
-      "***** ***** Manually setting Quenda Error: 1000000a"}},
-};
-
-class RecordListFailure : public testing::TestWithParam<ListFailure> {};
-
-TEST_P(RecordListFailure, IsToleratedOnlyForTwoCodes) {
-    const ListFailure& row = GetParam();
-    SessionWorld world;
-    PrepareScheduleChanges(world.image());
-    StartPaired(world);
-    world.api().DIZ_API_BeginExport(kStamp);
-    tethra_sim::LiveDevice()->FailCall("S_DVXGetAllSyncRecordList", 1, row.code, false);
-    TakeTrace(world);
-
-    EXPECT_EQ(row.result, world.api().DIZ_API_OpenDatabase(kScheduleSection, "", ""));
-    EXPECT_EQ(row.lastError, world.LastError());
-    const Lines trace = TakeTrace(world);
-    ASSERT_GE(trace.size(), row.tail.size());
-    EXPECT_EQ(row.tail, Lines(trace.end() - static_cast<std::ptrdiff_t>(row.tail.size()), trace.end()));
-    uint32_t count = 9;
-    EXPECT_EQ(0, world.api().DIZ_API_GetRecordCount(kScheduleSection, kStamp, &count));
-    EXPECT_EQ(0u, count);
-}
-
-INSTANTIATE_TEST_SUITE_P(Codes, RecordListFailure, testing::ValuesIn(kListFailures),
-                         [](const testing::TestParamInfo<ListFailure>& info) {
-                             char name[16];
-                             std::snprintf(name, sizeof name, "Code%08X", info.param.code);
-                             return std::string(name);
-                         });
-
-TEST(ReadingRecords, AnotherSectionThanTheOpenDatabaseIsRefused) {
-    SessionWorld world;
-    PrepareScheduleChanges(world.image());
-    StartPaired(world);
-    world.api().DIZ_API_BeginExport(kStamp);
-    ASSERT_EQ(0, world.api().DIZ_API_OpenDatabase(kScheduleSection, "", ""));
-    TakeTrace(world);
-
-    uint32_t value = 9;
-    EXPECT_EQ(-6, world.api().DIZ_API_GetRecordCount(kMemoSection, kStamp, &value));
-    EXPECT_EQ(0u, value);
-    value = 9;
-    EXPECT_EQ(-6, world.api().DIZ_API_GetFirstRecord(kMemoSection, kStamp, &value));
-    EXPECT_EQ(0u, value);
-    EXPECT_EQ(-6, world.api().DIZ_API_GetNextRecord(kMailSection, kStamp, &value));
-    const Lines trace = TakeTrace(world);
-    EXPECT_EQ(3, std::count(trace.begin(), trace.end(), "Database switched without a new call to OpenDatabase."));
+    const Lines trace = world.TakeTrace();
+    EXPECT_EQ((std::vector<std::pair<uint32_t, uint32_t>>{{a, 2}, {c, 2}}), RecordsRead(trace));
+    EXPECT_FALSE(HasLine(trace, DeviceErrorLine(kInjected))) << "a failed fetch writes no line";
 }
 
 TEST(OpenDatabase, FailuresBeforeTheCache) {
@@ -358,19 +294,18 @@ TEST(OpenDatabase, FailuresBeforeTheCache) {
                           image.databases.end());
     StartPaired(world);
     world.api().DIZ_API_BeginExport(kStamp);
-    TakeTrace(world);
+    world.TakeTrace();
 
     EXPECT_EQ(-4, world.api().DIZ_API_OpenDatabase(kMemoSection, "a", "b"));
     EXPECT_EQ(0x1000000Du, world.LastError());
     EXPECT_EQ(Lines({"***** DIZ_API_OpenDatabase(4, 'a', 'b')", "Database not enabled on device: [8]",
                      "***** ***** Manually setting Quenda Error: 1000000d"}),
-              TakeTrace(world));
-
+              world.TakeTrace());
     EXPECT_EQ(-4, world.api().DIZ_API_OpenDatabase(9, "", ""));
     EXPECT_EQ(0u, world.LastError());
     EXPECT_EQ(Lines({"***** DIZ_API_OpenDatabase(9, '', '')", "Unknown database identifier: [9]",
                      "Section id did not resolve to known DB id [9]"}),
-              TakeTrace(world));
+              world.TakeTrace());
     // The failed translation left no database open; section 0 names none.
     uint32_t count = 9;
     EXPECT_EQ(0, world.api().DIZ_API_GetRecordCount(0, kStamp, &count));
@@ -378,34 +313,14 @@ TEST(OpenDatabase, FailuresBeforeTheCache) {
     EXPECT_EQ(-6, world.api().DIZ_API_GetRecordCount(kScheduleSection, kStamp, &count));
 }
 
-TEST(OpenDatabase, ASecondOpenInTheSameExportKeepsTheCache) {
-    SessionWorld world;
-    PrepareScheduleChanges(world.image());
-    StartPaired(world);
-    world.api().DIZ_API_BeginExport(kStamp);
-    ASSERT_EQ(0, world.api().DIZ_API_OpenDatabase(kScheduleSection, "", ""));
-    TakeTrace(world);
-    ASSERT_EQ(0, world.api().DIZ_API_OpenDatabase(kScheduleSection, "", ""));
-    const Lines again = TakeTrace(world);
-    EXPECT_EQ(0, std::count_if(again.begin(), again.end(),
-                               [](const std::string& line) { return line.rfind("rec: ", 0) == 0; }));
-    uint32_t count = 0;
-    EXPECT_EQ(0, world.api().DIZ_API_GetRecordCount(kScheduleSection, kStamp, &count));
-    EXPECT_EQ(3u, count);
-}
-
 TEST(OpenDatabase, AnImportOpenLeavesTheDeviceAlone) {
     SessionWorld world;
     world.image().AddRecord(kMemoDb, Memo("groceries"));
-    StartPaired(world);
-    world.api().DIZ_API_BeginImport();
-    TakeTrace(world);
-    ASSERT_EQ(0, world.api().DIZ_API_OpenDatabase(kMemoSection, "", ""));
-    const Lines trace = TakeTrace(world);
-    const Lines tail = {"", "DIZ_API_OpenDatabase in the importing branch... nothing to do with the cache.", ""};
-    ASSERT_GE(trace.size(), tail.size());
-    EXPECT_EQ(tail, Lines(trace.end() - 3, trace.end()));
+    StartImport(world, kMemoSection);
     EXPECT_FALSE(LiveDb(kMemoDb).syncEnabled);
+    uint32_t count = 9;
+    EXPECT_EQ(0, world.api().DIZ_API_GetRecordCount(kMemoSection, kStamp, &count));
+    EXPECT_EQ(0u, count) << "no record cache";
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 // it, the export during which the device failed must give its failure code
 // and last error, nothing may crash or leak, and a clean session on the
 // same device and settings afterwards must export every record again.
-#include "exports/import_world.h"
+#include "exports/export_world.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,7 @@
 #include <unistd.h>
 #include <vector>
 
-using session_tests::SessionWorld;
+using export_tests::SessionWorld;
 using testing_support::AdapterExports;
 
 namespace {
@@ -163,8 +163,8 @@ uint32_t CallsSeen(const std::string& operation) {
 void SetUpDevice(SessionWorld& world, bool paired) {
     world.image() = tethra_sim::DemoImage();
     // No trace file: hundreds of sessions run here.
-    world.sandbox().WriteStandardRegistry(session_tests::kDataFolder, -1);
-    world.InstallUtility(session_tests::Utility::kStandard);
+    world.sandbox().WriteStandardRegistry(export_tests::kDataFolder, -1);
+    world.InstallUtility(export_tests::Utility::kStandard);
     if (paired) {
         // Databases in sync with this PC: changes only, records put one by one.
         world.PairBothSides();

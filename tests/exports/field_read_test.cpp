@@ -1,130 +1,134 @@
 // Reading fields of device records through the exports, as a host does in
 // an export pass: the record made current by the cursor (or loaded by id),
-// then DIZ_API_GetField, DIZ_API_GetRepeatInfo and the folder exports.
+// then DIZ_API_GetField, DIZ_API_GetRepeatInfo and the folder exports; and
+// what the field exports give before any record.
 #include "exports/export_world.h"
 
 #include <gtest/gtest.h>
-#include <stdint.h>
 #include <string.h>
 
-#include <string>
-#include <vector>
-
-using session_tests::SessionWorld;
+using namespace export_tests;
 using tethra_sim::ByteValue;
 using tethra_sim::DateTimeValue;
 using tethra_sim::DateValue;
-using tethra_sim::NumberValue;
 using tethra_sim::TextValue;
 using tethra_sim::TimeValue;
-using export_tests::kMailSection;
-using export_tests::kMemoSection;
-using export_tests::kScheduleSection;
-using export_tests::kStamp;
-using export_tests::kToDoSection;
-using export_tests::Lines;
-using export_tests::Settle;
-using export_tests::TakeTrace;
 
 namespace {
 
-constexpr uint32_t kScheduleDb = 1;
-constexpr uint32_t kToDoDb = 6;
-constexpr uint32_t kMemoDb = 8;
-constexpr uint32_t kMailDb = 16;
-// Room for the longest field text.
-constexpr size_t kFieldBuffer = 49153;
-
-// A paired session exporting `section`, its first record current.
-void OpenAndReadFirst(SessionWorld& world, int32_t section) {
-    world.PairBothSides();
-    world.Load();
-    ASSERT_EQ(world.api().DIZ_API_Initialize("", ""), 0);
-    world.api().DIZ_API_BeginExport(kStamp);
-    ASSERT_EQ(world.api().DIZ_API_OpenDatabase(section, "", ""), 0);
-    uint32_t status = 0;
-    ASSERT_EQ(world.api().DIZ_API_GetFirstRecord(section, kStamp, &status), 0);
-    ASSERT_EQ(status, 2u);
-    TakeTrace(world);
+// A paired session exporting the one record of dbId, made current by the
+// cursor or by its id; the trace is taken.
+uint32_t ExportOnly(SessionWorld& world, int32_t section, uint32_t dbId, const tethra_sim::FieldValues& values,
+                    bool byId = false) {
+    Settle(world.image(), dbId);
+    const uint32_t id = world.image().AddRecord(dbId, values);
+    StartPaired(world);
+    OpenExport(world, section);
+    uint32_t status = 2;
+    EXPECT_EQ(byId ? 1 : 0, byId ? world.api().DIZ_API_GetIdDBRec(id)
+                                 : world.api().DIZ_API_GetFirstRecord(section, kStamp, &status));
+    EXPECT_EQ(2u, status);
+    world.TakeTrace();
+    return id;
 }
 
-struct Field {
+// One GetField call, in the order of the row: reading may change what the
+// next read gives.  A non-empty trace is every line the call writes.
+struct Read {
+    const char* id;
+    const char* text;  // "#" stands for the record's id
     int32_t result;
-    std::string text;
+    Lines trace;
 };
 
-Field Get(SessionWorld& world, const char* id) {
-    std::vector<char> buffer(kFieldBuffer + 16, 'Z');
-    Field field;
-    field.result = world.api().DIZ_API_GetField(id, buffer.data());
-    field.text = buffer.data();
-    return field;
-}
+struct RecordRow {
+    const char* name;
+    int32_t section;
+    uint32_t dbId;
+    tethra_sim::FieldValues values;
+    bool byId;
+    std::vector<Read> reads;
+};
 
-std::string Text(SessionWorld& world, const char* id) { return Get(world, id).text; }
+const RecordRow kRecords[] = {
+    {"ScheduleEventWithAnAlarmBeforeMidnight", kScheduleSection, kScheduleDb,
+     {{"S_DESCRIPTION4", TextValue("Night train\nplatform 4")}, {"S_START_DATE", DateValue(2003, 4, 15)},
+      {"S_END_DATE", DateValue(2003, 4, 15)}, {"S_START_TIME", TimeValue(0, 10, 0)},
+      {"S_END_TIME", TimeValue(1, 5, 0)}, {"S_ALARM_FLAG", ByteValue(1)}, {"S_ALARM_TIME", TimeValue(0, 30, 0)},
+      {"S_CATEGORY", TextValue("Undefined")}},
+     false,
+     {{"UID", "#", 0, {}}, {"7", "Night train\r\nplatform 4", 0, {}}, {"3", "20030415", 0, {}},
+      {"5", "0010", 0, {}}, {"6", "0105", 0, {}}, {"19", "Undefined", 0, {}},
+      {"12.T", "2340", 0,
+       {"***** DIZ_API_GetField('12.T', [OUT])", "alarm info:  fromDate[20030415] fromTime[0010] coef[30] unit[1]",
+        "Returning '2340'"}},
+      {"12.D", "20030414", 0, {}}, {"13", "20030414", 0, {}}, {"13", "2", 0, {}},
+      // Fields the device never fills and ids that name no field.
+      {"1", "", 0, {"***** DIZ_API_GetField('1', [OUT])"}},
+      {"12", "", -8, {"***** DIZ_API_GetField('12', [OUT])", "Invalid field format (1) in scheule/alarm field"}},
+      {"uid", "", -8, {}},
+      {"24", "", 0, {"***** DIZ_API_GetField('24', [OUT])", "Quenda field id 23 not found (qdb:1)"}}}},
+    {"ToDoPriorityCompletionAndCategory", kToDoSection, kToDoDb,
+     {{"S_DESCRIPTION3", TextValue("File taxes")}, {"S_PRIORITY", ByteValue(4)}, {"S_COMPLETED", ByteValue(1)},
+      {"S_COMPLETION_DATE", DateValue(2003, 5, 1)}, {"S_CATEGORY", TextValue("Undefined")}},
+     false,
+     {{"2", "File taxes", 0, {}}, {"4", "2", 0, {}},  // link 4 is device 3, host 2
+      {"9", "20030501", 0, {}}, {"3", "1", 0, {}}, {"6", "", 0, {}}, {"7", "0", 0, {}}}},
+    {"MemoTitleTextAndTimeStamp", kMemoSection, kMemoDb,
+     {{"S_PAGE_TITLE", TextValue("ignored")}, {"S_PAGE_NOTE", TextValue("Shopping\nmilk\neggs")},
+      {"S_START_DATETIME", DateTimeValue(2003, 4, 15, 12, 30, 0)}, {"S_NOTE_CATEGORIES", TextValue("Home")}},
+     false,
+     {{"1", "Shopping", 0, {}}, {"3", "milk\r\neggs", 0, {}}, {"1", "milk", 0, {}}, {"2.D", "20030415", 0, {}},
+      {"2.T", "1230", 0, {}}, {"2", "", -8, {}}, {"4", "", 0, {}}}},
+    // The received date the record lacks empties SendDate's length; the
+    // send date is still given.
+    {"MailLoadedById", kMailSection, kMailDb,
+     {{"S_SUBJECT", TextValue("Minutes")}, {"S_FOLDERID", tethra_sim::NumberValue(3)},
+      {"S_SEND_DATE", DateTimeValue(2003, 4, 15, 9, 30, 0)}, {"S_IS_READ", ByteValue(1)},
+      {"S_PRIORITY", ByteValue(3)}},
+     true,
+     {{"9", "Minutes", 0, {}}, {"11.D", "20030415", 0, {}}, {"11.T", "0930", 0, {}}, {"13", "1", 0, {}},
+      {"23", "2", 0, {}}}},
+};
 
-TEST(ExportFieldRead, ScheduleEventWithAnAlarmBeforeMidnight) {
+class ExportFieldRead : public testing::TestWithParam<RecordRow> {};
+
+TEST_P(ExportFieldRead, GivesTheHostsTexts) {
+    const RecordRow& row = GetParam();
     SessionWorld world;
-    Settle(world.image(), kScheduleDb);
-    uint32_t id = world.image().AddRecord(
-        kScheduleDb, {{"S_DESCRIPTION4", TextValue("Night train\nplatform 4")},
-                      {"S_START_DATE", DateValue(2003, 4, 15)},
-                      {"S_END_DATE", DateValue(2003, 4, 15)},
-                      {"S_START_TIME", TimeValue(0, 10, 0)},
-                      {"S_END_TIME", TimeValue(1, 5, 0)},
-                      {"S_ALARM_FLAG", ByteValue(1)},
-                      {"S_ALARM_TIME", TimeValue(0, 30, 0)},
-                      {"S_CATEGORY", TextValue("Undefined")}});
-    ASSERT_NE(id, 0u);
-    OpenAndReadFirst(world, kScheduleSection);
-
-    EXPECT_EQ(Text(world, "UID"), std::to_string(id));
-    EXPECT_EQ(Text(world, "7"), "Night train\r\nplatform 4");
-    EXPECT_EQ(Text(world, "3"), "20030415");
-    EXPECT_EQ(Text(world, "5"), "0010");
-    EXPECT_EQ(Text(world, "6"), "0105");
-    EXPECT_EQ(Text(world, "19"), "Undefined");
-    TakeTrace(world);
-    EXPECT_EQ(Text(world, "12.T"), "2340");
-    EXPECT_EQ(TakeTrace(world), Lines({"***** DIZ_API_GetField('12.T', [OUT])",
-                                       "alarm info:  fromDate[20030415] fromTime[0010] coef[30] unit[1]",
-                                       "Returning '2340'"}));
-    EXPECT_EQ(Text(world, "12.D"), "20030414");
-    EXPECT_EQ(Text(world, "13"), "20030414");
-    EXPECT_EQ(Text(world, "13"), "2");
+    const uint32_t id = ExportOnly(world, row.section, row.dbId, row.values, row.byId);
+    for (const Read& read : row.reads) {
+        int32_t result = 99;
+        const std::string text = Field(world, read.id, &result);
+        EXPECT_EQ(read.text == std::string("#") ? std::to_string(id) : read.text, text) << read.id;
+        EXPECT_EQ(read.result, result) << read.id;
+        const Lines trace = world.TakeTrace();
+        if (!read.trace.empty()) {
+            EXPECT_EQ(read.trace, trace) << read.id;
+        }
+    }
     EXPECT_EQ(world.LastError(), 0u);
 }
 
-TEST(ExportFieldRead, FieldsTheDeviceNeverFillsAndBadIds) {
-    SessionWorld world;
-    Settle(world.image(), kScheduleDb);
-    world.image().AddRecord(kScheduleDb, {{"S_DESCRIPTION4", TextValue("x")}});
-    OpenAndReadFirst(world, kScheduleSection);
+INSTANTIATE_TEST_SUITE_P(Records, ExportFieldRead, testing::ValuesIn(kRecords),
+                         [](const testing::TestParamInfo<RecordRow>& info) { return std::string(info.param.name); });
 
-    Field scheduleId = Get(world, "1");
-    EXPECT_EQ(scheduleId.result, 0);
-    EXPECT_EQ(scheduleId.text, "");
-    EXPECT_EQ(TakeTrace(world), Lines({"***** DIZ_API_GetField('1', [OUT])"}));
-    EXPECT_EQ(Get(world, "12").result, -8);
-    EXPECT_EQ(TakeTrace(world), Lines({"***** DIZ_API_GetField('12', [OUT])",
-                                       "Invalid field format (1) in scheule/alarm field"}));
-    EXPECT_EQ(Get(world, "uid").result, -8);
-    EXPECT_EQ(Get(world, "24").result, 0);
-    EXPECT_EQ(TakeTrace(world).back(), "Quenda field id 23 not found (qdb:1)");
+TEST(ExportFieldRead, MailFolderOfTheRecord) {
+    SessionWorld world;
+    ExportOnly(world, kMailSection, kMailDb, Mail("Minutes", 3), true);
+    uint32_t folder = 0;
+    EXPECT_EQ(world.api().DIZ_API_GetFolderID(&folder), 0);
+    EXPECT_EQ(folder, 4u);
+    EXPECT_EQ(world.TakeTrace(), Lines({"***** DIZ_API_GetFolderID", "***** DIZ_API_ReadFolderID()"}));
+    EXPECT_EQ(world.api().DIZ_API_ReadFolderID(), 0);
 }
 
 TEST(ExportFieldRead, RepeatRuleOnlyAfterTheRepeatFlagWasRead) {
     SessionWorld world;
-    Settle(world.image(), kScheduleDb);
-    world.image().AddRecord(kScheduleDb, {{"S_START_DATE", DateValue(2003, 4, 15)},
-                                          {"S_END_DATE", DateValue(2003, 4, 15)},
-                                          {"S_REPEAT_FLAG", ByteValue(1)},
-                                          {"S_REPEAT_PREIOD", ByteValue(2)},
-                                          {"S_REPEAT_COUNT", ByteValue(1)},
-                                          {"S_DAYPATTERN", ByteValue(0x41)},
-                                          {"S_FIELD_REPEAT_END", DateValue(2003, 12, 31)}});
-    OpenAndReadFirst(world, kScheduleSection);
-
+    ExportOnly(world, kScheduleSection, kScheduleDb,
+               {{"S_START_DATE", DateValue(2003, 4, 15)}, {"S_END_DATE", DateValue(2003, 4, 15)},
+                {"S_REPEAT_FLAG", ByteValue(1)}, {"S_REPEAT_PREIOD", ByteValue(2)}, {"S_REPEAT_COUNT", ByteValue(1)},
+                {"S_DAYPATTERN", ByteValue(0x41)}, {"S_FIELD_REPEAT_END", DateValue(2003, 12, 31)}});
     RepeatInfo info;
     memset(&info, 0xAA, sizeof info);
     EXPECT_EQ(world.api().DIZ_API_GetRepeatInfo(&info), 0);
@@ -132,114 +136,75 @@ TEST(ExportFieldRead, RepeatRuleOnlyAfterTheRepeatFlagWasRead) {
     EXPECT_STREQ(info.startDate, "20030415");
     EXPECT_STREQ(info.endDate, "20030415");
 
-    EXPECT_EQ(Text(world, "2"), "Yes");
-    TakeTrace(world);
+    EXPECT_EQ(Field(world, "2"), "Yes");
+    world.TakeTrace();
     memset(&info, 0xAA, sizeof info);
     EXPECT_EQ(world.api().DIZ_API_GetRepeatInfo(&info), 0);
-    EXPECT_EQ(TakeTrace(world), Lines({"***** DIZ_API_GetRepeatInfo()"}));
-    EXPECT_EQ(info.isRepeating, 1);
-    EXPECT_EQ(info.repeatPeriod, 2);
-    EXPECT_EQ(info.repeatCount, 1);
-    EXPECT_EQ(info.deleteFlag, 0);
+    EXPECT_EQ(world.TakeTrace(), Lines({"***** DIZ_API_GetRepeatInfo()"}));
+    const uint8_t days[7] = {1, 1, 0, 0, 0, 0, 0};
+    EXPECT_EQ(std::vector<int>({1, 2, 1, 0}),
+              std::vector<int>({info.isRepeating, info.repeatPeriod, info.repeatCount, info.deleteFlag}));
     EXPECT_STREQ(info.startDate, "20030415");
     EXPECT_STREQ(info.endDate, "20031231");
-    const uint8_t days[7] = {1, 1, 0, 0, 0, 0, 0};
     EXPECT_EQ(memcmp(info.weekDays, days, 7), 0);
-
 }
 
-TEST(ExportFieldRead, ToDoPriorityCompletionAndCategory) {
-    SessionWorld world;
-    Settle(world.image(), kToDoDb);
-    world.image().AddRecord(kToDoDb, {{"S_DESCRIPTION3", TextValue("File taxes")},
-                                      {"S_PRIORITY", ByteValue(4)},
-                                      {"S_COMPLETED", ByteValue(1)},
-                                      {"S_COMPLETION_DATE", DateValue(2003, 5, 1)},
-                                      {"S_CATEGORY", TextValue("Undefined")}});
-    OpenAndReadFirst(world, kToDoSection);
-
-    EXPECT_EQ(Text(world, "2"), "File taxes");
-    EXPECT_EQ(Text(world, "4"), "2");  // link 4 is device 3, host 2
-    EXPECT_EQ(Text(world, "9"), "20030501");
-    EXPECT_EQ(Text(world, "3"), "1");
-    EXPECT_EQ(Text(world, "6"), "");
-    EXPECT_EQ(Text(world, "7"), "0");
-}
-
-TEST(ExportFieldRead, MemoTitleTextAndTimeStamp) {
-    SessionWorld world;
-    Settle(world.image(), kMemoDb);
-    world.image().AddRecord(kMemoDb, {{"S_PAGE_TITLE", TextValue("ignored")},
-                                      {"S_PAGE_NOTE", TextValue("Shopping\nmilk\neggs")},
-                                      {"S_START_DATETIME", DateTimeValue(2003, 4, 15, 12, 30, 0)},
-                                      {"S_NOTE_CATEGORIES", TextValue("Home")}});
-    OpenAndReadFirst(world, kMemoSection);
-
-    EXPECT_EQ(Text(world, "1"), "Shopping");
-    EXPECT_EQ(Text(world, "3"), "milk\r\neggs");
-    EXPECT_EQ(Text(world, "1"), "milk");
-    EXPECT_EQ(Text(world, "2.D"), "20030415");
-    EXPECT_EQ(Text(world, "2.T"), "1230");
-    EXPECT_EQ(Get(world, "2").result, -8);
-    EXPECT_EQ(Text(world, "4"), "");
-}
-
-TEST(ExportFieldRead, MailLoadedByIdAndItsFolder) {
-    SessionWorld world;
-    Settle(world.image(), kMailDb);
-    uint32_t id = world.image().AddRecord(kMailDb, {{"S_SUBJECT", TextValue("Minutes")},
-                                                    {"S_FOLDERID", NumberValue(3)},
-                                                    {"S_SEND_DATE", DateTimeValue(2003, 4, 15, 9, 30, 0)},
-                                                    {"S_IS_READ", ByteValue(1)},
-                                                    {"S_PRIORITY", ByteValue(3)}});
-    world.PairBothSides();
-    world.Load();
-    ASSERT_EQ(world.api().DIZ_API_Initialize("", ""), 0);
-    world.api().DIZ_API_BeginExport(kStamp);
-    ASSERT_EQ(world.api().DIZ_API_OpenDatabase(kMailSection, "", ""), 0);
-    ASSERT_EQ(world.api().DIZ_API_GetIdDBRec(id), 1);
-    TakeTrace(world);
-
-    EXPECT_EQ(Text(world, "9"), "Minutes");
-    // The received date the record lacks empties SendDate's length; the
-    // send date is still given.
-    EXPECT_EQ(Text(world, "11.D"), "20030415");
-    EXPECT_EQ(Text(world, "11.T"), "0930");
-    EXPECT_EQ(Text(world, "13"), "1");
-    EXPECT_EQ(Text(world, "23"), "2");
-    TakeTrace(world);
-
-    uint32_t folder = 0;
-    EXPECT_EQ(world.api().DIZ_API_GetFolderID(&folder), 0);
-    EXPECT_EQ(folder, 4u);
-    EXPECT_EQ(TakeTrace(world), Lines({"***** DIZ_API_GetFolderID", "***** DIZ_API_ReadFolderID()"}));
-    EXPECT_EQ(world.api().DIZ_API_ReadFolderID(), 0);
-}
-
-TEST(ExportFieldRead, NoWriteRecordBeforeAnImport) {
+// A freshly loaded adapter, before any database is open.
+TEST(FieldExports, BeforeAnyRecord) {
     SessionWorld world;
     world.Load();
-    char out[16];
+    const testing_support::AdapterExports& api = world.api();
+    char out[64];
     memset(out, 'Z', sizeof out);
-    EXPECT_EQ(world.api().DIZ_API_GetRecordID_Attachment(out), -11);
+    EXPECT_EQ(api.DIZ_API_GetField("3", out), 0);
     EXPECT_STREQ(out, "");
+    EXPECT_EQ(out[1], 'Z');
+    EXPECT_EQ(world.TakeTrace(), Lines({"***** DIZ_API_GetField('3', [OUT])", "Quenda field id 2 not found (qdb:0)"}));
+    EXPECT_EQ(api.DIZ_API_GetField("abc", out), -8);
     EXPECT_EQ(world.LastError(), 0u);
-    EXPECT_TRUE(TakeTrace(world).empty());
+    EXPECT_TRUE(HasLine(world.TakeTrace(), "Field ID ('abc') is invalid in this context (converts to 0)"));
+
+    RepeatInfo info;
+    memset(&info, 0xAA, sizeof info);
+    EXPECT_EQ(api.DIZ_API_GetRepeatInfo(&info), 0);
+    const RepeatInfo zero = {};
+    EXPECT_EQ(memcmp(&info, &zero, sizeof info), 0);
+    uint32_t folder = 99;
+    EXPECT_EQ(api.DIZ_API_GetFolderID(&folder), 0);
+    EXPECT_EQ(folder, 0u);
+    EXPECT_EQ(api.DIZ_API_ReadFolderID(), 0);
+    EXPECT_EQ(world.TakeTrace(), Lines({"***** DIZ_API_GetRepeatInfo()", "***** DIZ_API_GetFolderID",
+                                        "***** DIZ_API_ReadFolderID()", "***** DIZ_API_ReadFolderID()"}));
+
+    // No write record yet; a failed insert (no open database, no slots)
+    // still begins one, of id 0, and the attachment id clears the insert's
+    // out-of-memory code.
+    memset(out, 'Z', sizeof out);
+    EXPECT_EQ(api.DIZ_API_GetRecordID_Attachment(out), -11);
+    EXPECT_STREQ(out, "");
+    EXPECT_TRUE(world.TakeTrace().empty());
+    EXPECT_EQ(api.DIZ_API_InsertRecord(), -9);
+    EXPECT_EQ(api.DIZ_API_GetRecordID_Attachment(out), 0);
+    EXPECT_STREQ(out, "0");
+    EXPECT_EQ(world.LastError(), 0u);
 }
 
-TEST(ExportFieldRead, EmailBodyLengthUnderItsCxxName) {
-    SessionWorld world;
-    std::string bytes(9450, '\0');
-    bytes[9446] = 0x00;
-    bytes[9447] = 0x20;
-    testing_support::WriteFile(world.sandbox().HostPath(std::string(session_tests::kDataFolder) + "ilsync.psf"),
-                               bytes);
-    world.Load();
-    ASSERT_NE(world.api().GetEmailBodyLength, nullptr);
-    int32_t length = 0;
-    EXPECT_EQ(world.api().GetEmailBodyLength(&length), 1);
-    EXPECT_EQ(length, 0x2000);
-    EXPECT_TRUE(TakeTrace(world).empty());
+// The host's e-mail body length, found under its C++ name and read from
+// the data folder's "ilsync.psf"; no trace line.
+TEST(FieldExports, EmailBodyLength) {
+    for (const bool present : {true, false}) {
+        SCOPED_TRACE(present);
+        SessionWorld world;
+        std::string bytes(9500, '\x7F');
+        bytes.replace(9446, 4, std::string("\x00\x20\x00\x00", 4));
+        if (present) testing_support::WriteFile(world.sandbox().HostPath(std::string(kDataFolder) + "ilsync.psf"), bytes);
+        world.Load();
+        ASSERT_NE(world.api().GetEmailBodyLength, nullptr);
+        int32_t length = 0;
+        EXPECT_EQ(world.api().GetEmailBodyLength(&length), present ? 1 : 0);
+        EXPECT_EQ(length, present ? 0x2000 : 4096);
+        EXPECT_TRUE(world.TakeTrace().empty());
+    }
 }
 
 }  // namespace

@@ -6,9 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include <stdio.h>
 #include <regex>
 #include <set>
+#include <stdio.h>
 #include <string>
 
 using testing_support::AdapterLibrary;
@@ -16,9 +16,32 @@ using testing_support::Sandbox;
 
 namespace {
 
-// "QA Debug Log started: <ctime text>\n" and the empty line after it.
-const char kHeaderPattern[] =
-    "QA Debug Log started: [A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9]\\d \\d\\d:\\d\\d:\\d\\d \\d{4}\n\n";
+const char kFolder[] = "C:\\Korvell\\Data\\";
+const char kFirstLine[] = "***** CMorvaneApp\n";
+
+// The registry's trace switch: none traces only the first line, to the
+// debugger; 0 adds the header ("QA Debug Log started: <ctime text>" and an
+// empty line); 1 writes the same text to the file too, with CR LF.
+TEST(LoadTrace, TheSwitchChoosesHeaderAndFile) {
+    const std::string header = "QA Debug Log started: [A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9]\\d \\d\\d:\\d\\d:\\d\\d \\d{4}\n\n";
+    for (const int traceSwitch : {-1, 0, 1}) {
+        SCOPED_TRACE(traceSwitch);
+        Sandbox sandbox;
+        sandbox.WriteStandardRegistry(kFolder, traceSwitch);
+        AdapterLibrary adapter;
+        ASSERT_TRUE(adapter.Loaded());
+        const std::string debug = sandbox.DebugOutput();
+        EXPECT_TRUE(std::regex_match(debug, std::regex((traceSwitch < 0 ? "" : header) + "\\*\\*\\*\\*\\* CMorvaneApp\n")))
+            << debug;
+        std::string file;
+        for (char c : debug) file += c == '\n' ? std::string("\r\n") : std::string(1, c);
+        if (traceSwitch == 1) {
+            EXPECT_EQ(sandbox.TraceLog(), file);
+        } else {
+            EXPECT_FALSE(testing_support::FileExists(sandbox.HostPath("C:\\QADbgLog.txt")));
+        }
+    }
+}
 
 size_t CountOf(const std::string& text, const std::string& part) {
     size_t count = 0;
@@ -26,47 +49,9 @@ size_t CountOf(const std::string& text, const std::string& part) {
     return count;
 }
 
-}  // namespace
-
-TEST(LoadTrace, NoSwitchKeyTracesOnlyToDebugger) {
-    Sandbox sandbox;
-    sandbox.WriteStandardRegistry("C:\\Korvell\\Data\\", -1);
-    AdapterLibrary adapter;
-    ASSERT_TRUE(adapter.Loaded());
-    EXPECT_EQ(sandbox.DebugOutput(), "***** CMorvaneApp\n");
-    EXPECT_FALSE(testing_support::FileExists(sandbox.HostPath("C:\\QADbgLog.txt")));
-}
-
-TEST(LoadTrace, SwitchZeroWritesHeaderToDebuggerOnly) {
-    Sandbox sandbox;
-    sandbox.WriteStandardRegistry("C:\\Korvell\\Data\\", 0);
-    AdapterLibrary adapter;
-    ASSERT_TRUE(adapter.Loaded());
-    EXPECT_TRUE(std::regex_match(sandbox.DebugOutput(), std::regex(std::string(kHeaderPattern) + "\\*\\*\\*\\*\\* CMorvaneApp\n")))
-        << sandbox.DebugOutput();
-    EXPECT_FALSE(testing_support::FileExists(sandbox.HostPath("C:\\QADbgLog.txt")));
-}
-
-TEST(LoadTrace, SwitchOneWritesHeaderAndFirstLineToTheFile) {
-    Sandbox sandbox;
-    sandbox.WriteStandardRegistry("C:\\Korvell\\Data\\", 1);
-    AdapterLibrary adapter;
-    ASSERT_TRUE(adapter.Loaded());
-    const std::string debug = sandbox.DebugOutput();
-    EXPECT_TRUE(std::regex_match(debug, std::regex(std::string(kHeaderPattern) + "\\*\\*\\*\\*\\* CMorvaneApp\n")))
-        << debug;
-    // The file holds the same text with CR LF line breaks.
-    std::string expected;
-    for (char c : debug) {
-        if (c == '\n') expected += '\r';
-        expected += c;
-    }
-    EXPECT_EQ(sandbox.TraceLog(), expected);
-}
-
 TEST(LoadTrace, FileGainsLinesAcrossLoads) {
     Sandbox sandbox;
-    sandbox.WriteStandardRegistry("C:\\Korvell\\Data\\", 1);
+    sandbox.WriteStandardRegistry(kFolder, 1);
     { AdapterLibrary first; ASSERT_TRUE(first.Loaded()); }
     const std::string afterFirst = sandbox.TraceLog();
     ASSERT_EQ(CountOf(afterFirst, "***** CMorvaneApp\r\n"), 1u);
@@ -77,43 +62,31 @@ TEST(LoadTrace, FileGainsLinesAcrossLoads) {
     EXPECT_EQ(CountOf(afterSecond, "***** CMorvaneApp\r\n"), 2u) << afterSecond;
 }
 
-TEST(LastError, IsZeroAfterLoadAndReadingKeepsIt) {
-    Sandbox sandbox;
-    AdapterLibrary adapter;
-    ASSERT_NE(adapter->DIZ_API_GetLastErrorCode, nullptr);
-    uint32_t code = 0xDEADBEEF;
-    adapter->DIZ_API_GetLastErrorCode(&code);
-    EXPECT_EQ(code, 0u);
-    code = 0xDEADBEEF;
-    adapter->DIZ_API_GetLastErrorCode(&code);
-    EXPECT_EQ(code, 0u);
-    EXPECT_EQ(sandbox.DebugOutput(), "***** CMorvaneApp\n") << "no trace line of its own";
-}
-
-TEST(InstallPathExport, ReadsTheDataFolder) {
-    struct Row {
-        const char* folder;  // null: no "DatafilePath"
-        int32_t result;
-    };
-    static const Row kRows[] = {
-        {"C:\\Korvell\\Data\\", 1},  // 0
-        {"C:\\Korvell\\Data", 1},
-        {nullptr, 0},
-    };
-    for (const Row& row : kRows) {
+// The last error is 0 after loading, reading it keeps it; GetInstallPath
+// gives the data folder as the registry holds it, or 0 without one.
+// Neither writes a trace line.
+TEST(LoadedState, LastErrorAndInstallPath) {
+    // null: no "DatafilePath"; "": no registry file at all.
+    const char* const kFolders[] = {kFolder, "C:\\Korvell\\Data", nullptr, ""};
+    for (const char* folder : kFolders) {
+        SCOPED_TRACE(folder != nullptr ? folder : "none");
         Sandbox sandbox;
-        if (row.folder != nullptr)
-            sandbox.WriteStandardRegistry(row.folder, -1);
-        else
-            sandbox.WriteRegistry("Windows Registry Editor Version 5.00\n");
+        if (folder == nullptr) sandbox.WriteRegistry("Windows Registry Editor Version 5.00\n");
+        if (folder != nullptr && *folder != '\0') sandbox.WriteStandardRegistry(folder, -1);
+        if (folder != nullptr && *folder == '\0') folder = nullptr;
         AdapterLibrary adapter;
-        ASSERT_NE(adapter->GetInstallPath, nullptr);
-        char buffer[260] = "";
-        EXPECT_EQ(adapter->GetInstallPath(buffer), row.result);
-        if (row.folder != nullptr) {
-            EXPECT_STREQ(buffer, row.folder);
+        ASSERT_TRUE(adapter.Loaded());
+        for (int read = 0; read < 2; ++read) {
+            uint32_t code = 0xDEADBEEF;
+            adapter->DIZ_API_GetLastErrorCode(&code);
+            EXPECT_EQ(code, 0u);
         }
-        EXPECT_EQ(sandbox.DebugOutput(), "***** CMorvaneApp\n") << "no trace line of its own";
+        char buffer[260] = "";
+        EXPECT_EQ(adapter->GetInstallPath(buffer), folder != nullptr ? 1 : 0);
+        if (folder != nullptr) {
+            EXPECT_STREQ(buffer, folder);
+        }
+        EXPECT_EQ(sandbox.DebugOutput(), kFirstLine);
     }
 }
 
@@ -124,16 +97,15 @@ TEST(ExportedNames, OnlyTheApi) {
     FILE* pipe = popen(command.c_str(), "r");
     ASSERT_NE(pipe, nullptr);
     std::set<std::string> names;
-    char line[1024];
-    while (fgets(line, sizeof line, pipe) != nullptr) {
-        // "<address> <type> <name>"
-        char address[64], type[8], name[900];
+    char line[1024], address[64], type[8], name[900];
+    while (fgets(line, sizeof line, pipe) != nullptr)
         if (sscanf(line, "%63s %7s %899s", address, type, name) == 3) names.insert(name);
-    }
     ASSERT_EQ(pclose(pipe), 0) << command;
     ASSERT_FALSE(names.empty());
     const std::regex api("DIZ_API_[A-Za-z_]+|_Z14GetInstallPathPc|_Z18GetEmailBodyLengthPi");
-    for (const std::string& name : names) EXPECT_TRUE(std::regex_match(name, api)) << name;
+    for (const std::string& exported : names) EXPECT_TRUE(std::regex_match(exported, api)) << exported;
     EXPECT_EQ(names.count("DIZ_API_GetLastErrorCode"), 1u);
     EXPECT_EQ(names.count("_Z14GetInstallPathPc"), 1u);
 }
+
+}  // namespace

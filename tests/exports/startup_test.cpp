@@ -1,156 +1,99 @@
 // Starting, ending and closing a session through the exports, against the
-// simulated device: results, last errors, trace lines, and what the
-// settings file and the device hold afterwards.
-#include "exports/session_world.h"
+// simulated device, and the per-pass exports that need no open database
+// (direction, the full-sync answer, the device probe, the connect-error
+// flag): results, last errors, trace lines, and what the settings file
+// holds afterwards.
+#include "exports/export_world.h"
 
 #include "platform/platform_test.h"
 
 #include <functional>
 #include <gtest/gtest.h>
 
-using namespace session_tests;
-using Lines = std::vector<std::string>;
+using namespace export_tests;
 
 namespace {
 
-const Lines kInitializeLine = {"***** DIZ_API_Initialize('Quenda', 'Outlook')"};
-const Lines kOpenLine = {"     ------ QAPI.QPC_Open()"};
-const Lines kOpenDatabaseLine = {"     ------ QAPI.QPC_OpenDataBase()"};
-const Lines kInitHeapLine = {"+++++ InitHeap() heapRef[0] hHeap[*]"};
-const Lines kDatabaseListLine = {"     ------ QAPI.QPC_GetDBIDList(&TTDBIDList, &DBIDCount, hHeap)"};
-const Lines kInitPcidLine = {"+++++ InitPCID()"};
-const Lines kContractLine = {"     ------ QAPI.QPC_GetSyncContractInfo(...all DBID...)"};
-
-std::string DeviceErrorLine(uint32_t code) {
-    char line[64];
-    std::snprintf(line, sizeof line, "***** ***** Last Quenda Error: %08x", code);
-    return line;
-}
-
-// Every line of a successful start-up of a paired device whose last sync
-// time agrees with this PC's.
-Lines PairedStartupLines() {
-    return Join(Join(Join(Join(kInitializeLine, kOpenLine), Join(kOpenDatabaseLine, kInitHeapLine)),
-                     Join(kDatabaseListLine, kInitPcidLine)),
-                kContractLine);
-}
+const char kInit[] = "***** DIZ_API_Initialize('Quenda', 'Outlook')";
+const char kOpen[] = "     ------ QAPI.QPC_Open()";
+const char kOpenDb[] = "     ------ QAPI.QPC_OpenDataBase()";
+const char kInitHeap[] = "+++++ InitHeap() heapRef[0] hHeap[*]";
+const char kDbList[] = "     ------ QAPI.QPC_GetDBIDList(&TTDBIDList, &DBIDCount, hHeap)";
+const char kInitPcid[] = "+++++ InitPCID()";
+const char kContract[] = "     ------ QAPI.QPC_GetSyncContractInfo(...all DBID...)";
+const char kAgain[] = "\t\t########## already initialized, jumping out of DIZ_API_Initialize";
 
 int32_t Initialize(SessionWorld& world) { return world.api().DIZ_API_Initialize("Quenda", "Outlook"); }
 
-TEST(Startup, PairedDeviceStartsAndStampsANewSyncTime) {
-    SessionWorld world;
-    world.PairBothSides();
-    world.Load();
-
-    EXPECT_EQ(0, Initialize(world));
-    EXPECT_EQ(0u, world.LastError());
-    EXPECT_EQ(PairedStartupLines(), world.TakeTrace());
-    EXPECT_EQ(0u, world.api().DIZ_API_GetConnectErrorStatus());
-
-    EXPECT_EQ(0, world.api().DIZ_API_CloseSyncApp());
-    EXPECT_EQ(Lines({"***** DIZ_API_CloseSyncApp()", "     ------ QAPI.QPC_Close()",
-                     "+++++ ReleaseHeap(1) heapRef[1] hHeap[*]"}),
-              world.TakeTrace());
-    // The heap is gone already: ending the session only traces.
-    EXPECT_EQ(0, world.api().DIZ_API_Uninitialize());
-    EXPECT_EQ(Lines({"***** DIZ_API_Uninitialize", "+++++ ReleaseHeap(0) heapRef[0] hHeap[*]"}), world.TakeTrace());
-
-    std::string stamped = world.Setting("SyncTime");
-    EXPECT_EQ(14u, stamped.size());
-    EXPECT_NE(kLastSyncTime, stamped);
-    EXPECT_EQ(kPairedIdText, world.Setting("PCID"));
-    tethra_sim::DeviceImage device = world.Device();
-    EXPECT_EQ(stamped, device.syncTime);
-    EXPECT_EQ(kPairedIdText, IdText(device.pcId));
-}
-
-// One row per step of the start-up that can fail.
-struct FailingStep {
+// One row per step of the start-up that can fail, and a start-up that does
+// not: arranged on the device image before loading, or in the platform.
+struct StartRow {
     const char* name;
-    // Arranges the failure: on the device image before loading, or in the
-    // platform once the library is loaded.
     std::function<void(SessionWorld&)> arrange;
-    uint32_t lastError;
-    Lines traceAfterInitialize;
+    int32_t result;
+    uint32_t lastError, connectError;
+    Lines trace;  // after kInit
 };
 
-const uint32_t kInjected = 0x10000077;
-
-std::vector<FailingStep> FailingSteps() {
+std::vector<StartRow> StartRows() {
+    using W = SessionWorld&;
+    const Lines throughList = {kOpen, kOpenDb, kInitHeap, kDbList};
     return {
-        /* 0 */ {"port", [](SessionWorld& w) { w.image().portAvailable = false; }, tethra_sim::kErrPortUnavailable,
-                 Join(kOpenLine, {"QPC_Open failed.", DeviceErrorLine(tethra_sim::kErrPortUnavailable)})},
-        /* 1 */ {"wait", [](SessionWorld& w) { w.image().attached = false; }, tethra_sim::kErrNoDevice,
-                 Join(kOpenLine, {"QPC_Open failed.", DeviceErrorLine(tethra_sim::kErrNoDevice)})},
-        /* 2 */ {"working database",
-                 [](SessionWorld& w) { w.image().FailCall("S_DVXOpenDataBase", 1, kInjected, false); }, kInjected,
-                 Join(Join(kOpenLine, kOpenDatabaseLine), {"S_DVXOpenDataBase failed.", DeviceErrorLine(kInjected)})},
-        /* 3 */ {"heap", nullptr, 0x10000004,
-                 Join(Join(kOpenLine, kOpenDatabaseLine),
-                      Join(kInitHeapLine, {"!!!!!!!  Heap initialization failed!", "Heap initialization failed.",
-                                           "***** ***** Manually setting Quenda Error: 10000004"}))},
-        /* 4 */ {"database list",
-                 [](SessionWorld& w) { w.image().FailCall("S_DVXGetDBIDList", 1, kInjected, false); }, kInjected,
-                 Join(Join(Join(kOpenLine, kOpenDatabaseLine), Join(kInitHeapLine, kDatabaseListLine)),
-                      {"Failed getting DB ID list", DeviceErrorLine(kInjected)})},
-        /* 5 */ {"empty list", [](SessionWorld& w) { w.image().databases.clear(); }, 0,
-                 Join(Join(Join(kOpenLine, kOpenDatabaseLine), Join(kInitHeapLine, kDatabaseListLine)),
-                      {"DB ID list retrieved, but it is empty."})},
-        /* 6 */ {"contract",
-                 [](SessionWorld& w) { w.image().FailCall("S_DVXGetSyncContractInfo", 1, kInjected, false); },
-                 kInjected,
-                 Join(Join(Join(kOpenLine, kOpenDatabaseLine), Join(kInitHeapLine, kDatabaseListLine)),
-                      Join(Join(kInitPcidLine, kContractLine),
-                           {DeviceErrorLine(kInjected), "Error checking device PCID or setting new device PCID."}))},
+        /* 0 */ {"paired", [](W) {}, 0, 0, 0, Join({throughList, {kInitPcid, kContract}})},
+        {"port", [](W w) { w.image().portAvailable = false; }, -2, tethra_sim::kErrPortUnavailable, 1,
+         {kOpen, "QPC_Open failed.", DeviceErrorLine(tethra_sim::kErrPortUnavailable)}},
+        {"wait", [](W w) { w.image().attached = false; }, -2, tethra_sim::kErrNoDevice, 1,
+         {kOpen, "QPC_Open failed.", DeviceErrorLine(tethra_sim::kErrNoDevice)}},
+        {"working database", [](W w) { w.image().FailCall("S_DVXOpenDataBase", 1, kInjected, false); }, -2, kInjected,
+         0, {kOpen, kOpenDb, "S_DVXOpenDataBase failed.", DeviceErrorLine(kInjected)}},
+        {"heap", nullptr, -2, 0x10000004, 0,
+         {kOpen, kOpenDb, kInitHeap, "!!!!!!!  Heap initialization failed!", "Heap initialization failed.",
+          "***** ***** Manually setting Quenda Error: 10000004"}},
+        /* 5 */ {"database list", [](W w) { w.image().FailCall("S_DVXGetDBIDList", 1, kInjected, false); }, -2,
+                 kInjected, 0, Join({throughList, {"Failed getting DB ID list", DeviceErrorLine(kInjected)}})},
+        {"empty list", [](W w) { w.image().databases.clear(); }, -2, 0, 0,
+         Join({throughList, {"DB ID list retrieved, but it is empty."}})},
+        {"contract", [](W w) { w.image().FailCall("S_DVXGetSyncContractInfo", 1, kInjected, false); }, -2, kInjected,
+         0,
+         Join({throughList, {kInitPcid, kContract, DeviceErrorLine(kInjected),
+                             "Error checking device PCID or setting new device PCID."}})},
     };
 }
 
-class StartupFailure : public testing::TestWithParam<size_t> {};
+class Startup : public testing::TestWithParam<size_t> {};
 
-TEST_P(StartupFailure, ReturnsMinusTwoWithItsErrorAndTrace) {
-    const FailingStep step = FailingSteps()[GetParam()];
-    SCOPED_TRACE(step.name);
+TEST_P(Startup, GivesItsResultErrorAndTraceAndThenCountsAsStarted) {
+    const StartRow row = StartRows()[GetParam()];
+    SCOPED_TRACE(row.name);
     SessionWorld world;
     world.PairBothSides();
-    if (step.arrange) step.arrange(world);
+    if (row.arrange) row.arrange(world);
     world.Load();
-    if (!step.arrange) PlatformFailCall("HeapCreate", 1, 0);
+    if (!row.arrange) PlatformFailCall("HeapCreate", 1, 0);
 
-    EXPECT_EQ(-2, Initialize(world));
-    EXPECT_EQ(step.lastError, world.LastError());
-    EXPECT_EQ(step.lastError, world.LastError()) << "reading the last error does not change it";
-    EXPECT_EQ(Join(kInitializeLine, step.traceAfterInitialize), world.TakeTrace());
-    // The failed start-up still counts as one until the host ends it.
+    EXPECT_EQ(row.result, Initialize(world));
+    EXPECT_EQ(row.lastError, world.LastError());
+    EXPECT_EQ(row.connectError, world.api().DIZ_API_GetConnectErrorStatus());
+    EXPECT_EQ(row.lastError, world.LastError()) << "reading the last error or the connect error changes neither";
+    EXPECT_EQ(Join({{kInit}, row.trace}), world.TakeTrace());
+    // A failed start-up still counts as one until the host ends it.
     EXPECT_EQ(0, Initialize(world));
     EXPECT_EQ(0u, world.LastError());
-    EXPECT_EQ(Join(kInitializeLine, {"\t\t########## already initialized, jumping out of DIZ_API_Initialize"}),
-              world.TakeTrace());
-    // Nothing of the pairing was touched.
-    EXPECT_EQ(kPairedIdText, world.Setting("PCID"));
-    EXPECT_EQ(kLastSyncTime, world.Setting("SyncTime"));
+    EXPECT_EQ(Lines({kInit, kAgain}), world.TakeTrace());
+    if (row.result != 0) {
+        EXPECT_EQ(kPairedIdText, world.Setting("PCID")) << "nothing of the pairing was touched";
+        EXPECT_EQ(kLastSyncTime, world.Setting("SyncTime"));
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(EachStep, StartupFailure, testing::Range<size_t>(0, 7));
+INSTANTIATE_TEST_SUITE_P(EachStep, Startup, testing::Range<size_t>(0, 8));
 
-TEST(Startup, SecondInitializeAfterSuccessOnlyAnswers) {
-    SessionWorld world;
-    world.PairBothSides();
-    world.Load();
-    ASSERT_EQ(0, Initialize(world));
-    world.TakeTrace();
-
-    EXPECT_EQ(0, Initialize(world));
-    EXPECT_EQ(Join(kInitializeLine, {"\t\t########## already initialized, jumping out of DIZ_API_Initialize"}),
-              world.TakeTrace());
-}
-
-TEST(Startup, ConnectErrorStaysSetAfterALaterSuccess) {
+TEST(Restart, ConnectErrorStaysSetAfterALaterSuccess) {
     SessionWorld world;
     world.PairBothSides();
     world.image().FailCall("S_DVXWaitConnection", 1, tethra_sim::kErrNoDevice, false);
     world.Load();
     EXPECT_EQ(0u, world.api().DIZ_API_GetConnectErrorStatus());
-
     EXPECT_EQ(-2, Initialize(world));
     EXPECT_EQ(1u, world.api().DIZ_API_GetConnectErrorStatus());
     EXPECT_EQ(0, world.api().DIZ_API_Uninitialize());
@@ -158,46 +101,36 @@ TEST(Startup, ConnectErrorStaysSetAfterALaterSuccess) {
 
     // The port stayed open: this attempt only waits for the device again.
     EXPECT_EQ(0, Initialize(world));
-    EXPECT_EQ(PairedStartupLines(), world.TakeTrace());
+    EXPECT_EQ(Lines({kInit, kOpen, kOpenDb, kInitHeap, kDbList, kInitPcid, kContract}), world.TakeTrace());
     EXPECT_EQ(1u, world.api().DIZ_API_GetConnectErrorStatus());
-    EXPECT_EQ(0u, world.LastError()) << "the connect-error status leaves the last error alone";
+    EXPECT_EQ(0u, world.LastError());
 }
 
-TEST(Startup, UninitializeWithoutCloseKeepsTheLinkForTheNextStartup) {
-    SessionWorld world;
-    world.PairBothSides();
-    world.Load();
-    ASSERT_EQ(0, Initialize(world));
-    world.TakeTrace();
-    EXPECT_EQ(0, world.api().DIZ_API_Uninitialize());
-    EXPECT_EQ(Lines({"***** DIZ_API_Uninitialize", "+++++ ReleaseHeap(0) heapRef[1] hHeap[*]"}), world.TakeTrace());
-
-    // No port, no working database: both are still open.  Both sides hold
-    // the time the first start-up stamped, so the pairing stands.
-    EXPECT_EQ(0, Initialize(world));
-    EXPECT_EQ(Join(Join(kInitializeLine, kInitHeapLine), Join(Join(kDatabaseListLine, kInitPcidLine), kContractLine)),
-              world.TakeTrace());
-    EXPECT_EQ(kPairedIdText, world.Setting("PCID"));
+// Uninitialize alone keeps port and working database open for the next
+// start-up (both sides hold the time the first stamped: the pairing
+// stands).  CloseSyncApp closes the link; the working database stays open
+// in the session's view until a database is closed.
+TEST(Restart, AfterUninitializeWithAndWithoutCloseSyncApp) {
+    for (const bool close : {false, true}) {
+        SCOPED_TRACE(close);
+        SessionWorld world;
+        world.PairBothSides();
+        world.Load();
+        ASSERT_EQ(0, Initialize(world));
+        if (close) world.api().DIZ_API_CloseSyncApp();
+        world.TakeTrace();
+        EXPECT_EQ(0, world.api().DIZ_API_Uninitialize());
+        EXPECT_EQ(Lines({"***** DIZ_API_Uninitialize",
+                         close ? "+++++ ReleaseHeap(0) heapRef[0] hHeap[*]" : "+++++ ReleaseHeap(0) heapRef[1] hHeap[*]"}),
+                  world.TakeTrace());
+        EXPECT_EQ(0, Initialize(world));
+        const Lines rest = {kInitHeap, kDbList, kInitPcid, kContract};
+        EXPECT_EQ(close ? Join({{kInit, kOpen}, rest}) : Join({{kInit}, rest}), world.TakeTrace());
+        EXPECT_EQ(kPairedIdText, world.Setting("PCID"));
+    }
 }
 
-TEST(Startup, CloseSyncAppClosesTheLinkSoTheNextStartupOpensItAgain) {
-    SessionWorld world;
-    world.PairBothSides();
-    world.Load();
-    ASSERT_EQ(0, Initialize(world));
-    world.api().DIZ_API_CloseSyncApp();
-    world.api().DIZ_API_Uninitialize();
-    world.TakeTrace();
-
-    // The working database stays open in the session's view until a
-    // database is closed, so only the link is opened again.
-    EXPECT_EQ(0, Initialize(world));
-    EXPECT_EQ(Join(Join(kInitializeLine, kOpenLine), Join(Join(kInitHeapLine, kDatabaseListLine),
-                                                          Join(kInitPcidLine, kContractLine))),
-              world.TakeTrace());
-}
-
-TEST(Startup, WorkingDatabaseWithoutDataFolderFails) {
+TEST(Restart, WorkingDatabaseWithoutDataFolderFails) {
     SessionWorld world;
     world.PairBothSides();
     world.Load();
@@ -206,13 +139,90 @@ TEST(Startup, WorkingDatabaseWithoutDataFolderFails) {
     world.sandbox().WriteRegistry("Windows Registry Editor Version 5.00\n\n"
                                   "[HKEY_CURRENT_USER\\SOFTWARE\\Korvell\\HALVERD\\Setting]\n"
                                   "\"QA_Trace\"=dword:00000001\n");
-
     EXPECT_EQ(-2, Initialize(world));
-    Lines trace = world.TakeTrace();
-    ASSERT_EQ(5u, trace.size());
-    EXPECT_EQ(Join(Join(kInitializeLine, kOpenLine), Join(kOpenDatabaseLine, {"S_DVXOpenDataBase failed."})),
-              Lines(trace.begin(), trace.begin() + 4));
-    EXPECT_EQ(DeviceErrorLine(world.LastError()), trace[4]);
+    EXPECT_EQ(Lines({kInit, kOpen, kOpenDb, "S_DVXOpenDataBase failed.", DeviceErrorLine(world.LastError())}),
+              world.TakeTrace());
+}
+
+// A start-up that failed at the database list, leaving kInjected as the
+// last error.
+void StartAndFail(SessionWorld& world) {
+    world.PairBothSides();
+    world.image().FailCall("S_DVXGetDBIDList", 1, kInjected, false);
+    world.Load();
+    ASSERT_EQ(-2, Initialize(world));
+    world.TakeTrace();
+}
+
+TEST(PassExports, DirectionTracesAndKeepsTheLastErrorQueryFullSyncClearsIt) {
+    SessionWorld world;
+    StartAndFail(world);
+    world.api().DIZ_API_BeginExport(0);
+    world.api().DIZ_API_BeginExport(kStamp);
+    world.api().DIZ_API_BeginImport();
+    EXPECT_EQ(Lines({"***** DIZ_API_BeginExport(0)  [FULL SYNC]",
+                     "***** DIZ_API_BeginExport(1700000000)  " + CtimeText(kStamp), "***** DIZ_API_BeginImport()"}),
+              world.TakeTrace());
+    EXPECT_EQ(kInjected, world.LastError());
+
+    // Before any open database the answer is no.
+    uint32_t fullSync = 0xFFFFFFFF;
+    EXPECT_EQ(0, world.api().DIZ_API_QueryFullSync(3, 0x5F5E1000, &fullSync));
+    EXPECT_EQ(0u, fullSync);
+    EXPECT_EQ(0u, world.LastError());
+    EXPECT_EQ(0, world.api().DIZ_API_QueryFullSync(-1, 0, &fullSync));
+    EXPECT_EQ(Lines({"***** DIZ_API_QueryFullSync(3, 5f5e1000, [OUT])  " + CtimeText(0x5F5E1000), "returning FALSE",
+                     "***** DIZ_API_QueryFullSync(-1, 00000000, [OUT])  [FULL SYNC]", "returning FALSE"}),
+              world.TakeTrace());
+}
+
+// With no database opened, the open database id is 0; sections without a
+// database (0 and unknown ones) map to that same 0, and every other
+// section is not the open database.
+TEST(CancelCheck, AnotherSectionThanTheOpenDatabase) {
+    SessionWorld world;
+    StartAndFail(world);
+    EXPECT_EQ(0, world.api().DIZ_API_CancelCheck(0)) << "section 0 is where the check starts";
+    EXPECT_TRUE(world.TakeTrace().empty());
+    EXPECT_EQ(-6, world.api().DIZ_API_CancelCheck(2));
+    EXPECT_EQ(Lines({"Database switched without a new call to OpenDatabase."}), world.TakeTrace());
+    EXPECT_EQ(kInjected, world.LastError()) << "the check leaves the last error alone";
+    EXPECT_EQ(0, world.api().DIZ_API_CancelCheck(2)) << "a repeat is not checked again";
+    EXPECT_TRUE(world.TakeTrace().empty());
+    EXPECT_EQ(-6, world.api().DIZ_API_CancelCheck(5));
+    EXPECT_EQ(-6, world.api().DIZ_API_CancelCheck(2)) << "a section that is new again is checked again";
+}
+
+// Section 9 is no database: it maps to the open database id 0, which the
+// device does not know, or knows (then the second probe is made to fail,
+// to tell whether the device was asked again).
+TEST(CancelCheck, ProbesTheDeviceOncePerNewSection) {
+    for (const bool knowsZero : {false, true}) {
+        SCOPED_TRACE(knowsZero);
+        SessionWorld world;
+        if (knowsZero) {
+            tethra_sim::Database zero;
+            zero.fields = tethra_sim::BuiltInFields(1);
+            world.image().databases.push_back(zero);
+            world.image().FailCall("S_DVXGetDBInfo", 2, kInjected, false);
+        }
+        StartPaired(world);
+        const uint32_t error = knowsZero ? kInjected : tethra_sim::kErrUnknownDatabase;
+        const Lines failed = {"Unknown database identifier: [7]", "Could not get info on database: [0]",
+                              DeviceErrorLine(error)};
+        if (knowsZero) {
+            EXPECT_EQ(0, world.api().DIZ_API_CancelCheck(6));
+            EXPECT_EQ(Lines({"Unknown database identifier: [6]"}), world.TakeTrace());
+            EXPECT_EQ(0u, world.LastError());
+            EXPECT_EQ(0, world.api().DIZ_API_CancelCheck(6)) << "the same section does not reach the device";
+            EXPECT_TRUE(world.TakeTrace().empty());
+        }
+        EXPECT_EQ(-12, world.api().DIZ_API_CancelCheck(7));
+        EXPECT_EQ(error, world.LastError());
+        EXPECT_EQ(failed, world.TakeTrace());
+        EXPECT_EQ(0, world.api().DIZ_API_CancelCheck(7)) << "also after a failed check";
+        EXPECT_TRUE(world.TakeTrace().empty());
+    }
 }
 
 }  // namespace

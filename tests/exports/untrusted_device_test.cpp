@@ -5,28 +5,21 @@
 // match the adapter's tables.  The host must get what it gets for a
 // missing or empty value, and the adapter must read nothing that is not
 // there.
-#include "exports/import_world.h"
+#include "exports/export_world.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
-using export_tests::Lines;
-using export_tests::TakeTrace;
-using session_tests::SessionWorld;
+using namespace export_tests;
 using tethra_sim::DeviceImage;
 using tethra_sim::FaultEffect;
 using tethra_sim::TextValue;
-using import_tests::kCompanionDb;
-using import_tests::kFaultError;
-using import_tests::kMailDb;
-using import_tests::kToDoDb;
 
 namespace {
 
-constexpr int32_t kToDo = export_tests::kToDoSection;
-constexpr int32_t kMail = export_tests::kMailSection;
+constexpr int32_t kToDo = kToDoSection, kMail = kMailSection;
 
 // A task with a value in every field the reads below look at.
 void Task(DeviceImage& image) {
@@ -71,13 +64,13 @@ void TaskInOtherFieldList(DeviceImage& image) {
 }
 
 void MailInBothDatabases(DeviceImage& image) {
-    image.AddRecord(kMailDb, export_tests::Mail("main", 0));
-    image.AddRecord(kCompanionDb, export_tests::Mail("companion", 0));
+    image.AddRecord(kMailDb, Mail("main", 0));
+    image.AddRecord(kCompanionDb, Mail("companion", 0));
 }
 
 // A send date of 0 (the text "0") under an empty received date.
 void MailWithZeroSendDate(DeviceImage& image) {
-    tethra_sim::FieldValues values = export_tests::Mail("dated", 0);
+    tethra_sim::FieldValues values = Mail("dated", 0);
     tethra_sim::LinkValue zero;
     zero.bytes.assign(8, 0);
     values.push_back({"S_SEND_DATE", zero});
@@ -155,22 +148,22 @@ TEST_P(UntrustedDevice, HostReadsMissingValues) {
     row.prepare(world.image());
     for (uint32_t dbId : {kToDoDb, kMailDb, kCompanionDb}) world.image().Find(dbId)->syncEnabled = !row.full;
     // Through the image file: the fault counts calls from when the device loads it.
-    if (row.operation[0] != '\0') world.image().FailCall(row.operation, row.nth, kFaultError, false, row.effect);
-    export_tests::StartPaired(world);
+    if (row.operation[0] != '\0') world.image().FailCall(row.operation, row.nth, kInjected, false, row.effect);
+    StartPaired(world);
     ASSERT_EQ(0, world.api().DIZ_API_SetFolderID(1));
-    world.api().DIZ_API_BeginExport(export_tests::kStamp);
+    world.api().DIZ_API_BeginExport(kStamp);
     ASSERT_EQ(0, world.api().DIZ_API_OpenDatabase(row.section, "", ""));
-    const Lines trace = TakeTrace(world);
+    const Lines trace = world.TakeTrace();
     if (!row.line.empty()) {
-        EXPECT_TRUE(import_tests::HasLine(trace, row.line)) << row.line;
+        EXPECT_TRUE(HasLine(trace, row.line)) << row.line;
     }
     uint32_t count = 0;
-    ASSERT_EQ(0, world.api().DIZ_API_GetRecordCount(row.section, export_tests::kStamp, &count));
+    ASSERT_EQ(0, world.api().DIZ_API_GetRecordCount(row.section, kStamp, &count));
     ASSERT_EQ(row.count, count);
     if (count == 0) return;
     uint32_t status = 0;
-    ASSERT_EQ(0, world.api().DIZ_API_GetFirstRecord(row.section, export_tests::kStamp, &status));
-    for (const Read& read : row.reads) EXPECT_EQ(import_tests::Field(world, read.id), read.text) << read.id;
+    ASSERT_EQ(0, world.api().DIZ_API_GetFirstRecord(row.section, kStamp, &status));
+    for (const Read& read : row.reads) EXPECT_EQ(Field(world, read.id), read.text) << read.id;
 }
 
 INSTANTIATE_TEST_SUITE_P(Replies, UntrustedDevice, testing::ValuesIn(kRows),
@@ -178,12 +171,12 @@ INSTANTIATE_TEST_SUITE_P(Replies, UntrustedDevice, testing::ValuesIn(kRows),
 
 TEST(UntrustedDeviceStart, DatabaseListWithoutEntriesIsEmpty) {
     SessionWorld world;
-    world.image().FailCall("S_DVXGetDBIDList", 1, kFaultError, false, FaultEffect::kNullLists);
+    world.image().FailCall("S_DVXGetDBIDList", 1, kInjected, false, FaultEffect::kNullLists);
     world.PairBothSides();
     world.Load();
     EXPECT_EQ(-2, world.api().DIZ_API_Initialize("", ""));
     EXPECT_EQ(world.LastError(), 0u);
-    EXPECT_TRUE(import_tests::HasLine(TakeTrace(world), "DB ID list retrieved, but it is empty."));
+    EXPECT_TRUE(HasLine(world.TakeTrace(), "DB ID list retrieved, but it is empty."));
 }
 
 }  // namespace

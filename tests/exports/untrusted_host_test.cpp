@@ -5,7 +5,7 @@
 // serve a normal session afterwards.  Buffers here are allocated to the
 // exact size the host is promised, so that a sanitized build stops at the
 // first byte written beyond it.
-#include "exports/import_world.h"
+#include "exports/export_world.h"
 
 #include <gtest/gtest.h>
 
@@ -20,8 +20,8 @@ using export_tests::kMailSection;
 using export_tests::kMemoSection;
 using export_tests::kScheduleSection;
 using export_tests::Lines;
-using import_tests::HasLine;
-using session_tests::SessionWorld;
+using export_tests::HasLine;
+using export_tests::SessionWorld;
 using testing_support::AdapterExports;
 
 namespace {
@@ -46,7 +46,7 @@ void RunRows(SessionWorld& world, const std::vector<Row>& rows) {
     for (size_t i = 0; i < rows.size(); ++i) {
         const Row& row = rows[i];
         EXPECT_EQ(row.result, row.call(world.api())) << "row " << i << ": " << row.what;
-        const Lines trace = export_tests::TakeTrace(world);
+        const Lines trace = world.TakeTrace();
         if (row.line != nullptr) {
             EXPECT_TRUE(HasLine(trace, row.line)) << "row " << i << ": " << row.what;
         }
@@ -88,7 +88,7 @@ std::vector<std::string> ExportMemoTitles(SessionWorld& world) {
 TEST(UntrustedHost, NullPointersAreEmptyTextsAndUnwrittenOutputs) {
     SessionWorld world;
     world.image().AddRecord(kMemoDb, export_tests::Memo("kept"));
-    import_tests::StartImport(world, kMailSection);
+    export_tests::StartImport(world, kMailSection);
     const std::vector<Row> rows = {
         // 0
         {"Initialize", [](auto& a) { return a.DIZ_API_Initialize(nullptr, nullptr); }, 0,
@@ -130,7 +130,7 @@ TEST(UntrustedHost, NullPointersAreEmptyTextsAndUnwrittenOutputs) {
     };
     RunRows(world, rows);
     // The mail written without an id buffer reached the device.
-    EXPECT_EQ(1u, import_tests::LiveDb(16).records.size() + import_tests::LiveDb(15).records.size());
+    EXPECT_EQ(1u, export_tests::LiveDb(16).records.size() + export_tests::LiveDb(15).records.size());
 }
 
 // Every export, in an order no host should use, on a library that was
@@ -239,7 +239,7 @@ TEST(UntrustedHost, TextsOfAnyLengthStayWithinTheHostsBounds) {
     for (int i = 0; i < 40000; ++i) lines += "ab\n";  // 120,000 bytes, 160,000 as host text
     world.image().AddRecord(kMemoDb, {{"S_PAGE_NOTE", tethra_sim::TextValue(std::string(100000, 't') + "\n" + lines)}});
     world.image().AddRecord(6, {{"S_NAME", tethra_sim::TextValue(lines)}, {"S_NOTE1", tethra_sim::TextValue(lines)}});
-    import_tests::StartImport(world, kAddressSection);
+    export_tests::StartImport(world, kAddressSection);
     const AdapterExports& api = world.api();
 
     const std::string megabyte(1 << 20, 'm');
@@ -286,7 +286,7 @@ TEST(UntrustedHost, TextsOfAnyLengthStayWithinTheHostsBounds) {
 // Schedule record that is then stored.
 TEST(UntrustedHost, EveryRepeatInfoBytePatternIsStored) {
     SessionWorld world;
-    import_tests::StartImport(world, kScheduleSection);
+    export_tests::StartImport(world, kScheduleSection);
     const AdapterExports& api = world.api();
     for (int value = 0; value < 256; value += 3) {
         for (size_t at = 0; at < sizeof(RepeatInfo); at += 5) {
