@@ -15,17 +15,28 @@ constexpr uint32_t kTimeDigits = 4;
 }  // namespace
 
 uint32_t CopyTextWithCrLf(const uint8_t* source, uint32_t length, char* out) {
-    uint32_t count = length > kFieldSourceLimit ? kFieldSourceLimit : length;
+    // A NUL ends the text where it stands.
+    const uint32_t count =
+        source == nullptr ? 0
+                          : static_cast<uint32_t>(strnlen(reinterpret_cast<const char*>(source),
+                                                          length > kFieldSourceLimit ? kFieldSourceLimit : length));
     uint32_t written = 0;
-    bool afterCr = false;
-    for (uint32_t taken = 0; source != nullptr && taken < count && written < kFieldTextStop; ++taken) {
-        char c = static_cast<char>(source[taken]);
-        if (c == '\0') break;
+    uint32_t taken = 0;
+    while (taken < count && written < kFieldTextStop) {
+        // The run up to the next LF is copied as it is.
+        const void* lineFeed = memchr(source + taken, '\n', count - taken);
+        uint32_t run = lineFeed == nullptr ? count - taken
+                                           : static_cast<uint32_t>(static_cast<const uint8_t*>(lineFeed) - source) - taken;
+        if (run > kFieldTextStop - written) run = kFieldTextStop - written;
+        memcpy(out + written, source + taken, run);
+        written += run;
+        taken += run;
+        if (taken == count || written == kFieldTextStop) break;
         // A CR LF the device already holds stays as it is; a bare LF gets
         // its CR, written in the same step.
-        if (c == '\n' && !afterCr) out[written++] = '\r';
-        out[written++] = c;
-        afterCr = c == '\r';
+        if (taken == 0 || source[taken - 1] != '\r') out[written++] = '\r';
+        out[written++] = '\n';
+        ++taken;
     }
     out[written] = '\0';
     return written;
