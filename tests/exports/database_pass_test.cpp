@@ -98,7 +98,7 @@ TEST_F(ScheduleExport, OtherSectionsAreRefusedAndASecondOpenKeepsTheCache) {
 
     ASSERT_EQ(0, world.api().DIZ_API_OpenDatabase(kScheduleSection, "", ""));
     const Lines again = world.TakeTrace();
-    EXPECT_EQ(0, std::count_if(again.begin(), again.end(), [](const std::string& l) { return l.rfind("rec: ", 0) == 0; }));
+    EXPECT_FALSE(std::any_of(again.begin(), again.end(), [](const std::string& l) { return l.find("rec: ") == 0; }));
     EXPECT_EQ(0, world.api().DIZ_API_GetRecordCount(kScheduleSection, kStamp, &value));
     EXPECT_EQ(3u, value);
 }

@@ -79,17 +79,12 @@ Lines SessionWorld::TakeTrace() {
 }
 
 std::string SessionWorld::Setting(const std::string& key) const {
-    std::istringstream in(testing_support::ReadFile(sandbox_.HostPath(std::string(kDataFolder) + "ISEnvSet.ini")));
-    bool inSection = false;
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (!line.empty() && line[0] == '[') {
-            inSection = line == "[Synchronization]";
-        } else if (inSection && line.compare(0, key.size() + 1, key + "=") == 0) {
-            return line.substr(key.size() + 1);
-        }
-    }
-    return "";
+    const std::string text = testing_support::ReadFile(sandbox_.HostPath(std::string(kDataFolder) + "ISEnvSet.ini"));
+    std::smatch match;
+    // The first line "key=..." among the lines after the section's name up
+    // to the next section.
+    const std::regex line("\\[Synchronization\\]\r?\n(?:(?:[^\\[\n][^\n]*)?\n)*?" + key + "=([^\r\n]*)");
+    return std::regex_search(text, match, line) ? match[1].str() : "";
 }
 
 DeviceImage SessionWorld::Device() const {

@@ -26,7 +26,7 @@ using Puts = std::vector<std::pair<std::string, std::string>>;  // host field id
 // Host sections and the device databases behind them; a companion mail's
 // id as the host sees it carries kCompanionBit.
 constexpr int32_t kAddressSection = 1, kScheduleSection = 2, kToDoSection = 3, kMemoSection = 4, kMailSection = 5;
-constexpr uint32_t kScheduleDb = 1, kToDoDb = 6, kMemoDb = 8, kCompanionDb = 15, kMailDb = 16;
+constexpr uint32_t kScheduleDb = 1, kToDoDb = 6, kAddressDb = 7, kMemoDb = 8, kCompanionDb = 15, kMailDb = 16;
 constexpr uint32_t kCompanionBit = 0x80000000u;
 // An export time after the last synchronisation.
 constexpr int32_t kStamp = 1700000000;

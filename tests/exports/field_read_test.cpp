@@ -197,7 +197,9 @@ TEST(FieldExports, EmailBodyLength) {
         SessionWorld world;
         std::string bytes(9500, '\x7F');
         bytes.replace(9446, 4, std::string("\x00\x20\x00\x00", 4));
-        if (present) testing_support::WriteFile(world.sandbox().HostPath(std::string(kDataFolder) + "ilsync.psf"), bytes);
+        if (present) {
+            testing_support::WriteFile(world.sandbox().HostPath(std::string(kDataFolder) + "ilsync.psf"), bytes);
+        }
         world.Load();
         ASSERT_NE(world.api().GetEmailBodyLength, nullptr);
         int32_t length = 0;

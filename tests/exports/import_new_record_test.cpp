@@ -77,7 +77,7 @@ const char* const kAddressLinks[44] = {
 // Every Address field holds "v<id>" but the names, the secret flag and the
 // two dates, which the device stores as a number and dates.
 NewRecordCase AddressCase() {
-    NewRecordCase c{"AddressBook", kAddressSection, 7, 0, {}, {}, {}};
+    NewRecordCase c{"AddressBook", kAddressSection, kAddressDb, 0, {}, {}, {}};
     const std::vector<std::tuple<int, const char*, LinkValue>> special = {
         {0, "Ada", TextValue("Ada")},         {1, "B", TextValue("B")},
         {2, "Lovelace", TextValue("Lovelace")}, {32, "1", NumberValue(1)},

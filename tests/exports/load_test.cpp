@@ -23,7 +23,8 @@ const char kFirstLine[] = "***** CMorvaneApp\n";
 // debugger; 0 adds the header ("QA Debug Log started: <ctime text>" and an
 // empty line); 1 writes the same text to the file too, with CR LF.
 TEST(LoadTrace, TheSwitchChoosesHeaderAndFile) {
-    const std::string header = "QA Debug Log started: [A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9]\\d \\d\\d:\\d\\d:\\d\\d \\d{4}\n\n";
+    const std::string header =
+        "QA Debug Log started: [A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9]\\d \\d\\d:\\d\\d:\\d\\d \\d{4}\n\n";
     for (const int traceSwitch : {-1, 0, 1}) {
         SCOPED_TRACE(traceSwitch);
         Sandbox sandbox;
@@ -31,8 +32,8 @@ TEST(LoadTrace, TheSwitchChoosesHeaderAndFile) {
         AdapterLibrary adapter;
         ASSERT_TRUE(adapter.Loaded());
         const std::string debug = sandbox.DebugOutput();
-        EXPECT_TRUE(std::regex_match(debug, std::regex((traceSwitch < 0 ? "" : header) + "\\*\\*\\*\\*\\* CMorvaneApp\n")))
-            << debug;
+        const std::string expected = (traceSwitch < 0 ? "" : header) + "\\*\\*\\*\\*\\* CMorvaneApp\n";
+        EXPECT_TRUE(std::regex_match(debug, std::regex(expected))) << debug;
         std::string file;
         for (char c : debug) file += c == '\n' ? std::string("\r\n") : std::string(1, c);
         if (traceSwitch == 1) {

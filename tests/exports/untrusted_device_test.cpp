@@ -169,14 +169,4 @@ TEST_P(UntrustedDevice, HostReadsMissingValues) {
 INSTANTIATE_TEST_SUITE_P(Replies, UntrustedDevice, testing::ValuesIn(kRows),
                          [](const testing::TestParamInfo<UntrustedRow>& info) { return info.param.name; });
 
-TEST(UntrustedDeviceStart, DatabaseListWithoutEntriesIsEmpty) {
-    SessionWorld world;
-    world.image().FailCall("S_DVXGetDBIDList", 1, kInjected, false, FaultEffect::kNullLists);
-    world.PairBothSides();
-    world.Load();
-    EXPECT_EQ(-2, world.api().DIZ_API_Initialize("", ""));
-    EXPECT_EQ(world.LastError(), 0u);
-    EXPECT_TRUE(HasLine(world.TakeTrace(), "DB ID list retrieved, but it is empty."));
-}
-
 }  // namespace

@@ -15,13 +15,7 @@
 #include <string>
 #include <vector>
 
-using export_tests::kAddressSection;
-using export_tests::kMailSection;
-using export_tests::kMemoSection;
-using export_tests::kScheduleSection;
-using export_tests::Lines;
-using export_tests::HasLine;
-using export_tests::SessionWorld;
+using namespace export_tests;
 using testing_support::AdapterExports;
 
 namespace {
@@ -29,7 +23,6 @@ namespace {
 // Bounds a host relies on: field text and its terminator, record id text.
 constexpr size_t kFieldTextBytes = 49152 + 1;
 constexpr size_t kRecordIdBytes = 12;
-constexpr uint32_t kMemoDb = 8;
 
 using Call = std::function<int32_t(const AdapterExports&)>;
 
@@ -87,8 +80,8 @@ std::vector<std::string> ExportMemoTitles(SessionWorld& world) {
 
 TEST(UntrustedHost, NullPointersAreEmptyTextsAndUnwrittenOutputs) {
     SessionWorld world;
-    world.image().AddRecord(kMemoDb, export_tests::Memo("kept"));
-    export_tests::StartImport(world, kMailSection);
+    world.image().AddRecord(kMemoDb, Memo("kept"));
+    StartImport(world, kMailSection);
     const std::vector<Row> rows = {
         // 0
         {"Initialize", [](auto& a) { return a.DIZ_API_Initialize(nullptr, nullptr); }, 0,
@@ -130,7 +123,7 @@ TEST(UntrustedHost, NullPointersAreEmptyTextsAndUnwrittenOutputs) {
     };
     RunRows(world, rows);
     // The mail written without an id buffer reached the device.
-    EXPECT_EQ(1u, export_tests::LiveDb(16).records.size() + export_tests::LiveDb(15).records.size());
+    EXPECT_EQ(1u, LiveDb(kMailDb).records.size() + LiveDb(kCompanionDb).records.size());
 }
 
 // Every export, in an order no host should use, on a library that was
@@ -138,7 +131,7 @@ TEST(UntrustedHost, NullPointersAreEmptyTextsAndUnwrittenOutputs) {
 TEST(UntrustedHost, ExportsInAnyOrderBeforeAndAfterTheSession) {
     SessionWorld world;
     world.PairBothSides();
-    const uint32_t memoId = world.image().AddRecord(kMemoDb, export_tests::Memo("first"));
+    const uint32_t memoId = world.image().AddRecord(kMemoDb, Memo("first"));
     world.Load();
     char id[kRecordIdBytes] = "";
     RepeatInfo info = {};
@@ -238,8 +231,9 @@ TEST(UntrustedHost, TextsOfAnyLengthStayWithinTheHostsBounds) {
     std::string lines;
     for (int i = 0; i < 40000; ++i) lines += "ab\n";  // 120,000 bytes, 160,000 as host text
     world.image().AddRecord(kMemoDb, {{"S_PAGE_NOTE", tethra_sim::TextValue(std::string(100000, 't') + "\n" + lines)}});
-    world.image().AddRecord(6, {{"S_NAME", tethra_sim::TextValue(lines)}, {"S_NOTE1", tethra_sim::TextValue(lines)}});
-    export_tests::StartImport(world, kAddressSection);
+    world.image().AddRecord(kAddressDb,
+                            {{"S_NAME", tethra_sim::TextValue(lines)}, {"S_NOTE1", tethra_sim::TextValue(lines)}});
+    StartImport(world, kAddressSection);
     const AdapterExports& api = world.api();
 
     const std::string megabyte(1 << 20, 'm');
@@ -286,7 +280,7 @@ TEST(UntrustedHost, TextsOfAnyLengthStayWithinTheHostsBounds) {
 // Schedule record that is then stored.
 TEST(UntrustedHost, EveryRepeatInfoBytePatternIsStored) {
     SessionWorld world;
-    export_tests::StartImport(world, kScheduleSection);
+    StartImport(world, kScheduleSection);
     const AdapterExports& api = world.api();
     for (int value = 0; value < 256; value += 3) {
         for (size_t at = 0; at < sizeof(RepeatInfo); at += 5) {
