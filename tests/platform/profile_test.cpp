@@ -5,10 +5,8 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/platform_test.h"
 #include "platform/win32api.h"
 #include "support/sandbox.h"
 
@@ -41,44 +39,31 @@ protected:
 };
 
 TEST_F(ProfileTest, ReadsValuesAsWindowsDoes) {
-    WriteIni("; settings of the host\r\n"
-             "orphan=before any section\r\n"
-             "[Synchronization]\r\n"
-             "PCID=0123456789ABCDEF\r\n"
-             "  SyncTime =  20240101120000  \r\n"
-             "Quoted=\"  kept blanks  \"\r\n"
-             "Single='x'\r\n"
-             "Half=\"open\r\n"
-             "Empty=\r\n"
-             ";PCID=commented\r\n"
-             "NoEquals\r\n"
-             "PCID=second occurrence\r\n"
-             "[ Other ]\r\n"
-             "Key=other value\r\n"
-             "[synchronization]\r\n"
-             "Late=in a second section of the same name\r\n");
-    struct Case {
+    WriteIni("; settings of the host\r\norphan=before any section\r\n[Synchronization]\r\nPCID=0123456789ABCDEF\r\n"
+             "  SyncTime =  20240101120000  \r\nQuoted=\"  kept blanks  \"\r\nSingle='x'\r\nHalf=\"open\r\n"
+             "Empty=\r\n;PCID=commented\r\nNoEquals\r\nPCID=second occurrence\r\n[ Other ]\r\nKey=other value\r\n"
+             "[synchronization]\r\nLate=in a second section of the same name\r\n");
+    static const struct {
         const char* section;
         const char* key;
         const char* expected;
-    };
-    static const Case kCases[] = {
-        {"Synchronization", "PCID", "0123456789ABCDEF"},      // 0
+    } kCases[] = {
+        {"Synchronization", "PCID", "0123456789ABCDEF"},  // 0
         {"SYNCHRONIZATION", "pcid", "0123456789ABCDEF"},
         {"Synchronization", "SyncTime", "20240101120000"},
         {"Synchronization", "Quoted", "  kept blanks  "},
         {"Synchronization", "Single", "x"},
-        {"Synchronization", "Half", "\"open"},                 // 5
+        {"Synchronization", "Half", "\"open"},  // 5
         {"Synchronization", "Empty", ""},
         {"Other", "Key", "other value"},
         {"  Other  ", " key ", "other value"},
         {"Synchronization", "Late", "dflt"},
-        {"Synchronization", "NoEquals", "dflt"},               // 10
+        {"Synchronization", "NoEquals", "dflt"},  // 10
         {"Synchronization", "Key", "dflt"},
         {"", "orphan", "dflt"},
         {"Missing", "PCID", "dflt"},
     };
-    for (const Case& c : kCases) EXPECT_EQ(c.expected, Get(c.section, c.key, "dflt")) << c.section << "/" << c.key;
+    for (const auto& c : kCases) EXPECT_EQ(c.expected, Get(c.section, c.key, "dflt")) << c.section << "/" << c.key;
 }
 
 TEST_F(ProfileTest, DefaultsWhenFileSectionOrKeyIsMissing) {
@@ -94,86 +79,79 @@ TEST_F(ProfileTest, DefaultsWhenFileSectionOrKeyIsMissing) {
     EXPECT_EQ("d", Get("Sync", "PCID", "d"));
 }
 
-TEST_F(ProfileTest, TruncatesToTheBuffer) {
+TEST_F(ProfileTest, TruncatesValuesDefaultsAndNameListsToTheBuffer) {
     WriteIni("[s]\nk=abcdef\n");
-    struct Case {
+    static const struct {
         DWORD size;
         const char* text;
-        DWORD result;
-    };
-    static const Case kCases[] = {
-        {64, "abcdef", 6}, {7, "abcdef", 6}, {6, "abcde", 5}, {4, "abc", 3}, {2, "a", 1}, {1, "", 0},  // 0
-    };
-    for (const Case& c : kCases) {
+    } kCases[] = {{64, "abcdef"}, {7, "abcdef"}, {6, "abcde"}, {4, "abc"}, {2, "a"}, {1, ""}};
+    for (const auto& c : kCases) {
         DWORD result = 99;
         EXPECT_EQ(c.text, Get("s", "k", "", c.size, &result)) << c.size;
-        EXPECT_EQ(c.result, result) << c.size;
+        EXPECT_EQ(std::strlen(c.text), result) << c.size;
         EXPECT_EQ(c.text, Get("s", "missing", "abcdef", c.size, &result)) << "default, " << c.size;
-        EXPECT_EQ(c.result, result) << "default, " << c.size;
+        EXPECT_EQ(std::strlen(c.text), result) << "default, " << c.size;
     }
     char untouched = '#';
     EXPECT_EQ(0u, GetPrivateProfileStringA("s", "k", "", &untouched, 0, kIniName));
     EXPECT_EQ('#', untouched);
-}
 
-TEST_F(ProfileTest, ListsSectionAndKeyNames) {
+    // Null section or key: the names, each NUL-terminated, and one NUL more.
     WriteIni("[First]\r\na=1\r\nB=2\r\n[Second]\r\n");
-    char buffer[32];
-    std::memset(buffer, '#', sizeof buffer);
-    EXPECT_EQ(13u, GetPrivateProfileStringA(nullptr, nullptr, "", buffer, sizeof buffer, kIniName));
-    EXPECT_EQ(std::string("First\0Second\0\0#", 15), std::string(buffer, 15));
-    std::memset(buffer, '#', sizeof buffer);
-    EXPECT_EQ(4u, GetPrivateProfileStringA("first", nullptr, "", buffer, sizeof buffer, kIniName));
-    EXPECT_EQ(std::string("a\0B\0\0#", 6), std::string(buffer, 6));
-    std::memset(buffer, '#', sizeof buffer);
-    EXPECT_EQ(8u, GetPrivateProfileStringA(nullptr, nullptr, "", buffer, 10, kIniName));
-    EXPECT_EQ(std::string("First\0Se\0\0#", 11), std::string(buffer, 11));
+    static const struct {
+        const char* section;
+        DWORD size, result;
+        std::string bytes;
+    } kLists[] = {
+        {nullptr, 32, 13, std::string("First\0Second\0\0#", 15)},
+        {"first", 32, 4, std::string("a\0B\0\0#", 6)},
+        {nullptr, 10, 8, std::string("First\0Se\0\0#", 11)},
+    };
+    for (const auto& c : kLists) {
+        char buffer[32];
+        std::memset(buffer, '#', sizeof buffer);
+        EXPECT_EQ(c.result, GetPrivateProfileStringA(c.section, nullptr, "", buffer, c.size, kIniName));
+        EXPECT_EQ(c.bytes, std::string(buffer, c.bytes.size()));
+    }
 }
 
-TEST_F(ProfileTest, WriteCreatesFileAndSection) {
+// Each write changes only its own line: a key is replaced in place, added at
+// the end of its section's lines, a section is added at the end; a null
+// text deletes the key, a null key the section.
+TEST_F(ProfileTest, WritesChangeOnlyTheirOwnLine) {
+    const std::string kept = "; host settings\n[General]\n  Name = Host   \n\n[SYNCHRONIZATION]\npcid=old\n"
+                             "Other=1 ; not a comment\n\n[Tail]\nx=y";
+    std::string replaced = kept, added = kept;
+    replaced.replace(kept.find("pcid=old"), 8, "pcid=new");
+    added.insert(kept.find("\n\n[Tail]") + 1, "SyncTime=t\n");
+    const struct {
+        const char* before;  // null: no file
+        const char* section;
+        const char* key;
+        const char* text;
+        std::string after;
+    } kCases[] = {
+        {nullptr, "Synchronization", "PCID", "0123", "[Synchronization]\r\nPCID=0123\r\n"},  // 0
+        {"[Synchronization]\r\nPCID=0123\r\n", "Synchronization", "SyncTime", "2024",
+         "[Synchronization]\r\nPCID=0123\r\nSyncTime=2024\r\n"},
+        {"[Synchronization]\r\nPCID=0123\r\n", "Other", "k", "v", "[Synchronization]\r\nPCID=0123\r\n\r\n[Other]\r\nk=v\r\n"},
+        {kept.c_str(), "Synchronization", "PCID", "new", replaced},
+        {kept.c_str(), "synchronization", "SyncTime", "t", added},
+        {kept.c_str(), "Tail", "z", "w", kept + "\nz=w\n"},  // 5
+        {"[A]\r\nk=1\r\nj=2\r\n[B]\r\nk=3\r\n", "a", "K", nullptr, "[A]\r\nj=2\r\n[B]\r\nk=3\r\n"},
+        {"[A]\r\nj=2\r\n[B]\r\nk=3\r\n", "A", nullptr, nullptr, "[B]\r\nk=3\r\n"},
+        {"[B]\r\nk=3\r\n", "Missing", "k", nullptr, "[B]\r\nk=3\r\n"},
+        {nullptr, "B", "k", nullptr, ""},  // deleting from no file makes none
+    };
     testing_support::WriteFile(sandbox_.HostPath("C:\\Korvell\\Data\\keep"), "");
-    ASSERT_EQ(TRUE, WritePrivateProfileStringA("Synchronization", "PCID", "0123456789ABCDEF", kIniName));
-    EXPECT_EQ("[Synchronization]\r\nPCID=0123456789ABCDEF\r\n", ReadIni());
-    ASSERT_EQ(TRUE, WritePrivateProfileStringA("Synchronization", "SyncTime", "20240101120000", kIniName));
-    ASSERT_EQ(TRUE, WritePrivateProfileStringA("Other", "k", "v", kIniName));
-    EXPECT_EQ("[Synchronization]\r\nPCID=0123456789ABCDEF\r\nSyncTime=20240101120000\r\n\r\n[Other]\r\nk=v\r\n", ReadIni());
-    EXPECT_EQ("20240101120000", Get("Synchronization", "SyncTime", ""));
-}
-
-TEST_F(ProfileTest, WriteKeepsEveryOtherLineAsItWas) {
-    const std::string before =
-        "; host settings\n"
-        "[General]\n"
-        "  Name = Host   \n"
-        "\n"
-        "[SYNCHRONIZATION]\n"
-        "pcid=old\n"
-        "Other=1 ; not a comment\n"
-        "\n"
-        "[Tail]\n"
-        "x=y";
-    WriteIni(before);
-    ASSERT_EQ(TRUE, WritePrivateProfileStringA("Synchronization", "PCID", "new", kIniName));
-    std::string expected = before;
-    expected.replace(expected.find("pcid=old"), 8, "pcid=new");
-    EXPECT_EQ(expected, ReadIni());
-    ASSERT_EQ(TRUE, WritePrivateProfileStringA("synchronization", "SyncTime", "t", kIniName));
-    expected.insert(expected.find("\n\n[Tail]") + 1, "SyncTime=t\n");
-    EXPECT_EQ(expected, ReadIni());
-    ASSERT_EQ(TRUE, WritePrivateProfileStringA("Tail", "z", "w", kIniName));
-    EXPECT_EQ(expected + "\nz=w\n", ReadIni());
-}
-
-TEST_F(ProfileTest, NullTextDeletesKeyAndNullKeyDeletesSection) {
-    WriteIni("[A]\r\nk=1\r\nj=2\r\n[B]\r\nk=3\r\n");
-    ASSERT_EQ(TRUE, WritePrivateProfileStringA("a", "K", nullptr, kIniName));
-    EXPECT_EQ("[A]\r\nj=2\r\n[B]\r\nk=3\r\n", ReadIni());
-    ASSERT_EQ(TRUE, WritePrivateProfileStringA("A", nullptr, nullptr, kIniName));
-    EXPECT_EQ("[B]\r\nk=3\r\n", ReadIni());
-    ASSERT_EQ(TRUE, WritePrivateProfileStringA("Missing", "k", nullptr, kIniName));
-    EXPECT_EQ("[B]\r\nk=3\r\n", ReadIni());
-    EXPECT_EQ(TRUE, WritePrivateProfileStringA("B", "k", nullptr, "C:\\Korvell\\Data\\none.ini"));
-    EXPECT_FALSE(testing_support::FileExists(sandbox_.HostPath("C:\\Korvell\\Data\\none.ini")));
+    for (size_t i = 0; i < sizeof kCases / sizeof kCases[0]; ++i) {
+        const auto& c = kCases[i];
+        std::filesystem::remove(IniPath());
+        if (c.before != nullptr) WriteIni(c.before);
+        EXPECT_EQ(TRUE, WritePrivateProfileStringA(c.section, c.key, c.text, kIniName)) << "case " << i;
+        EXPECT_EQ(c.after, ReadIni()) << "case " << i;
+        EXPECT_EQ(c.before != nullptr || c.text != nullptr, testing_support::FileExists(IniPath())) << "case " << i;
+    }
 }
 
 TEST_F(ProfileTest, BareNamesLiveInTheWindowsFolder) {
@@ -184,44 +162,23 @@ TEST_F(ProfileTest, BareNamesLiveInTheWindowsFolder) {
     EXPECT_STREQ("abc", buffer);
 }
 
-TEST_F(ProfileTest, WritesReplaceTheFileAtomically) {
+TEST_F(ProfileTest, WritesReplaceTheFileAtomicallyOrFailWithTheCode) {
     WriteIni("[s]\nk=old\n");
-    std::string path = IniPath();
-    std::string oldLink = sandbox_.root() + "/old-content";
-    ASSERT_EQ(0, link(path.c_str(), oldLink.c_str()));
+    const std::string oldLink = sandbox_.root() + "/old-content";
+    ASSERT_EQ(0, link(IniPath().c_str(), oldLink.c_str()));
     ASSERT_EQ(TRUE, WritePrivateProfileStringA("s", "k", "new", kIniName));
     // The old file was renamed over, not written in place, and no
     // temporary file is left beside it.
     EXPECT_EQ("[s]\nk=old\n", testing_support::ReadFile(oldLink));
     EXPECT_EQ("[s]\nk=new\n", ReadIni());
-    int entries = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(sandbox_.HostPath("C:\\Korvell\\Data"))) {
-        (void)entry;
-        ++entries;
-    }
-    EXPECT_EQ(1, entries);
-}
+    const std::filesystem::directory_iterator folder(sandbox_.HostPath("C:\\Korvell\\Data"));
+    EXPECT_EQ(1, std::distance(begin(folder), end(folder)));
 
-TEST_F(ProfileTest, WriteFailuresAreReported) {
     SetLastError(0);
     EXPECT_EQ(FALSE, WritePrivateProfileStringA("s", "k", "v", "C:\\No\\Such\\Folder\\x.ini"));
     EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), GetLastError());
     EXPECT_EQ(FALSE, WritePrivateProfileStringA(nullptr, "k", "v", kIniName));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
-}
-
-TEST_F(ProfileTest, InjectedFaultsFailReadsAndWrites) {
-    WriteIni("[s]\r\nk=v\r\n");
-    PlatformFailCall("WritePrivateProfileStringA", 1, 0);
-    SetLastError(0);
-    EXPECT_EQ(FALSE, WritePrivateProfileStringA("s", "k", "changed", kIniName));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
-    EXPECT_EQ("[s]\r\nk=v\r\n", ReadIni());
-    PlatformFailCall("GetPrivateProfileStringA", 2, 0);
-    EXPECT_EQ("v", Get("s", "k", "dflt"));
-    EXPECT_EQ("dflt", Get("s", "k", "dflt"));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
-    EXPECT_EQ("v", Get("s", "k", "dflt"));
 }
 
 }  // namespace

@@ -13,32 +13,29 @@ namespace {
 
 using testing_support::Sandbox;
 
-TEST(OutputDebugString, AppendsToTheConfiguredFile) {
-    Sandbox sandbox;
-    testing_support::WriteFile(sandbox.debugOutputPath(), "earlier\n");
-    OutputDebugStringA("***** CMorvaneApp\n");
-    OutputDebugStringA("");
-    OutputDebugStringA(nullptr);
-    OutputDebugStringA("second");
-    EXPECT_EQ("earlier\n***** CMorvaneApp\nsecond", sandbox.DebugOutput());
-}
-
-TEST(OutputDebugString, GoesNowhereWhenUnset) {
-    Sandbox sandbox;
-    testing_support::UnsetEnv("MORVANE_DEBUG_OUTPUT");
-    testing::internal::CaptureStderr();
-    OutputDebugStringA("lost\n");
-    EXPECT_EQ("", testing::internal::GetCapturedStderr());
-    EXPECT_FALSE(testing_support::FileExists(sandbox.debugOutputPath()));
-}
-
-TEST(OutputDebugString, DashMeansStandardError) {
-    Sandbox sandbox;
-    testing_support::SetEnv("MORVANE_DEBUG_OUTPUT", "-");
-    testing::internal::CaptureStderr();
-    OutputDebugStringA("to stderr\n");
-    EXPECT_EQ("to stderr\n", testing::internal::GetCapturedStderr());
-    EXPECT_FALSE(testing_support::FileExists(sandbox.debugOutputPath()));
+// $MORVANE_DEBUG_OUTPUT names the file the text is appended to, "-" is
+// standard error, and without it the text goes nowhere.
+TEST(OutputDebugString, GoesWhereTheEnvironmentSays) {
+    static const struct {
+        const char* setting;  // null: unset, "": the sandbox's file
+        const char* file;
+        const char* standardError;
+    } kCases[] = {
+        {"", "earlier\n***** CMorvaneApp\nsecond", ""},
+        {nullptr, "earlier\n", ""},
+        {"-", "earlier\n", "***** CMorvaneApp\nsecond"},
+    };
+    for (const auto& c : kCases) {
+        Sandbox sandbox;
+        testing_support::WriteFile(sandbox.debugOutputPath(), "earlier\n");
+        if (c.setting == nullptr) testing_support::UnsetEnv("MORVANE_DEBUG_OUTPUT");
+        if (c.setting != nullptr && *c.setting != '\0') testing_support::SetEnv("MORVANE_DEBUG_OUTPUT", c.setting);
+        testing::internal::CaptureStderr();
+        for (const char* text : {"***** CMorvaneApp\n", "", static_cast<const char*>(nullptr), "second"})
+            OutputDebugStringA(text);
+        EXPECT_EQ(c.standardError, testing::internal::GetCapturedStderr()) << c.file;
+        EXPECT_EQ(c.file, sandbox.DebugOutput());
+    }
 }
 
 TEST(MessageBox, AnswersFromTheEnvironment) {
