@@ -8,20 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/adapter_library.h"
-
 namespace host_test {
-
-const std::vector<const char*> kStartup = {"DIZ_API_Initialize", "DIZ_API_CloseSyncApp", "DIZ_API_Uninitialize",
-                                           "DIZ_API_GetLastErrorCode"};
-const std::vector<const char*> kExportPass = {
-    "DIZ_API_BeginExport",      "DIZ_API_OpenDatabase",  "DIZ_API_QueryFullSync", "DIZ_API_GetRecordCount",
-    "DIZ_API_GetFirstRecord",   "DIZ_API_GetNextRecord", "DIZ_API_ReleaseReadRecord",
-    "DIZ_API_CloseDatabase",    "DIZ_API_GetField",      "DIZ_API_GetRepeatInfo", "DIZ_API_GetFolderID"};
-const std::vector<const char*> kImportPass = {
-    "DIZ_API_BeginImport", "DIZ_API_InsertRecord", "DIZ_API_FindRecord",  "DIZ_API_PutField",
-    "DIZ_API_PutRepeatInfo", "DIZ_API_SetFolderID", "DIZ_API_AddRecord", "DIZ_API_FlushRecord",
-    "DIZ_API_DeleteRecord"};
 
 namespace {
 
@@ -43,24 +30,6 @@ HostRun RunHost(const std::vector<std::string>& arguments) {
     const int status = pclose(pipe);
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
-}
-
-bool AdapterExports(const std::vector<const char*>& names, std::string* missing) {
-    HMODULE module = LoadLibraryA(testing_support::AdapterLibrary::DefaultPath().c_str());
-    if (module == nullptr) {
-        *missing = "the library itself";
-        return false;
-    }
-    bool all = true;
-    for (const char* name : names) {
-        if (GetProcAddress(module, name) == nullptr) {
-            *missing = name;
-            all = false;
-            break;
-        }
-    }
-    FreeLibrary(module);
-    return all;
 }
 
 HostWorld::HostWorld() {
@@ -88,6 +57,17 @@ nlohmann::json ReadExport(const std::string& folder, const std::string& database
     std::stringstream text;
     text << in.rdbuf();
     return nlohmann::json::parse(text.str(), nullptr, false);
+}
+
+nlohmann::json Records(const std::string& folder, const std::string& database) {
+    const nlohmann::json file = ReadExport(folder, database);
+    return file.is_object() ? file.value("records", nlohmann::json::array()) : nlohmann::json::array();
+}
+
+testing::AssertionResult HasAll(const std::string& output, const std::vector<std::string>& texts) {
+    for (const std::string& text : texts)
+        if (output.find(text) == std::string::npos) return testing::AssertionFailure() << "no '" << text << "' in\n" << output;
+    return testing::AssertionSuccess();
 }
 
 std::string FieldOf(const nlohmann::json& record, const std::string& field) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include "device/simulator.h"
@@ -21,10 +22,6 @@ struct HostRun {
 // Runs build/bin/morvane-sync with the arguments (the sandbox's
 // environment is inherited).
 HostRun RunHost(const std::vector<std::string>& arguments);
-
-// True when the built adapter exports every name; otherwise *missing names
-// the first one it lacks.
-bool AdapterExports(const std::vector<const char*>& names, std::string* missing);
 
 // A sandbox with "DatafilePath" set and tracing on, in which the pairing
 // question is answered OK.
@@ -44,21 +41,13 @@ private:
 
 // An export file of the folder, parsed; null JSON when it is missing.
 nlohmann::json ReadExport(const std::string& folder, const std::string& database);
+// The records of an export file (empty when it is missing).
+nlohmann::json Records(const std::string& folder, const std::string& database);
 // The value of a host field of a record in an export file ("" when absent).
 std::string FieldOf(const nlohmann::json& record, const std::string& field);
-
-// Exports needed by the passes.
-extern const std::vector<const char*> kStartup;
-extern const std::vector<const char*> kExportPass;
-extern const std::vector<const char*> kImportPass;
+// output holds every one of texts; the first one missing otherwise.
+testing::AssertionResult HasAll(const std::string& output, const std::vector<std::string>& texts);
 
 }  // namespace host_test
-
-// Skips the test when the adapter lacks an export the test drives.
-#define REQUIRE_EXPORTS(names)                                                              \
-    do {                                                                                    \
-        std::string missing_;                                                               \
-        if (!host_test::AdapterExports(names, &missing_)) GTEST_SKIP() << "adapter lacks " << missing_; \
-    } while (0)
 
 #endif

@@ -50,9 +50,6 @@ std::vector<std::string> Lines(const std::string& text) {
 // memos, close; start-up finds the pairing standing, the import changes one
 // memo, deletes the other and adds a third, close.
 TEST(HostTrace, AWholeSynchronisationWritesTheExpectedLog) {
-    REQUIRE_EXPORTS(kStartup);
-    REQUIRE_EXPORTS(kExportPass);
-    REQUIRE_EXPORTS(kImportPass);
     HostWorld world;
     // Tracing is off in the registry: --trace switches it on for each run.
     world.sandbox().WriteStandardRegistry("C:\\Korvell\\Data\\", 0);
