@@ -6,6 +6,7 @@
 
 #include "device/simulator.h"
 #include "link/device_link.h"
+#include "support/link_record.h"
 #include "support/sandbox.h"
 
 #include <gtest/gtest.h>
@@ -17,45 +18,12 @@
 
 namespace link_testing {
 
+using testing_support::OutgoingRecord;
+
 // An error code no device operation reports by itself.
 constexpr uint32_t kInjectedError = 0x1000ABCDu;
 // A fault that never fires, only counts the calls of its operation.
 constexpr uint32_t kNeverCall = 1000000;
-
-// A link record the way the adapter builds one: one slot per link field of
-// the database, every slot empty unless set (an absent slot has the length
-// 0xFFFFFFFF).
-class OutgoingRecord {
-public:
-    OutgoingRecord(uint32_t recordId, const std::vector<tethra_sim::LinkField>& fields)
-        : names_(fields), slots_(fields.size(), _tagDVXFIELD{12, 0, nullptr}), values_(fields.size()) {
-        record_ = _tagDVXDBREC{16, static_cast<uint32_t>(slots_.size()), recordId, slots_.data()};
-    }
-    OutgoingRecord(const OutgoingRecord&) = delete;
-    OutgoingRecord& operator=(const OutgoingRecord&) = delete;
-
-    void Set(const std::string& field, const std::vector<uint8_t>& bytes, bool absent = false) {
-        for (size_t i = 0; i < names_.size(); ++i) {
-            if (names_[i].name != field) continue;
-            values_[i] = bytes;
-            slots_[i].length = absent ? 0xFFFFFFFFu : static_cast<uint32_t>(bytes.size());
-            slots_[i].data = values_[i].empty() ? nullptr : values_[i].data();
-            return;
-        }
-        ADD_FAILURE() << "no link field " << field;
-    }
-    void SetText(const std::string& field, const std::string& text) {
-        Set(field, std::vector<uint8_t>(text.begin(), text.end()));
-    }
-    _tagDVXDBREC* get() { return &record_; }
-    uint32_t id() const { return record_.recordId; }
-
-private:
-    std::vector<tethra_sim::LinkField> names_;
-    std::vector<_tagDVXFIELD> slots_;
-    std::vector<std::vector<uint8_t>> values_;
-    _tagDVXDBREC record_;
-};
 
 class LinkTest : public ::testing::Test {
 protected:
