@@ -1,7 +1,7 @@
 // Reading fields of device records through the exports, as a host does in
 // an export pass: the record made current by the cursor (or loaded by id),
-// then DIZ_API_GetField, DIZ_API_GetRepeatInfo and the folder exports; and
-// what the field exports give before any record.
+// then DIZ_API_GetField and the folder exports; and what the field exports
+// give before any record.
 #include "exports/export_world.h"
 
 #include <gtest/gtest.h>
@@ -121,32 +121,6 @@ TEST(ExportFieldRead, MailFolderOfTheRecord) {
     EXPECT_EQ(folder, 4u);
     EXPECT_EQ(world.TakeTrace(), Lines({"***** DIZ_API_GetFolderID", "***** DIZ_API_ReadFolderID()"}));
     EXPECT_EQ(world.api().DIZ_API_ReadFolderID(), 0);
-}
-
-TEST(ExportFieldRead, RepeatRuleOnlyAfterTheRepeatFlagWasRead) {
-    SessionWorld world;
-    ExportOnly(world, kScheduleSection, kScheduleDb,
-               {{"S_START_DATE", DateValue(2003, 4, 15)}, {"S_END_DATE", DateValue(2003, 4, 15)},
-                {"S_REPEAT_FLAG", ByteValue(1)}, {"S_REPEAT_PREIOD", ByteValue(2)}, {"S_REPEAT_COUNT", ByteValue(1)},
-                {"S_DAYPATTERN", ByteValue(0x41)}, {"S_FIELD_REPEAT_END", DateValue(2003, 12, 31)}});
-    RepeatInfo info;
-    memset(&info, 0xAA, sizeof info);
-    EXPECT_EQ(world.api().DIZ_API_GetRepeatInfo(&info), 0);
-    EXPECT_EQ(info.isRepeating, 0);
-    EXPECT_STREQ(info.startDate, "20030415");
-    EXPECT_STREQ(info.endDate, "20030415");
-
-    EXPECT_EQ(Field(world, "2"), "Yes");
-    world.TakeTrace();
-    memset(&info, 0xAA, sizeof info);
-    EXPECT_EQ(world.api().DIZ_API_GetRepeatInfo(&info), 0);
-    EXPECT_EQ(world.TakeTrace(), Lines({"***** DIZ_API_GetRepeatInfo()"}));
-    const uint8_t days[7] = {1, 1, 0, 0, 0, 0, 0};
-    EXPECT_EQ(std::vector<int>({1, 2, 1, 0}),
-              std::vector<int>({info.isRepeating, info.repeatPeriod, info.repeatCount, info.deleteFlag}));
-    EXPECT_STREQ(info.startDate, "20030415");
-    EXPECT_STREQ(info.endDate, "20031231");
-    EXPECT_EQ(memcmp(info.weekDays, days, 7), 0);
 }
 
 // A freshly loaded adapter, before any database is open.

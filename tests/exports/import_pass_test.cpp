@@ -1,17 +1,227 @@
-// Storing records through the exports against the simulated device:
-// changed records, the first-synchronisation queue, deletes, the e-mail
-// folder, and every way storing can fail.
+// The import pass through the exports against the simulated device: new
+// records of each database with every host field, as the device stores
+// them and as a later export reads them back (a Schedule entry's repeat
+// rule and alarm lead too); changed records, the first-synchronisation
+// queue, deletes, and every way storing can fail.
 #include "exports/export_world.h"
 
 #include "platform/platform_test.h"
 
+#include <cstring>
 #include <gtest/gtest.h>
-#include <string>
 
 using namespace export_tests;
+using tethra_sim::DateTimeValue;
+using tethra_sim::DateValue;
+using tethra_sim::LinkValue;
+using tethra_sim::NumberValue;
 using tethra_sim::TextValue;
+using tethra_sim::TimeValue;
 
 namespace {
+
+
+using StoredFields = std::vector<std::pair<std::string, LinkValue>>;  // link field, value
+
+struct NewRecordCase {
+    const char* name;
+    int32_t section;
+    uint32_t dbId;
+    int32_t hostFolder;  // E-mail only
+    Puts puts;
+    StoredFields stored;
+    Puts readBacks;
+};
+
+NewRecordCase ScheduleCase() {
+    return {"Schedule", kScheduleSection, kScheduleDb, 0,
+            {{"1", "77"}, {"2", "0"}, {"3.D", "20030415"}, {"4", "20030416"}, {"5", "0930"}, {"6", "1030"},
+             {"7", "Dentist"}, {"8", "High St"}, {"9", "0"}, {"10", "0"}, {"11", "1"}, {"12.D", "20030415"},
+             {"12.T", "0915"}, {"13", "20030415"}, {"14", "2"}, {"15", "3"}, {"16", "Bring card"}, {"17", "0"},
+             {"18", "1"}, {"19", "Health"}, {"20", "0"}, {"21", "60"}, {"22", "65"}, {"23", "20031231"}},
+            {{"S_DESCRIPTION4", TextValue("Dentist")}, {"S_LOCATION", TextValue("High St")},
+             {"S_START_DATE", DateValue(2003, 4, 15)}, {"S_END_DATE", DateValue(2003, 4, 16)},
+             {"S_START_TIME", TimeValue(9, 30, 0)}, {"S_END_TIME", TimeValue(10, 30, 0)}, {"S_ALLDAY_FLAG", Wide(0)},
+             {"S_EVENT_FLAG", Wide(0)}, {"S_ALARM_FLAG", Wide(1)}, {"S_ALARM_TIME", TimeValue(0, 15, 0)},
+             {"S_REPEAT_FLAG", Wide(0)}, {"S_REPEAT_PREIOD", Wide(0)}, {"S_REPEAT_COUNT", Wide(0)},
+             {"S_DAYPATTERN", Wide(65)}, {"S_FIELD_REPEAT_END", DateValue(2003, 12, 31)},
+             {"S_NOTEMEMO", TextValue("Bring card")}, {"S_DELETE_FLAG", Wide(0)}, {"S_CONFIDENTIAL1", NumberValue(1)},
+             {"S_CATEGORY", TextValue("Health")}, {"S_SILENT_LOUD", Wide(1)}},
+            {{"2", "No"}, {"3", "20030415"}, {"4", "20030416"}, {"5", "0930"}, {"6", "1030"}, {"7", "Dentist"},
+             {"8", "High St"}, {"11", "1"}, {"12.D", "20030415"}, {"12.T", "0915"}, {"16", "Bring card"},
+             {"18", "1"}, {"19", "Health"}, {"22", "0065"}, {"23", "20031231"}}};
+}
+
+NewRecordCase ToDoCase() {
+    const Puts puts = {{"1", "20030501"}, {"2", "Call Bob"}, {"3", "1"}, {"4", "1"}, {"5", "About the roof"},
+                       {"6", "Work"}, {"7", "1"}, {"8", "20030420"}, {"9", "20030502"}};
+    return {"ToDo", kToDoSection, kToDoDb, 0, puts,
+            {{"S_END_DATE", DateValue(2003, 5, 1)}, {"S_DESCRIPTION3", TextValue("Call Bob")},
+             {"S_COMPLETED", Wide(1)}, {"S_PRIORITY", Wide(3)},  // host 1, device 2, link 3
+             {"S_NOTEMEMO", TextValue("About the roof")}, {"S_CATEGORY", TextValue("Work")},
+             {"S_CONFIDENTIAL1", NumberValue(1)}, {"S_START_DATE", DateValue(2003, 4, 20)},
+             {"S_COMPLETION_DATE", DateValue(2003, 5, 2)}},
+            puts};
+}
+
+// Link names of the Address book fields, host field i + 1 at position i;
+// empty for the fields the link does not carry.
+const char* const kAddressLinks[44] = {
+    "S_FIRST_NAME", "S_MIDDLE_NAME", "S_LAST_NAME", "S_BUSINESS_PHONE", "S_HOME_PHONE",     // 0
+    "S_PHONE_MOBILE", "S_BUSINESS_EMAIL", "S_HOME_EMAIL", "S_OTHER_EMAIL", "",              // 5
+    "S_PHONE_PAGER", "S_BUSINESS_FAX", "S_HOME_FAX", "S_COMPANY", "S_JOB_POSITION",         // 10
+    "S_BUSINESS_ZIP", "S_STATE_B", "S_CITY_B", "S_STREET_B", "S_COUNTRYREG_B",              // 15
+    "S_HOME_ZIP", "S_STATE_H", "S_CITY_H", "S_STREET_H", "S_COUNTRYREG_H",                  // 20
+    "S_BUSINESS_WEBPAGE", "", "", "", "",                                                   // 25
+    "S_NOTE1", "S_CATEGORY", "S_CONFIDENTIAL1", "S_NICKNAME", "S_SPOUSE",                   // 30
+    "S_HOME_WEBPAGE", "S_DEPARTMENT", "S_BIRTHDAY", "S_ANIVERSARY", "S_HOME_PHONE_MOBILE",  // 35
+    "S_GENDAR", "S_YOMI_FIRST_NAME", "S_YOMI_LAST_NAME", "S_YOMI_COMPANY",                  // 40
+};
+
+// Every Address field holds "v<id>" but the names, the secret flag and the
+// two dates, which the device stores as a number and dates.
+NewRecordCase AddressCase() {
+    NewRecordCase c{"AddressBook", kAddressSection, kAddressDb, 0, {}, {}, {}};
+    const std::vector<std::tuple<int, const char*, LinkValue>> special = {
+        {0, "Ada", TextValue("Ada")},         {1, "B", TextValue("B")},
+        {2, "Lovelace", TextValue("Lovelace")}, {32, "1", NumberValue(1)},
+        {37, "19701210", DateValue(1970, 12, 10)}, {38, "19950601", DateValue(1995, 6, 1)},
+        {41, "Eida", TextValue("Eida")},      {42, "Rabureisu", TextValue("Rabureisu")}};
+    for (int i = 0; i < 44; ++i) {
+        const std::string id = std::to_string(i + 1);
+        std::string value = "v" + id;
+        LinkValue stored = TextValue(value);
+        for (const auto& [at, text, link] : special)
+            if (at == i) value = text, stored = link;
+        c.puts.push_back({id, value});
+        if (kAddressLinks[i][0] == '\0') continue;
+        c.stored.push_back({kAddressLinks[i], stored});
+        c.readBacks.push_back({id, value});
+    }
+    c.stored.push_back({"S_NAME", TextValue("Lovelace, Ada B")});
+    c.stored.push_back({"S_YOMI_NAME", TextValue("Rabureisu Eida")});
+    c.stored.push_back({"S_HOME_ADDRESS", TextValue("")});
+    return c;
+}
+
+// The title is read back as the note's first line, with the CR the host's
+// line break left before its LF.
+NewRecordCase MemoCase() {
+    return {"Memo", kMemoSection, kMemoDb, 0,
+            {{"1", "Shop"}, {"2.D", "20030415"}, {"2.T", "0930"}, {"3", "milk\neggs"}, {"4", "Ideas"}, {"5", "1"}},
+            {{"S_PAGE_TITLE", TextValue("Shop")}, {"S_PAGE_NOTE", TextValue("Shop\r\nmilk\neggs")},
+             {"S_START_DATETIME", DateTimeValue(2003, 4, 15, 9, 30, 0)}, {"S_CREATION_DATETIME", TextValue("")},
+             {"S_NOTE_CATEGORIES", TextValue("Ideas")}, {"S_CONFIDENTIAL1", NumberValue(1)}},
+            {{"1", "Shop\r"}, {"2.D", "20030415"}, {"2.T", "0930"}, {"3", "milk\r\neggs"}, {"5", "1"}}};
+}
+
+NewRecordCase MailCase() {
+    const LinkValue when = DateTimeValue(2003, 4, 15, 9, 30, 0);
+    return {"Mail", kMailSection, kMailDb, 2,
+            {{"1", "me@example.org"}, {"4", "<id@x>"}, {"5", "ann@example.org"}, {"6", "me@example.org"},
+             {"7", "cc@example.org"}, {"8", "bcc@x"}, {"9", "Hello"}, {"10", "Body\ntext"}, {"11.D", "20030415"},
+             {"11.T", "0930"}, {"12", "x"}, {"13", "1"}, {"14", "1"}, {"15", "1"}, {"16", "1"}, {"23", "2"},
+             {"26", "file.txt"}},
+            {{"S_FOLDERID", NumberValue(1)}, {"S_TYPE", Wide(1)}, {"S_TO", TextValue("ann@example.org")},
+             {"S_FROM", TextValue("me@example.org")}, {"S_CC", TextValue("cc@example.org")},
+             {"S_BCC", TextValue("bcc@x")}, {"S_SUBJECT", TextValue("Hello")}, {"S_BODY", TextValue("Body\ntext")},
+             {"S_SEND_DATE", when}, {"S_RECEIVED_DATE", when}, {"S_IS_READ", Wide(1)}, {"S_IS_SENT", Wide(0)},
+             {"S_ATTACHMENT2", Wide(0)}, {"S_ISSMS", Wide(0)}, {"S_PRIORITY", Wide(3)},
+             {"S_ATTACHMENT3", TextValue("file.txt")}, {"S_MAILID", TextValue("")}},
+            {{"5", "ann@example.org"}, {"9", "Hello"}, {"10", "Body\r\ntext"}, {"11.D", "20030415"}, {"11.T", "0930"},
+             {"13", "1"}, {"23", "2"}, {"26", "file.txt"}}};
+}
+
+class NewRecord : public testing::TestWithParam<NewRecordCase (*)()> {};
+
+TEST_P(NewRecord, EveryHostFieldReachesTheDeviceAndComesBack) {
+    const NewRecordCase c = GetParam()();
+    SessionWorld world;
+    StartImport(world, c.section);
+    if (c.hostFolder != 0) {
+        ASSERT_EQ(0, world.api().DIZ_API_SetFolderID(c.hostFolder));
+    }
+    std::string idText;
+    ASSERT_EQ(0, AddNew(world, c.puts, &idText));
+    const uint32_t id = static_cast<uint32_t>(std::stol(idText));
+    ASSERT_NE(0u, id);
+    // Host folder 2 is the companion database's.
+    const uint32_t deviceDb = c.dbId == kMailDb ? kCompanionDb : c.dbId;
+    const uint32_t deviceId = c.dbId == kMailDb ? id + kCompanionBit : id;
+    ASSERT_EQ(1u, LiveDb(deviceDb).records.size());
+    for (const auto& [link, value] : c.stored) EXPECT_EQ(Stored(deviceDb, deviceId, link), value) << link;
+    ASSERT_EQ(0, world.api().DIZ_API_CloseDatabase(c.section, 1, 0));
+
+    ExportFirst(world, c.section);
+    EXPECT_EQ(Field(world, "UID"), idText);
+    for (const auto& [field, text] : c.readBacks) EXPECT_EQ(Field(world, field), text) << field;
+}
+
+INSTANTIATE_TEST_SUITE_P(Databases, NewRecord,
+                         testing::Values(&ScheduleCase, &ToDoCase, &AddressCase, &MemoCase, &MailCase),
+                         [](const testing::TestParamInfo<NewRecordCase (*)()>& info) { return info.param().name; });
+
+// A timed entry on 15 April 2003, 09:30 to 10:30, with the alarm at
+// alarmTime on the start day, stored and read back by a full export.
+void WriteAndExportEntry(SessionWorld& world, const std::string& alarmTime, const RepeatInfo* rule) {
+    StartImport(world, kScheduleSection);
+    ASSERT_EQ(0, world.api().DIZ_API_InsertRecord());
+    for (const auto& [field, text] : Puts{{"3.D", "20030415"}, {"4", "20030415"}, {"5", "0930"}, {"6", "1030"},
+                                          {"7", "Weekly"}, {"11", "1"}, {"12.D", "20030415"}, {"12.T", alarmTime}})
+        ASSERT_EQ(0, world.api().DIZ_API_PutField(field.c_str(), text.c_str()));
+    if (rule != nullptr) {
+        ASSERT_EQ(0, world.api().DIZ_API_PutRepeatInfo(*rule));
+    }
+    char id[16] = "";
+    ASSERT_EQ(0, world.api().DIZ_API_AddRecord(id));
+    ASSERT_EQ(0, world.api().DIZ_API_CloseDatabase(kScheduleSection, 1, 0));
+    ExportFirst(world, kScheduleSection);
+}
+
+TEST(ScheduleRoundTrip, DatesTimesRepeatRuleAndDayPatternComeBack) {
+    RepeatInfo rule{};
+    rule.repeatPeriod = 2;
+    rule.repeatCount = 1;
+    std::strcpy(rule.startDate, "20030415");
+    std::strcpy(rule.endDate, "20031231");
+    rule.isRepeating = 1;
+    const uint8_t days[7] = {1, 0, 1, 0, 0, 1, 0};
+    std::memcpy(rule.weekDays, days, sizeof days);
+    SessionWorld world;
+    WriteAndExportEntry(world, "0915", &rule);
+    for (const auto& [field, text] : Puts{{"2", "Yes"}, {"3", "20030415"}, {"4", "20030415"}, {"5", "0930"},
+                                          {"6", "1030"}, {"7", "Weekly"}, {"11", "1"}, {"12.D", "20030415"},
+                                          {"12.T", "0915"}})
+        EXPECT_EQ(Field(world, field), text) << field;
+
+    RepeatInfo info;
+    std::memset(&info, 0x5A, sizeof info);
+    EXPECT_EQ(0, world.api().DIZ_API_GetRepeatInfo(&info));
+    EXPECT_EQ(0, std::memcmp(&info, &rule, sizeof info));
+    EXPECT_EQ(Stored(kScheduleDb, LiveDb(kScheduleDb).records.at(0).id, "S_DAYPATTERN"), Wide(0x52));
+}
+
+// The link carries the alarm's lead as a time of day: an hour or more is
+// no valid minute, the device keeps no lead, and the alarm reads as the
+// start.
+TEST(ScheduleRoundTrip, AnAlarmLeadSurvivesOnlyBelowAnHour) {
+    const std::pair<const char*, bool> kLeads[] = {
+        {"0930", true}, {"0929", true}, {"0831", true}, {"0830", false}, {"0800", false}};
+    for (const auto& [alarmTime, survives] : kLeads) {
+        SCOPED_TRACE(alarmTime);
+        SessionWorld world;
+        WriteAndExportEntry(world, alarmTime, nullptr);
+        EXPECT_EQ(Field(world, "12.D"), "20030415");
+        EXPECT_EQ(Field(world, "12.T"), survives ? alarmTime : "0930");
+        // Field 2 unread: the rule is a single event's dates.
+        RepeatInfo info{};
+        EXPECT_EQ(0, world.api().DIZ_API_GetRepeatInfo(&info));
+        EXPECT_EQ(std::string("0 20030415 20030415"),
+                  std::to_string(info.isRepeating) + " " + info.startDate + " " + info.endDate);
+    }
+}
+
+
 
 TEST(ChangedRecord, UnwrittenFieldsKeepTheirDeviceValues) {
     SessionWorld world;
