@@ -151,20 +151,24 @@ TEST(Files, OpenAndDeleteFailuresCarryWin32Codes) {
     EXPECT_FALSE(testing_support::FileExists(sandbox.HostPath("C:\\gone.txt")));
 }
 
-// Handles never handed out are rejected, never dereferenced.
+// Handles never handed out are rejected, never dereferenced, by every
+// call that takes a file or process handle.
 TEST(Files, ForeignHandlesAreInvalid) {
     int notAFile = 0;
     char buffer[4];
+    DWORD count = 77;
     for (HANDLE handle : {HANDLE{nullptr}, INVALID_HANDLE_VALUE, static_cast<HANDLE>(&notAFile),
                           reinterpret_cast<HANDLE>(uintptr_t{0x10})}) {
-        DWORD count = 77;
-        SetLastError(0);
-        EXPECT_EQ(FALSE, ::ReadFile(handle, buffer, 4, &count, nullptr));
-        EXPECT_EQ(0u, count);
-        EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
-        SetLastError(0);
-        EXPECT_EQ(FALSE, WriteFile(handle, buffer, 4, &count, nullptr));
-        EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
+        const std::pair<const char*, bool> kCalls[] = {
+            {"ReadFile", ::ReadFile(handle, buffer, 4, &count, nullptr) == FALSE && count == 0},
+            {"WriteFile", WriteFile(handle, buffer, 4, &count, nullptr) == FALSE},
+            {"CloseHandle", CloseHandle(handle) == FALSE},
+            {"GetFileSize", GetFileSize(handle, nullptr) == INVALID_FILE_SIZE},
+            {"WaitForSingleObject", WaitForSingleObject(handle, 0) == WAIT_FAILED},
+            {"GetExitCodeProcess", GetExitCodeProcess(handle, &count) == FALSE},
+            {"TerminateProcess", TerminateProcess(handle, 0) == FALSE},
+        };
+        for (const auto& [name, failed] : kCalls) EXPECT_TRUE(failed) << name << " " << handle;
         SetLastError(0);
         EXPECT_EQ(FALSE, CloseHandle(handle));
         EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
