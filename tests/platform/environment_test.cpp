@@ -1,5 +1,5 @@
 // What the environment configures: variables through the Win32 calls, the
-// debugger output's target, message box answers and local paths.
+// debugger output's target and message box answers.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -119,15 +119,6 @@ TEST(MessageBox, AnswersFromTheEnvironmentTheHostOrCancels) {
             EXPECT_EQ(c.answer, AnswerWithoutTerminal(c.type)) << (c.setting ? c.setting : "unset") << " " << c.type;
         }
     }
-}
-
-TEST(LocalPath, NamesTheFileOfAWindowsPathOnThisHost) {
-    Sandbox sandbox;
-    char path[MAX_PATH] = {0};
-    EXPECT_EQ(sandbox.HostPath("C:\\QADbgLog.txt").size(), PlatformLocalPath("C:\\QADbgLog.txt", path, sizeof path));
-    EXPECT_EQ(sandbox.HostPath("C:\\QADbgLog.txt"), path);
-    EXPECT_EQ(0u, PlatformLocalPath("C:\\QADbgLog.txt", path, 4));
-    EXPECT_EQ(0u, PlatformLocalPath("D:\\QADbgLog.txt", path, sizeof path));
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // Injected faults: PlatformFailCall makes the nth call of the named function
 // from now on fail the way the Win32 function fails, once or from then on,
-// without touching anything else; PlatformClearFaults ends them.
+// without touching anything else; PlatformClearFaults ends them.  (The
+// heap faults, and CreateFileA's, are the unit and export tests' tools,
+// which check what the adapter makes of them.)
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -16,7 +18,7 @@ using testing_support::FileExists;
 using testing_support::ReadFile;
 
 // One call of a function: 0 on success, else its error code (a returned
-// code, or GetLastError; 1 for a failure that sets none).
+// code, or GetLastError).
 struct FaultRow {
     const char* function;
     DWORD error;
@@ -32,7 +34,6 @@ TEST(PlatformFaults, FailTheNamedCallOnceOrFromThenOn) {
     testing_support::WriteFile(sandbox.HostPath(kIni), "[s]\r\nk=v\r\n");
     const std::string file = sandbox.HostPath("C:\\f.txt");
     const std::string child = std::string(MORVANE_BIN_DIR) + "/morvane-test-child";
-    HANDLE heap = HeapCreate(0, 0, 0);
     HKEY key = nullptr;
     ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\Korvell\\HALVERD\\Setting", 0, KEY_READ, &key));
     HANDLE appended = CreateFileA("C:\\appended.txt", FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
@@ -57,19 +58,6 @@ TEST(PlatformFaults, FailTheNamedCallOnceOrFromThenOn) {
              const bool failed = !WritePrivateProfileStringA("s", "k", "v", kIni);
              EXPECT_EQ("[s]\r\nk=v\r\n", ReadFile(sandbox.HostPath(kIni)));
              return LastErrorIf(failed);
-         }},
-        {"HeapCreate", ERROR_NOT_ENOUGH_MEMORY, [] {
-             HANDLE created = HeapCreate(0, 0, 0);
-             return created != nullptr && HeapDestroy(created) ? 0 : GetLastError();
-         }},
-        {"HeapAlloc", ERROR_NOT_ENOUGH_MEMORY, [&] { return LastErrorIf(HeapAlloc(heap, 0, 8) == nullptr); }},
-        {"HeapValidate", 1, [&] { return HeapValidate(heap, 0, nullptr) ? 0u : 1u; }},
-        {"CreateFileA", ERROR_ACCESS_DENIED, [&] {
-             std::remove(file.c_str());
-             HANDLE opened = CreateFileA("C:\\f.txt", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-             if (opened != INVALID_HANDLE_VALUE) return CloseHandle(opened) ? 0 : GetLastError();
-             EXPECT_FALSE(FileExists(file));
-             return GetLastError();
          }},
         {"WriteFile", ERROR_WRITE_FAULT, [&] {
              DWORD written = 77;
@@ -125,7 +113,6 @@ TEST(PlatformFaults, FailTheNamedCallOnceOrFromThenOn) {
     EXPECT_EQ("aaa", ReadFile(sandbox.HostPath("C:\\appended.txt"))) << "only successful writes wrote";
     CloseHandle(appended);
     RegCloseKey(key);
-    HeapDestroy(heap);
 }
 
 }  // namespace
