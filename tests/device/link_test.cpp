@@ -215,40 +215,33 @@ TEST_F(DeviceLink, RefusedCallsReportTheirCodes) {
     _tagS_DVXDBINFO info = {};
     uint8_t id8[8], append[32], flags[2];
     const uint32_t unknownDb[1] = {3};
+    CTethraApp& app = *app_;
     const struct {
         const char* name;
-        std::function<int(CTethraApp&, HANDLE)> call;
+        std::function<int()> call;
         uint32_t error;
     } kRefusals[] = {
-        {"unknown database", [&](CTethraApp& app, HANDLE heap) { return app.S_DVXGetDBInfo(2, heap, &info); },
-         kErrUnknownDatabase},
-        {"one id missing", [&](CTethraApp& app, HANDLE heap) { return app.S_DVXGetRecordData(6, both, 2, heap, &count); },
-         kErrRecordNotFound},
-        {"unknown delete", [](CTethraApp& app, HANDLE) { return app.S_DVXDeleteRecordData(7, 9999); }, kErrRecordNotFound},
-        {"bad sync time", [](CTethraApp& app, HANDLE) { return app.S_DVXSetSyncTime("2026-12-06"); }, kErrBadSyncTime},
-        {"contract of an unknown database", [&](CTethraApp& app, HANDLE) {
-             return app.S_DVXGetSyncContractInfo(unknownDb, 1, id8, 8, id8, 8, append, 32, flags);
-         }, kErrUnknownDatabase},
-        {"null list", [&](CTethraApp& app, HANDLE heap) { return app.S_DVXGetDBIDList(nullptr, &count, heap); },
-         kErrInvalidParameter},
-        {"null records", [&](CTethraApp& app, HANDLE heap) { return app.S_DVXGetRecordData(1, nullptr, 3, heap, &count); },
-         kErrInvalidParameter},
-        {"null puts", [&](CTethraApp& app, HANDLE) { return app.S_DVXPutRecordData(1, nullptr, 1, &count); },
-         kErrInvalidParameter},
-        {"null information", [](CTethraApp& app, HANDLE) { return app.S_DVXGetSystemInfo(nullptr); },
-         kErrInvalidParameter},
-        {"null partner", [](CTethraApp& app, HANDLE) { return app.S_DVXSetSyncTargetMacID(nullptr, nullptr); },
-         kErrInvalidParameter},
-        {"no memory", [&](CTethraApp& app, HANDLE heap) {
+        {"unknown database", [&] { return app.S_DVXGetDBInfo(2, heap_, &info); }, kErrUnknownDatabase},
+        {"one id missing", [&] { return app.S_DVXGetRecordData(6, both, 2, heap_, &count); }, kErrRecordNotFound},
+        {"unknown delete", [&] { return app.S_DVXDeleteRecordData(7, 9999); }, kErrRecordNotFound},
+        {"bad sync time", [&] { return app.S_DVXSetSyncTime("2026-12-06"); }, kErrBadSyncTime},
+        {"contract of an unknown database",
+         [&] { return app.S_DVXGetSyncContractInfo(unknownDb, 1, id8, 8, id8, 8, append, 32, flags); }, kErrUnknownDatabase},
+        {"null list", [&] { return app.S_DVXGetDBIDList(nullptr, &count, heap_); }, kErrInvalidParameter},
+        {"null records", [&] { return app.S_DVXGetRecordData(1, nullptr, 3, heap_, &count); }, kErrInvalidParameter},
+        {"null puts", [&] { return app.S_DVXPutRecordData(1, nullptr, 1, &count); }, kErrInvalidParameter},
+        {"null information", [&] { return app.S_DVXGetSystemInfo(nullptr); }, kErrInvalidParameter},
+        {"null partner", [&] { return app.S_DVXSetSyncTargetMacID(nullptr, nullptr); }, kErrInvalidParameter},
+        {"no memory", [&] {
              PlatformFailCall("HeapAlloc", 1, 1);
-             const int result = app.S_DVXGetDBInfo(7, heap, &info);
+             const int result = app.S_DVXGetDBInfo(7, heap_, &info);
              PlatformClearFaults();
              return result;
          }, kErrOutOfMemory},
     };
     for (const auto& r : kRefusals) {
-        EXPECT_EQ(r.call(*app_, heap_), 0) << r.name;
-        EXPECT_EQ(app_->S_DVXGetLastError(), r.error) << r.name;
+        EXPECT_EQ(r.call(), 0) << r.name;
+        EXPECT_EQ(app.S_DVXGetLastError(), r.error) << r.name;
     }
     EXPECT_EQ(count, 0u) << "a failed fetch reports no record";
     EXPECT_EQ(a.fields, nullptr) << "and fills none";
