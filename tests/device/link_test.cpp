@@ -120,7 +120,9 @@ TEST_F(DeviceLink, PutRecordDataWritesWholeBatchesOrNothing) {
     ASSERT_EQ(app_->S_DVXPutRecordData(1, records, 1, &written), 1);
     EXPECT_EQ(change.id(), id);
     for (const auto& [field, value] : std::vector<std::pair<const char*, LinkValue>>{
-             {"S_LOCATION", TextValue("Room 2")}, {"S_DESCRIPTION4", TextValue("Project review")}, {"S_CATEGORY", {}}}) {
+             {"S_LOCATION", TextValue("Room 2")},
+             {"S_DESCRIPTION4", TextValue("Project review")},
+             {"S_CATEGORY", {}}}) {
         Live().GetValue(1, id, field, &v);
         EXPECT_EQ(v.bytes, value.bytes) << field;
     }
@@ -226,7 +228,8 @@ TEST_F(DeviceLink, RefusedCallsReportTheirCodes) {
         {"unknown delete", [&] { return app.S_DVXDeleteRecordData(7, 9999); }, kErrRecordNotFound},
         {"bad sync time", [&] { return app.S_DVXSetSyncTime("2026-12-06"); }, kErrBadSyncTime},
         {"contract of an unknown database",
-         [&] { return app.S_DVXGetSyncContractInfo(unknownDb, 1, id8, 8, id8, 8, append, 32, flags); }, kErrUnknownDatabase},
+         [&] { return app.S_DVXGetSyncContractInfo(unknownDb, 1, id8, 8, id8, 8, append, 32, flags); },
+         kErrUnknownDatabase},
         {"null list", [&] { return app.S_DVXGetDBIDList(nullptr, &count, heap_); }, kErrInvalidParameter},
         {"null records", [&] { return app.S_DVXGetRecordData(1, nullptr, 3, heap_, &count); }, kErrInvalidParameter},
         {"null puts", [&] { return app.S_DVXPutRecordData(1, nullptr, 1, &count); }, kErrInvalidParameter},

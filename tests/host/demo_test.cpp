@@ -40,7 +40,8 @@ TEST(HostDemo, RunsToItsEndShowingEveryStep) {
     tethra_sim::LinkValue value;
     for (const auto& [db, field] : {std::pair<uint32_t, const char*>{1, "S_DESCRIPTION4"}, {7, "S_LAST_NAME"}})
         for (const tethra_sim::Record& record : image.Find(db)->records)
-            if (image.GetValue(db, record.id, field, &value)) texts.insert(std::string(value.bytes.begin(), value.bytes.end()));
+            if (image.GetValue(db, record.id, field, &value))
+                texts.insert(std::string(value.bytes.begin(), value.bytes.end()));
     EXPECT_EQ(texts.count("Dentist"), 1u);
     EXPECT_EQ(texts.count("Vogt"), 1u);
     EXPECT_EQ(image.Find(8)->Find(1), nullptr) << "the memo 'Gate code' is deleted";

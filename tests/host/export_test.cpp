@@ -76,7 +76,8 @@ TEST_F(HostExport, IncrementalExportCarriesTheDeviceEditsUntilThePairingIsRenewe
     world_.SaveImage(image, "device.json");
     const HostRun run = Export("second");
     ASSERT_EQ(run.exitCode, 0) << run.output;
-    const json schedule = Records("second", "schedule"), todo = Records("second", "todo"), memo = Records("second", "memo");
+    const json schedule = Records("second", "schedule"), todo = Records("second", "todo");
+    const json memo = Records("second", "memo");
     ASSERT_EQ(schedule.size(), 1u) << schedule.dump();
     EXPECT_EQ(schedule.at(0).value("id", 0), 1);
     EXPECT_EQ(schedule.at(0).value("status", 0), 3);

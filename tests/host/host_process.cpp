@@ -66,7 +66,8 @@ nlohmann::json Records(const std::string& folder, const std::string& database) {
 
 testing::AssertionResult HasAll(const std::string& output, const std::vector<std::string>& texts) {
     for (const std::string& text : texts)
-        if (output.find(text) == std::string::npos) return testing::AssertionFailure() << "no '" << text << "' in\n" << output;
+        if (output.find(text) == std::string::npos)
+            return testing::AssertionFailure() << "no '" << text << "' in\n" << output;
     return testing::AssertionSuccess();
 }
 

@@ -35,7 +35,8 @@ TEST(PlatformFaults, FailTheNamedCallOnceOrFromThenOn) {
     const std::string file = sandbox.HostPath("C:\\f.txt");
     const std::string child = std::string(MORVANE_BIN_DIR) + "/morvane-test-child";
     HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\Korvell\\HALVERD\\Setting", 0, KEY_READ, &key));
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegOpenKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\Korvell\\HALVERD\\Setting", 0, KEY_READ, &key));
     HANDLE appended = CreateFileA("C:\\appended.txt", FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
     const FaultRow kRows[] = {
         {"RegOpenKeyExA", ERROR_ACCESS_DENIED, [] {

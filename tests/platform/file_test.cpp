@@ -141,7 +141,8 @@ TEST(Files, OpenAndDeleteFailuresCarryWin32Codes) {
         if (c.creation == 0) {
             EXPECT_EQ(FALSE, DeleteFileA(c.name)) << c.name;
         } else {
-            EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileA(c.name, GENERIC_READ, 0, nullptr, c.creation, 0, nullptr)) << c.name;
+            EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileA(c.name, GENERIC_READ, 0, nullptr, c.creation, 0, nullptr))
+                << c.name;
         }
         EXPECT_EQ(c.error, GetLastError()) << c.name;
     }

@@ -134,7 +134,8 @@ TEST_F(ProfileTest, WritesChangeOnlyTheirOwnLine) {
         {nullptr, "Synchronization", "PCID", "0123", "[Synchronization]\r\nPCID=0123\r\n"},  // 0
         {"[Synchronization]\r\nPCID=0123\r\n", "Synchronization", "SyncTime", "2024",
          "[Synchronization]\r\nPCID=0123\r\nSyncTime=2024\r\n"},
-        {"[Synchronization]\r\nPCID=0123\r\n", "Other", "k", "v", "[Synchronization]\r\nPCID=0123\r\n\r\n[Other]\r\nk=v\r\n"},
+        {"[Synchronization]\r\nPCID=0123\r\n", "Other", "k", "v",
+         "[Synchronization]\r\nPCID=0123\r\n\r\n[Other]\r\nk=v\r\n"},
         {kept.c_str(), "Synchronization", "PCID", "new", replaced},
         {kept.c_str(), "synchronization", "SyncTime", "t", added},
         {kept.c_str(), "Tail", "z", "w", kept + "\nz=w\n"},  // 5
@@ -156,7 +157,8 @@ TEST_F(ProfileTest, WritesChangeOnlyTheirOwnLine) {
 
 TEST_F(ProfileTest, BareNamesLiveInTheWindowsFolder) {
     ASSERT_EQ(TRUE, WritePrivateProfileStringA("Synchronization", "PCID", "abc", "ISEnvSet.ini"));
-    EXPECT_EQ("[Synchronization]\r\nPCID=abc\r\n", testing_support::ReadFile(sandbox_.driveC() + "/Windows/ISEnvSet.ini"));
+    EXPECT_EQ("[Synchronization]\r\nPCID=abc\r\n",
+              testing_support::ReadFile(sandbox_.driveC() + "/Windows/ISEnvSet.ini"));
     char buffer[16] = {};
     EXPECT_EQ(3u, GetPrivateProfileStringA("Synchronization", "PCID", "", buffer, sizeof buffer, "ISEnvSet.ini"));
     EXPECT_STREQ("abc", buffer);

@@ -94,7 +94,8 @@ TEST(RegistryKeys, NamesIgnoreCaseIntermediateKeysExistAndBuffersFollowWin32) {
     EXPECT_EQ(Sz("C:\\Korvell\\Data\\"), ReadValue("SOFTWARE\\KORVELL QUENDA 2\\HALVERD", "DatafilePath").bytes);
     EXPECT_EQ(Dword(1), ReadValue("software\\korvell\\halverd\\setting\\", "qa_trace").bytes);
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, ReadValue("SOFTWARE\\Korv", "QA_Trace").code);
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND, ReadValue("SOFTWARE\\Korvell\\HALVERD\\Setting", "QA_Trace", HKEY_LOCAL_MACHINE).code);
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND,
+              ReadValue("SOFTWARE\\Korvell\\HALVERD\\Setting", "QA_Trace", HKEY_LOCAL_MACHINE).code);
     HKEY software = nullptr, key = reinterpret_cast<HKEY>(1);
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\Korvell\\Nothing", 0, KEY_READ, &key));
     EXPECT_EQ(nullptr, key);
@@ -107,17 +108,18 @@ TEST(RegistryKeys, NamesIgnoreCaseIntermediateKeysExistAndBuffersFollowWin32) {
     // Size alone, too small a buffer (left alone), an exact fit.
     char buffer[8];
     std::memset(buffer, '#', sizeof buffer);
+    BYTE* bytes = reinterpret_cast<BYTE*>(buffer);
     DWORD type = 0, size = 0, reserved = 0;
     EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "QA_Trace", nullptr, &type, nullptr, &size));
     EXPECT_EQ(4u, size);
     EXPECT_EQ(static_cast<DWORD>(REG_DWORD), type);
     size = 3;
-    EXPECT_EQ(ERROR_MORE_DATA, RegQueryValueExA(key, "QA_Trace", nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size));
+    EXPECT_EQ(ERROR_MORE_DATA, RegQueryValueExA(key, "QA_Trace", nullptr, nullptr, bytes, &size));
     EXPECT_EQ(4u, size);
     EXPECT_EQ(std::string(8, '#'), std::string(buffer, 8));
-    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "QA_Trace", nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size));
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryValueExA(key, "QA_Trace", nullptr, nullptr, bytes, &size));
     EXPECT_EQ(Dword(1) + "####", std::string(buffer, 8));
-    EXPECT_EQ(ERROR_INVALID_PARAMETER, RegQueryValueExA(key, "QA_Trace", nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), nullptr));
+    EXPECT_EQ(ERROR_INVALID_PARAMETER, RegQueryValueExA(key, "QA_Trace", nullptr, nullptr, bytes, nullptr));
     EXPECT_EQ(ERROR_INVALID_PARAMETER, RegQueryValueExA(key, "QA_Trace", &reserved, nullptr, nullptr, &size));
     EXPECT_EQ(ERROR_INVALID_PARAMETER, RegOpenKeyExA(HKEY_CURRENT_USER, "SOFTWARE", 0, KEY_READ, nullptr));
     EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(key));
