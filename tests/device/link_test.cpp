@@ -143,8 +143,8 @@ TEST_F(DeviceLink, PutRecordDataWritesWholeBatchesOrNothing) {
     EXPECT_EQ(Live().Find(1)->records.size(), before);
 }
 
-// The change lists need sync mode on, follow the handheld's own edits and
-// are emptied by a clean-up.
+// The change lists need sync mode on, follow the handheld's own edits (a
+// record changed twice is listed once) and are emptied by a clean-up.
 TEST_F(DeviceLink, ChangeListsFollowDeviceEditsUntilCleanUp) {
     Connect();
     EXPECT_TRUE(ChangeLists(6).empty());
@@ -155,6 +155,7 @@ TEST_F(DeviceLink, ChangeListsFollowDeviceEditsUntilCleanUp) {
     const uint32_t deleted = Live().Find(6)->records.back().id;
     const uint32_t added = Live().AddRecord(6, {{"S_DESCRIPTION3", TextValue("New")}});
     Live().ChangeRecord(6, changed, {{"S_COMPLETED", ByteValue(1)}});
+    Live().ChangeRecord(6, changed, {{"S_PRIORITY", ByteValue(1)}});  // listed once
     Live().DeleteRecord(6, deleted);
     EXPECT_EQ(ChangeLists(6), (std::vector<std::vector<uint32_t>>{{added}, {changed}, {deleted}}));
     ASSERT_EQ(app_->S_DVXCleanUpAllSyncState(6), 1);
