@@ -148,6 +148,11 @@ INSTANTIATE_TEST_SUITE_P(Codes, RecordListFailure, testing::ValuesIn(kListFailur
                              return std::string(name);
                          });
 
+// A line of the record cache the open lists.
+std::string RecLine(uint32_t id, int attr) {
+    return "rec: dwRecId=" + std::to_string(static_cast<int32_t>(id)) + " dwSyncAttr=" + std::to_string(attr);
+}
+
 // The three causes of a full export.
 struct FullCause {
     const char* name;
@@ -190,8 +195,7 @@ TEST_P(FullExport, ReadsEveryRecordWithValuesDuringTheOpen) {
     const std::string decision = std::string(row.decision) + " || null SyncStamp " + std::to_string(row.stamp) +
                                  " " + (row.stamp == 0 ? std::string("[FULL SYNC]") : CtimeText(row.stamp));
     EXPECT_TRUE(HasLine(open, decision)) << decision;
-    EXPECT_TRUE(HasLines(open, {"rec: dwRecId=" + std::to_string(second) + " dwSyncAttr=2",
-                                "rec: dwRecId=" + std::to_string(third) + " dwSyncAttr=2"}));
+    EXPECT_TRUE(HasLines(open, {RecLine(second, 2), RecLine(third, 2)}));
     EXPECT_TRUE(LiveDb(kMemoDb).syncEnabled);
 
     uint32_t fullSync = 7;
@@ -206,10 +210,6 @@ TEST_P(FullExport, ReadsEveryRecordWithValuesDuringTheOpen) {
 
 INSTANTIATE_TEST_SUITE_P(Causes, FullExport, testing::ValuesIn(kFullCauses),
                          [](const testing::TestParamInfo<FullCause>& info) { return std::string(info.param.name); });
-
-std::string RecLine(uint32_t id, int attr) {
-    return "rec: dwRecId=" + std::to_string(static_cast<int32_t>(id)) + " dwSyncAttr=" + std::to_string(attr);
-}
 
 TEST(MergedMail, ListsBothDeviceDatabasesAndFiltersByFolder) {
     SessionWorld world;

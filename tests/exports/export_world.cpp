@@ -154,6 +154,7 @@ int32_t AddNew(SessionWorld& world, const Puts& puts, std::string* idText) {
 
 std::string Field(SessionWorld& world, const std::string& id, int32_t* result) {
     std::vector<char> out(0xC000 + 16, 'Z');
+    out.back() = '\0';
     const int32_t got = world.api().DIZ_API_GetField(id.c_str(), out.data());
     if (result != nullptr) {
         *result = got;

@@ -10,8 +10,8 @@
 
 #include <functional>
 #include <map>
+#include <sstream>
 #include <stdio.h>
-#include <string.h>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -178,26 +178,20 @@ std::string InChild(const std::function<std::string()>& body) {
     return report;
 }
 
-// The calls of every operation in a session without faults, as
-// "name count" lines.
+// The calls of every operation in a session without faults.
 std::map<std::string, uint32_t> CountAllCalls(bool paired) {
-    const std::string report = InChild([paired] {
+    std::istringstream report(InChild([paired] {
         SessionWorld world;
         SetUpDevice(world, paired);
         for (const char* op : kOperations) world.image().FailCall(op, kNever, kInjected, false);
         world.Load();
         Session(world).Run([](const Step&) {}, true);
-        std::string lines;
-        for (const char* op : kOperations) lines += std::string(op) + " " + std::to_string(CallsSeen(op)) + "\n";
-        return lines;
-    });
+        std::string counts;
+        for (const char* op : kOperations) counts += std::to_string(CallsSeen(op)) + " ";
+        return counts;
+    }));
     std::map<std::string, uint32_t> counts;
-    char name[64];
-    unsigned seen = 0;
-    for (const char* p = report.c_str(); sscanf(p, "%63s %u", name, &seen) == 2; p = strchr(p, '\n') + 1) {
-        counts[name] = seen;
-        if (strchr(p, '\n') == nullptr) break;
-    }
+    for (const char* op : kOperations) report >> counts[op];
     return counts;
 }
 
