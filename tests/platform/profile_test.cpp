@@ -38,7 +38,12 @@ protected:
     Sandbox sandbox_;
 };
 
+// A missing file, section or key gives the default, its trailing blanks
+// trimmed, with ERROR_FILE_NOT_FOUND.
 TEST_F(ProfileTest, ReadsValuesAsWindowsDoes) {
+    SetLastError(0);
+    EXPECT_EQ("0000000000000000", Get("Synchronization", "PCID", "0000000000000000"));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
     WriteIni("; settings of the host\r\norphan=before any section\r\n[Synchronization]\r\nPCID=0123456789ABCDEF\r\n"
              "  SyncTime =  20240101120000  \r\nQuoted=\"  kept blanks  \"\r\nSingle='x'\r\nHalf=\"open\r\n"
              "Empty=\r\n;PCID=commented\r\nNoEquals\r\nPCID=second occurrence\r\n[ Other ]\r\nKey=other value\r\n"
@@ -47,6 +52,7 @@ TEST_F(ProfileTest, ReadsValuesAsWindowsDoes) {
         const char* section;
         const char* key;
         const char* expected;
+        const char* defaultText = "dflt";
     } kCases[] = {
         {"Synchronization", "PCID", "0123456789ABCDEF"},  // 0
         {"SYNCHRONIZATION", "pcid", "0123456789ABCDEF"},
@@ -62,21 +68,17 @@ TEST_F(ProfileTest, ReadsValuesAsWindowsDoes) {
         {"Synchronization", "Key", "dflt"},
         {"", "orphan", "dflt"},
         {"Missing", "PCID", "dflt"},
+        {"Synchronization", "Missing", "", nullptr},
+        {"Synchronization", "Missing", "  padded", "  padded   "},  // 15
     };
-    for (const auto& c : kCases) EXPECT_EQ(c.expected, Get(c.section, c.key, "dflt")) << c.section << "/" << c.key;
-}
-
-TEST_F(ProfileTest, DefaultsWhenFileSectionOrKeyIsMissing) {
-    SetLastError(0);
-    EXPECT_EQ("0000000000000000", Get("Synchronization", "PCID", "0000000000000000"));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
-    EXPECT_EQ("", Get("Synchronization", "PCID", nullptr));
-    EXPECT_EQ("  padded", Get("Synchronization", "PCID", "  padded   "));
-    WriteIni("[Synchronization]\r\nPCID=1\r\n");
-    SetLastError(0);
-    EXPECT_EQ("d", Get("Synchronization", "SyncTime", "d"));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
-    EXPECT_EQ("d", Get("Sync", "PCID", "d"));
+    for (const auto& c : kCases) {
+        SetLastError(0);
+        const std::string text = Get(c.section, c.key, c.defaultText);
+        EXPECT_EQ(c.expected, text) << c.section << "/" << c.key;
+        if (text == "dflt") {
+            EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError()) << c.section << "/" << c.key;
+        }
+    }
 }
 
 TEST_F(ProfileTest, TruncatesValuesDefaultsAndNameListsToTheBuffer) {
