@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
 
 namespace tethra_sim {
 
@@ -304,7 +305,9 @@ bool DeviceImage::FromJson(const std::string& text, std::string* error) {
                            DecodeCode(jf.at("error")), jf.value("persistent", false),
                            DecodeEffect(jf.value("effect", std::string("fail"))));
         }
-        *this = image;
+        // The hook belongs to whoever watches this device, not to the file.
+        image.beforeCall = std::move(beforeCall);
+        *this = std::move(image);
         return true;
     } catch (const std::exception& e) {
         if (error != nullptr) *error = e.what();

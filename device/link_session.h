@@ -87,6 +87,7 @@ template <typename DeviceType, typename Body>
 int Run(DeviceType* device, const char* operation, Body body) {
     if (device == nullptr) return 0;
     try {
+        if (device->image.beforeCall) device->image.beforeCall(operation);
         if (device->Faulted(operation)) return 0;
         return body(static_cast<Session&>(*device));
     } catch (...) {

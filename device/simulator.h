@@ -27,6 +27,7 @@
 #ifndef MORVANE_DEVICE_SIMULATOR_H
 #define MORVANE_DEVICE_SIMULATOR_H
 
+#include <functional>
 #include <stdint.h>
 #include <string>
 #include <vector>
@@ -166,6 +167,10 @@ struct TETHRA_SIM_API DeviceImage {
     std::string syncTime = "00000000000000";
     std::vector<Database> databases;
     std::vector<Fault> faults;
+    // Called with the operation's name before every operation of the live
+    // device, in the caller's thread; lets a test act while the adapter
+    // waits on the device.  Not part of an image file.
+    std::function<void(const std::string& operation)> beforeCall;
 
     Database* Find(uint32_t dbId);
     const Database* Find(uint32_t dbId) const;
