@@ -188,7 +188,7 @@ void PassMeter::Stop() {
 
 void PassTotals::Add(const PassMeter& meter) {
     seconds += meter.seconds();
-    if (meter.peakBytes() > peakBytes) peakBytes = meter.peakBytes();
+    if (passes++ == 0) peakBytes = meter.peakBytes();
 }
 
 std::string FloorKey(const char* pass, const KindInfo& kind, int64_t n) {

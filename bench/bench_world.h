@@ -130,7 +130,12 @@ struct PassTotals {
     int64_t records = 0;          // records per pass
     int64_t fieldsPerRecord = 0;  // host fields read or written per record
     double seconds = 0;           // summed over the iterations
-    size_t peakBytes = 0;         // the highest pass
+    int64_t passes = 0;           // measured passes
+    // The first measured pass's.  The session's private heap keeps the
+    // cache entries of every pass until the session ends, so a later pass
+    // may grow it by a larger chunk: the highest pass would depend on how
+    // many passes the benchmark happened to run.
+    size_t peakBytes = 0;
     size_t valueBytes = 0;        // bytes of the records' values
     void Add(const PassMeter& meter);
 };
