@@ -211,64 +211,6 @@ TEST_P(FullExport, ReadsEveryRecordWithValuesDuringTheOpen) {
 INSTANTIATE_TEST_SUITE_P(Causes, FullExport, testing::ValuesIn(kFullCauses),
                          [](const testing::TestParamInfo<FullCause>& info) { return std::string(info.param.name); });
 
-TEST(MergedMail, ListsBothDeviceDatabasesAndFiltersByFolder) {
-    SessionWorld world;
-    DeviceImage& image = world.image();
-    const uint32_t inbox = image.AddRecord(kMailDb, Mail("hello", 0));
-    image.AddRecord(kCompanionDb, Mail("old", 2));
-    Settle(image, kMailDb);
-    Settle(image, kCompanionDb);
-    const uint32_t fresh = image.AddRecord(kMailDb, Mail("news", 1));
-    const uint32_t sent = image.AddRecord(kCompanionDb, Mail("sent", 0));
-    image.ChangeRecord(kMailDb, inbox, Mail("hello again", 0));
-    StartPaired(world);
-    world.api().DIZ_API_BeginExport(kStamp);
-    ASSERT_EQ(0, world.api().DIZ_API_OpenDatabase(kMailSection, "", ""));
-    EXPECT_TRUE(HasLines(world.TakeTrace(), {RecLine(fresh, 2), RecLine(sent + kCompanionBit, 2), RecLine(inbox, 4),
-                                             "End of records.  Cache contains 3 entries."}));
-
-    // The host's folder is 0 until it names one: no mail lies in it, so
-    // every record is fetched, tested and passed over.
-    CountCalls("S_DVXGetRecordData");
-    uint32_t status = 9;
-    EXPECT_EQ(-7, world.api().DIZ_API_GetFirstRecord(kMailSection, kStamp, &status));
-    EXPECT_EQ(0u, status);
-    EXPECT_EQ(3u, CallsSeen("S_DVXGetRecordData"));
-    const Lines walk = world.TakeTrace();
-    ASSERT_FALSE(walk.empty());
-    EXPECT_EQ("The cache is exhausted [2].  Returning 'end of data' status.", walk.back());
-    EXPECT_EQ(3, std::count(walk.begin(), walk.end(),
-                            "IsOfValidFolderType: isFolderMatch[false] isValidType[false] returning[false]"));
-    EXPECT_EQ(-7, world.api().DIZ_API_GetNextRecord(kMailSection, kStamp, &status));
-    EXPECT_EQ("The cache is exhausted [1].  Returning 'end of data' status.", world.TakeTrace().back());
-    // A companion record by its merged id.
-    EXPECT_EQ(1, world.api().DIZ_API_GetIdDBRec(sent + kCompanionBit));
-    EXPECT_EQ(4u, CallsSeen("S_DVXGetRecordData"));
-}
-
-TEST(MergedMail, TheHostsFolderTakesOnlyItsMails) {
-    SessionWorld world;
-    DeviceImage& image = world.image();
-    Settle(image, kMailDb);
-    Settle(image, kCompanionDb);
-    image.AddRecord(kMailDb, Mail("inbox", 0));
-    const uint32_t outbox = image.AddRecord(kMailDb, Mail("outbox", 1));
-    const uint32_t archived = image.AddRecord(kCompanionDb, Mail("archived", 1));
-    image.AddRecord(kCompanionDb, Mail("draft", 2));
-    StartPaired(world);
-    OpenExport(world, kMailSection);
-    // The host takes its folder from a mail of folder 1 (host folder 2).
-    ASSERT_EQ(1, world.api().DIZ_API_GetIdDBRec(outbox));
-    ASSERT_EQ(0, world.api().DIZ_API_ReadFolderID());
-    world.TakeTrace();
-
-    const Walk walk = WalkAll(world, kMailSection);
-    EXPECT_EQ(std::vector<uint32_t>({2, 2}), walk.statuses);
-    EXPECT_EQ(-7, walk.end);
-    const std::vector<std::pair<uint32_t, uint32_t>> read = {{outbox, 2}, {archived + kCompanionBit, 2}};
-    EXPECT_EQ(read, RecordsRead(world.TakeTrace()));
-}
-
 TEST(ReadingRecords, AFetchFailingMidWalkReportsItAndTheWalkGoesOn) {
     SessionWorld world;
     Settle(world.image(), kScheduleDb);

@@ -1,13 +1,88 @@
 // The link's life cycle: opening in steps, resuming, tuning the timeouts,
-// reading the system information, closing; and the plain operations.
-#include "link_fixture.h"
-
+// reading the system information, closing; the plain operations; and where
+// the merged e-mail database's folder field is.  (What the merged database
+// does for the host is the export tests'.)
+#include "device/simulator.h"
+#include "link/device_link.h"
 #include "session/sync_session.h"
+#include "support/sandbox.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string.h>
+#include <string>
+#include <vector>
 
 namespace link_testing {
 namespace {
 
 using namespace tethra_sim;
+
+// An error code no device operation reports by itself.
+constexpr uint32_t kInjectedError = 0x1000ABCDu;
+// A fault that never fires, only counts the calls of its operation.
+constexpr uint32_t kNeverCall = 1000000;
+
+class LinkTest : public ::testing::Test {
+protected:
+    ~LinkTest() override {
+        link_.reset();
+        if (heap_ != nullptr) HeapDestroy(heap_);
+    }
+
+    // Saves image_ in the sandbox, points $MORVANE_DEVICE at it and makes
+    // a fresh link (the device loads the image when the port opens).
+    void UseImage() {
+        const std::string path = sandbox_.root() + "/device.json";
+        std::string error;
+        ASSERT_TRUE(image_.Save(path, &error)) << error;
+        testing_support::SetEnv("MORVANE_DEVICE", path);
+        link_.reset();
+        link_ = std::make_unique<CDeviceLink>();
+    }
+    void Connect() {
+        ASSERT_NO_FATAL_FAILURE(UseImage());
+        ASSERT_EQ(1, link_->OpenLink());
+    }
+    // A device with the given system information value (32 merges the
+    // e-mail databases, 31 does not).
+    void ConnectModel(uint32_t systemInfoValue) {
+        image_.systemInfoValue = systemInfoValue;
+        ASSERT_NO_FATAL_FAILURE(Connect());
+    }
+
+    // The device behind the newest link.
+    tethra_sim::DeviceImage& Device() { return *tethra_sim::LiveDevice(); }
+    tethra_sim::Database& DeviceDb(uint32_t dbId) { return *Device().Find(dbId); }
+    // Counts the calls of operation from now on; Calls tells how many.
+    void CountCalls(const std::string& operation) { Device().FailCall(operation, kNeverCall, 0, false); }
+    uint32_t Calls(const std::string& operation) {
+        for (const tethra_sim::Fault& fault : Device().faults)
+            if (fault.operation == operation && fault.call == kNeverCall) return fault.seen;
+        ADD_FAILURE() << "calls of " << operation << " are not counted";
+        return 0;
+    }
+    void Fail(const std::string& operation, uint32_t nth) { Device().FailCall(operation, nth, kInjectedError, false); }
+
+    // A heap standing for the adapter's, destroyed with the test.
+    HANDLE Heap() {
+        if (heap_ == nullptr) heap_ = HeapCreate(0, 0, 0);
+        return heap_;
+    }
+
+    testing_support::Sandbox sandbox_;
+    tethra_sim::DeviceImage image_ = tethra_sim::EmptyImage();
+    std::unique_ptr<CDeviceLink> link_;
+    HANDLE heap_ = nullptr;
+};
+
+// The 32-bit word at offset in a configuration record.
+inline uint32_t ConfigWord(const _tagDVXCONF& config, size_t offset) {
+    uint32_t word;
+    memcpy(&word, config.bytes + offset, sizeof word);
+    return word;
+}
 
 // Opening goes port, connection, configuration (both timeouts to 30000 ms,
 // the rest kept), system information; it stops at the first failing step.
@@ -38,9 +113,8 @@ TEST_F(LinkTest, OpenLinkStepsAndWhereEachFailureStopsIt) {
         if (c.setup == kGetConfigFails) image_.FailCall("S_DVXGetConfig", 1, kErrNotConnected, false);
         if (c.setup == kSetConfigFails) image_.FailCall("S_DVXSetConfig", 1, kErrNotConnected, false);
         if (c.setup == kNoSystemInfo) image_.FailCall("S_DVXGetSystemInfo", 1, kInjectedError, false);
-        g_session.connectError = 1;
         ASSERT_NO_FATAL_FAILURE(UseImage());
-        EXPECT_EQ(0u, g_session.connectError) << "a new link clears the flag";
+        EXPECT_EQ(0u, g_session.connectError) << "a new link clears the flag the previous row may have set";
         EXPECT_EQ(-1, link_->folderFieldIndex);
         EXPECT_EQ(c.result, link_->OpenLink());
         EXPECT_EQ(c.state, link_->linkState);
@@ -183,6 +257,38 @@ TEST_F(LinkTest, PlainOperationsPassFailuresThroughButRevokingSucceeds) {
     EXPECT_EQ(1, link_->RevokeSyncContract()) << "revoking reports success whatever the device says";
     EXPECT_EQ(kErrPortNotOpen, link_->GetLastError());
     EXPECT_EQ(0, link_->OpenDataBase("C:\\QtDBTemp"));
+}
+
+// The folder field is found only in the merged database, by its exact
+// name, the first one counting; once found, its place stays, and a failed
+// or unmerged read leaves it unknown.
+TEST_F(LinkTest, GetDBInfoFindsTheFolderFieldOfTheMergedDatabase) {
+    std::vector<tethra_sim::LinkField>& fields = image_.Find(16)->fields;
+    const int original = image_.Find(16)->FieldIndex("S_FOLDERID");
+    ASSERT_GT(original, 0);
+    fields[original].name = "s_folderid";
+    fields[4].name = "S_FOLDERID ";
+    ASSERT_NO_FATAL_FAILURE(ConnectModel(32));
+    _tagS_DVXDBINFO info;
+    memset(&info, 0, sizeof info);
+    ASSERT_EQ(1, link_->GetDBInfo(16, Heap(), &info));
+    EXPECT_EQ(-1, link_->folderFieldIndex);
+    DeviceDb(16).fields[6].name = "S_FOLDERID";
+    DeviceDb(16).fields[8].name = "S_FOLDERID";
+    ASSERT_EQ(1, link_->GetDBInfo(15, Heap(), &info));
+    EXPECT_EQ(-1, link_->folderFieldIndex);
+    Fail("S_DVXGetDBInfo", 1);
+    EXPECT_EQ(0, link_->GetDBInfo(16, Heap(), &info));
+    EXPECT_EQ(-1, link_->folderFieldIndex);
+    ASSERT_EQ(1, link_->GetDBInfo(16, Heap(), &info));
+    EXPECT_EQ(6, link_->folderFieldIndex);
+    DeviceDb(16).fields[6].name = "S_OTHER";
+    ASSERT_EQ(1, link_->GetDBInfo(16, Heap(), &info));
+    EXPECT_EQ(6, link_->folderFieldIndex);
+    link_->CloseLink();
+    ASSERT_NO_FATAL_FAILURE(ConnectModel(31));
+    EXPECT_EQ(1, link_->GetDBInfo(16, Heap(), &info));
+    EXPECT_EQ(-1, link_->folderFieldIndex);
 }
 
 // The bulk write is asked of the device database itself, merged or not.
