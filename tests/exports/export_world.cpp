@@ -129,6 +129,16 @@ void StartImport(SessionWorld& world, int32_t section) {
     world.TakeTrace();
 }
 
+void StartFirstSync(SessionWorld& world, int32_t section) {
+    StartPaired(world);
+    world.api().DIZ_API_BeginExport(0);
+    ASSERT_EQ(0, world.api().DIZ_API_OpenDatabase(section, "", ""));
+    ASSERT_EQ(0, world.api().DIZ_API_CloseDatabase(section, 0, 0));
+    world.api().DIZ_API_BeginImport();
+    ASSERT_EQ(0, world.api().DIZ_API_OpenDatabase(section, "", ""));
+    world.TakeTrace();
+}
+
 void OpenExport(SessionWorld& world, int32_t section, int32_t stamp) {
     world.api().DIZ_API_BeginExport(stamp);
     ASSERT_EQ(0, world.api().DIZ_API_OpenDatabase(section, "", ""));

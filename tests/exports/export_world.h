@@ -95,6 +95,9 @@ tethra_sim::LinkValue Wide(uint32_t value);
 void StartPaired(SessionWorld& world);
 // StartPaired, then section opened for import.
 void StartImport(SessionWorld& world, int32_t section);
+// StartPaired, then an export pass that reads section in full (a first
+// synchronisation) and section opened for import.
+void StartFirstSync(SessionWorld& world, int32_t section);
 // BeginExport(stamp) and section opened.
 void OpenExport(SessionWorld& world, int32_t section, int32_t stamp = kStamp);
 // A full export of section with its first record current.

@@ -150,14 +150,20 @@ TEST(FieldExports, BeforeAnyRecord) {
     EXPECT_EQ(world.TakeTrace(), Lines({"***** DIZ_API_GetRepeatInfo()", "***** DIZ_API_GetFolderID",
                                         "***** DIZ_API_ReadFolderID()", "***** DIZ_API_ReadFolderID()"}));
 
-    // No write record yet; a failed insert (no open database, no slots)
-    // still begins one, of id 0, and the attachment id clears the insert's
-    // out-of-memory code.
+    // No write record yet; a failed find or insert (no open database, no
+    // slots) still begins one, the insert's of id 0, and the attachment id
+    // clears the out-of-memory code.
     memset(out, 'Z', sizeof out);
     EXPECT_EQ(api.DIZ_API_GetRecordID_Attachment(out), -11);
     EXPECT_STREQ(out, "");
     EXPECT_TRUE(world.TakeTrace().empty());
+    EXPECT_EQ(api.DIZ_API_FindRecord("12"), -11);
     EXPECT_EQ(api.DIZ_API_InsertRecord(), -9);
+    EXPECT_EQ(world.LastError(), 0x10000004u);
+    const Lines noSlots = {"Failed to get enough memory for 0 fields.",
+                           "***** ***** Manually setting Quenda Error: 10000004"};
+    EXPECT_EQ(world.TakeTrace(),
+              Join({{"***** DIZ_API_FindRecord('12')"}, noSlots, {"***** DIZ_API_InsertRecord()"}, noSlots}));
     EXPECT_EQ(api.DIZ_API_GetRecordID_Attachment(out), 0);
     EXPECT_STREQ(out, "0");
     EXPECT_EQ(world.LastError(), 0u);

@@ -1,8 +1,8 @@
 // The import pass through the exports against the simulated device: new
 // records of each database with every host field, as the device stores
 // them and as a later export reads them back (a Schedule entry's repeat
-// rule and alarm lead too); changed records, the first-synchronisation
-// queue, deletes, and every way storing can fail.
+// rule and alarm lead too); changed records, deletes, and every way
+// storing can fail.
 #include "exports/export_world.h"
 
 #include "platform/platform_test.h"
@@ -19,7 +19,6 @@ using tethra_sim::TextValue;
 using tethra_sim::TimeValue;
 
 namespace {
-
 
 using StoredFields = std::vector<std::pair<std::string, LinkValue>>;  // link field, value
 
@@ -239,68 +238,6 @@ TEST(ChangedRecord, UnwrittenFieldsKeepTheirDeviceValues) {
     for (size_t i = 1; i < task.size(); ++i) EXPECT_EQ(Stored(kToDoDb, id, task[i].first), task[i].second);
 }
 
-// An export pass that reads the database in full, then the import pass.
-void StartFirstSync(SessionWorld& world, int32_t section) {
-    StartPaired(world);
-    world.api().DIZ_API_BeginExport(0);
-    ASSERT_EQ(0, world.api().DIZ_API_OpenDatabase(section, "", ""));
-    ASSERT_EQ(0, world.api().DIZ_API_CloseDatabase(section, 0, 0));
-    world.api().DIZ_API_BeginImport();
-    ASSERT_EQ(0, world.api().DIZ_API_OpenDatabase(section, "", ""));
-    world.TakeTrace();
-}
-
-TEST(FirstSync, RecordsAreQueuedWithProvisionalIdsAndWrittenAtClose) {
-    SessionWorld world;
-    StartFirstSync(world, kToDoSection);
-    for (const char* expected : {"1", "2", "3"}) {
-        std::string id;
-        ASSERT_EQ(0, AddNew(world, {{"2", std::string("task ") + expected}}, &id));
-        EXPECT_EQ(id, expected);
-    }
-    EXPECT_EQ(0u, LiveDb(kToDoDb).records.size());
-    CountCalls("S_DVXPutFirstSyncRecordData");
-    ASSERT_EQ(0, world.api().DIZ_API_CloseDatabase(kToDoSection, 1, 0));
-    EXPECT_EQ(1u, CallsSeen("S_DVXPutFirstSyncRecordData"));
-    const tethra_sim::Database& db = LiveDb(kToDoDb);
-    ASSERT_EQ(3u, db.records.size());
-    for (size_t i = 0; i < 3; ++i)
-        EXPECT_EQ(Stored(kToDoDb, db.records[i].id, "S_DESCRIPTION3"), TextValue("task " + std::to_string(i + 1)));
-}
-
-TEST(FirstSync, MailIsSplitBetweenMainAndCompanionDatabase) {
-    SessionWorld world;
-    StartFirstSync(world, kMailSection);
-    const std::pair<int32_t, const char*> kMails[] = {{1, "1"}, {2, "-2147483647"}, {1, "2"}, {4, "-2147483646"}};
-    for (const auto& [folder, expected] : kMails) {
-        ASSERT_EQ(0, world.api().DIZ_API_SetFolderID(folder));
-        std::string id;
-        ASSERT_EQ(0, AddNew(world, {{"9", std::string("mail ") + expected}}, &id));
-        EXPECT_EQ(id, expected);
-    }
-    EXPECT_EQ(0u, LiveDb(kMailDb).records.size() + LiveDb(kCompanionDb).records.size());
-    ASSERT_EQ(0, world.api().DIZ_API_CloseDatabase(kMailSection, 1, 0));
-    ASSERT_EQ(2u, LiveDb(kMailDb).records.size());
-    ASSERT_EQ(2u, LiveDb(kCompanionDb).records.size());
-    const uint32_t companion = LiveDb(kCompanionDb).records[1].id;
-    EXPECT_EQ(Stored(kMailDb, LiveDb(kMailDb).records[1].id, "S_SUBJECT"), TextValue("mail 2"));
-    EXPECT_EQ(Stored(kCompanionDb, companion, "S_SUBJECT"), TextValue("mail -2147483646"));
-    EXPECT_EQ(Stored(kCompanionDb, companion, "S_FOLDERID"), tethra_sim::NumberValue(3));
-}
-
-TEST(FirstSync, QueueStaysOffWhenTheFirstRecordCameWithoutAFullRead) {
-    SessionWorld world;
-    StartImport(world, kToDoSection);
-    std::string first, second;
-    ASSERT_EQ(0, AddNew(world, {{"2", "direct"}}, &first));
-    // A full read now does not switch queueing on before the next BeginImport.
-    OpenExport(world, kToDoSection, 0);
-    ASSERT_EQ(0, AddNew(world, {{"2", "direct too"}}, &second));
-    ASSERT_EQ(2u, LiveDb(kToDoDb).records.size());
-    EXPECT_EQ(first, std::to_string(LiveDb(kToDoDb).records[0].id));
-    EXPECT_EQ(second, std::to_string(LiveDb(kToDoDb).records[1].id));
-}
-
 TEST(Delete, MainAndCompanionMailRecordsAndADeviceRefusal) {
     SessionWorld world;
     const uint32_t main = world.image().AddRecord(kMailDb, Mail("main", 0));
@@ -319,6 +256,17 @@ TEST(Delete, MainAndCompanionMailRecordsAndADeviceRefusal) {
     EXPECT_EQ(-10, world.api().DIZ_API_DeleteRecord("5"));
     EXPECT_EQ(world.LastError(), tethra_sim::kErrRecordNotFound);
     EXPECT_TRUE(HasLine(world.TakeTrace(), "S_DVXDeleteRecordData failed"));
+
+    // An id text that reads as 0 is refused without asking the device.
+    CountCalls("S_DVXDeleteRecordData");
+    for (const std::string text : {"0", "abc", ""}) {
+        const std::string refused = "Record ID 0 ('" + text + "') is invalid in this context";
+        EXPECT_EQ(-10, world.api().DIZ_API_DeleteRecord(text.c_str())) << text;
+        EXPECT_EQ(-11, world.api().DIZ_API_FindRecord(text.c_str())) << text;
+        EXPECT_EQ(world.TakeTrace(), (Lines{"***** DIZ_API_DeleteRecord('" + text + "')", refused,
+                                            "***** DIZ_API_FindRecord('" + text + "')", refused}));
+    }
+    EXPECT_EQ(0u, CallsSeen("S_DVXDeleteRecordData"));
 }
 
 // Every way AddRecord and FlushRecord can fail.  The database holds one

@@ -40,15 +40,6 @@ TEST_F(WriteRecord, InsertAndFindPrepareTheRecord) {
     }
 }
 
-TEST_F(WriteRecord, WithoutAnOpenDatabaseInsertAndFindFail) {
-    EXPECT_EQ(BeginNewRecord(), -9);
-    EXPECT_EQ(FindRecordByIdText("12"), -11);
-    const std::string tail =
-        "Failed to get enough memory for 0 fields.\n***** ***** Manually setting Quenda Error: 10000004\n";
-    EXPECT_EQ(TakeTrace(), "***** DIZ_API_InsertRecord()\n" + tail + "***** DIZ_API_FindRecord('12')\n" + tail);
-    EXPECT_EQ(theApp.lastErrorCode, 0x10000004u);
-}
-
 // A field by device id, copied only when it has text; the last error stays.
 TEST_F(WriteRecord, GetFieldByWriteRecUsesTheDeviceId) {
     Open(kToDoDbId, 12);
@@ -84,22 +75,6 @@ TEST_F(WriteRecord, RecordIdTexts) {
     } rows[] = {{"12", 12}, {"12abc", 12}, {"  +7", 7}, {"-2147483643", 0x80000005u}, {"-1", 0xFFFFFFFFu},
                 {"0", 0}, {"abc", 0}, {"", 0}};
     for (const auto& row : rows) EXPECT_EQ(ReadRecordIdText(row.text), row.id) << row.text;
-}
-
-// Find and delete refuse a record id text that reads as 0, without asking
-// the device.
-TEST_F(WriteRecord, FindAndDeleteRejectIdZero) {
-    g_session.currentDbId = kMemoDbId;
-    g_session.currentFieldTable = *SelectFieldTable(kMemoDbId);
-    for (const char* text : {"0", "abc", ""}) {
-        const std::string tail =
-            std::string("('") + text + "')\nRecord ID 0 ('" + text + "') is invalid in this context\n";
-        EXPECT_EQ(FindRecordByIdText(text), -11) << text;
-        EXPECT_EQ(TakeTrace(), "***** DIZ_API_FindRecord" + tail);
-        EXPECT_EQ(DeleteRecordByIdText(text), -10) << text;
-        EXPECT_EQ(TakeTrace(), "***** DIZ_API_DeleteRecord" + tail);
-    }
-    EXPECT_TRUE(g_session.writeHeap.IsCreated());
 }
 
 }  // namespace
