@@ -4,8 +4,11 @@
 // give before any record.
 #include "exports/export_world.h"
 
+#include "platform/platform_test.h"
+
 #include <gtest/gtest.h>
 #include <string.h>
+#include <unistd.h>
 
 using namespace export_tests;
 using tethra_sim::ByteValue;
@@ -170,22 +173,43 @@ TEST(FieldExports, BeforeAnyRecord) {
 }
 
 // The host's e-mail body length, found under its C++ name and read from
-// the data folder's "ilsync.psf"; no trace line.
+// "ilsync.psf" in the data-file folder (the current folder when the
+// registry names none) at byte 9,446; 4,096 when the file is too short or
+// cannot be opened for update.  No trace line.
 TEST(FieldExports, EmailBodyLength) {
-    for (const bool present : {true, false}) {
-        SCOPED_TRACE(present);
+    const struct {
+        size_t size;  // 0: no file
+        uint32_t number;
+        bool failOpen, noFolder;
+        int32_t result, length;
+    } kRows[] = {
+        {9500, 0x2000, false, false, 1, 0x2000},  {0, 0, false, false, 0, 4096},
+        {9450, 0xFFFFFFFFu, false, false, 1, -1}, {9449, 0x04030201, false, false, 1, 4096},
+        {10000, 0x04030201, true, false, 0, 4096}, {9450, 42, false, true, 1, 42},
+    };
+    for (const auto& row : kRows) {
+        SCOPED_TRACE(testing::Message() << row.size << " bytes");
         SessionWorld world;
-        std::string bytes(9500, '\x7F');
-        bytes.replace(9446, 4, std::string("\x00\x20\x00\x00", 4));
-        if (present) {
-            testing_support::WriteFile(world.sandbox().HostPath(std::string(kDataFolder) + "ilsync.psf"), bytes);
+        std::string bytes(row.size, '\x7F');
+        for (size_t i = 0; i < 4 && 9446 + i < row.size; ++i) bytes[9446 + i] = static_cast<char>(row.number >> (8 * i));
+        std::string file = world.sandbox().HostPath(std::string(kDataFolder) + "ilsync.psf");
+        char previous[4096];
+        ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
+        if (row.noFolder) {
+            world.sandbox().WriteRegistry("Windows Registry Editor Version 5.00\r\n");
+            file = world.sandbox().root() + "/ilsync.psf";
+            ASSERT_EQ(chdir(world.sandbox().root().c_str()), 0);
         }
+        if (row.size != 0) testing_support::WriteFile(file, bytes);
         world.Load();
         ASSERT_NE(world.api().GetEmailBodyLength, nullptr);
+        if (row.failOpen) PlatformFailCall("CreateFileA", 1, 0);
         int32_t length = 0;
-        EXPECT_EQ(world.api().GetEmailBodyLength(&length), present ? 1 : 0);
-        EXPECT_EQ(length, present ? 0x2000 : 4096);
+        EXPECT_EQ(world.api().GetEmailBodyLength(&length), row.result);
+        PlatformClearFaults();
+        EXPECT_EQ(length, row.length);
         EXPECT_TRUE(world.TakeTrace().empty());
+        ASSERT_EQ(chdir(previous), 0);
     }
 }
 

@@ -147,6 +147,9 @@ TEST(MergedMail, NewMailGoesToTheDatabaseOfItsFolder) {
             if (model == 32) {
                 const std::string filedText = std::to_string(static_cast<int32_t>(filed + kCompanionBit));
                 ASSERT_EQ(0, world.api().DIZ_API_FindRecord(filedText.c_str()));
+                char idText[16] = "";
+                EXPECT_EQ(0, world.api().DIZ_API_GetRecordID_Attachment(idText));
+                EXPECT_EQ(filedText, idText);
                 ASSERT_EQ(0, world.api().DIZ_API_PutField("9", "refiled"));
                 ASSERT_EQ(0, world.api().DIZ_API_FlushRecord());
                 EXPECT_EQ(Stored(kCompanionDb, filed, "S_SUBJECT"), TextValue("refiled"));

@@ -250,13 +250,12 @@ TEST_F(LinkTest, CloseLinkClosesWhatIsOpen) {
     }
 }
 
-TEST_F(LinkTest, PlainOperationsPassFailuresThroughButRevokingSucceeds) {
+// The adapter does not look at the answer; the other plain operations'
+// failures are the export tests' fault sweep.
+TEST_F(LinkTest, RevokingReportsSuccessWhateverTheDeviceSays) {
     ASSERT_NO_FATAL_FAILURE(UseImage());
-    EXPECT_EQ(0, link_->SetSyncTime("20240229235958"));
-    EXPECT_EQ(kErrPortNotOpen, link_->GetLastError());
-    EXPECT_EQ(1, link_->RevokeSyncContract()) << "revoking reports success whatever the device says";
-    EXPECT_EQ(kErrPortNotOpen, link_->GetLastError());
-    EXPECT_EQ(0, link_->OpenDataBase("C:\\QtDBTemp"));
+    EXPECT_EQ(1, link_->RevokeSyncContract());
+    EXPECT_EQ(kErrPortNotOpen, link_->GetLastError()) << "the device refused it";
 }
 
 // The folder field is found only in the merged database, by its exact

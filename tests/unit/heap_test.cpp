@@ -8,11 +8,6 @@
 #include "support/scratch_heap.h"
 
 #include <gtest/gtest.h>
-#if __has_include(<sanitizer/asan_interface.h>)
-#include <sanitizer/asan_interface.h>
-#else
-#define ASAN_UNPOISON_MEMORY_REGION(addr, size) ((void)(addr), (void)(size))
-#endif
 
 #include <stdio.h>
 #include <string>
@@ -64,7 +59,9 @@ TEST_F(PrivateHeapTest, HeapThatCannotBeCreatedIsTriedAgainNextTime) {
     EXPECT_EQ(g_session.heapRef, 1u);
 }
 
+// (That HeapValidate catches an overrun is the platform tests'.)
 TEST_F(PrivateHeapTest, DamagedHeapYieldsNothingWithoutAllocating) {
+    EXPECT_EQ(ValidatedAlloc(HEAP_ZERO_MEMORY, 20), nullptr) << "no heap yet";
     ASSERT_TRUE(InitHeap());
     // The first validation reports damage; the first allocation would fail.
     // Were the damaged call to allocate, it would use up that failure and
@@ -73,19 +70,9 @@ TEST_F(PrivateHeapTest, DamagedHeapYieldsNothingWithoutAllocating) {
     PlatformFailCall("HeapAlloc", 1, 0);
     EXPECT_EQ(ValidatedAlloc(HEAP_ZERO_MEMORY, 20), nullptr);
     EXPECT_EQ(ValidatedAlloc(HEAP_ZERO_MEMORY, 20), nullptr);
-    EXPECT_NE(ValidatedAlloc(HEAP_ZERO_MEMORY, 20), nullptr);
-}
-
-TEST_F(PrivateHeapTest, ZeroFilledBlocksUntilOneIsOverrun) {
-    EXPECT_EQ(ValidatedAlloc(HEAP_ZERO_MEMORY, 20), nullptr) << "no heap yet";
-    ASSERT_TRUE(InitHeap());
     auto* block = static_cast<unsigned char*>(ValidatedAlloc(HEAP_ZERO_MEMORY, 20));
     ASSERT_NE(block, nullptr);
     for (int i = 0; i < 20; ++i) EXPECT_EQ(block[i], 0) << i;
-    // The overrun is deliberate: a sanitized build poisons the guard.
-    ASAN_UNPOISON_MEMORY_REGION(block + 20, 1);
-    block[20] = 0x55;  // one byte past the end of the block
-    EXPECT_EQ(ValidatedAlloc(HEAP_ZERO_MEMORY, 20), nullptr);
 }
 
 TEST(ScratchHeap, CreatedOnFirstUseAndKeptUntilDestroyed) {

@@ -1,17 +1,14 @@
-// Record information the host reads as a whole: the repeat rule, the
-// e-mail folder, the write record's id and the host's e-mail body length.
+// Record information the host reads as a whole: the repeat rule and the
+// e-mail folder.
 #include "app/morvane_app.h"
 #include "field_record.h"
 #include "fields/get_field.h"
 #include "fields/record_info.h"
-#include "fields/write_record.h"
-#include "platform/platform_test.h"
 #include "session/sync_session.h"
 #include "support/sandbox.h"
 
 #include <gtest/gtest.h>
 #include <string.h>
-#include <unistd.h>
 
 #include <string>
 
@@ -176,56 +173,6 @@ TEST(ReadFolderId, DeviceFolderPlusOne) {
         const std::string read = "***** DIZ_API_ReadFolderID()\n" + std::string(c.trace);
         EXPECT_EQ(sandbox.DebugOutput(),
                   read + "***** DIZ_API_GetFolderID\n" + read + (c.result == 0 ? "" : "isSent not found \n"));
-    }
-}
-
-TEST(GetWriteRecordId, RecordIdInSignedDecimal) {
-    Sandbox sandbox;
-    g_session.writeRecord = WorkingRecord{kWorkingRecordSize, 5, 0x80000001u, nullptr, 0};
-    char out[16];
-    memset(out, 'Z', sizeof out);
-    EXPECT_EQ(GetWriteRecordId(out), 0);
-    EXPECT_STREQ(out, "-2147483647");
-    EXPECT_EQ(out[12], 'Z');
-    EXPECT_EQ(sandbox.DebugOutput(), "");
-}
-
-// "ilsync.psf": the body length at byte 9,446.  Beyond the two cases the
-// export tests read: files of exactly 9,450 bytes or one short, a file that
-// cannot be opened for update, no data-file folder (the current folder).
-TEST(EmailBodyLength, FileSizesAndFailures) {
-    const struct {
-        size_t size;
-        uint32_t number;
-        bool failOpen, noFolder;
-        int result;
-        int32_t length;
-    } cases[] = {
-        {9450, 0xFFFFFFFFu, false, false, 1, -1}, {10000, 0x12345678, false, false, 1, 0x12345678},
-        {9449, 0x04030201, false, false, 1, 4096}, {10000, 0x04030201, true, false, 0, 4096},
-        {9450, 42, false, true, 1, 42},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.size << " bytes");
-        Sandbox sandbox;
-        std::string bytes(c.size, '\x11');
-        for (size_t i = 0; i < 4 && 9446 + i < c.size; ++i) bytes[9446 + i] = static_cast<char>(c.number >> (8 * i));
-        char previous[4096];
-        ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
-        if (c.noFolder) {
-            sandbox.WriteRegistry("Windows Registry Editor Version 5.00\r\n");
-            testing_support::WriteFile(sandbox.root() + "/ilsync.psf", bytes);
-            ASSERT_EQ(chdir(sandbox.root().c_str()), 0);
-        } else {
-            sandbox.WriteStandardRegistry("C:\\Korvell\\Data", -1);
-            testing_support::WriteFile(sandbox.HostPath("C:\\Korvell\\Data\\ilsync.psf"), bytes);
-        }
-        if (c.failOpen) PlatformFailCall("CreateFileA", 1, 0);
-        int32_t length = -7;
-        EXPECT_EQ(ReadEmailBodyLength(&length), c.result);
-        EXPECT_EQ(length, c.length);
-        PlatformClearFaults();
-        ASSERT_EQ(chdir(previous), 0);
     }
 }
 
