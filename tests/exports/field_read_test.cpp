@@ -53,7 +53,31 @@ struct RecordRow {
     std::vector<Read> reads;
 };
 
+// A Schedule entry starting at date and time whose alarm, when on, leads
+// by the link time lead (read as HHMM minutes): the alarm's time and date,
+// and for an alarm on an earlier day field 13 gives that date once.
+RecordRow Alarm(const char* name, uint8_t on, const tethra_sim::LinkValue& date, const tethra_sim::LinkValue& time,
+                const tethra_sim::LinkValue& lead, const char* alarmTime, const char* alarmDate, bool earlierDay) {
+    RecordRow row{name, kScheduleSection, kScheduleDb,
+                  {{"S_START_DATE", date}, {"S_START_TIME", time}, {"S_ALARM_FLAG", ByteValue(on)}, {"S_ALARM_TIME", lead}},
+                  false, {{"12.T", alarmTime, 0, {}}, {"12.D", alarmDate, 0, {}}}};
+    if (earlierDay) row.reads.push_back({"13", alarmDate, 0, {}});
+    return row;
+}
+
 const RecordRow kRecords[] = {
+    Alarm("AlarmOnTheSameDay", 1, DateValue(2003, 4, 15), TimeValue(9, 30, 0), TimeValue(0, 15, 0), "0915", "20030415",
+          false),
+    Alarm("AlarmWithoutLead", 1, DateValue(2003, 4, 15), TimeValue(17, 45, 0), TimeValue(0, 0, 0), "1745", "20030415",
+          false),
+    Alarm("AlarmADayBefore", 1, DateValue(2003, 4, 15), TimeValue(0, 0, 0), TimeValue(14, 40, 0), "0000", "20030414",
+          true),
+    Alarm("AlarmTwoDaysBefore", 1, DateValue(2003, 4, 15), TimeValue(0, 0, 0), TimeValue(14, 41, 0), "2359",
+          "20030413", true),
+    Alarm("AlarmInTheYearBefore", 1, DateValue(2003, 1, 1), TimeValue(0, 5, 0), TimeValue(0, 10, 0), "2355", "20021231",
+          true),
+    Alarm("AlarmOnALeapDay", 1, DateValue(2000, 3, 1), TimeValue(0, 0, 0), TimeValue(1, 0, 0), "2220", "20000229", true),
+    Alarm("AlarmOff", 0, DateValue(2003, 4, 15), TimeValue(0, 0, 0), TimeValue(0, 30, 0), "0000", "00000000", false),
     {"ScheduleEventWithAnAlarmBeforeMidnight", kScheduleSection, kScheduleDb,
      {{"S_DESCRIPTION4", TextValue("Night train\nplatform 4")}, {"S_START_DATE", DateValue(2003, 4, 15)},
       {"S_END_DATE", DateValue(2003, 4, 15)}, {"S_START_TIME", TimeValue(0, 10, 0)},

@@ -271,46 +271,4 @@ TEST(GetField, RepeatFlagMarksTheRecordRepeating) {
     EXPECT_EQ(g_session.recordRepeats, 1);
 }
 
-// Alarm: start date and time, lead in minutes, and the alarm's time, date
-// and day shift (kept as it was when the alarm is off).  A field 13 read
-// after a shift gives the alarm's date and uses the shift up.
-TEST(GetField, AlarmDateTimeAndDayShift) {
-    struct Row {
-        uint8_t flag;
-        int32_t fromDate;
-        int16_t fromTime, lead;
-        const char *time, *date;
-        int32_t shift;
-    };
-    static const Row kRows[] = {
-        {1, 20030415, 930, 15, "0915", "20030415", 0},  // 0
-        {1, 20030415, 10, 30, "2340", "20030414", 1},
-        {1, 20030415, 0, 1440, "0000", "20030414", 1},
-        {1, 20030415, 0, 1441, "2359", "20030413", 2},
-        {1, 20030101, 5, 10, "2355", "20021231", 1},
-        {1, 20000301, 0, 60, "2300", "20000229", 1},  // 5
-        {1, 20030415, 1745, 0, "1745", "20030415", 0},
-        {0, 20030415, 0, 30, "0000", "00000000", 9},
-    };
-    for (const Row& r : kRows) {
-        SCOPED_TRACE(testing::Message() << r.fromDate << " " << r.fromTime << " lead " << r.lead);
-        FieldRecord record(kScheduleDbId);
-        record.SetByte(AlarmFlag, r.flag);
-        record.SetNumber(FromDate, r.fromDate);
-        record.SetShort(FromTime, r.fromTime);
-        record.SetShort(AlarmTime, r.lead);
-        g_session.alarmDayShift = 9;
-        auto time = ReadField("12.T");
-        EXPECT_EQ(time.result, 0);
-        EXPECT_EQ(time.text, r.time);
-        EXPECT_EQ(g_session.alarmDayShift, r.shift);
-        g_session.alarmDayShift = 9;
-        EXPECT_EQ(ReadField("12.D").text, r.date);
-        EXPECT_EQ(g_session.alarmDayShift, r.shift);
-        if (r.flag == 0 || r.shift == 0) continue;
-        EXPECT_EQ(ReadField("13").text, r.date);
-        EXPECT_EQ(g_session.alarmDayShift, 0);
-    }
-}
-
 }  // namespace
