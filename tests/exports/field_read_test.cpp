@@ -7,6 +7,7 @@
 #include "platform/platform_test.h"
 
 #include <gtest/gtest.h>
+#include <ostream>
 #include <string.h>
 #include <unistd.h>
 
@@ -118,6 +119,8 @@ const RecordRow kRecords[] = {
       {"23", "2", 0, {}}}},
 };
 
+void PrintTo(const RecordRow& row, std::ostream* os) { *os << row.name; }
+
 class ExportFieldRead : public testing::TestWithParam<RecordRow> {};
 
 TEST_P(ExportFieldRead, GivesTheHostsTexts) {
@@ -149,6 +152,88 @@ TEST(ExportFieldRead, MailFolderOfTheRecord) {
     EXPECT_EQ(world.TakeTrace(), Lines({"***** DIZ_API_GetFolderID", "***** DIZ_API_ReadFolderID()"}));
     EXPECT_EQ(world.api().DIZ_API_ReadFolderID(), 0);
 }
+
+// DIZ_API_GetRepeatInfo of a Schedule entry: its rule once the host has
+// seen field 2 read "Yes" (bit 6 of the day pattern is Sunday, bits 0-5
+// Monday to Saturday, bit 7 none; an end date of 0 has no end, no value
+// leaves it empty), otherwise a single event's dates (an all-day event
+// ends on its end date, any other on its start; an end of 0 is none).
+struct RuleRow {
+    const char* name;
+    tethra_sim::FieldValues values;
+    bool readField2;
+    const char* rule;  // period count delete [start] [end] repeating days
+};
+
+tethra_sim::FieldValues Weekly(const tethra_sim::LinkValue& pattern, const tethra_sim::LinkValue& end) {
+    return {{"S_REPEAT_FLAG", ByteValue(1)},      {"S_REPEAT_PREIOD", ByteValue(2)},
+            {"S_REPEAT_COUNT", ByteValue(3)},     {"S_DELETE_FLAG", ByteValue(1)},
+            {"S_START_DATE", DateValue(2003, 4, 15)}, {"S_FIELD_REPEAT_END", end},
+            {"S_DAYPATTERN", pattern}};
+}
+tethra_sim::FieldValues Single(int allDay, const tethra_sim::LinkValue& end) {
+    tethra_sim::FieldValues values = {{"S_START_DATE", DateValue(2003, 4, 15)}, {"S_END_DATE", end}};
+    if (allDay >= 0) values.push_back({"S_ALLDAY_FLAG", ByteValue(static_cast<uint8_t>(allDay))});
+    return values;
+}
+
+const tethra_sim::LinkValue kEnd = DateValue(2003, 12, 31), kNoDate = DateValue(1899, 12, 30);
+const RuleRow kRules[] = {
+    {"Weekly", Weekly(ByteValue(0x41), kEnd), true, "2 3 1 [20030415] [20031231] 1 1100000"},
+    {"EveryDay", Weekly(ByteValue(0x7F), kEnd), true, "2 3 1 [20030415] [20031231] 1 1111111"},
+    {"Bit7", Weekly(ByteValue(0x80), kEnd), true, "2 3 1 [20030415] [20031231] 1 0000000"},
+    {"Sunday", Weekly(ByteValue(0x20), kEnd), true, "2 3 1 [20030415] [20031231] 1 0000001"},
+    {"NoEnd", Weekly(ByteValue(0x0A), kNoDate), true, "2 3 1 [20030415] [-1] 1 0010100"},
+    {"EndWithoutValue", Weekly(ByteValue(0x0A), tethra_sim::LinkValue{true, {}}), true, "2 3 1 [20030415] [] 1 0010100"},
+    {"Field2Unread", Weekly(ByteValue(0x41), kEnd), false, "0 0 0 [20030415] [20030415] 0 0000000"},
+    {"OneDay", Single(0, DateValue(2003, 4, 15)), false, "0 0 0 [20030415] [20030415] 0 0000000"},
+    {"AllDayToItsEnd", Single(1, DateValue(2003, 4, 17)), false, "0 0 0 [20030415] [20030417] 0 0000000"},
+    {"TimedEndsOnItsStart", Single(0, DateValue(2003, 4, 17)), false, "0 0 0 [20030415] [20030415] 0 0000000"},
+    {"AllDayWithoutEnd", Single(1, kNoDate), false, "0 0 0 [20030415] [-1] 0 0000000"},
+    {"NoAllDayValue", Single(-1, DateValue(2003, 4, 17)), false, "0 0 0 [20030415] [20030415] 0 0000000"},
+};
+
+std::string Describe(const RepeatInfo& info) {
+    std::string days;
+    for (uint8_t day : info.weekDays) days += std::to_string(day);
+    return std::to_string(info.repeatPeriod) + " " + std::to_string(info.repeatCount) + " " +
+           std::to_string(info.deleteFlag) + " [" + std::string(info.startDate, strnlen(info.startDate, 10)) + "] [" +
+           std::string(info.endDate, strnlen(info.endDate, 10)) + "] " + std::to_string(info.isRepeating) + " " + days;
+}
+
+void PrintTo(const RuleRow& row, std::ostream* os) { *os << row.name; }
+
+class RepeatInfoRead : public testing::TestWithParam<RuleRow> {};
+
+// The whole structure is written, the last error cleared, one trace line.
+TEST_P(RepeatInfoRead, GivesTheRuleOrTheEventsDates) {
+    const RuleRow& row = GetParam();
+    SessionWorld world;
+    const uint32_t id = ExportOnly(world, kScheduleSection, kScheduleDb, row.values, true);
+    if (row.readField2) {
+        ASSERT_EQ("Yes", Field(world, "2"));
+    }
+    EXPECT_EQ(-4, world.api().DIZ_API_GetIdDBRec(id + 1000)) << "sets the last error";
+    ASSERT_EQ(1, world.api().DIZ_API_GetIdDBRec(id));
+    world.TakeTrace();
+    ASSERT_NE(0u, world.LastError());
+    RepeatInfo info;
+    memset(&info, 0xAA, sizeof info);
+    EXPECT_EQ(0, world.api().DIZ_API_GetRepeatInfo(&info));
+    EXPECT_EQ(row.rule, Describe(info));
+    RepeatInfo expected = {};
+    memcpy(&expected, &info, 3);
+    memcpy(expected.startDate, info.startDate, strnlen(info.startDate, 10));
+    memcpy(expected.endDate, info.endDate, strnlen(info.endDate, 10));
+    expected.isRepeating = info.isRepeating;
+    memcpy(expected.weekDays, info.weekDays, sizeof info.weekDays);
+    EXPECT_EQ(0, memcmp(&info, &expected, sizeof info)) << "every other byte is zero";
+    EXPECT_EQ(0u, world.LastError());
+    EXPECT_EQ(Lines({"***** DIZ_API_GetRepeatInfo()"}), world.TakeTrace());
+}
+
+INSTANTIATE_TEST_SUITE_P(Rules, RepeatInfoRead, testing::ValuesIn(kRules),
+                         [](const testing::TestParamInfo<RuleRow>& info) { return std::string(info.param.name); });
 
 // A freshly loaded adapter, before any database is open.
 TEST(FieldExports, BeforeAnyRecord) {
