@@ -281,6 +281,17 @@ TEST(FieldExports, BeforeAnyRecord) {
     EXPECT_EQ(world.LastError(), 0u);
 }
 
+// A database opened for import has no record to read from.
+TEST(FieldExports, NoRecordInAnImportPass) {
+    SessionWorld world;
+    world.image().AddRecord(kScheduleDb, Schedule("dentist"));
+    StartImport(world, kScheduleSection);
+    EXPECT_EQ("", Field(world, "7"));
+    EXPECT_EQ("", Field(world, "UID"));
+    EXPECT_EQ(world.TakeTrace(), Lines({"***** DIZ_API_GetField('7', [OUT])", "Quenda field id 6 not found (qdb:1)",
+                                        "***** DIZ_API_GetField('UID', [OUT])", "Returning ''"}));
+}
+
 // The host's e-mail body length, found under its C++ name and read from
 // "ilsync.psf" in the data-file folder (the current folder when the
 // registry names none) at byte 9,446; 4,096 when the file is too short or

@@ -38,15 +38,12 @@ TEST(Catalogue, CompanionDatabaseOfMailRecords) {
 }
 
 // Only the second word of an entry is a database id, and only the first
-// DBIDCount entries count.
+// count entries count.
 TEST(Catalogue, PresenceFollowsTheDevicesDatabaseList) {
-    _tagS_DVXDBIDIF list[] = {{6, 1, 6}, {0, 7, 0}, {0, 16, 0}, {0, 8, 0}};
-    g_session.TTDBIDList = list;
-    g_session.DBIDCount = 3;
-    for (uint32_t id : {1u, 7u, 16u}) EXPECT_TRUE(DatabaseOnDevice(id)) << id;
-    for (uint32_t id : {6u, 8u, 0u}) EXPECT_FALSE(DatabaseOnDevice(id)) << id;
-    g_session.TTDBIDList = nullptr;
-    EXPECT_FALSE(DatabaseOnDevice(1));
+    const _tagS_DVXDBIDIF list[] = {{6, 1, 6}, {0, 7, 0}, {0, 16, 0}, {0, 8, 0}};
+    for (uint32_t id : {1u, 7u, 16u}) EXPECT_TRUE(DatabaseInList(list, 3, id)) << id;
+    for (uint32_t id : {6u, 8u, 0u}) EXPECT_FALSE(DatabaseInList(list, 3, id)) << id;
+    EXPECT_FALSE(DatabaseInList(nullptr, 3, 1));
 }
 
 // Positions in the contract check's list; none before the check.

@@ -199,24 +199,6 @@ TEST(GetField, EachReadGivesItsResultTextAndTrace) {
     }
 }
 
-TEST(GetField, RecordWithoutValuesOrNoRecordFindsNothing) {
-    Sandbox sandbox;
-    {
-        FieldRecord record(kToDoDbId);
-        record.record().fields = nullptr;  // a record deleted on the device
-        EXPECT_EQ(ReadField("2").text, "");
-    }
-    g_session.currentRecord = nullptr;
-    g_session.currentDbId = kScheduleDbId;
-    g_session.currentFieldTable = *SelectFieldTable(kScheduleDbId);
-    EXPECT_EQ(ReadField("7").result, 0);
-    EXPECT_EQ(ReadField("UID").text, "");
-    EXPECT_EQ(sandbox.DebugOutput(),
-              "***** DIZ_API_GetField('2', [OUT])\nQuenda field id 1 not found (qdb:6)\n"
-              "***** DIZ_API_GetField('7', [OUT])\nQuenda field id 6 not found (qdb:1)\n"
-              "***** DIZ_API_GetField('UID', [OUT])\nReturning ''\n");
-}
-
 // Long texts: the source is read up to its limit, the host buffer holds
 // kFieldTextLimit characters and the NUL.
 TEST(GetField, TextCopyStopsAtTheLimits) {
