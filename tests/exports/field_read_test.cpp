@@ -143,14 +143,38 @@ TEST_P(ExportFieldRead, GivesTheHostsTexts) {
 INSTANTIATE_TEST_SUITE_P(Records, ExportFieldRead, testing::ValuesIn(kRecords),
                          [](const testing::TestParamInfo<RecordRow>& info) { return std::string(info.param.name); });
 
+// The host's folder is the device's plus one (none reads as the inbox);
+// a device folder outside 0-3 fails both exports; a record of another
+// database leaves the host's folder as it was.
 TEST(ExportFieldRead, MailFolderOfTheRecord) {
-    SessionWorld world;
-    ExportOnly(world, kMailSection, kMailDb, Mail("Minutes", 3), true);
-    uint32_t folder = 0;
-    EXPECT_EQ(world.api().DIZ_API_GetFolderID(&folder), 0);
-    EXPECT_EQ(folder, 4u);
-    EXPECT_EQ(world.TakeTrace(), Lines({"***** DIZ_API_GetFolderID", "***** DIZ_API_ReadFolderID()"}));
-    EXPECT_EQ(world.api().DIZ_API_ReadFolderID(), 0);
+    const tethra_sim::LinkValue kNone{true, {}};
+    const struct {
+        uint32_t dbId;
+        tethra_sim::LinkValue folder;
+        int32_t result;
+        uint32_t host;
+    } kRows[] = {
+        {kMailDb, tethra_sim::NumberValue(0), 0, 1}, {kMailDb, tethra_sim::NumberValue(3), 0, 4},
+        {kMailDb, kNone, 0, 1}, {kMailDb, tethra_sim::NumberValue(4), -999, 0},
+        {kMailDb, tethra_sim::NumberValue(-2), -999, 0}, {kAddressDb, kNone, 0, 2},
+    };
+    for (const auto& row : kRows) {
+        SCOPED_TRACE(testing::Message() << row.dbId << " " << row.result << " " << row.host);
+        SessionWorld world;
+        const bool mail = row.dbId == kMailDb;
+        ExportOnly(world, mail ? kMailSection : kAddressSection, row.dbId,
+                   {{mail ? "S_FOLDERID" : "S_NAME", row.folder}}, true);
+        ASSERT_EQ(0, world.api().DIZ_API_SetFolderID(2));
+        world.TakeTrace();
+        EXPECT_EQ(row.result, world.api().DIZ_API_ReadFolderID());
+        uint32_t folder = 77;
+        EXPECT_EQ(row.result == 0 ? 0 : -11, world.api().DIZ_API_GetFolderID(&folder));
+        EXPECT_EQ(row.result == 0 ? row.host : 77u, folder);
+        Lines trace = {"***** DIZ_API_ReadFolderID()", "***** DIZ_API_GetFolderID", "***** DIZ_API_ReadFolderID()"};
+        if (row.result != 0) trace.push_back("isSent not found ");
+        EXPECT_EQ(trace, world.TakeTrace());
+        EXPECT_EQ(0u, world.LastError());
+    }
 }
 
 // DIZ_API_GetRepeatInfo of a Schedule entry: its rule once the host has
