@@ -238,6 +238,41 @@ TEST(ChangedRecord, UnwrittenFieldsKeepTheirDeviceValues) {
     for (size_t i = 1; i < task.size(); ++i) EXPECT_EQ(Stored(kToDoDb, id, task[i].first), task[i].second);
 }
 
+// The write record gives back, by device field id, only the texts written
+// into it; reading writes no line and keeps the last error.  A stored
+// record keeps its id but no values; a new one clears the last error.
+TEST(ChangedRecord, GetFieldByWriteRecGivesOnlyWhatWasWritten) {
+    SessionWorld world;
+    const uint32_t id = world.image().AddRecord(kToDoDb, {{"S_DESCRIPTION3", TextValue("old")},
+                                                          {"S_NOTEMEMO", TextValue("on the device")}});
+    StartImport(world, kToDoSection);
+    ASSERT_EQ(0, world.api().DIZ_API_FindRecord(std::to_string(id).c_str()));
+    ASSERT_EQ(0, world.api().DIZ_API_PutField("2", "Call Bob"));  // Description, device field 1
+    ASSERT_EQ(0, world.api().DIZ_API_PutField("5", ""));          // Note, device field 4
+    PlatformFailCall("HeapAlloc", 1, 0);
+    EXPECT_EQ(-9, world.api().DIZ_API_PutField("6", "Work"));  // Category, device field 5
+    PlatformClearFaults();
+    world.TakeTrace();
+    char value[32] = "";
+    EXPECT_EQ(0, world.api().DIZ_API_GetFieldByWriteRec(1, value));
+    EXPECT_STREQ("Call Bob", value);
+    for (const int32_t field : {4, 5, 99, 0}) {
+        strcpy(value, "marker");
+        EXPECT_EQ(0, world.api().DIZ_API_GetFieldByWriteRec(field, value));
+        EXPECT_STREQ("marker", value) << field;
+    }
+    EXPECT_TRUE(world.TakeTrace().empty());
+    EXPECT_EQ(0x10000004u, world.LastError());
+    ASSERT_EQ(0, world.api().DIZ_API_FlushRecord());
+    EXPECT_EQ(0, world.api().DIZ_API_GetFieldByWriteRec(1, value));
+    EXPECT_STREQ("marker", value);
+    char idText[16] = "";
+    EXPECT_EQ(0, world.api().DIZ_API_GetRecordID_Attachment(idText));
+    EXPECT_EQ(std::to_string(id), idText);
+    EXPECT_EQ(0, world.api().DIZ_API_InsertRecord());
+    EXPECT_EQ(0u, world.LastError());
+}
+
 TEST(Delete, MainAndCompanionMailRecordsAndADeviceRefusal) {
     SessionWorld world;
     const uint32_t main = world.image().AddRecord(kMailDb, Mail("main", 0));

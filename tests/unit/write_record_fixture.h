@@ -33,10 +33,6 @@ protected:
         if (slot.data == nullptr || slot.length == kValueAbsent) return {};
         return std::vector<uint8_t>(slot.data, slot.data + slot.length);
     }
-    std::string Text(uint32_t fieldId) const {
-        const std::vector<uint8_t> bytes = Bytes(fieldId);
-        return std::string(bytes.begin(), bytes.end());
-    }
 
     // The trace written since the last call.
     std::string TakeTrace() {

@@ -1,11 +1,10 @@
-// Preparing the write record, reading it back, and record id texts.
+// Preparing the write record, and record id texts.
 #include "write_record_fixture.h"
 
 #include "app/morvane_app.h"
 #include "database/delete_find.h"
 #include "fields/field_write.h"
 
-#include <cstring>
 #include <string>
 
 namespace {
@@ -38,34 +37,6 @@ TEST_F(WriteRecord, InsertAndFindPrepareTheRecord) {
         EXPECT_EQ(g_session.writeState.alarmFlagSet, 0);
         EXPECT_EQ(g_session.writeState.allDay, 0);
     }
-}
-
-// A field by device id, copied only when it has text; the last error stays.
-TEST_F(WriteRecord, GetFieldByWriteRecUsesTheDeviceId) {
-    Open(kToDoDbId, 12);
-    ASSERT_EQ(PutFieldText("2", "Call Bob"), 0);
-    ASSERT_EQ(PutFieldText("5", ""), 0);
-    TakeTrace();
-    theApp.lastErrorCode = 0x10000099u;
-    char value[32];
-    std::memset(value, 'x', sizeof value);
-    EXPECT_EQ(CopyWriteRecordField(1, value), 0);  // Description, host field 2
-    EXPECT_STREQ(value, "Call Bob");
-    std::strcpy(value, "marker");
-    for (uint32_t id : {4u, 99u}) {  // Note: empty; no such field
-        EXPECT_EQ(CopyWriteRecordField(id, value), 0);
-        EXPECT_STREQ(value, "marker");
-    }
-    EXPECT_EQ(TakeTrace(), "");
-    EXPECT_EQ(theApp.lastErrorCode, 0x10000099u);
-    // A released record keeps its id but no slots.
-    ReleaseWriteRecord();
-    EXPECT_FALSE(g_session.writeHeap.IsCreated());
-    EXPECT_EQ(g_session.writeRecord.recordId, 12u);
-    EXPECT_EQ(g_session.writeRecord.fields, nullptr);
-    EXPECT_EQ(g_session.writeRecord.fieldCount, 0u);
-    EXPECT_EQ(CopyWriteRecordField(1, value), 0);
-    EXPECT_STREQ(value, "marker");
 }
 
 TEST_F(WriteRecord, RecordIdTexts) {
