@@ -5,13 +5,6 @@
  * session's readHeap (all at the open in a full sync, one by one as the
  * host reaches them otherwise).  Entries are never freed on their own;
  * they go with the private heap.
- *
- * E-mail is walked once per host folder, and the walk decides by a mail's
- * device folder whether to return it.  When a mail's values are dropped
- * in a normal export, its entry keeps that folder as a mark instead: fields
- * points at a shared, empty slot standing for the folder and fieldCount is
- * 0, so no field is found in it, as in an entry that is not loaded, while
- * the walks of other folders pass it over without fetching it again.
  */
 #ifndef MORVANE_DATABASE_RECORD_CACHE_H
 #define MORVANE_DATABASE_RECORD_CACHE_H
@@ -43,27 +36,11 @@ bool AppendCacheEntry(WorkingRecord* entry);
 // Notes that record's values were just put in readHeap.
 void NoteLoadedValues(WorkingRecord* record);
 
-// Whether record is the only one with values in readHeap.
-bool OnlyLoadedRecordIs(const WorkingRecord* record);
-
 // Marks every cached record noted since the last call (and the record
 // loaded by id) as not loaded, for when readHeap, which holds their values,
-// is destroyed afterwards.  With keepFolders (E-mail), a cached mail whose
-// device folder is 0 to 3 keeps it as its folder mark.  Visiting only the
-// noted records keeps releasing one record of a long normal export from
-// walking the whole cache.
-void ForgetLoadedValues(bool keepFolders = false);
-
-// The device folder of a mail as the folder filter reads it: the 4-byte
-// value of its FolderID (0 without one), or the folder its mark keeps.
-uint32_t MailDeviceFolder(const WorkingRecord* record);
-
-// Whether record holds only a folder mark; its values must be fetched
-// before any field is read.
-bool HoldsFolderMarkOnly(const WorkingRecord* record);
-
-// Makes a marked record an ordinary one that is not loaded.
-void ClearFolderMark(WorkingRecord* record);
+// is destroyed.  Visiting only those keeps releasing one record of a long
+// normal export from walking the whole cache.
+void ForgetLoadedValues();
 
 // Converts linkRecord, a record of the open database dbId whose slots
 // follow the session's TTdbInfo, into a working field array in readHeap

@@ -16,7 +16,7 @@
 
 namespace {
 
-// The E-mail database: filtered by folder.
+// The E-mail database: filtered by folder, its values kept until the close.
 bool MailIsOpen() { return g_session.currentDbId == kMailDbId; }
 
 bool IsOpenDatabase(int32_t section) {
@@ -26,16 +26,6 @@ bool IsOpenDatabase(int32_t section) {
 }
 
 bool CursorAtEnd() { return g_session.cacheCursor == g_session.recordCache.end(); }
-
-// A mail the walk passes over had its values fetched only to read its
-// folder.  In a normal export they go at once, the folder staying as a
-// mark, unless readHeap holds other values too (a record the host has not
-// released), which stay until the host releases one.
-void DropPassedOverValues(const WorkingRecord* entry) {
-    if (g_session.forceResyncForThisDatabase || !OnlyLoadedRecordIs(entry)) return;
-    ForgetLoadedValues(true);
-    g_session.readHeap.Destroy();
-}
 
 WorkingRecord* TakeCursorEntry() {
     WorkingRecord* entry = *g_session.cacheCursor;
@@ -81,7 +71,6 @@ int32_t GetNextRecord(int32_t section, uint32_t* status) {
     if (loaded != 0) return loaded;
     if (MailIsOpen()) {
         while (!IsOfValidFolderType(entry, g_session.hostFolderId)) {
-            DropPassedOverValues(entry);
             if (CursorAtEnd()) {
                 LogTrace("The cache is exhausted [2].  Returning 'end of data' status.\n");
                 return kResultEndOfData;
@@ -111,14 +100,7 @@ uint32_t SyncAttrToRecordStatus(uint32_t syncAttr) {
 }
 
 int32_t LoadRecordValues(WorkingRecord* record) {
-    if (record->syncAttr == kSyncAttrDeleted) return 0;
-    if (HoldsFolderMarkOnly(record)) {
-        // A mail of another folder than the walk's: the folder filter needs
-        // no more than its mark.
-        if (g_session.hostFolderId != MailDeviceFolder(record) + 1) return 0;
-        ClearFolderMark(record);
-    }
-    if (record->fields != nullptr) return 0;
+    if (record->syncAttr == kSyncAttrDeleted || record->fields != nullptr) return 0;
     HANDLE temporary = HeapCreate(0, 1, 0);
     if (temporary == nullptr) {
         theApp.lastErrorCode = kErrorOutOfMemory;
@@ -153,7 +135,7 @@ int32_t LoadRecordValues(WorkingRecord* record) {
 }
 
 bool IsOfValidFolderType(const WorkingRecord* record, uint32_t folder) {
-    const uint32_t deviceFolder = MailDeviceFolder(record);
+    const uint32_t deviceFolder = NumberFieldValue(record, MailField::FolderID);
     // The record's Type is looked at but decides nothing.
     NumberFieldValue(record, MailField::Type);
     const bool isValidType = false;
@@ -164,13 +146,12 @@ bool IsOfValidFolderType(const WorkingRecord* record, uint32_t folder) {
 }
 
 int32_t ReleaseReadRecord() {
-    // Full-sync values stay until the close.
-    if (g_session.forceResyncForThisDatabase) return kResultOk;
+    // E-mail and full-sync values stay until the close.
+    if (MailIsOpen() || g_session.forceResyncForThisDatabase) return kResultOk;
     // Every value of a normal export lives in readHeap and only the record
     // just read has any, so destroying the heap unloads exactly that one.
-    // A mail keeps its folder for the walks of the other folders.
-    ForgetLoadedValues(MailIsOpen());
     g_session.readHeap.Destroy();
+    ForgetLoadedValues();
     return kResultOk;
 }
 

@@ -380,21 +380,23 @@ size_t GrowthWhileReading(bool release, bool mail = false) {
         EXPECT_EQ(-7, result);
     }
     EXPECT_EQ(kRecords, read);
-    // A mail is fetched for the walk of its own folder, and once more by
-    // the first walk when that passes it over.
-    if (mail && release) {
-        EXPECT_EQ(kRecords + kRecords * 3 / 4, CallsSeen("S_DVXGetRecordData"));
+    // The first walk fetches every mail to read its folder; the values
+    // stay, so the other folders' walks fetch none again.
+    if (mail) {
+        EXPECT_EQ(kRecords, CallsSeen("S_DVXGetRecordData"));
     }
     const size_t after = HeldBytes();
     return after > before ? after - before : 0;
 }
 
 // 1400 records of 2000 bytes each pass between the two measurements:
-// released, none of them stays; not released, every one does.
-TEST(Memory, ANormalExportHoldsOnlyTheRecordJustRead) {
-    EXPECT_LT(GrowthWhileReading(true), 256u * 1024u);
-    EXPECT_LT(GrowthWhileReading(true, true), 256u * 1024u) << "E-mail";
+// released, none of them stays; not released, every one does.  E-mail
+// keeps every mail read until the close, released or not (more than 1000
+// mails are fetched after the 100th is read).
+TEST(Memory, ANormalExportHoldsOnlyTheRecordJustRead) { EXPECT_LT(GrowthWhileReading(true), 256u * 1024u); }
+TEST(Memory, RecordsNotReleasedStayUntilTheClose) {
+    EXPECT_GT(GrowthWhileReading(false), 1400u * 2000u);
+    EXPECT_GT(GrowthWhileReading(true, true), 1000u * 2000u) << "E-mail";
 }
-TEST(Memory, RecordsNotReleasedStayUntilTheClose) { EXPECT_GT(GrowthWhileReading(false), 1400u * 2000u); }
 
 }  // namespace
