@@ -1,8 +1,8 @@
 #include "support/trace_log.h"
 
 #include "platform/win32api.h"
+#include "support/trace_format.h"
 
-#include <stdio.h>
 #include <time.h>
 
 const char kTraceOverflowLine[] =
@@ -62,7 +62,9 @@ void AppendToLogFile(const char* text) {
 
 void LogTraceV(const char* format, va_list args) {
     char buffer[kTraceBufferSize];
-    const int needed = vsnprintf(buffer, sizeof buffer, format, args);
+    // The same text and length as vsnprintf, at a fraction of its cost:
+    // every line is formatted, whether or not the log file is on.
+    const int needed = FormatTraceText(buffer, sizeof buffer, format, args);
     const char* fileText = buffer;
     // A text that needs the whole buffer, its terminating zero included,
     // already counts as too long: only one that leaves a byte spare is sent.
