@@ -23,7 +23,6 @@ struct Conversion {
 class Output {
 public:
     Output(char* out, size_t size) : out_(out), size_(size) {}
-
     void Put(char c) {
         if (length_ + 1 < size_) out_[length_] = c;
         ++length_;
@@ -40,17 +39,21 @@ public:
         if (size_ > 0) out_[length_ < size_ ? length_ : size_ - 1] = '\0';
         return length_;
     }
-
 private:
     char* out_;
     size_t size_;
     size_t length_ = 0;
 };
 
-// Digits of a width or precision; false when it is too large to handle here.
-bool ReadNumber(const char** p, int* value) {
-    *value = 0;
-    for (; **p >= '0' && **p <= '9'; ++*p) {
+// A width or precision: digits, or '*' for the next argument.  False when
+// it is too large to handle here.
+bool ReadField(const char** p, va_list* args, int* value) {
+    if (**p == '*') {
+        ++*p;
+        *value = va_arg(*args, int);
+        return *value >= -kLargestField && *value <= kLargestField;
+    }
+    for (*value = 0; **p >= '0' && **p <= '9'; ++*p) {
         *value = *value * 10 + (**p - '0');
         if (*value > kLargestField) return false;
     }
@@ -60,42 +63,29 @@ bool ReadNumber(const char** p, int* value) {
 // Reads what follows a '%' up to and including the conversion letter.
 // Returns the position after it, or nullptr for anything not handled here.
 const char* ReadConversion(const char* p, va_list* args, Conversion* conversion) {
-    for (;; ++p) {
-        if (*p == '-') conversion->left = true;
-        else if (*p == '0') conversion->zero = true;
-        else break;
-    }
-    if (*p == '*') {
-        const int width = va_arg(*args, int);
-        if (width < -kLargestField || width > kLargestField) return nullptr;
-        if (width < 0) conversion->left = true;
-        conversion->width = width < 0 ? -width : width;
-        ++p;
-    } else if (!ReadNumber(&p, &conversion->width)) {
-        return nullptr;
+    for (; *p == '-' || *p == '0'; ++p) (*p == '-' ? conversion->left : conversion->zero) = true;
+    if (!ReadField(&p, args, &conversion->width)) return nullptr;
+    if (conversion->width < 0) {  // a negative '*' width pads on the right
+        conversion->left = true;
+        conversion->width = -conversion->width;
     }
     if (*p == '.') {
         ++p;
-        if (*p == '*') {
-            const int precision = va_arg(*args, int);
-            if (precision > kLargestField) return nullptr;
-            conversion->precision = precision < 0 ? -1 : precision;
-            ++p;
-        } else if (!ReadNumber(&p, &conversion->precision)) {
-            return nullptr;
-        }
+        if (!ReadField(&p, args, &conversion->precision)) return nullptr;
+        if (conversion->precision < 0) conversion->precision = -1;  // as if none
     }
     conversion->type = *p;
-    if (*p == '\0' || strchr("diuxXsc", *p) == nullptr) return nullptr;
+    switch (*p) {
+    case 'd': case 'i': case 'u': case 'x': case 'X': return p + 1;
     // What '0' does to a text or a character differs between C libraries.
-    if (conversion->zero && (*p == 's' || *p == 'c')) return nullptr;
-    return p + 1;
+    case 's': case 'c': return conversion->zero ? nullptr : p + 1;
+    default: return nullptr;
+    }
 }
 
 void PutNumber(Output* out, const Conversion& conversion, unsigned value, bool negative) {
-    const bool hex = conversion.type == 'x' || conversion.type == 'X';
     const char* alphabet = conversion.type == 'X' ? "0123456789ABCDEF" : "0123456789abcdef";
-    const unsigned base = hex ? 16 : 10;
+    const unsigned base = conversion.type == 'x' || conversion.type == 'X' ? 16 : 10;
     char digits[sizeof(unsigned) * CHAR_BIT];
     int count = 0;
     for (; value != 0; value /= base) digits[count++] = alphabet[value % base];
@@ -127,9 +117,10 @@ void PutPadded(Output* out, const Conversion& conversion, const char* text, size
 void PutText(Output* out, const Conversion& conversion, const char* text) {
     // A null text is "(null)", or nothing when the precision cuts it.
     if (text == nullptr) text = conversion.precision < 0 || conversion.precision >= 6 ? "(null)" : "";
+    // With a precision, the text may end without a zero: look no further.
     size_t length = 0;
-    const size_t limit = conversion.precision < 0 ? static_cast<size_t>(-1) : conversion.precision;
-    while (length < limit && text[length] != '\0') ++length;
+    if (conversion.precision < 0) length = strlen(text);
+    else while (length < static_cast<size_t>(conversion.precision) && text[length] != '\0') ++length;
     PutPadded(out, conversion, text, length);
 }
 
@@ -143,9 +134,8 @@ bool FormatAll(Output* out, const char* format, va_list* args) {
         }
         out->Append(p, static_cast<size_t>(percent - p));
         p = percent + 1;
-        if (*p == '%') {
-            out->Put('%');
-            ++p;
+        if (*p == '%') {  // "%%"
+            out->Put(*p++);
             continue;
         }
         Conversion conversion;
@@ -170,8 +160,7 @@ bool FormatAll(Output* out, const char* format, va_list* args) {
 }  // namespace
 
 int FormatTraceText(char* out, size_t size, const char* format, va_list args) {
-    va_list start;
-    va_list rest;
+    va_list start, rest;  // from the beginning for vsnprintf; the rest for this formatter
     va_copy(start, args);
     va_copy(rest, args);
     Output output(out, size);
