@@ -64,7 +64,8 @@ bool ReadField(const char** p, va_list* args, int* value) {
 // Returns the position after it, or nullptr for anything not handled here.
 const char* ReadConversion(const char* p, va_list* args, Conversion* conversion) {
     for (; *p == '-' || *p == '0'; ++p) (*p == '-' ? conversion->left : conversion->zero) = true;
-    if (!ReadField(&p, args, &conversion->width)) return nullptr;
+    const bool plain = *p != '*' && (*p < '0' || *p > '9');  // the most common case: "%s", "%d"
+    if (!plain && !ReadField(&p, args, &conversion->width)) return nullptr;
     if (conversion->width < 0) {  // a negative '*' width pads on the right
         conversion->left = true;
         conversion->width = -conversion->width;
