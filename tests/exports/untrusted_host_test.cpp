@@ -131,7 +131,7 @@ TEST(UntrustedHost, NullPointersAreEmptyTextsAndUnwrittenOutputs) {
 TEST(UntrustedHost, ExportsInAnyOrderBeforeAndAfterTheSession) {
     SessionWorld world;
     world.PairBothSides();
-    const uint32_t memoId = world.image().AddRecord(kMemoDb, Memo("first"));
+    world.image().AddRecord(kMemoDb, Memo("first"));
     world.Load();
     char id[kRecordIdBytes] = "";
     RepeatInfo info = {};
@@ -196,9 +196,19 @@ TEST(UntrustedHost, ExportsInAnyOrderBeforeAndAfterTheSession) {
          nullptr},
     };
     RunRows(world, within);
-    // A record loaded by id after an open that failed before making its
-    // field table current: the Schedule table stays, the values are a
-    // Memo's (found by fuzz_export_sequence: a read past the Memo's slots).
+    ASSERT_EQ(0, world.api().DIZ_API_Initialize("", ""));
+    EXPECT_EQ(std::vector<std::string>{"first note"}, ExportMemoTitles(world));
+}
+
+// A record loaded by id after an open that failed before making its field
+// table current: the Schedule table stays, the values are a Memo's (found
+// by fuzz_export_sequence: a read past the Memo's slots).
+TEST(UntrustedHost, RecordLoadedAfterAFailedOpenIsReadWithinItsSlots) {
+    SessionWorld world;
+    world.PairBothSides();
+    const uint32_t memoId = world.image().AddRecord(kMemoDb, Memo("first"));
+    world.Load();
+    RepeatInfo info = {};
     const std::vector<Row> across = {
         // 0
         {"Initialize", [](auto& a) { return a.DIZ_API_Initialize("", ""); }, 0, nullptr},
