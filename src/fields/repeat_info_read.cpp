@@ -17,22 +17,20 @@ WorkingField* FindScheduleField(uint32_t fieldId) {
     return FindWorkingField(g_session.currentRecord, fieldId, nullptr);
 }
 
-// The first eight characters of a date number's decimal text.
-void WriteDateDigits(char (&text)[10], int32_t value) {
-    char digits[kDecimalTextSize];
-    FormatDecimal(value, 0, digits);
-    digits[kRepeatDateChars] = '\0';
-    memcpy(text, digits, strlen(digits) + 1);
-}
-
-// The whole decimal text, as far as the ten bytes of the field hold it.
-void WriteDateText(char (&text)[10], int32_t value) {
+// The first maxChars characters of a number's decimal text.
+void WriteDecimalPrefix(char (&text)[10], int32_t value, size_t maxChars) {
     char digits[kDecimalTextSize];
     size_t length = FormatDecimal(value, 0, digits);
-    if (length >= sizeof text) length = sizeof text - 1;
+    if (length > maxChars) length = maxChars;
     memcpy(text, digits, length);
     text[length] = '\0';
 }
+
+// The first eight characters of a date number's decimal text.
+void WriteDateDigits(char (&text)[10], int32_t value) { WriteDecimalPrefix(text, value, kRepeatDateChars); }
+
+// The whole decimal text, as far as the ten bytes of the field hold it.
+void WriteDateText(char (&text)[10], int32_t value) { WriteDecimalPrefix(text, value, sizeof text - 1); }
 
 uint8_t ByteByLength(const WorkingField* slot) { return HoldsValueByLength(slot) ? FirstByte(slot) : 0; }
 
