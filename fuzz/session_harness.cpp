@@ -40,7 +40,8 @@ World& TheWorld() {
         fs::create_directories(data);
         w->device = w->root / "device.json";
         w->settings = data / "ISEnvSet.ini";
-        // No "QA_Trace": the trace lines are still formatted, not written.
+        // No "QA_Trace", and the debugger output read into /dev/null: every
+        // trace line is formatted, with the host's texts in it, and dropped.
         WriteWhole(w->root / "user.reg",
                    "Windows Registry Editor Version 5.00\n\n"
                    "[HKEY_CURRENT_USER\\SOFTWARE\\KORVELL QUENDA 2\\HALVERD]\n"
@@ -49,6 +50,7 @@ World& TheWorld() {
         setenv("MORVANE_REGISTRY", (w->root / "user.reg").c_str(), 1);
         setenv("MORVANE_DEVICE", w->device.c_str(), 1);
         setenv("MORVANE_MESSAGEBOX", "ok", 1);
+        setenv("MORVANE_DEBUG_OUTPUT", "/dev/null", 1);
         tethra_sim::DeviceImage image = tethra_sim::DemoImage();
         image.SetPairing(kPcId, "20240131235959");
         w->image = image.ToJson();

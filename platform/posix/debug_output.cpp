@@ -1,8 +1,10 @@
 // OutputDebugStringA: the debugger output, which on this host is a file or
 // standard error chosen by MORVANE_DEBUG_OUTPUT, or nowhere when it is unset
 // (as on Windows when no debugger is attached).
+#include "platform/debug_output.h"
 #include "platform/win32api.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -35,6 +37,12 @@ const DebugTarget& CurrentTarget() {
     return target;
 }
 
+// Whether the target is set, for every thread, as of the environment's
+// change count: asked before every trace line, so it must cost no more
+// than two loads.
+std::atomic<unsigned> g_readerGeneration{0};
+std::atomic<bool> g_hasReader{false};
+
 void WriteAll(int descriptor, const char* text, size_t length) {
     while (length > 0) {
         ssize_t put = write(descriptor, text, length);
@@ -64,4 +72,14 @@ void WINAPI OutputDebugStringA(LPCSTR text) {
             close(descriptor);
         }
     }
+}
+
+BOOL PlatformDebugOutputHasReader(void) {
+    const unsigned now = posix_platform::EnvironmentGeneration();
+    if (g_readerGeneration.load(std::memory_order_acquire) != now) {
+        const char* value = std::getenv("MORVANE_DEBUG_OUTPUT");
+        g_hasReader.store(value != nullptr && *value != '\0', std::memory_order_relaxed);
+        g_readerGeneration.store(now, std::memory_order_release);
+    }
+    return g_hasReader.load(std::memory_order_relaxed) ? TRUE : FALSE;
 }

@@ -1,5 +1,6 @@
 #include "support/trace_log.h"
 
+#include "platform/debug_output.h"
 #include "platform/win32api.h"
 #include "support/trace_format.h"
 
@@ -61,9 +62,11 @@ void AppendToLogFile(const char* text) {
 }  // namespace
 
 void LogTraceV(const char* format, va_list args) {
+    // With the log file off and nothing reading the debugger output, the
+    // line would be formatted only to be dropped.
+    if (!traceToFile && !PlatformDebugOutputHasReader()) return;
     char buffer[kTraceBufferSize];
-    // The same text and length as vsnprintf, at a fraction of its cost:
-    // every line is formatted, whether or not the log file is on.
+    // The same text and length as vsnprintf, at a fraction of its cost.
     const int needed = FormatTraceText(buffer, sizeof buffer, format, args);
     const char* fileText = buffer;
     // A text that needs the whole buffer, its terminating zero included,

@@ -44,6 +44,23 @@ TEST(LoadTrace, TheSwitchChoosesHeaderAndFile) {
     }
 }
 
+// The log file is written whether or not anything reads the debugger
+// output: lines nobody reads are only skipped when the file is off too.
+TEST(LoadTrace, TheFileIsWrittenWithNothingReadingTheDebugger) {
+    Sandbox sandbox;
+    sandbox.WriteStandardRegistry(kFolder, 1);
+    testing_support::UnsetEnv("MORVANE_DEBUG_OUTPUT");
+    AdapterLibrary adapter;
+    ASSERT_TRUE(adapter.Loaded());
+    adapter.api().DIZ_API_BeginImport();
+    const std::string log = sandbox.TraceLog();
+    EXPECT_TRUE(std::regex_match(log, std::regex("QA Debug Log started: [^\r\n]*\r\n\r\n"
+                                                 "\\*\\*\\*\\*\\* CMorvaneApp\r\n"
+                                                 "\\*\\*\\*\\*\\* DIZ_API_BeginImport\\(\\)\r\n")))
+        << log;
+    EXPECT_FALSE(testing_support::FileExists(sandbox.debugOutputPath()));
+}
+
 size_t CountOf(const std::string& text, const std::string& part) {
     size_t count = 0;
     for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++count;

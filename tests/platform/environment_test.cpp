@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "platform/debug_output.h"
 #include "platform/host_services.h"
 #include "platform/win32api.h"
 #include "support/sandbox.h"
@@ -49,22 +50,28 @@ TEST(EnvironmentVariable, SetReadUnsetAndRefused) {
 }
 
 // $MORVANE_DEBUG_OUTPUT names the file the text is appended to, "-" is
-// standard error, and without it the text goes nowhere.
+// standard error, and without it (or empty) the text goes nowhere, which
+// is also when the debugger output is said to have no reader.
 TEST(OutputDebugString, GoesWhereTheEnvironmentSays) {
     static const struct {
-        const char* setting;  // null: unset, "": the sandbox's file
+        const char* setting;  // null: unset, "sandbox": the sandbox's file
         const char* file;
         const char* standardError;
+        BOOL hasReader;
     } kCases[] = {
-        {"", "earlier\n***** CMorvaneApp\nsecond", ""},
-        {nullptr, "earlier\n", ""},
-        {"-", "earlier\n", "***** CMorvaneApp\nsecond"},
+        {"sandbox", "earlier\n***** CMorvaneApp\nsecond", "", TRUE},
+        {nullptr, "earlier\n", "", FALSE},
+        {"", "earlier\n", "", FALSE},
+        {"-", "earlier\n", "***** CMorvaneApp\nsecond", TRUE},
     };
     for (const auto& c : kCases) {
         Sandbox sandbox;
+        EXPECT_TRUE(PlatformDebugOutputHasReader());
         testing_support::WriteFile(sandbox.debugOutputPath(), "earlier\n");
         if (c.setting == nullptr) testing_support::UnsetEnv("MORVANE_DEBUG_OUTPUT");
-        if (c.setting != nullptr && *c.setting != '\0') testing_support::SetEnv("MORVANE_DEBUG_OUTPUT", c.setting);
+        if (c.setting != nullptr && std::string(c.setting) != "sandbox")
+            testing_support::SetEnv("MORVANE_DEBUG_OUTPUT", c.setting);
+        EXPECT_EQ(c.hasReader, PlatformDebugOutputHasReader()) << c.file;
         testing::internal::CaptureStderr();
         for (const char* text : {"***** CMorvaneApp\n", "", static_cast<const char*>(nullptr), "second"})
             OutputDebugStringA(text);
