@@ -1,18 +1,51 @@
 #include "support/decimal_text.h"
 
+#include <string.h>
+
+namespace {
+
+// "00" to "99", the text of each number below 100 at twice its value:
+// the digits are written two at a time, with one division per pair.
+constexpr char kDigitPairs[] =
+    "00010203040506070809"
+    "10111213141516171819"
+    "20212223242526272829"
+    "30313233343536373839"
+    "40414243444546474849"
+    "50515253545556575859"
+    "60616263646566676869"
+    "70717273747576777879"
+    "80818283848586878889"
+    "90919293949596979899";
+
+// Decimal digits of magnitude, 1 to 10, in at most four comparisons.
+int DigitCount(uint32_t magnitude) {
+    if (magnitude < 10000) return magnitude < 100 ? (magnitude < 10 ? 1 : 2) : (magnitude < 1000 ? 3 : 4);
+    if (magnitude < 100000000)
+        return magnitude < 1000000 ? (magnitude < 100000 ? 5 : 6) : (magnitude < 10000000 ? 7 : 8);
+    return magnitude < 1000000000 ? 9 : 10;
+}
+
+}  // namespace
+
 size_t FormatDecimal(int32_t value, int width, char* out) {
     // The magnitude as unsigned, so that the most negative value has one.
     uint32_t magnitude = value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
-    char digits[10];
-    int count = 0;
-    do {
-        digits[count++] = static_cast<char>('0' + magnitude % 10u);
-        magnitude /= 10u;
-    } while (magnitude != 0);
-    size_t length = 0;
-    if (value < 0) out[length++] = '-';
-    for (int pad = width - static_cast<int>(length) - count; pad > 0; --pad) out[length++] = '0';
-    while (count > 0) out[length++] = digits[--count];
-    out[length] = '\0';
+    const int sign = value < 0 ? 1 : 0;
+    // The zeros that pad to width are the magnitude's own leading zeros:
+    // writing that many digits of it writes them.
+    int digits = DigitCount(magnitude);
+    if (digits < width - sign) digits = width - sign;
+    const size_t length = static_cast<size_t>(sign + digits);
+
+    if (sign != 0) out[0] = '-';
+    char* end = out + length;
+    *end = '\0';
+    for (; digits >= 2; digits -= 2) {
+        end -= 2;
+        memcpy(end, &kDigitPairs[2 * (magnitude % 100u)], 2);
+        magnitude /= 100u;
+    }
+    if (digits == 1) end[-1] = static_cast<char>('0' + magnitude % 10u);
     return length;
 }
