@@ -1,8 +1,8 @@
 // Field lookup in a working record.
 #include "schema/working_record.h"
 
-WorkingField* FindWorkingFieldIn(const FieldTable& table, const WorkingRecord* record, uint32_t fieldId,
-                                 const FieldDescriptor** descriptorOut) {
+WorkingField* SearchWorkingFieldIn(const FieldTable& table, const WorkingRecord* record, uint32_t fieldId,
+                                   const FieldDescriptor** descriptorOut) {
     if (descriptorOut != nullptr) *descriptorOut = nullptr;
     if (record == nullptr || record->fields == nullptr || table.descriptors == nullptr) return nullptr;
     // Ids are unique within a table, and in the adapter's own tables every

@@ -77,13 +77,29 @@ constexpr uint32_t kWorkingRecordSize = sizeof(WorkingRecord);
 constexpr uint32_t kLinkFieldSize = sizeof(_tagDVXFIELD);
 constexpr uint32_t kLinkRecordSize = sizeof(_tagDVXDBREC);
 
+// The whole search by id that FindWorkingFieldIn below leaves to a call.
+WorkingField* SearchWorkingFieldIn(const FieldTable& table, const WorkingRecord* record, uint32_t fieldId,
+                                   const FieldDescriptor** descriptorOut);
+
 // The slot of field fieldId in record, searched by id among the descriptors
 // of table (not by indexing, so a table whose ids are not its positions
 // still works).  Null when record or its fields are null or no descriptor
 // has that id.  On success *descriptorOut (when descriptorOut is not null)
 // receives the field's descriptor; otherwise it is set to null.
-WorkingField* FindWorkingFieldIn(const FieldTable& table, const WorkingRecord* record, uint32_t fieldId,
-                                 const FieldDescriptor** descriptorOut);
+//
+// Every field read looks up one field or more, so the usual answer is
+// given here without a call: the descriptor at the id's own position has
+// that id, as in all of the adapter's tables, and the record has a slot
+// there.  Anything else goes to the search.
+inline WorkingField* FindWorkingFieldIn(const FieldTable& table, const WorkingRecord* record, uint32_t fieldId,
+                                        const FieldDescriptor** descriptorOut) {
+    if (record != nullptr && record->fields != nullptr && table.descriptors != nullptr &&
+        fieldId < table.fieldCount && fieldId < record->fieldCount && table.descriptors[fieldId].fieldId == fieldId) {
+        if (descriptorOut != nullptr) *descriptorOut = &table.descriptors[fieldId];
+        return &record->fields[fieldId];
+    }
+    return SearchWorkingFieldIn(table, record, fieldId, descriptorOut);
+}
 
 // The same search against the open database's table, the session's
 // currentFieldTable: the lookup every field reader and writer uses.
