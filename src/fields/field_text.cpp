@@ -12,14 +12,9 @@ constexpr char kUndefinedCategory[] = "Undefined";
 constexpr uint32_t kDateDigits = 8;
 constexpr uint32_t kTimeDigits = 4;
 
-}  // namespace
-
-uint32_t CopyTextWithCrLf(const uint8_t* source, uint32_t length, char* out) {
-    // A NUL ends the text where it stands.
-    const uint32_t count =
-        source == nullptr ? 0
-                          : static_cast<uint32_t>(strnlen(reinterpret_cast<const char*>(source),
-                                                          length > kFieldSourceLimit ? kFieldSourceLimit : length));
+// The lines of count bytes of source (no NUL among them), each LF given
+// with a CR before it; see CopyTextWithCrLf.
+uint32_t CopyLinesWithCrLf(const uint8_t* source, uint32_t count, char* out) {
     uint32_t written = 0;
     uint32_t taken = 0;
     while (taken < count && written < kFieldTextStop) {
@@ -40,6 +35,28 @@ uint32_t CopyTextWithCrLf(const uint8_t* source, uint32_t length, char* out) {
     }
     out[written] = '\0';
     return written;
+}
+
+}  // namespace
+
+uint32_t CopyTextWithCrLf(const uint8_t* source, uint32_t length, char* out) {
+    // A NUL ends the text where it stands.
+    const uint32_t count =
+        source == nullptr ? 0
+                          : static_cast<uint32_t>(strnlen(reinterpret_cast<const char*>(source),
+                                                          length > kFieldSourceLimit ? kFieldSourceLimit : length));
+    if (count == 0) {
+        out[0] = '\0';
+        return 0;
+    }
+    // Most values are a single line: one copy, which never reaches the stop.
+    static_assert(kFieldSourceLimit < kFieldTextStop, "a line read whole fits before the stop");
+    if (memchr(source, '\n', count) == nullptr) {
+        memcpy(out, source, count);
+        out[count] = '\0';
+        return count;
+    }
+    return CopyLinesWithCrLf(source, count, out);
 }
 
 void CopyCategoryText(const uint8_t* source, uint32_t length, char* out) {
