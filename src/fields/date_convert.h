@@ -10,7 +10,8 @@
  *   - time text: at least four characters HHMM;
  *   - day number: days since 1 January 1900 (day 0) by the Gregorian
  *     calendar, counted from calendar tables that cover 1900 to 2499
- *     (219,145 is 31 December 2499);
+ *     (219,145 is 31 December 2499); the years 1900 to 9999 are
+ *     computed in closed form with the same results (see date_tables.h);
  *   - seconds: seconds since midnight, 86,400 to a day.
  *
  * None of these report errors.  Missing characters and non-digits read as
