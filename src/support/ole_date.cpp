@@ -1,5 +1,7 @@
 #include "support/ole_date.h"
 
+#include "support/gregorian_days.h"
+
 #include <math.h>
 #include <stdint.h>
 
@@ -43,19 +45,9 @@ static_assert(OleDayFromCivil(1900, 1, 1) == 2, "1900 starts on day 2");
 constexpr int32_t kMinDay = OleDayFromCivil(kMinYear, 1, 1);
 constexpr int32_t kMaxDay = OleDayFromCivil(kMaxYear, 12, 31);
 
-// The inverse of OleDayFromCivil for days within kMinDay..kMaxDay.
-void CivilFromOleDay(int32_t oleDay, OleDateParts* parts) {
-    const int32_t days = oleDay + 693899;
-    const int32_t era = days / 146097;
-    const int32_t dayOfEra = days - era * 146097;
-    const int32_t yearOfEra =
-        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const int32_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const int32_t marchMonth = (5 * dayOfYear + 2) / 153;
-    parts->day = dayOfYear - (153 * marchMonth + 2) / 5 + 1;
-    parts->month = marchMonth < 10 ? marchMonth + 3 : marchMonth - 9;
-    parts->year = yearOfEra + era * 400 + (parts->month <= 2 ? 1 : 0);
-}
+// The Gregorian day count of OLE day 0, 30 December 1899.
+constexpr uint32_t kDayCountOfOleDayZero = GregorianDayCount(1899, 12, 30);
+static_assert(kDayCountOfOleDayZero == 693899, "the same epoch as OleDayFromCivil");
 
 bool PartsAreValid(const OleDateParts& p) {
     if (p.year < kMinYear || p.year > kMaxYear || p.month < 1 || p.month > 12) {
@@ -131,16 +123,25 @@ bool DecomposeOleDate(double date, OleDateParts* parts) {
         return false;  // also NaN
     }
     const int32_t day = static_cast<int32_t>(rounded);
+    // The cast cuts toward zero, so within the range |day| is exactly the
+    // whole days of |rounded|: what floor() would give, without calling it.
     const double magnitude = fabs(rounded);
-    int seconds = static_cast<int>((magnitude - floor(magnitude)) * kSecondsPerDay);
+    const double wholeDays = static_cast<double>(day < 0 ? -day : day);
+    int seconds = static_cast<int>((magnitude - wholeDays) * kSecondsPerDay);
     if (seconds >= kSecondsPerDay) {
         seconds = kSecondsPerDay - 1;
     }
+    // The seconds and the day count are at least 0: unsigned, dividing them
+    // needs no sign corrections.
+    const uint32_t clock = static_cast<uint32_t>(seconds);
+    const GregorianDate civil = GregorianDateOf(static_cast<uint32_t>(int64_t{day} + kDayCountOfOleDayZero));
     OleDateParts result;
-    CivilFromOleDay(day, &result);
-    result.hour = seconds / 3600;
-    result.minute = seconds / 60 % 60;
-    result.second = seconds % 60;
+    result.year = civil.year;
+    result.month = civil.month;
+    result.day = civil.day;
+    result.hour = static_cast<int>(clock / 3600);
+    result.minute = static_cast<int>(clock / 60 % 60);
+    result.second = static_cast<int>(clock % 60);
     *parts = result;
     return true;
 }

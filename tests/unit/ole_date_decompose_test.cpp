@@ -1,0 +1,117 @@
+// Decomposing OLE dates against a plain reference: the day through signed
+// era arithmetic, the time of day through floor().  The library takes
+// shortcuts for both; every result must agree.
+#include "support/ole_date.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <math.h>
+#include <random>
+#include <stdint.h>
+#include <string.h>
+
+namespace {
+
+constexpr double kHalfSecond = 1.0 / (2.0 * 86400);
+// 1 January 100 and 31 December 9999.
+constexpr int32_t kMinDay = -657434;
+constexpr int32_t kMaxDay = 2958465;
+
+bool ReferenceDecompose(double date, OleDateParts* parts) {
+    const double rounded = date + (date > 0.0 ? kHalfSecond : -kHalfSecond);
+    if (!(rounded > kMinDay - 1.0 && rounded < kMaxDay + 1.0)) return false;
+    const double magnitude = fabs(rounded);
+    int seconds = static_cast<int>((magnitude - floor(magnitude)) * 86400);
+    if (seconds >= 86400) seconds = 86399;
+    // Days since 1 March of year 0, in 400-year eras.
+    const int32_t days = static_cast<int32_t>(rounded) + 693899;
+    const int32_t era = days / 146097;
+    const int32_t dayOfEra = days - era * 146097;
+    const int32_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const int32_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const int32_t marchMonth = (5 * dayOfYear + 2) / 153;
+    parts->day = dayOfYear - (153 * marchMonth + 2) / 5 + 1;
+    parts->month = marchMonth < 10 ? marchMonth + 3 : marchMonth - 9;
+    parts->year = yearOfEra + era * 400 + (parts->month <= 2 ? 1 : 0);
+    parts->hour = seconds / 3600;
+    parts->minute = seconds / 60 % 60;
+    parts->second = seconds % 60;
+    return true;
+}
+
+// Compares the two on date; false on the first difference, with a failure
+// naming it.  Both must leave the parts alone when they refuse the date.
+bool SameParts(double date) {
+    const OleDateParts untouched{-1, -1, -1, -1, -1, -1};
+    OleDateParts parts = untouched;
+    OleDateParts expected = untouched;
+    const bool decomposed = DecomposeOleDate(date, &parts);
+    const bool expectedDecomposed = ReferenceDecompose(date, &expected);
+    if (decomposed == expectedDecomposed && parts.year == expected.year && parts.month == expected.month &&
+        parts.day == expected.day && parts.hour == expected.hour && parts.minute == expected.minute &&
+        parts.second == expected.second) {
+        return true;
+    }
+    ADD_FAILURE() << std::hexfloat << date << std::defaultfloat << " (" << date << "): " << decomposed << " "
+                  << parts.year << "-" << parts.month << "-" << parts.day << " " << parts.hour << ":"
+                  << parts.minute << ":" << parts.second << ", expected " << expectedDecomposed << " "
+                  << expected.year << "-" << expected.month << "-" << expected.day << " " << expected.hour << ":"
+                  << expected.minute << ":" << expected.second;
+    return false;
+}
+
+// Every day from before 1 January 100 to after 31 December 9999, at
+// midnight and at a random time of day.
+TEST(OleDateDecompose, AgreesOnEveryDay) {
+    std::mt19937 random(37726);
+    std::uniform_real_distribution<double> fraction(0.0, 1.0);
+    for (int32_t day = kMinDay - 3; day <= kMaxDay + 3; ++day) {
+        if (!SameParts(day) || !SameParts(day + (day < 0 ? -fraction(random) : fraction(random)))) return;
+    }
+}
+
+// Around the half seconds where rounding moves on to the next second, the
+// last second of a day, the ends of the range, and values that are not
+// dates at all.
+TEST(OleDateDecompose, AgreesAtRoundingEdgesAndOddValues) {
+    static const double kDays[] = {kMinDay - 1, kMinDay, -1, 0, 1, 37726, kMaxDay - 1, kMaxDay, kMaxDay + 1};
+    static const int kSeconds[] = {0, 1, 59, 60, 3599, 3600, 43200, 86340, 86398, 86399, 86400};
+    for (double day : kDays) {
+        for (int s : kSeconds) {
+            for (double sign : {1.0, -1.0}) {
+                double below = day + sign * (s + 0.5) / 86400.0;
+                double above = below;
+                for (int step = 0; step < 4; ++step) {
+                    if (!SameParts(below) || !SameParts(above)) return;
+                    below = nextafter(below, -INFINITY);
+                    above = nextafter(above, INFINITY);
+                }
+            }
+        }
+    }
+    const double kLimits = std::numeric_limits<double>::max();
+    static const double kOdd[] = {0.0, -0.0, kHalfSecond, -kHalfSecond, 4.9e-324, -4.9e-324, 1e-300, kLimits,
+                                  -kLimits, INFINITY, -INFINITY, NAN, -NAN, 1e10, -1e10, 2147483648.0};
+    for (double date : kOdd) {
+        if (!SameParts(date)) return;
+    }
+}
+
+TEST(OleDateDecompose, AgreesOnRandomValues) {
+    std::mt19937_64 random(20030415);
+    std::uniform_real_distribution<double> inRange(kMinDay - 2.0, kMaxDay + 2.0);
+    std::uniform_real_distribution<double> nearZero(-3.0, 3.0);
+    for (int i = 0; i < 200000; ++i) {
+        if (!SameParts(i % 2 == 0 ? inRange(random) : nearZero(random))) return;
+    }
+    // Any bit pattern: NaNs, infinities, denormals and far-off values.
+    for (int i = 0; i < 100000; ++i) {
+        const uint64_t bits = random();
+        double date;
+        memcpy(&date, &bits, sizeof date);
+        if (!SameParts(date)) return;
+    }
+}
+
+}  // namespace
