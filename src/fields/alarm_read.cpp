@@ -83,7 +83,8 @@ ReadOutcome ReadAlarmTime(const FieldRequest& request) {
     }
 
     g_session.alarmDayShift = 0;
-    Instant start = StartInstant(startDate, startTime);
+    // The alarm's time needs only the start's seconds, not its day number.
+    Instant start = selector == 'D' ? StartInstant(startDate, startTime) : Instant{0, TimeNumberToSeconds(startTime)};
     LogTrace("alarm info:  fromDate[%08d] fromTime[%04d] coef[%d] unit[%d]\n", startDate, startTime, lead, 1);
     Instant alarm = AlarmInstant(start, lead);
     if (selector == 'T') {
