@@ -72,10 +72,29 @@ struct TextSink {
         }
         ++length;
     }
+    // Writes value (0..99) as two digits; out has room for them.
+    void PutPair(unsigned value) {
+        out[length] = static_cast<char>('0' + value / 10);
+        out[length + 1] = static_cast<char>('0' + value % 10);
+        length += 2;
+    }
+    // value's digits, with zeros in front up to digits characters.
     void PutNumber(int value, int digits) {
+        unsigned v = static_cast<unsigned>(value);
+        // A decomposed part fits its width (years up to 9999, the rest up
+        // to 59): where out has room it is written in place, two digits at
+        // a time.
+        const unsigned limit = digits == 4 ? 10000u : digits == 2 ? 100u : 0u;
+        if (v < limit && length + static_cast<size_t>(digits) < size) {
+            if (digits == 4) {
+                PutPair(v / 100);
+                v %= 100;
+            }
+            PutPair(v);
+            return;
+        }
         char buffer[12];
         int n = 0;
-        unsigned v = static_cast<unsigned>(value);
         do {
             buffer[n++] = static_cast<char>('0' + v % 10);
             v /= 10;

@@ -1,6 +1,7 @@
-// Decomposing OLE dates against a plain reference: the day through signed
-// era arithmetic, the time of day through floor().  The library takes
-// shortcuts for both; every result must agree.
+// Decomposing and formatting OLE dates against plain references: the day
+// through signed era arithmetic, the time of day through floor(), the text
+// through snprintf.  The library takes shortcuts for each; every result
+// must agree.
 #include "support/ole_date.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +10,10 @@
 #include <math.h>
 #include <random>
 #include <stdint.h>
+#include <stdio.h>
 #include <string.h>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -111,6 +115,64 @@ TEST(OleDateDecompose, AgreesOnRandomValues) {
         double date;
         memcpy(&date, &bits, sizeof date);
         if (!SameParts(date)) return;
+    }
+}
+
+// The whole text of date in format, before any cut to the buffer.
+std::string ReferenceText(double date, const char* format) {
+    OleDateParts p;
+    if (!ReferenceDecompose(date, &p)) return "Invalid DateTime";
+    std::string text;
+    for (const char* f = format != nullptr ? format : ""; *f != '\0'; ++f) {
+        if (*f != '%' || f[1] == '\0') {
+            text += *f;
+            continue;
+        }
+        ++f;
+        char number[16] = "";
+        switch (*f) {
+        case 'Y': snprintf(number, sizeof number, "%04d", p.year); break;
+        case 'm': snprintf(number, sizeof number, "%02d", p.month); break;
+        case 'd': snprintf(number, sizeof number, "%02d", p.day); break;
+        case 'H': snprintf(number, sizeof number, "%02d", p.hour); break;
+        case 'M': snprintf(number, sizeof number, "%02d", p.minute); break;
+        case 'S': snprintf(number, sizeof number, "%02d", p.second); break;
+        case '%': text += '%'; break;
+        default:
+            text += '%';
+            text += *f;
+            break;
+        }
+        text += number;
+    }
+    return text;
+}
+
+// Every buffer size from none to more than the text: the length returned
+// is the whole text's, the buffer holds as much as fits and a NUL, and
+// nothing past the size is written.
+TEST(OleDateFormat, AgreesWithSnprintfAtEveryBufferSize) {
+    static const char* const kFormats[] = {"%Y%m%d", "%H%M", "%Y%m%d%H%M%S", "%Y-%m-%d %H:%M:%S", "%%%Y%q%", "", nullptr};
+    std::mt19937_64 random(37726);
+    std::uniform_real_distribution<double> inRange(kMinDay - 2.0, kMaxDay + 2.0);
+    std::vector<double> dates = {0.0, -0.5, 36526.5, kMinDay, kMaxDay + 0.99999, kMinDay - 1.0, NAN, -1.25};
+    for (int i = 0; i < 300; ++i) dates.push_back(inRange(random));
+    for (double date : dates) {
+        for (const char* format : kFormats) {
+            const std::string expected = ReferenceText(date, format);
+            for (size_t size = 0; size <= expected.size() + 2; ++size) {
+                char buffer[40];
+                memset(buffer, 'x', sizeof buffer);
+                ASSERT_EQ(expected.size(), FormatOleDate(date, format, buffer, size)) << date << " " << size;
+                const std::string kept = size == 0 ? std::string() : expected.substr(0, size - 1);
+                if (size > 0) {
+                    ASSERT_EQ(kept, std::string(buffer)) << date << " " << size;
+                }
+                for (size_t k = size; k < sizeof buffer; ++k) {
+                    ASSERT_EQ('x', buffer[k]) << date << " " << size;
+                }
+            }
+        }
     }
 }
 
