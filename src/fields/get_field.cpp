@@ -261,11 +261,12 @@ bool IsDigit(char c) { return static_cast<unsigned>(c - '0') < 10u; }
 // overflow: the number wraps to 32 bits.  The host's own ids ("12",
 // "12.T") are read digit by digit; anything else goes to strtoll.
 int32_t ReadFieldNumber(const char* idText) {
-    int32_t value = 0;
-    int digits = 0;
-    for (; digits < 9 && IsDigit(idText[digits]); ++digits) value = value * 10 + (idText[digits] - '0');
-    // Stopped before nine digits, the loop stood on a character that ends the number.
-    if (digits > 0 && (digits < 9 || !IsDigit(idText[digits]))) return value;
+    // Unsigned, so that a long run of digits wraps harmlessly before it is
+    // handed on; nine digits or fewer never overflow.
+    uint32_t value = 0;
+    size_t digits = 0;
+    for (; IsDigit(idText[digits]); ++digits) value = value * 10 + static_cast<uint32_t>(idText[digits] - '0');
+    if (digits > 0 && digits <= 9) return static_cast<int32_t>(value);
     return static_cast<int32_t>(strtoll(idText, nullptr, 10));
 }
 
