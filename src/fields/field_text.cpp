@@ -108,9 +108,9 @@ void CopyTimeStampHalf(const WorkingField* slot, char selector, char* out) {
     }
     uint32_t first = selector == 'D' ? 0 : kDateDigits;
     uint32_t wanted = selector == 'D' ? kDateDigits : kTimeDigits;
+    const uint32_t end = extent < first + wanted ? extent : first + wanted;
     uint32_t written = 0;
-    for (uint32_t i = first; i < extent && written < wanted && slot->data[i] != '\0'; ++i)
-        out[written++] = static_cast<char>(slot->data[i]);
+    for (uint32_t i = first; i < end && slot->data[i] != '\0'; ++i) out[written++] = static_cast<char>(slot->data[i]);
     // A text that ends inside the date has no time half.
     if (selector == 'T' && memchr(slot->data, '\0', extent < kDateDigits ? extent : kDateDigits) != nullptr)
         written = 0;
