@@ -3,6 +3,7 @@
 #include "schema/record_convert.h"
 #include "support/ole_date.h"
 
+#include <stdint.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -27,13 +28,28 @@ size_t OleDateText(double value, uint32_t linkType, char* text, size_t size) {
     return length < size ? length : size - 1;
 }
 
-// A zero-filled value buffer of length bytes holding the first copied
-// bytes of source, with one zero byte more than the value needs: a value a
-// later map entry leaves under a length of 0 or kValueAbsent (E-mail
-// SendDate) can then still be read up to a terminator inside its buffer.
-uint8_t* NewValue(HANDLE heap, size_t length, const uint8_t* source, size_t copied) {
-    return HeapCopy(heap, static_cast<SIZE_T>(length) + 1, source, copied);
-}
+// Room for the values of one record, taken from the zero-filled block that
+// also holds its slots: one allocation a record instead of one a value.
+// Each value gets one zero byte more than it needs, so that a value a later
+// map entry leaves under a length of 0 or kValueAbsent (E-mail SendDate)
+// can still be read up to a terminator inside its buffer.
+struct ValueSpace {
+    uint8_t* next;
+    uint8_t* end;
+
+    // A zero-filled buffer of length + 1 bytes holding the first copied
+    // bytes of source; null when the room measured for the record is spent.
+    uint8_t* NewValue(size_t length, const uint8_t* source, size_t copied) {
+        if (static_cast<size_t>(end - next) < length + 1) return nullptr;
+        uint8_t* value = next;
+        next += length + 1;
+        if (source != nullptr && copied > 0) memcpy(value, source, copied < length ? copied : length);
+        return value;
+    }
+};
+
+// The longest text OleDateText gives, its terminating zero included.
+constexpr size_t kDateTextRoom = 40;
 
 // The number the text of OleDateText reads as, without making the text:
 // the digits of yyyymmdd, hhmm or yyyymmddhhmmss (the last wrapped to 32
@@ -53,19 +69,20 @@ uint32_t OleDateNumber(double value, uint32_t linkType) {
 // Stores a date in a device slot by the device field's type: its text in a
 // text field, its number in a number or short number field.  False only
 // when out of memory.
-bool StoreDate(const FieldDescriptor& descriptor, double value, uint32_t linkType, HANDLE heap, WorkingField* slot) {
+bool StoreDate(const FieldDescriptor& descriptor, double value, uint32_t linkType, ValueSpace* space,
+               WorkingField* slot) {
     uint8_t* buffer = nullptr;
     size_t length = 0;
     switch (descriptor.fieldType) {
     case kFieldTypeText: {
-        char text[40];
+        char text[kDateTextRoom];
         length = OleDateText(value, linkType, text, sizeof(text));
-        buffer = NewValue(heap, length, reinterpret_cast<const uint8_t*>(text), length);
+        buffer = space->NewValue(length, reinterpret_cast<const uint8_t*>(text), length);
         break;
     }
     case kFieldTypeNumber: {
         const uint32_t number = OleDateNumber(value, linkType);
-        buffer = NewValue(heap, 4, nullptr, 0);
+        buffer = space->NewValue(4, nullptr, 0);
         if (buffer != nullptr)
             for (int b = 0; b < 4; ++b) buffer[b] = static_cast<uint8_t>(number >> (8 * b));
         length = 4;
@@ -73,7 +90,7 @@ bool StoreDate(const FieldDescriptor& descriptor, double value, uint32_t linkTyp
     }
     case kFieldTypeShortNumber: {
         const uint32_t number = OleDateNumber(value, linkType);
-        buffer = NewValue(heap, 2, nullptr, 0);
+        buffer = space->NewValue(2, nullptr, 0);
         if (buffer != nullptr) {
             buffer[0] = static_cast<uint8_t>(number);
             buffer[1] = static_cast<uint8_t>(number >> 8);
@@ -91,25 +108,51 @@ bool StoreDate(const FieldDescriptor& descriptor, double value, uint32_t linkTyp
     return true;
 }
 
+// The length a link slot's value counts as.  A length without data is a
+// value the device did not fill: empty, and never a buffer of that length
+// made up of nothing.
+uint32_t SourceLength(const _tagDVXFIELD& source) {
+    return source.data == nullptr && source.length != kValueAbsent ? 0 : source.length;
+}
+
+bool IsDateType(uint32_t linkType) {
+    return linkType == kLinkTypeDate || linkType == kLinkTypeTime || linkType == kLinkTypeDateTime;
+}
+
+// Bytes ConvertValue may take from the record's value space for source.
+size_t ValueRoom(const FieldDescriptor& descriptor, uint32_t linkType, const _tagDVXFIELD& source) {
+    const uint32_t length = SourceLength(source);
+    if (length == 0 || length == kValueAbsent) return 0;
+    if (!IsDateType(linkType)) return static_cast<size_t>(length) + 1;
+    switch (descriptor.fieldType) {
+    case kFieldTypeText:
+        return kDateTextRoom;
+    case kFieldTypeNumber:
+        return 4 + 1;
+    case kFieldTypeShortNumber:
+        return 2 + 1;
+    default:
+        return 0;
+    }
+}
+
 // Converts link slot source of link type linkType into device slot slot.
-// False only when out of memory.
+// False only when the record's value space is spent.
 bool ConvertValue(const ConversionOptions& options, const FieldDescriptor& descriptor, uint32_t linkType,
-                  const _tagDVXFIELD& source, HANDLE heap, WorkingField* slot) {
-    // A length without data is a value the device did not fill: empty, and
-    // never a buffer of that length made up of nothing.
-    const uint32_t length = source.data == nullptr && source.length != kValueAbsent ? 0 : source.length;
+                  const _tagDVXFIELD& source, ValueSpace* space, WorkingField* slot) {
+    const uint32_t length = SourceLength(source);
     if (length == 0 || length == kValueAbsent) {
         // Only the length changes: an earlier entry's data may stay behind it.
         slot->length = length;
         return true;
     }
-    if (linkType == kLinkTypeDate || linkType == kLinkTypeTime || linkType == kLinkTypeDateTime) {
+    if (IsDateType(linkType)) {
         // A value shorter than a date reads as zero-extended.
         double value = 0.0;
         memcpy(&value, source.data, length < sizeof(value) ? length : sizeof(value));
-        return StoreDate(descriptor, value, linkType, heap, slot);
+        return StoreDate(descriptor, value, linkType, space, slot);
     }
-    uint8_t* buffer = NewValue(heap, length, source.data, length);
+    uint8_t* buffer = space->NewValue(length, source.data, length);
     if (buffer == nullptr) return false;
     if (linkType == kLinkTypeByte && options.noMerge == 0 && descriptor.fieldId == kRemappedPriorityFieldId)
         buffer[0] = PriorityFromDevice(buffer[0]);
@@ -149,17 +192,32 @@ WorkingField* ConvertLinkToWorkingByPlan(const ConversionOptions& options, const
                                          const _tagDVXDBREC* linkRecord, HANDLE heap) {
     if (plan.dbId == 0) return nullptr;
     const FieldTable& table = *plan.table;
-    WorkingField* slots = AllocSlots<WorkingField>(heap, table.fieldCount);
-    if (slots == nullptr) return nullptr;
     // A link record shorter than its field info lacks the values of the
     // fields past its end: those stay empty, as when the device does not
     // list them.
     const uint32_t present = linkRecord == nullptr || linkRecord->fields == nullptr ? 0 : linkRecord->fieldCount;
+    // The slots and every value go into one zero-filled block, measured
+    // first; the heap is destroyed as a whole, so nothing is lost by not
+    // giving each value a block of its own.
+    const size_t slotBytes = sizeof(WorkingField) * static_cast<size_t>(table.fieldCount);
+    size_t bytes = slotBytes;
+    for (uint32_t k = 0; k < plan.stepCount; ++k) {
+        const LinkPlanStep& step = plan.steps[k];
+        if (step.linkField >= present) continue;
+        const size_t room = ValueRoom(table.descriptors[step.descriptor], step.linkType, linkRecord->fields[step.linkField]);
+        if (room > SIZE_MAX - bytes) return nullptr;  // more than memory can hold
+        bytes += room;
+    }
+    uint8_t* block = static_cast<uint8_t*>(HeapAlloc(heap, HEAP_ZERO_MEMORY, bytes));
+    if (block == nullptr) return nullptr;
+    WorkingField* slots = reinterpret_cast<WorkingField*>(block);
+    for (uint32_t i = 0; i < table.fieldCount; ++i) slots[i].size = sizeof(WorkingField);
+    ValueSpace space{block + slotBytes, block + bytes};
     for (uint32_t k = 0; k < plan.stepCount; ++k) {
         const LinkPlanStep& step = plan.steps[k];
         if (step.linkField >= present) continue;
         if (!ConvertValue(options, table.descriptors[step.descriptor], step.linkType,
-                          linkRecord->fields[step.linkField], heap, &slots[step.descriptor]))
+                          linkRecord->fields[step.linkField], &space, &slots[step.descriptor]))
             return nullptr;
     }
     return slots;
