@@ -8,13 +8,8 @@
 
 #include "platform/posix/environment.h"
 
-namespace {
+std::atomic<unsigned> posix_platform::g_environmentGeneration{1};
 
-std::atomic<unsigned> generation{1};
-
-}  // namespace
-
-unsigned posix_platform::EnvironmentGeneration() { return generation.load(std::memory_order_acquire); }
 
 DWORD WINAPI GetEnvironmentVariableA(LPCSTR name, LPSTR buffer, DWORD size) {
     const char* value = name != nullptr && *name != '\0' ? std::getenv(name) : nullptr;
@@ -39,6 +34,6 @@ BOOL WINAPI SetEnvironmentVariableA(LPCSTR name, LPCSTR value) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return FALSE;
     }
-    generation.fetch_add(1, std::memory_order_acq_rel);
+    posix_platform::g_environmentGeneration.fetch_add(1, std::memory_order_acq_rel);
     return TRUE;
 }

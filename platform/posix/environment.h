@@ -3,10 +3,15 @@
 // changes the environment instead of being searched for each time.
 #pragma once
 
+#include <atomic>
+
 namespace posix_platform {
 
 // Starts at 1 and grows by one with every change SetEnvironmentVariableA
 // makes; a variable changed behind its back (setenv) goes unnoticed.
-unsigned EnvironmentGeneration();
+extern std::atomic<unsigned> g_environmentGeneration;
+
+// Inline: asked before every trace line the adapter writes.
+inline unsigned EnvironmentGeneration() { return g_environmentGeneration.load(std::memory_order_acquire); }
 
 }  // namespace posix_platform

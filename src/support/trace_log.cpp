@@ -61,10 +61,14 @@ void AppendToLogFile(const char* text) {
 
 }  // namespace
 
-void LogTraceV(const char* format, va_list args) {
-    // With the log file off and nothing reading the debugger output, the
-    // line would be formatted only to be dropped.
-    if (!traceToFile && !PlatformDebugOutputHasReader()) return;
+namespace {
+
+// With the log file off and nothing reading the debugger output, a line
+// would be formatted only to be dropped.
+inline bool TraceLineRead() { return traceToFile != 0 || PlatformDebugOutputHasReader(); }
+
+// Kept out of line so that a line nobody reads does not set up the buffer.
+__attribute__((noinline)) void FormatAndSend(const char* format, va_list args) {
     char buffer[kTraceBufferSize];
     // The same text and length as vsnprintf, at a fraction of its cost.
     const int needed = FormatTraceText(buffer, sizeof buffer, format, args);
@@ -82,10 +86,17 @@ void LogTraceV(const char* format, va_list args) {
     if (traceToFile) AppendToLogFile(fileText);
 }
 
+}  // namespace
+
+void LogTraceV(const char* format, va_list args) {
+    if (TraceLineRead()) FormatAndSend(format, args);
+}
+
 void LogTrace(const char* format, ...) {
+    if (!TraceLineRead()) return;
     va_list args;
     va_start(args, format);
-    LogTraceV(format, args);
+    FormatAndSend(format, args);
     va_end(args);
 }
 
