@@ -6,9 +6,12 @@
 #include <stdarg.h>
 
 void EnterExport(ClearMode mode, const char* format, ...) {
+    // The entry line does not read the last error, so clearing it first
+    // lets an export whose line nobody reads leave at once.
+    if (mode == ClearMode::kClear) ClearLastError();
+    if (!TraceLinesRead()) return;
     va_list args;
     va_start(args, format);
     LogTraceV(format, args);
     va_end(args);
-    if (mode == ClearMode::kClear) ClearLastError();
 }

@@ -63,10 +63,6 @@ void AppendToLogFile(const char* text) {
 
 namespace {
 
-// With the log file off and nothing reading the debugger output, a line
-// would be formatted only to be dropped.
-inline bool TraceLineRead() { return traceToFile != 0 || PlatformDebugOutputHasReader(); }
-
 // Kept out of line so that a line nobody reads does not set up the buffer.
 __attribute__((noinline)) void FormatAndSend(const char* format, va_list args) {
     char buffer[kTraceBufferSize];
@@ -88,12 +84,16 @@ __attribute__((noinline)) void FormatAndSend(const char* format, va_list args) {
 
 }  // namespace
 
+// With the log file off and nothing reading the debugger output, a line
+// would be formatted only to be dropped.
+bool TraceLinesRead() { return traceToFile != 0 || PlatformDebugOutputHasReader(); }
+
 void LogTraceV(const char* format, va_list args) {
-    if (TraceLineRead()) FormatAndSend(format, args);
+    if (TraceLinesRead()) FormatAndSend(format, args);
 }
 
 void LogTrace(const char* format, ...) {
-    if (!TraceLineRead()) return;
+    if (!TraceLinesRead()) return;
     va_list args;
     va_start(args, format);
     FormatAndSend(format, args);

@@ -34,8 +34,14 @@ extern uint8_t traceToFile;
 // included) is replaced by
 // kTraceOverflowLine on the debugger output, and the file receives the
 // unformatted format text instead.  Never fails towards its caller.
+// A line nobody would read (the file off, nothing reading the debugger
+// output) is not formatted at all.
 void LogTrace(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void LogTraceV(const char* format, va_list args) __attribute__((format(printf, 1, 0)));
+
+// Whether a line written now would be read by anyone: callers with work of
+// their own to do before a line (reading its arguments) may skip it.
+bool TraceLinesRead();
 
 // Reads "QA_Trace" and sets traceToFile.  When the value exists, writes the
 // header line "QA Debug Log started: <ctime text>".  A missing key or value
