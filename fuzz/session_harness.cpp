@@ -1,6 +1,7 @@
 #include "session_harness.h"
 
 #include "device/simulator.h"
+#include "platform/win32api.h"
 
 #include <filesystem>
 #include <fstream>
@@ -46,11 +47,13 @@ World& TheWorld() {
                    "Windows Registry Editor Version 5.00\n\n"
                    "[HKEY_CURRENT_USER\\SOFTWARE\\KORVELL QUENDA 2\\HALVERD]\n"
                    "\"DatafilePath\"=\"C:\\\\Korvell\\\\Data\\\\\"\n");
-        setenv("MORVANE_DRIVE_C", (w->root / "drive_c").c_str(), 1);
-        setenv("MORVANE_REGISTRY", (w->root / "user.reg").c_str(), 1);
-        setenv("MORVANE_DEVICE", w->device.c_str(), 1);
-        setenv("MORVANE_MESSAGEBOX", "ok", 1);
-        setenv("MORVANE_DEBUG_OUTPUT", "/dev/null", 1);
+        // Through the platform, so that a value it keeps (whether anything
+        // reads the debugger output) is read again.
+        SetEnvironmentVariableA("MORVANE_DRIVE_C", (w->root / "drive_c").c_str());
+        SetEnvironmentVariableA("MORVANE_REGISTRY", (w->root / "user.reg").c_str());
+        SetEnvironmentVariableA("MORVANE_DEVICE", w->device.c_str());
+        SetEnvironmentVariableA("MORVANE_MESSAGEBOX", "ok");
+        SetEnvironmentVariableA("MORVANE_DEBUG_OUTPUT", "/dev/null");
         tethra_sim::DeviceImage image = tethra_sim::DemoImage();
         image.SetPairing(kPcId, "20240131235959");
         w->image = image.ToJson();

@@ -16,8 +16,8 @@
 
 namespace {
 
-// The adapter sends every trace line here, traced or not, so the target is
-// looked up in the environment only when the environment has changed.
+// Every trace line somebody reads comes here, so the target is looked up
+// in the environment only when the environment has changed.
 // Each thread keeps its own copy: no lock on the way of every line.
 struct DebugTarget {
     unsigned generation = 0;
@@ -36,12 +36,6 @@ const DebugTarget& CurrentTarget() {
     }
     return target;
 }
-
-// Whether the target is set, for every thread, as of the environment's
-// change count: asked before every trace line, so it must cost no more
-// than two loads.
-std::atomic<unsigned> g_readerGeneration{0};
-std::atomic<bool> g_hasReader{false};
 
 void WriteAll(int descriptor, const char* text, size_t length) {
     while (length > 0) {
@@ -74,12 +68,13 @@ void WINAPI OutputDebugStringA(LPCSTR text) {
     }
 }
 
-BOOL PlatformDebugOutputHasReader(void) {
-    const unsigned now = posix_platform::EnvironmentGeneration();
-    if (g_readerGeneration.load(std::memory_order_acquire) != now) {
-        const char* value = std::getenv("MORVANE_DEBUG_OUTPUT");
-        g_hasReader.store(value != nullptr && *value != '\0', std::memory_order_relaxed);
-        g_readerGeneration.store(now, std::memory_order_release);
-    }
-    return g_hasReader.load(std::memory_order_relaxed) ? TRUE : FALSE;
+// Unknown (-1) until first asked, and again after every change
+// SetEnvironmentVariableA makes.
+std::atomic<int> platform_debug_output::g_hasReader{-1};
+
+int platform_debug_output::ReadHasReader() {
+    const char* value = std::getenv("MORVANE_DEBUG_OUTPUT");
+    const int hasReader = value != nullptr && *value != '\0' ? 1 : 0;
+    g_hasReader.store(hasReader, std::memory_order_relaxed);
+    return hasReader;
 }

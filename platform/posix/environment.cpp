@@ -1,5 +1,6 @@
 // GetEnvironmentVariableA / SetEnvironmentVariableA over the C library's
 // environment, which child processes inherit as on Windows.
+#include "platform/debug_output.h"
 #include "platform/win32api.h"
 
 #include <atomic>
@@ -35,5 +36,6 @@ BOOL WINAPI SetEnvironmentVariableA(LPCSTR name, LPCSTR value) {
         return FALSE;
     }
     posix_platform::g_environmentGeneration.fetch_add(1, std::memory_order_acq_rel);
+    platform_debug_output::g_hasReader.store(-1, std::memory_order_relaxed);
     return TRUE;
 }

@@ -11,7 +11,6 @@ namespace posix_platform {
 // makes; a variable changed behind its back (setenv) goes unnoticed.
 extern std::atomic<unsigned> g_environmentGeneration;
 
-// Inline: asked before every trace line the adapter writes.
 inline unsigned EnvironmentGeneration() { return g_environmentGeneration.load(std::memory_order_acquire); }
 
 }  // namespace posix_platform

@@ -84,10 +84,6 @@ __attribute__((noinline)) void FormatAndSend(const char* format, va_list args) {
 
 }  // namespace
 
-// With the log file off and nothing reading the debugger output, a line
-// would be formatted only to be dropped.
-bool TraceLinesRead() { return traceToFile != 0 || PlatformDebugOutputHasReader(); }
-
 void LogTraceV(const char* format, va_list args) {
     if (TraceLinesRead()) FormatAndSend(format, args);
 }

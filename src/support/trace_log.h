@@ -10,6 +10,8 @@
 #ifndef MORVANE_SUPPORT_TRACE_LOG_H
 #define MORVANE_SUPPORT_TRACE_LOG_H
 
+#include "platform/debug_output.h"
+
 #include <stdarg.h>
 #include <stddef.h>
 #include <stdint.h>
@@ -41,7 +43,7 @@ void LogTraceV(const char* format, va_list args) __attribute__((format(printf, 1
 
 // Whether a line written now would be read by anyone: callers with work of
 // their own to do before a line (reading its arguments) may skip it.
-bool TraceLinesRead();
+inline bool TraceLinesRead() { return traceToFile != 0 || PlatformDebugOutputHasReader(); }
 
 // Reads "QA_Trace" and sets traceToFile.  When the value exists, writes the
 // header line "QA Debug Log started: <ctime text>".  A missing key or value
