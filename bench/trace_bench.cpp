@@ -1,8 +1,12 @@
 // The cost of a trace line: DIZ_API_GetRecordCount (two lines a call, and
-// little else) called over and over, with tracing off (lines formatted and
-// handed to the debugger output, which goes nowhere) and on (each line also
-// appended to the log file, opened and closed per line).
+// little else) called over and over, with tracing off and nothing reading
+// the debugger output (lines not even formatted), with tracing off and the
+// debugger output read (into /dev/null: every line formatted and written),
+// and with tracing on (each line also appended to the log file, opened and
+// closed per line).
 #include "bench/bench_main.h"
+
+#include "support/sandbox.h"
 
 #include <fstream>
 
@@ -37,12 +41,30 @@ double LinesPerCall() {
     return lines;
 }
 
-void TraceLines(benchmark::State& state, bool on) {
+enum class Tracing { kOff, kOffDebuggerRead, kOn };
+
+// The debugger output read into /dev/null while it lives.
+class DebuggerReading {
+public:
+    explicit DebuggerReading(bool read) : read_(read) {
+        if (read_) testing_support::SetEnv("MORVANE_DEBUG_OUTPUT", "/dev/null");
+    }
+    ~DebuggerReading() {
+        if (read_) testing_support::UnsetEnv("MORVANE_DEBUG_OUTPUT");
+    }
+
+private:
+    bool read_;
+};
+
+void TraceLines(benchmark::State& state, Tracing tracing) {
+    const bool on = tracing == Tracing::kOn;
     AdapterCopy& adapter = on ? AdapterCopy::Traced() : AdapterCopy::Quiet();
     if (!adapter.ok()) return Fail(state, "the adapter did not start");
     const double linesPerCall = LinesPerCall();
     if (linesPerCall <= 0) return Fail(state, "no trace line was written");
     const int64_t logBefore = FileSize(adapter.TraceLogPath());
+    DebuggerReading reading(tracing == Tracing::kOffDebuggerRead);
     double seconds = 0;
     uint32_t count = 0;
     for (auto _ : state) {
@@ -61,8 +83,10 @@ void TraceLines(benchmark::State& state, bool on) {
 }  // namespace
 
 void RegisterTraceBenchmarks() {
-    Register("trace_lines/off", kCalls, [](benchmark::State& state) { TraceLines(state, false); });
-    Register("trace_lines/on", kCalls, [](benchmark::State& state) { TraceLines(state, true); });
+    Register("trace_lines/off", kCalls, [](benchmark::State& state) { TraceLines(state, Tracing::kOff); });
+    Register("trace_lines/off_debugger_read", kCalls,
+             [](benchmark::State& state) { TraceLines(state, Tracing::kOffDebuggerRead); });
+    Register("trace_lines/on", kCalls, [](benchmark::State& state) { TraceLines(state, Tracing::kOn); });
 }
 
 }  // namespace morvane_bench

@@ -1,17 +1,19 @@
 #include "session/trace_text.h"
 
+#include "support/trace_log.h"
+
 #include <stdio.h>
 #include <string.h>
 #include <time.h>
 
 const char* FormatSyncTime(int32_t time) {
+    if (time == 0) return "[FULL SYNC]";
+    // The text only ever goes into a trace line: when nobody reads the
+    // lines, the local time (a time zone lookup) is not worked out at all.
+    if (!TraceLinesRead()) return "";
     // One buffer for the whole library: the host calls one export at a time
     // and every caller uses the text in a single trace line.
     static char text[32];
-    if (time == 0) {
-        snprintf(text, sizeof text, "%s", "[FULL SYNC]");
-        return text;
-    }
     const time_t value = time;
     const char* converted = ctime(&value);
     snprintf(text, sizeof text, "%s", converted != nullptr ? converted : "[INVALID TIME]");

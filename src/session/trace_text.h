@@ -10,7 +10,7 @@
 // standard ctime conversion ("Wed Jun 30 21:49:08 1993"), without its
 // newline; "[INVALID TIME]" when the conversion fails.  The text lives in
 // one static buffer that the next call overwrites: use it in one trace line
-// and never hold it across another call.
+// and never hold it across another call.  Empty when no trace line is read.
 const char* FormatSyncTime(int32_t time);
 
 // text, or "(null)" for a null pointer: a host text that is missing shows

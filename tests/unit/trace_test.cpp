@@ -56,6 +56,7 @@ namespace {
 
 // Local time is the process's: the zone is fixed so the text is known.
 TEST(FormatSyncTime, CtimeTextWithoutNewlineInTheLocalZone) {
+    Sandbox sandbox;  // the debugger output is read, so the texts are made
     testing_support::SetEnv("TZ", "UTC0");
     tzset();
     const struct {
@@ -72,6 +73,10 @@ TEST(FormatSyncTime, CtimeTextWithoutNewlineInTheLocalZone) {
     testing_support::SetEnv("TZ", "CET-1");
     tzset();
     EXPECT_STREQ(FormatSyncTime(741476948), "Wed Jun 30 22:49:08 1993");
+    // With no line read, the local time is not worked out.
+    testing_support::UnsetEnv("MORVANE_DEBUG_OUTPUT");
+    EXPECT_STREQ(FormatSyncTime(741476948), "");
+    EXPECT_STREQ(FormatSyncTime(0), "[FULL SYNC]");
 }
 
 TEST(BoolText, AnyNonzeroFlagIsTrue) {
