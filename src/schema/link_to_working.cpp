@@ -66,41 +66,21 @@ uint32_t OleDateNumber(double value, uint32_t linkType) {
     return static_cast<uint32_t>((date * 10000u + time) * 100u + static_cast<uint64_t>(p.second));
 }
 
-// Stores a date in a device slot by the device field's type: its text in a
-// text field, its number in a number or short number field.  False only
-// when out of memory.
-bool StoreDate(const FieldDescriptor& descriptor, double value, uint32_t linkType, ValueSpace* space,
-               WorkingField* slot) {
+// Stores a date in a device slot as its step says: its text, or its
+// number in 4 or 2 bytes.  False only when the record's value space is spent.
+bool StoreDate(LinkStepKind kind, double value, uint32_t linkType, ValueSpace* space, WorkingField* slot) {
     uint8_t* buffer = nullptr;
     size_t length = 0;
-    switch (descriptor.fieldType) {
-    case kFieldTypeText: {
+    if (kind == LinkStepKind::kDateText) {
         char text[kDateTextRoom];
         length = OleDateText(value, linkType, text, sizeof(text));
         buffer = space->NewValue(length, reinterpret_cast<const uint8_t*>(text), length);
-        break;
-    }
-    case kFieldTypeNumber: {
+    } else {
         const uint32_t number = OleDateNumber(value, linkType);
-        buffer = space->NewValue(4, nullptr, 0);
+        length = kind == LinkStepKind::kDateNumber ? 4 : 2;
+        buffer = space->NewValue(length, nullptr, 0);
         if (buffer != nullptr)
-            for (int b = 0; b < 4; ++b) buffer[b] = static_cast<uint8_t>(number >> (8 * b));
-        length = 4;
-        break;
-    }
-    case kFieldTypeShortNumber: {
-        const uint32_t number = OleDateNumber(value, linkType);
-        buffer = space->NewValue(2, nullptr, 0);
-        if (buffer != nullptr) {
-            buffer[0] = static_cast<uint8_t>(number);
-            buffer[1] = static_cast<uint8_t>(number >> 8);
-        }
-        length = 2;
-        break;
-    }
-    default:
-        // Flags and small numbers cannot hold a date: the slot keeps what it had.
-        return true;
+            for (size_t b = 0; b < length; ++b) buffer[b] = static_cast<uint8_t>(number >> (8 * b));
     }
     if (buffer == nullptr) return false;
     slot->length = static_cast<uint32_t>(length);
@@ -115,50 +95,68 @@ uint32_t SourceLength(const _tagDVXFIELD& source) {
     return source.data == nullptr && source.length != kValueAbsent ? 0 : source.length;
 }
 
-bool IsDateType(uint32_t linkType) {
-    return linkType == kLinkTypeDate || linkType == kLinkTypeTime || linkType == kLinkTypeDateTime;
-}
-
 // Bytes ConvertValue may take from the record's value space for source.
-size_t ValueRoom(const FieldDescriptor& descriptor, uint32_t linkType, const _tagDVXFIELD& source) {
+size_t ValueRoom(LinkStepKind kind, const _tagDVXFIELD& source) {
     const uint32_t length = SourceLength(source);
     if (length == 0 || length == kValueAbsent) return 0;
-    if (!IsDateType(linkType)) return static_cast<size_t>(length) + 1;
-    switch (descriptor.fieldType) {
-    case kFieldTypeText:
+    switch (kind) {
+    case LinkStepKind::kCopy:
+    case LinkStepKind::kCopyPriority:
+        return static_cast<size_t>(length) + 1;
+    case LinkStepKind::kDateText:
         return kDateTextRoom;
-    case kFieldTypeNumber:
+    case LinkStepKind::kDateNumber:
         return 4 + 1;
-    case kFieldTypeShortNumber:
+    case LinkStepKind::kDateShortNumber:
         return 2 + 1;
-    default:
-        return 0;
+    case LinkStepKind::kDateIgnored:
+        break;
     }
+    return 0;
 }
 
-// Converts link slot source of link type linkType into device slot slot.
-// False only when the record's value space is spent.
-bool ConvertValue(const ConversionOptions& options, const FieldDescriptor& descriptor, uint32_t linkType,
-                  const _tagDVXFIELD& source, ValueSpace* space, WorkingField* slot) {
+// Converts link slot source into device slot slot as step says.  False
+// only when the record's value space is spent.
+bool ConvertValue(const ConversionOptions& options, const LinkPlanStep& step, const _tagDVXFIELD& source,
+                  ValueSpace* space, WorkingField* slot) {
     const uint32_t length = SourceLength(source);
     if (length == 0 || length == kValueAbsent) {
         // Only the length changes: an earlier entry's data may stay behind it.
         slot->length = length;
         return true;
     }
-    if (IsDateType(linkType)) {
+    if (step.kind == LinkStepKind::kDateIgnored) return true;
+    if (step.kind != LinkStepKind::kCopy && step.kind != LinkStepKind::kCopyPriority) {
         // A value shorter than a date reads as zero-extended.
         double value = 0.0;
         memcpy(&value, source.data, length < sizeof(value) ? length : sizeof(value));
-        return StoreDate(descriptor, value, linkType, space, slot);
+        return StoreDate(step.kind, value, step.linkType, space, slot);
     }
     uint8_t* buffer = space->NewValue(length, source.data, length);
     if (buffer == nullptr) return false;
-    if (linkType == kLinkTypeByte && options.noMerge == 0 && descriptor.fieldId == kRemappedPriorityFieldId)
-        buffer[0] = PriorityFromDevice(buffer[0]);
+    if (step.kind == LinkStepKind::kCopyPriority && options.noMerge == 0) buffer[0] = PriorityFromDevice(buffer[0]);
     slot->length = length;
     slot->data = buffer;
     return true;
+}
+
+// What a value of linkType becomes in the field of descriptor.
+LinkStepKind StepKind(const FieldDescriptor& descriptor, uint32_t linkType) {
+    if (linkType == kLinkTypeDate || linkType == kLinkTypeTime || linkType == kLinkTypeDateTime) {
+        switch (descriptor.fieldType) {
+        case kFieldTypeText:
+            return LinkStepKind::kDateText;
+        case kFieldTypeNumber:
+            return LinkStepKind::kDateNumber;
+        case kFieldTypeShortNumber:
+            return LinkStepKind::kDateShortNumber;
+        default:
+            // Flags and small numbers cannot hold a date.
+            return LinkStepKind::kDateIgnored;
+        }
+    }
+    if (linkType == kLinkTypeByte && descriptor.fieldId == kRemappedPriorityFieldId) return LinkStepKind::kCopyPriority;
+    return LinkStepKind::kCopy;
 }
 
 }  // namespace
@@ -181,8 +179,9 @@ bool BuildLinkFieldPlan(uint32_t dbId, const _tagS_DVXDBINFO* linkInfo, LinkFiel
         int32_t j = FindLinkField(linkInfo, name);
         if (j < 0) continue;
         if (plan->stepCount == kMaxLinkPlanSteps) return false;
-        plan->steps[plan->stepCount++] =
-            LinkPlanStep{static_cast<uint32_t>(i), static_cast<uint32_t>(j), linkInfo->fields[j].type};
+        const uint32_t linkType = linkInfo->fields[j].type;
+        plan->steps[plan->stepCount++] = LinkPlanStep{static_cast<uint32_t>(i), static_cast<uint32_t>(j), linkType,
+                                                      StepKind(schema.table->descriptors[i], linkType)};
     }
     plan->dbId = dbId;
     return true;
@@ -204,7 +203,7 @@ WorkingField* ConvertLinkToWorkingByPlan(const ConversionOptions& options, const
     for (uint32_t k = 0; k < plan.stepCount; ++k) {
         const LinkPlanStep& step = plan.steps[k];
         if (step.linkField >= present) continue;
-        const size_t room = ValueRoom(table.descriptors[step.descriptor], step.linkType, linkRecord->fields[step.linkField]);
+        const size_t room = ValueRoom(step.kind, linkRecord->fields[step.linkField]);
         if (room > SIZE_MAX - bytes) return nullptr;  // more than memory can hold
         bytes += room;
     }
@@ -216,8 +215,7 @@ WorkingField* ConvertLinkToWorkingByPlan(const ConversionOptions& options, const
     for (uint32_t k = 0; k < plan.stepCount; ++k) {
         const LinkPlanStep& step = plan.steps[k];
         if (step.linkField >= present) continue;
-        if (!ConvertValue(options, table.descriptors[step.descriptor], step.linkType,
-                          linkRecord->fields[step.linkField], &space, &slots[step.descriptor]))
+        if (!ConvertValue(options, step, linkRecord->fields[step.linkField], &space, &slots[step.descriptor]))
             return nullptr;
     }
     return slots;

@@ -65,10 +65,21 @@ inline WorkingField* ConvertLinkToWorking(const CDeviceLink& link, uint32_t dbId
 // convert nothing (link-only, unnamed, or naming a field the list lacks)
 // have no step; the others keep the map's order, so a later entry still
 // replaces what an earlier one stored.
+// What a step makes of a value, decided by the link type and the device
+// field's type when the plan is made.
+enum class LinkStepKind : uint8_t {
+    kCopy,             // the bytes as they are
+    kCopyPriority,     // a byte value for the ToDo Priority, remapped unless noMerge
+    kDateText,         // a date as its text
+    kDateNumber,       // a date as a 4-byte number
+    kDateShortNumber,  // a date as a 2-byte number
+    kDateIgnored,      // a date for a field that cannot hold one: the slot keeps what it had
+};
 struct LinkPlanStep {
     uint32_t descriptor;  // position in the database's FieldTable
     uint32_t linkField;   // position in the link field list and in a link record's slots
     uint32_t linkType;    // the link field's type code
+    LinkStepKind kind;
 };
 constexpr uint32_t kMaxLinkPlanSteps = 128;
 struct LinkFieldPlan {
