@@ -57,6 +57,8 @@ TEST_F(PrivateHeapTest, HeapThatCannotBeCreatedIsTriedAgainNextTime) {
     EXPECT_EQ(g_session.heapRef, 0u);
     EXPECT_TRUE(InitHeap());
     EXPECT_EQ(g_session.heapRef, 1u);
+    ReleaseHeap(false);
+    EXPECT_EQ(g_session.hHeap, nullptr);
 }
 
 // (That HeapValidate catches an overrun is the platform tests'.)

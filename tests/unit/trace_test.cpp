@@ -75,6 +75,7 @@ TEST(FormatSyncTime, CtimeTextWithoutNewlineInTheLocalZone) {
     EXPECT_STREQ(FormatSyncTime(741476948), "Wed Jun 30 22:49:08 1993");
     // With no line read, the local time is not worked out.
     testing_support::UnsetEnv("MORVANE_DEBUG_OUTPUT");
+    traceToFile = 0;
     EXPECT_STREQ(FormatSyncTime(741476948), "");
     EXPECT_STREQ(FormatSyncTime(0), "[FULL SYNC]");
 }
