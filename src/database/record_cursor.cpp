@@ -3,6 +3,7 @@
 #include "app/morvane_app.h"
 #include "database/catalogue.h"
 #include "database/record_cache.h"
+#include "fields/field_value.h"
 #include "fields/write_record.h"
 #include "link/device_link.h"
 #include "schema/record_convert.h"
@@ -34,12 +35,11 @@ WorkingRecord* TakeCursorEntry() {
 }
 
 // The 4-byte value of a number field, or 0 when the record has none.
+// Every E-mail the host's folder walks pass over is asked for its folder,
+// so the lookup and the read are the inline ones.
 uint32_t NumberFieldValue(const WorkingRecord* record, uint32_t fieldId) {
-    const WorkingField* field = FindWorkingField(record, fieldId, nullptr);
-    if (field == nullptr || field->data == nullptr || field->length == 0 || field->length == kValueAbsent) return 0;
-    uint32_t value = 0;
-    memcpy(&value, field->data, field->length < sizeof value ? field->length : sizeof value);
-    return value;
+    return static_cast<uint32_t>(
+        NumberValue(FindWorkingFieldIn(g_session.currentFieldTable, record, fieldId, nullptr)));
 }
 
 }  // namespace
