@@ -3,6 +3,7 @@
 #include "fields/field_read.h"
 #include "fields/field_value.h"
 #include "session/call_frame.h"
+#include "session/error_helpers.h"
 #include "session/sync_session.h"
 #include "session/trace_text.h"
 #include "support/decimal_text.h"
@@ -286,7 +287,11 @@ bool FindSelector(const char* idText, char* selector) {
 }
 
 int32_t GetFieldText(const char* fieldId, char* hostOut) {
-    EnterExport(ClearMode::kClear, "***** DIZ_API_GetField('%s', [OUT])\n", TraceText(fieldId));
+    // The host reads every field of every record through here: the entry
+    // and "Returning" lines are checked for a reader in place, so that a
+    // line nobody reads costs no call.
+    ClearLastError();
+    if (TraceLinesRead()) LogTrace("***** DIZ_API_GetField('%s', [OUT])\n", TraceText(fieldId));
     const char* idText = fieldId != nullptr ? fieldId : "";
     // A host that passes no buffer gets the same status and side effects
     // (a Memo text read still shortens the memo); the text goes nowhere.
@@ -322,6 +327,6 @@ int32_t GetFieldText(const char* fieldId, char* hostOut) {
         out[0] = '\0';
         return kResultInvalidField;
     }
-    if (outcome == ReadOutcome::kText) LogTrace("Returning '%s'\n", out);
+    if (outcome == ReadOutcome::kText && TraceLinesRead()) LogTrace("Returning '%s'\n", out);
     return kResultOk;
 }
