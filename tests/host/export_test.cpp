@@ -1,8 +1,6 @@
 // morvane-sync export against simulated devices: the files it writes, the
-// full and incremental passes, the pairing and the trace switch.
+// full and incremental passes and a declined pairing.
 #include <gtest/gtest.h>
-
-#include <set>
 
 #include "host/host_process.h"
 
@@ -17,11 +15,9 @@ protected:
     void SetUp() override { device_ = world_.SaveImage(tethra_sim::DemoImage(), "device.json"); }
 
     // Exports the four databases other than e-mail into <root>/<folder>.
-    HostRun Export(const std::string& folder, std::vector<std::string> extra = {}) {
-        std::vector<std::string> arguments = {"export", "--device", device_, "--out", world_.Path(folder),
-                                              "--section", "1", "--section", "2", "--section", "3", "--section", "4"};
-        arguments.insert(arguments.end(), extra.begin(), extra.end());
-        return RunHost(arguments);
+    HostRun Export(const std::string& folder) {
+        return RunHost({"export", "--device", device_, "--out", world_.Path(folder), "--section", "1", "--section", "2",
+                        "--section", "3", "--section", "4"});
     }
     json Records(const std::string& folder, const std::string& database) {
         return host_test::Records(world_.Path(folder), database);
@@ -65,9 +61,8 @@ TEST_F(HostExport, WritesOneFilePerDatabaseWithDeviceFieldNamesBesideHostIds) {
     EXPECT_FALSE(ReadExport(world_.Path("out"), "mail").is_object()) << "e-mail was not asked for";
 }
 
-// After a full export the next carries exactly the device's edits; one that
-// finds the handheld paired with another PC in between is full again.
-TEST_F(HostExport, IncrementalExportCarriesTheDeviceEditsUntilThePairingIsRenewed) {
+// After a full export the next carries exactly the device's edits.
+TEST_F(HostExport, IncrementalExportCarriesTheDeviceEdits) {
     ASSERT_EQ(Export("first").exitCode, 0);
     DeviceImage image = world_.LoadImage(device_);
     ASSERT_TRUE(image.ChangeRecord(1, 1, {{"S_LOCATION", tethra_sim::TextValue("Room 2.01")}}));
@@ -92,17 +87,6 @@ TEST_F(HostExport, IncrementalExportCarriesTheDeviceEditsUntilThePairingIsRenewe
     EXPECT_TRUE(memo.at(0).at("fields").empty());
     EXPECT_TRUE(Records("second", "address").empty());
     EXPECT_FALSE(ReadExport(world_.Path("second"), "schedule").value("fullSync", true));
-
-    image = world_.LoadImage(device_);
-    const uint8_t otherPc[8] = {1, 2, 3, 4, 5, 6, 7, 8};
-    image.SetPairing(otherPc, "20261201120000");
-    world_.SaveImage(image, "device.json");
-    ASSERT_EQ(Export("renewed").exitCode, 0);
-    static const std::pair<const char*, size_t> kCounts[] = {{"schedule", 3}, {"todo", 3}, {"address", 2}, {"memo", 1}};
-    for (const auto& [database, count] : kCounts) {
-        EXPECT_TRUE(ReadExport(world_.Path("renewed"), database).value("fullSync", false)) << database;
-        EXPECT_EQ(Records("renewed", database).size(), count) << database;
-    }
 }
 
 TEST_F(HostExport, DeclinedPairingIsReportedWithTheAdaptersCode) {
@@ -111,37 +95,6 @@ TEST_F(HostExport, DeclinedPairingIsReportedWithTheAdaptersCode) {
     EXPECT_EQ(run.exitCode, 1) << run.output;
     EXPECT_TRUE(HasAll(run.output, {"DIZ_API_Initialize returned -2 (start-up failed); last error 0x10000001 "
                                     "(the user declined to renew the pairing)"}));
-}
-
-TEST_F(HostExport, TraceSwitchesTheLogOnForOneRunOnly) {
-    world_.sandbox().WriteStandardRegistry("C:\\Korvell\\Data\\", 0);
-    const std::string registry = testing_support::ReadFile(world_.sandbox().registryPath());
-    ASSERT_EQ(Export("plain").exitCode, 0);
-    EXPECT_EQ(world_.sandbox().TraceLog(), "") << "tracing is off in the registry";
-    const HostRun run = Export("traced", {"--trace"});
-    ASSERT_EQ(run.exitCode, 0) << run.output;
-    EXPECT_TRUE(HasAll(run.output, {"trace log: " + world_.sandbox().HostPath("C:\\QADbgLog.txt")}));
-    EXPECT_TRUE(HasAll(world_.sandbox().TraceLog(), {"***** DIZ_API_Initialize('morvane-sync', '')",
-                                                     "***** DIZ_API_OpenDatabase(4, 'morvane-sync', 'Memo')"}));
-    EXPECT_EQ(testing_support::ReadFile(world_.sandbox().registryPath()), registry) << "the user's registry stays";
-}
-
-TEST_F(HostExport, MergedMailDatabaseHandsOverEveryFolder) {
-    const HostRun run = RunHost({"export", "--device", device_, "--out", world_.Path("out"), "--section", "5"});
-    ASSERT_EQ(run.exitCode, 0) << run.output;
-    const json mail = Records("out", "mail");
-    ASSERT_EQ(mail.size(), 6u) << mail.dump();
-    std::multiset<int> folders;
-    std::set<std::string> subjects;
-    int companions = 0;
-    for (const json& record : mail) {
-        folders.insert(record.value("folder", 0));
-        subjects.insert(FieldOf(record, "9"));
-        companions += record.value("id", 0) < 0;  // the companion database's mail carries bit 31
-    }
-    EXPECT_EQ(folders, (std::multiset<int>{1, 1, 2, 3, 3, 4}));
-    EXPECT_EQ(companions, 3);
-    EXPECT_TRUE(subjects.count("Re: Price list 2027") == 1 && subjects.count("Price list 2027") == 1);
 }
 
 }  // namespace

@@ -51,7 +51,8 @@ std::vector<std::string> Lines(const std::string& text) {
 // memo, deletes the other and adds a third, close.
 TEST(HostTrace, AWholeSynchronisationWritesTheExpectedLog) {
     HostWorld world;
-    // Tracing is off in the registry: --trace switches it on for each run.
+    // Tracing is off in the registry: --trace switches it on for each run
+    // (and says where the log is) without touching the registry.
     world.sandbox().WriteStandardRegistry("C:\\Korvell\\Data\\", 0);
     tethra_sim::DeviceImage image = tethra_sim::EmptyImage();
     image.AddRecord(8, {{"S_PAGE_TITLE", TextValue("Gate code")}, {"S_PAGE_NOTE", TextValue("Gate code\n4711#")},
@@ -72,10 +73,13 @@ TEST(HostTrace, AWholeSynchronisationWritesTheExpectedLog) {
     const std::vector<std::vector<std::string>> steps = {
         {"export", "--trace", "--section", "4", "--device", device, "--out", world.Path("out")},
         {"import", "--trace", "--section", "4", "--device", device, "--in", world.Path("in")}};
+    const std::string registry = testing_support::ReadFile(world.sandbox().registryPath());
     for (const auto& step : steps) {
         const HostRun run = RunHost(step);
         ASSERT_EQ(run.exitCode, 0) << step[0] << ": " << run.output;
+        EXPECT_TRUE(HasAll(run.output, {"trace log: " + world.sandbox().HostPath("C:\\QADbgLog.txt")}));
     }
+    EXPECT_EQ(testing_support::ReadFile(world.sandbox().registryPath()), registry) << "the user's registry stays";
     const std::string actual = Masked(world.sandbox().TraceLog());
     const std::vector<std::string> expected = Lines(testing_support::ReadFile(kExpectedLog)), got = Lines(actual);
     size_t same = 0;
