@@ -1,8 +1,7 @@
 // The import pass through the exports against the simulated device: new
 // records of each database with every host field, as the device stores
-// them and as a later export reads them back (a Schedule entry's repeat
-// rule and alarm lead too); changed records, deletes, and every way
-// storing can fail.
+// them and as a later export reads them back (a Schedule entry's alarm
+// lead too); changed records, deletes, and every way storing can fail.
 #include "exports/export_world.h"
 
 #include "platform/platform_test.h"
@@ -162,42 +161,16 @@ INSTANTIATE_TEST_SUITE_P(Databases, NewRecord,
 
 // A timed entry on 15 April 2003, 09:30 to 10:30, with the alarm at
 // alarmTime on the start day, stored and read back by a full export.
-void WriteAndExportEntry(SessionWorld& world, const std::string& alarmTime, const RepeatInfo* rule) {
+void WriteAndExportEntry(SessionWorld& world, const std::string& alarmTime) {
     StartImport(world, kScheduleSection);
     ASSERT_EQ(0, world.api().DIZ_API_InsertRecord());
     for (const auto& [field, text] : Puts{{"3.D", "20030415"}, {"4", "20030415"}, {"5", "0930"}, {"6", "1030"},
                                           {"7", "Weekly"}, {"11", "1"}, {"12.D", "20030415"}, {"12.T", alarmTime}})
         ASSERT_EQ(0, world.api().DIZ_API_PutField(field.c_str(), text.c_str()));
-    if (rule != nullptr) {
-        ASSERT_EQ(0, world.api().DIZ_API_PutRepeatInfo(*rule));
-    }
     char id[16] = "";
     ASSERT_EQ(0, world.api().DIZ_API_AddRecord(id));
     ASSERT_EQ(0, world.api().DIZ_API_CloseDatabase(kScheduleSection, 1, 0));
     ExportFirst(world, kScheduleSection);
-}
-
-TEST(ScheduleRoundTrip, DatesTimesRepeatRuleAndDayPatternComeBack) {
-    RepeatInfo rule{};
-    rule.repeatPeriod = 2;
-    rule.repeatCount = 1;
-    std::strcpy(rule.startDate, "20030415");
-    std::strcpy(rule.endDate, "20031231");
-    rule.isRepeating = 1;
-    const uint8_t days[7] = {1, 0, 1, 0, 0, 1, 0};
-    std::memcpy(rule.weekDays, days, sizeof days);
-    SessionWorld world;
-    WriteAndExportEntry(world, "0915", &rule);
-    for (const auto& [field, text] : Puts{{"2", "Yes"}, {"3", "20030415"}, {"4", "20030415"}, {"5", "0930"},
-                                          {"6", "1030"}, {"7", "Weekly"}, {"11", "1"}, {"12.D", "20030415"},
-                                          {"12.T", "0915"}})
-        EXPECT_EQ(Field(world, field), text) << field;
-
-    RepeatInfo info;
-    std::memset(&info, 0x5A, sizeof info);
-    EXPECT_EQ(0, world.api().DIZ_API_GetRepeatInfo(&info));
-    EXPECT_EQ(0, std::memcmp(&info, &rule, sizeof info));
-    EXPECT_EQ(Stored(kScheduleDb, LiveDb(kScheduleDb).records.at(0).id, "S_DAYPATTERN"), Wide(0x52));
 }
 
 // The link carries the alarm's lead as a time of day: an hour or more is
@@ -209,33 +182,10 @@ TEST(ScheduleRoundTrip, AnAlarmLeadSurvivesOnlyBelowAnHour) {
     for (const auto& [alarmTime, survives] : kLeads) {
         SCOPED_TRACE(alarmTime);
         SessionWorld world;
-        WriteAndExportEntry(world, alarmTime, nullptr);
+        WriteAndExportEntry(world, alarmTime);
         EXPECT_EQ(Field(world, "12.D"), "20030415");
         EXPECT_EQ(Field(world, "12.T"), survives ? alarmTime : "0930");
-        // Field 2 unread: the rule is a single event's dates.
-        RepeatInfo info{};
-        EXPECT_EQ(0, world.api().DIZ_API_GetRepeatInfo(&info));
-        EXPECT_EQ(std::string("0 20030415 20030415"),
-                  std::to_string(info.isRepeating) + " " + info.startDate + " " + info.endDate);
     }
-}
-
-
-
-TEST(ChangedRecord, UnwrittenFieldsKeepTheirDeviceValues) {
-    SessionWorld world;
-    const tethra_sim::FieldValues task = {{"S_DESCRIPTION3", TextValue("old")},
-                                          {"S_NOTEMEMO", TextValue("keep me")},
-                                          {"S_PRIORITY", tethra_sim::ByteValue(4)},
-                                          {"S_START_DATE", tethra_sim::DateValue(2024, 3, 1)}};
-    const uint32_t id = world.image().AddRecord(kToDoDb, task);
-    StartImport(world, kToDoSection);
-    ASSERT_EQ(0, world.api().DIZ_API_FindRecord(std::to_string(id).c_str()));
-    ASSERT_EQ(0, world.api().DIZ_API_PutField("2", "new"));
-    EXPECT_EQ(0, world.api().DIZ_API_FlushRecord());
-    ASSERT_EQ(1u, LiveDb(kToDoDb).records.size());
-    EXPECT_EQ(Stored(kToDoDb, id, "S_DESCRIPTION3"), TextValue("new"));
-    for (size_t i = 1; i < task.size(); ++i) EXPECT_EQ(Stored(kToDoDb, id, task[i].first), task[i].second);
 }
 
 // The write record gives back, by device field id, only the texts written
