@@ -39,26 +39,6 @@ TEST(FirstSync, RecordsAreQueuedWithProvisionalIdsAndWrittenAtClose) {
     }
 }
 
-TEST(FirstSync, MailIsSplitBetweenMainAndCompanionDatabase) {
-    SessionWorld world;
-    StartFirstSync(world, kMailSection);
-    const std::pair<int32_t, const char*> kMails[] = {{1, "1"}, {2, "-2147483647"}, {1, "2"}, {4, "-2147483646"}};
-    for (const auto& [folder, expected] : kMails) {
-        ASSERT_EQ(0, world.api().DIZ_API_SetFolderID(folder));
-        std::string id;
-        ASSERT_EQ(0, AddNew(world, {{"9", std::string("mail ") + expected}}, &id));
-        EXPECT_EQ(id, expected);
-    }
-    EXPECT_EQ(0u, LiveDb(kMailDb).records.size() + LiveDb(kCompanionDb).records.size());
-    ASSERT_EQ(0, world.api().DIZ_API_CloseDatabase(kMailSection, 1, 0));
-    ASSERT_EQ(2u, LiveDb(kMailDb).records.size());
-    ASSERT_EQ(2u, LiveDb(kCompanionDb).records.size());
-    const uint32_t companion = LiveDb(kCompanionDb).records[1].id;
-    EXPECT_EQ(Stored(kMailDb, LiveDb(kMailDb).records[1].id, "S_SUBJECT"), TextValue("mail 2"));
-    EXPECT_EQ(Stored(kCompanionDb, companion, "S_SUBJECT"), TextValue("mail -2147483646"));
-    EXPECT_EQ(Stored(kCompanionDb, companion, "S_FOLDERID"), tethra_sim::NumberValue(3));
-}
-
 TEST(FirstSync, QueueStaysOffWhenTheFirstRecordCameWithoutAFullRead) {
     SessionWorld world;
     StartImport(world, kToDoSection);

@@ -143,6 +143,13 @@ TEST(MergedMail, NewMailGoesToTheDatabaseOfItsFolder) {
                 ASSERT_EQ(0, AddNew(world, {{"9", "folder " + std::to_string(folder)}}, &id));
                 const bool companionId = folder != 1 ? model == 32 || bulk : bulk && model == 31;
                 EXPECT_EQ(companionId, std::stol(id) < 0) << id;
+                // Provisional ids count up per device database.
+                if (bulk && model == 32) {
+                    EXPECT_EQ(id, folder == 1 ? "1" : folder == 2 ? "-2147483647" : "-2147483646");
+                }
+            }
+            if (bulk) {
+                EXPECT_EQ(1u, LiveDb(kMailDb).records.size() + LiveDb(kCompanionDb).records.size()) << "all queued";
             }
             if (model == 32) {
                 const std::string filedText = std::to_string(static_cast<int32_t>(filed + kCompanionBit));
@@ -163,6 +170,7 @@ TEST(MergedMail, NewMailGoesToTheDatabaseOfItsFolder) {
             EXPECT_EQ(companion.records[0].id, filed);
             if (model == 32) {
                 EXPECT_EQ(Stored(kCompanionDb, companion.records[2].id, "S_SUBJECT"), TextValue("folder 4"));
+                EXPECT_EQ(Stored(kCompanionDb, companion.records[2].id, "S_FOLDERID"), tethra_sim::NumberValue(3));
             } else {
                 EXPECT_EQ(Stored(kMailDb, main.records[2].id, "S_SUBJECT"), TextValue("folder 4"));
             }
