@@ -83,7 +83,6 @@ TEST(UntrustedHost, NullPointersAreEmptyTextsAndUnwrittenOutputs) {
     world.image().AddRecord(kMemoDb, Memo("kept"));
     StartImport(world, kMailSection);
     const std::vector<Row> rows = {
-        // 0
         {"Initialize", [](auto& a) { return a.DIZ_API_Initialize(nullptr, nullptr); }, 0,
          "***** DIZ_API_Initialize('(null)', '(null)')"},
         {"SetFolderID", [](auto& a) { return a.DIZ_API_SetFolderID(1); }, 0, nullptr},
@@ -92,7 +91,6 @@ TEST(UntrustedHost, NullPointersAreEmptyTextsAndUnwrittenOutputs) {
          "***** DIZ_API_PutField('(null)', 'x')"},
         {"PutField null value", [](auto& a) { return a.DIZ_API_PutField("9", nullptr); }, 0,
          "***** DIZ_API_PutField('9', '(null)')"},
-        // 5
         {"GetFieldByWriteRec", [](auto& a) { return a.DIZ_API_GetFieldByWriteRec(1, nullptr); }, 0, nullptr},
         {"AddRecord", [](auto& a) { return a.DIZ_API_AddRecord(nullptr); }, 0, nullptr},
         {"GetRecordID_Attachment", [](auto& a) { return a.DIZ_API_GetRecordID_Attachment(nullptr); }, 0, nullptr},
@@ -100,14 +98,12 @@ TEST(UntrustedHost, NullPointersAreEmptyTextsAndUnwrittenOutputs) {
          "***** DIZ_API_DeleteRecord('(null)')"},
         {"FindRecord", [](auto& a) { return a.DIZ_API_FindRecord(nullptr); }, -11,
          "***** DIZ_API_FindRecord('(null)')"},
-        // 10
         {"CloseDatabase", [](auto& a) { return a.DIZ_API_CloseDatabase(kMailSection, 1, 0); }, 0, nullptr},
         {"QueryFullSync", [](auto& a) { return a.DIZ_API_QueryFullSync(kMemoSection, 0, nullptr); }, 0, nullptr},
         {"BeginExport", [](auto& a) { return a.DIZ_API_BeginExport(0), 0; }, 0, nullptr},
         {"OpenDatabase", [](auto& a) { return a.DIZ_API_OpenDatabase(kMemoSection, nullptr, nullptr); }, 0,
          "***** DIZ_API_OpenDatabase(4, '(null)', '(null)')"},
         {"GetRecordCount", [](auto& a) { return a.DIZ_API_GetRecordCount(kMemoSection, 0, nullptr); }, 0, nullptr},
-        // 15
         {"GetFirstRecord", [](auto& a) { return a.DIZ_API_GetFirstRecord(kMemoSection, 0, nullptr); }, 0, nullptr},
         {"GetField null out", [](auto& a) { return a.DIZ_API_GetField("1", nullptr); }, 0,
          "Returning 'kept note'"},
@@ -115,7 +111,6 @@ TEST(UntrustedHost, NullPointersAreEmptyTextsAndUnwrittenOutputs) {
          "***** DIZ_API_GetField('(null)', [OUT])"},
         {"GetRepeatInfo", [](auto& a) { return a.DIZ_API_GetRepeatInfo(nullptr); }, 0, nullptr},
         {"GetFolderID", [](auto& a) { return a.DIZ_API_GetFolderID(nullptr); }, 0, nullptr},
-        // 20
         {"GetNextRecord", [](auto& a) { return a.DIZ_API_GetNextRecord(kMemoSection, 0, nullptr); }, -7, nullptr},
         {"GetEmailBodyLength", [](auto& a) { return a.GetEmailBodyLength(nullptr); }, 0, nullptr},
         {"GetInstallPath", [](auto& a) { return a.GetInstallPath(nullptr); }, 1, nullptr},
@@ -137,31 +132,26 @@ TEST(UntrustedHost, ExportsInAnyOrderBeforeAndAfterTheSession) {
     RepeatInfo info = {};
     uint32_t out = 0;
     const std::vector<Row> before = {
-        // 0
         {"Uninitialize", [](auto& a) { return a.DIZ_API_Uninitialize(); }, 0, nullptr},
         {"CloseSyncApp", [](auto& a) { return a.DIZ_API_CloseSyncApp(); }, 0, nullptr},
         {"GetRecordCount", [&](auto& a) { return a.DIZ_API_GetRecordCount(kMemoSection, 0, &out); }, -6, nullptr},
         {"GetFirstRecord", [&](auto& a) { return a.DIZ_API_GetFirstRecord(kMemoSection, 0, &out); }, -6, nullptr},
         {"GetField", [](auto& a) { return a.DIZ_API_GetField("1", HostBuffer(kFieldTextBytes).get()); }, 0, nullptr},
-        // 5
         {"PutField", [](auto& a) { return a.DIZ_API_PutField("1", "x"); }, 0, nullptr},
         {"SetAlarm", [](auto& a) { return a.DIZ_API_SetAlarm(); }, 0, nullptr},
         {"SetEventFlag", [](auto& a) { return a.DIZ_API_SetEventFlag(); }, 0, nullptr},
         {"WriteFolderID", [](auto& a) { return a.DIZ_API_WriteFolderID(1); }, 0, nullptr},
         {"PutRepeatInfo", [&](auto& a) { return a.DIZ_API_PutRepeatInfo(info); }, 0, nullptr},
-        // 10
         {"AddRecord", [&](auto& a) { return a.DIZ_API_AddRecord(id); }, -12, nullptr},
         {"FlushRecord", [](auto& a) { return a.DIZ_API_FlushRecord(); }, -12, nullptr},
         {"GetRepeatInfo", [&](auto& a) { return a.DIZ_API_GetRepeatInfo(&info); }, 0, nullptr},
         {"GetIdDBRec", [](auto& a) { return a.DIZ_API_GetIdDBRec(1); }, -4, nullptr},
         {"ReleaseReadRecord", [](auto& a) { return a.DIZ_API_ReleaseReadRecord(); }, 0, nullptr},
-        // 15
         {"DeleteRecord", [](auto& a) { return a.DIZ_API_DeleteRecord("1"); }, -10, nullptr},
         {"FindRecord", [](auto& a) { return a.DIZ_API_FindRecord("1"); }, -11, nullptr},
         {"CloseDatabase", [](auto& a) { return a.DIZ_API_CloseDatabase(kMemoSection, 1, 0); }, 0, nullptr},
         {"CloseDatabase again", [](auto& a) { return a.DIZ_API_CloseDatabase(kMemoSection, 1, 0); }, 0, nullptr},
         {"QueryFullSync", [&](auto& a) { return a.DIZ_API_QueryFullSync(kMemoSection, 0, &out); }, 0, nullptr},
-        // 20
         {"CancelCheck", [](auto& a) { return a.DIZ_API_CancelCheck(kMemoSection); }, -6, nullptr},
         {"OpenDatabase", [](auto& a) { return a.DIZ_API_OpenDatabase(kMemoSection, "", ""); }, -4,
          "Database not enabled on device: [8]"},
@@ -173,7 +163,6 @@ TEST(UntrustedHost, ExportsInAnyOrderBeforeAndAfterTheSession) {
     // (found by fuzz_export_sequence: the cache's entries were touched
     // after the private heap holding them was gone).
     const std::vector<Row> within = {
-        // 0
         {"BeginExport", [](auto& a) { return a.DIZ_API_BeginExport(0), 0; }, 0, nullptr},
         {"OpenDatabase", [](auto& a) { return a.DIZ_API_OpenDatabase(kMemoSection, "", ""); }, 0, nullptr},
         {"GetFirstRecord", [&](auto& a) { return a.DIZ_API_GetFirstRecord(kMemoSection, 0, &out); }, 0, nullptr},
@@ -181,7 +170,6 @@ TEST(UntrustedHost, ExportsInAnyOrderBeforeAndAfterTheSession) {
         {"GetField after CloseSyncApp",
          [](auto& a) { return a.DIZ_API_GetField("1", HostBuffer(kFieldTextBytes).get()); }, 0,
          "Quenda field id 0 not found (qdb:8)"},
-        // 5
         {"GetNextRecord after CloseSyncApp", [&](auto& a) { return a.DIZ_API_GetNextRecord(kMemoSection, 0, &out); },
          -7, nullptr},
         {"CloseDatabase after CloseSyncApp", [](auto& a) { return a.DIZ_API_CloseDatabase(kMemoSection, 1, 0); }, 0,
@@ -189,7 +177,6 @@ TEST(UntrustedHost, ExportsInAnyOrderBeforeAndAfterTheSession) {
         {"CloseDatabase twice", [](auto& a) { return a.DIZ_API_CloseDatabase(kMemoSection, 1, 0); }, 0, nullptr},
         {"FlushRecord before FindRecord", [](auto& a) { return a.DIZ_API_FlushRecord(); }, -12, nullptr},
         {"CloseSyncApp twice", [](auto& a) { return a.DIZ_API_CloseSyncApp(); }, 0, nullptr},
-        // 10
         {"Uninitialize", [](auto& a) { return a.DIZ_API_Uninitialize(); }, 0, nullptr},
         {"Uninitialize twice", [](auto& a) { return a.DIZ_API_Uninitialize(); }, 0, nullptr},
         {"OpenDatabase after Uninitialize", [](auto& a) { return a.DIZ_API_OpenDatabase(kMemoSection, "", ""); }, -4,
@@ -210,7 +197,6 @@ TEST(UntrustedHost, RecordLoadedAfterAFailedOpenIsReadWithinItsSlots) {
     world.Load();
     RepeatInfo info = {};
     const std::vector<Row> across = {
-        // 0
         {"Initialize", [](auto& a) { return a.DIZ_API_Initialize("", ""); }, 0, nullptr},
         {"OpenDatabase Schedule", [](auto& a) { return a.DIZ_API_OpenDatabase(kScheduleSection, "", ""); }, 0,
          nullptr},
@@ -218,7 +204,6 @@ TEST(UntrustedHost, RecordLoadedAfterAFailedOpenIsReadWithinItsSlots) {
         {"Uninitialize", [](auto& a) { return a.DIZ_API_Uninitialize(); }, 0, nullptr},
         {"OpenDatabase Memo unconnected", [](auto& a) { return a.DIZ_API_OpenDatabase(kMemoSection, "", ""); }, -4,
          "Database not enabled on device: [8]"},
-        // 5
         {"Initialize again", [](auto& a) { return a.DIZ_API_Initialize("", ""); }, 0, nullptr},
         {"GetIdDBRec of the Memo", [&](auto& a) { return a.DIZ_API_GetIdDBRec(memoId); }, 1, nullptr},
         {"GetField of a Schedule field past the Memo's",
@@ -226,7 +211,6 @@ TEST(UntrustedHost, RecordLoadedAfterAFailedOpenIsReadWithinItsSlots) {
          "Quenda field id 6 not found (qdb:8)"},
         {"GetRepeatInfo", [&](auto& a) { return a.DIZ_API_GetRepeatInfo(&info); }, 0, nullptr},
         {"CloseSyncApp", [](auto& a) { return a.DIZ_API_CloseSyncApp(); }, 0, nullptr},
-        // 10
         {"Uninitialize", [](auto& a) { return a.DIZ_API_Uninitialize(); }, 0, nullptr},
     };
     RunRows(world, across);
