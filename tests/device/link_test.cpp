@@ -32,22 +32,6 @@ protected:
         ASSERT_EQ(app_->S_DVXWaitConnection(30000, &info), 1);
     }
     DeviceImage& Live() { return *LiveDevice(); }
-    const _tagDVXFIELD& Slot(const _tagDVXDBREC& record, uint32_t dbId, const char* name) {
-        return record.fields[Live().Find(dbId)->FieldIndex(name)];
-    }
-    // The three change lists of a database as the device reports them.
-    std::vector<std::vector<uint32_t>> ChangeLists(uint32_t dbId) {
-        uint32_t* lists[3] = {};
-        uint32_t counts[3] = {9, 9, 9};
-        if (app_->S_DVXGetAllSyncRecordList(dbId, heap_, &lists[0], &counts[0], &lists[1], &counts[1], &lists[2],
-                                            &counts[2]) != 1) {
-            EXPECT_EQ(0u, counts[0] + counts[1] + counts[2]) << "a failure reports no ids";
-            return {};
-        }
-        std::vector<std::vector<uint32_t>> result;
-        for (int k = 0; k < 3; ++k) result.emplace_back(lists[k], lists[k] + counts[k]);
-        return result;
-    }
 
     testing_support::Sandbox sandbox_;
     std::string path_ = sandbox_.root() + "/device.json";
@@ -56,37 +40,6 @@ protected:
 };
 
 std::vector<uint8_t> Bytes(const char* text) { return std::vector<uint8_t>(text, text + std::strlen(text)); }
-
-// Every slot is filled in the caller's heap: text as its bytes, a date as
-// an OLE date, an absent value with the length 0xFFFFFFFF, an empty one
-// with no data.
-TEST_F(DeviceLink, GetRecordDataFillsSlotsInTheCallersHeap) {
-    Connect();
-    const uint32_t id = Live().AddRecord(8, {{"S_PAGE_NOTE", TextValue("Shopping\nmilk")},
-                                             {"S_START_DATETIME", DateTimeValue(2003, 4, 15, 9, 30, 0)},
-                                             {"S_PAGE_TITLE", AbsentValue()}});
-    auto* rec = static_cast<_tagDVXDBREC*>(HeapAlloc(heap_, HEAP_ZERO_MEMORY, sizeof(_tagDVXDBREC)));
-    rec->recordId = id;
-    uint32_t got = 0;
-    ASSERT_EQ(app_->S_DVXGetRecordData(8, &rec, 1, heap_, &got), 1);
-    ASSERT_EQ(got, 1u);
-    EXPECT_EQ(rec->fieldCount, Live().Find(8)->fields.size());
-    EXPECT_EQ(rec->recordId, id);
-    ASSERT_TRUE(HeapValidate(heap_, 0, rec->fields));
-    const _tagDVXFIELD& note = Slot(*rec, 8, "S_PAGE_NOTE");
-    EXPECT_EQ(note.size, 12u);
-    ASSERT_EQ(note.length, 13u);
-    EXPECT_TRUE(HeapValidate(heap_, 0, note.data));
-    EXPECT_EQ(std::memcmp(note.data, "Shopping\nmilk", 13), 0);
-    const _tagDVXFIELD& when = Slot(*rec, 8, "S_START_DATETIME");
-    ASSERT_EQ(when.length, 8u);
-    double value = 0;
-    std::memcpy(&value, when.data, 8);
-    EXPECT_DOUBLE_EQ(value, 37726.0 + 9.5 / 24);
-    EXPECT_EQ(Slot(*rec, 8, "S_PAGE_TITLE").length, 0xFFFFFFFFu);
-    EXPECT_EQ(Slot(*rec, 8, "S_NOTE_CATEGORIES").length, 0u);
-    EXPECT_EQ(Slot(*rec, 8, "S_NOTE_CATEGORIES").data, nullptr);
-}
 
 // New records get the next ids, changed ones keep every absent field; the
 // PC's writes do not enter the change lists.  A batch with one bad record
@@ -141,49 +94,6 @@ TEST_F(DeviceLink, PutRecordDataWritesWholeBatchesOrNothing) {
         EXPECT_EQ(good.id(), 0u);
     }
     EXPECT_EQ(Live().Find(1)->records.size(), before);
-}
-
-// The change lists need sync mode on, follow the handheld's own edits (a
-// record changed twice is listed once) and are emptied by a clean-up.
-TEST_F(DeviceLink, ChangeListsFollowDeviceEditsUntilCleanUp) {
-    Connect();
-    EXPECT_TRUE(ChangeLists(6).empty());
-    EXPECT_EQ(app_->S_DVXGetLastError(), 0x1000002Cu);
-    const uint32_t ids[1] = {6};
-    ASSERT_EQ(app_->S_DVXSetDBSyncMode(1, ids, 1), 1);
-    const uint32_t changed = Live().Find(6)->records.front().id;
-    const uint32_t deleted = Live().Find(6)->records.back().id;
-    const uint32_t added = Live().AddRecord(6, {{"S_DESCRIPTION3", TextValue("New")}});
-    Live().ChangeRecord(6, changed, {{"S_COMPLETED", ByteValue(1)}});
-    Live().ChangeRecord(6, changed, {{"S_PRIORITY", ByteValue(1)}});  // listed once
-    Live().DeleteRecord(6, deleted);
-    EXPECT_EQ(ChangeLists(6), (std::vector<std::vector<uint32_t>>{{added}, {changed}, {deleted}}));
-    ASSERT_EQ(app_->S_DVXCleanUpAllSyncState(6), 1);
-    EXPECT_EQ(ChangeLists(6), (std::vector<std::vector<uint32_t>>{{}, {}, {}}));
-}
-
-TEST_F(DeviceLink, FirstSyncReadAndBulkWrite) {
-    Connect();
-    _tagDVXDBREC* all = nullptr;
-    uint32_t count = 0;
-    ASSERT_EQ(app_->S_DVXGetFirstSyncRecordData(15, &all, &count, heap_), 1);
-    ASSERT_EQ(count, Live().Find(15)->records.size());
-    EXPECT_TRUE(HeapValidate(heap_, 0, all));
-    for (uint32_t i = 0; i < count; ++i) {
-        EXPECT_EQ(all[i].recordId, Live().Find(15)->records[i].id);
-        EXPECT_EQ(Slot(all[i], 15, "S_FOLDERID").length, 4u);
-    }
-    ASSERT_NE(app_->S_DVXIsEnablePutFirstSyncRecordData(15), 0);
-    OutgoingRecord mail(3, BuiltInFields(15));  // a provisional id from the PC
-    mail.Set("S_SUBJECT", Bytes("Hello"));
-    _tagDVXDBREC* records[1] = {mail.get()};
-    ASSERT_EQ(app_->S_DVXPutFirstSyncRecordData(15, records, 1), 1);
-    EXPECT_EQ(mail.id(), Live().Find(15)->records.back().id);
-    EXPECT_GT(mail.id(), 3u);
-    Live().Find(15)->firstSyncPutAllowed = false;
-    EXPECT_EQ(app_->S_DVXIsEnablePutFirstSyncRecordData(15), 0);
-    EXPECT_EQ(app_->S_DVXPutFirstSyncRecordData(15, records, 1), 0);
-    EXPECT_EQ(app_->S_DVXGetLastError(), kErrFirstSyncNotAllowed);
 }
 
 // The image is read when the port opens (an unreadable one fails it) and

@@ -66,8 +66,10 @@ TEST(DateClosedForm, DayNumberToDateAgreesOnEveryDayOfTheYears1900To9999) {
     }
 }
 
-// The ends of the ranges: the 32-bit limits, years and days far outside.
-TEST(DateClosedForm, AgreesAtTheLimits) {
+// The ends of the ranges (the 32-bit limits, years and days far outside)
+// in every combination, then random inputs, both of any 32-bit value and
+// near the ordinary range.
+TEST(DateClosedForm, AgreesAtTheLimitsAndOnRandomInputs) {
     static const int32_t kValues[] = {INT32_MIN, INT32_MIN + 1, -100000, -1, 0,         1,     2,
                                       11,        12,            13,      1899, 1900, 1901,  9999,
                                       10000,     100000,        2958463, 2958464, INT32_MAX - 1, INT32_MAX};
@@ -80,35 +82,31 @@ TEST(DateClosedForm, AgreesAtTheLimits) {
         }
         if (!SameDate(month)) return;
     }
-}
-
-// Random inputs, both of any 32-bit value and near the ordinary range.
-TEST(DateClosedForm, AgreesOnRandomInputs) {
     std::mt19937 random(20030415);
     std::uniform_int_distribution<int32_t> any(INT32_MIN, INT32_MAX);
     std::uniform_int_distribution<int32_t> nearYear(1850, 10050);
     std::uniform_int_distribution<int32_t> nearMonth(-2, 15);
     std::uniform_int_distribution<int32_t> nearDay(-40, 70);
     for (int i = 0; i < 200000; ++i) {
-        const bool wide = i % 4 == 0;
-        const int32_t month = wide ? any(random) : nearMonth(random);
+        const int32_t month = i % 4 == 0 ? any(random) : nearMonth(random);
         const int32_t day = i % 8 == 1 ? any(random) : nearDay(random);
         const int32_t year = i % 16 == 2 ? any(random) : nearYear(random);
         ASSERT_EQ(DayNumberByTables(month, day, year), DayNumber(month, day, year))
             << year << "-" << month << "-" << day;
-    }
-    for (int i = 0; i < 20000; ++i) {
-        if (!SameDate(any(random))) return;
+        if (i % 10 == 0 && !SameDate(any(random))) return;
     }
 }
 
-// The eight digits written directly are the text "%4d%02d%02d" gives.
+// FormatDateText writes the text "%4d%02d%02d" gives, cut to eight
+// characters: directly for years of four digits with months and days of
+// two, through the formatter otherwise.
 TEST(DateClosedForm, DateTextsAreWhatTheFormatterWrites) {
-    static const int32_t kPieces[] = {0, 1, 2, 9, 10, 11, 12, 13, 29, 30, 31, 32, 59, 90, 99};
+    static const int32_t kPieces[] = {-1, 0, 1, 2, 9, 10, 11, 12, 13, 29, 30, 31, 32, 59, 90, 99, 100};
     auto same = [](int32_t month, int32_t day, int32_t year) {
-        char expected[16];
+        char expected[48];
         snprintf(expected, sizeof expected, "%4d%02d%02d", static_cast<int>(year), static_cast<int>(month),
                  static_cast<int>(day));
+        expected[kDateTextSize - 1] = '\0';
         char text[kDateTextSize + 1];
         memset(text, 'x', sizeof text);
         FormatDateText(month, day, year, text);
@@ -116,16 +114,16 @@ TEST(DateClosedForm, DateTextsAreWhatTheFormatterWrites) {
         ADD_FAILURE() << year << "-" << month << "-" << day << ": " << text << ", expected " << expected;
         return false;
     };
-    for (int32_t year = 1000; year <= 9999; ++year) {
+    for (int32_t year = 999; year <= 10000; ++year) {
         for (int32_t month : kPieces) {
             for (int32_t day : kPieces) {
                 if (!same(month, day, year)) return;
             }
         }
     }
-    for (int32_t year : {1000, 2003, 9999}) {
-        for (int32_t month = 0; month <= 99; ++month) {
-            for (int32_t day = 0; day <= 99; ++day) {
+    for (int32_t year : {0, 1900, 2003, -2003, INT32_MIN, INT32_MAX}) {
+        for (int32_t month = -100; month <= 120; ++month) {
+            for (int32_t day = -100; day <= 120; ++day) {
                 if (!same(month, day, year)) return;
             }
         }

@@ -118,24 +118,6 @@ TEST(DateConvert, ExtremeValuesStopAtTheEndsOfTheRange) {
     EXPECT_EQ('x', text[kDateTextSize]);
 }
 
-TEST(DateConvert, FormatDateText) {
-    static const struct {
-        int32_t month, day, year;
-        const char* text;
-    } kCases[] = {
-        {4, 15, 2003, "20030415"}, {12, 31, 2499, "24991231"}, {0, 0, 1900, "19000000"},
-        {1, 1, 999, " 9990101"}, {1, 1, 10000, "10000010"},  // cut to eight characters
-        {-1, 5, 2003, "2003-105"},
-    };
-    for (const auto& c : kCases) {
-        char text[kDateTextSize + 4];
-        memset(text, 'x', sizeof text);
-        FormatDateText(c.month, c.day, c.year, text);
-        EXPECT_STREQ(c.text, text);
-        EXPECT_EQ('x', text[kDateTextSize]);
-    }
-}
-
 TEST(DateConvert, SplitDateText) {
     static const struct {
         const char* text;
