@@ -1,5 +1,6 @@
 // The configuration store: the data-file folder in the registry, the
-// paths built on it, the host's settings file and the utility library.
+// paths built on it and the utility library.  (The identity and sync time
+// the settings file holds are the start-up export tests'.)
 #include "support/install_path.h"
 #include "support/sandbox.h"
 #include "support/settings_file.h"
@@ -7,16 +8,12 @@
 
 #include <gtest/gtest.h>
 
-#include <string.h>
 #include <filesystem>
 #include <string>
 
 using testing_support::Sandbox;
 
 namespace {
-
-const char kDataFolder[] = "C:\\Korvell\\Data\\";
-const char kSettingsPath[] = "C:\\Korvell\\Data\\ISEnvSet.ini";
 
 // A registry holding "DatafilePath" = folder (null: the key without the
 // value, "-": no key at all); no folder is created.
@@ -62,49 +59,6 @@ TEST(InstallPath, FolderAndThePathsBuiltOnIt) {
         EXPECT_EQ(SettingsFile().Path(), row.settings);
         EXPECT_EQ(CUtilityLibrary().Path(), row.utility);
     }
-}
-
-// Written in upper case, read in either; an unusable text reads as zeros.
-// (Which stored texts a start-up takes is checked through the exports.)
-TEST(SettingsFile, PCIDWrittenInUpperCaseAndRead) {
-    Sandbox sandbox;
-    sandbox.WriteStandardRegistry(kDataFolder, -1);
-    const uint8_t id[8] = {0x01, 0xAB, 0x00, 0xFF, 0x7c, 0x10, 0x02, 0xe0};
-    EXPECT_EQ(SettingsFile().WritePCID(id), 1);
-    const std::string file = testing_support::ReadFile(sandbox.HostPath(kSettingsPath));
-    EXPECT_NE(file.find("[Synchronization]"), std::string::npos) << file;
-    EXPECT_NE(file.find("PCID=01AB00FF7C1002E0"), std::string::npos) << file;
-    const struct {
-        const char* stored;
-        int result;
-        uint8_t first, last;
-    } rows[] = {{"0123456789abcdef", 1, 0x01, 0xEF}, {"0000000000000000", 0, 0, 0}, {"0123456789ABCDEG", 0, 0, 0}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.stored);
-        testing_support::WriteFile(sandbox.HostPath(kSettingsPath),
-                                   std::string("[Synchronization]\r\nPCID=") + row.stored + "\r\n");
-        uint8_t read[8];
-        memset(read, 0x5A, sizeof read);
-        EXPECT_EQ(SettingsFile().ReadPCID(read), row.result);
-        EXPECT_EQ(read[0], row.first);
-        EXPECT_EQ(read[7], row.last);
-        if (row.result == 0) {
-            EXPECT_EQ(memcmp(read, "\0\0\0\0\0\0\0\0", 8), 0);
-        }
-    }
-}
-
-TEST(SettingsFile, SyncTimeDefaultAndRoundTripKeepingTheHostsKeys) {
-    Sandbox sandbox;
-    sandbox.WriteStandardRegistry(kDataFolder, -1);
-    std::string text = "old";
-    EXPECT_EQ(SettingsFile().ReadSyncTime(text), 1);
-    EXPECT_EQ(text, "00000000000000");
-    testing_support::WriteFile(sandbox.HostPath(kSettingsPath), "[Host]\r\nOption=7\r\n");
-    EXPECT_EQ(SettingsFile().WriteSyncTime("20261206010203"), 1);
-    EXPECT_EQ(SettingsFile().ReadSyncTime(text), 1);
-    EXPECT_EQ(text, "20261206010203");
-    EXPECT_NE(testing_support::ReadFile(sandbox.HostPath(kSettingsPath)).find("Option=7"), std::string::npos);
 }
 
 TEST(UtilityLibrary, ReadsThePairingTextsCutToTheBuffer) {

@@ -30,12 +30,4 @@ TEST(FindWorkingField, SearchesByIdWithinTableAndRecord) {
     EXPECT_EQ(FindWorkingFieldIn(table, nullptr, 0, nullptr), nullptr);
 }
 
-// The lookup goes straight to the position of the id in these tables.
-TEST(FindWorkingField, AdapterTablesHoldEveryIdAtItsPosition) {
-    for (uint32_t dbId : {kScheduleDbId, kToDoDbId, kAddressDbId, kMemoDbId, kMailDbId}) {
-        const FieldTable& table = *SelectFieldTable(dbId);
-        for (uint32_t i = 0; i < table.fieldCount; ++i) EXPECT_EQ(i, table.descriptors[i].fieldId) << dbId;
-    }
-}
-
 }  // namespace

@@ -1,7 +1,6 @@
 // The trace log and the texts of trace lines, beyond what the load tests
 // show through the exports: a switch key without its value, any nonzero
-// value, a file that cannot be opened, the 16384-byte bound; sync times and
-// flags.
+// value, a file that cannot be opened, the 16384-byte bound; sync times.
 #include "session/trace_text.h"
 #include "support/sandbox.h"
 #include "support/trace_log.h"
@@ -78,13 +77,6 @@ TEST(FormatSyncTime, CtimeTextWithoutNewlineInTheLocalZone) {
     traceToFile = 0;
     EXPECT_STREQ(FormatSyncTime(741476948), "");
     EXPECT_STREQ(FormatSyncTime(0), "[FULL SYNC]");
-}
-
-TEST(BoolText, AnyNonzeroFlagIsTrue) {
-    EXPECT_STREQ(BoolText(0), "false");
-    EXPECT_STREQ(BoolText(0xFF), "true");
-    EXPECT_STREQ(BoolTextUpper(0), "FALSE");
-    EXPECT_STREQ(BoolTextUpper(0x80000000u), "TRUE");
 }
 
 }  // namespace
