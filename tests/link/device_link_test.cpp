@@ -201,7 +201,7 @@ TEST_F(LinkTest, SystemInformationSetsNoMergeAndFamilyNameFirst) {
         uint32_t noMerge, familyNameFirst;
     } kRows[] = {
         {31, "en", 1, 0}, {32, "en", 0, 0}, {0, "de", 1, 0}, {0xFFFFFFFFu, "en", 0, 0},  // 0
-        {40, "ja", 0, 1}, {40, "JA", 0, 1}, {40, "jA", 0, 1}, {31, "ja_JP", 1, 1},       // 4
+        {40, "ja", 0, 1}, {40, "JA", 0, 1}, {31, "ja_JP", 1, 1},       // 4
         {40, "jp", 0, 0}, {40, "j", 0, 0},  {40, "", 0, 0},   {40, "aj", 0, 0},          // 8
     };
     for (const auto& row : kRows) {

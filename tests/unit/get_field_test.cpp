@@ -103,10 +103,6 @@ const Read kReads[] = {
     {kPlainDb, {B(1, 1)}, "2", -8, "", "Data Type not used in any known Quenda mapping: 0\n", {}, {9, 0}},
     {kPlainDb, {B(1, 1)}, "2", -8, "", "Data Type not used in any known Quenda mapping: 255\n", {}, {9, 255}},
     {kPlainDb, {N(0, 20031231)}, " 1xyz", 0, "20031231", nullptr, {}, {6}},
-    // Line feeds become CR LF; a NUL ends the text.
-    {kPlainDb, {T(0, "one\r\ntwo")}, "1", 0, "one\r\ntwo", nullptr, {}, {9}},
-    {kPlainDb, {T(0, "a\r\r\nb")}, "1", 0, "a\r\r\nb", nullptr, {}, {9}},
-    {kPlainDb, {T(0, "a\rb\nc")}, "1", 0, "a\rb\r\nc", nullptr, {}, {9}},
     // Schedule: times of all-day events, plain fields, repeat rule fields.
     {kScheduleDbId, {S(FromTime, 930), B(AllDayFlag, 1)}, "5", 0, "", nullptr},
     {kScheduleDbId, {S(ToTime, 1745), B(AllDayFlag, 1)}, "6", 0, "", nullptr},

@@ -143,7 +143,6 @@ const Row kRows[] = {
     // The E-mail folder: device folder one lower, Type 1 but for the inbox.
     {kMailDbId, {{"@folder", "1"}}, 0, "", {{E::FolderID, {0, 0, 0, 0}}, {E::Type, {0}}, {E::IsSMS, {0}}}},
     {kMailDbId, {{"@folder", "4"}}, 0, "", {{E::FolderID, {3, 0, 0, 0}}, {E::Type, {1}}, {E::IsSMS, {0}}}},
-    {kMailDbId, {{"@folder", "0"}}, -8, "Invalid folder ID [0] passed in to DIZ_API_WriteFolderID.\n"},
     {kMailDbId, {{"@folder", "5"}}, -8, "Invalid folder ID [5] passed in to DIZ_API_WriteFolderID.\n"},
     // Outside the databases they are made for, the derived writes stop at
     // the first field the open database lacks, writing what came before:

@@ -94,7 +94,7 @@ const Row kRows[] = {
      {Ex("S_DESCRIPTION3", "abcd"), Ex("S_CONFIDENTIAL1", L(0x01020304, 4))}, kNewModel,
      {{"S_DESCRIPTION3", kByte}, {"S_CONFIDENTIAL1", kByte}}},
     // The address book composes the full name from its parts.
-    Name("F", "M", "L", kNewModel, "L, F M"), Name("F", "", "L", kNewModel, "L, F"),
+    Name("F", "", "L", kNewModel, "L, F"),
     Name("F", "", "", kNewModel, "F "), Name("", "", "L", kNewModel, "L"), Name("", "M", "L", kNewModel, "M L"),
     Name("F", "M", "", kNewModel, "F M "), Name("", "", "", kNewModel, ""),
     Name("F", "M", "L", kFamilyFirst, "L M F"), Name("F", "", "L", kFamilyFirst, "L F"),
