@@ -185,19 +185,4 @@ TEST_F(DeviceLink, FaultsFromTheImageFileCountAcrossSessions) {
     }
 }
 
-TEST_F(DeviceLink, PortAndConnectionStates) {
-    CTethraApp app;
-    _tagDVXCONNECTINFO info = {};
-    EXPECT_EQ(app.S_DVXWaitConnection(30000, &info), 0);
-    EXPECT_EQ(app.S_DVXGetLastError(), kErrPortNotOpen);
-    EXPECT_EQ(app.S_DVXClosePort(), 0);
-    ASSERT_EQ(app.S_DVXOpenPort("", 0), 1);
-    ASSERT_EQ(app.S_DVXWaitConnection(30000, &info), 1);
-    EXPECT_EQ(std::memcmp(info.bytes + 4, LiveDevice()->deviceId, 8), 0);
-    ASSERT_EQ(app.S_DVXCloseConnection(), 1);
-    EXPECT_EQ(app.S_DVXCloseConnection(), 0);
-    EXPECT_EQ(app.S_DVXGetLastError(), kErrNotConnected);
-    ASSERT_EQ(app.S_DVXClosePort(), 1);
-}
-
 }  // namespace

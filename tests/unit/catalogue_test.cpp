@@ -37,15 +37,6 @@ TEST(Catalogue, CompanionDatabaseOfMailRecords) {
     }
 }
 
-// Only the second word of an entry is a database id, and only the first
-// count entries count.
-TEST(Catalogue, PresenceFollowsTheDevicesDatabaseList) {
-    const _tagS_DVXDBIDIF list[] = {{6, 1, 6}, {0, 7, 0}, {0, 16, 0}, {0, 8, 0}};
-    for (uint32_t id : {1u, 7u, 16u}) EXPECT_TRUE(DatabaseInList(list, 3, id)) << id;
-    for (uint32_t id : {6u, 8u, 0u}) EXPECT_FALSE(DatabaseInList(list, 3, id)) << id;
-    EXPECT_FALSE(DatabaseInList(nullptr, 3, 1));
-}
-
 // Positions in the contract check's list; none before the check.
 TEST(Catalogue, ContractPositions) {
     const uint32_t ids[] = {1, 6, 7, 8, 16};

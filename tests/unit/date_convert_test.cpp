@@ -155,20 +155,6 @@ TEST(DateConvert, SplitTimeTextAndSeconds) {
     }
 }
 
-TEST(DateConvert, ClockToSeconds) {
-    static const int32_t kCases[][4] = {
-        {0, 0, 0, 0}, {1, 2, 3, 3723}, {23, 59, 59, 86399},
-        {25, 61, 61, 93721},  // no range check
-        {0, 0, -5, -5}, {-1, 0, 0, -3600},
-        {596524, 0, 0, -2147480896},  // 2,147,486,400 wraps as 32-bit arithmetic does
-    };
-    for (const auto& c : kCases) {
-        int32_t seconds = 77;
-        ClockToSeconds(c[0], c[1], c[2], &seconds);
-        EXPECT_EQ(c[3], seconds) << c[0] << ":" << c[1] << ":" << c[2];
-    }
-}
-
 // The alarm reader takes the start from its numbers; they must read as
 // their texts would, also where those texts do not have eight (four) digits.
 TEST(DateConvert, NumbersReadAsTheirTexts) {

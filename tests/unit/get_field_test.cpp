@@ -237,20 +237,4 @@ TEST(GetField, TextCopyStopsAtTheLimits) {
     }
 }
 
-// Reads that change what later reads of the same record give.
-TEST(GetField, RepeatFlagMarksTheRecordRepeating) {
-    FieldRecord record(kScheduleDbId);
-    g_session.recordRepeats = 0;
-    EXPECT_EQ(ReadField("2").text, "No");
-    record.SetByte(RepeatFlag, 0);
-    EXPECT_EQ(ReadField("2").text, "No");
-    EXPECT_EQ(g_session.recordRepeats, 0);
-    record.SetByte(RepeatFlag, 3);
-    EXPECT_EQ(ReadField("2").text, "Yes");
-    EXPECT_EQ(g_session.recordRepeats, 1);
-    record.SetByte(RepeatFlag, 0);  // "No" leaves the mark as it was
-    EXPECT_EQ(ReadField("2").text, "No");
-    EXPECT_EQ(g_session.recordRepeats, 1);
-}
-
 }  // namespace

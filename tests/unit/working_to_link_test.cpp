@@ -143,15 +143,4 @@ TEST(WorkingToLink, EachRecordGivesItsLinkFields) {
     }
 }
 
-TEST(WorkingToLink, RecordWithoutFieldsSendsEverythingEmpty) {
-    WorkRecord rec(ToDoField::Count);
-    WorkingRecord bare = *rec.get();
-    bare.fields = nullptr;
-    TestHeap heap;
-    LinkInfo info(DeviceFields(6));
-    _tagDVXFIELD* slots = ConvertToLinkRecord(kNewModel, 6, &bare, heap.get(), info.get());
-    ASSERT_NE(slots, nullptr);
-    for (uint32_t j = 0; j < info.count(); ++j) ExpectValue(slots[j], "", false);
-}
-
 }  // namespace
