@@ -61,30 +61,6 @@ TEST(DateConvert, NegativeDayNumbersStayInJanuary1900) {
     }
 }
 
-// Walks the calendar day by day with its own month lengths and leap rule:
-// every day of the tables, 1 January 1900 to 31 December 2499, has the
-// next day number, and its text converts back to it.
-TEST(DateConvert, EveryDayOfTheTablesRoundTrips) {
-    static const int kMonthDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    int32_t expected = 0;
-    for (int32_t year = 1900; year <= 2499; ++year) {
-        const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-        for (int32_t month = 1; month <= 12; ++month) {
-            const int32_t days = kMonthDays[month - 1] + (month == 2 && leap ? 1 : 0);
-            for (int32_t day = 1; day <= days; ++day) {
-                char text[40];
-                snprintf(text, sizeof text, "%04d%02d%02d", static_cast<int>(year),
-                         static_cast<int>(month), static_cast<int>(day));
-                ASSERT_EQ(expected, DayNumber(month, day, year)) << text;
-                ASSERT_EQ(text, DateText(expected)) << expected;
-                ASSERT_EQ(expected, DateTextToDayNumber(text)) << text;
-                ++expected;
-            }
-        }
-    }
-    EXPECT_EQ(kLastTableDayNumber + 1, expected);
-}
-
 // After 2499 the Gregorian calendar goes on (2500 and 2600 are not leap
 // years, 2800 is); months above 12 carry into the next years, below 1 add
 // nothing.  Each row: a date, another, and the days between them.

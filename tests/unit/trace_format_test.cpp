@@ -58,16 +58,13 @@ const char* const kTextFormats[] = {"%s", "[%s]\n", "%10s", "%-10s|", "%.3s", "%
 
 }  // namespace
 
-TEST(TraceFormat, IntegersMatchVsnprintf) {
+TEST(TraceFormat, IntegersTextsAndLinesMatchVsnprintf) {
     for (const char* format : kIntFormats) {
         for (int value : kInts) {
             SCOPED_TRACE(value);
             ExpectSameAsVsnprintf(format, value, value);
         }
     }
-}
-
-TEST(TraceFormat, TextsMatchVsnprintf) {
     for (const char* format : kTextFormats) {
         for (const char* text : kTexts) ExpectSameAsVsnprintf(format, text);
         ExpectSameAsVsnprintf(format, static_cast<const char*>(nullptr));
@@ -75,6 +72,9 @@ TEST(TraceFormat, TextsMatchVsnprintf) {
     const char stopsAtZero[] = {'a', 'b', '\0', 'c', 'd'};
     ExpectSameAsVsnprintf("%.5s|", stopsAtZero);
     ExpectSameAsVsnprintf("%.*s|", 5, stopsAtZero);
+    ExpectSameAsVsnprintf("%s %d %08x\n", "PutRecord", -7, 0xdeadbeefu);
+    ExpectSameAsVsnprintf("%02d/%02d/%04d %2d:%02d:%02d\n", 3, 12, 2026, 9, 5, 0);
+    ExpectSameAsVsnprintf("%s: rec %3d id %08X '%.*s'\n", "Export", 12, 0x1234abcdu, 4, "truncated");
 }
 
 TEST(TraceFormat, StarsCharactersAndPercentMatchVsnprintf) {
@@ -97,12 +97,6 @@ TEST(TraceFormat, StarsCharactersAndPercentMatchVsnprintf) {
     ExpectSameAsVsnprintf("100%% of %d%%\n", 5);
     ExpectSameAsVsnprintf("no conversion at all\n");
     ExpectSameAsVsnprintf("");
-}
-
-TEST(TraceFormat, LinesOfSeveralConversionsMatchVsnprintf) {
-    ExpectSameAsVsnprintf("%s %d %08x\n", "PutRecord", -7, 0xdeadbeefu);
-    ExpectSameAsVsnprintf("%02d/%02d/%04d %2d:%02d:%02d\n", 3, 12, 2026, 9, 5, 0);
-    ExpectSameAsVsnprintf("%s: rec %3d id %08X '%.*s'\n", "Export", 12, 0x1234abcdu, 4, "truncated");
 }
 
 TEST(TraceFormat, FormatsItDoesNotHandleGoToVsnprintf) {
