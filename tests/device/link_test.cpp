@@ -141,11 +141,6 @@ TEST_F(DeviceLink, RefusedCallsReportTheirCodes) {
         {"contract of an unknown database",
          [&] { return app.S_DVXGetSyncContractInfo(unknownDb, 1, id8, 8, id8, 8, append, 32, flags); },
          kErrUnknownDatabase},
-        {"null list", [&] { return app.S_DVXGetDBIDList(nullptr, &count, heap_); }, kErrInvalidParameter},
-        {"null records", [&] { return app.S_DVXGetRecordData(1, nullptr, 3, heap_, &count); }, kErrInvalidParameter},
-        {"null puts", [&] { return app.S_DVXPutRecordData(1, nullptr, 1, &count); }, kErrInvalidParameter},
-        {"null information", [&] { return app.S_DVXGetSystemInfo(nullptr); }, kErrInvalidParameter},
-        {"null partner", [&] { return app.S_DVXSetSyncTargetMacID(nullptr, nullptr); }, kErrInvalidParameter},
         {"no memory", [&] {
              PlatformFailCall("HeapAlloc", 1, 1);
              const int result = app.S_DVXGetDBInfo(7, heap_, &info);

@@ -1,4 +1,4 @@
-// Preparing the write record, and record id texts.
+// Preparing the write record for a new record and for a changed one.
 #include "write_record_fixture.h"
 
 #include "app/morvane_app.h"
@@ -37,15 +37,6 @@ TEST_F(WriteRecord, InsertAndFindPrepareTheRecord) {
         EXPECT_EQ(g_session.writeState.alarmFlagSet, 0);
         EXPECT_EQ(g_session.writeState.allDay, 0);
     }
-}
-
-TEST_F(WriteRecord, RecordIdTexts) {
-    const struct {
-        const char* text;
-        uint32_t id;
-    } rows[] = {{"12", 12}, {"12abc", 12}, {"  +7", 7}, {"-2147483643", 0x80000005u}, {"-1", 0xFFFFFFFFu},
-                {"0", 0}, {"abc", 0}, {"", 0}};
-    for (const auto& row : rows) EXPECT_EQ(ReadRecordIdText(row.text), row.id) << row.text;
 }
 
 }  // namespace
