@@ -4,7 +4,6 @@
 #include "platform/debug_output.h"
 #include "platform/win32api.h"
 
-#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -16,12 +15,12 @@
 
 namespace {
 
-// Every trace line somebody reads comes here, so the target is looked up
-// in the environment only when the environment has changed.
+// Every trace line somebody reads comes here, so the target's path is
+// looked up in the environment only when the environment has changed.
 // Each thread keeps its own copy: no lock on the way of every line.
+// Whether there is a target at all is PlatformDebugOutputHasReader's.
 struct DebugTarget {
     unsigned generation = 0;
-    bool set = false;
     std::string path;
 };
 
@@ -30,8 +29,7 @@ const DebugTarget& CurrentTarget() {
     const unsigned now = posix_platform::EnvironmentGeneration();
     if (target.generation != now) {
         const char* value = std::getenv("MORVANE_DEBUG_OUTPUT");
-        target.set = value != nullptr && *value != '\0';
-        target.path = target.set ? value : "";
+        target.path = value != nullptr ? value : "";
         target.generation = now;
     }
     return target;
@@ -50,10 +48,8 @@ void WriteAll(int descriptor, const char* text, size_t length) {
 }  // namespace
 
 void WINAPI OutputDebugStringA(LPCSTR text) {
-    if (text == nullptr) return;
-    const DebugTarget& debugTarget = CurrentTarget();
-    if (!debugTarget.set) return;
-    const char* target = debugTarget.path.c_str();
+    if (text == nullptr || !PlatformDebugOutputHasReader()) return;
+    const char* target = CurrentTarget().path.c_str();
     if (std::strcmp(target, "-") == 0) {
         WriteAll(STDERR_FILENO, text, std::strlen(text));
     } else {

@@ -11,7 +11,6 @@
 
 std::atomic<unsigned> posix_platform::g_environmentGeneration{1};
 
-
 DWORD WINAPI GetEnvironmentVariableA(LPCSTR name, LPSTR buffer, DWORD size) {
     const char* value = name != nullptr && *name != '\0' ? std::getenv(name) : nullptr;
     if (value == nullptr) {
