@@ -1,6 +1,7 @@
 #include "fields/date_convert.h"
 
 #include "fields/date_tables.h"
+#include "support/decimal_text.h"
 #include "support/gregorian_days.h"
 
 #include <stdio.h>
@@ -42,12 +43,6 @@ int32_t ReadPiece(const char* text, int first, int count) {
         ++p;
     }
     return negative ? -value : value;
-}
-
-// Writes value (0..99) as two digits.
-void PutTwoDigits(uint32_t value, char* out) {
-    out[0] = static_cast<char>('0' + value / 10);
-    out[1] = static_cast<char>('0' + value % 10);
 }
 
 }  // namespace
@@ -152,10 +147,10 @@ void FormatDateText(int32_t month, int32_t day, int32_t year, char* out) {
     if (year >= 1000 && year <= 9999 && month >= 0 && month <= 99 && day >= 0 && day <= 99) {
         // Exactly eight digits: written directly rather than formatted.
         const uint32_t fullYear = static_cast<uint32_t>(year);
-        PutTwoDigits(fullYear / 100, out);
-        PutTwoDigits(fullYear % 100, out + 2);
-        PutTwoDigits(static_cast<uint32_t>(month), out + 4);
-        PutTwoDigits(static_cast<uint32_t>(day), out + 6);
+        WriteDigitPair(fullYear / 100, out);
+        WriteDigitPair(fullYear % 100, out + 2);
+        WriteDigitPair(static_cast<uint32_t>(month), out + 4);
+        WriteDigitPair(static_cast<uint32_t>(day), out + 6);
         out[kDateTextSize - 1] = '\0';
         return;
     }

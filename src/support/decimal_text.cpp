@@ -4,20 +4,6 @@
 
 namespace {
 
-// "00" to "99", the text of each number below 100 at twice its value:
-// the digits are written two at a time, with one division per pair.
-constexpr char kDigitPairs[] =
-    "00010203040506070809"
-    "10111213141516171819"
-    "20212223242526272829"
-    "30313233343536373839"
-    "40414243444546474849"
-    "50515253545556575859"
-    "60616263646566676869"
-    "70717273747576777879"
-    "80818283848586878889"
-    "90919293949596979899";
-
 // Decimal digits of magnitude, 1 to 10, in at most four comparisons.
 int DigitCount(uint32_t magnitude) {
     if (magnitude < 10000) return magnitude < 100 ? (magnitude < 10 ? 1 : 2) : (magnitude < 1000 ? 3 : 4);
@@ -43,7 +29,7 @@ size_t FormatDecimal(int32_t value, int width, char* out) {
     *end = '\0';
     for (; digits >= 2; digits -= 2) {
         end -= 2;
-        memcpy(end, &kDigitPairs[2 * (magnitude % 100u)], 2);
+        WriteDigitPair(magnitude % 100u, end);
         magnitude /= 100u;
     }
     if (digits == 1) end[-1] = static_cast<char>('0' + magnitude % 10u);

@@ -1,5 +1,6 @@
 #include "support/ole_date.h"
 
+#include "support/decimal_text.h"
 #include "support/gregorian_days.h"
 
 #include <math.h>
@@ -74,8 +75,7 @@ struct TextSink {
     }
     // Writes value (0..99) as two digits; out has room for them.
     void PutPair(unsigned value) {
-        out[length] = static_cast<char>('0' + value / 10);
-        out[length + 1] = static_cast<char>('0' + value % 10);
+        WriteDigitPair(value, out + length);
         length += 2;
     }
     // value's digits, with zeros in front up to digits characters.
