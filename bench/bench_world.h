@@ -13,7 +13,7 @@
 #define MORVANE_BENCH_BENCH_WORLD_H
 
 #include "device/simulator.h"
-#include "host/field_map.h"
+#include "records/field_map.h"
 #include "link/tethra.h"
 #include "support/adapter_library.h"
 

@@ -1,5 +1,5 @@
 // Database passes driven through the exports the way the host drives them
-// (host/sync_run.cpp): every host field read with DIZ_API_GetField, every
+// (bridge/sync_run.cpp): every host field read with DIZ_API_GetField, every
 // writable field written with DIZ_API_PutField.
 #ifndef MORVANE_BENCH_HOST_PASS_H
 #define MORVANE_BENCH_HOST_PASS_H

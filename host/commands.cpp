@@ -4,12 +4,12 @@
 
 #include <filesystem>
 
-#include "host/adapter.h"
+#include "bridge/adapter.h"
 #include "host/commands.h"
-#include "host/field_map.h"
+#include "records/field_map.h"
 #include "host/host_env.h"
 #include "host/records_json.h"
-#include "host/sync_run.h"
+#include "bridge/sync_run.h"
 #include "host/tables.h"
 
 namespace fs = std::filesystem;

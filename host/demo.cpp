@@ -6,12 +6,12 @@
 #include <string>
 
 #include "device/simulator.h"
-#include "host/adapter.h"
+#include "bridge/adapter.h"
 #include "host/commands.h"
 #include "host/demo_steps.h"
-#include "host/field_map.h"
+#include "records/field_map.h"
 #include "host/host_env.h"
-#include "host/sync_run.h"
+#include "bridge/sync_run.h"
 #include "host/tables.h"
 
 namespace morvane_host {

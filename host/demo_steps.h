@@ -8,7 +8,7 @@
 #include <string>
 
 #include "host/host_env.h"
-#include "host/sync_run.h"
+#include "bridge/sync_run.h"
 
 namespace morvane_host {
 

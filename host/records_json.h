@@ -21,8 +21,8 @@
 
 #include <string>
 
-#include "host/field_map.h"
-#include "host/records.h"
+#include "records/field_map.h"
+#include "records/host_record.h"
 
 namespace morvane_host {
 

@@ -5,8 +5,8 @@
 
 #include <stdio.h>
 
-#include "host/field_map.h"
-#include "host/records.h"
+#include "records/field_map.h"
+#include "records/host_record.h"
 
 namespace morvane_host {
 

@@ -3,8 +3,8 @@
 // stands for.  This is the host's own knowledge of the adapter's field
 // numbering (host field N is device field N - 1), kept as data so that the
 // exporter and the importer walk the same list.
-#ifndef MORVANE_HOST_FIELD_MAP_H
-#define MORVANE_HOST_FIELD_MAP_H
+#ifndef MORVANE_RECORDS_FIELD_MAP_H
+#define MORVANE_RECORDS_FIELD_MAP_H
 
 #include <stdint.h>
 

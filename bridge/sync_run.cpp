@@ -1,4 +1,4 @@
-#include "host/sync_run.h"
+#include "bridge/sync_run.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -18,21 +18,6 @@ const char kHostName[] = "morvane-sync";
 
 }  // namespace
 
-const std::string* HostRecord::Value(const std::string& readId) const {
-    for (const auto& field : fields)
-        if (field.first == readId) return &field.second;
-    return nullptr;
-}
-
-ImportAction HostRecord::Action() const {
-    if (action == "delete") return ImportAction::kDelete;
-    if (action == "change") return ImportAction::kChange;
-    if (action == "add") return ImportAction::kAdd;
-    if (status == kStatusDeleted) return ImportAction::kDelete;
-    if (status == kStatusChanged) return ImportAction::kChange;
-    return ImportAction::kAdd;
-}
-
 bool SyncRun::Start() {
     const AdapterExports& api = adapter_.api();
     if (!adapter_.HasAll(kStartupExports)) {
@@ -51,7 +36,7 @@ void SyncRun::Finish() {
     adapter_.api().Uninitialize();
 }
 
-bool SyncRun::Export(const HostDatabase& database, DIZ_TIME syncStamp, DatabaseRecords* out) {
+bool SyncRun::Export(const HostDatabase& database, DIZ_TIME syncStamp, DatabaseRecords* out, bool keepChanges) {
     const AdapterExports& api = adapter_.api();
     *out = DatabaseRecords();
     out->section = database.section;
@@ -65,7 +50,7 @@ bool SyncRun::Export(const HostDatabase& database, DIZ_TIME syncStamp, DatabaseR
     ok = ok && WalkRecords(database, syncStamp, out->count, out);
     // An export that failed half-way is abandoned, so that the device keeps
     // its change lists for the next attempt.
-    const int32_t closed = api.CloseDatabase(database.section, 1, ok ? 0 : 1);
+    const int32_t closed = api.CloseDatabase(database.section, 1, ok && !keepChanges ? 0 : 1);
     return adapter_.Check("DIZ_API_CloseDatabase", closed) && ok;
 }
 
@@ -125,12 +110,7 @@ bool SyncRun::ReadRecord(const HostDatabase& database, uint32_t status, HostReco
 }
 
 void SyncRun::ShowProgress(const HostDatabase& database, size_t done, size_t total) const {
-    if (!progress_) return;
-    if (total == 0)
-        fprintf(stderr, "\r%60s\r", "");
-    else
-        fprintf(stderr, "\r  %s: %zu of %zu records", database.name, done, total);
-    fflush(stderr);
+    if (progress_ != nullptr) progress_(progressContext_, database, done, total);
 }
 
 bool SyncRun::Import(const HostDatabase& database, const std::vector<HostRecord>& records,
@@ -146,7 +126,14 @@ bool SyncRun::Import(const HostDatabase& database, const std::vector<HostRecord>
     for (size_t i = 0; ok && i < records.size(); ++i) {
         ImportResult result;
         ok = ImportOne(database, records[i], &result);
-        if (ok) results->push_back(result);
+        if (!ok) {
+            const Adapter::Failure& failure = adapter_.lastFailure();
+            result.ok = false;
+            result.failedExport = failure.exportName;
+            result.result = failure.result;
+            result.lastError = failure.lastError;
+        }
+        results->push_back(result);
         ShowProgress(database, i + 1, records.size());
     }
     ShowProgress(database, 0, 0);

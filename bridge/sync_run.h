@@ -2,14 +2,14 @@
 // sync engine calls it: start-up, a pass per database (export or import),
 // shutdown.  Every failing export is reported on standard error with its
 // result and the adapter's last error code.
-#ifndef MORVANE_HOST_SYNC_RUN_H
-#define MORVANE_HOST_SYNC_RUN_H
+#ifndef MORVANE_BRIDGE_SYNC_RUN_H
+#define MORVANE_BRIDGE_SYNC_RUN_H
 
 #include <vector>
 
-#include "host/adapter.h"
-#include "host/field_map.h"
-#include "host/records.h"
+#include "bridge/adapter.h"
+#include "records/field_map.h"
+#include "records/host_record.h"
 
 namespace morvane_host {
 
@@ -28,13 +28,22 @@ public:
     // An export pass: every record the adapter hands over (all of them when
     // syncStamp is 0 or a full synchronisation is due, else the device's
     // changes), read field by field.
-    bool Export(const HostDatabase& database, DIZ_TIME syncStamp, DatabaseRecords* out);
+    // keepChanges abandons the pass at its close, so that the device hands
+    // the same changes over again next time.
+    bool Export(const HostDatabase& database, DIZ_TIME syncStamp, DatabaseRecords* out, bool keepChanges = false);
     // An import pass: adds, changes and deletes the records on the device.
+    // *results gets one entry per record up to and including the first that
+    // failed, which carries the failing export's result and last error.
     bool Import(const HostDatabase& database, const std::vector<HostRecord>& records,
                 std::vector<ImportResult>* results);
 
-    // Show "records done of total" while a pass runs (on a terminal).
-    void set_progress(bool on) { progress_ = on; }
+    // Called with records done of total while a pass runs, and with a total
+    // of 0 when it ends.
+    using Progress = void (*)(void* context, const HostDatabase& database, size_t done, size_t total);
+    void set_progress(Progress progress, void* context) {
+        progress_ = progress;
+        progressContext_ = context;
+    }
 
 private:
     bool WalkRecords(const HostDatabase& database, DIZ_TIME syncStamp, uint32_t total, DatabaseRecords* out);
@@ -45,7 +54,8 @@ private:
 
     const Adapter& adapter_;
     bool started_ = false;
-    bool progress_ = false;
+    Progress progress_ = nullptr;
+    void* progressContext_ = nullptr;
 };
 
 }  // namespace morvane_host

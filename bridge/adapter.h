@@ -2,8 +2,8 @@
 // exports are found by their undecorated names.  Nothing of the adapter is
 // linked into this program; an export the library does not (yet) offer is
 // simply absent, and the caller asks before it relies on one.
-#ifndef MORVANE_HOST_ADAPTER_H
-#define MORVANE_HOST_ADAPTER_H
+#ifndef MORVANE_BRIDGE_ADAPTER_H
+#define MORVANE_BRIDGE_ADAPTER_H
 
 #include <stdint.h>
 
@@ -72,15 +72,28 @@ public:
     // DIZ_API_GetLastErrorCode, or 0 when that export is missing.
     uint32_t LastErrorCode() const;
 
-    // Prints "<export> returned <result> (<meaning>); last error 0x...
-    // (<meaning>)" to standard error and returns false when result is not
-    // the export's success value; returns true otherwise.
+    // Returns false when result is not the export's success value, after
+    // recording the failure (see lastFailure) and, unless set_quiet, printing
+    // "<export> returned <result> (<meaning>); last error 0x... (<meaning>)"
+    // to standard error; returns true otherwise.
     bool Check(const char* exportName, int32_t result, int32_t success = 0) const;
+
+    // The failure Check saw last.
+    struct Failure {
+        std::string exportName;
+        int32_t result = 0;
+        uint32_t lastError = 0;
+        std::string text;  // as Check prints it, without the program's name
+    };
+    const Failure& lastFailure() const { return lastFailure_; }
+    void set_quiet(bool quiet) { quiet_ = quiet; }
 
 private:
     HMODULE module_ = nullptr;
     std::string path_;
     AdapterExports api_;
+    mutable Failure lastFailure_;
+    bool quiet_ = false;
 };
 
 // What a result code of the exports means, in a few words.

@@ -1,8 +1,8 @@
 // Records as the host holds them between the adapter and its files: per
 // record the id the adapter gave, the host record status and the host
 // field values as text, keyed by the id they were read with.
-#ifndef MORVANE_HOST_RECORDS_H
-#define MORVANE_HOST_RECORDS_H
+#ifndef MORVANE_RECORDS_HOST_RECORD_H
+#define MORVANE_RECORDS_HOST_RECORD_H
 
 #include <stdint.h>
 
@@ -45,9 +45,13 @@ struct DatabaseRecords {
 
 // The outcome of importing one record.
 struct ImportResult {
-    ImportAction action;
-    int32_t sourceId;   // the id in the import file
-    int32_t deviceId;   // the id the device (or the first-sync batch) gave; the same id for changes
+    ImportAction action = ImportAction::kAdd;
+    int32_t sourceId = 0;   // the id in the import file
+    int32_t deviceId = 0;   // the id the device (or the first-sync batch) gave; the same id for changes
+    bool ok = true;         // false: failedExport returned result, with the adapter's lastError
+    std::string failedExport;
+    int32_t result = 0;
+    uint32_t lastError = 0;
 };
 
 }  // namespace morvane_host

@@ -1,4 +1,4 @@
-#include "host/field_map.h"
+#include "records/field_map.h"
 
 namespace morvane_host {
 

@@ -1,4 +1,4 @@
-#include "host/adapter.h"
+#include "bridge/adapter.h"
 
 #include <stdio.h>
 
@@ -141,8 +141,14 @@ uint32_t Adapter::LastErrorCode() const {
 bool Adapter::Check(const char* exportName, int32_t result, int32_t success) const {
     if (result == success) return true;
     const uint32_t code = LastErrorCode();
-    fprintf(stderr, "morvane-sync: %s returned %d (%s); last error 0x%08X (%s)\n", exportName,
-            static_cast<int>(result), ResultMeaning(result), static_cast<unsigned>(code), LastErrorMeaning(code));
+    char text[256];
+    snprintf(text, sizeof text, "%s returned %d (%s); last error 0x%08X (%s)", exportName, static_cast<int>(result),
+             ResultMeaning(result), static_cast<unsigned>(code), LastErrorMeaning(code));
+    lastFailure_.exportName = exportName;
+    lastFailure_.result = result;
+    lastFailure_.lastError = code;
+    lastFailure_.text = text;
+    if (!quiet_) fprintf(stderr, "morvane-sync: %s\n", text);
     return false;
 }
 
