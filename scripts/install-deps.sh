@@ -5,7 +5,8 @@
 # Usage: scripts/install-deps.sh [extra-package ...]
 set -euo pipefail
 
-packages=(cmake g++ make libgtest-dev libgmock-dev nlohmann-json3-dev binutils-mingw-w64-i686 libbenchmark-dev "$@")
+packages=(cmake g++ make libgtest-dev libgmock-dev nlohmann-json3-dev binutils-mingw-w64-i686 libbenchmark-dev
+  pkg-config libical-dev libgmime-3.0-dev libsqlite3-dev "$@")
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,20 @@
+// Content lines of vCard and iCalendar text (RFC 2425, RFC 5545): the
+// physical lines joined where a line break is followed by a space or tab.
+#ifndef MORVANE_PIM_CONTENT_LINES_H
+#define MORVANE_PIM_CONTENT_LINES_H
+
+#include <string>
+#include <vector>
+
+namespace morvane_pim {
+
+// The logical lines of text: CR LF, LF or CR end a line; a line that
+// starts with a space or tab continues the one before (the space dropped).
+std::vector<std::string> UnfoldContentLines(const std::string& text);
+
+// 128 bits of hash of text, as 32 hex digits.
+std::string HashText(const std::string& text);
+
+}  // namespace morvane_pim
+
+#endif

@@ -1,0 +1,35 @@
+// Each format's conversions, behind the section-keyed functions of pim.h:
+// vCard for the Address book (address_*.cpp), iCalendar for Schedule, ToDo
+// and Memo (calendar_*.cpp), RFC 5322 messages for E-mail (mail_*.cpp).
+// Their contracts are those of pim.h.
+#ifndef MORVANE_PIM_FORMATS_H
+#define MORVANE_PIM_FORMATS_H
+
+#include "pim/pim.h"
+
+namespace morvane_pim {
+
+bool AddressToItem(const HostRecord& record, const std::string& uid, const Settings& settings, Item* item,
+                   Problem* problem);
+bool ItemToAddress(const Item& item, const std::string& name, const Settings& settings, HostRecord* record,
+                   std::string* uid, std::vector<std::string>* warnings, Problem* problem);
+bool MergeAddress(const Item& base, const HostRecord& record, const Settings& settings, Item* merged,
+                  Problem* problem);
+
+// section: Schedule (VEVENT), ToDo (VTODO) or Memo (VJOURNAL).
+bool CalendarToItem(int32_t section, const HostRecord& record, const std::string& uid, const Settings& settings,
+                    Item* item, Problem* problem);
+bool ItemToCalendar(int32_t section, const Item& item, const std::string& name, const Settings& settings,
+                    HostRecord* record, std::string* uid, std::vector<std::string>* warnings, Problem* problem);
+bool MergeCalendar(int32_t section, const Item& base, const HostRecord& record, const Settings& settings,
+                   Item* merged, Problem* problem);
+
+bool MailToItem(const HostRecord& record, const std::string& uid, const Settings& settings, Item* item,
+                Problem* problem);
+bool ItemToMail(const Item& item, const std::string& name, const Settings& settings, HostRecord* record,
+                std::string* uid, std::vector<std::string>* warnings, Problem* problem);
+bool MergeMail(const Item& base, const HostRecord& record, const Settings& settings, Item* merged, Problem* problem);
+
+}  // namespace morvane_pim
+
+#endif

@@ -1,0 +1,110 @@
+// The section-keyed entry points of the formats, and what all sections
+// share: match keys, file name extensions, problem texts.
+#include "pim/pim.h"
+
+#include <ctype.h>
+#include <stdio.h>
+
+#include <algorithm>
+
+#include "pim/formats.h"
+#include "records/field_map.h"
+
+namespace morvane_pim {
+
+using namespace morvane_host;
+
+namespace {
+
+bool UnknownSection(int32_t section, Problem* problem) {
+    problem->line = 0;
+    problem->reason = "no format for section " + std::to_string(section);
+    return false;
+}
+
+bool IsCalendar(int32_t section) {
+    return section == kScheduleSection || section == kToDoSection || section == kMemoSection;
+}
+
+// Trimmed, line ends as one space, runs of white space as one, lower case:
+// what two programs may write differently for the same value.
+std::string Normalised(const std::string& value) {
+    std::string out;
+    bool space = false;
+    for (unsigned char c : value) {
+        if (isspace(c)) {
+            space = !out.empty();
+            continue;
+        }
+        if (space) out.push_back(' ');
+        space = false;
+        out.push_back(static_cast<char>(tolower(c)));
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string Problem::ToString() const {
+    return line == 0 ? name + ": " + reason : name + ":" + std::to_string(line) + ": " + reason;
+}
+
+bool RecordToItem(int32_t section, const HostRecord& record, const std::string& uid, const Settings& settings,
+                  Item* item, Problem* problem) {
+    if (section == kAddressSection) return AddressToItem(record, uid, settings, item, problem);
+    if (IsCalendar(section)) return CalendarToItem(section, record, uid, settings, item, problem);
+    if (section == kMailSection) return MailToItem(record, uid, settings, item, problem);
+    return UnknownSection(section, problem);
+}
+
+bool ItemToRecord(int32_t section, const Item& item, const std::string& name, const Settings& settings,
+                  HostRecord* record, std::string* uid, std::vector<std::string>* warnings, Problem* problem) {
+    problem->name = name;
+    if (section == kAddressSection) return ItemToAddress(item, name, settings, record, uid, warnings, problem);
+    if (IsCalendar(section)) return ItemToCalendar(section, item, name, settings, record, uid, warnings, problem);
+    if (section == kMailSection) return ItemToMail(item, name, settings, record, uid, warnings, problem);
+    return UnknownSection(section, problem);
+}
+
+bool MergeRecord(int32_t section, const Item& base, const HostRecord& record, const Settings& settings,
+                 Item* merged, Problem* problem) {
+    if (section == kAddressSection) return MergeAddress(base, record, settings, merged, problem);
+    if (IsCalendar(section)) return MergeCalendar(section, base, record, settings, merged, problem);
+    if (section == kMailSection) return MergeMail(base, record, settings, merged, problem);
+    return UnknownSection(section, problem);
+}
+
+std::string MatchKey(int32_t section, const HostRecord& record) {
+    const HostDatabase* database = FindDatabase(section);
+    if (database == nullptr) return std::string();
+    // Fields in the map's order, each written back to the device: those the
+    // adapter fills itself say nothing about which record this is.
+    std::string key;
+    for (uint32_t i = 0; i < database->fieldCount; ++i) {
+        const HostField& field = database->fields[i];
+        if (field.rule == WriteRule::kNotSent) continue;
+        const std::string* value = record.Value(field.readId);
+        key += field.readId;
+        key += '=';
+        if (value != nullptr) key += Normalised(*value);
+        key += '\n';
+    }
+    if (record.hasRepeat && record.repeat.isRepeating != 0) {
+        char repeat[96];
+        const RepeatInfo& r = record.repeat;
+        snprintf(repeat, sizeof repeat, "repeat=%u/%u/%.10s/%.10s/%u%u%u%u%u%u%u\n", r.repeatPeriod, r.repeatCount,
+                 r.startDate, r.endDate, r.weekDays[0], r.weekDays[1], r.weekDays[2], r.weekDays[3], r.weekDays[4],
+                 r.weekDays[5], r.weekDays[6]);
+        key += repeat;
+    }
+    if (record.hasFolder) key += "folder=" + std::to_string(record.folder) + '\n';
+    return key;
+}
+
+const char* ItemExtension(int32_t section) {
+    if (section == kAddressSection) return ".vcf";
+    if (IsCalendar(section)) return ".ics";
+    return "";
+}
+
+}  // namespace morvane_pim
