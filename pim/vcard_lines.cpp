@@ -210,13 +210,14 @@ bool IsPreferredVcardLine(const VcardLine& line) {
     return HasVcardType(line, "PREF") || FindVcardParam(line, "PREF") != nullptr;
 }
 
-std::string HeadWithoutEncoding(const VcardLine& line) {
+std::string HeadWithoutEncoding(const VcardLine& line, bool dropValue) {
     std::string head;
     bool first = true;
     for (const std::string& token : SplitOutsideQuotes(line.head, ';')) {
         if (!first) {
             const std::string name = Upper(Trimmed(token.substr(0, token.find('='))));
             if (name == "ENCODING" || name == "CHARSET" || IsEncodingWord(name)) continue;
+            if (dropValue && name == "VALUE") continue;
             head += ';';
         }
         head += token;

@@ -46,9 +46,9 @@ bool HasVcardType(const VcardLine& line, const char* type);
 // Whether the line says it is preferred: TYPE=PREF (2.1, 3.0) or PREF=n (4.0).
 bool IsPreferredVcardLine(const VcardLine& line);
 
-// The head of a line without its ENCODING and CHARSET parameters, for a
-// value written afresh.
-std::string HeadWithoutEncoding(const VcardLine& line);
+// The head of a line without its ENCODING and CHARSET parameters (and its
+// VALUE parameter when dropValue), for a value written afresh.
+std::string HeadWithoutEncoding(const VcardLine& line, bool dropValue = false);
 
 // A logical line folded into physical lines of at most 75 octets, never
 // inside a UTF-8 sequence, each ended with lineEnd.
