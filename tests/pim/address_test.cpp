@@ -2,7 +2,10 @@
 // changes merged into vCards as other programs write them, input no reader
 // should take, and what independent vCard readers make of our output.
 #include <gtest/gtest.h>
+#include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
 
 #include <set>
 #include <string>
@@ -186,6 +189,7 @@ static const std::pair<const char*, const char*> kDeviceEdits[] = {
 
 struct FixtureRow {
     const char* file;
+    const char* fn;  // after the device edits
     std::vector<std::pair<const char*, const char*>> reads;  // host field, its UTF-8 value
     size_t warnings;
     std::vector<const char*> kept;     // base lines the device edits leave as they were
@@ -194,7 +198,7 @@ struct FixtureRow {
 };
 
 static const FixtureRow kFixtures[] = {
-    {"apple.vcf",
+    {"apple.vcf", "Dr. Anna Maria Berger-Smith",
      {{"1", "Anna"}, {"2", "Maria"}, {"3", "Berger"}, {"6", "+49 170 5550123"}, {"4", "+49 89 5550100"},
       {"5", "+49 89 5550200"}, {"7", "anna.berger@halverd.example"}, {"37", "Purchasing"}, {"23", "M\xC3\xBCnchen"},
       {"26", "https://halverd.example"}, {"38", "16040314"}, {"32", "Personal"}, {"42", "Ana"}},
@@ -204,7 +208,7 @@ static const FixtureRow kFixtures[] = {
       "TEL;type=CELL;type=VOICE;type=pref:+49 160 1112223\r\n", "CATEGORIES:VIP,Book club\r\n",
       "TEL;TYPE=PAGER:+1 555 0100\r\nNOTE:New note\\nline 2\r\nEND:VCARD\r\n"},
      5},
-    {"google.vcf",
+    {"google.vcf", "David Berger-Smith",
      {{"6", "+44 7700 900123"}, {"5", "+44 20 7946 0000"}, {"4", "+44 20 7946 0958"}, {"9", "dokafor@old.example"},
       {"31", "Met at the trade fair.\r\nPrefers e-mail, not phone."}, {"32", "myContacts"}, {"19", "1 Canal Street"},
       {"38", "19791102"}},
@@ -213,16 +217,16 @@ static const FixtureRow kFixtures[] = {
      {"FN:David Berger-Smith\r\n", "N:Berger-Smith;David;;;\r\n", "TEL;TYPE=CELL:+49 160 1112223\r\n",
       "NOTE:New note\\nline 2\r\n", "CATEGORIES:VIP,Business\r\n"},
      6},
-    {"nextcloud.vcf",
+    {"nextcloud.vcf", "Lena Berger-Smith",
      {{"41", "F"}, {"39", "20150620"}, {"38", "16040704"}, {"35", "Jonas Vogt"}, {"6", "+49 151 2345678"},
       {"4", "+49 30 5550177"}, {"24", "Gartenstr. 3"}, {"7", "lena.vogt@nextcloud.example"}},
      1,
      {"IMPP:xmpp:lena@jabber.example\r\n", "X-MANAGERSNAME:Eva Brandt\r\n", "ADR;TYPE=home;LABEL=\"Gartenstr. 3\\n"},
-     {"N:Berger-Smith;Lena;;;\r\n", "TEL;TYPE=cell;PREF=1:+49 160 1112223\r\n", "CATEGORIES:VIP\r\n",
+     {"FN:Lena Berger-Smith\r\n", "N:Berger-Smith;Lena;;;\r\n", "TEL;TYPE=cell;PREF=1:+49 160 1112223\r\n", "CATEGORIES:VIP\r\n",
       "TEL;TYPE=PAGER:+1 555 0100\r\nNOTE:New note\\nline 2\r\nEND:VCARD\r\n"},
      4},
     // Polish names the device can hold only transliterated.
-    {"evolution.vcf",
+    {"evolution.vcf", "\xC5\x81ukasz Berger-Smith",
      {{"1", "Lukasz"}, {"3", "Z\xC3\xB3lw"}, {"34", "Luk"}, {"35", "Agnieszka"}, {"39", "20110903"},
       {"38", "19850130"}, {"8", "lukasz@zolw.example"}, {"13", "+48 22 5550102"}, {"33", "1"},
       {"26", "https://zolw.example"}, {"18", "Warszawa"}},
@@ -232,13 +236,14 @@ static const FixtureRow kFixtures[] = {
       "TEL;TYPE=CELL;X-EVOLUTION-UI-SLOT=1:+49 160 1112223\r\n", "NOTE:New note\\nline 2\r\n"},
      5},
     // vCard 2.1: bare types, quoted-printable in two character sets, base64 lines not indented.
-    {"nokia21.vcf",
+    {"nokia21.vcf", "J\xC3\xBCrgen Berger-Smith",
      {{"3", "M\xC3\xBCller"}, {"1", "J\xC3\xBCrgen"}, {"6", "+49 172 5550302"}, {"13", "+49 40 5550399"},
       {"9", "juergen@mueller.example"}, {"23", "K\xC3\xB6ln"}, {"24", "Stra\xC3\x9F" "e 5"},
       {"31", "Erste Zeile\r\nZweite Zeile mit einem sehr langen Text, der umbrochen wird"}},
      0,
      {"TEL;CELL:+49 172 5550301\r\n", "X-IRMC-LUID:000200000123\r\n", "PHOTO;ENCODING=BASE64;TYPE=PNG:\r\niVBOR"},
-     {"N;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:Berger-Smith;J=C3=BCrgen;;;\r\n", "TEL;PREF;CELL:+49 160 1112223\r\n",
+     {"N;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:Berger-Smith;J=C3=BCrgen;;;\r\n",
+      "FN;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:J=C3=BCrgen Berger-Smith\r\n", "TEL;PREF;CELL:+49 160 1112223\r\n",
       "TEL;PAGER:+1 555 0100\r\n", "NOTE;ENCODING=QUOTED-PRINTABLE:New note=0D=0Aline 2\r\n", "CATEGORIES:VIP\r\n"},
      4},
 };
@@ -340,6 +345,66 @@ TEST(AddressItem, BadInputIsAnErrorWithItsLine) {
         ASSERT_TRUE(ItemToAddress(Item{text}, "ends.vcf", kSettings, &record, &uid, &warnings, &problem));
         EXPECT_EQ(*record.Value("1"), "Anna");
     }
+}
+
+// An expectation for address_check.py: UTF-8, LF line ends, escaped.
+std::string ExpectLine(const std::string& key, const std::string& device) {
+    std::string utf8, escaped;
+    EXPECT_TRUE(DeviceToUtf8(device, "WINDOWS-1252", &utf8));
+    if (key == "class") utf8 = utf8 == "1" ? "PRIVATE" : "";
+    if ((key == "bday" || key == "x-anniversary") && utf8.size() == 8)
+        utf8 = utf8.substr(0, 4) + "-" + utf8.substr(4, 2) + "-" + utf8.substr(6, 2);
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const char c = utf8[i];
+        if (c == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n') continue;
+        escaped += c == '\\' ? "\\\\" : c == '\n' || c == '\r' ? "\\n" : c == '\t' ? "\\t" : std::string(1, c);
+    }
+    return key + "\t" + escaped + "\n";
+}
+
+TEST(AddressParsers, VobjectAndKhardReadEveryVcardWritten) {
+    testing_support::Sandbox sandbox;
+    const std::string folder = sandbox.root() + "/contacts/";
+    ASSERT_EQ(system(("mkdir -p '" + folder + "'").c_str()), 0);
+    Problem problem;
+    for (int c = kTypical; c < kCaseCount; ++c) {
+        const HostRecord record = MakeRecord(static_cast<Case>(c));
+        Item item;
+        ASSERT_TRUE(AddressToItem(record, "case-" + std::to_string(c), kSettings, &item, &problem));
+        std::string expect = c == kTypical ? ExpectLine("fn", "Anna Maria Berger") : std::string();
+        for (size_t i = 0; i < record.fields.size(); ++i) expect += ExpectLine(kFields[i].vobjectKey, record.fields[i].second);
+        WriteFile(folder + "case-" + std::to_string(c) + ".vcf", item.text);
+        WriteFile(folder + "case-" + std::to_string(c) + ".expect", expect);
+    }
+    // Merged items of other programs (2.1 aside: vobject reads neither
+    // quoted-printable soft breaks nor the phone's own base64 lines).
+    for (const FixtureRow& row : kFixtures) {
+        if (std::string(row.file) == "nokia21.vcf") continue;
+        const Item base{Fixture(row.file)};
+        HostRecord record;
+        std::string uid;
+        std::vector<std::string> warnings;
+        ASSERT_TRUE(ItemToAddress(base, row.file, kSettings, &record, &uid, &warnings, &problem));
+        for (auto& field : record.fields)
+            for (const auto& edit : kDeviceEdits)
+                if (field.first == edit.first) field.second = edit.second;
+        Item merged;
+        ASSERT_TRUE(MergeAddress(base, record, kSettings, &merged, &problem));
+        WriteFile(folder + "merged-" + row.file, merged.text);
+        std::string expect = "fn\t" + std::string(row.fn) + "\n" + ExpectLine("n.family", "Berger-Smith") + ExpectLine("note", "New note\r\nline 2") +
+                             ExpectLine("categories.0", "VIP") + ExpectLine("tel:PAGER", "+1 555 0100");
+        WriteFile(folder + "merged-" + std::string(row.file, strlen(row.file) - 4) + ".expect", expect);
+    }
+    const std::string python = access("/usr/bin/python3", X_OK) == 0 ? "/usr/bin/python3" : "python3";
+    const std::string command = python + " '" MORVANE_SOURCE_DIR "/tests/pim/address_check.py' '" + folder + "' 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    char buffer[4096];
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
+    EXPECT_EQ(pclose(pipe), 0) << output;
+    EXPECT_NE(output.find("vobject read 10 vCards"), std::string::npos) << output;
+    EXPECT_NE(output.find("khard listed 4 contacts, 0 differences"), std::string::npos) << output;
 }
 
 }  // namespace
