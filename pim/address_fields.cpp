@@ -328,12 +328,17 @@ std::string DeriveFormattedName(const std::string* values, const std::string& pr
 }
 
 bool FieldFromDevice(const std::string& text, const std::string& charset, std::string* utf8) {
+    utf8->clear();
+    if (text.empty()) return true;  // most fields of a contact: no conversion to set up
     if (!DeviceToUtf8(text, charset, utf8)) return false;
     *utf8 = WithLfLineEnds(*utf8);
     return true;
 }
 
 bool FieldToDevice(const std::string& utf8, const std::string& charset, std::string* text, bool* lossy) {
+    *lossy = false;
+    text->clear();
+    if (utf8.empty()) return true;
     std::string crlf;
     crlf.reserve(utf8.size());
     for (char c : utf8) {
@@ -347,43 +352,50 @@ std::string EscapeForVersion(const std::string& text, int version) {
     return version == kVcard21 ? EscapeVcard21Text(text) : EscapeVcardText(text);
 }
 
+std::string EscapeListItem(const std::string& text, int version) {
+    const std::string escaped = EscapeForVersion(text, version);
+    if (version != kVcard21) return escaped;
+    std::string out;
+    for (char c : escaped) {
+        if (c == ',') out.push_back('\\');
+        out.push_back(c);
+    }
+    return out;
+}
+
+// N, ORG, ADR: every component from values; N is written even empty.
+std::string ComposeComponents(const AddressProperty& property, const std::string* values, int version) {
+    const bool isN = strcmp(property.name, "N") == 0;
+    size_t count = isN ? 5 : 0;
+    bool any = false;
+    for (size_t k = 0; k < 7; ++k) {
+        if (property.fields[k] < 0) continue;
+        count = count > k + 1 ? count : k + 1;
+        any = any || !values[property.fields[k]].empty();
+    }
+    if (!any && !isN) return std::string();
+    std::string value;
+    for (size_t k = 0; k < count; ++k) {
+        if (k > 0) value += ';';
+        if (property.fields[k] >= 0) value += EscapeForVersion(values[property.fields[k]], version);
+    }
+    return value;
+}
+
 std::string ComposeAddressValue(const AddressProperty& property, const std::string* values, int version,
                                 bool* asText) {
     *asText = false;
-    const std::string& first = values[property.fields[0]];
-    switch (property.shape) {
-    case AddressShape::kComponents: {
-        size_t count = 0;
-        bool any = false;
-        for (size_t k = 0; k < 7; ++k) {
-            if (property.fields[k] < 0) continue;
-            count = k + 1;
-            any = any || !values[property.fields[k]].empty();
-        }
-        if (!any && strcmp(property.name, "N") != 0) return std::string();
-        if (strcmp(property.name, "N") == 0) count = 5;
-        std::string value;
-        for (size_t k = 0; k < count; ++k) {
-            if (k > 0) value += ';';
-            if (property.fields[k] >= 0) value += EscapeForVersion(values[property.fields[k]], version);
-        }
-        return value;
+    if (property.shape == AddressShape::kComponents) return ComposeComponents(property, values, version);
+    const std::string& value = values[property.fields[0]];
+    if (property.shape == AddressShape::kClass) return value == "1" ? "PRIVATE" : std::string();
+    if (property.shape == AddressShape::kFirstOfList) return EscapeListItem(value, version);
+    if (property.shape != AddressShape::kDate) return EscapeForVersion(value, version);
+    if (value.size() == 8 && IsDigits(value, 0, 8)) {
+        if (version == kVcard40) return value;  // 4.0 writes dates in the basic form
+        return value.substr(0, 4) + "-" + value.substr(4, 2) + "-" + value.substr(6, 2);
     }
-    case AddressShape::kDate:
-        if (first.size() == 8 && IsDigits(first, 0, 8)) {
-            if (version == kVcard40) return first;
-            return first.substr(0, 4) + "-" + first.substr(4, 2) + "-" + first.substr(6, 2);
-        }
-        *asText = !first.empty();
-        return EscapeForVersion(first, version);
-    case AddressShape::kClass:
-        return first == "1" ? "PRIVATE" : std::string();
-    case AddressShape::kFirstOfList:
-    case AddressShape::kGender:
-    case AddressShape::kText:
-        break;
-    }
-    return EscapeForVersion(first, version);
+    *asText = !value.empty();
+    return EscapeForVersion(value, version);
 }
 
 std::string ComposeAddressHead(const AddressProperty& property, const std::string& group, int version, bool asText) {

@@ -69,6 +69,8 @@ bool FieldToDevice(const std::string& utf8, const std::string& charset, std::str
 
 // Text escaped for a version's values.
 std::string EscapeForVersion(const std::string& text, int version);
+// One item of a list value (CATEGORIES), its commas escaped in 2.1 too.
+std::string EscapeListItem(const std::string& text, int version);
 
 // A property's value made of values, escaped for version; empty when the
 // property has nothing to say (no line then, except N).  *asText: a date

@@ -67,7 +67,7 @@ std::string ReplacedFirstCategory(const std::string& category, const std::string
     if (category.empty())
         items.erase(items.begin());
     else
-        items[0] = EscapeForVersion(category, version);
+        items[0] = EscapeListItem(category, version);
     return Joined(items, ',');
 }
 
@@ -93,7 +93,6 @@ void RewriteProperty(MergeState* state, const AddressProperty& property, size_t 
     }
     const VcardLine& line = card.lines[home];
     const std::string& decoded = state->reading->decoded[index];
-    const std::string& first = state->merged[property.fields[0]];
     std::string value;
     bool dropValue = false;
     switch (property.shape) {
@@ -101,10 +100,11 @@ void RewriteProperty(MergeState* state, const AddressProperty& property, size_t 
         value = ReplacedComponents(*state, property, decoded, card.version);
         break;
     case AddressShape::kFirstOfList:
-        value = ReplacedFirstCategory(first, decoded, card.version);
+        value = ReplacedFirstCategory(state->merged[property.fields[0]], decoded, card.version);
         break;
     case AddressShape::kGender:
-        value = line.name == "GENDER" ? GenderValue(first, card.version) : EscapeForVersion(first, card.version);
+        value = line.name == "GENDER" ? GenderValue(state->merged[property.fields[0]], card.version)
+                                      : EscapeForVersion(state->merged[property.fields[0]], card.version);
         break;
     case AddressShape::kDate:
         dropValue = true;  // whether the date is written as text is decided afresh
