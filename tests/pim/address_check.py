@@ -64,22 +64,16 @@ def found(card, key):
     return [line.value for line in card.contents.get(key, [])]
 
 
-def check_file(path, expect_path):
+def check_file(path, pairs):
+    """Differences between what vobject reads in path and pairs; whether it has a UID."""
     with open(path, encoding="utf-8", newline="") as f:
         card = vobject.readOne(f.read())
-    problems, checked = [], 0
-    with open(expect_path, encoding="utf-8") as f:
-        for raw in f.read().split("\n"):
-            if not raw:
-                continue
-            key, _, value = raw.partition("\t")
-            value = unescape(value)
-            values = found(card, key)
-            checked += 1
-            ok = value in values if value else all(v == "" for v in values)
-            if not ok:
-                problems.append("%s: %s is %r, expected %r" % (os.path.basename(path), key, values, value))
-    return problems, checked, "uid" in card.contents
+    problems = []
+    for key, value in pairs:
+        values = found(card, key)
+        if not (value in values if value else all(v == "" for v in values)):
+            problems.append("%s: %s is %r, expected %r" % (os.path.basename(path), key, values, value))
+    return problems, "uid" in card.contents
 
 
 def expectations(folder):
@@ -125,20 +119,18 @@ def check_khard(folder, expected):
 def main():
     folder = sys.argv[1]
     expected = expectations(folder)
-    problems, values, with_uid = [], 0, {}
-    for file in expected:
-        found_problems, checked, has_uid = check_file(os.path.join(folder, file),
-                                                       os.path.join(folder, file[:-4] + ".expect"))
-        problems += found_problems
-        values += checked
+    problems, with_uid = [], {}
+    for file, pairs in expected.items():
+        file_problems, has_uid = check_file(os.path.join(folder, file), pairs)
+        problems += file_problems
         if has_uid:
-            with_uid[file] = expected[file]
+            with_uid[file] = pairs
     khard_problems, contacts = check_khard(folder, with_uid)
     problems += khard_problems
     for problem in problems:
         print(problem)
     print("vobject read %d vCards (%d values), khard listed %d contacts, %d differences"
-          % (len(expected), values, contacts, len(problems)))
+          % (len(expected), sum(len(p) for p in expected.values()), contacts, len(problems)))
     return 1 if problems else 0
 
 

@@ -263,36 +263,43 @@ std::multiset<std::string> RawLines(const std::string& text) {
     return raw;
 }
 
+// A fixture as the device reads it, and merged with kDeviceEdits.
+void ReadAndEdit(const FixtureRow& row, HostRecord* device, HostRecord* edited, Item* merged,
+                 std::vector<std::string>* warnings) {
+    const Item base{Fixture(row.file)};
+    std::string uid;
+    Problem problem;
+    EXPECT_TRUE(ItemToAddress(base, row.file, kSettings, device, &uid, warnings, &problem)) << problem.reason;
+    *edited = *device;
+    for (auto& field : edited->fields)
+        for (const auto& edit : kDeviceEdits)
+            if (field.first == edit.first) field.second = edit.second;
+    EXPECT_TRUE(MergeAddress(base, *edited, kSettings, merged, &problem)) << problem.reason;
+}
+
 TEST(AddressMerge, DeviceEditsRewriteOnlyTheirLinesInVcardsOfOtherPrograms) {
     for (const FixtureRow& row : kFixtures) {
         SCOPED_TRACE(row.file);
         const Item base{Fixture(row.file)};
-        ASSERT_FALSE(base.text.empty());
-        HostRecord device;
-        std::string uid;
+        HostRecord device, edited, back;
+        Item merged;
         std::vector<std::string> warnings;
-        Problem problem;
-        ASSERT_TRUE(ItemToAddress(base, row.file, kSettings, &device, &uid, &warnings, &problem)) << problem.reason;
+        ReadAndEdit(row, &device, &edited, &merged, &warnings);
         EXPECT_EQ(warnings.size(), row.warnings);
         for (const auto& read : row.reads) EXPECT_EQ(*device.Value(read.first), Device(read.second)) << read.first;
-        // Nothing changed on the device (transliterations included): the item stays as it is.
-        Item merged;
-        ASSERT_TRUE(MergeAddress(base, device, kSettings, &merged, &problem)) << problem.reason;
-        EXPECT_EQ(merged.text, base.text);
-        HostRecord edited = device;
-        for (auto& field : edited.fields)
-            for (const auto& edit : kDeviceEdits)
-                if (field.first == edit.first) field.second = edit.second;
-        ASSERT_TRUE(MergeAddress(base, edited, kSettings, &merged, &problem)) << problem.reason;
         for (const char* line : row.kept) EXPECT_NE(merged.text.find(line), std::string::npos) << line;
         for (const char* line : row.written) EXPECT_NE(merged.text.find(line), std::string::npos) << line;
         const std::multiset<std::string> before = RawLines(base.text), after = RawLines(merged.text);
         size_t gone = 0;
         for (const std::string& line : before) gone += after.count(line) == 0;
         EXPECT_EQ(gone, row.rewritten) << merged.text;
-        HostRecord back;
+        std::string uid;
+        Problem problem;
         ASSERT_TRUE(ItemToAddress(merged, row.file, kSettings, &back, &uid, &warnings, &problem)) << problem.reason;
         EXPECT_EQ(back.fields, edited.fields);
+        // Nothing changed on the device (transliterations included): the item stays as it is.
+        ASSERT_TRUE(MergeAddress(base, device, kSettings, &merged, &problem)) << problem.reason;
+        EXPECT_EQ(merged.text, base.text);
     }
 }
 
@@ -380,20 +387,15 @@ TEST(AddressParsers, VobjectAndKhardReadEveryVcardWritten) {
     // quoted-printable soft breaks nor the phone's own base64 lines).
     for (const FixtureRow& row : kFixtures) {
         if (std::string(row.file) == "nokia21.vcf") continue;
-        const Item base{Fixture(row.file)};
-        HostRecord record;
-        std::string uid;
-        std::vector<std::string> warnings;
-        ASSERT_TRUE(ItemToAddress(base, row.file, kSettings, &record, &uid, &warnings, &problem));
-        for (auto& field : record.fields)
-            for (const auto& edit : kDeviceEdits)
-                if (field.first == edit.first) field.second = edit.second;
+        HostRecord device, edited;
         Item merged;
-        ASSERT_TRUE(MergeAddress(base, record, kSettings, &merged, &problem));
-        WriteFile(folder + "merged-" + row.file, merged.text);
-        std::string expect = "fn\t" + std::string(row.fn) + "\n" + ExpectLine("n.family", "Berger-Smith") + ExpectLine("note", "New note\r\nline 2") +
-                             ExpectLine("categories.0", "VIP") + ExpectLine("tel:PAGER", "+1 555 0100");
-        WriteFile(folder + "merged-" + std::string(row.file, strlen(row.file) - 4) + ".expect", expect);
+        std::vector<std::string> warnings;
+        ReadAndEdit(row, &device, &edited, &merged, &warnings);
+        const std::string name = folder + "merged-" + std::string(row.file, strlen(row.file) - 4);
+        WriteFile(name + ".vcf", merged.text);
+        WriteFile(name + ".expect", "fn\t" + std::string(row.fn) + "\n" + ExpectLine("n.family", "Berger-Smith") +
+                                        ExpectLine("note", "New note\r\nline 2") + ExpectLine("categories.0", "VIP") +
+                                        ExpectLine("tel:PAGER", "+1 555 0100"));
     }
     const std::string python = access("/usr/bin/python3", X_OK) == 0 ? "/usr/bin/python3" : "python3";
     const std::string command = python + " '" MORVANE_SOURCE_DIR "/tests/pim/address_check.py' '" + folder + "' 2>&1";
