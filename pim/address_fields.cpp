@@ -268,7 +268,9 @@ bool ReadAddressCard(const Vcard& card, const std::string& name, AddressReading*
             *errorLine = line.line;
             return false;
         }
-        if (guessed) warnings->push_back(Where(name, line.line) + line.name + " names no character set and is not UTF-8: read as WINDOWS-1252");
+        if (guessed)
+            warnings->push_back(Where(name, line.line) + line.name +
+                                " names no character set and is not UTF-8: read as WINDOWS-1252");
         return true;
     };
     for (size_t p = 0; p < kPropertyCount; ++p) {
@@ -321,7 +323,9 @@ std::string DeriveFormattedName(const std::string* values, const std::string& pr
         if (!suffix.empty()) name += " " + suffix;
         return name;
     }
-    static const int8_t kOthers[] = {kCompany, kNickname, kMailB, kMailH, kMailO, kPhoneM, kPhoneH, kPhoneB, kHomeMobile};
+    static const int8_t kOthers[] = {
+        kCompany, kNickname, kMailB, kMailH, kMailO, kPhoneM, kPhoneH, kPhoneB, kHomeMobile,
+    };
     for (int8_t field : kOthers)
         if (!values[field].empty()) return values[field];
     return fallback;

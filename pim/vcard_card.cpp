@@ -36,7 +36,8 @@ bool Fail(uint32_t line, const std::string& why, uint32_t* errorLine, std::strin
 bool CheckFrame(Vcard* card, uint32_t* errorLine, std::string* reason) {
     const std::vector<VcardLine>& lines = card->lines;
     if (lines.empty()) return Fail(0, "no vCard: the item is empty", errorLine, reason);
-    if (!Is(lines[0], "BEGIN", "VCARD")) return Fail(lines[0].line, "does not start with BEGIN:VCARD", errorLine, reason);
+    if (!Is(lines[0], "BEGIN", "VCARD"))
+        return Fail(lines[0].line, "does not start with BEGIN:VCARD", errorLine, reason);
     size_t end = 0;
     for (size_t i = 1; i < lines.size() && end == 0; ++i) {
         if (lines[i].name == "BEGIN") return Fail(lines[i].line, "a BEGIN inside the vCard", errorLine, reason);

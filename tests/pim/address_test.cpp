@@ -119,7 +119,8 @@ std::string Generated(const FieldRow& row, Case c) {
     case kNonAscii: {
         std::string text = prefix;
         for (int c8 = 0x80; c8 <= 0xFF; ++c8)
-            if (c8 != 0x81 && c8 != 0x8D && c8 != 0x8F && c8 != 0x90 && c8 != 0x9D) text.push_back(static_cast<char>(c8));
+            if (c8 != 0x81 && c8 != 0x8D && c8 != 0x8F && c8 != 0x90 && c8 != 0x9D)  // not in WINDOWS-1252
+                text.push_back(static_cast<char>(c8));
         return text;
     }
     case kSyntax:
@@ -203,7 +204,8 @@ static const FixtureRow kFixtures[] = {
       {"5", "+49 89 5550200"}, {"7", "anna.berger@halverd.example"}, {"37", "Purchasing"}, {"23", "M\xC3\xBCnchen"},
       {"26", "https://halverd.example"}, {"38", "16040314"}, {"32", "Personal"}, {"42", "Ana"}},
      0,
-     {"TEL;type=IPHONE;type=CELL;type=VOICE:+49 171 5550999\r\n", "item2.X-ABADR:de\r\n", "PHOTO;ENCODING=b;TYPE=PNG:iVBOR"},
+     {"TEL;type=IPHONE;type=CELL;type=VOICE:+49 171 5550999\r\n", "item2.X-ABADR:de\r\n",
+      "PHOTO;ENCODING=b;TYPE=PNG:iVBOR"},
      {"N:Berger-Smith;Anna;Maria;Dr.;\r\n", "FN:Dr. Anna Maria Berger-Smith\r\n",
       "TEL;type=CELL;type=VOICE;type=pref:+49 160 1112223\r\n", "CATEGORIES:VIP,Book club\r\n",
       "TEL;TYPE=PAGER:+1 555 0100\r\nNOTE:New note\\nline 2\r\nEND:VCARD\r\n"},
@@ -222,7 +224,8 @@ static const FixtureRow kFixtures[] = {
       {"4", "+49 30 5550177"}, {"24", "Gartenstr. 3"}, {"7", "lena.vogt@nextcloud.example"}},
      1,
      {"IMPP:xmpp:lena@jabber.example\r\n", "X-MANAGERSNAME:Eva Brandt\r\n", "ADR;TYPE=home;LABEL=\"Gartenstr. 3\\n"},
-     {"FN:Lena Berger-Smith\r\n", "N:Berger-Smith;Lena;;;\r\n", "TEL;TYPE=cell;PREF=1:+49 160 1112223\r\n", "CATEGORIES:VIP\r\n",
+     {"FN:Lena Berger-Smith\r\n", "N:Berger-Smith;Lena;;;\r\n", "TEL;TYPE=cell;PREF=1:+49 160 1112223\r\n",
+      "CATEGORIES:VIP\r\n",
       "TEL;TYPE=PAGER:+1 555 0100\r\nNOTE:New note\\nline 2\r\nEND:VCARD\r\n"},
      4},
     // Polish names the device can hold only transliterated.
@@ -333,7 +336,8 @@ TEST(AddressItem, BadInputIsAnErrorWithItsLine) {
         std::string uid;
         std::vector<std::string> warnings;
         Problem problem;
-        EXPECT_FALSE(ItemToAddress(Item{row.text}, "bad.vcf", kSettings, &record, &uid, &warnings, &problem)) << row.text;
+        EXPECT_FALSE(ItemToAddress(Item{row.text}, "bad.vcf", kSettings, &record, &uid, &warnings, &problem))
+            << row.text;
         EXPECT_EQ(problem.name, "bad.vcf");
         EXPECT_EQ(problem.line, row.line) << row.text;
         EXPECT_NE(problem.reason.find(row.reason), std::string::npos) << problem.reason;
@@ -379,7 +383,8 @@ TEST(AddressParsers, VobjectAndKhardReadEveryVcardWritten) {
         Item item;
         ASSERT_TRUE(AddressToItem(record, "case-" + std::to_string(c), kSettings, &item, &problem));
         std::string expect = c == kTypical ? ExpectLine("fn", "Anna Maria Berger") : std::string();
-        for (size_t i = 0; i < record.fields.size(); ++i) expect += ExpectLine(kFields[i].vobjectKey, record.fields[i].second);
+        for (size_t i = 0; i < record.fields.size(); ++i)
+            expect += ExpectLine(kFields[i].vobjectKey, record.fields[i].second);
         WriteFile(folder + "case-" + std::to_string(c) + ".vcf", item.text);
         WriteFile(folder + "case-" + std::to_string(c) + ".expect", expect);
     }
