@@ -2,6 +2,8 @@
 # The README's test command: installs what is missing, builds, and runs every
 # test.  The tests come in stages, run in this order:
 #   ctest      every GoogleTest program and the host end to end (build/)
+#   m32        the adapter's GoogleTest programs built for 32-bit x86 Linux
+#              and run under qemu-i386 (build-m32/, test-m32.sh)
 #   sanitized  the same suite built with ASan and UBSan (build-asan/)
 #   windows    the Windows cross-build, its export table, and one session
 #              under Wine compared with the Linux build (test-windows.sh)
@@ -27,6 +29,10 @@ stage_windows() {
   timeout 3600 "$here/scripts/test-windows.sh"
 }
 
+stage_m32() {
+  "$here/scripts/test-m32.sh"
+}
+
 stage_sanitized() {
   "$here/scripts/test-sanitized.sh"
 }
@@ -40,7 +46,7 @@ stage_fuzz() {
   "$here/scripts/fuzz.sh" "${MORVANE_FUZZ_SECONDS:-30}"
 }
 
-all_stages=(ctest sanitized windows valgrind fuzz)
+all_stages=(ctest m32 sanitized windows valgrind fuzz)
 stages=("$@")
 [ ${#stages[@]} -eq 0 ] && stages=("${all_stages[@]}")
 

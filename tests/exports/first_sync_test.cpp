@@ -53,14 +53,25 @@ TEST(FirstSync, QueueStaysOffWhenTheFirstRecordCameWithoutAFullRead) {
 }
 
 // Command lines of the processes running the program at hostPath,
-// arguments separated by blanks.
+// arguments separated by blanks.  A program of another processor (the
+// 32-bit build's tests) runs inside the emulator that binfmt_misc hands it
+// to: that process's own program is the emulator, and its command line is
+// the emulator's name, the program's path, then the program's own
+// arguments from the first on (binfmt_misc's "P" flag).
 std::vector<std::string> CommandLines(const std::string& hostPath) {
     std::vector<std::string> lines;
     std::error_code error;
     for (const fs::directory_entry& entry : fs::directory_iterator("/proc", error)) {
         std::error_code linkError;
-        if (fs::read_symlink(entry.path() / "exe", linkError) != fs::path(hostPath) || linkError) continue;
+        const bool direct = fs::read_symlink(entry.path() / "exe", linkError) == fs::path(hostPath) && !linkError;
         std::string arguments = testing_support::ReadFile((entry.path() / "cmdline").string());
+        const size_t first = arguments.find('\0');
+        const size_t second = arguments.find('\0', first + 1);
+        std::error_code sameError;
+        const bool emulated = !direct && second != std::string::npos &&
+                              fs::equivalent(arguments.substr(first + 1, second - first - 1), hostPath, sameError);
+        if (!direct && !emulated) continue;
+        if (emulated) arguments.erase(0, second + 1);
         std::replace(arguments.begin(), arguments.end(), '\0', ' ');
         lines.push_back(arguments);
     }
