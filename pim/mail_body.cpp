@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -241,6 +242,8 @@ std::string ReadBodyText(GMimePart* part, bool html, std::vector<std::string>* w
         text = Unflowed(text, delsp != nullptr && g_ascii_strcasecmp(delsp, "yes") == 0);
     }
     if (html) text = HtmlText(text);
+    // The device's texts end at a NUL; binary junk in a text part loses it.
+    text.erase(std::remove(text.begin(), text.end(), '\0'), text.end());
     return LfToCrLf(CrLfToLf(text));
 }
 

@@ -108,8 +108,8 @@ bool ValuesToRecord(const MailValues& values, const MailState& state, const Sett
                           &lossy))
             return Fail(0, "unknown device character set \"" + settings.deviceCharset + "\"", problem);
         if (lossy && warnings != nullptr)
-            warnings->push_back(name + ": " + field.second + " holds characters the device cannot; it gets \"" +
-                                text.substr(0, 60) + "\"");
+            warnings->push_back(name + ": " + field.second +
+                                " holds characters the device's character set lacks; they go transliterated");
         record->fields.emplace_back(field.first, text);
     }
     record->hasFolder = state.folder != 0;
