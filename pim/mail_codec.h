@@ -9,7 +9,10 @@
 // not exist in the device's zone), the exact value goes along in a header
 // of ours, X-Morvane-<device field name>.  It is believed only while the
 // standard form still says what it said when it was written; once another
-// program changed the standard form, that form wins.
+// program changed the standard form, that form wins.  For the fields that
+// follow from the folder, the seen flag or the attachments (FolderID,
+// Type, IsSent, IsRead, IsAttachment) our header names the standard value
+// it was written against, since that cannot be worked out from it.
 //
 // Texts inside are UTF-8 with the device's CR LF line ends; the conversion
 // from and to the device's character set happens at the edges.
