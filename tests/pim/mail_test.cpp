@@ -321,7 +321,8 @@ TEST(Mail, WhatTheDeviceCannotHoldIsTransliteratedWithAWarningAndIsNoChange) {
 
 // Python's mailbox and email modules read a Maildir++ tree of our messages:
 // folder 1 the top, the others .Outbox, .Sent, .Saved; read mail in cur/
-// with the S flag.
+// with the S flag.  Ordinary mail reads as it should; the generated
+// records' messages, odd values and all, read without a failure.
 TEST(Mail, PythonReadsAMaildirOfWhatWeWrite) {
     struct Row {
         uint32_t folder;
@@ -361,26 +362,41 @@ TEST(Mail, PythonReadsAMaildirOfWhatWeWrite) {
     static const char* const kNames[] = {"", "INBOX", "Outbox", "Sent", "Saved"};
     const std::filesystem::path root =
         std::filesystem::temp_directory_path() / ("morvane-maildir-" + std::to_string(getpid()));
-    std::set<std::string> expected;
+    const auto store = [&root](const Item& item, const std::string& uid) {
+        const std::filesystem::path folder = root.string() + kFolders[item.folder <= 4 ? item.folder : 0];
+        for (const char* sub : {"cur", "new", "tmp"}) std::filesystem::create_directories(folder / sub);
+        std::ofstream(folder / "cur" / (uid + ".host:2," + (item.seen ? "S" : "")), std::ios::binary) << item.text;
+    };
+    std::set<std::string> expected, generated;
     for (size_t k = 0; k < sizeof kRows / sizeof kRows[0]; ++k) {
         const Row& row = kRows[k];
         HostRecord record = Generated(0);
         record.folder = row.folder;
+        const std::string folderId = std::to_string(row.folder - 1);
         const std::pair<const char*, const char*> values[] = {
             {"13", row.isRead}, {"6", row.from},   {"5", row.to},       {"9", row.subject}, {"11.D", row.date},
-            {"11.T", row.time}, {"23", row.priority}, {"16", row.sms}, {"10", row.body}};
+            {"11.T", row.time}, {"23", row.priority}, {"16", row.sms}, {"10", row.body},   {"2", folderId.c_str()},
+            {"3", row.folder == 1 ? "0" : "1"}, {"14", row.folder == 3 ? "1" : "0"}};
         for (auto& field : record.fields)
             for (const auto& value : values)
                 if (field.first == value.first) field.second = value.second;
         Item item;
         Problem problem;
         ASSERT_TRUE(MailToItem(record, "m" + std::to_string(k), Berlin(), &item, &problem)) << problem.reason;
-        const std::filesystem::path folder = root.string() + kFolders[row.folder];
-        for (const char* sub : {"cur", "new", "tmp"}) std::filesystem::create_directories(folder / sub);
-        std::ofstream(folder / "cur" / ("m" + std::to_string(k) + ".host:2," + (item.seen ? "S" : "")),
-                      std::ios::binary) << item.text;
+        // Ordinary mail needs no header of ours but the SMS mark.
+        size_t own = 0;
+        for (size_t at = 0; (at = item.text.find("\nX-Morvane-", at)) != std::string::npos; ++at) ++own;
+        EXPECT_EQ(own, row.sms[0] == '1' ? 1u : 0u) << item.text;
+        store(item, "m" + std::to_string(k));
         expected.insert(std::string(kNames[row.folder]) + "\tcur\t" + (item.seen ? "S" : "-") + "\t<m" +
                         std::to_string(k) + "@morvane.invalid>\t" + row.expected);
+    }
+    for (size_t k = 0; k < 40; ++k) {
+        Item item;
+        Problem problem;
+        ASSERT_TRUE(MailToItem(Generated(k), "r" + std::to_string(k), Berlin(), &item, &problem));
+        store(item, "r" + std::to_string(k));
+        generated.insert("<r" + std::to_string(k) + "@morvane.invalid>");
     }
     const std::string command = "python3 " MORVANE_SOURCE_DIR "/tests/pim/mail_maildir_check.py " + root.string();
     FILE* pipe = popen(command.c_str(), "r");
@@ -390,10 +406,19 @@ TEST(Mail, PythonReadsAMaildirOfWhatWeWrite) {
     for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
     EXPECT_EQ(pclose(pipe), 0) << output;
     std::filesystem::remove_all(root);
-    std::set<std::string> read;
+    std::set<std::string> read, readGenerated;
     std::istringstream lines(output);
-    for (std::string line; std::getline(lines, line);) read.insert(line);
+    for (std::string line; std::getline(lines, line);) {
+        std::vector<std::string> fields;
+        std::istringstream split(line);
+        for (std::string field; std::getline(split, field, '\t');) fields.push_back(field);
+        if (fields.size() > 3 && fields[3].rfind("<r", 0) == 0)
+            readGenerated.insert(fields[3]);
+        else
+            read.insert(line);
+    }
     EXPECT_EQ(read, expected);
+    EXPECT_EQ(readGenerated, generated);
 }
 
 }  // namespace
