@@ -3,6 +3,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -265,8 +266,22 @@ std::string FoldHeaderLine(const std::string& line) {
 }
 
 GTimeZone* DeviceZone(const Settings& settings) {
-    if (settings.timezone.empty()) return g_time_zone_new_local();
-    return g_time_zone_new_identifier(settings.timezone.c_str());
+    // Working out a zone's rules takes longer than reading a message: the
+    // last zone asked for is kept (a zone never changes, and GLib counts
+    // its references atomically).
+    static std::mutex mutex;
+    static std::string name;
+    static GTimeZone* zone = nullptr;
+    std::lock_guard<std::mutex> lock(mutex);
+    if (zone == nullptr || name != settings.timezone) {
+        GTimeZone* found = settings.timezone.empty() ? g_time_zone_new_local()
+                                                     : g_time_zone_new_identifier(settings.timezone.c_str());
+        if (found == nullptr) return nullptr;
+        if (zone != nullptr) g_time_zone_unref(zone);
+        zone = found;
+        name = settings.timezone;
+    }
+    return g_time_zone_ref(zone);
 }
 
 }  // namespace mail

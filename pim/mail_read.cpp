@@ -1,5 +1,7 @@
 // Message to device record: a message as any mail program writes it read
 // into the host fields of a mail, its folder and read state.
+#include <iconv.h>
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -35,6 +37,24 @@ bool IsComplete(GMimeObject* object, const std::string& text) {
         if (!IsComplete(g_mime_multipart_get_part(multipart, i), text)) return false;
     return true;
 }
+
+// Holds a converter of the device's character set open while a record's
+// fields are converted one by one: each conversion opens its own, and
+// without one held the system would load and unload the character set's
+// module for every field.
+class CharsetInUse {
+public:
+    explicit CharsetInUse(const std::string& charset) : cd_(iconv_open("UTF-8", charset.c_str())) {}
+    ~CharsetInUse() {
+        if (known()) iconv_close(cd_);
+    }
+    CharsetInUse(const CharsetInUse&) = delete;
+    CharsetInUse& operator=(const CharsetInUse&) = delete;
+    bool known() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+
+private:
+    iconv_t cd_;
+};
 
 // The Message-ID without its angle brackets (and without any comment).
 std::string MessageId(const HeaderBlock& block) {
@@ -100,12 +120,15 @@ bool ValuesToRecord(const MailValues& values, const MailState& state, const Sett
                     const std::string& name, HostRecord* record, std::vector<std::string>* warnings,
                     Problem* problem) {
     *record = HostRecord();
+    const CharsetInUse inUse(settings.deviceCharset);
+    if (!inUse.known()) return Fail(0, "unknown device character set \"" + settings.deviceCharset + "\"", problem);
     for (const auto& field : MailFieldIds()) {
         const auto found = values.find(field.first);
         std::string text;
         bool lossy = false;
-        if (!Utf8ToDevice(found != values.end() ? found->second : std::string(), settings.deviceCharset, &text,
-                          &lossy))
+        // Most fields are empty; those need no conversion.
+        if (found != values.end() && !found->second.empty() &&
+            !Utf8ToDevice(found->second, settings.deviceCharset, &text, &lossy))
             return Fail(0, "unknown device character set \"" + settings.deviceCharset + "\"", problem);
         if (lossy && warnings != nullptr)
             warnings->push_back(name + ": " + field.second +
@@ -119,9 +142,12 @@ bool ValuesToRecord(const MailValues& values, const MailState& state, const Sett
 
 bool RecordToValues(const HostRecord& record, const Settings& settings, MailValues* values, Problem* problem) {
     values->clear();
+    const CharsetInUse inUse(settings.deviceCharset);
+    if (!inUse.known()) return Fail(0, "unknown device character set \"" + settings.deviceCharset + "\"", problem);
     for (const auto& field : MailFieldIds()) {
         const std::string* text = record.Value(field.first);
-        if (!DeviceToUtf8(text != nullptr ? *text : std::string(), settings.deviceCharset, &(*values)[field.first]))
+        std::string& value = (*values)[field.first];
+        if (text != nullptr && !text->empty() && !DeviceToUtf8(*text, settings.deviceCharset, &value))
             return Fail(0, "unknown device character set \"" + settings.deviceCharset + "\"", problem);
     }
     return true;
