@@ -67,7 +67,7 @@ bool ImportFolder(const std::string& folder, const Options& options, SyncRun& ru
         const HostDatabase* database = nullptr;
         DatabaseRecords records;
         std::string error;
-        if (!ReadImportFile(path, &database, &records, &error)) {
+        if (!ReadImportFile(path, &database, &records, options.deviceCharset, &error)) {
             fprintf(stderr, "morvane-sync: %s\n", error.c_str());
             return false;
         }
@@ -110,7 +110,7 @@ int RunExport(const Options& options) {
         std::string error;
         if (!run.Export(database, stamp, &records)) return 1;
         const std::string path = ExportFilePath(folder, database);
-        if (!WriteExportFile(path, database, records, &error)) {
+        if (!WriteExportFile(path, database, records, options.deviceCharset, &error)) {
             fprintf(stderr, "morvane-sync: %s\n", error.c_str());
             return 1;
         }

@@ -20,6 +20,7 @@ struct Options {
     bool keep = false;              // demo --keep: leave the temporary folder
     bool trace = false;             // --trace: the adapter's trace log on for this run
     std::string dataFolder;         // --data-dir: "DatafilePath" for this run
+    std::string deviceCharset = "WINDOWS-1252";  // --device-charset: the device's texts (an iconv name)
 };
 
 int RunDemo(const Options& options);

@@ -8,6 +8,7 @@
 
 #include "host/commands.h"
 #include "host/host_env.h"
+#include "pim/charset.h"
 #include "platform/host_services.h"
 
 namespace {
@@ -16,7 +17,7 @@ const char kUsage[] =
     "usage: morvane-sync demo [--keep]\n"
     "       morvane-sync export [--device IMAGE] [--out DIR] [--full] [--import DIR] [--section N]... [COMMON]\n"
     "       morvane-sync import --in DIR [--device IMAGE] [--section N]... [COMMON]\n"
-    "       COMMON: [--yes] [--trace] [--data-dir FOLDER]\n"
+    "       COMMON: [--yes] [--trace] [--data-dir FOLDER] [--device-charset NAME]\n"
     "       morvane-sync --help\n";
 
 const char kHelp[] =
@@ -53,6 +54,9 @@ const char kHelp[] =
     "                    it is (the registry is copied for the run, not changed)\n"
     "    --data-dir F    the maker's data-file folder (\"DatafilePath\") for this run,\n"
     "                    a Windows path such as C:\\Korvell\\Data\\\n"
+    "    --device-charset NAME\n"
+    "                    the character set of the device's texts, an iconv name\n"
+    "                    (default WINDOWS-1252); the files hold them in UTF-8\n"
     "\n"
     "ENVIRONMENT\n"
     "    MORVANE_DRIVE_C, MORVANE_REGISTRY, MORVANE_MESSAGEBOX, MORVANE_DEVICE as for\n"
@@ -88,6 +92,13 @@ bool ParseOptions(const std::string& command, int argc, char** argv, morvane_hos
             options->trace = true;
         } else if (command != "demo" && arg == "--data-dir" && hasValue) {
             options->dataFolder = argv[++i];
+        } else if (command != "demo" && arg == "--device-charset" && hasValue) {
+            options->deviceCharset = argv[++i];
+            std::string ignored;
+            if (!morvane_pim::DeviceToUtf8("", options->deviceCharset, &ignored)) {
+                fprintf(stderr, "morvane-sync: unknown character set %s\n", options->deviceCharset.c_str());
+                return false;
+            }
         } else if (command != "demo" && arg == "--yes") {
             PlatformAnswerMessageBoxes(IDOK);
         } else if (command != "demo" && arg == "--section" && hasValue) {

@@ -7,6 +7,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "pim/charset.h"
+
 namespace morvane_host {
 
 namespace {
@@ -15,37 +17,19 @@ using nlohmann::json;
 
 }  // namespace
 
-std::string BytesToUtf8(const std::string& bytes) {
+std::string BytesToUtf8(const std::string& bytes, const std::string& charset) {
     std::string text;
-    for (unsigned char c : bytes) {
-        if (c < 0x80) {
-            text += static_cast<char>(c);
-        } else {
-            text += static_cast<char>(0xC0 | (c >> 6));
-            text += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
+    morvane_pim::DeviceToUtf8(bytes, charset, &text);
     return text;
 }
 
 namespace {
 
-// Characters above U+00FF have no byte; they become '?'.
-std::string Utf8ToBytes(const std::string& text) {
+// A character the device's set lacks is transliterated, or '?'.
+std::string Utf8ToBytes(const std::string& text, const std::string& charset) {
     std::string bytes;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c < 0x80) {
-            bytes += static_cast<char>(c);
-            continue;
-        }
-        size_t extra = (c >= 0xF0) ? 3 : (c >= 0xE0) ? 2 : 1;
-        if (c >= 0xC0 && c < 0xC4 && i + 1 < text.size())
-            bytes += static_cast<char>(((c & 0x03) << 6) | (static_cast<unsigned char>(text[i + 1]) & 0x3F));
-        else
-            bytes += '?';
-        i += extra;
-    }
+    bool lossy = false;
+    morvane_pim::Utf8ToDevice(text, charset, &bytes, &lossy);
     return bytes;
 }
 
@@ -82,13 +66,13 @@ RepeatInfo RepeatFromJson(const json& value) {
     return repeat;
 }
 
-json RecordToJson(const HostDatabase& database, const HostRecord& record) {
+json RecordToJson(const HostDatabase& database, const HostRecord& record, const std::string& charset) {
     json fields = json::array();
     for (const auto& field : record.fields) {
         const HostField* known = FindField(database, field.first);
         fields.push_back({{"field", field.first},
                           {"device", known != nullptr ? known->deviceName : ""},
-                          {"value", BytesToUtf8(field.second)}});
+                          {"value", BytesToUtf8(field.second, charset)}});
     }
     json item{{"id", record.id}, {"status", record.status}, {"fields", fields}};
     if (record.hasRepeat) item["repeat"] = RepeatToJson(record.repeat);
@@ -97,7 +81,7 @@ json RecordToJson(const HostDatabase& database, const HostRecord& record) {
     return item;
 }
 
-HostRecord RecordFromJson(const json& item) {
+HostRecord RecordFromJson(const json& item, const std::string& charset) {
     HostRecord record;
     record.id = item.value("id", 0);
     record.status = item.value("status", 0u);
@@ -105,7 +89,7 @@ HostRecord RecordFromJson(const json& item) {
     if (item.contains("fields"))
         for (const json& field : item.at("fields"))
             record.fields.emplace_back(field.at("field").get<std::string>(),
-                                       Utf8ToBytes(field.value("value", std::string())));
+                                       Utf8ToBytes(field.value("value", std::string()), charset));
     if (item.contains("repeat")) {
         record.hasRepeat = true;
         record.repeat = RepeatFromJson(item.at("repeat"));
@@ -124,10 +108,10 @@ std::string ExportFilePath(const std::string& folder, const HostDatabase& databa
 }
 
 bool WriteExportFile(const std::string& path, const HostDatabase& database, const DatabaseRecords& records,
-                     std::string* error) {
+                     const std::string& charset, std::string* error) {
     try {
         json items = json::array();
-        for (const HostRecord& record : records.records) items.push_back(RecordToJson(database, record));
+        for (const HostRecord& record : records.records) items.push_back(RecordToJson(database, record, charset));
         const json file{{"database", database.name},      {"section", database.section},
                         {"fullSync", records.fullSync},   {"count", records.count},
                         {"records", items}};
@@ -146,7 +130,7 @@ bool WriteExportFile(const std::string& path, const HostDatabase& database, cons
 }
 
 bool ReadImportFile(const std::string& path, const HostDatabase** database, DatabaseRecords* records,
-                    std::string* error) {
+                    const std::string& charset, std::string* error) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         *error = "cannot read " + path;
@@ -165,7 +149,7 @@ bool ReadImportFile(const std::string& path, const HostDatabase** database, Data
         }
         records->fullSync = file.value("fullSync", false);
         records->count = file.value("count", 0u);
-        for (const json& item : file.at("records")) records->records.push_back(RecordFromJson(item));
+        for (const json& item : file.at("records")) records->records.push_back(RecordFromJson(item, charset));
         return true;
     } catch (const std::exception& e) {
         *error = path + ": " + e.what();

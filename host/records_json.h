@@ -11,8 +11,9 @@
 //         "action": "add" } ] }
 //
 // "field" is the host field id the value was read with, "device" the device
-// field it stands for; values are the adapter's texts, one byte a
-// character (U+0000..U+00FF in the file).  "repeat" comes with Schedule
+// field it stands for; values are the adapter's texts, read in the
+// device's character set (--device-charset, Windows-1252 unless given) and
+// written as UTF-8.  "repeat" comes with Schedule
 // records, "folder" (host folder 1..4) with mail.  "action" is optional in
 // an import file: "add", "change" or "delete"; without it status 3 means
 // change, 4 delete, anything else add.
@@ -26,19 +27,19 @@
 
 namespace morvane_host {
 
-// The adapter's text is single-byte; files and the terminal get each byte
-// as the character of the same number, in UTF-8.
-std::string BytesToUtf8(const std::string& bytes);
+// The adapter's text is single-byte in the device's character set (an
+// iconv name); files and the terminal get it in UTF-8.
+std::string BytesToUtf8(const std::string& bytes, const std::string& charset);
 
 std::string ExportFilePath(const std::string& folder, const HostDatabase& database);
 
 // Writes the file; false with the reason in *error.
 bool WriteExportFile(const std::string& path, const HostDatabase& database, const DatabaseRecords& records,
-                     std::string* error);
+                     const std::string& charset, std::string* error);
 // Reads a file written by WriteExportFile (or by hand); false with the
 // reason in *error.  *database is the file's database.
 bool ReadImportFile(const std::string& path, const HostDatabase** database, DatabaseRecords* records,
-                    std::string* error);
+                    const std::string& charset, std::string* error);
 
 }  // namespace morvane_host
 

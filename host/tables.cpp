@@ -15,14 +15,14 @@ constexpr size_t kColumnWidth = 22;
 
 // Line breaks shown as "|", long values cut with "~", so that a cell stays
 // on one line of the table.
-std::string Cell(const std::string& value) {
+std::string Cell(const std::string& value, const std::string& charset) {
     std::string text;
     for (size_t i = 0; i < value.size(); ++i) {
         if (value[i] == '\r') continue;
         text += value[i] == '\n' ? '|' : value[i];
     }
     if (text.size() > kColumnWidth - 2) text = text.substr(0, kColumnWidth - 3) + "~";
-    return BytesToUtf8(text);
+    return BytesToUtf8(text, charset);
 }
 
 // Pads to the column width by characters, not bytes.
@@ -50,7 +50,7 @@ bool HasValue(const Row& row) {
     return false;
 }
 
-std::vector<Row> BuildRows(const HostDatabase& database, const DatabaseRecords& records) {
+std::vector<Row> BuildRows(const HostDatabase& database, const DatabaseRecords& records, const std::string& charset) {
     std::vector<Row> rows;
     Row status{"(status)", {}};
     for (const HostRecord& record : records.records) status.cells.push_back(StatusName(record.status));
@@ -60,7 +60,7 @@ std::vector<Row> BuildRows(const HostDatabase& database, const DatabaseRecords& 
         Row row{std::string(field.deviceName) + " [" + field.readId + "]", {}};
         for (const HostRecord& record : records.records) {
             const std::string* value = record.Value(field.readId);
-            row.cells.push_back(value != nullptr ? Cell(*value) : "");
+            row.cells.push_back(value != nullptr ? Cell(*value, charset) : "");
         }
         if (HasValue(row)) rows.push_back(row);
     }
@@ -85,11 +85,12 @@ const char* StatusName(uint32_t status) {
     }
 }
 
-void PrintRecordsTable(FILE* out, const HostDatabase& database, const DatabaseRecords& records) {
+void PrintRecordsTable(FILE* out, const HostDatabase& database, const DatabaseRecords& records,
+                       const std::string& charset) {
     fprintf(out, "  %s (section %d): %zu record(s)%s\n", database.name, static_cast<int>(database.section),
             records.records.size(), records.fullSync ? ", full synchronisation" : "");
     if (records.records.empty()) return;
-    const std::vector<Row> rows = BuildRows(database, records);
+    const std::vector<Row> rows = BuildRows(database, records, charset);
     size_t labelWidth = 8;
     for (const Row& row : rows) labelWidth = row.label.size() > labelWidth ? row.label.size() : labelWidth;
     fprintf(out, "    %-*s", static_cast<int>(labelWidth), "record id");

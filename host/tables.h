@@ -5,12 +5,16 @@
 
 #include <stdio.h>
 
+#include <string>
+
 #include "records/field_map.h"
 #include "records/host_record.h"
 
 namespace morvane_host {
 
-void PrintRecordsTable(FILE* out, const HostDatabase& database, const DatabaseRecords& records);
+// charset: the device's character set (an iconv name).
+void PrintRecordsTable(FILE* out, const HostDatabase& database, const DatabaseRecords& records,
+                       const std::string& charset = "WINDOWS-1252");
 
 // "added", "changed", "deleted" or "status N".
 const char* StatusName(uint32_t status);
