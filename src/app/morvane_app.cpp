@@ -31,8 +31,6 @@ void SetSessionLoadValues() {
     g_session.tempDbOpen = 0;
     g_session.hHeap = nullptr;
     g_session.heapRef = 0;
-    // connectError belongs to the device link object, whose constructor
-    // clears it.
     memset(g_session.PCID, kUnsetPCIDByte, sizeof g_session.PCID);
     g_session.PCID_resync = 0;
     g_session.TTDBIDList = nullptr;

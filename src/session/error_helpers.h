@@ -25,7 +25,6 @@ void SetLastErrorCode(uint32_t code);
 // Asks the device link for the link library's last error, traces
 // "***** ***** Last Quenda Error: %08x" and makes it the last error.  Call
 // it right after a device link operation failed, before any other.
-// Defined beside the device link.
 void CaptureDeviceError();
 
 #endif

@@ -62,4 +62,4 @@ int32_t CancelCheck(uint32_t section) {
     return 0;
 }
 
-uint32_t ConnectErrorStatus() { return g_session.connectError; }
+uint32_t ConnectErrorStatus() { return g_link.connectError; }
