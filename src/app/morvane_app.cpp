@@ -2,6 +2,7 @@
 
 #include "database/first_sync_batch.h"
 #include "link/device_link.h"
+#include "session/error_helpers.h"
 #include "session/sync_session.h"
 #include "support/trace_log.h"
 
@@ -11,9 +12,10 @@
 // The globals' one definition.  Objects of one file are constructed in the
 // order of their definitions and destroyed in the reverse order, so the
 // order below is the load order: the session record (plain data, zero
-// before any constructor runs), then the application object, which gives
-// the session its load-time values.
+// before any constructor runs) and the last-error code, then the
+// application object, which gives the session its load-time values.
 SyncSession g_session;
+uint32_t g_lastErrorCode = 0;
 CMorvaneApp theApp;
 
 // The device link comes after the application object: constructed after
@@ -56,7 +58,6 @@ CMorvaneApp::CMorvaneApp() {
     // The trace switch first, so that the very first line can reach the file.
     ReadTraceSwitch();
     LogTrace("***** CMorvaneApp\n");
-    lastErrorCode = 0;
     SetSessionLoadValues();
     // The batch keeps a reference to the device link, which is constructed
     // after this object; it uses it only after start-up.

@@ -18,12 +18,6 @@ public:
     CMorvaneApp(const CMorvaneApp&) = delete;
     CMorvaneApp& operator=(const CMorvaneApp&) = delete;
 
-    // What DIZ_API_GetLastErrorCode reports; 0 when loaded.  Set through
-    // ClearLastError, SetLastErrorCode and CaptureDeviceError, and directly,
-    // without a trace line, by the contract check when the user declines a
-    // new pairing and by a record fetch that fails.
-    uint32_t lastErrorCode;
-
     // The records of a first synchronisation queued for one bulk write;
     // created with the application object, deleted with it.  Null only
     // when there was no memory for it at load.

@@ -1,6 +1,5 @@
 #include "database/open_database.h"
 
-#include "app/morvane_app.h"
 #include "database/catalogue.h"
 #include "database/record_cache.h"
 #include "link/device_link.h"

@@ -119,7 +119,7 @@ int32_t PutNewRecord(uint32_t* written) {
     if (batch != nullptr && batch->IsEnabled(g_session.forceResyncForThisDatabase != 0) == 1) {
         if (batch->Append(g_session.TTwriteRec) != 1) {
             LogTrace("S_DVXPutRecordData(IsGetFirstPutRecord) failed\n");
-            theApp.lastErrorCode = kErrorOutOfMemory;
+            g_lastErrorCode = kErrorOutOfMemory;
             return kResultWriteFailed;
         }
         *written = 1;
@@ -128,7 +128,7 @@ int32_t PutNewRecord(uint32_t* written) {
     if (g_link.PutRecordData(g_session.currentDbId, records, 1, written) != 1) {
         const uint32_t code = g_link.GetLastError();
         LogTrace("S_DVXPutRecordData failed\n");
-        theApp.lastErrorCode = code;
+        g_lastErrorCode = code;
         return kResultWriteFailed;
     }
     return kResultOk;

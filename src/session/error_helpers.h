@@ -15,6 +15,12 @@ constexpr uint32_t kErrorOutOfMemory = 0x10000004u;
 // The database is not present on the device.
 constexpr uint32_t kErrorDatabaseMissing = 0x1000000Du;
 
+// What DIZ_API_GetLastErrorCode reports; 0 when loaded.  Set through the
+// three helpers below, and directly, without a trace line, by the contract
+// check when the user declines a new pairing and by a record fetch or store
+// that fails.  Defined with the other globals in app/morvane_app.cpp.
+extern uint32_t g_lastErrorCode;
+
 // Sets the last error to 0.  No trace.
 void ClearLastError();
 
