@@ -12,10 +12,12 @@
 // The globals' one definition.  Objects of one file are constructed in the
 // order of their definitions and destroyed in the reverse order, so the
 // order below is the load order: the session record (plain data, zero
-// before any constructor runs) and the last-error code, then the
-// application object, which gives the session its load-time values.
+// before any constructor runs), the last-error code and the first-sync
+// batch pointer, then the application object, which gives the session its
+// load-time values and creates the batch.
 SyncSession g_session;
 uint32_t g_lastErrorCode = 0;
+FirstSyncBatch* g_firstSyncBatch = nullptr;
 CMorvaneApp theApp;
 
 // The device link comes after the application object: constructed after
@@ -61,8 +63,11 @@ CMorvaneApp::CMorvaneApp() {
     SetSessionLoadValues();
     // The batch keeps a reference to the device link, which is constructed
     // after this object; it uses it only after start-up.
-    firstSyncBatch = new (std::nothrow) FirstSyncBatch(g_link);
+    g_firstSyncBatch = new (std::nothrow) FirstSyncBatch(g_link);
 }
 
 // Nothing is traced on unloading.
-CMorvaneApp::~CMorvaneApp() { delete firstSyncBatch; }
+CMorvaneApp::~CMorvaneApp() {
+    delete g_firstSyncBatch;
+    g_firstSyncBatch = nullptr;
+}

@@ -3,7 +3,6 @@
 #include "fields/field_write.h"
 #include "fields/write_record.h"
 
-#include "app/morvane_app.h"
 #include "database/first_sync_batch.h"
 #include "link/device_link.h"
 #include "schema/field_table.h"
@@ -115,7 +114,7 @@ int32_t DeriveAndConvert(int32_t (*derive)(), ConversionHeap& heap) {
 // written count, or -9 after tracing and setting the last error.
 int32_t PutNewRecord(uint32_t* written) {
     _tagDVXDBREC* records[1] = {&g_session.TTwriteRec};
-    FirstSyncBatch* batch = theApp.firstSyncBatch;
+    FirstSyncBatch* batch = g_firstSyncBatch;
     if (batch != nullptr && batch->IsEnabled(g_session.forceResyncForThisDatabase != 0) == 1) {
         if (batch->Append(g_session.TTwriteRec) != 1) {
             LogTrace("S_DVXPutRecordData(IsGetFirstPutRecord) failed\n");
