@@ -1,9 +1,10 @@
 // DIZ_API_AddRecord and DIZ_API_FlushRecord: the write record's road to
 // the device.
-#include "fields/field_write.h"
-#include "fields/write_record.h"
+#include "database/store_record.h"
 
 #include "database/first_sync_batch.h"
+#include "fields/field_write.h"
+#include "fields/write_record.h"
 #include "link/device_link.h"
 #include "schema/field_table.h"
 #include "schema/record_convert.h"
