@@ -1,4 +1,4 @@
-#include "session/full_sync_queries.h"
+#include "database/full_sync_queries.h"
 
 #include "database/catalogue.h"
 #include "database/first_sync_batch.h"
