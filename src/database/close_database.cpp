@@ -1,10 +1,10 @@
 #include "database/close_database.h"
 
 #include "database/first_sync_batch.h"
-#include "database/record_cache.h"
 #include "link/device_link.h"
 #include "session/call_frame.h"
 #include "session/error_helpers.h"
+#include "session/record_cache.h"
 #include "session/sync_session.h"
 #include "support/trace_log.h"
 

@@ -1,6 +1,6 @@
 #include "support/private_heap.h"
 
-#include "database/record_cache.h"
+#include "session/record_cache.h"
 #include "session/sync_session.h"
 #include "support/trace_log.h"
 

@@ -1,4 +1,4 @@
-#include "database/record_cache.h"
+#include "session/record_cache.h"
 
 #include "link/device_link.h"
 #include "schema/record_convert.h"
