@@ -65,6 +65,7 @@ for s in "${stages[@]}"; do
     failed+=("$s")
   fi
 done
+"$here/scripts/test-ratio.sh" || true
 if [ ${#failed[@]} -ne 0 ]; then
   echo "failed stages: ${failed[*]}" >&2
   exit 1

@@ -2,6 +2,7 @@
 
 #include "database/first_sync_batch.h"
 #include "link/device_link.h"
+#include "session/error_helpers.h"
 #include "session/sync_session.h"
 #include "support/trace_log.h"
 
@@ -11,9 +12,12 @@
 // The globals' one definition.  Objects of one file are constructed in the
 // order of their definitions and destroyed in the reverse order, so the
 // order below is the load order: the session record (plain data, zero
-// before any constructor runs), then the application object, which gives
-// the session its load-time values.
+// before any constructor runs), the last-error code and the first-sync
+// batch pointer, then the application object, which gives the session its
+// load-time values and creates the batch.
 SyncSession g_session;
+uint32_t g_lastErrorCode = 0;
+FirstSyncBatch* g_firstSyncBatch = nullptr;
 CMorvaneApp theApp;
 
 // The device link comes after the application object: constructed after
@@ -31,8 +35,6 @@ void SetSessionLoadValues() {
     g_session.tempDbOpen = 0;
     g_session.hHeap = nullptr;
     g_session.heapRef = 0;
-    // connectError belongs to the device link object, whose constructor
-    // clears it.
     memset(g_session.PCID, kUnsetPCIDByte, sizeof g_session.PCID);
     g_session.PCID_resync = 0;
     g_session.TTDBIDList = nullptr;
@@ -58,12 +60,14 @@ CMorvaneApp::CMorvaneApp() {
     // The trace switch first, so that the very first line can reach the file.
     ReadTraceSwitch();
     LogTrace("***** CMorvaneApp\n");
-    lastErrorCode = 0;
     SetSessionLoadValues();
     // The batch keeps a reference to the device link, which is constructed
     // after this object; it uses it only after start-up.
-    firstSyncBatch = new (std::nothrow) FirstSyncBatch(g_link);
+    g_firstSyncBatch = new (std::nothrow) FirstSyncBatch(g_link);
 }
 
 // Nothing is traced on unloading.
-CMorvaneApp::~CMorvaneApp() { delete firstSyncBatch; }
+CMorvaneApp::~CMorvaneApp() {
+    delete g_firstSyncBatch;
+    g_firstSyncBatch = nullptr;
+}

@@ -1,15 +1,12 @@
 /*
  * CMorvaneApp: the application object, constructed when the library is
  * loaded (before the device link object) and destroyed when it is unloaded.
- * Its constructor reads the trace switch, writes "***** CMorvaneApp" and
- * gives the session its load-time values.
+ * Its constructor reads the trace switch, writes "***** CMorvaneApp",
+ * gives the session its load-time values and creates the first-sync batch,
+ * which its destructor deletes.
  */
 #ifndef MORVANE_APP_MORVANE_APP_H
 #define MORVANE_APP_MORVANE_APP_H
-
-#include <stdint.h>
-
-class FirstSyncBatch;
 
 class CMorvaneApp {
 public:
@@ -17,17 +14,6 @@ public:
     ~CMorvaneApp();
     CMorvaneApp(const CMorvaneApp&) = delete;
     CMorvaneApp& operator=(const CMorvaneApp&) = delete;
-
-    // What DIZ_API_GetLastErrorCode reports; 0 when loaded.  Set through
-    // ClearLastError, SetLastErrorCode and CaptureDeviceError, and directly,
-    // without a trace line, by the contract check when the user declines a
-    // new pairing and by a record fetch that fails.
-    uint32_t lastErrorCode;
-
-    // The records of a first synchronisation queued for one bulk write;
-    // created with the application object, deleted with it.  Null only
-    // when there was no memory for it at load.
-    FirstSyncBatch* firstSyncBatch;
 };
 
 extern CMorvaneApp theApp;

@@ -1,11 +1,10 @@
 #include "database/close_database.h"
 
-#include "app/morvane_app.h"
 #include "database/first_sync_batch.h"
-#include "database/record_cache.h"
 #include "link/device_link.h"
 #include "session/call_frame.h"
 #include "session/error_helpers.h"
+#include "session/record_cache.h"
 #include "session/sync_session.h"
 #include "support/trace_log.h"
 
@@ -14,7 +13,7 @@ namespace {
 // Hands the queued first-sync records to the device and clears the
 // device's change tracking of the open database.
 int32_t CommitDeviceSide() {
-    FirstSyncBatch* batch = theApp.firstSyncBatch;
+    FirstSyncBatch* batch = g_firstSyncBatch;
     if (batch != nullptr && batch->HasRecords() && batch->Flush() != 1) {
         CaptureDeviceError();
         return kResultWriteFailed;

@@ -65,4 +65,10 @@ private:
     std::vector<_tagDVXDBREC*> queue_;
 };
 
+// The one batch: created by the application object when the library is
+// loaded (defined with the other globals in app/morvane_app.cpp) and
+// deleted when it is unloaded.  Null only when there was no memory for it
+// at load.
+extern FirstSyncBatch* g_firstSyncBatch;
+
 #endif

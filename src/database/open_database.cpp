@@ -1,12 +1,11 @@
 #include "database/open_database.h"
 
-#include "app/morvane_app.h"
 #include "database/catalogue.h"
-#include "database/record_cache.h"
 #include "link/device_link.h"
 #include "schema/record_convert.h"
 #include "session/call_frame.h"
 #include "session/error_helpers.h"
+#include "session/record_cache.h"
 #include "session/startup.h"
 #include "session/sync_session.h"
 #include "session/trace_text.h"

@@ -1,14 +1,13 @@
 #include "database/record_cursor.h"
 
-#include "app/morvane_app.h"
 #include "database/catalogue.h"
-#include "database/record_cache.h"
 #include "fields/field_value.h"
 #include "fields/write_record.h"
 #include "link/device_link.h"
 #include "schema/record_convert.h"
 #include "session/call_frame.h"
 #include "session/error_helpers.h"
+#include "session/record_cache.h"
 #include "session/sync_session.h"
 #include "session/trace_text.h"
 #include "support/trace_log.h"
@@ -103,7 +102,7 @@ int32_t LoadRecordValues(WorkingRecord* record) {
     if (record->syncAttr == kSyncAttrDeleted || record->fields != nullptr) return 0;
     HANDLE temporary = HeapCreate(0, 1, 0);
     if (temporary == nullptr) {
-        theApp.lastErrorCode = kErrorOutOfMemory;
+        g_lastErrorCode = kErrorOutOfMemory;
         return kResultOpenOrFetchFailed;
     }
     // A one-record request: the device fills the slots of the record id.
@@ -114,7 +113,7 @@ int32_t LoadRecordValues(WorkingRecord* record) {
     _tagDVXDBREC* requests[1] = {&request};
     uint32_t fetched = 0;
     if (g_link.GetRecordData(g_session.currentDbId, requests, 1, temporary, &fetched) != 1) {
-        theApp.lastErrorCode = g_link.GetLastError();
+        g_lastErrorCode = g_link.GetLastError();
         HeapDestroy(temporary);
         return kResultOpenOrFetchFailed;
     }

@@ -2,6 +2,7 @@
 #include "exports/morvane_api.h"
 
 #include "database/delete_find.h"
+#include "database/store_record.h"
 #include "fields/field_write.h"
 
 extern "C" {

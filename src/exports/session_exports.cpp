@@ -2,8 +2,8 @@
 // the full-sync answer, the device probe and the connect-error flag.
 #include "exports/morvane_api.h"
 
+#include "database/full_sync_queries.h"
 #include "session/call_frame.h"
-#include "session/full_sync_queries.h"
 #include "session/startup.h"
 #include "session/trace_text.h"
 

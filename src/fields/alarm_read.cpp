@@ -5,6 +5,7 @@
 #include "fields/field_read.h"
 #include "fields/field_text.h"
 #include "fields/field_value.h"
+#include "session/find_field.h"
 #include "session/sync_session.h"
 #include "support/decimal_text.h"
 #include "support/trace_log.h"

@@ -1,6 +1,7 @@
 /*
  * The write side of the host interface: the bodies of the exports that fill
- * the write record, derive its alarm, event and folder fields, and store it.
+ * the write record and derive its alarm, event and folder fields (storing
+ * it is database/store_record.h).
  *
  * Each function is the whole export, its opening trace line and the
  * clearing (or keeping) of the last error included, so that the storing
@@ -62,16 +63,5 @@ int32_t BeginNewRecord();
 // untouched when the field is missing or holds no bytes.  No trace, last
 // error kept.  0.
 int32_t CopyWriteRecordField(int32_t fieldId, char* value);
-
-// DIZ_API_AddRecord: derives the alarm (Schedule) and folder (E-mail)
-// fields, converts the write record to a link record and writes it to the
-// device, or queues it during a first synchronisation, and gives the new
-// record's id as signed decimal text (12 bytes) in recordIdText.  0, -9
-// (derived field, put, queue or count failure), -12 (conversion).
-int32_t AddWriteRecord(char* recordIdText);
-
-// DIZ_API_FlushRecord: the same for a changed record, never queued.  0,
-// -9 (derived field), -12 (conversion, put or count).
-int32_t FlushWriteRecord();
 
 #endif

@@ -3,6 +3,7 @@
 #include "fields/record_info.h"
 #include "session/call_frame.h"
 #include "session/error_helpers.h"
+#include "session/find_field.h"
 #include "session/sync_session.h"
 #include "support/trace_log.h"
 

@@ -5,6 +5,7 @@
 
 #include "schema/field_table.h"
 #include "session/call_frame.h"
+#include "session/find_field.h"
 #include "session/sync_session.h"
 #include "support/trace_log.h"
 

@@ -4,6 +4,7 @@
 #include "fields/field_value.h"
 #include "session/call_frame.h"
 #include "session/error_helpers.h"
+#include "session/find_field.h"
 #include "session/sync_session.h"
 #include "session/trace_text.h"
 #include "support/decimal_text.h"

@@ -2,6 +2,7 @@
 #include "fields/field_value.h"
 #include "fields/record_info.h"
 #include "session/call_frame.h"
+#include "session/find_field.h"
 #include "session/sync_session.h"
 #include "support/decimal_text.h"
 #include "support/trace_log.h"

@@ -5,6 +5,7 @@
 #include "fields/field_write.h"
 #include "session/call_frame.h"
 #include "session/error_helpers.h"
+#include "session/find_field.h"
 #include "session/sync_session.h"
 #include "support/trace_log.h"
 

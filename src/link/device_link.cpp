@@ -3,8 +3,6 @@
 // operations that join the two e-mail databases live in merged_mail.cpp.
 #include "link/device_link.h"
 
-#include "session/sync_session.h"
-
 #include <string.h>
 
 namespace {
@@ -35,9 +33,8 @@ bool SameLetter(uint8_t c, char lower, char upper) { return c == uint8_t(lower) 
 
 }  // namespace
 
-CDeviceLink::CDeviceLink() : folderFieldIndex(-1), tethra(), linkState(kClosed), noMerge(0), familyNameFirst(0) {
-    g_session.connectError = 0;
-}
+CDeviceLink::CDeviceLink()
+    : folderFieldIndex(-1), tethra(), linkState(kClosed), noMerge(0), familyNameFirst(0), connectError(0) {}
 
 // The link stays as it is: the host closes it through DIZ_API_CloseSyncApp.
 CDeviceLink::~CDeviceLink() = default;
@@ -45,7 +42,7 @@ CDeviceLink::~CDeviceLink() = default;
 int CDeviceLink::OpenLink() {
     if (linkState < kPortOpen) {
         if (!OpenPort("", 0)) {
-            g_session.connectError = 1;
+            connectError = 1;
             return 0;
         }
         linkState = kPortOpen;
@@ -54,7 +51,7 @@ int CDeviceLink::OpenLink() {
     memset(&connectInfo, 0, sizeof connectInfo);
     if (linkState < kConnected) {
         if (!WaitConnection(kWaitConnectionMs, &connectInfo)) {
-            g_session.connectError = 1;
+            connectError = 1;
             return 0;
         }
         linkState = kConnected;

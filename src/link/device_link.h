@@ -10,8 +10,8 @@
  * Every operation returns the library's result (1 success, 0 failure)
  * unless stated otherwise.  No operation writes a trace line or sets the
  * last-error code: the caller does both.  The only failures recorded here
- * are those of opening the port and waiting for the device, in the
- * session's connectError.
+ * are those of opening the port and waiting for the device, in
+ * connectError.
  */
 #ifndef MORVANE_LINK_DEVICE_LINK_H
 #define MORVANE_LINK_DEVICE_LINK_H
@@ -32,7 +32,7 @@ inline bool IsCompanionRecordId(uint32_t id) { return (id & kCompanionIdBit) != 
 
 class CDeviceLink {
 public:
-    // Sets the session's connectError to 0.
+    // connectError starts at 0.
     CDeviceLink();
     // Destroys the library object; does not close the link.
     virtual ~CDeviceLink();
@@ -91,6 +91,11 @@ public:
     uint32_t noMerge;
     // 1 once the device's language code began with "ja" (either case).
     uint32_t familyNameFirst;
+    // 1 once opening the port or waiting for the device failed; never reset.
+    uint32_t connectError;
 };
+
+// The one device link, defined with the other globals in app/morvane_app.cpp.
+extern CDeviceLink g_link;
 
 #endif

@@ -101,8 +101,4 @@ inline WorkingField* FindWorkingFieldIn(const FieldTable& table, const WorkingRe
     return SearchWorkingFieldIn(table, record, fieldId, descriptorOut);
 }
 
-// The same search against the open database's table, the session's
-// currentFieldTable: the lookup every field reader and writer uses.
-WorkingField* FindWorkingField(const WorkingRecord* record, uint32_t fieldId, const FieldDescriptor** descriptorOut);
-
 #endif

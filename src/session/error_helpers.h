@@ -15,6 +15,12 @@ constexpr uint32_t kErrorOutOfMemory = 0x10000004u;
 // The database is not present on the device.
 constexpr uint32_t kErrorDatabaseMissing = 0x1000000Du;
 
+// What DIZ_API_GetLastErrorCode reports; 0 when loaded.  Set through the
+// three helpers below, and directly, without a trace line, by the contract
+// check when the user declines a new pairing and by a record fetch or store
+// that fails.  Defined with the other globals in app/morvane_app.cpp.
+extern uint32_t g_lastErrorCode;
+
 // Sets the last error to 0.  No trace.
 void ClearLastError();
 
@@ -25,7 +31,6 @@ void SetLastErrorCode(uint32_t code);
 // Asks the device link for the link library's last error, traces
 // "***** ***** Last Quenda Error: %08x" and makes it the last error.  Call
 // it right after a device link operation failed, before any other.
-// Defined beside the device link.
 void CaptureDeviceError();
 
 #endif

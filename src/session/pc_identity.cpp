@@ -1,6 +1,5 @@
 #include "session/pc_identity.h"
 
-#include "app/morvane_app.h"
 #include "session/sync_session.h"
 #include "support/settings_file.h"
 #include "support/trace_log.h"

@@ -4,10 +4,10 @@
 #include "session/call_frame.h"
 #include "session/error_helpers.h"
 #include "session/pc_identity.h"
+#include "session/private_heap.h"
 #include "session/sync_contract.h"
 #include "session/sync_session.h"
 #include "support/install_path.h"
-#include "support/private_heap.h"
 #include "support/trace_log.h"
 
 #include <string>

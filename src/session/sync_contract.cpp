@@ -1,6 +1,5 @@
 #include "session/sync_contract.h"
 
-#include "app/morvane_app.h"
 #include "link/device_link.h"
 #include "session/error_helpers.h"
 #include "session/pc_identity.h"
@@ -38,7 +37,7 @@ bool UserAgreesToTakeOver() {
     if (question == " ") return true;
     question += continuation;
     if (MessageBoxA(nullptr, question.c_str(), caption.c_str(), kQuestionStyle) != IDOK) {
-        theApp.lastErrorCode = kErrorPairingDeclined;
+        g_lastErrorCode = kErrorPairingDeclined;
         return false;
     }
     return true;

@@ -1,13 +1,12 @@
 /*
  * The session: everything that lives between two exported calls.
  *
- * There is exactly one of each object below per loaded library, all defined
- * in app/morvane_app.cpp in this order, so that they are constructed in it:
- * g_session (zero before any constructor runs; its own constructor only
- * makes the record cache an empty list and the read heap an empty one),
- * theApp (whose constructor gives g_session its load-time values), then
- * g_link.  They are destroyed in the reverse order when the library is
- * unloaded.
+ * There is exactly one session record per loaded library, g_session,
+ * defined in app/morvane_app.cpp before the application object and the
+ * device link, so that it is constructed first (zero before any constructor
+ * runs; its own constructor only makes the record cache an empty list and
+ * the read heap an empty one) and destroyed last.  The application
+ * object's constructor gives it its load-time values.
  *
  * The host calls one export at a time from one thread; nothing here locks.
  */
@@ -21,8 +20,6 @@
 #include "support/scratch_heap.h"
 #include <list>
 #include <stdint.h>
-
-class CDeviceLink;
 
 // The open database's record cache: pointers to 20-byte WorkingRecords in
 // the private heap, in the order the device listed them.
@@ -53,7 +50,6 @@ struct SyncSession {
     uint8_t tempDbOpen;       // the link library's working database "QtDBTemp" is open
     HANDLE hHeap;             // the private heap, or null
     uint32_t heapRef;         // references to the private heap
-    uint32_t connectError;    // 1 once opening the port or waiting failed; never reset
     uint8_t PCID[8];          // this PC's identity towards the device
     uint8_t PCID_resync;      // identity renewed this session: every database in full
     _tagS_DVXDBIDIF* TTDBIDList;  // the device's database list, in the private heap
@@ -104,8 +100,7 @@ struct SyncSession {
     WorkingRecord writeRecord;
 };
 
-// The one session record, the one device link.
+// The one session record.
 extern SyncSession g_session;
-extern CDeviceLink g_link;
 
 #endif

@@ -4,7 +4,6 @@
 // and the plain operations' failures, are the export tests'.)
 #include "device/simulator.h"
 #include "link/device_link.h"
-#include "session/sync_session.h"
 #include "support/sandbox.h"
 
 #include <gtest/gtest.h>
@@ -112,11 +111,11 @@ TEST_F(LinkTest, OpenLinkStepsAndWhereEachFailureStopsIt) {
         if (c.setup == kGetConfigFails) image_.FailCall("S_DVXGetConfig", 1, kErrNotConnected, false);
         if (c.setup == kNoSystemInfo) image_.FailCall("S_DVXGetSystemInfo", 1, kInjectedError, false);
         ASSERT_NO_FATAL_FAILURE(UseImage());
-        EXPECT_EQ(0u, g_session.connectError) << "a new link clears the flag the previous row may have set";
+        EXPECT_EQ(0u, link_->connectError) << "a new link starts with the flag clear";
         EXPECT_EQ(-1, link_->folderFieldIndex);
         EXPECT_EQ(c.result, link_->OpenLink());
         EXPECT_EQ(c.state, link_->linkState);
-        EXPECT_EQ(c.connectError, g_session.connectError);
+        EXPECT_EQ(c.connectError, link_->connectError);
         if (c.error != 0) {
             EXPECT_EQ(c.error, link_->GetLastError());
         }
@@ -163,7 +162,7 @@ TEST_F(LinkTest, OpenLinkResumesWhereItStopped) {
     EXPECT_EQ(1, link_->OpenLink());
     EXPECT_EQ(2u, link_->linkState);
     EXPECT_EQ(1u, Calls("S_DVXWaitConnection"));
-    EXPECT_EQ(1u, g_session.connectError) << "a later success leaves the flag set";
+    EXPECT_EQ(1u, link_->connectError) << "a later success leaves the flag set";
     EXPECT_EQ(0u, link_->noMerge);
 
     Device().FailCall("S_DVXWaitConnection", 1, kInjectedError, true);

@@ -1,10 +1,10 @@
 // DIZ_API_GetField on a record made current by hand: the field id text,
 // missing fields, the text of each type code, every database's special
 // cases, and the text copy's bounds.
-#include "app/morvane_app.h"
 #include "field_record.h"
 #include "fields/field_text.h"
 #include "fields/get_field.h"
+#include "session/error_helpers.h"
 #include "session/sync_session.h"
 #include "support/sandbox.h"
 
@@ -183,7 +183,7 @@ TEST(GetField, EachReadGivesItsResultTextAndTrace) {
                                               : FieldRecord(r.db, r.missing, r.recordId);
         for (const Value& v : r.values) Store(record, v);
         g_session.alarmDayShift = 0;  // as for the first record a process reads
-        theApp.lastErrorCode = 0x10000004u;
+        g_lastErrorCode = 0x10000004u;
         auto read = ReadField(r.id);
         EXPECT_EQ(read.result, r.result);
         EXPECT_EQ(read.text, r.text);
@@ -191,7 +191,7 @@ TEST(GetField, EachReadGivesItsResultTextAndTrace) {
         // tail past the NUL; any other read leaves the host buffer alone.
         const bool undefined = !r.values.empty() && r.values[0].text && std::string(r.values[0].text) == "Undefined";
         EXPECT_TRUE(read.markerIntact || undefined);
-        EXPECT_EQ(theApp.lastErrorCode, 0u);
+        EXPECT_EQ(g_lastErrorCode, 0u);
         if (r.trace == nullptr) continue;
         std::string tail = r.trace;
         if (tail.rfind("Field ID (", 0) == 0) tail += kBadId;

@@ -2,10 +2,11 @@
 // allocation that refuses a damaged heap) and the scratch heaps (created on
 // first use, zero-filled blocks, destroyed whole).
 #include "platform/platform_test.h"
+#include "session/private_heap.h"
 #include "session/sync_session.h"
-#include "support/private_heap.h"
 #include "support/sandbox.h"
 #include "support/scratch_heap.h"
+#include "support/validated_alloc.h"
 
 #include <gtest/gtest.h>
 
@@ -63,16 +64,16 @@ TEST_F(PrivateHeapTest, HeapThatCannotBeCreatedIsTriedAgainNextTime) {
 
 // (That HeapValidate catches an overrun is the platform tests'.)
 TEST_F(PrivateHeapTest, DamagedHeapYieldsNothingWithoutAllocating) {
-    EXPECT_EQ(ValidatedAlloc(HEAP_ZERO_MEMORY, 20), nullptr) << "no heap yet";
+    EXPECT_EQ(ValidatedAlloc(g_session.hHeap, HEAP_ZERO_MEMORY, 20), nullptr) << "no heap yet";
     ASSERT_TRUE(InitHeap());
     // The first validation reports damage; the first allocation would fail.
     // Were the damaged call to allocate, it would use up that failure and
     // the second call would succeed.
     PlatformFailCall("HeapValidate", 1, 0);
     PlatformFailCall("HeapAlloc", 1, 0);
-    EXPECT_EQ(ValidatedAlloc(HEAP_ZERO_MEMORY, 20), nullptr);
-    EXPECT_EQ(ValidatedAlloc(HEAP_ZERO_MEMORY, 20), nullptr);
-    auto* block = static_cast<unsigned char*>(ValidatedAlloc(HEAP_ZERO_MEMORY, 20));
+    EXPECT_EQ(ValidatedAlloc(g_session.hHeap, HEAP_ZERO_MEMORY, 20), nullptr);
+    EXPECT_EQ(ValidatedAlloc(g_session.hHeap, HEAP_ZERO_MEMORY, 20), nullptr);
+    auto* block = static_cast<unsigned char*>(ValidatedAlloc(g_session.hHeap, HEAP_ZERO_MEMORY, 20));
     ASSERT_NE(block, nullptr);
     for (int i = 0; i < 20; ++i) EXPECT_EQ(block[i], 0) << i;
 }

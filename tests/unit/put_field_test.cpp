@@ -5,9 +5,9 @@
 // tests' NewRecord cases; the rows here are the special cases.)
 #include "write_record_fixture.h"
 
-#include "app/morvane_app.h"
 #include "fields/field_write.h"
 #include "platform/platform_test.h"
+#include "session/error_helpers.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -164,11 +164,11 @@ TEST_F(PutField, StepsGiveTheirResultTraceAndNativeValues) {
         Open(r.db, r.recordId);
         for (size_t k = 0; k + 1 < r.steps.size(); ++k) EXPECT_EQ(Write(r.steps[k]), 0) << r.steps[k].id;
         TakeTrace();
-        theApp.lastErrorCode = 0x10000099u;
+        g_lastErrorCode = 0x10000099u;
         const Step& last = r.steps.back();
         EXPECT_EQ(Write(last), r.result);
         PlatformClearFaults();
-        EXPECT_EQ(theApp.lastErrorCode, r.lastError);
+        EXPECT_EQ(g_lastErrorCode, r.lastError);
         // The step's own line, then row.trace (the whole trace when that
         // starts with a call line; a refused id when null).
         const std::string trace = TakeTrace();

@@ -1,7 +1,6 @@
 // Record information the host reads as a whole, in what a device record
 // cannot bring to the export tests: fields missing from the record, a
 // start date without bytes.
-#include "app/morvane_app.h"
 #include "field_record.h"
 #include "fields/field_write.h"
 #include "fields/get_field.h"

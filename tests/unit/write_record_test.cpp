@@ -1,9 +1,9 @@
 // Preparing the write record for a new record and for a changed one.
 #include "write_record_fixture.h"
 
-#include "app/morvane_app.h"
 #include "database/delete_find.h"
 #include "fields/field_write.h"
+#include "session/error_helpers.h"
 
 #include <string>
 
@@ -19,10 +19,10 @@ TEST_F(WriteRecord, InsertAndFindPrepareTheRecord) {
         g_session.currentFieldTable = *SelectFieldTable(g_session.currentDbId);
         g_session.recordRepeats = 1;
         g_session.writeState.alarmFlagSet = g_session.writeState.allDay = 1;
-        theApp.lastErrorCode = 0x10000099u;
+        g_lastErrorCode = 0x10000099u;
         EXPECT_EQ(insert ? BeginNewRecord() : FindRecordByIdText("-2147483643"), 0);
         EXPECT_EQ(TakeTrace(), insert ? "***** DIZ_API_InsertRecord()\n" : "***** DIZ_API_FindRecord('-2147483643')\n");
-        EXPECT_EQ(theApp.lastErrorCode, 0u);
+        EXPECT_EQ(g_lastErrorCode, 0u);
         const WorkingRecord& record = g_session.writeRecord;
         EXPECT_EQ(record.size, kWorkingRecordSize);
         EXPECT_EQ(record.fieldCount, insert ? 5u : 26u);

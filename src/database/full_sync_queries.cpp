@@ -1,6 +1,5 @@
-#include "session/full_sync_queries.h"
+#include "database/full_sync_queries.h"
 
-#include "app/morvane_app.h"
 #include "database/catalogue.h"
 #include "database/first_sync_batch.h"
 #include "link/device_link.h"
@@ -28,7 +27,7 @@ void BeginExportPass(int32_t syncStamp) {
 void BeginImportPass() {
     g_session.exporting = 0;
     // The open database's first-sync queue starts empty.
-    if (theApp.firstSyncBatch != nullptr) theApp.firstSyncBatch->Reset(g_session.currentDbId);
+    if (g_firstSyncBatch != nullptr) g_firstSyncBatch->Reset(g_session.currentDbId);
 }
 
 int32_t CancelCheck(uint32_t section) {
@@ -62,4 +61,4 @@ int32_t CancelCheck(uint32_t section) {
     return 0;
 }
 
-uint32_t ConnectErrorStatus() { return g_session.connectError; }
+uint32_t ConnectErrorStatus() { return g_link.connectError; }

@@ -1,10 +1,10 @@
 // DIZ_API_AddRecord and DIZ_API_FlushRecord: the write record's road to
 // the device.
+#include "database/store_record.h"
+
+#include "database/first_sync_batch.h"
 #include "fields/field_write.h"
 #include "fields/write_record.h"
-
-#include "app/morvane_app.h"
-#include "database/first_sync_batch.h"
 #include "link/device_link.h"
 #include "schema/field_table.h"
 #include "schema/record_convert.h"
@@ -115,11 +115,11 @@ int32_t DeriveAndConvert(int32_t (*derive)(), ConversionHeap& heap) {
 // written count, or -9 after tracing and setting the last error.
 int32_t PutNewRecord(uint32_t* written) {
     _tagDVXDBREC* records[1] = {&g_session.TTwriteRec};
-    FirstSyncBatch* batch = theApp.firstSyncBatch;
+    FirstSyncBatch* batch = g_firstSyncBatch;
     if (batch != nullptr && batch->IsEnabled(g_session.forceResyncForThisDatabase != 0) == 1) {
         if (batch->Append(g_session.TTwriteRec) != 1) {
             LogTrace("S_DVXPutRecordData(IsGetFirstPutRecord) failed\n");
-            theApp.lastErrorCode = kErrorOutOfMemory;
+            g_lastErrorCode = kErrorOutOfMemory;
             return kResultWriteFailed;
         }
         *written = 1;
@@ -128,7 +128,7 @@ int32_t PutNewRecord(uint32_t* written) {
     if (g_link.PutRecordData(g_session.currentDbId, records, 1, written) != 1) {
         const uint32_t code = g_link.GetLastError();
         LogTrace("S_DVXPutRecordData failed\n");
-        theApp.lastErrorCode = code;
+        g_lastErrorCode = code;
         return kResultWriteFailed;
     }
     return kResultOk;

@@ -1,10 +1,11 @@
 /*
- * The small per-pass exports: direction of the next pass, the full-sync
- * answer, the device probe and the connect-error flag.  The exports write
- * their opening lines; these do the rest.
+ * The small per-pass exports: direction of the next pass (an import pass
+ * starts the open database's first-sync queue afresh), the full-sync
+ * answer, the probe of the open database and the connect-error flag.  The
+ * exports write their opening lines; these do the rest.
  */
-#ifndef MORVANE_SESSION_FULL_SYNC_QUERIES_H
-#define MORVANE_SESSION_FULL_SYNC_QUERIES_H
+#ifndef MORVANE_DATABASE_FULL_SYNC_QUERIES_H
+#define MORVANE_DATABASE_FULL_SYNC_QUERIES_H
 
 #include <stdint.h>
 

@@ -1,6 +1,6 @@
-#include "support/private_heap.h"
+#include "session/private_heap.h"
 
-#include "database/record_cache.h"
+#include "session/record_cache.h"
 #include "session/sync_session.h"
 #include "support/trace_log.h"
 
@@ -55,11 +55,4 @@ void ReleaseHeap(bool force) {
         g_session.hHeap = nullptr;
         ForgetPrivateHeapContents();
     }
-}
-
-void* ValidatedAlloc(DWORD flags, SIZE_T size) {
-    // A damaged heap would hand out blocks over someone else's data; refuse
-    // as if memory had run out.
-    if (g_session.hHeap == nullptr || !HeapValidate(g_session.hHeap, 0, nullptr)) return nullptr;
-    return HeapAlloc(g_session.hHeap, flags, size);
 }

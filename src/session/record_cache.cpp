@@ -1,9 +1,9 @@
-#include "database/record_cache.h"
+#include "session/record_cache.h"
 
 #include "link/device_link.h"
 #include "schema/record_convert.h"
 #include "session/sync_session.h"
-#include "support/private_heap.h"
+#include "support/validated_alloc.h"
 
 #include <vector>
 
@@ -22,7 +22,7 @@ LinkFieldPlan g_linkPlan;
 }  // namespace
 
 WorkingRecord* AllocCacheEntry() {
-    return static_cast<WorkingRecord*>(ValidatedAlloc(HEAP_ZERO_MEMORY, sizeof(WorkingRecord)));
+    return static_cast<WorkingRecord*>(ValidatedAlloc(g_session.hHeap, HEAP_ZERO_MEMORY, sizeof(WorkingRecord)));
 }
 
 WorkingRecord* AllocNextCacheEntry() {

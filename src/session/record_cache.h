@@ -4,10 +4,12 @@
  * WorkingRecord from the private heap whose values are loaded into the
  * session's readHeap (all at the open in a full sync, one by one as the
  * host reaches them otherwise).  Entries are never freed on their own;
- * they go with the private heap.
+ * they go with the private heap, which forgets the cache when it is
+ * destroyed: the cache is part of the session, built and walked by the
+ * database operations above it.
  */
-#ifndef MORVANE_DATABASE_RECORD_CACHE_H
-#define MORVANE_DATABASE_RECORD_CACHE_H
+#ifndef MORVANE_SESSION_RECORD_CACHE_H
+#define MORVANE_SESSION_RECORD_CACHE_H
 
 #include "schema/working_record.h"
 #include <stdint.h>

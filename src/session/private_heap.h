@@ -7,10 +7,8 @@
  * whole when the link is closed; nothing in it is ever freed on its own.
  * g_session.heapRef counts the start-ups holding it.
  */
-#ifndef MORVANE_SUPPORT_PRIVATE_HEAP_H
-#define MORVANE_SUPPORT_PRIVATE_HEAP_H
-
-#include "platform/win32api.h"
+#ifndef MORVANE_SESSION_PRIVATE_HEAP_H
+#define MORVANE_SESSION_PRIVATE_HEAP_H
 
 // Makes sure the heap exists and takes one reference.  Returns false (and
 // leaves heapRef 0) when the heap cannot be created.
@@ -20,10 +18,5 @@ bool InitHeap();
 // destroys the heap when none is left; the session then forgets what lived
 // there (database list, link field list, record cache).  Cannot fail.
 void ReleaseHeap(bool force);
-
-// Validates the whole heap and only then allocates size bytes with flags
-// (HEAP_ZERO_MEMORY for zero-filled blocks).  Returns null when the heap is
-// damaged, missing or out of memory.
-void* ValidatedAlloc(DWORD flags, SIZE_T size);
 
 #endif

@@ -1,0 +1,178 @@
+#!/usr/bin/env python3
+"""Mutation testing of the product code against the CTest suite.
+
+Applies N seeded, reproducible mutations to the product sources, one at a
+time: a relational or equality operator flipped, a boundary moved (< made
+<=), an integer constant off by one, a statement removed, a returned value
+or a condition negated.  After each, the tree is rebuilt incrementally and
+the suite runs with a time limit per mutant; a mutant is killed when a test
+fails or times out.  The score is killed / mutants that compiled.
+
+Usage: scripts/mutants.py [N] [SEED]    (defaults 150 and 1)
+Environment: MORVANE_MUTANT_BUILD (build folder, default build-mutants),
+MORVANE_MUTANT_TIMEOUT (seconds per mutant's suite, default 600).
+"""
+import os
+import random
+import re
+import subprocess
+import sys
+import time
+
+HERE = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+PRODUCT = ["src", "platform/posix", "device", "host", "records", "bridge", "pim", "engine", "waitbox", "gantry1"]
+
+# (name, pattern, replacement); each pattern's matches are candidate sites.
+OPERATORS = [
+    ("flip <", re.compile(r"(?<=[\w)\]] )<(?= [\w(!-])"), ">="),
+    ("flip >", re.compile(r"(?<=[\w)\]] )>(?= [\w(!-])"), "<="),
+    ("boundary <", re.compile(r"(?<=[\w)\]] )<(?= [\w(!-])"), "<="),
+    ("boundary >", re.compile(r"(?<=[\w)\]] )>(?= [\w(!-])"), ">="),
+    ("boundary <=", re.compile(r"(?<= )<=(?= )"), "<"),
+    ("boundary >=", re.compile(r"(?<= )>=(?= )"), ">"),
+    ("flip ==", re.compile(r"(?<= )==(?= )"), "!="),
+    ("flip !=", re.compile(r"(?<= )!=(?= )"), "=="),
+    ("flip &&", re.compile(r"(?<= )&&(?= )"), "||"),
+    ("constant + 1", re.compile(r"(?<![\w.'\"])([1-9][0-9]{0,5}|0)(?![\w.'\"xX])"), None),
+    ("return negated", re.compile(r"\breturn (true|false);"), None),
+    ("condition negated", re.compile(r"\bif \((?!.*\belse\b)(.+)\) (?=\{|return|continue|break)"), None),
+    ("statement removed", re.compile(r"^(\s+)(?!return|break|continue|case|default|if|for|while|else|do|switch)"
+                                     r"([A-Za-z_][\w:.\->\[\]]*(?:\(.*\)|\s*[-+*/|&]?=\s*.+|\+\+|--));\s*$"), None),
+]
+
+
+def product_files():
+    for folder in PRODUCT:
+        root = os.path.join(HERE, folder)
+        for dirpath, _, names in os.walk(root):
+            for name in sorted(names):
+                if name.endswith((".cpp", ".c")):
+                    yield os.path.relpath(os.path.join(dirpath, name), HERE)
+
+
+def code_part(line):
+    """The line without a trailing // comment and with string texts blanked, so that
+    mutations land in code only."""
+    out, quote = [], None
+    i = 0
+    while i < len(line):
+        c = line[i]
+        if quote:
+            out.append(" " if c != quote else c)
+            if c == "\\":
+                out.append(" ")
+                i += 1
+            elif c == quote:
+                quote = None
+        elif c in "\"'":
+            quote = c
+            out.append(c)
+        elif line.startswith("//", i):
+            break
+        else:
+            out.append(c)
+        i += 1
+    return "".join(out)
+
+
+def sites():
+    found = []
+    for path in sorted(product_files()):
+        with open(os.path.join(HERE, path), encoding="utf-8", errors="replace") as f:
+            lines = f.read().split("\n")
+        in_comment = False
+        for number, line in enumerate(lines):
+            stripped = line.strip()
+            if in_comment:
+                in_comment = "*/" not in stripped
+                continue
+            if stripped.startswith("/*"):
+                in_comment = "*/" not in stripped
+                continue
+            if stripped.startswith(("#", "//", "*")) or "static_assert" in line:
+                continue
+            code = code_part(line)
+            for index, (name, pattern, _) in enumerate(OPERATORS):
+                for match in pattern.finditer(code):
+                    found.append((path, number, index, match.start(), match.end()))
+    return found
+
+
+def mutate(line, index, start, end):
+    name, pattern, replacement = OPERATORS[index]
+    text = line[start:end]
+    if replacement is not None:
+        return line[:start] + replacement + line[end:]
+    if name == "constant + 1":
+        return line[:start] + str(int(text) + 1) + line[end:]
+    if name == "return negated":
+        return line[:start] + ("return false;" if "true" in text else "return true;") + line[end:]
+    if name == "condition negated":
+        inner = pattern.match(line, start).group(1)
+        return line[:start] + "if (!(" + inner + ")) " + line[end:]
+    # The statement pattern spans the whole line.
+    return re.match(r"^\s*", line).group(0) + "/* mutant: statement removed */;"
+
+
+def run(command, timeout):
+    try:
+        result = subprocess.run(command, cwd=HERE, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                                timeout=timeout)
+        return result.returncode
+    except subprocess.TimeoutExpired:
+        return "timeout"
+
+
+def main():
+    count = int(sys.argv[1]) if len(sys.argv) > 1 else 150
+    seed = int(sys.argv[2]) if len(sys.argv) > 2 else 1
+    build = os.environ.get("MORVANE_MUTANT_BUILD", os.path.join(HERE, "build-mutants"))
+    limit = int(os.environ.get("MORVANE_MUTANT_TIMEOUT", "600"))
+    jobs = str(os.cpu_count() or 2)
+    subprocess.run(["cmake", "-S", HERE, "-B", build, "-DCMAKE_BUILD_TYPE=RelWithDebInfo"], check=True,
+                   stdout=subprocess.DEVNULL)
+    if run(["cmake", "--build", build, "-j", jobs], None) != 0:
+        sys.exit("mutants: the unmutated tree does not build")
+    if run(["ctest", "--test-dir", build, "-j", jobs], None) != 0:
+        sys.exit("mutants: the unmutated suite does not pass")
+    chosen = random.Random(seed).sample(sites(), count)
+    killed, compiled, survivors = 0, 0, []
+    started = time.time()
+    for n, (path, number, index, start, end) in enumerate(chosen, 1):
+        full = os.path.join(HERE, path)
+        with open(full, encoding="utf-8", errors="surrogateescape") as f:
+            original = f.read()
+        lines = original.split("\n")
+        mutant = mutate(lines[number], index, start, end)
+        lines[number] = mutant
+        with open(full, "w", encoding="utf-8", errors="surrogateescape") as f:
+            f.write("\n".join(lines))
+        try:
+            built = run(["cmake", "--build", build, "-j", jobs], limit) == 0
+            outcome = "did not compile"
+            if built:
+                compiled += 1
+                suite = run(["ctest", "--test-dir", build, "-j", jobs, "--stop-on-failure", "--timeout", "120"],
+                            limit)
+                if suite == 0:
+                    outcome = "SURVIVED"
+                    survivors.append("%s:%d %s: %s" % (path, number + 1, OPERATORS[index][0], mutant.strip()))
+                else:
+                    killed += 1
+                    outcome = "killed"
+        finally:
+            with open(full, "w", encoding="utf-8", errors="surrogateescape") as f:
+                f.write(original)
+        print("[%d/%d] %s:%d %s: %s" % (n, count, path, number + 1, OPERATORS[index][0], outcome), flush=True)
+    run(["cmake", "--build", build, "-j", jobs], None)
+    score = 100.0 * killed / compiled if compiled else 0.0
+    print("\nmutation score: %d killed of %d that compiled (%.1f %%), %d did not compile, %.0f min"
+          % (killed, compiled, score, count - compiled, (time.time() - started) / 60))
+    if survivors:
+        print("survivors:")
+        for line in survivors:
+            print("  " + line)
+
+
+if __name__ == "__main__":
+    main()
