@@ -1,6 +1,10 @@
-// The device's single-byte texts and the PC's UTF-8, through iconv.
+// The device's single-byte texts and the PC's UTF-8.  Built on iconv where
+// the system has it (every set iconv knows); elsewhere (the Windows build)
+// on a table of WINDOWS-1252 and ISO-8859-1, the sets the handheld uses.
 #ifndef MORVANE_PIM_CHARSET_H
 #define MORVANE_PIM_CHARSET_H
+
+#include <stdint.h>
 
 #include <string>
 
@@ -18,6 +22,8 @@ bool Utf8ToDevice(const std::string& text, const std::string& charset, std::stri
 
 // Whether text is valid UTF-8.
 bool IsValidUtf8(const std::string& text);
+// Appends the UTF-8 form of a code point below U+10000.
+void AppendUtf8(uint32_t code, std::string* out);
 
 }  // namespace morvane_pim
 
