@@ -1,6 +1,7 @@
 #include "engine/sync_plan.h"
 
 #include <map>
+#include <set>
 
 namespace morvane_engine {
 
@@ -101,24 +102,32 @@ Plan MakePlan(const PlanInput& input) {
     for (const PlanNewPc& item : input.pcNew) pcNew.Add(item.key, item.href);
 
     for (const PlanRow& row : input.rows) PlanRowChange(row, input.policy, &deviceNew, &pcNew, &plan);
+    // Whatever the rows took is gone from the pools; what is left keeps
+    // its order.
+    std::multiset<std::string> pcLeft, deviceLeft;
+    for (const Action& action : plan.actions) {
+        if (action.kind == ActionKind::kSplit && !action.href.empty()) pcLeft.insert(action.href);
+        if (action.kind == ActionKind::kLink && action.deviceId != 0) deviceLeft.insert(std::to_string(action.deviceId));
+    }
 
     // New on both sides with the same content: the same item (a first or
     // slow synchronisation, or a run that was interrupted).
-    std::vector<std::string> pcLeft;
+    std::set<int32_t> linked;
+    std::vector<std::string> toDevice;
     for (const PlanNewPc& item : input.pcNew) {
-        std::string href;
-        if (!pcNew.Take(item.key, &href)) continue;  // taken as a keep-both copy
+        if (pcLeft.count(item.href) != 0) continue;  // taken as a keep-both copy
         int32_t deviceId = 0;
-        if (deviceNew.Take(item.key, &deviceId))
-            plan.actions.push_back(Make(ActionKind::kLink, 0, deviceId, href));
-        else
-            pcLeft.push_back(href);
+        if (deviceNew.Take(item.key, &deviceId)) {
+            plan.actions.push_back(Make(ActionKind::kLink, 0, deviceId, item.href));
+            linked.insert(deviceId);
+        } else {
+            toDevice.push_back(item.href);
+        }
     }
-    for (const PlanNewDevice& record : input.deviceNew) {
-        int32_t deviceId = 0;
-        if (deviceNew.Take(record.key, &deviceId)) plan.actions.push_back(Make(ActionKind::kPcAdd, 0, deviceId, ""));
-    }
-    for (const std::string& href : pcLeft) plan.actions.push_back(Make(ActionKind::kDeviceAdd, 0, 0, href));
+    for (const PlanNewDevice& record : input.deviceNew)
+        if (linked.count(record.deviceId) == 0 && deviceLeft.count(std::to_string(record.deviceId)) == 0)
+            plan.actions.push_back(Make(ActionKind::kPcAdd, 0, record.deviceId, ""));
+    for (const std::string& href : toDevice) plan.actions.push_back(Make(ActionKind::kDeviceAdd, 0, 0, href));
 
     for (const Action& action : plan.actions) {
         if (action.kind == ActionKind::kPcDelete) ++plan.pcDeletes;
