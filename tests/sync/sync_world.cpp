@@ -110,7 +110,7 @@ size_t SyncWorld::DeviceCount(int32_t section) const {
 uint32_t SyncWorld::FindRecord(uint32_t dbId, const std::string& field, const std::string& text) const {
     const DeviceImage image = Device();
     for (const tethra_sim::Record& record : image.Find(dbId)->records)
-        if (TextOf(dbId, record.id, field) == text) return record.id;
+        if (TextOf(dbId, record.id, field).rfind(text, 0) == 0) return record.id;
     return 0;
 }
 

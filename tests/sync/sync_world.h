@@ -34,7 +34,7 @@ public:
     void EditDevice(const std::function<void(DeviceImage&)>& edit) const;
     // Records of the section on the device (E-mail: both mail databases).
     size_t DeviceCount(int32_t section) const;
-    // The id of the first record of dbId whose text field holds text, 0 if none.
+    // The id of the first record of dbId whose text field starts with text, 0 if none.
     uint32_t FindRecord(uint32_t dbId, const std::string& field, const std::string& text) const;
     std::string TextOf(uint32_t dbId, uint32_t id, const std::string& field) const;
 
