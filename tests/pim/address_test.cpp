@@ -1,0 +1,346 @@
+// Address book records as vCards: every field there and back, device
+// changes merged into vCards as other programs write them, input no reader
+// should take, and what independent vCard readers make of our output.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "pim/charset.h"
+#include "pim/content_lines.h"
+#include "pim/formats.h"
+#include "pim/vcard_lines.h"
+#include "support/sandbox.h"
+
+namespace morvane_pim {
+namespace {
+
+using testing_support::ReadFile;
+using testing_support::WriteFile;
+
+const Settings kSettings;  // WINDOWS-1252
+
+// Every host field: a value as a person's card holds it (device text), the
+// line it gives in the vCard, and where python's vobject finds it.
+struct FieldRow {
+    const char* id;
+    const char* typical;
+    const char* line;
+    const char* vobjectKey;
+};
+#define WORK_ADR "ADR;TYPE=WORK:;;Hafenstra\xC3\x9F" "e 1;M\xC3\xBCnchen;Bayern;80331;Deutschland"
+#define HOME_ADR "ADR;TYPE=HOME:;;Lindenweg 7\\nHinterhaus;Wien;W;1010;\xC3\x96sterreich"
+static const FieldRow kFields[] = {
+    // 0
+    {"1", "Anna", "N:Berger;Anna;Maria;;", "n.given"},
+    {"2", "Maria", "N:Berger;Anna;Maria;;", "n.additional"},
+    {"3", "Berger", "N:Berger;Anna;Maria;;", "n.family"},
+    {"4", "+49 89 5550100", "TEL;TYPE=WORK,VOICE:+49 89 5550100", "tel:WORK,VOICE"},
+    {"5", "+49 89 5550200", "TEL;TYPE=HOME,VOICE:+49 89 5550200", "tel:HOME,VOICE"},
+    // 5
+    {"6", "+49 170 5550123", "TEL;TYPE=CELL:+49 170 5550123", "tel:CELL"},
+    {"7", "anna.berger@halverd.example", "EMAIL;TYPE=INTERNET,WORK:anna.berger@halverd.example", "email:INTERNET,WORK"},
+    {"8", "anna@berger.example", "EMAIL;TYPE=INTERNET,HOME:anna@berger.example", "email:INTERNET,HOME"},
+    {"9", "a.berger@old.example", "EMAIL;TYPE=INTERNET:a.berger@old.example", "email:INTERNET"},
+    {"10", "+49 170 5550124", "TEL;TYPE=TEXT:+49 170 5550124", "tel:TEXT"},
+    // 10
+    {"11", "+49 89 5550300", "TEL;TYPE=PAGER:+49 89 5550300", "tel:PAGER"},
+    {"12", "+49 89 5550101", "TEL;TYPE=WORK,FAX:+49 89 5550101", "tel:WORK,FAX"},
+    {"13", "+49 89 5550201", "TEL;TYPE=HOME,FAX:+49 89 5550201", "tel:HOME,FAX"},
+    {"14", "Halverd Logistics", "ORG:Halverd Logistics;Purchasing", "org.0"},
+    {"15", "Head of Purchasing", "TITLE:Head of Purchasing", "title"},
+    // 15
+    {"16", "80331", WORK_ADR, "adr:WORK.code"},
+    {"17", "Bayern", WORK_ADR, "adr:WORK.region"},
+    {"18", "M\xFCnchen", WORK_ADR, "adr:WORK.city"},
+    {"19", "Hafenstra\xDF" "e 1", WORK_ADR, "adr:WORK.street"},
+    {"20", "Deutschland", WORK_ADR, "adr:WORK.country"},
+    // 20
+    {"21", "1010", HOME_ADR, "adr:HOME.code"},
+    {"22", "W", HOME_ADR, "adr:HOME.region"},
+    {"23", "Wien", HOME_ADR, "adr:HOME.city"},
+    {"24", "Lindenweg 7\r\nHinterhaus", HOME_ADR, "adr:HOME.street"},
+    {"25", "\xD6sterreich", HOME_ADR, "adr:HOME.country"},
+    // 25
+    {"26", "https://halverd.example", "URL;TYPE=WORK:https://halverd.example", "url:WORK"},
+    {"27", "Custom one", "X-MORVANE-CUSTOM1:Custom one", "x-morvane-custom1"},
+    {"28", "Custom, two", "X-MORVANE-CUSTOM2:Custom\\, two", "x-morvane-custom2"},
+    {"29", "Custom; three", "X-MORVANE-CUSTOM3:Custom\\; three", "x-morvane-custom3"},
+    {"30", "C:\\four", "X-MORVANE-CUSTOM4:C:\\\\four", "x-morvane-custom4"},
+    // 30
+    {"31", "Met at the trade fair.\r\nPrefers e-mail.", "NOTE:Met at the trade fair.\\nPrefers e-mail.", "note"},
+    {"32", "Business", "CATEGORIES:Business", "categories.0"},
+    {"33", "1", "CLASS:PRIVATE", "class"},
+    {"34", "Annie", "NICKNAME:Annie", "nickname"},
+    {"35", "Jonas Berger", "X-SPOUSE:Jonas Berger", "x-spouse"},
+    // 35
+    {"36", "https://anna.example", "URL;TYPE=HOME:https://anna.example", "url:HOME"},
+    {"37", "Purchasing", "ORG:Halverd Logistics;Purchasing", "org.1"},
+    {"38", "19880314", "BDAY:1988-03-14", "bday"},
+    {"39", "20150620", "X-ANNIVERSARY:2015-06-20", "x-anniversary"},
+    {"40", "+43 664 5550123", "TEL;TYPE=HOME,CELL:+43 664 5550123", "tel:HOME,CELL"},
+    // 40
+    {"41", "Female", "X-GENDER:Female", "x-gender"},
+    {"42", "Ana", "X-PHONETIC-FIRST-NAME:Ana", "x-phonetic-first-name"},
+    {"43", "Bergr", "X-PHONETIC-LAST-NAME:Bergr", "x-phonetic-last-name"},
+    {"44", "Halferd", "X-PHONETIC-ORG:Halferd", "x-phonetic-org"},
+};
+#undef WORK_ADR
+#undef HOME_ADR
+
+enum Case { kTypical, kEmpty, kLongest, kMultiLine, kNonAscii, kSyntax, kCaseCount };
+
+bool IsDate(const FieldRow& row) {
+    return std::string(row.id) == "38" || std::string(row.id) == "39";
+}
+
+// A field's value in a generated record: the boundaries of its kind.
+std::string Generated(const FieldRow& row, Case c) {
+    if (c == kTypical) return row.typical;
+    if (std::string(row.id) == "33") return c % 2 == 0 ? "1" : "0";
+    static const char* const kDates[] = {"", "", "99991231", "00010101", "5000101", "-1"};
+    if (IsDate(row)) return kDates[c];
+    const std::string prefix = std::string(row.id) + " ";
+    switch (c) {
+    case kLongest: {  // what the adapter gives at most
+        std::string text = prefix;
+        while (text.size() < 45055) text += "Lorem \xE9\xFC\x80 ipsum, dolor;\r\n";
+        text.resize(45055);
+        if (text.back() == '\r') text.back() = '.';
+        return text;
+    }
+    case kMultiLine:
+        return prefix + "line one\r\nline two\r\n\r\nline four\r\n";
+    case kNonAscii: {
+        std::string text = prefix;
+        for (int c8 = 0x80; c8 <= 0xFF; ++c8)
+            if (c8 != 0x81 && c8 != 0x8D && c8 != 0x8F && c8 != 0x90 && c8 != 0x9D) text.push_back(static_cast<char>(c8));
+        return text;
+    }
+    case kSyntax:
+        return " " + prefix + "a\\b;c,d:e\"f\tg = \\n ;,";
+    default:
+        return std::string();
+    }
+}
+
+HostRecord MakeRecord(Case c) {
+    HostRecord record;
+    for (const FieldRow& row : kFields) record.fields.emplace_back(row.id, Generated(row, c));
+    return record;
+}
+
+std::string Device(const std::string& utf8) {
+    std::string text;
+    bool lossy = false;
+    EXPECT_TRUE(Utf8ToDevice(utf8, "WINDOWS-1252", &text, &lossy));
+    return text;
+}
+
+TEST(AddressItem, EveryFieldGoesToItsPropertyAndComesBackForEveryBoundary) {
+    for (int c = kTypical; c < kCaseCount; ++c) {
+        SCOPED_TRACE("case " + std::to_string(c));
+        const HostRecord record = MakeRecord(static_cast<Case>(c));
+        Item item, again;
+        Problem problem;
+        ASSERT_TRUE(AddressToItem(record, "uid-" + std::to_string(c), kSettings, &item, &problem)) << problem.reason;
+        ASSERT_TRUE(AddressToItem(record, "uid-" + std::to_string(c), kSettings, &again, &problem));
+        EXPECT_EQ(item.text, again.text);  // the same record gives the same bytes
+        // Physical lines: CR LF, at most 75 octets, no UTF-8 sequence cut.
+        size_t start = 0;
+        for (size_t end; (end = item.text.find("\r\n", start)) != std::string::npos; start = end + 2) {
+            const std::string physical = item.text.substr(start, end - start);
+            EXPECT_LE(physical.size(), 75u);
+            EXPECT_TRUE(IsValidUtf8(physical)) << physical;
+            EXPECT_EQ(physical.find_first_of("\r\n"), std::string::npos);
+        }
+        EXPECT_EQ(start, item.text.size());
+        const std::vector<std::string> lines = UnfoldContentLines(item.text);
+        const std::set<std::string> written(lines.begin(), lines.end());
+        EXPECT_EQ(lines[4].compare(0, 3, "FN:"), 0);  // never empty, even for an empty record
+        EXPECT_GT(lines[4].size(), 3u);
+        HostRecord back;
+        std::string uid;
+        std::vector<std::string> warnings;
+        ASSERT_TRUE(ItemToAddress(item, "a.vcf", kSettings, &back, &uid, &warnings, &problem)) << problem.reason;
+        EXPECT_EQ(uid, "uid-" + std::to_string(c));
+        EXPECT_TRUE(warnings.empty()) << warnings[0];
+        ASSERT_EQ(back.fields.size(), record.fields.size());
+        for (size_t i = 0; i < record.fields.size(); ++i) {
+            EXPECT_EQ(back.fields[i], record.fields[i]);
+            if (c == kTypical) {
+                EXPECT_TRUE(written.count(kFields[i].line)) << kFields[i].line;
+            }
+        }
+    }
+}
+
+// What a device user does to a contact: a new surname and mobile number,
+// the home e-mail deleted, a pager and a note added, another category.
+static const std::pair<const char*, const char*> kDeviceEdits[] = {
+    {"3", "Berger-Smith"}, {"6", "+49 160 1112223"}, {"8", ""},
+    {"11", "+1 555 0100"}, {"31", "New note\r\nline 2"}, {"32", "VIP"},
+};
+
+struct FixtureRow {
+    const char* file;
+    std::vector<std::pair<const char*, const char*>> reads;  // host field, its UTF-8 value
+    size_t warnings;
+    std::vector<const char*> kept;     // base lines the device edits leave as they were
+    std::vector<const char*> written;  // lines the edits rewrite or add
+    size_t rewritten;                  // base lines rewritten or dropped
+};
+
+static const FixtureRow kFixtures[] = {
+    {"apple.vcf",
+     {{"1", "Anna"}, {"2", "Maria"}, {"3", "Berger"}, {"6", "+49 170 5550123"}, {"4", "+49 89 5550100"},
+      {"5", "+49 89 5550200"}, {"7", "anna.berger@halverd.example"}, {"37", "Purchasing"}, {"23", "M\xC3\xBCnchen"},
+      {"26", "https://halverd.example"}, {"38", "16040314"}, {"32", "Personal"}, {"42", "Ana"}},
+     0,
+     {"TEL;type=IPHONE;type=CELL;type=VOICE:+49 171 5550999\r\n", "item2.X-ABADR:de\r\n", "PHOTO;ENCODING=b;TYPE=PNG:iVBOR"},
+     {"N:Berger-Smith;Anna;Maria;Dr.;\r\n", "FN:Dr. Anna Maria Berger-Smith\r\n",
+      "TEL;type=CELL;type=VOICE;type=pref:+49 160 1112223\r\n", "CATEGORIES:VIP,Book club\r\n",
+      "TEL;TYPE=PAGER:+1 555 0100\r\nNOTE:New note\\nline 2\r\nEND:VCARD\r\n"},
+     5},
+    {"google.vcf",
+     {{"6", "+44 7700 900123"}, {"5", "+44 20 7946 0000"}, {"4", "+44 20 7946 0958"}, {"9", "dokafor@old.example"},
+      {"31", "Met at the trade fair.\r\nPrefers e-mail, not phone."}, {"32", "myContacts"}, {"19", "1 Canal Street"},
+      {"38", "19791102"}},
+     0,
+     {"TEL;TYPE=CELL:+44 7700 900456\r\n", "item1.X-ABDATE:2005-06-18\r\n", "PHOTO:https://lh3"},
+     {"FN:David Berger-Smith\r\n", "N:Berger-Smith;David;;;\r\n", "TEL;TYPE=CELL:+49 160 1112223\r\n",
+      "NOTE:New note\\nline 2\r\n", "CATEGORIES:VIP,Business\r\n"},
+     6},
+    {"nextcloud.vcf",
+     {{"41", "F"}, {"39", "20150620"}, {"38", "16040704"}, {"35", "Jonas Vogt"}, {"6", "+49 151 2345678"},
+      {"4", "+49 30 5550177"}, {"24", "Gartenstr. 3"}, {"7", "lena.vogt@nextcloud.example"}},
+     1,
+     {"IMPP:xmpp:lena@jabber.example\r\n", "X-MANAGERSNAME:Eva Brandt\r\n", "ADR;TYPE=home;LABEL=\"Gartenstr. 3\\n"},
+     {"N:Berger-Smith;Lena;;;\r\n", "TEL;TYPE=cell;PREF=1:+49 160 1112223\r\n", "CATEGORIES:VIP\r\n",
+      "TEL;TYPE=PAGER:+1 555 0100\r\nNOTE:New note\\nline 2\r\nEND:VCARD\r\n"},
+     4},
+    // Polish names the device can hold only transliterated.
+    {"evolution.vcf",
+     {{"1", "Lukasz"}, {"3", "Z\xC3\xB3lw"}, {"34", "Luk"}, {"35", "Agnieszka"}, {"39", "20110903"},
+      {"38", "19850130"}, {"8", "lukasz@zolw.example"}, {"13", "+48 22 5550102"}, {"33", "1"},
+      {"26", "https://zolw.example"}, {"18", "Warszawa"}},
+     3,
+     {"X-EVOLUTION-FILE-AS:", "CLASS:CONFIDENTIAL\r\n", "ADR;TYPE=WORK:;Pi\xC4\x99tro 3;ul. Prosta 1;"},
+     {"N:Berger-Smith;\xC5\x81ukasz;;;\r\n", "FN:\xC5\x81ukasz Berger-Smith\r\n",
+      "TEL;TYPE=CELL;X-EVOLUTION-UI-SLOT=1:+49 160 1112223\r\n", "NOTE:New note\\nline 2\r\n"},
+     5},
+    // vCard 2.1: bare types, quoted-printable in two character sets, base64 lines not indented.
+    {"nokia21.vcf",
+     {{"3", "M\xC3\xBCller"}, {"1", "J\xC3\xBCrgen"}, {"6", "+49 172 5550302"}, {"13", "+49 40 5550399"},
+      {"9", "juergen@mueller.example"}, {"23", "K\xC3\xB6ln"}, {"24", "Stra\xC3\x9F" "e 5"},
+      {"31", "Erste Zeile\r\nZweite Zeile mit einem sehr langen Text, der umbrochen wird"}},
+     0,
+     {"TEL;CELL:+49 172 5550301\r\n", "X-IRMC-LUID:000200000123\r\n", "PHOTO;ENCODING=BASE64;TYPE=PNG:\r\niVBOR"},
+     {"N;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:Berger-Smith;J=C3=BCrgen;;;\r\n", "TEL;PREF;CELL:+49 160 1112223\r\n",
+      "TEL;PAGER:+1 555 0100\r\n", "NOTE;ENCODING=QUOTED-PRINTABLE:New note=0D=0Aline 2\r\n", "CATEGORIES:VIP\r\n"},
+     4},
+};
+
+std::string Fixture(const char* file) {
+    return ReadFile(std::string(MORVANE_SOURCE_DIR) + "/tests/pim/data/" + file);
+}
+
+// The raw text of each content line (its physical lines).
+std::multiset<std::string> RawLines(const std::string& text) {
+    std::vector<VcardLine> lines;
+    uint32_t line = 0;
+    std::string reason;
+    EXPECT_TRUE(ParseVcardLines(text, 0, &lines, &line, &reason)) << reason;
+    std::multiset<std::string> raw;
+    for (const VcardLine& l : lines) raw.insert(text.substr(l.begin, l.end - l.begin));
+    return raw;
+}
+
+TEST(AddressMerge, DeviceEditsRewriteOnlyTheirLinesInVcardsOfOtherPrograms) {
+    for (const FixtureRow& row : kFixtures) {
+        SCOPED_TRACE(row.file);
+        const Item base{Fixture(row.file)};
+        ASSERT_FALSE(base.text.empty());
+        HostRecord device;
+        std::string uid;
+        std::vector<std::string> warnings;
+        Problem problem;
+        ASSERT_TRUE(ItemToAddress(base, row.file, kSettings, &device, &uid, &warnings, &problem)) << problem.reason;
+        EXPECT_EQ(warnings.size(), row.warnings);
+        for (const auto& read : row.reads) EXPECT_EQ(*device.Value(read.first), Device(read.second)) << read.first;
+        // Nothing changed on the device (transliterations included): the item stays as it is.
+        Item merged;
+        ASSERT_TRUE(MergeAddress(base, device, kSettings, &merged, &problem)) << problem.reason;
+        EXPECT_EQ(merged.text, base.text);
+        HostRecord edited = device;
+        for (auto& field : edited.fields)
+            for (const auto& edit : kDeviceEdits)
+                if (field.first == edit.first) field.second = edit.second;
+        ASSERT_TRUE(MergeAddress(base, edited, kSettings, &merged, &problem)) << problem.reason;
+        for (const char* line : row.kept) EXPECT_NE(merged.text.find(line), std::string::npos) << line;
+        for (const char* line : row.written) EXPECT_NE(merged.text.find(line), std::string::npos) << line;
+        const std::multiset<std::string> before = RawLines(base.text), after = RawLines(merged.text);
+        size_t gone = 0;
+        for (const std::string& line : before) gone += after.count(line) == 0;
+        EXPECT_EQ(gone, row.rewritten) << merged.text;
+        HostRecord back;
+        ASSERT_TRUE(ItemToAddress(merged, row.file, kSettings, &back, &uid, &warnings, &problem)) << problem.reason;
+        EXPECT_EQ(back.fields, edited.fields);
+    }
+}
+
+TEST(AddressItem, BadInputIsAnErrorWithItsLine) {
+    struct Row {
+        const char* text;
+        uint32_t line;
+        const char* reason;
+    };
+    static const Row kRows[] = {
+        // 0
+        {"", 0, "empty"},
+        {"BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Anna\r\nN:Berger;Anna;;;\r\n", 4, "END:VCARD"},
+        {"BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Anna\r\nN:Berger;Anna;;;\r\nTEL;TY", 5, "colon"},
+        {"BEGIN:VCARD\r\nVERSION:5.0\r\nFN:Anna\r\nEND:VCARD\r\n", 2, "unknown VERSION"},
+        {"BEGIN:VCARD\r\nFN:Anna\r\nEND:VCARD\r\n", 1, "no VERSION"},
+        // 5
+        {"BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Anna\r\nNOTE:caf\xE9\r\nEND:VCARD\r\n", 4, "UTF-8"},
+        {"BEGIN:VCALENDAR\r\nVERSION:2.0\r\nEND:VCALENDAR\r\n", 1, "BEGIN:VCARD"},
+        {"BEGIN:VCARD\r\nVERSION:3.0\r\nFN:A\r\nEND:VCARD\r\nBEGIN:VCARD\r\nVERSION:3.0\r\nFN:B\r\nEND:VCARD\r\n", 5,
+         "second vCard"},
+        {"BEGIN:VCARD\r\nVERSION:2.1\r\nN;ENCODING=QUOTED-PRINTABLE:M=ZZller\r\nEND:VCARD\r\n", 3, "quoted-printable"},
+        {"BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=NO-SUCH-SET:M;A\r\nEND:VCARD\r\n", 3, "CHARSET"},
+        // 10
+        {" BEGIN:VCARD\r\nVERSION:3.0\r\nEND:VCARD\r\n", 1, "continued"},
+        {"BEGIN:VCARD\r\nVERSION:3.0\r\nBEGIN:VCARD\r\nEND:VCARD\r\nEND:VCARD\r\n", 3, "BEGIN inside"},
+    };
+    for (const Row& row : kRows) {
+        HostRecord record;
+        record.fields.emplace_back("1", "untouched");
+        std::string uid;
+        std::vector<std::string> warnings;
+        Problem problem;
+        EXPECT_FALSE(ItemToAddress(Item{row.text}, "bad.vcf", kSettings, &record, &uid, &warnings, &problem)) << row.text;
+        EXPECT_EQ(problem.name, "bad.vcf");
+        EXPECT_EQ(problem.line, row.line) << row.text;
+        EXPECT_NE(problem.reason.find(row.reason), std::string::npos) << problem.reason;
+        EXPECT_EQ(record.fields.size(), 1u);  // the record is not emptied
+        Item merged;
+        EXPECT_FALSE(MergeAddress(Item{row.text}, record, kSettings, &merged, &problem));
+    }
+    // Line ends of every kind are no error.
+    for (const char* end : {"\n", "\r", "\r\n"}) {
+        const std::string text = std::string("BEGIN:VCARD") + end + "VERSION:3.0" + end + "N:Berger;Anna;;;" + end +
+                                 "FN:Anna" + end + "END:VCARD";
+        HostRecord record;
+        std::string uid;
+        std::vector<std::string> warnings;
+        Problem problem;
+        ASSERT_TRUE(ItemToAddress(Item{text}, "ends.vcf", kSettings, &record, &uid, &warnings, &problem));
+        EXPECT_EQ(*record.Value("1"), "Anna");
+    }
+}
+
+}  // namespace
+}  // namespace morvane_pim
