@@ -18,6 +18,7 @@ const char* const kAbortSteps[] = {
     // 5
     "device-committed",  // the device's ids committed, the database not yet closed in the state
     "database-done",     // a database finished
+    "finished",          // the session closed, its device writes not yet confirmed in the state
 };
 const unsigned kAbortStepCount = sizeof kAbortSteps / sizeof kAbortSteps[0];
 

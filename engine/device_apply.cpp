@@ -27,27 +27,34 @@ bool Fail(ApplyContext& c, const std::string& error) {
     return false;
 }
 
-// The state row of a record the device took.
+// The state row of a record the device took, pending until the session
+// closes: it keeps the hash and device fields agreed before, and a size
+// that makes the next scan read the file, so that if the handheld lost the
+// write the next sync makes it again, and if it kept it the next sync finds
+// both sides in agreement.
 bool RecordTaken(ApplyContext& c, const Sent& sent, const HostRecord& record, int32_t deviceId) {
     const Action& action = *sent.action;
-    if (action.kind == ActionKind::kDeviceDelete) {
-        ++c.summary->deviceDeleted;
-        return c.store->DeleteRow(action.rowId) || Fail(c, c.store->error());
-    }
     StateRow fresh;
     fresh.section = c.g->section;
     StateRow* row = action.rowId != 0 ? c.g->Row(action.rowId) : &fresh;
+    if (action.kind == ActionKind::kDeviceDelete) {
+        ++c.summary->deviceDeleted;
+        row->pending = Pending::kDelete;
+        return c.store->PutRow(row) || Fail(c, c.store->error());
+    }
     const PcEntry& pc = c.g->pc[sent.href];
     row->href = sent.href;
     if (!pc.uid.empty()) row->uid = pc.uid;
     row->item = pc.item.text;
-    row->hash = pc.hash;
-    row->size = pc.file.size;
+    row->size = -1;
     row->mtime = pc.file.mtime;
     row->folder = pc.file.folder;
     row->seen = pc.file.seen;
+    if (row->deviceId != deviceId) row->deviceFields.clear();
     row->deviceId = deviceId;
-    row->deviceFields = RecordToText(record);
+    row->pending = Pending::kWrite;
+    row->pendingHash = pc.hash;
+    row->pendingFields = RecordToText(record);
     if (action.kind == ActionKind::kDeviceAdd) ++c.summary->deviceAdded;
     else ++c.summary->deviceChanged;
     return c.store->PutRow(row) || Fail(c, c.store->error());

@@ -14,7 +14,8 @@ const char kSchema[] =
     "CREATE TABLE IF NOT EXISTS items ("
     "  id INTEGER PRIMARY KEY, section INTEGER NOT NULL, device_id INTEGER NOT NULL, href TEXT NOT NULL,"
     "  uid TEXT NOT NULL, hash TEXT NOT NULL, size INTEGER NOT NULL, mtime INTEGER NOT NULL,"
-    "  device_fields TEXT NOT NULL, item TEXT NOT NULL, folder INTEGER NOT NULL, seen INTEGER NOT NULL);"
+    "  device_fields TEXT NOT NULL, item TEXT NOT NULL, folder INTEGER NOT NULL, seen INTEGER NOT NULL,"
+    "  pending INTEGER NOT NULL, pending_hash TEXT NOT NULL, pending_fields TEXT NOT NULL);"
     "CREATE INDEX IF NOT EXISTS items_section ON items(section);";
 
 // Finalises a statement when it goes out of scope.
@@ -100,7 +101,8 @@ void StateStore::Rollback() { Exec("ROLLBACK"); }
 bool StateStore::LoadRows(int32_t section, std::vector<StateRow>* rows) {
     rows->clear();
     Statement select(Prepare(
-        "SELECT id, device_id, href, uid, hash, size, mtime, device_fields, item, folder, seen FROM items "
+        "SELECT id, device_id, href, uid, hash, size, mtime, device_fields, item, folder, seen, pending,"
+        " pending_hash, pending_fields FROM items "
         "WHERE section = ? ORDER BY id"));
     if (!select) return false;
     select.Int(1, section);
@@ -120,6 +122,9 @@ bool StateStore::LoadRows(int32_t section, std::vector<StateRow>* rows) {
         row.item = ColumnText(s, 8);
         row.folder = static_cast<uint32_t>(sqlite3_column_int64(s, 9));
         row.seen = sqlite3_column_int64(s, 10) != 0;
+        row.pending = static_cast<Pending>(sqlite3_column_int(s, 11));
+        row.pendingHash = ColumnText(s, 12);
+        row.pendingFields = ColumnText(s, 13);
         rows->push_back(std::move(row));
     }
     return step == SQLITE_DONE || Fail("reading the sync state");
@@ -128,7 +133,7 @@ bool StateStore::LoadRows(int32_t section, std::vector<StateRow>* rows) {
 bool StateStore::PutRow(StateRow* row) {
     Statement put(Prepare(
         "INSERT OR REPLACE INTO items (id, section, device_id, href, uid, hash, size, mtime, device_fields, item,"
-        " folder, seen) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+        " folder, seen, pending, pending_hash, pending_fields) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
     if (!put) return false;
     if (row->rowId != 0) put.Int(1, row->rowId);
     put.Int(2, row->section);
@@ -142,6 +147,9 @@ bool StateStore::PutRow(StateRow* row) {
     put.Text(10, row->item);
     put.Int(11, row->folder);
     put.Int(12, row->seen ? 1 : 0);
+    put.Int(13, static_cast<int>(row->pending));
+    put.Text(14, row->pendingHash);
+    put.Text(15, row->pendingFields);
     if (sqlite3_step(put.get()) != SQLITE_DONE) return Fail("writing the sync state");
     if (row->rowId == 0) row->rowId = sqlite3_last_insert_rowid(db_);
     return true;
@@ -159,6 +167,12 @@ size_t StateStore::CountRows(int32_t section) {
     if (!count) return 0;
     count.Int(1, section);
     return sqlite3_step(count.get()) == SQLITE_ROW ? static_cast<size_t>(sqlite3_column_int64(count.get(), 0)) : 0;
+}
+
+bool StateStore::ConfirmPending() {
+    return Exec("DELETE FROM items WHERE pending = 2;"
+                "UPDATE items SET hash = pending_hash, device_fields = pending_fields, pending = 0,"
+                " pending_hash = '', pending_fields = '' WHERE pending = 1;");
 }
 
 bool StateStore::GetDatabase(int32_t section, DatabaseState* state) {

@@ -39,6 +39,8 @@ public:
     bool PutRow(StateRow* row);
     bool DeleteRow(int64_t rowId);
     size_t CountRows(int32_t section);
+    // The device writes of the session that just closed are confirmed.
+    bool ConfirmPending();
 
     // A database never synchronised reads as all zero.
     bool GetDatabase(int32_t section, DatabaseState* state);

@@ -54,6 +54,7 @@ struct DatabaseRun {
     Plan plan;
     DatabaseSummary summary;
     bool askedFull = false;  // the adapter asked for a full read the state did not expect
+    bool applied = false;    // the plan was carried out
 };
 
 struct Run {
@@ -159,15 +160,30 @@ bool Apply(Run& run, DatabaseRun& db) {
         Say(run, std::string(db.database->name) + ": " + c.error);
         return false;
     }
-    db.state.dirty = false;
     db.state.fullSyncDue = c.retryNextTime || db.plan.deferred != 0;
-    db.state.lastSync = static_cast<int64_t>(time(nullptr));
-    if (!run.store.PutDatabase(db.state)) {
-        Say(run, run.store.error());
-        return false;
-    }
+    db.applied = true;
     AbortPoint("database-done");
     return true;
+}
+
+// Once the session has closed, the handheld holds what it was sent: the
+// pending device writes are confirmed and the databases carried out are
+// marked synchronised, in one transaction.
+bool Confirm(Run& run) {
+    if (!run.store.Begin()) return false;
+    bool ok = run.store.ConfirmPending();
+    for (DatabaseRun& db : run.databases) {
+        if (!db.applied) continue;
+        db.state.dirty = false;
+        db.state.lastSync = static_cast<int64_t>(time(nullptr));
+        ok = ok && run.store.PutDatabase(db.state);
+    }
+    if (ok) ok = run.store.Commit();
+    if (!ok) {
+        Say(run, run.store.error());
+        run.store.Rollback();
+    }
+    return ok;
 }
 
 bool OpenState(Run& run) {
@@ -287,6 +303,10 @@ SyncOutcome RunSync(DeviceSession& session, const SyncSettings& settings, FILE* 
     }
     outcome.exitCode = Synchronise(run);
     session.Finish();
+    if (!settings.dryRun && run.store.IsOpen()) {
+        AbortPoint("finished");
+        if (!Confirm(run) && outcome.exitCode == kExitInAgreement) outcome.exitCode = kExitDeviceFailure;
+    }
     PrintOutcome(run);
     size_t skipped = 0;
     for (const DatabaseRun& db : run.databases) skipped += db.summary.skipped;

@@ -19,6 +19,8 @@ enum class ConflictPolicy : uint8_t {
     kPc,        // the PC's version wins
 };
 
+enum class Pending : uint8_t { kNone = 0, kWrite = 1, kDelete = 2 };
+
 // One item as last synchronised: the device record and the PC item that
 // stand for each other.
 struct StateRow {
@@ -34,6 +36,13 @@ struct StateRow {
     std::string item;          // the item as last synchronised: the base of merges
     uint32_t folder = 0;       // mail: host folder and seen flag of the item
     bool seen = false;
+    // A device write the handheld has not confirmed yet (it keeps what it
+    // was sent only when the session closes).  Until then the row keeps
+    // what the two sides agreed on before, so that a write the handheld
+    // lost is made again and one it kept is recognised.
+    Pending pending = Pending::kNone;
+    std::string pendingHash;    // hash and device fields once confirmed
+    std::string pendingFields;
 };
 
 // Per database, what the state knows of the last synchronisation.
