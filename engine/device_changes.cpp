@@ -40,9 +40,18 @@ void Compare(const HostRecord& record, Gathered* g) {
         g->deviceNew.push_back(record.id);
         return;
     }
-    const StateRow& row = g->rows[known->second];
+    StateRow& row = g->rows[known->second];
     HostRecord stored;
     if (TextToRecord(row.deviceFields, &stored) && SameDeviceFields(g->section, stored, record)) return;
+    if (row.pending == Pending::kWrite) {
+        // The write of a session that ended before it was confirmed, kept
+        // by the handheld (in the form the handheld keeps it): the state
+        // takes it as confirmed, with the PC item it came from.
+        row.deviceFields = RecordToText(record);
+        row.hash = row.pendingHash;
+        row.pending = Pending::kNone;
+        return;
+    }
     g->deviceChange[row.rowId] = Change::kChanged;
 }
 
