@@ -127,6 +127,8 @@ std::vector<std::string> SyncWorld::Files(int32_t section, const std::string& fo
     for (const auto& file : Tree(root)) {
         const std::string& name = file.first;
         if (name == "displayname" || name.find("/tmp/") != std::string::npos) continue;
+        const std::string extension = section == kAddressSection ? ".vcf" : ".ics";
+        if (section != kMailSection && fs::path(name).extension() != extension) continue;
         if (kind != nullptr && file.second.find(kind) == std::string::npos) continue;
         files.push_back(root + "/" + name);
     }
@@ -161,6 +163,13 @@ std::vector<morvane_engine::StateRow> SyncWorld::Rows(int32_t section) const {
     std::vector<morvane_engine::StateRow> rows;
     if (store.Open(store_ + "/.morvane/state.sqlite3", true)) store.LoadRows(section, &rows);
     return rows;
+}
+
+std::string SyncWorld::StateText(int32_t section) const {
+    std::string text;
+    for (const morvane_engine::StateRow& row : Rows(section))
+        text += row.href + " " + std::to_string(row.deviceId) + " " + row.hash + "\n" + row.deviceFields + "\n";
+    return text;
 }
 
 testing::AssertionResult SyncWorld::InAgreement(int32_t section, const std::string& folder) const {

@@ -51,6 +51,8 @@ public:
     void EditFile(const std::string& path, const std::string& oldText, const std::string& newText) const;
 
     std::vector<morvane_engine::StateRow> Rows(int32_t section) const;
+    // The state rows of the section as one text, to compare.
+    std::string StateText(int32_t section) const;
     // The same number of items on both sides and in the state, every state
     // row naming a file and a device record that exist.
     testing::AssertionResult InAgreement(int32_t section, const std::string& folder = "") const;
