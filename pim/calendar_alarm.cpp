@@ -24,6 +24,23 @@ icaltimetype AbsoluteTrigger(const ParsedItem& item, icalproperty* trigger, ical
     return ToDeviceWall(at, zone, context.zone);
 }
 
+// The VALARM the handheld's alarm stands for: the first one that alarms
+// (ACTION:NONE, as Apple Calendar writes for "no alarm", does not); its
+// block in the text and its place among the VALARMs, or false.
+bool DeviceAlarmBlock(const ParsedItem& item, size_t* block, size_t* ordinal) {
+    const std::vector<size_t> alarms = ical::ChildBlocks(item.lines, item.masterBlock, "VALARM");
+    for (size_t i = 0; i < alarms.size(); ++i) {
+        const long action = ical::FindProperty(item.lines, item.lines.blocks[alarms[i]], "ACTION");
+        std::string value = action < 0 ? std::string() : item.lines.lines[static_cast<size_t>(action)].Value();
+        std::transform(value.begin(), value.end(), value.begin(), [](unsigned char c) { return static_cast<char>(toupper(c)); });
+        if (value == "NONE") continue;
+        *block = alarms[i];
+        *ordinal = i;
+        return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 bool AlarmFromFields(const FieldSet& fields, const icaltimetype& start, DeviceAlarm* alarm, std::string* reason) {
@@ -76,7 +93,11 @@ std::string AlarmBlock(const DeviceAlarm& alarm, const std::string& summary) {
 DeviceAlarm AlarmFromItem(const ParsedItem& item, const icaltimetype& start, const icaltimetype& end,
                           const Context& context) {
     DeviceAlarm alarm;
+    size_t block = 0, ordinal = 0;
+    if (!DeviceAlarmBlock(item, &block, &ordinal)) return alarm;
     icalcomponent* valarm = icalcomponent_get_first_component(item.master, ICAL_VALARM_COMPONENT);
+    for (size_t i = 0; valarm != nullptr && i < ordinal; ++i)
+        valarm = icalcomponent_get_next_component(item.master, ICAL_VALARM_COMPONENT);
     if (valarm == nullptr) return alarm;
     icalproperty* property = icalcomponent_get_first_property(valarm, ICAL_TRIGGER_PROPERTY);
     if (property == nullptr) {
@@ -100,7 +121,7 @@ DeviceAlarm AlarmFromItem(const ParsedItem& item, const icaltimetype& start, con
     if (alarm.lead != lead)
         context.Warn("its alarm is " + std::to_string(lead) + " minutes from the start; the handheld holds " +
                      std::to_string(alarm.lead));
-    if (icalcomponent_get_next_component(item.master, ICAL_VALARM_COMPONENT) != nullptr)
+    if (ical::ChildBlocks(item.lines, item.masterBlock, "VALARM").size() > ordinal + 1)
         context.Warn("the handheld holds its first alarm; the others stay on the PC");
     return alarm;
 }
@@ -109,8 +130,8 @@ void MergeAlarm(const DeviceAlarm& before, const DeviceAlarm& after, bool timesM
                 Merger* merger) {
     const ParsedItem& base = merger->base();
     const ical::ContentText& text = base.lines;
-    const std::vector<size_t> alarms = ical::ChildBlocks(text, base.masterBlock, "VALARM");
-    const ical::Block* first = alarms.empty() ? nullptr : &text.blocks[alarms[0]];
+    size_t block = 0, ordinal = 0;
+    const ical::Block* first = DeviceAlarmBlock(base, &block, &ordinal) ? &text.blocks[block] : nullptr;
     const long trigger = first == nullptr ? -1 : ical::FindProperty(text, *first, "TRIGGER");
     const bool pinned = trigger >= 0 && IsAbsoluteOrFromEnd(text.lines[static_cast<size_t>(trigger)]);
     if (before == after && !(after.on && timesMoved && pinned)) return;

@@ -3,7 +3,8 @@
 // alarm's own date and time (fields 12.D and 12.T).  An item holds it as
 // its first VALARM with a relative TRIGGER ("-PT15M"); absolute triggers
 // and triggers related to the end are brought to a lead when read.  The
-// other VALARMs stay on the PC.
+// other VALARMs stay on the PC, and so does a VALARM of ACTION:NONE (a
+// "no alarm" mark), which is no alarm to the handheld.
 #ifndef MORVANE_PIM_CALENDAR_ALARM_H
 #define MORVANE_PIM_CALENDAR_ALARM_H
 

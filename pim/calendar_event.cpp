@@ -9,10 +9,11 @@
 // Fields no standard property holds, written only when they are not what
 // the rest implies: EventFlag (X-MORVANE-EVENT-FLAG; else AllDayFlag),
 // DeleteFlag (X-MORVANE-DELETE-FLAG; else 0), SilentLoud
-// (X-MORVANE-SILENT-LOUD; else 0), TimeZone (X-MORVANE-TIMEZONE; else
+// (X-MORVANE-SILENT-LOUD; else 1), TimeZone (X-MORVANE-TIMEZONE; else
 // empty), and fields 14, 15, 22, 23 when the rule alone does not give them
-// (X-MORVANE-REPEAT-FIELDS, "period/count/pattern/end").  ScheduleID is
-// always empty.
+// (X-MORVANE-REPEAT-FIELDS, "period/count/pattern/end").  The defaults are
+// what a record the PC wrote reads back with: the adapter stores SilentLoud
+// 1 and DayPattern 0 for it.  ScheduleID is always empty.
 #include <algorithm>
 
 #include "pim/calendar_alarm.h"
@@ -120,11 +121,16 @@ UntilForm FormOf(const EventTimes& times, const TimeStyle& style) {
     return times.allDay ? UntilForm::kDate : style.frame == Frame::kFloating ? UntilForm::kFloating : UntilForm::kUtc;
 }
 
+// What an item without the X- property stands for.  The adapter stores
+// SilentLoud 1 whatever the PC sends, so 1 is what every record the PC
+// wrote reads back with.
+std::string DefaultOf(const char* id) { return std::string(id) == "20" ? "1" : "0"; }
+
 std::string XValue(const FieldSet& fields, const char* id) {
     const std::string& value = fields.Get(id);
     if (std::string(id) == "10") return value != fields.Get("9") ? value : std::string();
     if (std::string(id) == "21") return value;
-    return value != "0" ? value : std::string();
+    return value != DefaultOf(id) ? value : std::string();
 }
 
 std::string RepeatXValue(const FieldSet& fields, const DeviceRule& rule) {
@@ -318,7 +324,7 @@ bool ItemToEvent(const ParsedItem& item, const Context& context, FieldSet* field
     AlarmToFields(alarm, times.AlarmBase(), times.allDay, fields);
     for (const XField& x : kXFields) {
         const std::string value = OwnValue(item, x.property);
-        const std::string fallback = std::string(x.id) == "10" ? fields->Get("9") : std::string(x.id) == "21" ? "" : "0";
+        const std::string fallback = std::string(x.id) == "10" ? fields->Get("9") : std::string(x.id) == "21" ? "" : DefaultOf(x.id);
         fields->Set(x.id, value.empty() ? fallback : value);
     }
     *repeat = RepeatInfoOf(*fields);

@@ -296,7 +296,8 @@ void RuleToFields(const DeviceRule& rule, FieldSet* fields) {
     snprintf(pattern, sizeof pattern, "%04d", Pattern(rule.days));
     fields->Set("14", repeats ? std::to_string(rule.period) : "");
     fields->Set("15", repeats ? std::to_string(rule.interval) : "");
-    fields->Set("22", rule.period == 2 ? pattern : "");
+    // The adapter stores a DayPattern of 0 with every record the PC writes.
+    fields->Set("22", rule.period == 2 ? pattern : "0000");
     fields->Set("23", !repeats ? "" : rule.hasEnd ? DeviceDate(rule.end) : "0");
 }
 
