@@ -102,8 +102,8 @@ bool ParseSyncOptions(bool statusOnly, int argc, char** argv, SyncCommandLine* l
     return true;
 }
 
-std::unique_ptr<DeviceSession> OpenSession(const std::string& programFolder, const SyncCommandLine& line,
-                                           std::string* error) {
+std::unique_ptr<DeviceSession> OpenSyncSession(const std::string& programFolder, const SyncCommandLine& line,
+                                               std::string* error) {
     if (!line.bridge.empty()) {
         *error = "--bridge is not available in this build";
         return nullptr;
@@ -124,7 +124,7 @@ int RunSync(const std::string& programFolder, int argc, char** argv) {
         fprintf(stderr, "morvane-sync: %s\n", error.c_str());
         return morvane_engine::kExitDeviceFailure;
     }
-    std::unique_ptr<DeviceSession> session = OpenSession(programFolder, line, &error);
+    std::unique_ptr<DeviceSession> session = OpenSyncSession(programFolder, line, &error);
     if (session == nullptr) {
         fprintf(stderr, "morvane-sync: %s\n", error.c_str());
         return morvane_engine::kExitDeviceFailure;

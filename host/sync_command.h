@@ -24,8 +24,8 @@ bool ParseSyncOptions(bool statusOnly, int argc, char** argv, SyncCommandLine* l
 
 // The device session of the run: the adapter in this process, or the
 // bridge program when one is named.
-std::unique_ptr<DeviceSession> OpenSession(const std::string& programFolder, const SyncCommandLine& line,
-                                           std::string* error);
+std::unique_ptr<DeviceSession> OpenSyncSession(const std::string& programFolder, const SyncCommandLine& line,
+                                               std::string* error);
 
 int RunSync(const std::string& programFolder, int argc, char** argv);
 int RunStatus(int argc, char** argv);
