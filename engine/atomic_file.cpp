@@ -7,6 +7,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <dirent.h>
+
+#include <algorithm>
 #include <atomic>
 
 namespace morvane_engine {
@@ -35,37 +38,114 @@ bool WriteAll(int fd, const std::string& bytes) {
     return true;
 }
 
-}  // namespace
-
-bool WriteFileAtomically(const std::string& path, const std::string& bytes, std::string* error,
-                         const std::string& temporaryFolder) {
+std::string TemporaryName(const std::string& path, const std::string& temporaryFolder) {
     static std::atomic<unsigned> counter{0};
     const size_t slash = path.rfind('/');
     const std::string folder = temporaryFolder.empty() ? FolderOf(path) : temporaryFolder;
-    const std::string temporary = folder + "/" + kTemporaryPrefix + std::to_string(getpid()) + "-" +
-                                  std::to_string(counter++) + "-" + path.substr(slash + 1);
+    return folder + "/" + kTemporaryPrefix + std::to_string(getpid()) + "-" + std::to_string(counter++) + "-" +
+           path.substr(slash + 1);
+}
+
+// Writes bytes to a new file; flushes it when flush.  The file is removed
+// again on failure.
+bool WriteNew(const std::string& temporary, const std::string& bytes, bool flush, std::string* error) {
     const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) {
         *error = Reason("cannot create", temporary);
         return false;
     }
-    const bool written = WriteAll(fd, bytes) && fsync(fd) == 0;
+    bool written = WriteAll(fd, bytes) && (!flush || fsync(fd) == 0);
     if (!written) *error = Reason("cannot write", temporary);
     if (close(fd) != 0 && written) {
         *error = Reason("cannot write", temporary);
-        unlink(temporary.c_str());
-        return false;
+        written = false;
     }
-    if (!written) {
-        unlink(temporary.c_str());
-        return false;
-    }
+    if (!written) unlink(temporary.c_str());
+    return written;
+}
+
+}  // namespace
+
+bool WriteFileAtomically(const std::string& path, const std::string& bytes, std::string* error,
+                         const std::string& temporaryFolder) {
+    const std::string temporary = TemporaryName(path, temporaryFolder);
+    if (!WriteNew(temporary, bytes, true, error)) return false;
     if (rename(temporary.c_str(), path.c_str()) != 0) {
         *error = Reason("cannot rename into", path);
         unlink(temporary.c_str());
         return false;
     }
     return true;
+}
+
+StagedWrites::~StagedWrites() {
+    for (const Staged& staged : staged_) unlink(staged.temporary.c_str());
+}
+
+bool StagedWrites::Stage(const std::string& path, const std::string& bytes, const std::string& temporaryFolder,
+                         int64_t* size, int64_t* mtime, std::string* error) {
+    Staged staged{TemporaryName(path, temporaryFolder), path};
+    if (!WriteNew(staged.temporary, bytes, false, error)) return false;
+    FileStamp(staged.temporary, size, mtime);
+    staged_.push_back(staged);
+    return true;
+}
+
+// A few files are flushed one by one; many at once with the file system
+// they are on, which costs one journal commit instead of one each.
+bool StagedWrites::Commit(std::string* error) {
+    constexpr size_t kFlushOneByOne = 8;
+    if (staged_.size() > kFlushOneByOne) {
+        const int fd = open(FolderOf(staged_.front().temporary).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const bool flushed = fd >= 0 && syncfs(fd) == 0;
+        if (fd >= 0) close(fd);
+        if (!flushed) {
+            *error = Reason("cannot flush", FolderOf(staged_.front().temporary));
+            return false;
+        }
+    } else {
+        for (const Staged& staged : staged_) {
+            const int fd = open(staged.temporary.c_str(), O_RDONLY | O_CLOEXEC);
+            const bool flushed = fd >= 0 && fsync(fd) == 0;
+            if (fd >= 0) close(fd);
+            if (!flushed) {
+                *error = Reason("cannot flush", staged.temporary);
+                return false;
+            }
+        }
+    }
+    while (!staged_.empty()) {
+        const Staged staged = staged_.back();
+        if (rename(staged.temporary.c_str(), staged.path.c_str()) != 0) {
+            *error = Reason("cannot rename into", staged.path);
+            return false;
+        }
+        staged_.pop_back();
+        folders_.push_back(FolderOf(staged.path));
+    }
+    for (const std::string& path : removals_) {
+        if (unlink(path.c_str()) != 0 && errno != ENOENT) {
+            *error = Reason("cannot remove", path);
+            return false;
+        }
+        folders_.push_back(FolderOf(path));
+    }
+    removals_.clear();
+    std::sort(folders_.begin(), folders_.end());
+    folders_.erase(std::unique(folders_.begin(), folders_.end()), folders_.end());
+    for (const std::string& folder : folders_)
+        if (!FlushFolder(folder, error)) return false;
+    folders_.clear();
+    return true;
+}
+
+void RemoveLeftovers(const std::string& folder) {
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr) return;
+    const size_t prefix = strlen(kTemporaryPrefix);
+    while (const dirent* found = readdir(dir))
+        if (strncmp(found->d_name, kTemporaryPrefix, prefix) == 0) unlink((folder + "/" + found->d_name).c_str());
+    closedir(dir);
 }
 
 bool FlushFolder(const std::string& folder, std::string* error) {

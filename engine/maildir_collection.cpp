@@ -63,6 +63,7 @@ public:
             *error = "cannot create " + root_ + ": " + failed.message();
             return false;
         }
+        for (const char* folder : kFolders) RemoveLeftovers(root_ + "/" + folder + "/tmp");
         const std::string name = root_ + "/displayname";
         if (access(name.c_str(), F_OK) == 0) return true;
         return WriteFileAtomically(name, displayName + "\n", error) && FlushFolder(root_, error);
@@ -96,22 +97,16 @@ public:
         auto old = where_.find(href);
         const std::string flags = WithSeen(old != where_.end() ? SplitName(Base(old->second)).flags : "", item.seen);
         const std::string path = box + "/cur/" + href + ":2," + flags;
-        if (!WriteFileAtomically(path, item.text, error, box + "/tmp")) return false;
-        dirty_.insert(box + "/cur");
-        if (old != where_.end() && old->second != path) {
-            if (unlink(old->second.c_str()) != 0 && errno != ENOENT) {
-                *error = "cannot remove " + old->second + ": " + strerror(errno);
-                return false;
-            }
-            dirty_.insert(old->second.substr(0, old->second.rfind('/')));
-        }
-        where_[href] = path;
         *written = CollectionEntry();
+        if (!staged_.Stage(path, item.text, box + "/tmp", &written->size, &written->mtime, error)) return false;
+        // A message moved to another folder or flag leaves its old file
+        // once the new one is in place.
+        if (old != where_.end() && old->second != path) staged_.RemoveAfter(old->second);
+        where_[href] = path;
         written->href = href;
         written->path = path;
         written->folder = folder;
         written->seen = item.seen;
-        FileStamp(path, &written->size, &written->mtime);
         return true;
     }
 
@@ -122,7 +117,7 @@ public:
             *error = "cannot remove " + old->second + ": " + strerror(errno);
             return false;
         }
-        dirty_.insert(old->second.substr(0, old->second.rfind('/')));
+        staged_.Touch(old->second.substr(0, old->second.rfind('/')));
         where_.erase(old);
         return true;
     }
@@ -135,12 +130,7 @@ public:
         return href;
     }
 
-    bool Flush(std::string* error) override {
-        for (const std::string& folder : dirty_)
-            if (!FlushFolder(folder, error)) return false;
-        dirty_.clear();
-        return true;
-    }
+    bool Flush(std::string* error) override { return staged_.Commit(error); }
 
     const std::string& root() const override { return root_; }
 
@@ -182,7 +172,7 @@ private:
     std::string root_;
     std::map<std::string, std::string> where_;  // href -> current path
     std::set<std::string> taken_;
-    std::set<std::string> dirty_;
+    StagedWrites staged_;
 };
 
 }  // namespace

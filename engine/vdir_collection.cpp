@@ -32,6 +32,7 @@ public:
             *error = "cannot create " + root_ + ": " + failed.message();
             return false;
         }
+        RemoveLeftovers(root_);
         const std::string name = root_ + "/displayname";
         if (access(name.c_str(), F_OK) == 0) return true;
         return WriteFileAtomically(name, displayName + "\n", error) && FlushFolder(root_, error);
@@ -76,13 +77,11 @@ public:
     bool Write(const std::string& href, const morvane_pim::Item& item, CollectionEntry* written,
                std::string* error) override {
         const std::string path = root_ + "/" + href;
-        if (!WriteFileAtomically(path, item.text, error)) return false;
-        dirty_ = true;
-        names_.insert(href);
         *written = CollectionEntry();
+        if (!staged_.Stage(path, item.text, "", &written->size, &written->mtime, error)) return false;
+        names_.insert(href);
         written->href = href;
         written->path = path;
-        FileStamp(path, &written->size, &written->mtime);
         return true;
     }
 
@@ -93,7 +92,7 @@ public:
             return false;
         }
         names_.erase(href);
-        dirty_ = true;
+        staged_.Touch(root_);
         return true;
     }
 
@@ -106,18 +105,14 @@ public:
         return href;
     }
 
-    bool Flush(std::string* error) override {
-        if (!dirty_) return true;
-        dirty_ = false;
-        return FlushFolder(root_, error);
-    }
+    bool Flush(std::string* error) override { return staged_.Commit(error); }
 
     const std::string& root() const override { return root_; }
 
 private:
     std::string root_, extension_;
     std::set<std::string> names_;
-    bool dirty_ = false;
+    StagedWrites staged_;
 };
 
 }  // namespace
