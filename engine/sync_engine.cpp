@@ -77,6 +77,11 @@ bool Selected(const SyncSettings& settings, int32_t section) {
     return false;
 }
 
+// The device session's progress through a pass, on the progress line.
+void ShowPass(void* context, const HostDatabase&, size_t done, size_t total) {
+    static_cast<Progress*>(context)->Tick(done, total);
+}
+
 void Say(Run& run, const std::string& line) {
     run.progress.Clear();
     fprintf(run.err, "morvane-sync: %s\n", line.c_str());
@@ -296,6 +301,7 @@ SyncOutcome RunSync(DeviceSession& session, const SyncSettings& settings, FILE* 
                                                         : OpenVdir(folder, morvane_pim::ItemExtension(all[i].section));
         run.databases.push_back(std::move(db));
     }
+    session.set_progress(ShowPass, &run.progress);
     if (!session.Start(settings.pairing)) {
         Say(run, "start-up failed: " + session.error());
         outcome.exitCode = kExitDeviceFailure;
@@ -303,6 +309,7 @@ SyncOutcome RunSync(DeviceSession& session, const SyncSettings& settings, FILE* 
     }
     outcome.exitCode = Synchronise(run);
     session.Finish();
+    session.set_progress(nullptr, nullptr);
     if (!settings.dryRun && run.store.IsOpen()) {
         AbortPoint("finished");
         if (!Confirm(run) && outcome.exitCode == kExitInAgreement) outcome.exitCode = kExitDeviceFailure;
