@@ -58,7 +58,7 @@ struct Gathered {
     const HostRecord* DeviceRecord(int32_t deviceId) const;
 };
 
-// Reads the state rows of the section.
+// Reads the state rows of the section (none from a store not open).
 bool LoadGathered(int32_t section, class StateStore& store, Gathered* g);
 // The device side from an export: full (every record) or the device's
 // change lists, each compared with the state.

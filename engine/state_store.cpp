@@ -162,6 +162,13 @@ bool StateStore::DeleteRow(int64_t rowId) {
     return sqlite3_step(remove.get()) == SQLITE_DONE || Fail("writing the sync state");
 }
 
+bool StateStore::DeleteSection(int32_t section) {
+    Statement remove(Prepare("DELETE FROM items WHERE section = ?"));
+    if (!remove) return false;
+    remove.Int(1, section);
+    return sqlite3_step(remove.get()) == SQLITE_DONE || Fail("writing the sync state");
+}
+
 size_t StateStore::CountRows(int32_t section) {
     Statement count(Prepare("SELECT COUNT(*) FROM items WHERE section = ?"));
     if (!count) return 0;

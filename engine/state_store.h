@@ -38,6 +38,7 @@ public:
     // Inserts a row (rowId 0; rowId set afterwards) or replaces it.
     bool PutRow(StateRow* row);
     bool DeleteRow(int64_t rowId);
+    bool DeleteSection(int32_t section);
     size_t CountRows(int32_t section);
     // The device writes of the session that just closed are confirmed.
     bool ConfirmPending();

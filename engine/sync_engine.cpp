@@ -55,6 +55,7 @@ struct DatabaseRun {
     DatabaseSummary summary;
     bool askedFull = false;  // the adapter asked for a full read the state did not expect
     bool applied = false;    // the plan was carried out
+    bool restart = false;    // the state describes another collection or handheld: start afresh
 };
 
 struct Run {
@@ -87,12 +88,31 @@ void Say(Run& run, const std::string& line) {
     fprintf(run.err, "morvane-sync: %s\n", line.c_str());
 }
 
+// Whether the state was made with another collection or another handheld
+// than this sync's: then its pairs mean nothing here, and the two sides are
+// matched by content as if there were no state.
+bool StateIsForOthers(Run& run, DatabaseRun& db) {
+    if (!run.store.IsOpen()) return false;
+    const std::string collection = run.store.GetPairing("collection." + std::to_string(db.database->section));
+    const std::string device = run.store.GetPairing("device");
+    std::string was;
+    if (!collection.empty() && collection != db.collection->root()) was = collection;
+    else if (!device.empty() && device != run.settings.deviceName) was = device;
+    if (was.empty()) return false;
+    Say(run, std::string(db.database->name) + " was synchronised with " + was +
+                 "; this time its items are matched by content");
+    return true;
+}
+
 // Reads the device's side and the PC's side of one database and plans.
 bool Gather(Run& run, DatabaseRun& db) {
     const int32_t section = db.database->section;
     if (!LoadGathered(section, run.store, &db.g)) return false;
     if (run.store.IsOpen() && !run.store.GetDatabase(section, &db.state)) return false;
-    const bool wantFull = db.state.lastSync == 0 || db.state.fullSyncDue || db.state.dirty;
+    db.restart = StateIsForOthers(run, db);
+    StateStore none;
+    if (db.restart) LoadGathered(section, none, &db.g);
+    const bool wantFull = db.restart || db.state.lastSync == 0 || db.state.fullSyncDue || db.state.dirty;
     const DIZ_TIME stamp = wantFull ? 0 : static_cast<DIZ_TIME>(db.state.lastSync);
     run.progress.Phase(db.database->name, "reading the handheld");
     DatabaseRecords read;
@@ -143,7 +163,7 @@ bool Apply(Run& run, DatabaseRun& db) {
         return false;
     }
     db.state.dirty = true;
-    if (!run.store.PutDatabase(db.state)) {
+    if (!run.store.PutDatabase(db.state) || (db.restart && !run.store.DeleteSection(db.database->section))) {
         Say(run, run.store.error());
         return false;
     }

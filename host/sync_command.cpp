@@ -5,6 +5,8 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <filesystem>
+
 #include "engine/sync_status.h"
 #include "host/host_env.h"
 #include "platform/host_services.h"
@@ -85,6 +87,13 @@ bool ParseOne(int argc, char** argv, int* i, SyncCommandLine* line) {
     return true;
 }
 
+std::string Absolute(const std::string& folder) {
+    std::error_code ignored;
+    std::string path = std::filesystem::absolute(folder, ignored).lexically_normal().string();
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path;
+}
+
 }  // namespace
 
 bool ParseSyncOptions(bool statusOnly, int argc, char** argv, SyncCommandLine* line, std::string* error) {
@@ -99,6 +108,10 @@ bool ParseSyncOptions(bool statusOnly, int argc, char** argv, SyncCommandLine* l
         *error = "unknown or incomplete option " + arg;
         return false;
     }
+    // The state remembers where each collection is: one folder, one name.
+    line->settings.store = Absolute(line->settings.store);
+    for (std::string& folder : line->settings.folders)
+        if (!folder.empty()) folder = Absolute(folder);
     return true;
 }
 

@@ -45,6 +45,20 @@ TEST(SlowSync, WithoutStateItemsAreMatchedByContent) {
     EXPECT_EQ(Tree(world.store()).size(), files.size());
 }
 
+// The contacts moved to another folder, the sync pointed there: the state's
+// pairs name the old folder, so the two sides are matched by content.
+TEST(SlowSync, CollectionMovedNothingTwice) {
+    SyncWorld world;
+    ASSERT_EQ(world.Sync().exitCode, 0);
+    const std::string moved = world.Path("contacts-elsewhere");
+    std::filesystem::rename(world.Folder(kAddressSection), moved);
+    const HostRun run = world.Sync({"--contacts", moved});
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("matched by content"), std::string::npos) << run.output;
+    EXPECT_TRUE(world.InAgreement(kAddressSection, moved));
+    EXPECT_EQ(world.DeviceCount(kAddressSection), 2u);
+}
+
 // Tasks kept in the calendar's collection: each database sees only its
 // own kind, and a journal entry another program keeps there is left alone.
 TEST(SharedCollection, CalendarAndTasksInOneFolder) {
