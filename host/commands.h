@@ -27,6 +27,11 @@ int RunDemo(const Options& options);
 int RunExport(const Options& options);
 int RunImport(const Options& options);
 
+// sync and status read their own options (sync_command.cpp); where the
+// program is built without the PIM formats they say so and fail.
+int RunSync(const std::string& programFolder, int argc, char** argv);
+int RunStatus(int argc, char** argv);
+
 }  // namespace morvane_host
 
 #endif

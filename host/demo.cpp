@@ -9,6 +9,7 @@
 #include "bridge/adapter.h"
 #include "host/commands.h"
 #include "host/demo_steps.h"
+#include "host/demo_sync.h"
 #include "records/field_map.h"
 #include "host/host_env.h"
 #include "bridge/sync_run.h"
@@ -98,7 +99,9 @@ int RunDemo(const Options& options) {
     }
     status = Session2(adapter);
     if (status != 0) return status;
-    printf("8. Done.  The adapter's trace log has %zu lines%s.\n", plan.TraceLineCount(),
+    status = RunDemoSync(world, options.programFolder, 8);
+    if (status != 0) return status;
+    printf("11. Done.  The adapter's trace log has %zu lines%s.\n", plan.TraceLineCount(),
            options.keep ? (" (" + world.traceLogPath() + ")").c_str() : "");
     return 0;
 }

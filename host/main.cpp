@@ -17,6 +17,11 @@ const char kUsage[] =
     "usage: morvane-sync demo [--keep]\n"
     "       morvane-sync export [--device IMAGE] [--out DIR] [--full] [--import DIR] [--section N]... [COMMON]\n"
     "       morvane-sync import --in DIR [--device IMAGE] [--section N]... [COMMON]\n"
+    "       morvane-sync sync [--store DIR] [--contacts DIR] [--calendar DIR] [--tasks DIR] [--memos DIR]\n"
+    "                         [--mail DIR] [--section N]... [--conflict keep-both|device|pc] [--dry-run]\n"
+    "                         [--allow-mass-delete] [--verbose] [--timezone ZONE] [--device-charset NAME]\n"
+    "                         [--bridge COMMAND] [--device IMAGE] [COMMON]\n"
+    "       morvane-sync status [--store DIR]\n"
     "       COMMON: [--yes] [--trace] [--data-dir FOLDER] [--device-charset NAME]\n"
     "       morvane-sync --help\n";
 
@@ -44,6 +49,26 @@ const char kHelp[] =
     "              bulk write while the wait box shows.\n"
     "    import    Reads those files from DIR and adds, changes and deletes records on\n"
     "              the device; prints the ids the device gave.\n"
+    "    sync      Brings the handheld and the PC's own files into agreement, both ways:\n"
+    "              contacts (vCard), calendar, tasks and memos (iCalendar) as vdir\n"
+    "              collections (one file an item, as vdirsyncer, khal and khard keep\n"
+    "              them), mail as Maildirs (Inbox, Outbox, Sent, Saved).  The store\n"
+    "              (--store, default $XDG_DATA_HOME/morvane or ~/.local/share/morvane)\n"
+    "              holds contacts/ calendar/ tasks/ memos/ mail/ and the sync state in\n"
+    "              .morvane/state.sqlite3; --contacts etc. point a database at another\n"
+    "              collection (tasks may share the calendar's: then only its VTODO\n"
+    "              items are tasks).  A change on one side goes to the other; a record\n"
+    "              changed on both is settled by --conflict: keep-both (default: each\n"
+    "              version becomes an item of its own on both sides), device or pc; a\n"
+    "              change beats a deletion.  --dry-run prints what each side would get\n"
+    "              and changes nothing.  A sync that would delete more than half (and\n"
+    "              more than 5) of a database's items on either side stops unless\n"
+    "              --allow-mass-delete.  Files that cannot be read are skipped with a\n"
+    "              warning and never changed.  --timezone: the handheld's zone (Olson\n"
+    "              name, default the system's); --device-charset: its character set\n"
+    "              (iconv name, default WINDOWS-1252); --verbose names every change.\n"
+    "    status    The store's pairing, each database's last sync and the PC-side\n"
+    "              changes waiting for the next one.\n"
     "\n"
     "OPTIONS\n"
     "    --device IMAGE  the simulated device's image file (sets MORVANE_DEVICE)\n"
@@ -62,9 +87,16 @@ const char kHelp[] =
     "    MORVANE_DRIVE_C, MORVANE_REGISTRY, MORVANE_MESSAGEBOX, MORVANE_DEVICE as for\n"
     "    the adapter (see README.md); MORVANE_LIBRARY names the adapter to load.\n"
     "\n"
+    "    MORVANE_SYNC_ABORT_AT=STEP[:N]  a test aid: sync ends the process at once\n"
+    "    (exit 9, as if killed) the N-th time it reaches STEP (gathered, marked,\n"
+    "    pc-write, pc-applied, device-imported, device-committed, database-done,\n"
+    "    finished).\n"
+    "\n"
     "EXIT STATUS\n"
-    "    0 done, 1 an export of the adapter failed (reported with its result and\n"
-    "    last error code), 2 a bad command line.\n";
+    "    0 done (sync: both sides in agreement), 1 an export of the adapter failed\n"
+    "    (reported with its result and last error code) or the device failed, 2 a bad\n"
+    "    command line, 3 sync stopped by the mass-delete guard, 4 the store is locked\n"
+    "    by another sync, 5 sync finished but skipped items it cannot read.\n";
 
 int Usage() {
     fputs(kUsage, stderr);
@@ -124,6 +156,8 @@ int main(int argc, char** argv) {
     }
     morvane_host::Options options;
     options.programFolder = morvane_host::ProgramFolder(argv[0]);
+    if (command == "sync") return morvane_host::RunSync(options.programFolder, argc, argv);
+    if (command == "status") return morvane_host::RunStatus(argc, argv);
     if (command != "demo" && command != "export" && command != "import") return Usage();
     if (!ParseOptions(command, argc, argv, &options)) return Usage();
     if (command == "import" && options.folder.empty()) return Usage();

@@ -23,6 +23,11 @@ bool ItemToCalendar(int32_t section, const Item& item, const std::string& name, 
                     HostRecord* record, std::string* uid, std::vector<std::string>* warnings, Problem* problem);
 bool MergeCalendar(int32_t section, const Item& base, const HostRecord& record, const Settings& settings,
                    Item* merged, Problem* problem);
+// The section whose component an iCalendar item holds: Schedule (VEVENT),
+// ToDo (VTODO) or Memo (VJOURNAL), the first one found; 0 for none.  A
+// collection may hold events and tasks together: ItemToCalendar fails with
+// a reason starting "not a " for an item of another section.
+int32_t CalendarItemKind(const std::string& text);
 
 bool MailToItem(const HostRecord& record, const std::string& uid, const Settings& settings, Item* item,
                 Problem* problem);

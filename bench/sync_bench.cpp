@@ -1,0 +1,175 @@
+// morvane-sync sync against the simulated device and real files: a first
+// synchronisation of N records into an empty store, and an incremental one
+// after 1% of the records changed on the handheld, each run as the program
+// a person runs (a process of its own, timed on the wall clock: flushes to
+// disk are part of its cost).  Beside them the floor: the same records
+// exported and imported again through the device session, by morvane-sync
+// export --full --import (one JSON file of all records is its only file).
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <time.h>
+
+#include <filesystem>
+#include <string>
+
+#include "bench/bench_main.h"
+#include "support/sandbox.h"
+
+namespace fs = std::filesystem;
+
+namespace morvane_bench {
+
+namespace {
+
+// A world of the sync's own: drive C, a registry with tracing off, and
+// the device image, named to the child process on its command line.
+struct SyncWorld {
+    std::string root;
+    std::string environment;  // "NAME=value ..." for the child
+};
+
+const SyncWorld& World() {
+    static SyncWorld world = [] {
+        SyncWorld w;
+        char pattern[] = "/tmp/morvane-bench-sync-XXXXXX";
+        w.root = mkdtemp(pattern) != nullptr ? pattern : "/tmp/morvane-bench-sync";
+        fs::create_directories(w.root + "/drive_c/Korvell/Data");
+        testing_support::WriteFile(w.root + "/user.reg",
+                                   "Windows Registry Editor Version 5.00\n\n"
+                                   "[HKEY_CURRENT_USER\\SOFTWARE\\KORVELL QUENDA 2\\HALVERD]\n"
+                                   "\"DatafilePath\"=\"C:\\\\Korvell\\\\Data\\\\\"\n\n"
+                                   "[HKEY_CURRENT_USER\\SOFTWARE\\Korvell\\HALVERD\\Setting]\n"
+                                   "\"QA_Trace\"=dword:00000000\n");
+        w.environment = "MORVANE_DRIVE_C='" + w.root + "/drive_c' MORVANE_REGISTRY='" + w.root +
+                        "/user.reg' MORVANE_MESSAGEBOX=ok";
+        return w;
+    }();
+    return world;
+}
+
+// Runs morvane-sync with the arguments; false when it fails.  *cpu gets
+// the CPU seconds the child used.
+bool RunChild(const std::string& arguments, double* wall, double* cpu) {
+    const std::string command = "env " + World().environment + " '" + std::string(MORVANE_BIN_DIR) +
+                                "/morvane-sync' " + arguments + " > /dev/null 2>&1";
+    rusage before, after;
+    getrusage(RUSAGE_CHILDREN, &before);
+    timespec start, end;
+    clock_gettime(CLOCK_MONOTONIC, &start);
+    const int status = system(command.c_str());
+    clock_gettime(CLOCK_MONOTONIC, &end);
+    getrusage(RUSAGE_CHILDREN, &after);
+    *wall = static_cast<double>(end.tv_sec - start.tv_sec) + static_cast<double>(end.tv_nsec - start.tv_nsec) / 1e9;
+    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
+    *cpu = seconds(after.ru_utime) + seconds(after.ru_stime) - seconds(before.ru_utime) - seconds(before.ru_stime);
+    return status == 0;
+}
+
+// A fresh handheld with n records of the kind, and an empty store.
+std::string FreshImage(const KindInfo& kind, int64_t n, const std::string& name) {
+    tethra_sim::DeviceImage image = tethra_sim::EmptyImage();
+    Fill(image, kind, static_cast<size_t>(n));
+    Clear(image, kind);  // forget the fill, so that the next Fill of this image is made again
+    Fill(image, kind, static_cast<size_t>(n));
+    const std::string path = World().root + "/" + name + ".json";
+    std::string error;
+    image.Save(path, &error);
+    fs::remove_all(World().root + "/store");
+    fs::remove(World().root + "/drive_c/Korvell/Data/ISEnvSet.ini");
+    return path;
+}
+
+std::string SyncArguments(const KindInfo& kind, const std::string& image) {
+    return "sync --yes --device '" + image + "' --store '" + World().root + "/store' --section " +
+           std::to_string(kind.section);
+}
+
+// Files of the store changed since when (seconds), the state left out.
+int64_t FilesWrittenSince(const fs::file_time_type& when) {
+    int64_t count = 0;
+    std::error_code ignored;
+    for (const auto& entry : fs::recursive_directory_iterator(World().root + "/store", ignored))
+        if (entry.is_regular_file() && entry.path().string().find("/.morvane") == std::string::npos &&
+            entry.last_write_time() > when)
+            ++count;
+    return count;
+}
+
+void Report(benchmark::State& state, int64_t n, double wall, double cpu, bool ok) {
+    state.SetIterationTime(wall);
+    state.counters["items_per_s"] = static_cast<double>(n) / wall;
+    state.counters["cpu_s"] = cpu;
+    if (!ok) state.SkipWithError("morvane-sync failed");
+}
+
+void FirstSync(benchmark::State& state, const KindInfo& kind) {
+    const int64_t n = state.range(0);
+    for (auto _ : state) {
+        const std::string image = FreshImage(kind, n, "first");
+        double wall = 0, cpu = 0;
+        const bool ok = RunChild(SyncArguments(kind, image), &wall, &cpu);
+        Report(state, n, wall, cpu, ok);
+    }
+}
+
+// 1% of the records changed on the handheld after a first sync.
+void IncrementalSync(benchmark::State& state, const KindInfo& kind) {
+    const int64_t n = state.range(0);
+    for (auto _ : state) {
+        const std::string path = FreshImage(kind, n, "incremental");
+        double wall = 0, cpu = 0;
+        bool ok = RunChild(SyncArguments(kind, path), &wall, &cpu);
+        tethra_sim::DeviceImage image;
+        std::string error;
+        ok = ok && image.Load(path, &error);
+        tethra_sim::Database* db = image.Find(kind.dbId);
+        const size_t step = 100;
+        for (size_t i = 0; ok && db != nullptr && i < db->records.size(); i += step) {
+            const tethra_sim::LinkField& text = db->fields[static_cast<size_t>(db->FieldIndex(
+                kind.section == 1 ? "S_LAST_NAME" : "S_DESCRIPTION4"))];
+            image.ChangeRecord(kind.dbId, db->records[i].id, {{text.name, tethra_sim::TextValue("Changed")}});
+        }
+        ok = ok && image.Save(path, &error);
+        const auto before = fs::file_time_type::clock::now();
+        ok = ok && RunChild(SyncArguments(kind, path), &wall, &cpu);
+        state.counters["files_written"] = static_cast<double>(FilesWrittenSince(before));
+        Report(state, n, wall, cpu, ok);
+    }
+}
+
+// The device session alone: every record exported (full) and written to
+// one JSON file, then imported into the handheld again.
+void Floor(benchmark::State& state, const KindInfo& kind) {
+    const int64_t n = state.range(0);
+    for (auto _ : state) {
+        const std::string image = FreshImage(kind, n, "floor");
+        const std::string out = World().root + "/floor";
+        fs::remove_all(out);
+        double wall = 0, cpu = 0;
+        const bool ok = RunChild("export --yes --full --device '" + image + "' --section " +
+                                     std::to_string(kind.section) + " --out '" + out + "' --import '" + out + "'",
+                                 &wall, &cpu);
+        Report(state, n, wall, cpu, ok);
+    }
+}
+
+}  // namespace
+
+void RegisterSyncBenchmarks() {
+    for (const KindInfo& kind : Kinds()) {
+        if (kind.kind == Kind::kMail) continue;
+        for (int64_t n : Sizes()) {
+            if (n > 10000) continue;
+            Register(std::string("floor/session_export_import/") + kind.name, n,
+                     [&kind](benchmark::State& state) { Floor(state, kind); });
+            Register(std::string("sync/first/") + kind.name, n,
+                     [&kind](benchmark::State& state) { FirstSync(state, kind); });
+            Register(std::string("sync/incremental_1pct/") + kind.name, n,
+                     [&kind](benchmark::State& state) { IncrementalSync(state, kind); });
+        }
+    }
+}
+
+}  // namespace morvane_bench

@@ -1,0 +1,189 @@
+// The PC side of the gather step: every item of the collection against the
+// state.  A file whose size and time (and, for mail, folder and flag) are
+// as last synchronised is not read; one that was read counts as changed
+// only when its content hash moved.  Files of another kind sharing the
+// collection are left alone; files that cannot be read as items are
+// skipped, with the reason, and never changed.
+#include <ctype.h>
+
+#include <algorithm>
+
+#include "engine/gathered.h"
+#include "engine/record_text.h"
+#include "records/field_map.h"
+
+namespace morvane_engine {
+
+using namespace morvane_host;
+
+namespace {
+
+// The component that makes an item one of the section's, for collections
+// that several sections (or other programs) share.
+struct SectionKind {
+    int32_t section;
+    const char* begin;  // "BEGIN:VTODO"; null: any item
+};
+
+static const SectionKind kKinds[] = {
+    // 0
+    {kAddressSection,  "BEGIN:VCARD"},
+    {kScheduleSection, "BEGIN:VEVENT"},
+    {kToDoSection,     "BEGIN:VTODO"},
+    {kMemoSection,     "BEGIN:VJOURNAL"},
+    {kMailSection,     nullptr},
+};
+
+bool ContainsNoCase(const std::string& text, const char* needle) {
+    const std::string n(needle);
+    auto found = std::search(text.begin(), text.end(), n.begin(), n.end(),
+                             [](char a, char b) { return toupper(static_cast<unsigned char>(a)) == b; });
+    return found != text.end();
+}
+
+// Whether the item belongs to another section or program.  An empty or
+// unreadable file is not foreign: it is reported.
+bool IsForeign(int32_t section, const std::string& text) {
+    if (text.find_first_not_of(" \t\r\n") == std::string::npos) return false;
+    for (const SectionKind& kind : kKinds) {
+        if (kind.section != section || kind.begin == nullptr) continue;
+        if (ContainsNoCase(text, kind.begin)) return false;
+        // An iCalendar item of another component belongs to another section;
+        // anything else is malformed for this one.
+        return ContainsNoCase(text, "BEGIN:VCALENDAR") &&
+               (ContainsNoCase(text, "BEGIN:VEVENT") || ContainsNoCase(text, "BEGIN:VTODO") ||
+                ContainsNoCase(text, "BEGIN:VJOURNAL"));
+    }
+    return false;
+}
+
+bool StampsEqual(const StateRow& row, const CollectionEntry& file, int32_t section) {
+    if (row.size != file.size || row.mtime != file.mtime) return false;
+    return section != kMailSection || (row.folder == file.folder && row.seen == file.seen);
+}
+
+enum class Read { kUnchanged, kChanged, kForeign, kSkipped };
+
+// Reads and converts one file; *entry gets what was read.
+Read ReadEntry(Collection& collection, const CollectionEntry& file, const StateRow* row,
+               const morvane_pim::Settings& settings, Gathered* g, PcEntry* entry) {
+    std::string error;
+    entry->file = file;
+    if (!collection.Read(file, &entry->item, &error)) {
+        g->skipped.push_back(file.path + ": " + error);
+        return Read::kSkipped;
+    }
+    if (IsForeign(g->section, entry->item.text)) return Read::kForeign;
+    entry->hash = morvane_pim::ContentHash(g->section, entry->item);
+    if (row != nullptr && entry->hash == row->hash) return Read::kUnchanged;
+    morvane_pim::Problem problem;
+    std::vector<std::string> warnings;
+    if (!morvane_pim::ItemToRecord(g->section, entry->item, file.href, settings, &entry->record, &entry->uid,
+                                   &warnings, &problem)) {
+        problem.name = file.path;
+        g->skipped.push_back(problem.ToString());
+        return Read::kSkipped;
+    }
+    for (const std::string& warning : warnings) g->warnings.push_back(warning);
+    return Read::kChanged;
+}
+
+}  // namespace
+
+bool ScanPc(Collection& collection, const morvane_pim::Settings& settings, Gathered* g, std::string* error) {
+    std::vector<CollectionEntry> files;
+    if (!collection.List(&files, error)) return false;
+    std::map<std::string, size_t> byHref;
+    for (size_t i = 0; i < g->rows.size(); ++i) byHref[g->rows[i].href] = i;
+    std::set<int64_t> present;
+    for (const CollectionEntry& file : files) {
+        auto known = byHref.find(file.href);
+        const StateRow* row = known == byHref.end() ? nullptr : &g->rows[known->second];
+        if (row != nullptr && StampsEqual(*row, file, g->section)) {
+            present.insert(row->rowId);
+            continue;
+        }
+        PcEntry entry;
+        const Read read = ReadEntry(collection, file, row, settings, g, &entry);
+        if (read == Read::kForeign) {
+            ++g->foreign;
+            continue;
+        }
+        if (row == nullptr) {
+            if (read == Read::kChanged) {
+                g->pcNew.push_back(file.href);
+                g->pc[file.href] = std::move(entry);
+            }
+            continue;
+        }
+        present.insert(row->rowId);
+        if (read == Read::kUnchanged) {
+            g->restamped.push_back(row->rowId);
+            g->stamps[row->rowId] = file;
+        } else if (read == Read::kSkipped) {
+            g->pcChange[row->rowId] = Change::kUnreadable;
+        } else {
+            g->pcChange[row->rowId] = Change::kChanged;
+            g->pc[file.href] = std::move(entry);
+        }
+    }
+    for (const StateRow& row : g->rows)
+        if (present.count(row.rowId) == 0) g->pcChange[row.rowId] = Change::kDeleted;
+    return true;
+}
+
+namespace {
+
+// A deleted item whose UID turns up in a new file was renamed by another
+// program: it changed, and lives in the new file from now on.
+void FollowRenames(Gathered* g) {
+    std::map<std::string, std::string> newByUid;
+    for (const std::string& href : g->pcNew) newByUid.emplace(g->pc[href].uid, href);
+    for (auto& change : g->pcChange) {
+        if (change.second != Change::kDeleted) continue;
+        const StateRow* row = g->Row(change.first);
+        auto found = row->uid.empty() ? newByUid.end() : newByUid.find(row->uid);
+        if (found == newByUid.end()) continue;
+        change.second = Change::kChanged;
+        g->pcHref[row->rowId] = found->second;
+        g->pcNew.erase(std::remove(g->pcNew.begin(), g->pcNew.end(), found->second), g->pcNew.end());
+        newByUid.erase(found);
+    }
+}
+
+}  // namespace
+
+PlanInput MakePlanInput(Gathered* g, ConflictPolicy policy) {
+    FollowRenames(g);
+    PlanInput input;
+    input.policy = policy;
+    input.pcItems = g->rows.size();
+    input.deviceRecords = g->rows.size();
+    std::set<int64_t> changed;
+    for (const auto& change : g->deviceChange) changed.insert(change.first);
+    for (const auto& change : g->pcChange) changed.insert(change.first);
+    for (int64_t rowId : changed) {
+        const StateRow& row = *g->Row(rowId);
+        PlanRow plan;
+        plan.rowId = rowId;
+        plan.href = g->pcHref.count(rowId) != 0 ? g->pcHref[rowId] : row.href;
+        plan.device = g->deviceChange.count(rowId) != 0 ? g->deviceChange[rowId] : Change::kNone;
+        plan.pc = g->pcChange.count(rowId) != 0 ? g->pcChange[rowId] : Change::kNone;
+        const HostRecord* device = plan.device == Change::kChanged ? g->DeviceRecord(row.deviceId) : nullptr;
+        const PcEntry* pc = plan.pc == Change::kChanged ? &g->pc[plan.href] : nullptr;
+        if (device != nullptr) plan.deviceKey = morvane_pim::MatchKey(g->section, *device);
+        if (pc != nullptr) {
+            plan.pcKey = morvane_pim::MatchKey(g->section, pc->record);
+            HostRecord stored;
+            plan.pcSameForDevice = TextToRecord(row.deviceFields, &stored) &&
+                                   SameDeviceFields(g->section, stored, pc->record);
+        }
+        if (device != nullptr && pc != nullptr) plan.converged = SameDeviceFields(g->section, *device, pc->record);
+        input.rows.push_back(plan);
+    }
+    for (int32_t id : g->deviceNew) input.deviceNew.push_back({id, morvane_pim::MatchKey(g->section, g->deviceRecords[id])});
+    for (const std::string& href : g->pcNew) input.pcNew.push_back({href, morvane_pim::MatchKey(g->section, g->pc[href].record)});
+    return input;
+}
+
+}  // namespace morvane_engine

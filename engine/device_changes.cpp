@@ -1,0 +1,80 @@
+// The device side of the gather step.  A full read is compared record by
+// record with the device fields the state holds; an incremental one lists
+// only what the device changed.  Either way a change the state already
+// holds (delivered again after an interrupted run) is no change.
+#include "engine/gathered.h"
+#include "engine/record_text.h"
+#include "engine/state_store.h"
+
+namespace morvane_engine {
+
+using namespace morvane_host;
+
+StateRow* Gathered::Row(int64_t rowId) {
+    auto found = rowIndex.find(rowId);
+    return found == rowIndex.end() ? nullptr : &rows[found->second];
+}
+
+const HostRecord* Gathered::DeviceRecord(int32_t deviceId) const {
+    auto found = deviceRecords.find(deviceId);
+    return found == deviceRecords.end() ? nullptr : &found->second;
+}
+
+bool LoadGathered(int32_t section, StateStore& store, Gathered* g) {
+    *g = Gathered();
+    g->section = section;
+    if (store.IsOpen() && !store.LoadRows(section, &g->rows)) return false;
+    for (size_t i = 0; i < g->rows.size(); ++i) {
+        g->rowIndex[g->rows[i].rowId] = i;
+        if (g->rows[i].deviceId != 0) g->deviceIndex[g->rows[i].deviceId] = i;
+    }
+    return true;
+}
+
+namespace {
+
+// How a record read from the device differs from what the state holds.
+void Compare(const HostRecord& record, Gathered* g) {
+    auto known = g->deviceIndex.find(record.id);
+    if (known == g->deviceIndex.end()) {
+        g->deviceNew.push_back(record.id);
+        return;
+    }
+    StateRow& row = g->rows[known->second];
+    HostRecord stored;
+    if (TextToRecord(row.deviceFields, &stored) && SameDeviceFields(g->section, stored, record)) return;
+    if (row.pending == Pending::kWrite) {
+        // The write of a session that ended before it was confirmed, kept
+        // by the handheld (in the form the handheld keeps it): the state
+        // takes it as confirmed, with the PC item it came from.
+        row.deviceFields = RecordToText(record);
+        row.hash = row.pendingHash;
+        row.pending = Pending::kNone;
+        return;
+    }
+    g->deviceChange[row.rowId] = Change::kChanged;
+}
+
+}  // namespace
+
+void GatherDevice(const DatabaseRecords& read, bool full, Gathered* g) {
+    g->deviceFull = full;
+    std::set<int32_t> present;
+    for (const HostRecord& record : read.records) {
+        if (record.status == kStatusDeleted) {
+            auto known = g->deviceIndex.find(record.id);
+            if (known != g->deviceIndex.end()) g->deviceChange[g->rows[known->second].rowId] = Change::kDeleted;
+            continue;
+        }
+        // A record listed twice (added and changed) is read once.
+        if (!present.insert(record.id).second) continue;
+        g->deviceRecords[record.id] = record;
+        g->deviceOrder.push_back(record.id);
+        Compare(record, g);
+    }
+    if (!full) return;
+    for (const StateRow& row : g->rows)
+        if (present.count(row.deviceId) == 0) g->deviceChange[row.rowId] = Change::kDeleted;
+}
+
+}  // namespace morvane_engine

@@ -1,0 +1,75 @@
+// What the gather step learns of one database before anything is planned:
+// the state rows, the device records read and how each row changed on the
+// device, the PC items read and how each row changed on the PC, and the
+// records and items the state does not know.
+#ifndef MORVANE_ENGINE_GATHERED_H
+#define MORVANE_ENGINE_GATHERED_H
+
+#include <stdint.h>
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "bridge/device_session.h"
+#include "engine/collection.h"
+#include "engine/sync_plan.h"
+#include "engine/sync_types.h"
+#include "pim/pim.h"
+
+namespace morvane_engine {
+
+using morvane_host::DatabaseRecords;
+using morvane_host::HostRecord;
+
+// A PC item that was read: its file, text, device record and UID.
+struct PcEntry {
+    CollectionEntry file;
+    morvane_pim::Item item;
+    HostRecord record;
+    std::string uid;
+    std::string hash;
+};
+
+struct Gathered {
+    int32_t section = 0;
+    std::vector<StateRow> rows;
+    std::map<int64_t, size_t> rowIndex;     // rowId -> index in rows
+    std::map<int32_t, size_t> deviceIndex;  // device id -> index in rows
+
+    bool deviceFull = false;                 // every device record was read
+    std::map<int32_t, HostRecord> deviceRecords;  // records read (not the deleted ones)
+    std::vector<int32_t> deviceOrder;        // their ids in the order read
+    std::map<int64_t, Change> deviceChange;  // rowId -> how the device changed it
+    std::vector<int32_t> deviceNew;          // ids the state does not know
+
+    std::map<std::string, PcEntry> pc;       // href -> items read
+    std::map<int64_t, Change> pcChange;      // rowId -> how the PC changed it
+    std::map<int64_t, std::string> pcHref;   // rowId -> the file it is in now, when it moved
+    std::vector<std::string> pcNew;          // hrefs the state does not know
+    std::vector<int64_t> restamped;          // rows whose file changed in nothing but its time
+    std::map<int64_t, CollectionEntry> stamps;  // their new size and time
+    std::vector<std::string> skipped;        // "file: reason" of items that cannot be read
+    std::vector<std::string> warnings;       // what an item lost on its way to the device
+    size_t foreign = 0;                      // files of another kind, left alone
+
+    StateRow* Row(int64_t rowId);
+    const HostRecord* DeviceRecord(int32_t deviceId) const;
+};
+
+// Reads the state rows of the section (none from a store not open).
+bool LoadGathered(int32_t section, class StateStore& store, Gathered* g);
+// The device side from an export: full (every record) or the device's
+// change lists, each compared with the state.
+void GatherDevice(const DatabaseRecords& read, bool full, Gathered* g);
+// The PC side: every item of the collection compared with the state, by
+// size and time first, then by content hash.  False when the collection
+// cannot be listed.
+bool ScanPc(Collection& collection, const morvane_pim::Settings& settings, Gathered* g, std::string* error);
+// The planner's view of what was gathered.
+PlanInput MakePlanInput(Gathered* g, ConflictPolicy policy);
+
+}  // namespace morvane_engine
+
+#endif

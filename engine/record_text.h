@@ -1,0 +1,33 @@
+// A device record as one text for the state store, and the comparisons the
+// engine makes between device records.
+#ifndef MORVANE_ENGINE_RECORD_TEXT_H
+#define MORVANE_ENGINE_RECORD_TEXT_H
+
+#include <stdint.h>
+
+#include <string>
+
+#include "records/host_record.h"
+
+namespace morvane_engine {
+
+using morvane_host::HostRecord;
+
+// One line per host field ("id=value", with backslash, CR and LF escaped),
+// then the repeat rule and the mail folder when the record has them.
+std::string RecordToText(const HostRecord& record);
+// The record RecordToText wrote; false when the text is not one.
+bool TextToRecord(const std::string& text, HostRecord* record);
+
+// Whether two records of a section say the same to the device: every host
+// field that is written back, the repeat rule and the folder.  Fields the
+// adapter fills itself are left out; values are compared exactly.
+bool SameDeviceFields(int32_t section, const HostRecord& a, const HostRecord& b);
+
+// A short text naming a record for the person running a sync (a name, a
+// subject, a title), "" when it has none.
+std::string RecordLabel(int32_t section, const HostRecord& record);
+
+}  // namespace morvane_engine
+
+#endif

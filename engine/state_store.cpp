@@ -1,0 +1,225 @@
+#include "engine/state_store.h"
+
+#include <sqlite3.h>
+
+namespace morvane_engine {
+
+namespace {
+
+const char kSchema[] =
+    "CREATE TABLE IF NOT EXISTS pairing (key TEXT PRIMARY KEY, value TEXT NOT NULL);"
+    "CREATE TABLE IF NOT EXISTS databases ("
+    "  section INTEGER PRIMARY KEY, last_sync INTEGER NOT NULL, full_sync_due INTEGER NOT NULL,"
+    "  dirty INTEGER NOT NULL);"
+    "CREATE TABLE IF NOT EXISTS items ("
+    "  id INTEGER PRIMARY KEY, section INTEGER NOT NULL, device_id INTEGER NOT NULL, href TEXT NOT NULL,"
+    "  uid TEXT NOT NULL, hash TEXT NOT NULL, size INTEGER NOT NULL, mtime INTEGER NOT NULL,"
+    "  device_fields TEXT NOT NULL, item TEXT NOT NULL, folder INTEGER NOT NULL, seen INTEGER NOT NULL,"
+    "  pending INTEGER NOT NULL, pending_hash TEXT NOT NULL, pending_fields TEXT NOT NULL);"
+    "CREATE INDEX IF NOT EXISTS items_section ON items(section);";
+
+// Finalises a statement when it goes out of scope.
+class Statement {
+public:
+    explicit Statement(sqlite3_stmt* statement) : statement_(statement) {}
+    ~Statement() { sqlite3_finalize(statement_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    sqlite3_stmt* get() const { return statement_; }
+    explicit operator bool() const { return statement_ != nullptr; }
+    void Text(int index, const std::string& text) {
+        sqlite3_bind_text(statement_, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+    }
+    void Int(int index, int64_t value) { sqlite3_bind_int64(statement_, index, value); }
+
+private:
+    sqlite3_stmt* statement_;
+};
+
+std::string ColumnText(sqlite3_stmt* statement, int column) {
+    const unsigned char* text = sqlite3_column_text(statement, column);
+    if (text == nullptr) return std::string();
+    return std::string(reinterpret_cast<const char*>(text), static_cast<size_t>(sqlite3_column_bytes(statement, column)));
+}
+
+}  // namespace
+
+StateStore::~StateStore() {
+    if (db_ != nullptr) sqlite3_close(db_);
+}
+
+bool StateStore::Fail(const char* what) {
+    error_ = std::string(what) + ": " + (db_ != nullptr ? sqlite3_errmsg(db_) : "no state database");
+    return false;
+}
+
+bool StateStore::Exec(const char* sql) {
+    char* message = nullptr;
+    if (sqlite3_exec(db_, sql, nullptr, nullptr, &message) == SQLITE_OK) return true;
+    error_ = std::string("the sync state: ") + (message != nullptr ? message : "unknown error");
+    sqlite3_free(message);
+    return false;
+}
+
+sqlite3_stmt* StateStore::Prepare(const char* sql) {
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(db_, sql, -1, &statement, nullptr) != SQLITE_OK) {
+        Fail("the sync state");
+        return nullptr;
+    }
+    return statement;
+}
+
+bool StateStore::Open(const std::string& path, bool readOnly) {
+    const int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
+        Fail(("cannot open the sync state " + path).c_str());
+        sqlite3_close(db_);
+        db_ = nullptr;
+        return false;
+    }
+    sqlite3_busy_timeout(db_, 2000);
+    if (readOnly) return true;
+    // WAL: a commit is one append to the log, and readers (status) never
+    // wait for a running sync.  FULL: a commit survives a power loss.
+    if (!Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;")) return false;
+    Statement version(Prepare("PRAGMA user_version"));
+    if (!version || sqlite3_step(version.get()) != SQLITE_ROW) return Fail("the sync state");
+    const int found = sqlite3_column_int(version.get(), 0);
+    if (found > kStateSchemaVersion) {
+        error_ = path + " was written by a newer morvane-sync (state version " + std::to_string(found) + ")";
+        return false;
+    }
+    if (!Exec(kSchema)) return false;
+    return Exec("PRAGMA user_version = 1");
+}
+
+bool StateStore::Begin() { return Exec("BEGIN IMMEDIATE"); }
+bool StateStore::Commit() { return Exec("COMMIT"); }
+void StateStore::Rollback() { Exec("ROLLBACK"); }
+
+bool StateStore::LoadRows(int32_t section, std::vector<StateRow>* rows) {
+    rows->clear();
+    Statement select(Prepare(
+        "SELECT id, device_id, href, uid, hash, size, mtime, device_fields, item, folder, seen, pending,"
+        " pending_hash, pending_fields FROM items "
+        "WHERE section = ? ORDER BY id"));
+    if (!select) return false;
+    select.Int(1, section);
+    int step;
+    while ((step = sqlite3_step(select.get())) == SQLITE_ROW) {
+        sqlite3_stmt* s = select.get();
+        StateRow row;
+        row.section = section;
+        row.rowId = sqlite3_column_int64(s, 0);
+        row.deviceId = static_cast<int32_t>(sqlite3_column_int64(s, 1));
+        row.href = ColumnText(s, 2);
+        row.uid = ColumnText(s, 3);
+        row.hash = ColumnText(s, 4);
+        row.size = sqlite3_column_int64(s, 5);
+        row.mtime = sqlite3_column_int64(s, 6);
+        row.deviceFields = ColumnText(s, 7);
+        row.item = ColumnText(s, 8);
+        row.folder = static_cast<uint32_t>(sqlite3_column_int64(s, 9));
+        row.seen = sqlite3_column_int64(s, 10) != 0;
+        row.pending = static_cast<Pending>(sqlite3_column_int(s, 11));
+        row.pendingHash = ColumnText(s, 12);
+        row.pendingFields = ColumnText(s, 13);
+        rows->push_back(std::move(row));
+    }
+    return step == SQLITE_DONE || Fail("reading the sync state");
+}
+
+bool StateStore::PutRow(StateRow* row) {
+    Statement put(Prepare(
+        "INSERT OR REPLACE INTO items (id, section, device_id, href, uid, hash, size, mtime, device_fields, item,"
+        " folder, seen, pending, pending_hash, pending_fields) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    if (!put) return false;
+    if (row->rowId != 0) put.Int(1, row->rowId);
+    put.Int(2, row->section);
+    put.Int(3, row->deviceId);
+    put.Text(4, row->href);
+    put.Text(5, row->uid);
+    put.Text(6, row->hash);
+    put.Int(7, row->size);
+    put.Int(8, row->mtime);
+    put.Text(9, row->deviceFields);
+    put.Text(10, row->item);
+    put.Int(11, row->folder);
+    put.Int(12, row->seen ? 1 : 0);
+    put.Int(13, static_cast<int>(row->pending));
+    put.Text(14, row->pendingHash);
+    put.Text(15, row->pendingFields);
+    if (sqlite3_step(put.get()) != SQLITE_DONE) return Fail("writing the sync state");
+    if (row->rowId == 0) row->rowId = sqlite3_last_insert_rowid(db_);
+    return true;
+}
+
+bool StateStore::DeleteRow(int64_t rowId) {
+    Statement remove(Prepare("DELETE FROM items WHERE id = ?"));
+    if (!remove) return false;
+    remove.Int(1, rowId);
+    return sqlite3_step(remove.get()) == SQLITE_DONE || Fail("writing the sync state");
+}
+
+bool StateStore::DeleteSection(int32_t section) {
+    Statement remove(Prepare("DELETE FROM items WHERE section = ?"));
+    if (!remove) return false;
+    remove.Int(1, section);
+    return sqlite3_step(remove.get()) == SQLITE_DONE || Fail("writing the sync state");
+}
+
+size_t StateStore::CountRows(int32_t section) {
+    Statement count(Prepare("SELECT COUNT(*) FROM items WHERE section = ?"));
+    if (!count) return 0;
+    count.Int(1, section);
+    return sqlite3_step(count.get()) == SQLITE_ROW ? static_cast<size_t>(sqlite3_column_int64(count.get(), 0)) : 0;
+}
+
+bool StateStore::ConfirmPending() {
+    return Exec("DELETE FROM items WHERE pending = 2;"
+                "UPDATE items SET hash = pending_hash, device_fields = pending_fields, pending = 0,"
+                " pending_hash = '', pending_fields = '' WHERE pending = 1;");
+}
+
+bool StateStore::GetDatabase(int32_t section, DatabaseState* state) {
+    *state = DatabaseState();
+    state->section = section;
+    Statement select(Prepare("SELECT last_sync, full_sync_due, dirty FROM databases WHERE section = ?"));
+    if (!select) return false;
+    select.Int(1, section);
+    const int step = sqlite3_step(select.get());
+    if (step == SQLITE_ROW) {
+        state->lastSync = sqlite3_column_int64(select.get(), 0);
+        state->fullSyncDue = sqlite3_column_int(select.get(), 1) != 0;
+        state->dirty = sqlite3_column_int(select.get(), 2) != 0;
+    }
+    return step == SQLITE_ROW || step == SQLITE_DONE || Fail("reading the sync state");
+}
+
+bool StateStore::PutDatabase(const DatabaseState& state) {
+    Statement put(Prepare("INSERT OR REPLACE INTO databases (section, last_sync, full_sync_due, dirty) VALUES (?, ?, ?, ?)"));
+    if (!put) return false;
+    put.Int(1, state.section);
+    put.Int(2, state.lastSync);
+    put.Int(3, state.fullSyncDue ? 1 : 0);
+    put.Int(4, state.dirty ? 1 : 0);
+    return sqlite3_step(put.get()) == SQLITE_DONE || Fail("writing the sync state");
+}
+
+std::string StateStore::GetPairing(const std::string& key) {
+    Statement select(Prepare("SELECT value FROM pairing WHERE key = ?"));
+    if (!select) return std::string();
+    select.Text(1, key);
+    return sqlite3_step(select.get()) == SQLITE_ROW ? ColumnText(select.get(), 0) : std::string();
+}
+
+bool StateStore::SetPairing(const std::string& key, const std::string& value) {
+    Statement put(Prepare("INSERT OR REPLACE INTO pairing (key, value) VALUES (?, ?)"));
+    if (!put) return false;
+    put.Text(1, key);
+    put.Text(2, value);
+    return sqlite3_step(put.get()) == SQLITE_DONE || Fail("writing the sync state");
+}
+
+}  // namespace morvane_engine

@@ -1,0 +1,70 @@
+// The sync state: a SQLite database in the store (WAL mode), holding the
+// pairing, per database the last synchronisation, and per item the device
+// record and PC item that stand for each other as last synchronised.
+// Changes are made inside a transaction that the engine commits together
+// with the changes to the two sides they describe.
+#ifndef MORVANE_ENGINE_STATE_STORE_H
+#define MORVANE_ENGINE_STATE_STORE_H
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/sync_types.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace morvane_engine {
+
+class StateStore {
+public:
+    StateStore() = default;
+    ~StateStore();
+    StateStore(const StateStore&) = delete;
+    StateStore& operator=(const StateStore&) = delete;
+
+    // Opens (readOnly: only an existing one) or creates the state at path.
+    // False with the reason in error().
+    bool Open(const std::string& path, bool readOnly);
+    bool IsOpen() const { return db_ != nullptr; }
+
+    bool Begin();
+    bool Commit();
+    void Rollback();
+
+    bool LoadRows(int32_t section, std::vector<StateRow>* rows);
+    // Inserts a row (rowId 0; rowId set afterwards) or replaces it.
+    bool PutRow(StateRow* row);
+    bool DeleteRow(int64_t rowId);
+    bool DeleteSection(int32_t section);
+    size_t CountRows(int32_t section);
+    // The device writes of the session that just closed are confirmed.
+    bool ConfirmPending();
+
+    // A database never synchronised reads as all zero.
+    bool GetDatabase(int32_t section, DatabaseState* state);
+    bool PutDatabase(const DatabaseState& state);
+
+    // The pairing: a few named texts (device, adapter, first sync).
+    std::string GetPairing(const std::string& key);
+    bool SetPairing(const std::string& key, const std::string& value);
+
+    const std::string& error() const { return error_; }
+
+private:
+    bool Exec(const char* sql);
+    bool Fail(const char* what);
+    sqlite3_stmt* Prepare(const char* sql);
+
+    sqlite3* db_ = nullptr;
+    std::string error_;
+};
+
+// The schema version this build reads and writes (PRAGMA user_version).
+constexpr int kStateSchemaVersion = 1;
+
+}  // namespace morvane_engine
+
+#endif

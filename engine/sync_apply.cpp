@@ -1,0 +1,218 @@
+#include "engine/sync_apply.h"
+
+#include "engine/abort_hook.h"
+#include "engine/record_text.h"
+#include "pim/content_lines.h"
+
+namespace morvane_engine {
+
+using namespace morvane_host;
+using morvane_pim::Item;
+
+namespace {
+
+// Changes committed to the state in one transaction, after the folders
+// they were written to are flushed.
+constexpr size_t kChangesPerCommit = 256;
+
+void SetPcSide(StateRow* row, const std::string& href, const std::string& uid, const Item& item,
+               const CollectionEntry& file) {
+    row->href = href;
+    if (!uid.empty()) row->uid = uid;
+    row->item = item.text;
+    row->hash = morvane_pim::ContentHash(row->section, item);
+    row->size = file.size;
+    row->mtime = file.mtime;
+    row->folder = file.folder;
+    row->seen = file.seen;
+}
+
+void SetDeviceSide(StateRow* row, int32_t deviceId, const HostRecord& record) {
+    row->deviceId = deviceId;
+    row->deviceFields = RecordToText(record);
+}
+
+Item BaseOf(const StateRow& row) {
+    Item base;
+    base.text = row.item;
+    base.folder = row.folder;
+    base.seen = row.seen;
+    return base;
+}
+
+bool Fail(ApplyContext& c, const std::string& error) {
+    c.error = error;
+    return false;
+}
+
+bool Commit(ApplyContext& c) {
+    std::string error;
+    if (!c.collection->Flush(&error)) return Fail(c, error);
+    if (!c.store->Commit()) return Fail(c, c.store->error());
+    return true;
+}
+
+bool Checkpoint(ApplyContext& c, size_t* pending) {
+    if (++*pending < kChangesPerCommit) return true;
+    *pending = 0;
+    return Commit(c) && (c.store->Begin() || Fail(c, c.store->error()));
+}
+
+bool WriteItem(ApplyContext& c, const std::string& href, const Item& item, CollectionEntry* written) {
+    std::string error;
+    if (!c.collection->Write(href, item, written, &error)) return Fail(c, error);
+    AbortPoint("pc-write");
+    return true;
+}
+
+std::string Named(ApplyContext& c, const HostRecord& record) {
+    const std::string label = RecordLabel(c.g->section, record);
+    return label.empty() ? std::string("(untitled)") : "\"" + label + "\"";
+}
+
+bool PcAdd(ApplyContext& c, int32_t deviceId) {
+    const HostRecord& record = *c.g->DeviceRecord(deviceId);
+    const std::string uid = NewUid(c.g->section, deviceId, record);
+    Item item;
+    morvane_pim::Problem problem;
+    if (!morvane_pim::RecordToItem(c.g->section, record, uid, *c.settings, &item, &problem)) {
+        c.summary->lines.push_back("device record " + std::to_string(deviceId) + " left on the handheld: " +
+                                   problem.reason);
+        ++c.summary->skipped;
+        c.retryNextTime = true;
+        return true;
+    }
+    const std::string href = c.collection->NewHref(uid);
+    CollectionEntry written;
+    if (!WriteItem(c, href, item, &written)) return false;
+    StateRow row;
+    row.section = c.g->section;
+    SetPcSide(&row, href, uid, item, written);
+    SetDeviceSide(&row, deviceId, record);
+    ++c.summary->pcAdded;
+    return c.store->PutRow(&row) || Fail(c, c.store->error());
+}
+
+// The device record merged into the last synchronised item; an item that
+// cannot be merged into is made anew from the record.
+bool MergedItem(ApplyContext& c, const StateRow& row, const HostRecord& record, Item* merged) {
+    morvane_pim::Problem problem;
+    if (morvane_pim::MergeRecord(c.g->section, BaseOf(row), record, *c.settings, merged, &problem)) return true;
+    return morvane_pim::RecordToItem(c.g->section, record, row.uid, *c.settings, merged, &problem) ||
+           Fail(c, "cannot convert device record " + std::to_string(row.deviceId) + ": " + problem.reason);
+}
+
+bool PcUpdate(ApplyContext& c, StateRow* row, bool conflict) {
+    const HostRecord& record = *c.g->DeviceRecord(row->deviceId);
+    Item merged;
+    if (!MergedItem(c, *row, record, &merged)) return false;
+    const auto moved = c.g->pcHref.find(row->rowId);
+    const std::string href = moved != c.g->pcHref.end() ? moved->second : row->href;
+    CollectionEntry written;
+    if (!WriteItem(c, href, merged, &written)) return false;
+    SetPcSide(row, href, "", merged, written);
+    SetDeviceSide(row, row->deviceId, record);
+    ++c.summary->pcChanged;
+    if (conflict) c.summary->lines.push_back("conflict: " + Named(c, record) + ": the handheld's version won in " + href);
+    return c.store->PutRow(row) || Fail(c, c.store->error());
+}
+
+bool PcDelete(ApplyContext& c, const StateRow& row) {
+    std::string error;
+    if (!c.collection->Remove(row.href, &error)) return Fail(c, error);
+    ++c.summary->pcDeleted;
+    return c.store->DeleteRow(row.rowId) || Fail(c, c.store->error());
+}
+
+// Both sides hold the same item: the state learns the pair.
+bool Link(ApplyContext& c, const Action& action) {
+    StateRow fresh;
+    fresh.section = c.g->section;
+    StateRow* row = action.rowId != 0 ? c.g->Row(action.rowId) : &fresh;
+    const int32_t deviceId = action.deviceId != 0 ? action.deviceId : row->deviceId;
+    const PcEntry& pc = c.g->pc[action.href];
+    SetPcSide(row, action.href, pc.uid, pc.item, pc.file);
+    const HostRecord* record = c.g->DeviceRecord(deviceId);
+    SetDeviceSide(row, deviceId, record != nullptr ? *record : pc.record);
+    return c.store->PutRow(row) || Fail(c, c.store->error());
+}
+
+bool Refresh(ApplyContext& c, StateRow* row, const std::string& href) {
+    const PcEntry& pc = c.g->pc[href];
+    SetPcSide(row, href, pc.uid, pc.item, pc.file);
+    return c.store->PutRow(row) || Fail(c, c.store->error());
+}
+
+// Keep-both: the device's version becomes a PC item of its own with a UID
+// of its own, and the state row follows it; the PC's item goes to the
+// device as a new record.
+bool Split(ApplyContext& c, StateRow* row, const std::string& copyHref) {
+    const HostRecord& record = *c.g->DeviceRecord(row->deviceId);
+    const std::string original = c.g->pcHref.count(row->rowId) != 0 ? c.g->pcHref[row->rowId] : row->href;
+    if (!copyHref.empty()) {
+        const PcEntry& pc = c.g->pc[copyHref];
+        SetPcSide(row, copyHref, pc.uid, pc.item, pc.file);
+    } else {
+        const std::string uid = NewUid(c.g->section, row->deviceId, record);
+        Item item;
+        morvane_pim::Problem problem;
+        if (!morvane_pim::RecordToItem(c.g->section, record, uid, *c.settings, &item, &problem))
+            return Fail(c, "cannot convert device record " + std::to_string(row->deviceId) + ": " + problem.reason);
+        const std::string href = c.collection->NewHref(uid);
+        CollectionEntry written;
+        if (!WriteItem(c, href, item, &written)) return false;
+        SetPcSide(row, href, uid, item, written);
+        ++c.summary->pcAdded;
+    }
+    SetDeviceSide(row, row->deviceId, record);
+    c.summary->lines.push_back("conflict: " + Named(c, record) + ": both versions kept, the PC's in " + original +
+                               ", the handheld's in " + row->href);
+    return c.store->PutRow(row) || Fail(c, c.store->error());
+}
+
+bool ApplyPcAction(ApplyContext& c, const Action& action) {
+    StateRow* row = action.rowId != 0 ? c.g->Row(action.rowId) : nullptr;
+    switch (action.kind) {
+        case ActionKind::kPcAdd: return PcAdd(c, action.deviceId);
+        case ActionKind::kPcUpdate: return PcUpdate(c, row, action.conflict);
+        case ActionKind::kPcDelete: return PcDelete(c, *row);
+        case ActionKind::kLink: return Link(c, action);
+        case ActionKind::kForget: return c.store->DeleteRow(row->rowId) || Fail(c, c.store->error());
+        case ActionKind::kRefresh: return Refresh(c, row, action.href);
+        case ActionKind::kSplit: return Split(c, row, action.href);
+        default: return true;
+    }
+}
+
+}  // namespace
+
+std::string NewUid(int32_t section, int32_t deviceId, const HostRecord& record) {
+    const std::string seed = std::to_string(section) + ":" + std::to_string(deviceId) + ":" + RecordToText(record);
+    return "morvane-" + morvane_pim::HashText(seed).substr(0, 24);
+}
+
+bool ApplyPcSide(ApplyContext& c, const Plan& plan) {
+    if (!c.store->Begin()) return Fail(c, c.store->error());
+    size_t pending = 0, done = 0;
+    for (const Action& action : plan.actions) {
+        c.progress->Tick(++done, plan.actions.size());
+        if (!ApplyPcAction(c, action)) {
+            c.store->Rollback();
+            return false;
+        }
+        if (!Checkpoint(c, &pending)) return false;
+    }
+    // Files touched without a change: their new time spares reading them next time.
+    for (int64_t rowId : c.g->restamped) {
+        StateRow* row = c.g->Row(rowId);
+        const CollectionEntry& file = c.g->stamps[rowId];
+        row->size = file.size;
+        row->mtime = file.mtime;
+        if (!c.store->PutRow(row)) return Fail(c, c.store->error());
+    }
+    if (!Commit(c)) return false;
+    AbortPoint("pc-applied");
+    return true;
+}
+
+}  // namespace morvane_engine

@@ -1,0 +1,345 @@
+#include "engine/sync_engine.h"
+
+#include <stdlib.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "engine/abort_hook.h"
+#include "engine/collection.h"
+#include "engine/gathered.h"
+#include "engine/plan_text.h"
+#include "engine/state_store.h"
+#include "engine/store_lock.h"
+#include "engine/sync_apply.h"
+#include "engine/sync_plan.h"
+#include "records/field_map.h"
+
+namespace morvane_engine {
+
+using namespace morvane_host;
+
+namespace {
+
+// Each section's default folder in the store and the name it is shown by.
+struct DefaultCollection {
+    int32_t section;
+    const char* folder;
+    const char* displayName;
+};
+
+static const DefaultCollection kDefaults[] = {
+    // 0
+    {kAddressSection,  "contacts", "Contacts (handheld)"},
+    {kScheduleSection, "calendar", "Calendar (handheld)"},
+    {kToDoSection,     "tasks",    "Tasks (handheld)"},
+    {kMemoSection,     "memos",    "Memos (handheld)"},
+    {kMailSection,     "mail",     "Mail (handheld)"},
+};
+
+const DefaultCollection& DefaultsOf(int32_t section) {
+    for (const DefaultCollection& row : kDefaults)
+        if (row.section == section) return row;
+    return kDefaults[0];
+}
+
+// One database through the three steps.
+struct DatabaseRun {
+    const HostDatabase* database = nullptr;
+    std::unique_ptr<Collection> collection;
+    DatabaseState state;
+    Gathered g;
+    Plan plan;
+    DatabaseSummary summary;
+    bool askedFull = false;  // the adapter asked for a full read the state did not expect
+    bool applied = false;    // the plan was carried out
+    bool restart = false;    // the state describes another collection or handheld: start afresh
+};
+
+struct Run {
+    DeviceSession& session;
+    const SyncSettings& settings;
+    FILE* out;
+    FILE* err;
+    StateStore store;
+    Progress progress;
+    std::vector<DatabaseRun> databases;
+    // Whether the last export pass read every record, which makes the
+    // adapter queue new records for its bulk write in the next import.
+    bool lastExportFull = false;
+};
+
+bool Selected(const SyncSettings& settings, int32_t section) {
+    if (settings.sections.empty()) return true;
+    for (int32_t chosen : settings.sections)
+        if (chosen == section) return true;
+    return false;
+}
+
+// The device session's progress through a pass, on the progress line.
+void ShowPass(void* context, const HostDatabase&, size_t done, size_t total) {
+    static_cast<Progress*>(context)->Tick(done, total);
+}
+
+void Say(Run& run, const std::string& line) {
+    run.progress.Clear();
+    fprintf(run.err, "morvane-sync: %s\n", line.c_str());
+}
+
+// Whether the state was made with another collection or another handheld
+// than this sync's: then its pairs mean nothing here, and the two sides are
+// matched by content as if there were no state.
+bool StateIsForOthers(Run& run, DatabaseRun& db) {
+    if (!run.store.IsOpen()) return false;
+    const std::string collection = run.store.GetPairing("collection." + std::to_string(db.database->section));
+    const std::string device = run.store.GetPairing("device");
+    std::string was;
+    if (!collection.empty() && collection != db.collection->root()) was = collection;
+    else if (!device.empty() && device != run.settings.deviceName) was = device;
+    if (was.empty()) return false;
+    Say(run, std::string(db.database->name) + " was synchronised with " + was +
+                 "; this time its items are matched by content");
+    return true;
+}
+
+// Reads the device's side and the PC's side of one database and plans.
+bool Gather(Run& run, DatabaseRun& db) {
+    const int32_t section = db.database->section;
+    if (!LoadGathered(section, run.store, &db.g)) return false;
+    if (run.store.IsOpen() && !run.store.GetDatabase(section, &db.state)) return false;
+    db.restart = StateIsForOthers(run, db);
+    StateStore none;
+    if (db.restart) LoadGathered(section, none, &db.g);
+    const bool wantFull = db.restart || db.state.lastSync == 0 || db.state.fullSyncDue || db.state.dirty;
+    const DIZ_TIME stamp = wantFull ? 0 : static_cast<DIZ_TIME>(db.state.lastSync);
+    run.progress.Phase(db.database->name, "reading the handheld");
+    DatabaseRecords read;
+    if (!run.session.Export(*db.database, stamp, ChangeLists::kKeep, &read)) {
+        Say(run, std::string(db.database->name) + ": " + run.session.error());
+        return false;
+    }
+    run.lastExportFull = stamp == 0 || read.fullSync;
+    db.askedFull = read.fullSync && !wantFull;
+    GatherDevice(read, wantFull || read.fullSync, &db.g);
+    run.progress.Phase(db.database->name, "scanning the PC");
+    std::string error;
+    if (!ScanPc(*db.collection, run.settings.pim, &db.g, &error)) {
+        Say(run, error);
+        return false;
+    }
+    db.plan = MakePlan(MakePlanInput(&db.g, run.settings.policy));
+    db.summary.skipped = db.g.skipped.size();
+    db.summary.conflicts = db.plan.conflicts;
+    for (const std::string& skipped : db.g.skipped) Say(run, "skipped " + skipped);
+    if (run.settings.verbose) {
+        for (const std::string& warning : db.g.warnings) Say(run, "warning: " + warning);
+        if (db.g.foreign != 0)
+            Say(run, std::string(db.database->name) + ": " + std::to_string(db.g.foreign) +
+                         " item(s) of another kind left alone in " + db.collection->root());
+    }
+    return true;
+}
+
+void CountPlanned(DatabaseRun& db) {
+    DatabaseSummary& s = db.summary;
+    for (const Action& a : db.plan.actions) {
+        if (a.kind == ActionKind::kPcAdd || a.kind == ActionKind::kSplit) ++s.pcAdded;
+        if (a.kind == ActionKind::kPcUpdate) ++s.pcChanged;
+        if (a.kind == ActionKind::kPcDelete) ++s.pcDeleted;
+        if (a.kind == ActionKind::kDeviceAdd) ++s.deviceAdded;
+        if (a.kind == ActionKind::kDeviceUpdate) ++s.deviceChanged;
+        if (a.kind == ActionKind::kDeviceDelete) ++s.deviceDeleted;
+    }
+}
+
+// Carries out one database's plan.  False when the device or a file failed.
+bool Apply(Run& run, DatabaseRun& db) {
+    std::string error;
+    const DefaultCollection& defaults = DefaultsOf(db.database->section);
+    if (!db.collection->Create(defaults.displayName, &error)) {
+        Say(run, error);
+        return false;
+    }
+    db.state.dirty = true;
+    if (!run.store.PutDatabase(db.state) || (db.restart && !run.store.DeleteSection(db.database->section))) {
+        Say(run, run.store.error());
+        return false;
+    }
+    AbortPoint("marked");
+    ApplyContext c;
+    c.database = db.database;
+    c.g = &db.g;
+    c.collection = db.collection.get();
+    c.store = &run.store;
+    c.session = &run.session;
+    c.settings = &run.settings.pim;
+    c.summary = &db.summary;
+    c.progress = &run.progress;
+    c.bulkPossible = run.lastExportFull;
+    run.progress.Phase(db.database->name, "applying");
+    const bool ok = ApplyPcSide(c, db.plan) && ApplyDeviceSide(c, db.plan);
+    if (c.rereadDone) run.lastExportFull = true;
+    if (!ok) {
+        Say(run, std::string(db.database->name) + ": " + c.error);
+        return false;
+    }
+    db.state.fullSyncDue = c.retryNextTime || db.plan.deferred != 0;
+    db.applied = true;
+    AbortPoint("database-done");
+    return true;
+}
+
+// Once the session has closed, the handheld holds what it was sent: the
+// pending device writes are confirmed and the databases carried out are
+// marked synchronised, in one transaction.
+bool Confirm(Run& run) {
+    if (!run.store.Begin()) return false;
+    bool ok = run.store.ConfirmPending();
+    for (DatabaseRun& db : run.databases) {
+        if (!db.applied) continue;
+        db.state.dirty = false;
+        db.state.lastSync = static_cast<int64_t>(time(nullptr));
+        ok = ok && run.store.PutDatabase(db.state);
+    }
+    if (ok) ok = run.store.Commit();
+    if (!ok) {
+        Say(run, run.store.error());
+        run.store.Rollback();
+    }
+    return ok;
+}
+
+bool OpenState(Run& run) {
+    const std::string path = StatePath(run.settings.store);
+    std::error_code failed;
+    if (run.settings.dryRun && !std::filesystem::exists(path, failed)) return true;
+    if (run.store.Open(path, false)) return true;
+    Say(run, run.store.error());
+    return false;
+}
+
+void RecordPairing(Run& run) {
+    const std::string now = std::to_string(static_cast<long long>(time(nullptr)));
+    if (run.store.GetPairing("first-sync").empty()) run.store.SetPairing("first-sync", now);
+    run.store.SetPairing("last-sync", now);
+    run.store.SetPairing("device", run.settings.deviceName);
+    for (const DatabaseRun& db : run.databases)
+        run.store.SetPairing("collection." + std::to_string(db.database->section), db.collection->root());
+}
+
+void PrintOutcome(Run& run) {
+    run.progress.Clear();
+    std::vector<DatabaseSummary> summaries;
+    for (DatabaseRun& db : run.databases) {
+        for (const std::string& line : db.summary.lines) fprintf(run.out, "%s: %s\n", db.database->name, line.c_str());
+        summaries.push_back(db.summary);
+    }
+    PrintSummaryTable(run.out, summaries, run.settings.dryRun);
+}
+
+int Synchronise(Run& run) {
+    for (DatabaseRun& db : run.databases)
+        if (!Gather(run, db)) return kExitDeviceFailure;
+    bool guard = false;
+    for (DatabaseRun& db : run.databases) {
+        if (run.settings.dryRun || run.settings.verbose)
+            for (const Action& action : db.plan.actions)
+                db.summary.lines.push_back(DescribeAction(db.g, action));
+        if (!db.plan.massDelete || run.settings.allowMassDelete) continue;
+        guard = true;
+        Say(run, std::string(db.database->name) + ": this sync would delete " + std::to_string(db.plan.pcDeletes) +
+                     " item(s) on the PC and " + std::to_string(db.plan.deviceDeletes) +
+                     " record(s) on the handheld, more than half of them; nothing was changed "
+                     "(--allow-mass-delete lets it go ahead)");
+    }
+    if (guard) return kExitMassDelete;
+    if (run.settings.dryRun) {
+        for (DatabaseRun& db : run.databases) {
+            CountPlanned(db);
+            // A full read the adapter asked for is owed to the next sync.
+            if (db.askedFull && run.store.IsOpen()) {
+                db.state.fullSyncDue = true;
+                run.store.PutDatabase(db.state);
+            }
+        }
+        return kExitInAgreement;
+    }
+    AbortPoint("gathered");
+    for (DatabaseRun& db : run.databases)
+        if (!Apply(run, db)) return kExitDeviceFailure;
+    RecordPairing(run);
+    return kExitInAgreement;
+}
+
+}  // namespace
+
+std::string DefaultStore() {
+    const char* data = getenv("XDG_DATA_HOME");
+    if (data != nullptr && *data == '/') return std::string(data) + "/morvane";
+    const char* home = getenv("HOME");
+    return std::string(home != nullptr ? home : ".") + "/.local/share/morvane";
+}
+
+std::string CollectionFolder(const SyncSettings& settings, int32_t section) {
+    if (section >= 1 && section <= 5 && !settings.folders[section].empty()) return settings.folders[section];
+    return settings.store + "/" + DefaultsOf(section).folder;
+}
+
+std::string StatePath(const std::string& store) { return store + "/.morvane/state.sqlite3"; }
+
+SyncOutcome RunSync(DeviceSession& session, const SyncSettings& settings, FILE* out, FILE* err) {
+    SyncOutcome outcome;
+    Run run{session, settings, out, err, StateStore(), Progress(settings.progress), {}, false};
+    StoreLock lock;
+    if (!settings.dryRun) {
+        std::error_code failed;
+        std::filesystem::create_directories(settings.store + "/.morvane", failed);
+        bool busy = false;
+        std::string error;
+        if (!lock.Take(settings.store + "/.morvane", &busy, &error)) {
+            Say(run, error);
+            outcome.exitCode = busy ? kExitStoreLocked : kExitDeviceFailure;
+            return outcome;
+        }
+    }
+    if (!OpenState(run)) {
+        outcome.exitCode = kExitDeviceFailure;
+        return outcome;
+    }
+    uint32_t count = 0;
+    const HostDatabase* all = Databases(&count);
+    for (uint32_t i = 0; i < count; ++i) {
+        if (!Selected(settings, all[i].section)) continue;
+        DatabaseRun db;
+        db.database = &all[i];
+        db.summary.section = all[i].section;
+        db.summary.name = all[i].name;
+        const std::string folder = CollectionFolder(settings, all[i].section);
+        db.collection = all[i].section == kMailSection ? OpenMaildirs(folder)
+                                                        : OpenVdir(folder, morvane_pim::ItemExtension(all[i].section));
+        run.databases.push_back(std::move(db));
+    }
+    session.set_progress(ShowPass, &run.progress);
+    if (!session.Start(settings.pairing)) {
+        Say(run, "start-up failed: " + session.error());
+        outcome.exitCode = kExitDeviceFailure;
+        return outcome;
+    }
+    outcome.exitCode = Synchronise(run);
+    session.Finish();
+    session.set_progress(nullptr, nullptr);
+    if (!settings.dryRun && run.store.IsOpen()) {
+        AbortPoint("finished");
+        if (!Confirm(run) && outcome.exitCode == kExitInAgreement) outcome.exitCode = kExitDeviceFailure;
+    }
+    PrintOutcome(run);
+    size_t skipped = 0;
+    for (const DatabaseRun& db : run.databases) skipped += db.summary.skipped;
+    if (outcome.exitCode == kExitInAgreement && skipped != 0) outcome.exitCode = kExitSkippedItems;
+    for (const DatabaseRun& db : run.databases) outcome.summaries.push_back(db.summary);
+    return outcome;
+}
+
+}  // namespace morvane_engine

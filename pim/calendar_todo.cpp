@@ -1,0 +1,183 @@
+// ToDo records and VTODOs.
+//   DueDate DUE and StartDate DTSTART (dates, VALUE=DATE)
+//   FinishFlag STATUS (COMPLETED or NEEDS-ACTION), EndDate COMPLETED (the
+//       completion day at noon on the handheld, in UTC; the host reads an
+//       EndDate only while FinishFlag is 1)
+//   Priority PRIORITY: the host's 0 low, 1 normal, 2 high (the device's
+//       larger numbers are the more urgent: link priority 4 reads 2) as
+//       9, 5 and 1; reading, 1 to 4 is high, 5 and none normal, 6 to 9 low;
+//       another host value also goes into X-MORVANE-PRIORITY
+//   Description SUMMARY, Note DESCRIPTION, Category CATEGORIES,
+//   Secret CLASS:PRIVATE
+#include <ctype.h>
+#include <stdlib.h>
+
+#include <algorithm>
+
+#include "pim/calendar_item.h"
+#include "pim/calendar_time.h"
+
+namespace morvane_pim {
+namespace cal {
+
+namespace {
+
+const char kOwnPriority[] = "X-MORVANE-PRIORITY";
+
+bool Fail(Problem* problem, const std::string& reason) {
+    problem->line = 0;
+    problem->reason = reason;
+    return false;
+}
+
+int ItemPriority(const std::string& host) {
+    const int value = atoi(host.c_str());
+    return value <= 0 ? 9 : value == 1 ? 5 : 1;
+}
+
+std::string HostPriority(int item) {
+    if (item >= 1 && item <= 4) return "2";
+    if (item >= 6 && item <= 9) return "0";
+    return "1";
+}
+
+// A host priority the three levels do not give back.
+bool NeedsOwnPriority(const std::string& host) { return HostPriority(ItemPriority(host)) != host; }
+
+bool OptionalDate(const FieldSet& fields, const char* id, const char* name, icaltimetype* date, bool* present,
+                  std::string* reason) {
+    const std::string& text = fields.Get(id);
+    *present = !text.empty();
+    if (*present && !ParseDeviceDate(text, date)) {
+        *reason = std::string(name) + " \"" + text + "\" is not a date";
+        return false;
+    }
+    return true;
+}
+
+struct TodoDates {
+    icaltimetype due, start, end;
+    bool hasDue = false, hasStart = false, hasEnd = false;
+};
+
+bool DatesFromFields(const FieldSet& fields, TodoDates* dates, std::string* reason) {
+    return OptionalDate(fields, "1", "DueDate", &dates->due, &dates->hasDue, reason) &&
+           OptionalDate(fields, "8", "StartDate", &dates->start, &dates->hasStart, reason) &&
+           OptionalDate(fields, "9", "EndDate", &dates->end, &dates->hasEnd, reason);
+}
+
+void AddStatus(std::vector<ical::Property>* out, const FieldSet& fields, const TodoDates& dates, const Context& context) {
+    const bool done = fields.Get("3") == "1";
+    out->push_back(ical::Property{"STATUS", {}, done ? "COMPLETED" : "NEEDS-ACTION"});
+    if (done && dates.hasEnd)
+        out->push_back(ical::Property{"COMPLETED", {}, UtcValue(AtMinutes(dates.end, 12 * 60), context.zone)});
+}
+
+void AddPriority(std::vector<ical::Property>* out, const std::string& host) {
+    out->push_back(ical::Property{"PRIORITY", {}, std::to_string(ItemPriority(host))});
+    if (NeedsOwnPriority(host)) out->push_back(ical::Property{kOwnPriority, {}, host});
+}
+
+// A date property's date on the handheld; a time of day is dropped.
+std::string DateOf(const ParsedItem& item, icalproperty_kind kind, const char* name, const Context& context) {
+    icalproperty* property = icalcomponent_get_first_property(item.master, kind);
+    Moment moment;
+    if (property == nullptr || !ReadMoment(item, property, context, name, &moment)) return std::string();
+    if (!moment.wall.is_date && kind != ICAL_COMPLETED_PROPERTY)
+        context.Warn(std::string("the handheld keeps the date of ") + name + " without its time");
+    return DeviceDate(moment.wall);
+}
+
+std::string Upper(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(toupper(c)); });
+    return text;
+}
+
+void MergeDate(const FieldSet& base, const FieldSet& device, const char* id, const char* property, Merger* merger) {
+    if (!Changed(base, device, id)) return;
+    icaltimetype date;
+    std::string lines;
+    if (ParseDeviceDate(device.Get(id), &date)) lines = ical::FormatProperty(DateProperty(property, date), "\r\n");
+    merger->ReplaceProperties({property}, lines);
+}
+
+void MergeStatus(const FieldSet& base, const FieldSet& device, const TodoDates& dates, const Context& context,
+                 Merger* merger) {
+    if (!Changed(base, device, "3") && !Changed(base, device, "9")) return;
+    std::vector<ical::Property> lines;
+    AddStatus(&lines, device, dates, context);
+    merger->ReplaceProperties({"STATUS", "COMPLETED"}, ical::FormatProperties(lines, "\r\n"));
+    // A percentage that says otherwise follows the status.
+    const ical::ContentLine* percent = merger->base().Line("PERCENT-COMPLETE");
+    if (percent == nullptr) return;
+    const bool done = device.Get("3") == "1";
+    if (done) merger->ReplaceProperties({"PERCENT-COMPLETE"}, "PERCENT-COMPLETE:100\r\n");
+    else if (atoi(percent->Value().c_str()) >= 100) merger->ReplaceProperties({"PERCENT-COMPLETE"}, "");
+}
+
+}  // namespace
+
+bool TodoToItem(const FieldSet& fields, const std::string& uid, const Context& context, std::string* text,
+                Problem* problem) {
+    TodoDates dates;
+    std::string reason;
+    if (!DatesFromFields(fields, &dates, &reason)) return Fail(problem, reason);
+    const icaltimetype* stamp = dates.hasStart ? &dates.start : dates.hasDue ? &dates.due : dates.hasEnd ? &dates.end : nullptr;
+    std::vector<ical::Property> p;
+    p.push_back(ical::TextProperty("UID", uid));
+    p.push_back(ical::Property{"DTSTAMP", {}, stamp != nullptr ? UtcValue(AtMinutes(*stamp, 0), context.zone) : "19700101T000000Z"});
+    if (dates.hasStart) p.push_back(DateProperty("DTSTART", dates.start));
+    if (dates.hasDue) p.push_back(DateProperty("DUE", dates.due));
+    AddTextProperty(&p, "SUMMARY", context, fields.Get("2"));
+    AddTextProperty(&p, "DESCRIPTION", context, fields.Get("5"));
+    AddCategory(&p, context, fields.Get("6"));
+    AddSecret(&p, fields.Get("7"));
+    AddPriority(&p, fields.Get("4"));
+    AddStatus(&p, fields, dates, context);
+    *text = CalendarText("", "BEGIN:VTODO\r\n" + ical::FormatProperties(p, "\r\n") + "END:VTODO\r\n");
+    return true;
+}
+
+bool ItemToTodo(const ParsedItem& item, const Context& context, FieldSet* fields, Problem* /*problem*/) {
+    fields->Set("1", DateOf(item, ICAL_DUE_PROPERTY, "DUE", context));
+    fields->Set("2", DeviceText(context, item.Text("SUMMARY"), "SUMMARY"));
+    const std::string status = Upper(item.Text("STATUS"));
+    const std::string completed = DateOf(item, ICAL_COMPLETED_PROPERTY, "COMPLETED", context);
+    const bool done = status == "COMPLETED" || (status.empty() && !completed.empty());
+    fields->Set("3", done ? "1" : "0");
+    const ical::ContentLine* priority = item.Line("PRIORITY");
+    const std::string derived = HostPriority(priority != nullptr ? atoi(priority->Value().c_str()) : 0);
+    const std::string own = item.Text(kOwnPriority);
+    const bool ownFits = !own.empty() && own.find_first_not_of("0123456789") == std::string::npos && own.size() < 4 &&
+                         HostPriority(ItemPriority(own)) == derived;
+    fields->Set("4", ownFits ? own : derived);
+    fields->Set("5", DeviceText(context, item.Text("DESCRIPTION"), "DESCRIPTION"));
+    fields->Set("6", CategoryOf(item, context));
+    fields->Set("7", SecretOf(item));
+    fields->Set("8", DateOf(item, ICAL_DTSTART_PROPERTY, "DTSTART", context));
+    fields->Set("9", done ? completed : "");
+    return true;
+}
+
+bool MergeTodo(const FieldSet& base, const FieldSet& device, const Context& context, Merger* merger,
+               Problem* problem) {
+    TodoDates dates;
+    std::string reason;
+    if (!DatesFromFields(device, &dates, &reason)) return Fail(problem, "the device record: " + reason);
+    MergeDate(base, device, "1", "DUE", merger);
+    MergeText(base, device, "2", "SUMMARY", context, merger);
+    MergeStatus(base, device, dates, context, merger);
+    if (Changed(base, device, "4")) {
+        std::vector<ical::Property> lines;
+        AddPriority(&lines, device.Get("4"));
+        merger->ReplaceProperties({"PRIORITY", kOwnPriority}, ical::FormatProperties(lines, "\r\n"));
+    }
+    MergeText(base, device, "5", "DESCRIPTION", context, merger);
+    MergeCategory(base, device, "6", context, merger);
+    MergeSecret(base, device, "7", merger);
+    MergeDate(base, device, "8", "DTSTART", merger);
+    return true;
+}
+
+}  // namespace cal
+}  // namespace morvane_pim

@@ -1,0 +1,91 @@
+// A sync with changes in both directions, ended at once (as kill -9 would)
+// at each of its steps: a plain sync afterwards converges to what an
+// uninterrupted run gives, file for file and record for record, with no
+// duplicate and no lost edit.
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+
+#include "engine/abort_hook.h"
+#include "records/field_map.h"
+#include "support/sandbox.h"
+#include "sync/sync_world.h"
+
+namespace sync_test {
+namespace {
+
+using morvane_host::kAddressSection;
+using morvane_host::kMailSection;
+using morvane_host::kScheduleSection;
+using tethra_sim::TextValue;
+
+// The first sync, then an edit, an addition and a deletion on each side
+// in the Address book and E-mail, and a change on each side of Schedule.
+void Prepare(const SyncWorld& world) {
+    ASSERT_EQ(world.Sync().exitCode, 0);
+    world.EditDevice([&](tethra_sim::DeviceImage& image) {
+        image.ChangeRecord(7, world.FindRecord(7, "S_LAST_NAME", "Okafor"), {{"S_FIRST_NAME", TextValue("Dave")}});
+        image.AddRecord(7, {{"S_FIRST_NAME", TextValue("Ola")}, {"S_LAST_NAME", TextValue("Adeyemi")}});
+        image.DeleteRecord(16, world.FindRecord(16, "S_SUBJECT", "Saturday"));
+        image.ChangeRecord(1, world.FindRecord(1, "S_DESCRIPTION4", "Yoga"), {{"S_LOCATION", TextValue("Park")}});
+    });
+    const std::string anna = world.FindFile(kAddressSection, "Berger");
+    world.CopyItem(kAddressSection, anna, "Berger", "Vogt", "lena-vogt");
+    world.EditFile(anna, "Lindenweg 7", "Lindenweg 9");
+    ASSERT_EQ(remove(world.FindFile(kMailSection, "Minutes").c_str()), 0);
+    world.EditFile(world.FindFile(kScheduleSection, "Project review"), "Project review", "Project kick-off");
+}
+
+// The device's records, without the pairing's time and ids.
+std::string Records(const tethra_sim::DeviceImage& image) {
+    std::string text;
+    for (const tethra_sim::Database& db : image.databases) {
+        text += "db " + std::to_string(db.id) + "\n";
+        for (const tethra_sim::Record& record : db.records) {
+            text += std::to_string(record.id) + ":";
+            for (const tethra_sim::LinkValue& value : record.values)
+                text += std::string(value.bytes.begin(), value.bytes.end()) + "|";
+            text += "\n";
+        }
+    }
+    return text;
+}
+
+class Interrupted : public testing::TestWithParam<const char*> {};
+
+TEST_P(Interrupted, NextSyncConvergesToTheUninterruptedResult) {
+    SyncWorld reference;
+    Prepare(reference);
+    ASSERT_EQ(reference.Sync().exitCode, 0);
+
+    SyncWorld world;
+    Prepare(world);
+    testing_support::SetEnv("MORVANE_SYNC_ABORT_AT", GetParam());
+    const HostRun killed = world.Sync();
+    testing_support::UnsetEnv("MORVANE_SYNC_ABORT_AT");
+    ASSERT_EQ(killed.exitCode, 9) << killed.output;
+    const HostRun again = world.Sync();
+    ASSERT_EQ(again.exitCode, 0) << again.output;
+
+    for (int32_t section = 1; section <= 5; ++section) EXPECT_TRUE(world.InAgreement(section)) << section;
+    EXPECT_EQ(Records(world.Device()), Records(reference.Device()));
+    const auto files = Tree(world.store()), expected = Tree(reference.store());
+    ASSERT_EQ(files.size(), expected.size());
+    for (size_t i = 0; i < files.size(); ++i) {
+        EXPECT_EQ(files[i].first, expected[i].first);
+        EXPECT_EQ(files[i].second, expected[i].second) << files[i].first;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(AtEachStep, Interrupted,
+                         testing::ValuesIn(morvane_engine::kAbortSteps,
+                                           morvane_engine::kAbortSteps + morvane_engine::kAbortStepCount),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                             std::string name = info.param;
+                             for (char& c : name)
+                                 if (c == '-') c = '_';
+                             return name;
+                         });
+
+}  // namespace
+}  // namespace sync_test

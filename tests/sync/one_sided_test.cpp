@@ -1,0 +1,114 @@
+// Each kind of one-sided change in each database, through the simulated
+// handheld and real files: a change, an addition and a deletion made on
+// the handheld reach the PC, and the same made on the PC reach the
+// handheld; after every sync both sides and the state agree, and a sync
+// with nothing to do changes nothing.
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+
+#include "records/field_map.h"
+#include "sync/sync_world.h"
+
+namespace sync_test {
+namespace {
+
+using tethra_sim::ByteValue;
+using tethra_sim::FieldValues;
+using tethra_sim::NumberValue;
+using tethra_sim::TextValue;
+
+struct Database {
+    const char* name;
+    int32_t section;
+    const char* field;       // the text field that names a record
+    const char* existing;    // a demo record's text in it, changed on the handheld to changed
+    const char* changed;
+    FieldValues extra;       // what a record added on the handheld holds besides its name
+};
+
+const Database kDatabases[] = {
+    // 0
+    {"Address", morvane_host::kAddressSection, "S_LAST_NAME", "Okafor", "Adeyemi", {{"S_FIRST_NAME", TextValue("Ola")}}},
+    {"Schedule", morvane_host::kScheduleSection, "S_DESCRIPTION4", "Project review", "Design review",
+     {{"S_START_DATE", tethra_sim::DateValue(2027, 1, 4)}, {"S_END_DATE", tethra_sim::DateValue(2027, 1, 4)},
+      {"S_START_TIME", tethra_sim::TimeValue(10, 0, 0)}, {"S_END_TIME", tethra_sim::TimeValue(11, 0, 0)}}},
+    {"ToDo", morvane_host::kToDoSection, "S_DESCRIPTION3", "Renew passport", "Renew identity card",
+     {{"S_END_DATE", tethra_sim::DateValue(2027, 2, 1)}, {"S_PRIORITY", ByteValue(2)}}},
+    // The memo's title is the first line of its text.
+    {"Memo", morvane_host::kMemoSection, "S_PAGE_NOTE", "Gate code\n4711#", "Door code",
+     {{"S_PAGE_TITLE", TextValue("Added on device")},
+      {"S_START_DATETIME", tethra_sim::DateTimeValue(2027, 1, 2, 9, 0, 0)}}},
+    {"Mail", morvane_host::kMailSection, "S_SUBJECT", "Price list 2027", "Price list 2028",
+     {{"S_FOLDERID", NumberValue(0)}, {"S_TYPE", ByteValue(0)}, {"S_FROM", TextValue("lena@example.com")},
+      {"S_TO", TextValue("me@example.org")}, {"S_BODY", TextValue("Hello")}, {"S_IS_READ", ByteValue(1)},
+      {"S_SEND_DATE", tethra_sim::DateTimeValue(2027, 1, 2, 9, 0, 0)},
+      {"S_RECEIVED_DATE", tethra_sim::DateTimeValue(2027, 1, 2, 9, 0, 0)}}},
+};
+
+void PrintTo(const Database& db, std::ostream* out) { *out << db.name; }
+
+// The device record of the section whose field holds text (E-mail: either
+// mail database), 0 if none.
+uint32_t Find(const SyncWorld& world, const Database& db, const std::string& text) {
+    const uint32_t id = world.FindRecord(DeviceDatabase(db.section), db.field, text);
+    if (id != 0 || db.section != morvane_host::kMailSection) return id;
+    return world.FindRecord(15, db.field, text);
+}
+
+class OneSided : public testing::TestWithParam<Database> {
+protected:
+    void SyncInAgreement() {
+        const HostRun run = world_.Sync();
+        ASSERT_EQ(run.exitCode, 0) << run.output;
+        ASSERT_TRUE(world_.InAgreement(GetParam().section));
+    }
+    SyncWorld world_;
+};
+
+TEST_P(OneSided, ChangesOnEachSideReachTheOther) {
+    const Database& db = GetParam();
+    const uint32_t dbId = DeviceDatabase(db.section);
+    SyncInAgreement();
+    // On the handheld: one record changed, one added.
+    world_.EditDevice([&](tethra_sim::DeviceImage& image) {
+        ASSERT_TRUE(image.ChangeRecord(dbId, Find(world_, db, db.existing), {{db.field, TextValue(db.changed)}}));
+        FieldValues added = db.extra;
+        added.emplace_back(db.field, TextValue("Added on device"));
+        ASSERT_NE(image.AddRecord(dbId, added), 0u);
+    });
+    SyncInAgreement();
+    EXPECT_NE(world_.FindFile(db.section, db.changed), "");
+    const std::string added = world_.FindFile(db.section, "Added on device");
+    ASSERT_NE(added, "");
+
+    // On the PC: that item edited, and a copy of it added.
+    world_.CopyItem(db.section, added, "Added on device", "Added on PC", "added-on-pc");
+    world_.EditFile(added, "Added on device", "Edited on PC");
+    SyncInAgreement();
+    EXPECT_NE(Find(world_, db, "Edited on PC"), 0u);
+    EXPECT_EQ(Find(world_, db, "Added on device"), 0u);
+    EXPECT_NE(Find(world_, db, "Added on PC"), 0u);
+
+    // Deleted: the changed record on the handheld, the copy on the PC.
+    world_.EditDevice([&](tethra_sim::DeviceImage& image) {
+        ASSERT_TRUE(image.DeleteRecord(dbId, Find(world_, db, db.changed)));
+    });
+    ASSERT_EQ(remove(world_.FindFile(db.section, "Added on PC").c_str()), 0);
+    SyncInAgreement();
+    EXPECT_EQ(world_.FindFile(db.section, db.changed), "");
+    EXPECT_EQ(Find(world_, db, "Added on PC"), 0u);
+
+    // Nothing left to do: nothing is written.
+    const auto files = Tree(world_.store());
+    const std::string image = world_.Device().ToJson();
+    SyncInAgreement();
+    EXPECT_EQ(Tree(world_.store()), files);
+    EXPECT_EQ(world_.Device().ToJson().size(), image.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Databases, OneSided, testing::ValuesIn(kDatabases),
+                         [](const testing::TestParamInfo<Database>& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace sync_test

@@ -1,0 +1,146 @@
+// What keeps a sync from doing harm: the mass-delete guard, the lock on
+// the store, the dry run, files that cannot be read, and a handheld that
+// fails half-way through an import.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "records/field_map.h"
+#include "sync/sync_world.h"
+
+namespace sync_test {
+namespace {
+
+using morvane_host::kAddressSection;
+using tethra_sim::TextValue;
+
+// The demo handheld with eight more contacts.
+tethra_sim::DeviceImage TenContacts() {
+    tethra_sim::DeviceImage image = tethra_sim::DemoImage();
+    for (int i = 0; i < 8; ++i)
+        image.AddRecord(7, {{"S_FIRST_NAME", TextValue("Guest")}, {"S_LAST_NAME", TextValue("Number" + std::to_string(i))}});
+    return image;
+}
+
+TEST(MassDeleteGuard, StopsBeforeChangingAnythingUnlessAllowed) {
+    SyncWorld world(TenContacts());
+    ASSERT_EQ(world.Sync().exitCode, 0);
+    for (int i = 0; i < 6; ++i) ASSERT_EQ(remove(world.FindFile(kAddressSection, "Number" + std::to_string(i)).c_str()), 0);
+    world.EditDevice([&](tethra_sim::DeviceImage& image) {
+        image.ChangeRecord(7, world.FindRecord(7, "S_LAST_NAME", "Okafor"), {{"S_FIRST_NAME", TextValue("Dave")}});
+    });
+    const HostRun stopped = world.Sync();
+    EXPECT_EQ(stopped.exitCode, 3) << stopped.output;
+    EXPECT_NE(stopped.output.find("more than half"), std::string::npos);
+    EXPECT_EQ(world.DeviceCount(kAddressSection), 10u);
+    EXPECT_EQ(world.FindFile(kAddressSection, "Dave"), "");  // nothing else happened either
+    EXPECT_EQ(world.Rows(kAddressSection).size(), 10u);
+
+    const HostRun allowed = world.Sync({"--allow-mass-delete"});
+    ASSERT_EQ(allowed.exitCode, 0) << allowed.output;
+    EXPECT_TRUE(world.InAgreement(kAddressSection));
+    EXPECT_EQ(world.DeviceCount(kAddressSection), 4u);
+    EXPECT_NE(world.FindFile(kAddressSection, "Dave"), "");
+}
+
+TEST(StoreLock, SecondSyncRefused) {
+    SyncWorld world;
+    std::filesystem::create_directories(world.store() + "/.morvane");
+    const int fd = open((world.store() + "/.morvane/lock").c_str(), O_RDWR | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(flock(fd, LOCK_EX), 0);
+    const HostRun refused = world.Sync();
+    EXPECT_EQ(refused.exitCode, 4) << refused.output;
+    EXPECT_TRUE(world.Files(kAddressSection).empty());
+    close(fd);
+    EXPECT_EQ(world.Sync().exitCode, 0);
+    EXPECT_TRUE(world.InAgreement(kAddressSection));
+}
+
+TEST(DryRun, ShowsBothSidesAndChangesNothing) {
+    SyncWorld world;
+    ASSERT_EQ(world.Sync().exitCode, 0);
+    world.EditDevice([&](tethra_sim::DeviceImage& image) {
+        image.ChangeRecord(7, world.FindRecord(7, "S_LAST_NAME", "Okafor"), {{"S_FIRST_NAME", TextValue("Dave")}});
+    });
+    world.CopyItem(kAddressSection, world.FindFile(kAddressSection, "Berger"), "Berger", "Vogt", "lena");
+    const auto files = Tree(world.store());
+    const std::string state = world.StateText(kAddressSection);
+    const auto changes = world.Device().Find(7)->changes[1];
+    const HostRun dry = world.Sync({"--dry-run"});
+    ASSERT_EQ(dry.exitCode, 0) << dry.output;
+    EXPECT_TRUE(host_test::HasAll(dry.output, {"PC gets the handheld's change", "Okafor", "handheld gets new record",
+                                               "Vogt", "dry run"}));
+    EXPECT_EQ(Tree(world.store()), files);
+    EXPECT_EQ(world.StateText(kAddressSection), state);
+    EXPECT_EQ(world.Device().Find(7)->changes[1], changes);
+    EXPECT_EQ(world.DeviceCount(kAddressSection), 2u);
+
+    ASSERT_EQ(world.Sync().exitCode, 0);
+    EXPECT_TRUE(world.InAgreement(kAddressSection));
+    EXPECT_NE(world.FindFile(kAddressSection, "Dave"), "");
+    EXPECT_NE(world.FindRecord(7, "S_LAST_NAME", "Vogt"), 0u);
+}
+
+// Empty and malformed files are reported and left alone; files of another
+// extension are not items; a synchronised item that became unreadable is
+// not overwritten by the handheld's change, which arrives once it is mended.
+TEST(UnreadableFiles, SkippedReportedAndNeverChanged) {
+    SyncWorld world;
+    ASSERT_EQ(world.Sync().exitCode, 0);
+    const std::string folder = world.Folder(kAddressSection);
+    testing_support::WriteFile(folder + "/empty.vcf", "");
+    testing_support::WriteFile(folder + "/broken.vcf", "BEGIN:VCARD\r\nVERSION:9.9\r\nN:Broken\r\n");
+    testing_support::WriteFile(folder + "/notes.txt", "not a contact");
+    const std::string anna = world.FindFile(kAddressSection, "Berger");
+    const std::string good = Slurp(anna);
+    const std::string bad = good.substr(0, good.size() / 2);
+    testing_support::WriteFile(anna, bad);
+    world.EditDevice([&](tethra_sim::DeviceImage& image) {
+        image.ChangeRecord(7, world.FindRecord(7, "S_LAST_NAME", "Berger"), {{"S_FIRST_NAME", TextValue("Annie")}});
+    });
+    const HostRun run = world.Sync();
+    EXPECT_EQ(run.exitCode, 5) << run.output;
+    EXPECT_TRUE(host_test::HasAll(run.output, {"empty.vcf", "broken.vcf", anna}));
+    EXPECT_EQ(run.output.find("notes.txt"), std::string::npos);
+    EXPECT_EQ(Slurp(anna), bad);
+    EXPECT_EQ(Slurp(folder + "/broken.vcf"), "BEGIN:VCARD\r\nVERSION:9.9\r\nN:Broken\r\n");
+    EXPECT_EQ(world.DeviceCount(kAddressSection), 2u);
+
+    testing_support::WriteFile(anna, good);
+    std::filesystem::remove(folder + "/empty.vcf");
+    std::filesystem::remove(folder + "/broken.vcf");
+    const HostRun mended = world.Sync();
+    ASSERT_EQ(mended.exitCode, 0) << mended.output;
+    EXPECT_NE(Slurp(anna).find("Annie"), std::string::npos);
+    EXPECT_TRUE(world.InAgreement(kAddressSection));
+}
+
+// The handheld refuses the second record of an import: the sync says so;
+// the next one writes the rest, and nothing is there twice.
+TEST(DeviceFailure, MidImportThenConverges) {
+    SyncWorld world;
+    ASSERT_EQ(world.Sync().exitCode, 0);
+    const std::string anna = world.FindFile(kAddressSection, "Berger");
+    for (const char* name : {"Vogt", "Lange", "Kraus"}) world.CopyItem(kAddressSection, anna, "Berger", name, name);
+    world.EditDevice([](tethra_sim::DeviceImage& image) {
+        image.FailCall("S_DVXPutRecordData", 2, tethra_sim::kErrInvalidParameter, false);
+    });
+    const HostRun failed = world.Sync();
+    EXPECT_EQ(failed.exitCode, 1) << failed.output;
+    EXPECT_LT(world.DeviceCount(kAddressSection), 5u);
+    world.EditDevice([](tethra_sim::DeviceImage& image) { image.faults.clear(); });
+    const HostRun again = world.Sync();
+    ASSERT_EQ(again.exitCode, 0) << again.output;
+    EXPECT_TRUE(world.InAgreement(kAddressSection));
+    EXPECT_EQ(world.DeviceCount(kAddressSection), 5u);
+    for (const char* name : {"Vogt", "Lange", "Kraus"}) EXPECT_NE(world.FindRecord(7, "S_LAST_NAME", name), 0u) << name;
+}
+
+}  // namespace
+}  // namespace sync_test

@@ -1,0 +1,89 @@
+// Synchronisations that match the two sides by content: after the pairing
+// was renewed (the handheld asks for everything) and when the state is
+// gone; and a calendar collection that tasks share.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "records/field_map.h"
+#include "sync/sync_world.h"
+
+namespace sync_test {
+namespace {
+
+using morvane_host::kAddressSection;
+using morvane_host::kScheduleSection;
+using morvane_host::kToDoSection;
+using tethra_sim::TextValue;
+
+// Changes on both sides, then the handheld paired with another PC and back.
+TEST(SlowSync, AfterARenewedPairingNothingTwice) {
+    SyncWorld world;
+    ASSERT_EQ(world.Sync().exitCode, 0);
+    world.EditDevice([&](tethra_sim::DeviceImage& image) {
+        image.ChangeRecord(7, world.FindRecord(7, "S_LAST_NAME", "Okafor"), {{"S_FIRST_NAME", TextValue("Dave")}});
+        const uint8_t other[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+        image.SetPairing(other, "20200101000000");
+    });
+    world.CopyItem(kAddressSection, world.FindFile(kAddressSection, "Berger"), "Berger", "Vogt", "lena");
+    const HostRun run = world.Sync();
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    for (int32_t section = 1; section <= 5; ++section) EXPECT_TRUE(world.InAgreement(section)) << section;
+    EXPECT_EQ(world.DeviceCount(kAddressSection), 3u);
+    EXPECT_NE(world.FindFile(kAddressSection, "Dave"), "");
+    EXPECT_NE(world.FindRecord(7, "S_LAST_NAME", "Vogt"), 0u);
+}
+
+TEST(SlowSync, WithoutStateItemsAreMatchedByContent) {
+    SyncWorld world;
+    ASSERT_EQ(world.Sync().exitCode, 0);
+    const auto files = Tree(world.store());
+    std::filesystem::remove_all(world.store() + "/.morvane");
+    const HostRun run = world.Sync();
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    for (int32_t section = 1; section <= 5; ++section) EXPECT_TRUE(world.InAgreement(section)) << section;
+    EXPECT_EQ(Tree(world.store()).size(), files.size());
+}
+
+// The contacts moved to another folder, the sync pointed there: the state's
+// pairs name the old folder, so the two sides are matched by content.
+TEST(SlowSync, CollectionMovedNothingTwice) {
+    SyncWorld world;
+    ASSERT_EQ(world.Sync().exitCode, 0);
+    const std::string moved = world.Path("contacts-elsewhere");
+    std::filesystem::rename(world.Folder(kAddressSection), moved);
+    const HostRun run = world.Sync({"--contacts", moved});
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("matched by content"), std::string::npos) << run.output;
+    EXPECT_TRUE(world.InAgreement(kAddressSection, moved));
+    EXPECT_EQ(world.DeviceCount(kAddressSection), 2u);
+}
+
+// Tasks kept in the calendar's collection: each database sees only its
+// own kind, and a journal entry another program keeps there is left alone.
+TEST(SharedCollection, CalendarAndTasksInOneFolder) {
+    SyncWorld world;
+    const std::string calendar = world.store() + "/calendar";
+    ASSERT_EQ(world.Sync({"--tasks", calendar}).exitCode, 0);
+    EXPECT_TRUE(world.InAgreement(kScheduleSection, calendar));
+    EXPECT_TRUE(world.InAgreement(kToDoSection, calendar));
+    const std::string journal = calendar + "/journal.ics";
+    const std::string text = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//other//EN\r\nBEGIN:VJOURNAL\r\nUID:j1\r\n"
+                             "SUMMARY:Diary\r\nEND:VJOURNAL\r\nEND:VCALENDAR\r\n";
+    testing_support::WriteFile(journal, text);
+    world.EditDevice([&](tethra_sim::DeviceImage& image) {
+        image.AddRecord(6, {{"S_DESCRIPTION3", TextValue("Water plants")}});
+    });
+    const HostRun run = world.Sync({"--tasks", calendar});
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_TRUE(world.InAgreement(kScheduleSection, calendar));
+    EXPECT_TRUE(world.InAgreement(kToDoSection, calendar));
+    size_t plants = 0;  // in the calendar folder, as a task
+    for (const std::string& file : world.Files(kToDoSection, calendar)) plants += Slurp(file).find("Water plants") != std::string::npos;
+    EXPECT_EQ(plants, 1u);
+    EXPECT_EQ(Slurp(journal), text);
+    EXPECT_EQ(world.DeviceCount(morvane_host::kMemoSection), 2u);
+}
+
+}  // namespace
+}  // namespace sync_test

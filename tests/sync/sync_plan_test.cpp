@@ -1,0 +1,135 @@
+// The planner, case by case: what each combination of changes on the two
+// sides becomes, under each conflict policy, and the mass-delete guard.
+#include <gtest/gtest.h>
+
+#include "engine/sync_plan.h"
+
+namespace sync_test {
+namespace {
+
+using namespace morvane_engine;
+using K = ActionKind;
+using C = Change;
+
+std::string Kinds(const Plan& plan) {
+    static const char* const kNames[] = {"pc-add", "pc-update", "pc-delete", "device-add", "device-update",
+                                         "device-delete", "link", "forget", "refresh", "split"};
+    std::string text;
+    for (const Action& action : plan.actions) {
+        if (!text.empty()) text += ' ';
+        text += kNames[static_cast<int>(action.kind)];
+        if (action.conflict) text += '!';
+    }
+    return text;
+}
+
+struct RowCase {
+    C device, pc;
+    bool pcSameForDevice, converged;
+    ConflictPolicy policy;
+    const char* expected;  // kinds of the actions, "!" for a conflict
+};
+
+static const RowCase kRowCases[] = {
+    // 0
+    {C::kChanged, C::kNone, false, false, ConflictPolicy::kKeepBoth, "pc-update"},
+    {C::kDeleted, C::kNone, false, false, ConflictPolicy::kKeepBoth, "pc-delete"},
+    {C::kNone, C::kChanged, false, false, ConflictPolicy::kKeepBoth, "device-update"},
+    {C::kNone, C::kChanged, true, false, ConflictPolicy::kKeepBoth, "refresh"},
+    {C::kNone, C::kDeleted, false, false, ConflictPolicy::kKeepBoth, "device-delete"},
+    // 5
+    {C::kChanged, C::kChanged, false, true, ConflictPolicy::kKeepBoth, "link"},
+    {C::kChanged, C::kChanged, false, false, ConflictPolicy::kKeepBoth, "split! device-add!"},
+    {C::kChanged, C::kChanged, false, false, ConflictPolicy::kDevice, "pc-update!"},
+    {C::kChanged, C::kChanged, false, false, ConflictPolicy::kPc, "device-update!"},
+    {C::kChanged, C::kDeleted, false, false, ConflictPolicy::kPc, "pc-update"},
+    // 10
+    {C::kDeleted, C::kChanged, false, false, ConflictPolicy::kDevice, "device-add"},
+    {C::kDeleted, C::kDeleted, false, false, ConflictPolicy::kKeepBoth, "forget"},
+    {C::kNone, C::kUnreadable, false, false, ConflictPolicy::kKeepBoth, ""},
+    {C::kChanged, C::kUnreadable, false, false, ConflictPolicy::kDevice, ""},
+};
+
+TEST(SyncPlan, EachCombinationOfChanges) {
+    for (size_t i = 0; i < sizeof kRowCases / sizeof kRowCases[0]; ++i) {
+        const RowCase& c = kRowCases[i];
+        PlanInput input;
+        input.policy = c.policy;
+        PlanRow row;
+        row.rowId = 7;
+        row.href = "a.vcf";
+        row.device = c.device;
+        row.pc = c.pc;
+        row.pcSameForDevice = c.pcSameForDevice;
+        row.converged = c.converged;
+        input.rows.push_back(row);
+        const Plan plan = MakePlan(input);
+        EXPECT_EQ(Kinds(plan), c.expected) << "row " << i;
+        EXPECT_EQ(plan.deferred, c.pc == C::kUnreadable && c.device != C::kNone ? 1u : 0u) << "row " << i;
+    }
+}
+
+// New items on both sides are paired by content, one to one; the rest
+// goes across.
+TEST(SyncPlan, NewItemsMatchedByContent) {
+    PlanInput input;
+    input.deviceNew = {{1, "anna"}, {2, "david"}, {3, "anna"}};
+    input.pcNew = {{"x.vcf", "anna"}, {"y.vcf", "lena"}};
+    const Plan plan = MakePlan(input);
+    EXPECT_EQ(Kinds(plan), "link pc-add pc-add device-add");
+    EXPECT_EQ(plan.actions[0].deviceId, 1);
+    EXPECT_EQ(plan.actions[0].href, "x.vcf");
+    EXPECT_EQ(plan.actions[1].deviceId, 2);
+    EXPECT_EQ(plan.actions[2].deviceId, 3);
+    EXPECT_EQ(plan.actions[3].href, "y.vcf");
+}
+
+// What an interrupted run left is taken up, not made a second time: a
+// keep-both copy already on the PC, a re-added record already on the device.
+TEST(SyncPlan, InterruptedRunsLeftoversAreTaken) {
+    PlanInput input;
+    PlanRow conflict;
+    conflict.rowId = 1;
+    conflict.href = "a.ics";
+    conflict.device = conflict.pc = C::kChanged;
+    conflict.deviceKey = "device version";
+    PlanRow readd;
+    readd.rowId = 2;
+    readd.href = "b.ics";
+    readd.device = C::kDeleted;
+    readd.pc = C::kChanged;
+    readd.pcKey = "pc version";
+    input.rows = {conflict, readd};
+    input.pcNew = {{"copy.ics", "device version"}};
+    input.deviceNew = {{9, "pc version"}};
+    const Plan plan = MakePlan(input);
+    EXPECT_EQ(Kinds(plan), "split! device-add! link");
+    EXPECT_EQ(plan.actions[0].href, "copy.ics");
+    EXPECT_EQ(plan.actions[2].deviceId, 9);
+}
+
+TEST(SyncPlan, MassDeleteGuard) {
+    struct Case {
+        size_t deletes, items;
+        bool guarded;
+    };
+    static const Case kCases[] = {{5, 6, false}, {6, 12, false}, {6, 11, true}, {7, 8, true}};
+    for (const Case& c : kCases) {
+        {
+            PlanInput input;
+            input.pcItems = input.deviceRecords = c.items;
+            for (size_t i = 0; i < c.deletes; ++i) {
+                PlanRow row;
+                row.rowId = static_cast<int64_t>(i + 1);
+                row.pc = C::kDeleted;  // deleted on the PC: deleted on the device
+                input.rows.push_back(row);
+            }
+            const Plan plan = MakePlan(input);
+            EXPECT_EQ(plan.deviceDeletes, c.deletes);
+            EXPECT_EQ(plan.massDelete, c.guarded) << c.deletes << " of " << c.items;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace sync_test
