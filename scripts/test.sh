@@ -8,6 +8,9 @@
 #   windows    the Windows cross-build, its export table, and one session
 #              under Wine compared with the Linux build (test-windows.sh)
 #   valgrind   morvane-sync's whole sessions under valgrind memcheck (build/)
+#   clients    the demo handheld synchronised through morvane-sync, vdirsyncer
+#              and a Radicale server and back; khard, khal, todoman and
+#              Python's mailbox read the store (test-clients.sh)
 #   fuzz       every libFuzzer target: the inputs of fuzz/crashes/ again, then
 #              $MORVANE_FUZZ_SECONDS (30) s of fuzzing each (build-fuzz/)
 # Usage: scripts/test.sh [stage ...]   (no stage: every stage)
@@ -42,11 +45,15 @@ stage_valgrind() {
     "$here/scripts/valgrind-session.sh" "$build"
 }
 
+stage_clients() {
+  "$here/scripts/test-clients.sh"
+}
+
 stage_fuzz() {
   "$here/scripts/fuzz.sh" "${MORVANE_FUZZ_SECONDS:-30}"
 }
 
-all_stages=(ctest m32 sanitized windows valgrind fuzz)
+all_stages=(ctest m32 sanitized windows valgrind clients fuzz)
 stages=("$@")
 [ ${#stages[@]} -eq 0 ] && stages=("${all_stages[@]}")
 

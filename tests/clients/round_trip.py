@@ -1,0 +1,275 @@
+#!/usr/bin/python3
+"""The handheld's data through real programs nobody here wrote, and back.
+
+demo handheld -> morvane-sync sync -> vdir -> vdirsyncer -> Radicale; an edit
+and a new item made on the server side (a second vdirsyncer pair, as another
+device of the user's would) -> vdirsyncer -> morvane-sync sync -> the
+handheld; a device edit -> the server.  khard, khal and todoman list what the
+handheld holds; Python's mailbox reads every message.  Every hop is checked
+by content.
+
+Usage: round_trip.py BIN_DIR    (BIN_DIR holds morvane-sync and its libraries)
+"""
+import glob
+import json
+import mailbox
+import os
+import shutil
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+import urllib.request
+
+BIN = os.path.abspath(sys.argv[1])
+ROOT = tempfile.mkdtemp(prefix="morvane-clients-")
+STORE = os.path.join(ROOT, "store")
+MIRROR = os.path.join(ROOT, "mirror")       # the server-side client's own copy
+DEVICE = os.path.join(ROOT, "device.json")
+KINDS = [("contacts", "carddav", ".vcf"), ("calendar", "caldav", ".ics"), ("tasks", "caldav", ".ics")]
+failures = []
+passed = []
+
+
+def check(condition, what):
+    print(("ok   " if condition else "FAIL ") + what, flush=True)
+    (passed if condition else failures).append(what)
+
+
+def run(*command, env=None, input=None):
+    result = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
+                            env=env, input=input)
+    if result.returncode != 0:
+        print("$ " + " ".join(command) + "\n" + result.stdout, flush=True)
+    return result
+
+
+def environment():
+    env = dict(os.environ)
+    env.update(HOME=ROOT, XDG_DATA_HOME=os.path.join(ROOT, "data"), XDG_CONFIG_HOME=os.path.join(ROOT, "config"),
+               MORVANE_DRIVE_C=os.path.join(ROOT, "drive_c"), MORVANE_REGISTRY=os.path.join(ROOT, "user.reg"),
+               MORVANE_DEVICE=DEVICE, TZ="Europe/Berlin", LC_ALL="C.UTF-8")
+    return env
+
+
+def prepare_world():
+    """The adapter's registry values and data-file folder, as an installation sets them up."""
+    os.makedirs(os.path.join(ROOT, "drive_c", "Korvell", "Data"), exist_ok=True)
+    with open(os.path.join(ROOT, "user.reg"), "w", newline="\r\n") as f:
+        f.write('Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\SOFTWARE\\KORVELL QUENDA 2\\HALVERD]\n'
+                '"DatafilePath"="C:\\\\Korvell\\\\Data\\\\"\n')
+
+
+def sync():
+    result = run(os.path.join(BIN, "morvane-sync"), "sync", "--store", STORE, "--yes", env=environment())
+    check(result.returncode == 0, "morvane-sync sync exits 0")
+    return result.stdout
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def start_radicale(port):
+    config = os.path.join(ROOT, "radicale.conf")
+    with open(config, "w") as f:
+        f.write("[server]\nhosts = 127.0.0.1:%d\n[auth]\ntype = none\n[rights]\ntype = owner_only\n"
+                "[storage]\nfilesystem_folder = %s\n" % (port, os.path.join(ROOT, "radicale")))
+    server = subprocess.Popen(["radicale", "--config", config], stdout=subprocess.DEVNULL,
+                              stderr=open(os.path.join(ROOT, "radicale.log"), "w"))
+    for _ in range(100):
+        try:
+            urllib.request.urlopen("http://127.0.0.1:%d/.web/" % port, timeout=1)
+            return server
+        except OSError:
+            time.sleep(0.1)
+    server.kill()
+    sys.exit("Radicale did not start")
+
+
+def make_collections(port):
+    bodies = {
+        "carddav": '<C:addressbook/>', "caldav": '<C:calendar/>'}
+    namespaces = {"carddav": "urn:ietf:params:xml:ns:carddav", "caldav": "urn:ietf:params:xml:ns:caldav"}
+    for name, kind, _ in KINDS:
+        body = ('<?xml version="1.0"?><D:mkcol xmlns:D="DAV:" xmlns:C="%s"><D:set><D:prop><D:resourcetype>'
+                '<D:collection/>%s</D:resourcetype></D:prop></D:set></D:mkcol>' % (namespaces[kind], bodies[kind]))
+        request = urllib.request.Request("http://127.0.0.1:%d/user/%s/" % (port, name), data=body.encode(),
+                                         method="MKCOL", headers={"Content-Type": "application/xml"})
+        request.add_header("Authorization", "Basic dXNlcjp4")  # user:x
+        urllib.request.urlopen(request, timeout=10)
+
+
+def vdirsyncer_config(name, local, port):
+    path = os.path.join(ROOT, name + ".conf")
+    with open(path, "w") as f:
+        f.write('[general]\nstatus_path = "%s"\n' % os.path.join(ROOT, name + "-status"))
+        for kind, protocol, ext in KINDS:
+            f.write('[pair %s]\na = "%s_local"\nb = "%s_remote"\ncollections = null\n'
+                    'conflict_resolution = "a wins"\n' % (kind, kind, kind))
+            f.write('[storage %s_local]\ntype = "filesystem"\npath = "%s/"\nfileext = "%s"\n'
+                    % (kind, os.path.join(local, kind), ext))
+            f.write('[storage %s_remote]\ntype = "%s"\nurl = "http://127.0.0.1:%d/user/%s/"\n'
+                    'username = "user"\npassword = "x"\n' % (kind, protocol, port, kind))
+    return path
+
+
+def vdirsyncer(config):
+    if not os.path.isdir(os.path.join(ROOT, os.path.basename(config)[:-5] + "-status")):
+        run("vdirsyncer", "-c", config, "discover", env=environment(), input="y\n" * 10)
+    result = run("vdirsyncer", "-c", config, "sync", env=environment())
+    check(result.returncode == 0, "vdirsyncer sync (%s) exits 0" % os.path.basename(config))
+
+
+def texts(folder, ext):
+    found = {}
+    for path in glob.glob(os.path.join(folder, "*" + ext)):
+        with open(path, encoding="utf-8") as f:
+            found[os.path.basename(path)] = f.read()
+    return found
+
+
+def server_items(kind, ext):
+    return texts(os.path.join(ROOT, "radicale", "collection-root", "user", kind), ext)
+
+
+def device_records(db_id):
+    with open(DEVICE, encoding="utf-8") as f:
+        image = json.load(f)
+    for db in image["databases"]:
+        if db["id"] == db_id:
+            return db
+    return None
+
+
+def edit_device(db_id, match, values):
+    """What the handheld's owner does on the device: a change lands in its change list."""
+    with open(DEVICE, encoding="utf-8") as f:
+        image = json.load(f)
+    db = next(d for d in image["databases"] if d["id"] == db_id)
+    record = next(r for r in db["records"] if match(r["values"]))
+    record["values"].update(values)
+    if record["id"] not in db["changed"]:
+        db["changed"].append(record["id"])
+    with open(DEVICE, "w", encoding="utf-8") as f:
+        json.dump(image, f, indent=1)
+
+
+def any_contains(items, *needles):
+    return any(all(n in text for n in needles) for text in items.values())
+
+
+def list_with_clients():
+    """What a person sees in the programs they use, pointed at the store."""
+    config = os.path.join(ROOT, "clients")
+    os.makedirs(config, exist_ok=True)
+    with open(os.path.join(config, "khard.conf"), "w") as f:
+        f.write("[addressbooks]\n[[handheld]]\npath = %s/contacts/\n[general]\ndefault_action = list\n"
+                "[contact table]\ndisplay = first_name\n" % STORE)
+    with open(os.path.join(config, "khal.conf"), "w") as f:
+        f.write("[calendars]\n[[handheld]]\npath = %s/calendar/\n[locale]\ntimeformat = %%H:%%M\n"
+                "dateformat = %%Y-%%m-%%d\nlongdateformat = %%Y-%%m-%%d\ndatetimeformat = %%Y-%%m-%%d %%H:%%M\n"
+                "longdatetimeformat = %%Y-%%m-%%d %%H:%%M\ndefault_timezone = Europe/Berlin\n"
+                "local_timezone = Europe/Berlin\n" % STORE)
+    with open(os.path.join(config, "todoman.py"), "w") as f:
+        f.write('path = "%s/tasks"\ndate_format = "%%Y-%%m-%%d"\ntime_format = "%%H:%%M"\n'
+                'default_list = "tasks"\n' % STORE)
+    env = environment()
+    khard = run("khard", "-c", os.path.join(config, "khard.conf"), "list", env=env)
+    check("Anna" in khard.stdout and "Okafor" in khard.stdout, "khard lists the handheld's contacts")
+    khal = run("khal", "-c", os.path.join(config, "khal.conf"), "list", "2026-12-01", "2026-12-09", env=env)
+    check("Project review" in khal.stdout and "Yoga" in khal.stdout, "khal lists the handheld's events")
+    todo = run("todoman", "--config", os.path.join(config, "todoman.py"), "--porcelain", "list", "--status", "ANY",
+               env=env)
+    check("Renew passport" in todo.stdout, "todoman lists the handheld's tasks")
+
+
+def read_mail():
+    root = os.path.join(STORE, "mail")
+    subjects, seen = {}, {}
+    for folder in sorted(os.listdir(root)):
+        path = os.path.join(root, folder)
+        if not os.path.isdir(os.path.join(path, "cur")):
+            continue
+        for key, message in mailbox.Maildir(path, factory=None).items():
+            subjects[str(message["subject"] or "")] = folder
+            seen[str(message["subject"] or "")] = "S" in message.get_flags()
+    check(subjects.get("Saturday") is not None and subjects.get("Re: Saturday") is not None,
+          "mailbox.Maildir reads received and sent mail")
+    check(subjects.get("Saturday") != subjects.get("Re: Saturday"), "received and sent mail are in different folders")
+    check(seen.get("Saturday") is True, "a read mail carries the seen flag")
+
+
+def main():
+    prepare_world()
+    port = free_port()
+    server = start_radicale(port)
+    try:
+        make_collections(port)
+        ours = vdirsyncer_config("store", STORE, port)
+        theirs = vdirsyncer_config("mirror", MIRROR, port)
+        for kind, _, _ in KINDS:
+            os.makedirs(os.path.join(MIRROR, kind), exist_ok=True)
+
+        # 1. The handheld reaches the server.
+        sync()
+        check(any_contains(texts(os.path.join(STORE, "contacts"), ".vcf"), "Berger", "Anna"),
+              "the store holds Anna Berger's vCard")
+        vdirsyncer(ours)
+        check(any_contains(server_items("contacts", ".vcf"), "Berger", "+49 170 5550123"),
+              "Radicale holds Anna Berger with her mobile number")
+        check(any_contains(server_items("calendar", ".ics"), "Project review", "Room 4.12"),
+              "Radicale holds the project review")
+        check(any_contains(server_items("tasks", ".ics"), "Renew passport"), "Radicale holds the passport task")
+        list_with_clients()
+        read_mail()
+
+        # 2. An edit and a new item made on the server's side reach the handheld.
+        vdirsyncer(theirs)
+        mirror = texts(os.path.join(MIRROR, "contacts"), ".vcf")
+        name, text = next((n, t) for n, t in mirror.items() if "Okafor" in t)
+        with open(os.path.join(MIRROR, "contacts", name), "w", encoding="utf-8") as f:
+            f.write(text.replace("Purchasing", "Head of Purchasing"))
+        with open(os.path.join(MIRROR, "calendar", "server-new.ics"), "w", encoding="utf-8") as f:
+            f.write("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//server side//EN\r\nBEGIN:VEVENT\r\n"
+                    "UID:server-new\r\nDTSTAMP:20261201T100000Z\r\nDTSTART;VALUE=DATE:20261224\r\n"
+                    "DTEND;VALUE=DATE:20261225\r\nSUMMARY:Christmas Eve at Lena's\r\nEND:VEVENT\r\n"
+                    "END:VCALENDAR\r\n")
+        vdirsyncer(theirs)
+        vdirsyncer(ours)
+        sync()
+        addresses = json.dumps(device_records(7)["records"])
+        check("Head of Purchasing" in addresses, "the handheld holds the server-side edit")
+        schedule = json.dumps(device_records(1)["records"])
+        check("Christmas Eve at Lena's" in schedule and "2026-12-24" in schedule,
+              "the handheld holds the event made on the server")
+
+        # 3. A device edit reaches the server.
+        edit_device(1, lambda v: v.get("S_DESCRIPTION4") == "Project review", {"S_LOCATION": "Room 2.01"})
+        sync()
+        vdirsyncer(ours)
+        check(any_contains(server_items("calendar", ".ics"), "Project review", "Room 2.01"),
+              "Radicale holds the handheld's edit")
+        check(not any_contains(server_items("calendar", ".ics"), "Room 4.12"), "and not the old location")
+        vdirsyncer(theirs)
+        check(any_contains(texts(os.path.join(MIRROR, "calendar"), ".ics"), "Room 2.01"),
+              "the server-side client sees the handheld's edit")
+    finally:
+        server.terminate()
+        try:
+            server.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            server.kill()
+    print("clients: %d passed, %d failed" % (len(passed), len(failures)))
+    if not failures:
+        shutil.rmtree(ROOT, ignore_errors=True)
+    else:
+        print("left for a look: " + ROOT)
+    sys.exit(1 if failures else 0)
+
+
+if __name__ == "__main__":
+    main()
