@@ -402,7 +402,7 @@ DeviceRule RuleFromItem(const ParsedItem& item, const Moment& start, const Conte
     const icalrecurrencetype r = icalproperty_get_rrule(property);
     if (r.freq == ICAL_NO_RECURRENCE) return DeviceRule();
     if (icalcomponent_get_first_property(master, ICAL_EXDATE_PROPERTY) != nullptr)
-        context.Warn("the dates EXDATE leaves out are not left out on the handheld");
+        context.Warn("the handheld shows the occurrences its EXDATE leaves out");
     DeviceRule rule;
     if (start.frame != Frame::kOther && Structural(r, start.original, &rule)) {
         StructuralEnd(r, start, context, &rule);
