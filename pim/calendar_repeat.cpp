@@ -235,7 +235,7 @@ DeviceRule Nearest(const icalrecurrencetype& r, const Moment& start, const Conte
     for (int64_t day : pc.days) seen |= 1 << WeekdayOf(DateFromDays(day));
     const int interval = r.interval > 1 && r.interval <= 255 ? r.interval : 1;
     std::vector<DeviceRule> candidates;
-    for (int every : {interval, 1}) {
+    for (int every : {1, interval}) {
         for (int period = 1; period <= 5; ++period) candidates.push_back(DeviceRule{period, every, 0, false, {}});
         candidates.push_back(DeviceRule{2, every, seen, false, {}});
         candidates.push_back(DeviceRule{2, every, 1 << WeekdayOf(start.wall), false, {}});
@@ -416,7 +416,8 @@ DeviceRule RuleFromItem(const ParsedItem& item, const Moment& start, const Conte
                      " is more than the handheld repeats; it gets " + DescribeRule(rule) +
                      " and the PC keeps the whole rule");
     if (timeVaries && rule.period != 0)
-        context.Warn("its occurrences follow another time zone; on the handheld some are an hour off");
+        context.Warn("the handheld repeats it at its first start's time; the item has occurrences at other times of "
+                     "day (another zone's daylight saving time, or times of their own)");
     return rule;
 }
 
