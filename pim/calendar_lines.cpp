@@ -104,14 +104,6 @@ void Nest(ContentText* out) {
 
 }  // namespace
 
-bool ContentLine::Opens(const char* kind) const {
-    return name == "BEGIN" && Upper(Trimmed(Value())) == kind;
-}
-
-bool ContentLine::Closes(const char* kind) const {
-    return name == "END" && Upper(Trimmed(Value())) == kind;
-}
-
 void ScanContentLines(const std::string& text, ContentText* out) {
     *out = ContentText();
     const std::vector<Physical> physical = PhysicalLines(text, &out->lineEnd);
@@ -212,7 +204,11 @@ Property TextProperty(const char* name, const std::string& utf8) { return Proper
 
 std::string FormatProperty(const Property& property, const std::string& lineEnd) {
     std::string line = property.name;
-    for (const auto& param : property.params) line += ";" + param.first + "=" + param.second;
+    for (const auto& param : property.params) {
+        // A value holding a separator is quoted (RFC 5545 3.2).
+        const bool quote = param.second.find_first_of(":;,") != std::string::npos;
+        line += ";" + param.first + "=" + (quote ? "\"" + param.second + "\"" : param.second);
+    }
     line += ":" + property.value;
     std::string out;
     size_t start = 0, width = kFoldWidth;

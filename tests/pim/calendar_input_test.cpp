@@ -3,6 +3,8 @@
 // are read.
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 #include "calendar_records.h"
 #include "pim/formats.h"
 
@@ -86,6 +88,7 @@ TEST(CalendarInput, AnyLineEndFoldingAndCaseAreRead) {
         Event(0, nullptr, "\r"),
         Event(7, "SUMMARY:Mee\r\n\tting"),
         Event(4, "begin:vevent"),
+        Event(6, "DTSTART:20261208T093000Z\r\nDESCRIPTION:"),  // an empty value, as servers write them
     };
     for (const std::string& text : texts) {
         HostRecord record;
@@ -98,6 +101,21 @@ TEST(CalendarInput, AnyLineEndFoldingAndCaseAreRead) {
         EXPECT_EQ(*record.Value("5"), "0930");
         EXPECT_EQ(uid, "a");
     }
+}
+
+TEST(CalendarInput, TheHandheldsZoneIsTheSettingsOrTheSystems) {
+    setenv("TZ", ":America/New_York", 1);
+    morvane_pim::Item item;
+    Problem problem;
+    ASSERT_TRUE(morvane_pim::CalendarToItem(2, Record(2, {}), "u", morvane_pim::Settings(), &item, &problem));
+    EXPECT_NE(item.text.find("DTSTART;TZID=America/New_York:20261208T093000"), std::string::npos);
+    morvane_pim::Settings unknown = In("Mars/Olympus_Mons");
+    EXPECT_FALSE(morvane_pim::CalendarToItem(2, Record(2, {}), "u", unknown, &item, &problem));
+    EXPECT_NE(problem.reason.find("unknown time zone 'Mars/Olympus_Mons'"), std::string::npos);
+    unknown = In("UTC");
+    unknown.deviceCharset = "NO-SUCH-SET";
+    EXPECT_FALSE(morvane_pim::CalendarToItem(2, Record(2, {}), "u", unknown, &item, &problem));
+    EXPECT_NE(problem.reason.find("unknown device character set"), std::string::npos);
 }
 
 TEST(CalendarInput, TheKindOfAnItemTellsItsSection) {

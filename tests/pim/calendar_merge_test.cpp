@@ -58,6 +58,8 @@ TEST(CalendarItems, OtherProgramsItemsAsTheHandheldHoldsThem) {
          {"DUE", "one category", "DTSTART"}},
         // 5
         {"jtx_shopping.ics", 4, {{"1", "Shopping"}, {"2.D", "20261205"}, {"2.T", "1720"}, {"3", "milk\r\neggs\r\nbread"}}, {}},
+        // 6: Outlook's zone of a Windows name, found in the item's own VTIMEZONE
+        {"outlook_figures.ics", 2, {{"5", "1400"}, {"6", "1500"}, {"7", "Quartalszahlen"}, {"11", "0"}, {"16", "Quarterly figures\r\n"}}, {}},
     };
     for (const ReadRow& row : rows) {
         SCOPED_TRACE(row.file);
@@ -121,6 +123,12 @@ TEST(CalendarItems, MergedDeviceChangesKeepEveryLineTheHandheldDoesNotHold) {
         {"jtx_shopping.ics", 4, {{"3", "milk\r\neggs"}}, {"DESCRIPTION"}, {"DESCRIPTION:milk\\neggs"}},
         // The title the adapter reads back after the PC wrote it carries the CR of its line end: no change.
         {"jtx_shopping.ics", 4, {{"1", "Shopping\r"}}, {}, {}},
+        // 12: a new alarm and a later time in Outlook's zone; a new repeat
+        {"outlook_figures.ics", 2, {{"11", "1"}, {"12.D", "20261215"}, {"12.T", "1345"}}, {}, {"TRIGGER:-PT15M"}},
+        {"outlook_figures.ics", 2, {{"5", "1500"}, {"6", "1600"}}, {"DTSTART", "DTEND"},
+         {"DTSTART;TZID=W. Europe Standard Time:20261215T150000"}},
+        {"apple_review.ics", 2, {{"2", "Yes"}, {"14", "2"}, {"15", "1"}, {"22", "0002"}, {"23", "0"}}, {},
+         {"RRULE:FREQ=WEEKLY;BYDAY=TU"}},
     };
     for (size_t i = 0; i < rows.size(); ++i) {
         const MergeRow& row = rows[i];
