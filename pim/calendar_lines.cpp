@@ -12,6 +12,9 @@ namespace {
 
 // Octets of one folded line before its line end (RFC 5545 3.1).
 constexpr size_t kFoldWidth = 75;
+// Calendars nest three deep (VCALENDAR, VEVENT, VALARM); far deeper text
+// is refused before anything walks it recursively.
+constexpr size_t kDeepestNesting = 32;
 
 std::string Upper(const std::string& text) {
     std::string out = text;
@@ -74,6 +77,10 @@ void Nest(ContentText* out) {
         ContentLine& line = out->lines[i];
         line.depth = static_cast<int>(open.size());
         if (line.name == "BEGIN") {
+            if (open.size() >= kDeepestNesting && out->badNesting == 0) {
+                out->badNesting = line.number;
+                out->nestingReason = "components nested deeper than " + std::to_string(kDeepestNesting);
+            }
             out->blocks.push_back(Block{Upper(Trimmed(line.Value())), i, i, line.depth});
             open.push_back(out->blocks.size() - 1);
         } else if (line.name == "END") {

@@ -31,6 +31,12 @@ std::string Event(size_t n = 0, const char* with = nullptr, const char* end = "\
     return text;
 }
 
+std::string Repeat(const char* text, int times) {
+    std::string out;
+    while (times-- > 0) out += text;
+    return out;
+}
+
 TEST(CalendarInput, BadItemsAreErrorsWithTheirLine) {
     struct Row {
         int32_t section;
@@ -61,6 +67,7 @@ TEST(CalendarInput, BadItemsAreErrorsWithTheirLine) {
         // 15
         {2, "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:x\r\nEND:VCARD\r\n", 1, "does not begin with BEGIN:VCALENDAR"},
         {2, Event(5, "UID:a\r\nRECURRENCE-ID:20261208T093000Z"), 0, "only changed occurrences"},
+        {2, Event(7, (Repeat("BEGIN:X\r\n", 40) + Repeat("END:X\r\n", 40) + "SUMMARY:Deep").c_str()), 37, "nested deeper"},
     };
     for (size_t i = 0; i < rows.size(); ++i) {
         SCOPED_TRACE("row " + std::to_string(i));
