@@ -257,6 +257,46 @@ DeviceRule Nearest(const icalrecurrencetype& r, const Moment& start, const Conte
     return best;
 }
 
+bool IsWithinDays(const icalrecurrencetype& r) {
+    return r.freq == ICAL_HOURLY_RECURRENCE || r.freq == ICAL_MINUTELY_RECURRENCE ||
+           r.freq == ICAL_SECONDLY_RECURRENCE;
+}
+
+// A rule that repeats within a day (HOURLY, MINUTELY, SECONDLY) is reckoned
+// here, not followed with libical: on a rule that never occurs its
+// iterator grinds through every second for minutes.  A plain one, its steps
+// at most a day apart, falls on every day from its start to its last
+// occurrence, which the handheld repeats daily; any other gets the first
+// occurrence alone.
+DeviceRule WithinDays(const icalrecurrencetype& r, const Moment& start, const Context& context, bool* exact) {
+    const int64_t unit = r.freq == ICAL_HOURLY_RECURRENCE ? 3600 : r.freq == ICAL_MINUTELY_RECURRENCE ? 60 : 1;
+    const int64_t step = unit * (r.interval > 1 ? r.interval : 1);
+    *exact = false;
+    int days = 0;
+    if (step > 86400 || !PlainDays(r, &days) || days != 0 || BY(r, by_second, ICAL_BY_SECOND_SIZE) ||
+        BY(r, by_minute, ICAL_BY_MINUTE_SIZE) || BY(r, by_hour, ICAL_BY_HOUR_SIZE) ||
+        BY(r, by_month_day, ICAL_BY_MONTHDAY_SIZE) || BY(r, by_year_day, ICAL_BY_YEARDAY_SIZE) ||
+        BY(r, by_week_no, ICAL_BY_WEEKNO_SIZE) || BY(r, by_month, ICAL_BY_MONTH_SIZE) ||
+        BY(r, by_set_pos, ICAL_BY_SETPOS_SIZE))
+        return DeviceRule();
+    *exact = step == 86400;
+    DeviceRule rule{1, 1, 0, false, icaltime_null_date()};
+    const int64_t first = WallMinutes(start.original) * 60;
+    int64_t last = -1;
+    if (r.count > 0) last = first + (static_cast<int64_t>(r.count) - 1) * step;
+    if (!icaltime_is_null_time(r.until)) {
+        const icaltimetype until = UntilInFrame(r.until, start, context);
+        const int64_t bound = until.is_date ? (DaysOf(until) + 1) * 86400 - 1 : WallMinutes(until) * 60 + until.second;
+        last = bound < first ? first : first + (bound - first) / step * step;
+    }
+    if (last >= 0) {
+        const icaltimetype at = WallFromMinutes(last / 60);
+        rule.hasEnd = true;
+        rule.end = DateFromDays(DaysOf(start.frame == Frame::kOther ? ToDeviceWall(at, start.source, context.zone) : at));
+    }
+    return rule;
+}
+
 }  // namespace
 
 bool RuleFromFields(const FieldSet& fields, const icaltimetype& start, DeviceRule* rule, std::string* reason) {
@@ -409,7 +449,11 @@ DeviceRule RuleFromItem(const ParsedItem& item, const Moment& start, const Conte
         return rule;
     }
     bool exact = false, timeVaries = false;
-    rule = Nearest(r, start, context, &exact, &timeVaries);
+    if (IsWithinDays(r)) {
+        rule = WithinDays(r, start, context, &exact);
+    } else {
+        rule = Nearest(r, start, context, &exact, &timeVaries);
+    }
     const ical::ContentLine* line = item.Line("RRULE");
     if (!exact)
         context.Warn("the rule " + (line != nullptr ? line->Value() : std::string("RRULE")) +

@@ -40,12 +40,13 @@ TEST(CalendarRules, WhatTheHandheldRepeats) {
         {nullptr, "FREQ=MONTHLY;BYMONTHDAY=1,15", "Yes/3/1/0000/0", "it gets monthly on the start's date"},
         // 10
         {nullptr, "FREQ=YEARLY;BYMONTH=6,12", "Yes/5/1/0000/0", "it gets yearly"},
-        {nullptr, "FREQ=HOURLY;INTERVAL=12;COUNT=6", "Yes/1/1/0000/20261204", "at other times of day"},
+        {nullptr, "FREQ=HOURLY;INTERVAL=12;COUNT=6", "Yes/1/1/0000/20261204", "it gets daily until 20261204"},
+        {nullptr, "FREQ=MINUTELY;BYMONTH=2;BYMONTHDAY=30", "No///0000/", "no repeat"},
         {nullptr, "FREQ=MONTHLY;BYDAY=1TU,3TU", "Yes/4/1/0000/0", "monthly on the start's weekday"},
-        // 13: nothing safe: the first occurrence alone
+        // 14: nothing safe: the first occurrence alone
         {nullptr, "FREQ=WEEKLY;BYDAY=WE", "No///0000/", "no repeat (the first occurrence alone)"},
         {nullptr, "FREQ=YEARLY;BYMONTH=12;BYDAY=1TU", "No///0000/", "no repeat"},
-        // 15: extra dates are the PC's alone; a rule in UTC moves an hour with the handheld's DST
+        // 16: extra dates are the PC's alone; a rule in UTC moves an hour with the handheld's DST
         {nullptr, "FREQ=WEEKLY\r\nRDATE;TZID=Europe/Berlin:20261203T180000", "Yes/2/1/0002/0", "RDATE"},
         {"DTSTART:20261201T170000Z", "FREQ=WEEKLY;COUNT=30", "Yes/2/1/0002/20270622", "at other times of day"},
     };
