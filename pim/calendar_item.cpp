@@ -37,16 +37,17 @@ bool Fail(Problem* problem, uint32_t line, const std::string& reason) {
     return false;
 }
 
-uint32_t LineOfByte(const std::string& text, size_t at) {
-    return static_cast<uint32_t>(1 + std::count(text.begin(), text.begin() + static_cast<long>(at), '\n'));
+uint32_t LineOfByte(const ical::ContentText& lines, size_t at) {
+    for (const ical::ContentLine& line : lines.lines)
+        if (at >= line.begin && at < line.end) return line.number;
+    return 0;
 }
 
 // Every line a content line, UTF-8, nested; one VCALENDAR of version 2.0.
 bool CheckLines(const ParsedItem& item, Problem* problem) {
-    const std::string& text = item.text;
-    const size_t nul = text.find('\0');
-    if (nul != std::string::npos) return Fail(problem, LineOfByte(text, nul), "a NUL byte");
     const ical::ContentText& lines = item.lines;
+    const size_t nul = item.text.find('\0');
+    if (nul != std::string::npos) return Fail(problem, LineOfByte(lines, nul), "a NUL byte");
     size_t first = lines.lines.size();
     for (size_t i = 0; i < lines.lines.size(); ++i) {
         const ical::ContentLine& line = lines.lines[i];
