@@ -24,16 +24,17 @@ icaltimetype AbsoluteTrigger(const ParsedItem& item, icalproperty* trigger, ical
     return ToDeviceWall(at, zone, context.zone);
 }
 
-// The VALARM the handheld's alarm stands for: the first one that alarms
-// (ACTION:NONE, as Apple Calendar writes for "no alarm", does not); its
-// block in the text and its place among the VALARMs, or false.
-bool DeviceAlarmBlock(const ParsedItem& item, size_t* block, size_t* ordinal) {
+// The VALARM the handheld's alarm stands for: the first one that shows or
+// sounds on the PC too (DISPLAY or AUDIO; an e-mail reminder is no
+// handheld alarm, nor is Apple's ACTION:NONE, its mark for "no alarm");
+// its block in the text and its place among the VALARMs, or false.
+bool DeviceAlarmBlock(const ParsedItem& item, size_t* block, size_t* ordinal, size_t from = 0) {
     const std::vector<size_t> alarms = ical::ChildBlocks(item.lines, item.masterBlock, "VALARM");
-    for (size_t i = 0; i < alarms.size(); ++i) {
+    for (size_t i = from; i < alarms.size(); ++i) {
         const long action = ical::FindProperty(item.lines, item.lines.blocks[alarms[i]], "ACTION");
         std::string value = action < 0 ? std::string() : item.lines.lines[static_cast<size_t>(action)].Value();
         std::transform(value.begin(), value.end(), value.begin(), [](unsigned char c) { return static_cast<char>(toupper(c)); });
-        if (value == "NONE") continue;
+        if (!value.empty() && value != "DISPLAY" && value != "AUDIO") continue;
         *block = alarms[i];
         *ordinal = i;
         return true;
@@ -121,7 +122,8 @@ DeviceAlarm AlarmFromItem(const ParsedItem& item, const icaltimetype& start, con
     if (alarm.lead != lead)
         context.Warn("its alarm is " + std::to_string(lead) + " minutes from the start; the handheld holds " +
                      std::to_string(alarm.lead));
-    if (ical::ChildBlocks(item.lines, item.masterBlock, "VALARM").size() > ordinal + 1)
+    size_t next = 0;
+    if (DeviceAlarmBlock(item, &block, &next, ordinal + 1))
         context.Warn("the handheld holds its first alarm; the others stay on the PC");
     return alarm;
 }

@@ -2,9 +2,10 @@
 // before the start, counted on the wall clock; the host reads it as the
 // alarm's own date and time (fields 12.D and 12.T).  An item holds it as
 // its first VALARM with a relative TRIGGER ("-PT15M"); absolute triggers
-// and triggers related to the end are brought to a lead when read.  The
-// other VALARMs stay on the PC, and so does a VALARM of ACTION:NONE (a
-// "no alarm" mark), which is no alarm to the handheld.
+// and triggers related to the end are brought to a lead when read.  Only
+// a DISPLAY or AUDIO alarm is the handheld's (an e-mail reminder, or
+// Apple's ACTION:NONE mark for "no alarm", is not); the other VALARMs stay
+// on the PC.
 #ifndef MORVANE_PIM_CALENDAR_ALARM_H
 #define MORVANE_PIM_CALENDAR_ALARM_H
 

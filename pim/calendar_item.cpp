@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <set>
 
 #include "pim/calendar_item.h"
 #include "pim/charset.h"
@@ -36,16 +37,17 @@ bool Fail(Problem* problem, uint32_t line, const std::string& reason) {
     return false;
 }
 
-uint32_t LineOfByte(const std::string& text, size_t at) {
-    return static_cast<uint32_t>(1 + std::count(text.begin(), text.begin() + static_cast<long>(at), '\n'));
+uint32_t LineOfByte(const ical::ContentText& lines, size_t at) {
+    for (const ical::ContentLine& line : lines.lines)
+        if (at >= line.begin && at < line.end) return line.number;
+    return 0;
 }
 
 // Every line a content line, UTF-8, nested; one VCALENDAR of version 2.0.
 bool CheckLines(const ParsedItem& item, Problem* problem) {
-    const std::string& text = item.text;
-    const size_t nul = text.find('\0');
-    if (nul != std::string::npos) return Fail(problem, LineOfByte(text, nul), "a NUL byte");
     const ical::ContentText& lines = item.lines;
+    const size_t nul = item.text.find('\0');
+    if (nul != std::string::npos) return Fail(problem, LineOfByte(lines, nul), "a NUL byte");
     size_t first = lines.lines.size();
     for (size_t i = 0; i < lines.lines.size(); ++i) {
         const ical::ContentLine& line = lines.lines[i];
@@ -126,33 +128,35 @@ uint32_t ComplaintLine(const ical::ContentText& lines, const std::string& messag
 
 // libical reads what it cannot parse as X-LIC-ERROR properties.  An empty
 // value ("DESCRIPTION:", as some servers write) is no error: the property
-// is simply absent.
-bool CheckComplaints(const ParsedItem& item, icalcomponent* component, Problem* problem) {
+// is simply absent.  own: the X-LIC-ERROR values the item itself holds
+// (another libical program may have written some).
+bool CheckComplaints(const ParsedItem& item, const std::set<std::string>& own, icalcomponent* component,
+                     Problem* problem) {
     for (icalproperty* p = icalcomponent_get_first_property(component, ICAL_XLICERROR_PROPERTY); p != nullptr;
          p = icalcomponent_get_next_property(component, ICAL_XLICERROR_PROPERTY)) {
         const char* text = icalproperty_get_xlicerror(p);
         const std::string message = text != nullptr ? text : "";
-        if (message.compare(0, 12, "No value for") == 0) continue;
-        const bool own = std::any_of(item.lines.lines.begin(), item.lines.lines.end(), [&](const ical::ContentLine& l) {
-            return l.name == "X-LIC-ERROR" && ical::UnescapeText(l.Value()) == message;
-        });
-        if (!own) return Fail(problem, ComplaintLine(item.lines, message), message);
+        if (message.compare(0, 12, "No value for") != 0 && own.count(message) == 0)
+            return Fail(problem, ComplaintLine(item.lines, message), message);
     }
     for (icalcomponent* c = icalcomponent_get_first_component(component, ICAL_ANY_COMPONENT); c != nullptr;
          c = icalcomponent_get_next_component(component, ICAL_ANY_COMPONENT))
-        if (!CheckComplaints(item, c, problem)) return false;
+        if (!CheckComplaints(item, own, c, problem)) return false;
     return true;
 }
 
 // libical's reading of the lines, folding undone, blank lines left out.
 bool ParseWithLibical(int32_t section, size_t ordinal, ParsedItem* item, Problem* problem) {
     std::string unfolded;
-    for (const ical::ContentLine& line : item->lines.lines)
+    std::set<std::string> own;
+    for (const ical::ContentLine& line : item->lines.lines) {
         if (!line.name.empty()) unfolded += line.raw + "\r\n";
+        if (line.name == "X-LIC-ERROR") own.insert(ical::UnescapeText(line.Value()));
+    }
     item->calendar = icalparser_parse_string(unfolded.c_str());
     if (item->calendar == nullptr || icalcomponent_isa(item->calendar) != ICAL_VCALENDAR_COMPONENT)
         return Fail(problem, 0, "libical cannot read the calendar");
-    if (!CheckComplaints(*item, item->calendar, problem)) return false;
+    if (!CheckComplaints(*item, own, item->calendar, problem)) return false;
     const icalcomponent_kind kind = icalcomponent_string_to_kind(ComponentKind(section));
     icalcomponent* c = icalcomponent_get_first_component(item->calendar, kind);
     for (size_t i = 0; c != nullptr && i < ordinal; ++i) c = icalcomponent_get_next_component(item->calendar, kind);

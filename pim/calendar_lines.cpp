@@ -12,6 +12,9 @@ namespace {
 
 // Octets of one folded line before its line end (RFC 5545 3.1).
 constexpr size_t kFoldWidth = 75;
+// Calendars nest three deep (VCALENDAR, VEVENT, VALARM); far deeper text
+// is refused before anything walks it recursively.
+constexpr size_t kDeepestNesting = 32;
 
 std::string Upper(const std::string& text) {
     std::string out = text;
@@ -74,6 +77,10 @@ void Nest(ContentText* out) {
         ContentLine& line = out->lines[i];
         line.depth = static_cast<int>(open.size());
         if (line.name == "BEGIN") {
+            if (open.size() >= kDeepestNesting && out->badNesting == 0) {
+                out->badNesting = line.number;
+                out->nestingReason = "components nested deeper than " + std::to_string(kDeepestNesting);
+            }
             out->blocks.push_back(Block{Upper(Trimmed(line.Value())), i, i, line.depth});
             open.push_back(out->blocks.size() - 1);
         } else if (line.name == "END") {
@@ -103,14 +110,6 @@ void Nest(ContentText* out) {
 }
 
 }  // namespace
-
-bool ContentLine::Opens(const char* kind) const {
-    return name == "BEGIN" && Upper(Trimmed(Value())) == kind;
-}
-
-bool ContentLine::Closes(const char* kind) const {
-    return name == "END" && Upper(Trimmed(Value())) == kind;
-}
 
 void ScanContentLines(const std::string& text, ContentText* out) {
     *out = ContentText();
@@ -212,7 +211,11 @@ Property TextProperty(const char* name, const std::string& utf8) { return Proper
 
 std::string FormatProperty(const Property& property, const std::string& lineEnd) {
     std::string line = property.name;
-    for (const auto& param : property.params) line += ";" + param.first + "=" + param.second;
+    for (const auto& param : property.params) {
+        // A value holding a separator is quoted (RFC 5545 3.2).
+        const bool quote = param.second.find_first_of(":;,") != std::string::npos;
+        line += ";" + param.first + "=" + (quote ? "\"" + param.second + "\"" : param.second);
+    }
     line += ":" + property.value;
     std::string out;
     size_t start = 0, width = kFoldWidth;

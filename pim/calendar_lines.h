@@ -29,9 +29,6 @@ struct ContentLine {
     bool HasValue() const { return colon != std::string::npos; }
     std::string Value() const { return HasValue() ? raw.substr(colon + 1) : std::string(); }
     std::string Params() const { return HasValue() ? raw.substr(name.size(), colon - name.size()) : std::string(); }
-    // BEGIN or END with the component name in upper case.
-    bool Opens(const char* kind) const;
-    bool Closes(const char* kind) const;
 };
 
 // A component of the text: its BEGIN and END lines (indices into lines).
@@ -88,7 +85,6 @@ class TextEdit {
 public:
     void Replace(size_t begin, size_t end, const std::string& with);
     void Insert(size_t at, const std::string& text) { Replace(at, at, text); }
-    bool Empty() const { return edits_.empty(); }
     std::string Apply(const std::string& text) const;
 
 private:

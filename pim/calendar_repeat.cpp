@@ -235,7 +235,7 @@ DeviceRule Nearest(const icalrecurrencetype& r, const Moment& start, const Conte
     for (int64_t day : pc.days) seen |= 1 << WeekdayOf(DateFromDays(day));
     const int interval = r.interval > 1 && r.interval <= 255 ? r.interval : 1;
     std::vector<DeviceRule> candidates;
-    for (int every : {interval, 1}) {
+    for (int every : {1, interval}) {
         for (int period = 1; period <= 5; ++period) candidates.push_back(DeviceRule{period, every, 0, false, {}});
         candidates.push_back(DeviceRule{2, every, seen, false, {}});
         candidates.push_back(DeviceRule{2, every, 1 << WeekdayOf(start.wall), false, {}});
@@ -255,6 +255,46 @@ DeviceRule Nearest(const icalrecurrencetype& r, const Moment& start, const Conte
         *exact = own.days.size() == dates.size() && (pc.complete || !own.complete);
     }
     return best;
+}
+
+bool IsWithinDays(const icalrecurrencetype& r) {
+    return r.freq == ICAL_HOURLY_RECURRENCE || r.freq == ICAL_MINUTELY_RECURRENCE ||
+           r.freq == ICAL_SECONDLY_RECURRENCE;
+}
+
+// A rule that repeats within a day (HOURLY, MINUTELY, SECONDLY) is reckoned
+// here, not followed with libical: on a rule that never occurs its
+// iterator grinds through every second for minutes.  A plain one, its steps
+// at most a day apart, falls on every day from its start to its last
+// occurrence, which the handheld repeats daily; any other gets the first
+// occurrence alone.
+DeviceRule WithinDays(const icalrecurrencetype& r, const Moment& start, const Context& context, bool* exact) {
+    const int64_t unit = r.freq == ICAL_HOURLY_RECURRENCE ? 3600 : r.freq == ICAL_MINUTELY_RECURRENCE ? 60 : 1;
+    const int64_t step = unit * (r.interval > 1 ? r.interval : 1);
+    *exact = false;
+    int days = 0;
+    if (step > 86400 || !PlainDays(r, &days) || days != 0 || BY(r, by_second, ICAL_BY_SECOND_SIZE) ||
+        BY(r, by_minute, ICAL_BY_MINUTE_SIZE) || BY(r, by_hour, ICAL_BY_HOUR_SIZE) ||
+        BY(r, by_month_day, ICAL_BY_MONTHDAY_SIZE) || BY(r, by_year_day, ICAL_BY_YEARDAY_SIZE) ||
+        BY(r, by_week_no, ICAL_BY_WEEKNO_SIZE) || BY(r, by_month, ICAL_BY_MONTH_SIZE) ||
+        BY(r, by_set_pos, ICAL_BY_SETPOS_SIZE))
+        return DeviceRule();
+    *exact = step == 86400;
+    DeviceRule rule{1, 1, 0, false, icaltime_null_date()};
+    const int64_t first = WallMinutes(start.original) * 60;
+    int64_t last = -1;
+    if (r.count > 0) last = first + (static_cast<int64_t>(r.count) - 1) * step;
+    if (!icaltime_is_null_time(r.until)) {
+        const icaltimetype until = UntilInFrame(r.until, start, context);
+        const int64_t bound = until.is_date ? (DaysOf(until) + 1) * 86400 - 1 : WallMinutes(until) * 60 + until.second;
+        last = bound < first ? first : first + (bound - first) / step * step;
+    }
+    if (last >= 0) {
+        const icaltimetype at = WallFromMinutes(last / 60);
+        rule.hasEnd = true;
+        rule.end = DateFromDays(DaysOf(start.frame == Frame::kOther ? ToDeviceWall(at, start.source, context.zone) : at));
+    }
+    return rule;
 }
 
 }  // namespace
@@ -402,21 +442,26 @@ DeviceRule RuleFromItem(const ParsedItem& item, const Moment& start, const Conte
     const icalrecurrencetype r = icalproperty_get_rrule(property);
     if (r.freq == ICAL_NO_RECURRENCE) return DeviceRule();
     if (icalcomponent_get_first_property(master, ICAL_EXDATE_PROPERTY) != nullptr)
-        context.Warn("the dates EXDATE leaves out are not left out on the handheld");
+        context.Warn("the handheld shows the occurrences its EXDATE leaves out");
     DeviceRule rule;
     if (start.frame != Frame::kOther && Structural(r, start.original, &rule)) {
         StructuralEnd(r, start, context, &rule);
         return rule;
     }
     bool exact = false, timeVaries = false;
-    rule = Nearest(r, start, context, &exact, &timeVaries);
+    if (IsWithinDays(r)) {
+        rule = WithinDays(r, start, context, &exact);
+    } else {
+        rule = Nearest(r, start, context, &exact, &timeVaries);
+    }
     const ical::ContentLine* line = item.Line("RRULE");
     if (!exact)
         context.Warn("the rule " + (line != nullptr ? line->Value() : std::string("RRULE")) +
                      " is more than the handheld repeats; it gets " + DescribeRule(rule) +
                      " and the PC keeps the whole rule");
     if (timeVaries && rule.period != 0)
-        context.Warn("its occurrences follow another time zone; on the handheld some are an hour off");
+        context.Warn("the handheld repeats it at its first start's time; the item has occurrences at other times of "
+                     "day (another zone's daylight saving time, or times of their own)");
     return rule;
 }
 

@@ -13,7 +13,7 @@ seconds=${1:-60}
 shift || true
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=(registry_file profile_file pe_string_table device_image record_convert export_sequence field_text
-  vcard_reader mail_import)
+  vcard_reader mail_import ical_import)
 
 "$here/scripts/install-deps.sh" clang libclang-rt-14-dev
 cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \

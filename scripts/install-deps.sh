@@ -6,7 +6,8 @@
 set -euo pipefail
 
 packages=(cmake g++ make libgtest-dev libgmock-dev nlohmann-json3-dev binutils-mingw-w64-i686 libbenchmark-dev
-  pkg-config libical-dev libgmime-3.0-dev libsqlite3-dev python3 python3-vobject khard "$@")
+  pkg-config libical-dev libgmime-3.0-dev libsqlite3-dev
+  python3 python3-icalendar python3-vobject khal khard todoman "$@")
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,180 @@
+// Items as other programs write them (tests/pim/data): what the handheld
+// gets from them, and merges of device changes that keep every line the
+// handheld does not hold.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+
+#include "calendar_records.h"
+#include "pim/formats.h"
+
+namespace calendar_test {
+namespace {
+
+using morvane_pim::HostRecord;
+using morvane_pim::Item;
+using morvane_pim::Problem;
+
+struct ReadRow {
+    const char* file;
+    int32_t section;
+    Fields expected;                    // the fields to check
+    std::vector<const char*> warnings;  // a piece of each warning, in order
+};
+
+HostRecord Read(int32_t section, const std::string& text, std::vector<std::string>* warnings) {
+    HostRecord record;
+    std::string uid;
+    Problem problem;
+    EXPECT_TRUE(morvane_pim::ItemToCalendar(section, Item{text}, "item.ics", In("Europe/Berlin"), &record, &uid,
+                                            warnings, &problem))
+        << problem.line << ": " << problem.reason;
+    return record;
+}
+
+TEST(CalendarItems, OtherProgramsItemsAsTheHandheldHoldsThem) {
+    const std::vector<ReadRow> rows = {
+        // 0: New York 16:00 is 22:00 in Berlin; the last weekday of each month is beyond the handheld
+        {"google_finance.ics", 2,
+         {{"2", "No"}, {"3", "20261130"}, {"5", "2200"}, {"6", "2300"}, {"8", "Conference room B, 3rd floor"},
+          {"11", "1"}, {"12.D", "20261130"}, {"12.T", "2130"}},
+         {"EXDATE", "FREQ=MONTHLY;BYDAY=MO,TU,WE,TH,FR;BYSETPOS=-1 is more than the handheld repeats; it gets no repeat"}},
+        // 1: Apple's "no alarm" is skipped; the audio alarm 15 hours before the all-day event
+        {"apple_birthday.ics", 2,
+         {{"2", "Yes"}, {"4", "20260314"}, {"9", "1"}, {"12.D", "20260313"}, {"12.T", "0900"}, {"13", "20260313"},
+          {"14", "5"}, {"23", "0"}},
+         {}},
+        // 2: an absolute trigger at 17:00 UTC the day before
+        {"apple_review.ics", 2,
+         {{"5", "0930"}, {"8", "Room 4.12\r\nHauptstra\xDF" "e 5, 10827 Berlin"}, {"12.D", "20261207"}, {"12.T", "1800"}},
+         {}},
+        // 3: COUNT=10 ends on its tenth day; the alarm at the end (19:15) is after the start
+        {"nextcloud_yoga.ics", 2,
+         {{"2", "Yes"}, {"14", "2"}, {"22", "0010"}, {"23", "20261231"}, {"12.T", "1915"}, {"19", "Sport"}},
+         {"EXDATE", "one category"}},
+        {"thunderbird_passport.ics", 3,
+         {{"1", "20261220"}, {"3", "0"}, {"4", "2"}, {"6", "Personal"}, {"7", "1"}, {"8", "20261201"}},
+         {"DUE", "one category", "DTSTART"}},
+        // 5
+        {"jtx_shopping.ics", 4, {{"1", "Shopping"}, {"2.D", "20261205"}, {"2.T", "1720"}, {"3", "milk\r\neggs\r\nbread"}}, {}},
+        // 6: Outlook's zone of a Windows name, found in the item's own VTIMEZONE
+        {"outlook_figures.ics", 2, {{"5", "1400"}, {"6", "1500"}, {"7", "Quartalszahlen"}, {"11", "0"}, {"16", "Quarterly figures\r\n"}}, {}},
+    };
+    for (const ReadRow& row : rows) {
+        SCOPED_TRACE(row.file);
+        std::vector<std::string> warnings;
+        const HostRecord record = Read(row.section, DataFile(row.file), &warnings);
+        for (const auto& field : row.expected) EXPECT_EQ(*record.Value(field.first), field.second) << field.first;
+        ASSERT_EQ(warnings.size(), row.warnings.size());
+        for (size_t i = 0; i < warnings.size(); ++i) {
+            EXPECT_EQ(warnings[i].rfind("item.ics: ", 0), 0u) << warnings[i];
+            EXPECT_NE(warnings[i].find(row.warnings[i]), std::string::npos) << warnings[i];
+        }
+    }
+}
+
+// Logical lines, unfolded, with how often each comes.
+std::map<std::string, int> Lines(const std::string& text) {
+    std::string unfolded;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text.compare(i, 3, "\r\n ") == 0) i += 2;
+        else unfolded += text[i];
+    }
+    std::map<std::string, int> lines;
+    size_t at = 0;
+    for (size_t end; (end = unfolded.find("\r\n", at)) != std::string::npos; at = end + 2)
+        ++lines[unfolded.substr(at, end - at)];
+    return lines;
+}
+
+struct MergeRow {
+    const char* file;
+    int32_t section;
+    Fields changes;                      // the device's
+    std::vector<std::string> rewritten;  // property names whose lines may go
+    std::vector<std::string> written;    // lines the merge must write
+};
+
+TEST(CalendarItems, MergedDeviceChangesKeepEveryLineTheHandheldDoesNotHold) {
+    const std::vector<MergeRow> rows = {
+        // 0: a location; an hour earlier, written in the item's own zone; the alarm off (the e-mail one stays)
+        {"google_finance.ics", 2, {{"8", "Room C"}}, {"LOCATION"}, {"LOCATION:Room C"}},
+        {"google_finance.ics", 2, {{"5", "2100"}, {"6", "2200"}, {"12.T", "2030"}}, {"DTSTART", "DTEND"},
+         {"DTSTART;TZID=America/New_York:20261130T150000", "DTEND;TZID=America/New_York:20261130T160000"}},
+        {"google_finance.ics", 2, {{"11", "0"}, {"12.D", "00000000"}, {"12.T", "0000"}},
+         {"BEGIN", "END", "ACTION", "DESCRIPTION", "TRIGGER"}, {}},
+        // 3: a later start moves the absolute alarm, now relative; a category and a shorter alarm
+        {"apple_review.ics", 2, {{"3", "20261209"}, {"4", "20261209"}, {"5", "1000"}, {"6", "1100"}, {"12.D", "20261208"}, {"12.T", "1830"}, {"13", "20261208"}},
+         {"DTSTART", "DTEND", "TRIGGER"},
+         {"DTSTART;TZID=Europe/Berlin:20261209T100000", "TRIGGER:-PT15H30M"}},
+        {"apple_birthday.ics", 2, {{"19", "Family"}, {"12.D", "20260313"}, {"12.T", "2345"}}, {"TRIGGER"},
+         {"CATEGORIES:Family", "TRIGGER:-PT15M"}},
+        // 5: an earlier end of the richer rule; the master's summary, not the changed occurrence's; repeat off
+        {"nextcloud_yoga.ics", 2, {{"23", "20261217"}}, {"RRULE"}, {"RRULE:FREQ=WEEKLY;BYDAY=TU,TH;UNTIL=20261217T225959Z"}},
+        {"nextcloud_yoga.ics", 2, {{"7", "Yoga (Kern)"}}, {"SUMMARY"}, {"SUMMARY:Yoga (Kern)", "SUMMARY:Yoga (late class)"}},
+        {"nextcloud_yoga.ics", 2, {{"2", "No"}, {"14", ""}, {"15", ""}, {"23", ""}}, {"RRULE", "EXDATE"}, {}},
+        // 8: done on the handheld; a lower priority; the memo's text
+        {"thunderbird_passport.ics", 3, {{"3", "1"}, {"9", "20261206"}}, {"STATUS", "PERCENT-COMPLETE"},
+         {"STATUS:COMPLETED", "COMPLETED:20261206T110000Z", "PERCENT-COMPLETE:100",
+          "DUE;TZID=Europe/Berlin:20261220T170000"}},
+        {"thunderbird_passport.ics", 3, {{"4", "0"}}, {"PRIORITY"}, {"PRIORITY:9"}},
+        // 10
+        {"jtx_shopping.ics", 4, {{"3", "milk\r\neggs"}}, {"DESCRIPTION"}, {"DESCRIPTION:milk\\neggs"}},
+        // The title the adapter reads back after the PC wrote it carries the CR of its line end: no change.
+        {"jtx_shopping.ics", 4, {{"1", "Shopping\r"}}, {}, {}},
+        // 12: a new alarm and a later time in Outlook's zone; a new repeat
+        {"outlook_figures.ics", 2, {{"11", "1"}, {"12.D", "20261215"}, {"12.T", "1345"}}, {}, {"TRIGGER:-PT15M"}},
+        {"outlook_figures.ics", 2, {{"5", "1500"}, {"6", "1600"}}, {"DTSTART", "DTEND"},
+         {"DTSTART;TZID=W. Europe Standard Time:20261215T150000"}},
+        {"apple_review.ics", 2, {{"2", "Yes"}, {"14", "2"}, {"15", "1"}, {"22", "0002"}, {"23", "0"}}, {},
+         {"RRULE:FREQ=WEEKLY;BYDAY=TU"}},
+    };
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const MergeRow& row = rows[i];
+        SCOPED_TRACE("row " + std::to_string(i) + " " + row.file);
+        const Item base{DataFile(row.file)};
+        std::vector<std::string> warnings;
+        HostRecord device = Read(row.section, base.text, &warnings);
+        Item merged;
+        Problem problem;
+        // The device's own record changes nothing, byte for byte.
+        ASSERT_TRUE(morvane_pim::MergeCalendar(row.section, base, device, In("Europe/Berlin"), &merged, &problem));
+        EXPECT_EQ(merged.text, base.text);
+        for (auto& field : device.fields)
+            for (const auto& change : row.changes)
+                if (field.first == change.first) field.second = change.second;
+        ASSERT_TRUE(morvane_pim::MergeCalendar(row.section, base, device, In("Europe/Berlin"), &merged, &problem))
+            << problem.reason;
+        HostRecord expected = device;
+        if (row.changes[0].second == "Shopping\r") expected = Read(row.section, base.text, &warnings);
+        EXPECT_EQ(Differences(expected, Read(row.section, merged.text, &warnings)), "") << merged.text;
+        const std::map<std::string, int> before = Lines(base.text), after = Lines(merged.text);
+        for (const auto& line : before) {
+            const std::string name = line.first.substr(0, line.first.find_first_of(";:"));
+            const bool mayGo = std::find(row.rewritten.begin(), row.rewritten.end(), name) != row.rewritten.end();
+            const auto kept = after.find(line.first);
+            if (!mayGo) {
+                EXPECT_TRUE(kept != after.end() && kept->second >= line.second) << "lost: " << line.first;
+            }
+        }
+        for (const std::string& line : row.written) EXPECT_EQ(after.count(line), 1u) << "not written: " << line;
+    }
+}
+
+TEST(CalendarItems, WhatTheHandheldTransliteratesIsNoChange) {
+    std::string text = DataFile("apple_review.ics");
+    text.replace(text.find("SUMMARY:Project review"), 22, "SUMMARY:Review with \xC5\x81ukasz");
+    std::vector<std::string> warnings;
+    const HostRecord device = Read(2, text, &warnings);
+    EXPECT_EQ(*device.Value("7"), "Review with Lukasz");
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("SUMMARY holds characters"), std::string::npos);
+    Item merged;
+    Problem problem;
+    ASSERT_TRUE(morvane_pim::MergeCalendar(2, Item{text}, device, In("Europe/Berlin"), &merged, &problem));
+    EXPECT_EQ(merged.text, text);
+}
+
+}  // namespace
+}  // namespace calendar_test
