@@ -31,6 +31,11 @@ PLATFORM_HOST_API BOOL PlatformAnswerMessageBoxes(int answer);
  * is too small. */
 PLATFORM_HOST_API DWORD PlatformLocalPath(LPCSTR windowsPath, LPSTR buffer, DWORD size);
 
+/* The file that serves the user's registry hive to the adapter on this
+ * system, NUL-terminated in buffer; its length, or 0 when the system's own
+ * registry serves it (or the buffer is too small). */
+PLATFORM_HOST_API DWORD PlatformRegistryFile(LPSTR buffer, DWORD size);
+
 #ifdef __cplusplus
 }
 #endif

@@ -93,6 +93,11 @@ std::string MorvaneHomePath(const char* leaf) {
     return std::string(home) + "/.morvane/" + leaf;
 }
 
+std::string RegistryFilePath() {
+    const char* configured = std::getenv("MORVANE_REGISTRY");
+    return (configured != nullptr && *configured != '\0') ? configured : MorvaneHomePath("user.reg");
+}
+
 std::string DriveCFolder() {
     const char* configured = std::getenv("MORVANE_DRIVE_C");
     std::string folder = (configured != nullptr && *configured != '\0') ? configured : MorvaneHomePath("drive_c");

@@ -32,6 +32,10 @@ std::string DriveCFolder();
 // folder, the registry file).  Empty when HOME is not set.
 std::string MorvaneHomePath(const char* leaf);
 
+// The registry file that serves HKEY_CURRENT_USER: $MORVANE_REGISTRY, else
+// $HOME/.morvane/user.reg.
+std::string RegistryFilePath();
+
 // True when name holds no path separator ('\\', '/') and no drive ("a:"),
 // i.e. a bare file name that Windows would resolve against a folder of its
 // choosing.

@@ -19,3 +19,10 @@ DWORD PlatformLocalPath(LPCSTR windowsPath, LPSTR buffer, DWORD size) {
     std::memcpy(buffer, local.c_str(), local.size() + 1);
     return static_cast<DWORD>(local.size());
 }
+
+DWORD PlatformRegistryFile(LPSTR buffer, DWORD size) {
+    const std::string path = platform_posix::RegistryFilePath();
+    if (path.empty() || buffer == nullptr || path.size() >= size) return 0;
+    std::memcpy(buffer, path.c_str(), path.size() + 1);
+    return static_cast<DWORD>(path.size());
+}

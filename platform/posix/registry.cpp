@@ -58,10 +58,7 @@ bool KeyPath(HKEY key, std::string* path) {
 // is no registry export.
 RegistryTree LoadRegistry() {
     RegistryTree tree;
-    const char* configured = std::getenv("MORVANE_REGISTRY");
-    std::string path = (configured != nullptr && *configured != '\0') ? configured
-                                                                      : platform_posix::MorvaneHomePath("user.reg");
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(platform_posix::RegistryFilePath(), std::ios::binary);
     if (!in) return tree;
     std::ostringstream bytes;
     bytes << in.rdbuf();

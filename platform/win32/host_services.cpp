@@ -41,3 +41,9 @@ DWORD PlatformLocalPath(LPCSTR windowsPath, LPSTR buffer, DWORD size) {
     memcpy(buffer, windowsPath, length + 1);
     return static_cast<DWORD>(length);
 }
+
+// The real registry serves the adapter; there is no file to name.
+DWORD PlatformRegistryFile(LPSTR buffer, DWORD size) {
+    if (buffer != nullptr && size > 0) buffer[0] = '\0';
+    return 0;
+}
