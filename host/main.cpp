@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "host/backup_command.h"
 #include "host/commands.h"
 #include "host/host_env.h"
 #include "pim/charset.h"
@@ -22,6 +23,9 @@ const char kUsage[] =
     "                         [--allow-mass-delete] [--verbose] [--timezone ZONE] [--device-charset NAME]\n"
     "                         [--bridge COMMAND] [--device IMAGE] [COMMON]\n"
     "       morvane-sync status [--store DIR]\n"
+    "       morvane-sync backup FILE [--bridge COMMAND] [--device IMAGE] [--yes] [--trace] [--data-dir FOLDER]\n"
+    "       morvane-sync restore FILE [--store DIR] [--bridge COMMAND] [--device IMAGE] [--yes] [--trace]\n"
+    "                            [--data-dir FOLDER]\n"
     "       COMMON: [--yes] [--trace] [--data-dir FOLDER] [--device-charset NAME]\n"
     "       morvane-sync --help\n";
 
@@ -69,6 +73,19 @@ const char kHelp[] =
     "              (iconv name, default WINDOWS-1252); --verbose names every change.\n"
     "    status    The store's pairing, each database's last sync and the PC-side\n"
     "              changes waiting for the next one.\n"
+    "    backup    Writes every record of the five databases, with every host field,\n"
+    "              the repeat rule and the mail folder, to FILE (one JSON document,\n"
+    "              format \"morvane-backup\" version 1 with an FNV-1a checksum; see\n"
+    "              BACKUP.md), written atomically.  The device's change lists are\n"
+    "              left for the next sync.  Device fields the adapter does not carry\n"
+    "              (link-only fields) are not in it.\n"
+    "    restore   Puts the handheld back to the content of FILE after asking (--yes:\n"
+    "              without asking): records the backup lacks are deleted, those it\n"
+    "              holds that the device lacks are added (with new ids); records equal\n"
+    "              in id and content stay.  The store (--store, as for sync) is marked\n"
+    "              so that the next sync matches both sides by content.  A file of\n"
+    "              another format version, a damaged one (checksum) or not a backup is\n"
+    "              refused and nothing changes.\n"
     "\n"
     "OPTIONS\n"
     "    --device IMAGE  the simulated device's image file (sets MORVANE_DEVICE)\n"
@@ -158,6 +175,8 @@ int main(int argc, char** argv) {
     options.programFolder = morvane_host::ProgramFolder(argv[0]);
     if (command == "sync") return morvane_host::RunSync(options.programFolder, argc, argv);
     if (command == "status") return morvane_host::RunStatus(argc, argv);
+    if (command == "backup") return morvane_host::RunBackup(options.programFolder, argc, argv);
+    if (command == "restore") return morvane_host::RunRestore(options.programFolder, argc, argv);
     if (command != "demo" && command != "export" && command != "import") return Usage();
     if (!ParseOptions(command, argc, argv, &options)) return Usage();
     if (command == "import" && options.folder.empty()) return Usage();

@@ -1,8 +1,9 @@
-// sync, status and the demo's sync steps in a program built without the
+// sync, status, backup, restore and the demo's sync steps in a program built without the
 // PIM formats and the sync engine (the Windows build: no libical, GMime or
 // SQLite there).  Each says so; export, import and the bridge still work.
 #include <stdio.h>
 
+#include "host/backup_command.h"
 #include "host/commands.h"
 #include "host/demo_sync.h"
 
@@ -23,6 +24,10 @@ int Unavailable(const char* command) {
 int RunSync(const std::string&, int, char**) { return Unavailable("sync"); }
 
 int RunStatus(int, char**) { return Unavailable("status"); }
+
+int RunBackup(const std::string&, int, char**) { return Unavailable("backup"); }
+
+int RunRestore(const std::string&, int, char**) { return Unavailable("restore"); }
 
 int RunDemoSync(const DemoWorld&, const std::string&, int firstStep) {
     printf("%d. (The two-way sync into PIM files needs the sync engine, which this build does not have.)\n",

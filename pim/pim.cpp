@@ -16,6 +16,28 @@ using namespace morvane_host;
 
 namespace {
 
+// Fields the adapter fills on its own when the PC writes a record, whatever
+// it was sent: a handheld's own record may hold something else there, and
+// the same record written back by the PC (a restore) must still match it.
+struct AdapterFilled {
+    int32_t section;
+    const char* readId;
+};
+
+static const AdapterFilled kAdapterFilled[] = {
+    // 0
+    {kScheduleSection, "20"},  // SilentLoud: always 1
+    {kScheduleSection, "22"},  // DayPattern: empty reads back as 0000
+    {kMailSection,     "14"},  // IsSent: from the host folder
+    {kMailSection,     "16"},  // IsSMS: from the host folder
+};
+
+bool FilledByAdapter(int32_t section, const char* readId) {
+    for (const AdapterFilled& row : kAdapterFilled)
+        if (row.section == section && std::string(row.readId) == readId) return true;
+    return false;
+}
+
 bool UnknownSection(int32_t section, Problem* problem) {
     problem->line = 0;
     problem->reason = "no format for section " + std::to_string(section);
@@ -78,11 +100,12 @@ std::string MatchKey(int32_t section, const HostRecord& record) {
     const HostDatabase* database = FindDatabase(section);
     if (database == nullptr) return std::string();
     // Fields in the map's order, each written back to the device: those the
-    // adapter fills itself say nothing about which record this is.
+    // adapter fills itself (not sent, or sent and replaced) say nothing about
+    // which record this is.
     std::string key;
     for (uint32_t i = 0; i < database->fieldCount; ++i) {
         const HostField& field = database->fields[i];
-        if (field.rule == WriteRule::kNotSent) continue;
+        if (field.rule == WriteRule::kNotSent || FilledByAdapter(section, field.readId)) continue;
         const std::string* value = record.Value(field.readId);
         key += field.readId;
         key += '=';

@@ -78,4 +78,32 @@ std::string FieldOf(const nlohmann::json& record, const std::string& field) {
     return "";
 }
 
+// A link value in terms both handhelds can be compared in.  The PC sends a
+// byte field as a 4-byte number, so byte fields compare as numbers.  The
+// adapter stores the host's text as the host gives it, CR LF included, so
+// line ends compare as LF.  A flag, a number (Secret) or the alarm time the
+// first handheld left empty reads as "0" (or as an alarm that is off) and is
+// written back as zero, which the link carries as a zero byte, number or the
+// time 00:00; so empty compares as zero for those types.
+std::string ComparableValue(uint32_t type, const tethra_sim::LinkValue& value) {
+    const bool empty = value.absent || value.bytes.empty();
+    switch (type) {
+    case tethra_sim::kLinkByte:
+    case tethra_sim::kLinkNumber: {
+        uint32_t number = 0;
+        for (size_t i = 0; i < value.bytes.size() && i < 4; ++i) number |= uint32_t{value.bytes[i]} << (8 * i);
+        return "number " + std::to_string(number);
+    }
+    case tethra_sim::kLinkTime:
+        return "time " + std::to_string(tethra_sim::OleDateOf(value));
+    case tethra_sim::kLinkText: {
+        std::string text(value.bytes.begin(), value.bytes.end());
+        for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) text.erase(at, 1);
+        return (value.absent ? "absent " : "text ") + text;
+    }
+    default:
+        return empty ? (value.absent ? "absent" : "empty") : "date " + std::to_string(tethra_sim::OleDateOf(value));
+    }
+}
+
 }  // namespace host_test

@@ -47,6 +47,9 @@ nlohmann::json Records(const std::string& folder, const std::string& database);
 std::string FieldOf(const nlohmann::json& record, const std::string& field);
 // output holds every one of texts; the first one missing otherwise.
 testing::AssertionResult HasAll(const std::string& output, const std::vector<std::string>& texts);
+// A link value in terms a handheld's own record and the same record written
+// by the PC through the adapter compare in (see host_process.cpp).
+std::string ComparableValue(uint32_t type, const tethra_sim::LinkValue& value);
 
 }  // namespace host_test
 

@@ -1,0 +1,130 @@
+// morvane-sync backup and restore: the demo handheld backed up, put back
+// onto an emptied handheld and compared through the two device images;
+// files restore must refuse, changing nothing on either side.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <iterator>
+
+#include "records/field_map.h"
+#include "support/sandbox.h"
+#include "sync/sync_world.h"
+
+namespace sync_test {
+namespace {
+
+using host_test::HasAll;
+using host_test::RunHost;
+
+// The device databases, the two mail ones as one: the adapter chooses which
+// of them a mail the PC writes goes to.
+const std::vector<std::vector<uint32_t>> kDeviceDatabases = {{1}, {6}, {7}, {8}, {15, 16}};
+
+// Fields a restore cannot give back: those the adapter fills on its own
+// when the PC writes a record (the alarm sound; whether a mail was sent or
+// is a short message, from its folder) and the link-only ones it never
+// carries (a memo's creation time; a mail's id, size and mail info).
+const char* const kNotRestored[] = {"S_SILENT_LOUD", "S_IS_SENT", "S_ISSMS", "S_CREATION_DATETIME",
+                                    "S_MAILID",      "S_SIZE",    "S_MAILINFO"};
+
+// The records of a group of databases as comparable texts, sorted.
+std::vector<std::string> RecordTexts(const DeviceImage& image, const std::vector<uint32_t>& dbIds) {
+    std::vector<std::string> texts;
+    for (uint32_t dbId : dbIds)
+        for (const tethra_sim::Record& record : image.Find(dbId)->records) {
+            std::string text;
+            for (const tethra_sim::LinkField& field : image.Find(dbId)->fields) {
+                if (std::find(std::begin(kNotRestored), std::end(kNotRestored), field.name) !=
+                    std::end(kNotRestored))
+                    continue;
+                tethra_sim::LinkValue value;
+                image.GetValue(dbId, record.id, field.name, &value);
+                text += field.name + "=" + host_test::ComparableValue(field.type, value) + "\n";
+            }
+            texts.push_back(text);
+        }
+    std::sort(texts.begin(), texts.end());
+    return texts;
+}
+
+// Every link field of every record the same on both handhelds.
+testing::AssertionResult SameRecords(const DeviceImage& original, const DeviceImage& restored) {
+    for (const std::vector<uint32_t>& group : kDeviceDatabases) {
+        const std::vector<std::string> was = RecordTexts(original, group), is = RecordTexts(restored, group);
+        if (was.size() != is.size())
+            return testing::AssertionFailure() << "database " << group[0] << ": " << was.size() << " vs "
+                                               << is.size() << " records";
+        for (size_t r = 0; r < was.size(); ++r)
+            if (was[r] != is[r])
+                return testing::AssertionFailure() << "database " << group[0] << ":\n" << was[r] << "vs\n" << is[r];
+    }
+    return testing::AssertionSuccess();
+}
+
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+    const size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+    return text;
+}
+
+TEST(BackupRestore, OntoAnEmptiedHandheldEqualInEveryRecordAndTheNextSyncMatches) {
+    SyncWorld world;
+    ASSERT_EQ(world.Sync().exitCode, 0);
+    const auto pc = Tree(world.store());
+    const std::string file = world.Path("handheld.backup"), device = world.Path("device.json");
+    const HostRun backup = RunHost({"backup", file, "--device", device, "--yes"});
+    ASSERT_EQ(backup.exitCode, 0) << backup.output;
+    const DeviceImage original = world.Device();
+    world.EditDevice([](DeviceImage& image) {
+        image = tethra_sim::EmptyImage();
+        image.AddRecord(8, {{"S_PAGE_TITLE", tethra_sim::TextValue("Stray")}});
+    });
+    const HostRun restore = RunHost({"restore", file, "--device", device, "--store", world.store(), "--yes"});
+    ASSERT_EQ(restore.exitCode, 0) << restore.output;
+    EXPECT_TRUE(HasAll(restore.output, {"Memo: 0 record(s) kept, 1 deleted", "matches"}));
+    EXPECT_TRUE(SameRecords(original, world.Device()));
+    const HostRun sync = world.Sync();
+    ASSERT_EQ(sync.exitCode, 0) << sync.output;
+    EXPECT_EQ(Tree(world.store()).size(), pc.size()) << sync.output;
+    for (int32_t section = 1; section <= 5; ++section) EXPECT_TRUE(world.InAgreement(section)) << section;
+    EXPECT_TRUE(SameRecords(original, world.Device()));
+}
+
+struct RefusedFile {
+    const char* name;
+    std::string (*make)(const std::string& backup, const std::string& image);
+    const char* message;
+};
+
+const RefusedFile kRefused[] = {
+    // 0
+    {"a value changed", [](const std::string& b, const std::string&) { return Replaced(b, "Yoga", "Yogi"); },
+     "damaged: its checksum does not match"},
+    {"a record cut off", [](const std::string& b, const std::string&) { return b.substr(0, b.size() / 2); },
+     "it is not JSON"},
+    {"another version", [](const std::string& b, const std::string&) { return Replaced(b, "\"version\": 1", "\"version\": 2"); },
+     "format version 2; this morvane-sync reads version 1 only"},
+    {"a device image", [](const std::string&, const std::string& i) { return i; }, "not a morvane-sync backup"},
+};
+
+TEST(BackupRestore, RefusesDamagedAndForeignFilesChangingNothing) {
+    SyncWorld world;
+    ASSERT_EQ(world.Sync().exitCode, 0);
+    const std::string file = world.Path("handheld.backup"), device = world.Path("device.json");
+    ASSERT_EQ(RunHost({"backup", file, "--device", device}).exitCode, 0);
+    world.EditDevice([&](DeviceImage& image) { image.DeleteRecord(8, world.FindRecord(8, "S_PAGE_TITLE", "")); });
+    const std::string backup = Slurp(file), image = Slurp(device), state = world.StateText(4);
+    for (const RefusedFile& row : kRefused) {
+        const std::string refused = world.Path(std::string(row.name) + ".backup");
+        testing_support::WriteFile(refused, row.make(backup, image));
+        const HostRun run = RunHost({"restore", refused, "--device", device, "--store", world.store(), "--yes"});
+        EXPECT_EQ(run.exitCode, 1) << row.name;
+        EXPECT_TRUE(HasAll(run.output, {row.message, "nothing was changed"})) << row.name;
+        EXPECT_EQ(Slurp(device), image) << row.name;
+        EXPECT_EQ(world.StateText(4), state) << row.name;
+    }
+}
+
+}  // namespace
+}  // namespace sync_test
