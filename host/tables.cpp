@@ -1,6 +1,6 @@
 #include "host/tables.h"
 
-#include "host/records_json.h"
+#include "records/record_json.h"
 
 #include <string.h>
 

@@ -1,0 +1,314 @@
+// Reading a JSON document with records in it: nlohmann's SAX parser hands
+// over one event per value, and the reader below follows where it is (a
+// stack of the objects and arrays it is in) to put each value in place.
+// Values inside a record go straight into its HostRecord; every other
+// scalar is kept by its path.
+#include <string.h>
+
+#include <limits>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "records/record_json.h"
+
+namespace morvane_host {
+
+namespace {
+
+using nlohmann::json;
+
+// The deepest a document with records needs: the top, "records", a record,
+// "repeat", "weekDays".  A little room above it for members nobody reads.
+constexpr size_t kMaxDepth = 16;
+
+struct Frame {
+    bool object = true;
+    std::string key;     // objects: the member being read
+    size_t next = 0;     // arrays: the position of the next element
+    size_t current = 0;  // arrays: the position of the element being read
+};
+
+class DocumentReader : public nlohmann::json_sax<json> {
+public:
+    DocumentReader(const char* recordsKey, JsonDocument* out) : recordsKey_(recordsKey), out_(out) {}
+    const std::string& error() const { return error_; }
+
+    bool null() override { return Scalar(JsonScalar()); }
+    bool boolean(bool value) override {
+        JsonScalar scalar;
+        scalar.kind = JsonScalar::Kind::kBool;
+        scalar.flag = value;
+        return Scalar(std::move(scalar));
+    }
+    bool number_integer(number_integer_t value) override {
+        JsonScalar scalar;
+        scalar.kind = JsonScalar::Kind::kInteger;
+        scalar.integer = value;
+        return Scalar(std::move(scalar));
+    }
+    bool number_unsigned(number_unsigned_t value) override {
+        JsonScalar scalar;
+        const bool fits = value <= static_cast<number_unsigned_t>(std::numeric_limits<int64_t>::max());
+        scalar.kind = fits ? JsonScalar::Kind::kInteger : JsonScalar::Kind::kOtherNumber;
+        scalar.integer = fits ? static_cast<int64_t>(value) : 0;
+        return Scalar(std::move(scalar));
+    }
+    bool number_float(number_float_t, const string_t&) override {
+        JsonScalar scalar;
+        scalar.kind = JsonScalar::Kind::kOtherNumber;
+        return Scalar(std::move(scalar));
+    }
+    bool string(string_t& value) override {
+        JsonScalar scalar;
+        scalar.kind = JsonScalar::Kind::kText;
+        scalar.text.swap(value);
+        return Scalar(std::move(scalar));
+    }
+    bool binary(binary_t&) override { return Fail("a binary value"); }
+    bool start_object(std::size_t) override { return Start(true); }
+    bool key(string_t& name) override {
+        frames_.back().key.swap(name);
+        return true;
+    }
+    bool end_object() override { return End(); }
+    bool start_array(std::size_t) override { return Start(false); }
+    bool end_array() override { return End(); }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& e) override {
+        // "[json.exception.parse_error.101] parse error at line 1, column 3: ..." without its label.
+        std::string text = e.what();
+        const size_t label = text.find("] ");
+        if (label != std::string::npos) text.erase(0, label + 2);
+        return Fail("malformed JSON: " + text);
+    }
+
+private:
+    bool Fail(const std::string& text) {
+        if (error_.empty()) error_ = text;
+        return false;
+    }
+    bool RecordFail(const std::string& text) {
+        return Fail("record " + std::to_string(out_->records.size()) + ": " + text);
+    }
+    bool InRecord() const { return recordBase_ != kNone; }
+    // The member under which the record's frame at level is read.
+    const std::string& Member(size_t level) const { return frames_[recordBase_ + level].key; }
+    bool IsObject(size_t level) const { return frames_[recordBase_ + level].object; }
+
+    // Arrays count their elements as each one begins.
+    void Advance() {
+        if (!frames_.empty() && !frames_.back().object) frames_.back().current = frames_.back().next++;
+    }
+
+    bool StartsRecord() const {
+        if (frames_.size() == 1) return frames_[0].key == recordsKey_;
+        return frames_.size() == 2 && !frames_[1].object && frames_[0].key == recordsKey_;
+    }
+
+    std::string Path() const {
+        std::string path;
+        for (const Frame& frame : frames_) {
+            if (!path.empty()) path += '.';
+            path += frame.object ? frame.key : std::to_string(frame.current);
+        }
+        return path;
+    }
+
+    bool Scalar(JsonScalar&& value) {
+        if (frames_.empty()) return Fail("the document is not a JSON object");
+        Advance();
+        if (InRecord()) return RecordScalar(std::move(value));
+        out_->values[Path()] = std::move(value);
+        return true;
+    }
+
+    bool Start(bool object) {
+        if (frames_.empty() && !object) return Fail("the document is not a JSON object");
+        if (frames_.size() >= kMaxDepth) return Fail("nesting deeper than " + std::to_string(kMaxDepth));
+        Advance();
+        if (!InRecord() && object && StartsRecord()) {
+            out_->records.emplace_back();
+            recordBase_ = frames_.size();
+        } else if (InRecord() && !RecordStart(object)) {
+            return false;
+        }
+        frames_.emplace_back();
+        frames_.back().object = object;
+        return true;
+    }
+
+    bool End() {
+        if (InRecord() && !RecordEnd()) return false;
+        frames_.pop_back();
+        return true;
+    }
+
+    bool RecordScalar(JsonScalar&& value);
+    bool RecordStart(bool object);
+    bool RecordEnd();
+    bool RepeatMember(const std::string& name, const JsonScalar& value);
+
+    static constexpr size_t kNone = static_cast<size_t>(-1);
+    const std::string recordsKey_;
+    JsonDocument* out_;
+    std::vector<Frame> frames_;
+    size_t recordBase_ = kNone;  // the frame of the record being read
+    bool pendingHasId_ = false;  // the field of the fields list being read
+    std::string pendingId_, pendingValue_;
+    std::string error_;
+};
+
+bool WholeNumber(const JsonScalar& value, int64_t low, int64_t high, int64_t* out) {
+    if (value.kind != JsonScalar::Kind::kInteger || value.integer < low || value.integer > high) return false;
+    *out = value.integer;
+    return true;
+}
+
+// A record member's value; scalars of members nobody reads are passed over.
+bool DocumentReader::RecordScalar(JsonScalar&& value) {
+    HostRecord& record = out_->records.back();
+    const size_t level = frames_.size() - 1 - recordBase_;
+    const bool text = value.kind == JsonScalar::Kind::kText;
+    int64_t number = 0;
+    if (level == 0) {
+        const std::string& name = Member(0);
+        if (name == "id") {
+            if (!WholeNumber(value, INT32_MIN, INT32_MAX, &number)) return RecordFail("\"id\" is not a 32-bit number");
+            record.id = static_cast<int32_t>(number);
+        } else if (name == "status" || name == "folder") {
+            if (!WholeNumber(value, 0, UINT32_MAX, &number)) return RecordFail("\"" + name + "\" is not a number 0 or above");
+            (name == "status" ? record.status : record.folder) = static_cast<uint32_t>(number);
+            if (name == "folder") record.hasFolder = true;
+        } else if (name == "action") {
+            if (!text) return RecordFail("\"action\" is not text");
+            record.action = std::move(value.text);
+        }
+        return true;
+    }
+    if (Member(0) == "fields" && level == 1 && IsObject(1)) {
+        if (!text) return RecordFail("field \"" + Member(1) + "\" is not text");
+        record.fields.emplace_back(Member(1), Utf8ToBytes(value.text));
+    } else if (Member(0) == "fields" && level == 2) {
+        if (Member(2) != "field" && Member(2) != "value") return true;
+        if (!text) return RecordFail("a field's \"" + Member(2) + "\" is not text");
+        if (Member(2) == "field") {
+            pendingId_ = std::move(value.text);
+            pendingHasId_ = true;
+        } else {
+            pendingValue_ = Utf8ToBytes(value.text);
+        }
+    } else if (Member(0) == "repeat" && (level == 1 || (level == 2 && Member(1) == "weekDays"))) {
+        return RepeatMember(level == 1 ? Member(1) : std::string(), value);
+    }
+    return true;
+}
+
+// A member of "repeat"; an empty name stands for an element of "weekDays".
+bool DocumentReader::RepeatMember(const std::string& name, const JsonScalar& value) {
+    RepeatInfo& repeat = out_->records.back().repeat;
+    if (name == "startDate" || name == "endDate") {
+        if (value.kind != JsonScalar::Kind::kText) return RecordFail("\"repeat\"'s \"" + name + "\" is not text");
+        const std::string bytes = Utf8ToBytes(value.text);
+        char* target = name == "startDate" ? repeat.startDate : repeat.endDate;
+        const size_t size = name == "startDate" ? sizeof repeat.startDate : sizeof repeat.endDate;
+        memset(target, 0, size);
+        memcpy(target, bytes.data(), bytes.size() < size - 1 ? bytes.size() : size - 1);
+        return true;
+    }
+    uint8_t* target = nullptr;
+    if (name.empty()) {
+        const size_t day = frames_.back().current;
+        target = day < sizeof repeat.weekDays ? &repeat.weekDays[day] : nullptr;
+    } else if (name == "isRepeating") {
+        target = &repeat.isRepeating;
+    } else if (name == "repeatPeriod") {
+        target = &repeat.repeatPeriod;
+    } else if (name == "repeatCount") {
+        target = &repeat.repeatCount;
+    } else if (name == "deleteFlag") {
+        target = &repeat.deleteFlag;
+    }
+    if (target == nullptr) return true;
+    int64_t number = 0;
+    if (!WholeNumber(value, 0, 255, &number))
+        return RecordFail("\"repeat\"'s \"" + (name.empty() ? std::string("weekDays") : name) + "\" is not a number 0 to 255");
+    *target = static_cast<uint8_t>(number);
+    return true;
+}
+
+// A container begins inside the record, at level (1: a member of the record).
+bool DocumentReader::RecordStart(bool object) {
+    const size_t level = frames_.size() - recordBase_;
+    if (level == 1 && Member(0) == "repeat") {
+        if (!object) return RecordFail("\"repeat\" is not an object");
+        out_->records.back().hasRepeat = true;
+        out_->records.back().repeat = RepeatInfo{};
+    } else if (level == 2 && Member(0) == "fields") {
+        if (IsObject(1)) return RecordFail("field \"" + Member(1) + "\" is not text");
+        if (!object) return RecordFail("an element of \"fields\" is not an object");
+        pendingHasId_ = false;
+        pendingId_.clear();
+        pendingValue_.clear();
+    } else if (level == 2 && Member(0) == "repeat" && Member(1) == "weekDays" && object) {
+        return RecordFail("\"repeat\"'s \"weekDays\" is not a list");
+    }
+    return true;
+}
+
+bool DocumentReader::RecordEnd() {
+    const size_t level = frames_.size() - 1 - recordBase_;
+    if (level == 0) {
+        recordBase_ = kNone;
+    } else if (level == 2 && Member(0) == "fields" && !IsObject(1)) {
+        if (!pendingHasId_) return RecordFail("a field without \"field\"");
+        out_->records.back().fields.emplace_back(std::move(pendingId_), std::move(pendingValue_));
+        pendingHasId_ = false;
+    }
+    return true;
+}
+
+}  // namespace
+
+const JsonScalar* JsonDocument::Find(const std::string& path) const {
+    const auto found = values.find(path);
+    return found == values.end() ? nullptr : &found->second;
+}
+
+bool JsonDocument::Text(const std::string& path, std::string* value) const {
+    const JsonScalar* found = Find(path);
+    if (found == nullptr || found->kind != JsonScalar::Kind::kText) return false;
+    *value = found->text;
+    return true;
+}
+
+bool JsonDocument::Integer(const std::string& path, int64_t* value) const {
+    const JsonScalar* found = Find(path);
+    if (found == nullptr || found->kind != JsonScalar::Kind::kInteger) return false;
+    *value = found->integer;
+    return true;
+}
+
+bool JsonDocument::Flag(const std::string& path, bool* value) const {
+    const JsonScalar* found = Find(path);
+    if (found == nullptr || found->kind != JsonScalar::Kind::kBool) return false;
+    *value = found->flag;
+    return true;
+}
+
+bool ReadJsonDocument(const char* text, size_t size, const char* recordsKey, JsonDocument* out, std::string* error) {
+    *out = JsonDocument();
+    DocumentReader reader(recordsKey, out);
+    bool parsed = false;
+    try {
+        parsed = json::sax_parse(text, text + size, &reader);
+    } catch (const std::exception& e) {
+        *error = std::string("malformed JSON: ") + e.what();
+        return false;
+    }
+    if (!parsed) *error = reader.error().empty() ? "malformed JSON" : reader.error();
+    return parsed;
+}
+
+}  // namespace morvane_host
