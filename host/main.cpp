@@ -8,15 +8,15 @@
 
 #include "host/commands.h"
 #include "host/host_env.h"
-#include "platform/host_services.h"
 
 namespace {
 
 const char kUsage[] =
-    "usage: morvane-sync demo [--keep]\n"
+    "usage: morvane-sync demo [--keep] [BRIDGE]\n"
     "       morvane-sync export [--device IMAGE] [--out DIR] [--full] [--import DIR] [--section N]... [COMMON]\n"
     "       morvane-sync import --in DIR [--device IMAGE] [--section N]... [COMMON]\n"
-    "       COMMON: [--yes] [--trace] [--data-dir FOLDER]\n"
+    "       COMMON: [--yes] [--trace] [--data-dir FOLDER] [BRIDGE]\n"
+    "       BRIDGE: [--bridge COMMAND [--bridge-timeout SECONDS]]\n"
     "       morvane-sync --help\n";
 
 const char kHelp[] =
@@ -26,7 +26,9 @@ const char kHelp[] =
     "DESCRIPTION\n"
     "    Loads the adapter (libmorvane beside this program, or $MORVANE_LIBRARY) at run\n"
     "    time and calls its DIZ_API_ exports in the order a host sync engine does:\n"
-    "    start-up and pairing, one pass per database, shutdown.\n"
+    "    start-up and pairing, one pass per database, shutdown.  With --bridge the\n"
+    "    adapter is loaded by a bridge process instead, which serves this program over\n"
+    "    a pipe; every command gives the same output either way.\n"
     "\n"
     "COMMANDS\n"
     "    demo      A whole synchronisation against the built-in demo device in a fresh\n"
@@ -53,14 +55,20 @@ const char kHelp[] =
     "                    it is (the registry is copied for the run, not changed)\n"
     "    --data-dir F    the maker's data-file folder (\"DatafilePath\") for this run,\n"
     "                    a Windows path such as C:\\Korvell\\Data\\\n"
+    "    --bridge C      start the bridge with the command line C and drive the adapter\n"
+    "                    through it, e.g. --bridge \"wine morvane-bridge.exe\" for the\n"
+    "                    32-bit Windows adapter; the bridge inherits the environment\n"
+    "    --bridge-timeout S  seconds to wait for an answer of the bridge (default 60);\n"
+    "                    a bridge that ends or stops answering is reported with its\n"
+    "                    last lines of standard error\n"
     "\n"
     "ENVIRONMENT\n"
     "    MORVANE_DRIVE_C, MORVANE_REGISTRY, MORVANE_MESSAGEBOX, MORVANE_DEVICE as for\n"
     "    the adapter (see README.md); MORVANE_LIBRARY names the adapter to load.\n"
     "\n"
     "EXIT STATUS\n"
-    "    0 done, 1 an export of the adapter failed (reported with its result and\n"
-    "    last error code), 2 a bad command line.\n";
+    "    0 done, 1 a step failed (an export of the adapter, reported with its result\n"
+    "    and last error code; a file; the bridge), 2 a bad command line.\n";
 
 int Usage() {
     fputs(kUsage, stderr);
@@ -89,7 +97,14 @@ bool ParseOptions(const std::string& command, int argc, char** argv, morvane_hos
         } else if (command != "demo" && arg == "--data-dir" && hasValue) {
             options->dataFolder = argv[++i];
         } else if (command != "demo" && arg == "--yes") {
-            PlatformAnswerMessageBoxes(IDOK);
+            options->pairing = morvane_host::PairingAnswer::kOk;
+        } else if (arg == "--bridge" && hasValue) {
+            options->bridge = argv[++i];
+        } else if (arg == "--bridge-timeout" && hasValue) {
+            char* end = nullptr;
+            const long seconds = strtol(argv[++i], &end, 10);
+            if (*end != '\0' || seconds < 1 || seconds > 86400) return false;
+            options->bridgeTimeout = static_cast<unsigned>(seconds);
         } else if (command != "demo" && arg == "--section" && hasValue) {
             char* end = nullptr;
             const long section = strtol(argv[++i], &end, 10);
