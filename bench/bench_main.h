@@ -18,6 +18,7 @@ void RegisterExportBenchmarks();
 void RegisterImportBenchmarks();
 void RegisterTracedExportBenchmark();
 void RegisterTraceBenchmarks();
+void RegisterBridgeBenchmarks();
 
 }  // namespace morvane_bench
 

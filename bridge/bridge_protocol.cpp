@@ -135,7 +135,7 @@ void LineBuffer::Add(const char* data, size_t size) {
     buffer_.append(data, size);
 }
 
-bool LineBuffer::Next(std::string* line, size_t* oversized) {
+bool LineBuffer::Next(const char** data, size_t* size, size_t* oversized) {
     *oversized = 0;
     const void* end = memchr(buffer_.data() + scanned_, '\n', buffer_.size() - scanned_);
     if (end == nullptr) {
@@ -158,11 +158,13 @@ bool LineBuffer::Next(std::string* line, size_t* oversized) {
         *oversized = skipped_ + length;
         skipping_ = false;
         skipped_ = 0;
-        line->clear();
+        *data = buffer_.data() + taken;
+        *size = 0;
         return true;
     }
     if (length > 0 && buffer_[taken + length - 1] == '\r') --length;
-    line->assign(buffer_, taken, length);
+    *data = buffer_.data() + taken;
+    *size = length;
     return true;
 }
 

@@ -50,10 +50,10 @@ bool ResultFromDocument(const JsonDocument& line, ImportResult* result, std::str
 class LineBuffer {
 public:
     void Add(const char* data, size_t size);
-    // The next whole line into *line, true; false when none is complete
-    // yet.  *oversized is the length of a line that was skipped (then *line
-    // is empty), else 0.
-    bool Next(std::string* line, size_t* oversized);
+    // The next whole line, true; false when none is complete yet.  The
+    // line is *data, *size bytes, valid until the next Add.  *oversized is
+    // the length of a line that was skipped (then *size is 0), else 0.
+    bool Next(const char** data, size_t* size, size_t* oversized);
     // Whether bytes of an unfinished line are waiting.
     bool HasPartial() const { return skipping_ || start_ < buffer_.size(); }
 

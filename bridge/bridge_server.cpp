@@ -109,7 +109,9 @@ const Operation BridgeServer::kOperations[] = {
 // The next line of the input; a last line without its line end counts.
 // False at the end of the input.
 bool BridgeServer::ReadLine(std::string* line, size_t* oversized) {
-    while (!lines_.Next(line, oversized)) {
+    const char* data = nullptr;
+    size_t size = 0;
+    while (!lines_.Next(&data, &size, oversized)) {
         if (inputEnded_) return false;
         const size_t got = PlatformReadStandardInput(chunk_.data(), chunk_.size());
         if (got == 0) {
@@ -119,6 +121,7 @@ bool BridgeServer::ReadLine(std::string* line, size_t* oversized) {
         }
         lines_.Add(chunk_.data(), got);
     }
+    line->assign(data, size);
     return true;
 }
 

@@ -119,7 +119,8 @@ private:
 
     bool Call(const std::string& doing, json request, const std::string& following, const LineHandler& onLine,
               JsonDocument* answer = nullptr);
-    bool ReadLine(std::string* line);
+    // The next line the bridge sent; valid until the next ReadLine.
+    bool ReadLine(const char** data, size_t* size);
     bool Broken(const std::string& what);
     bool Fail(const std::string& text) {
         error_ = text;
@@ -163,28 +164,31 @@ bool BridgeSession::Call(const std::string& doing, json request, const std::stri
     if (written == 0) return Broken("did not take a request within " + std::to_string(timeoutSeconds_) + " s");
     if (written < 0) return Broken("ended");
     JsonDocument line;
-    std::string text, reason;
+    std::string reason;
+    const char* text = nullptr;
+    size_t size = 0;
     for (;;) {
-        if (!ReadLine(&text)) return false;
+        if (!ReadLine(&text, &size)) return false;
         int64_t id = 0;
         bool ok = false;
-        if (!ReadJsonDocument(text.data(), text.size(), kRecordKey, &line, &reason))
+        if (!ReadJsonDocument(text, size, kRecordKey, &line, &reason))
             return Broken("broke the protocol (" + reason + ")");
         if (!line.Integer("id", &id) || id != callId_)
-            return Broken("answered out of turn: " + text.substr(0, 200));
+            return Broken("answered out of turn: " + std::string(text, size < 200 ? size : 200));
         if (line.Flag("ok", &ok)) {
             if (!ok && !line.Text("error", &error_)) error_ = "the bridge refused \"" + doing_ + "\"";
             if (answer != nullptr) *answer = std::move(line);
             return ok;
         }
-        if (!onLine || !onLine(line)) return Broken("sent a line that is no answer to \"" + doing_ + "\": " +
-                                                    text.substr(0, 200));
+        if (!onLine || !onLine(line))
+            return Broken("sent a line that is no answer to \"" + doing_ + "\": " +
+                          std::string(text, size < 200 ? size : 200));
     }
 }
 
-bool BridgeSession::ReadLine(std::string* line) {
+bool BridgeSession::ReadLine(const char** data, size_t* size) {
     size_t oversized = 0;
-    while (!lines_.Next(line, &oversized)) {
+    while (!lines_.Next(data, size, &oversized)) {
         const int got = PlatformChildRead(child_, chunk_.data(), chunk_.size(), timeoutMs_);
         if (got < 0) return Broken("did not answer within " + std::to_string(timeoutSeconds_) + " s");
         if (got == 0) return Broken("ended");

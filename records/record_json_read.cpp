@@ -1,8 +1,17 @@
-// Reading a JSON document with records in it: nlohmann's SAX parser hands
-// over one event per value, and the reader below follows where it is (a
-// stack of the objects and arrays it is in) to put each value in place.
-// Values inside a record go straight into its HostRecord; every other
-// scalar is kept by its path.
+// Reading a JSON document with records in it: a SAX parser hands over one
+// event per value, and the reader below follows where it is (a stack of the
+// objects and arrays it is in) to put each value in place.  Values inside a
+// record go straight into its HostRecord; every other scalar is kept by its
+// path.
+//
+// The events come from a scanner of the plain JSON the writers of
+// record_json.cpp produce, which does in one pass what nlohmann's general
+// lexer does in several (a bridge client reads thousands of record lines a
+// second).  Whatever it is unsure of, it leaves to nlohmann's parser, which
+// then reads the document again from its start: any other form of number,
+// escape or character, and every syntax error, which nlohmann words.
+#include <ctype.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <limits>
@@ -23,6 +32,7 @@ using nlohmann::json;
 // The deepest a document with records needs: the top, "records", a record,
 // "repeat", "weekDays".  A little room above it for members nobody reads.
 constexpr size_t kMaxDepth = 16;
+constexpr size_t kFieldsReserved = 48;
 
 struct Frame {
     bool object = true;
@@ -160,6 +170,15 @@ private:
     std::string error_;
 };
 
+// Text as the adapter's bytes; most of it is ASCII, which stays as it is.
+void ToBytes(std::string* text) {
+    for (char c : *text)
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            *text = Utf8ToBytes(*text);
+            return;
+        }
+}
+
 bool WholeNumber(const JsonScalar& value, int64_t low, int64_t high, int64_t* out) {
     if (value.kind != JsonScalar::Kind::kInteger || value.integer < low || value.integer > high) return false;
     *out = value.integer;
@@ -189,7 +208,9 @@ bool DocumentReader::RecordScalar(JsonScalar&& value) {
     }
     if (Member(0) == "fields" && level == 1 && IsObject(1)) {
         if (!text) return RecordFail("field \"" + Member(1) + "\" is not text");
-        record.fields.emplace_back(Member(1), Utf8ToBytes(value.text));
+        // The member's name is not needed again: the next member brings its own.
+        record.fields.emplace_back(std::move(frames_.back().key), std::move(value.text));
+        ToBytes(&record.fields.back().second);
     } else if (Member(0) == "fields" && level == 2) {
         if (Member(2) != "field" && Member(2) != "value") return true;
         if (!text) return RecordFail("a field's \"" + Member(2) + "\" is not text");
@@ -197,7 +218,8 @@ bool DocumentReader::RecordScalar(JsonScalar&& value) {
             pendingId_ = std::move(value.text);
             pendingHasId_ = true;
         } else {
-            pendingValue_ = Utf8ToBytes(value.text);
+            pendingValue_ = std::move(value.text);
+            ToBytes(&pendingValue_);
         }
     } else if (Member(0) == "repeat" && (level == 1 || (level == 2 && Member(1) == "weekDays"))) {
         return RepeatMember(level == 1 ? Member(1) : std::string(), value);
@@ -241,7 +263,10 @@ bool DocumentReader::RepeatMember(const std::string& name, const JsonScalar& val
 // A container begins inside the record, at level (1: a member of the record).
 bool DocumentReader::RecordStart(bool object) {
     const size_t level = frames_.size() - recordBase_;
-    if (level == 1 && Member(0) == "repeat") {
+    if (level == 1 && Member(0) == "fields") {
+        // A record has at most this many fields; one allocation holds them.
+        out_->records.back().fields.reserve(kFieldsReserved);
+    } else if (level == 1 && Member(0) == "repeat") {
         if (!object) return RecordFail("\"repeat\" is not an object");
         out_->records.back().hasRepeat = true;
         out_->records.back().repeat = RepeatInfo{};
@@ -268,6 +293,144 @@ bool DocumentReader::RecordEnd() {
     }
     return true;
 }
+
+// The outcome of a plain scan: read whole, stopped by the reader (a record
+// member of the wrong type, nesting too deep), or left to nlohmann's parser.
+enum class Scan : uint8_t { kRead, kStopped, kUnsure };
+
+// The plain subset: ASCII text and the two-byte UTF-8 of U+0080..U+00FF
+// (the only characters a record's bytes become), the short escapes and
+// \u00XX below U+0080, whole numbers of up to 18 digits, true, false, null.
+class PlainScanner {
+public:
+    PlainScanner(const char* text, size_t size, nlohmann::json_sax<json>* sax) : at_(text), end_(text + size), sax_(sax) {}
+
+    Scan Run() {
+        Scan scan = Value();
+        SkipBlanks();
+        return scan == Scan::kRead && at_ != end_ ? Scan::kUnsure : scan;
+    }
+
+private:
+    static Scan Told(bool accepted) { return accepted ? Scan::kRead : Scan::kStopped; }
+
+    void SkipBlanks() {
+        while (at_ != end_ && (*at_ == ' ' || *at_ == '\n' || *at_ == '\r' || *at_ == '\t')) ++at_;
+    }
+    bool Take(char c) {
+        SkipBlanks();
+        if (at_ == end_ || *at_ != c) return false;
+        ++at_;
+        return true;
+    }
+
+    Scan Value() {
+        SkipBlanks();
+        if (at_ == end_) return Scan::kUnsure;
+        switch (*at_) {
+        case '{': return Container(true);
+        case '[': return Container(false);
+        case '"': {
+            std::string text;
+            return String(&text) ? Told(sax_->string(text)) : Scan::kUnsure;
+        }
+        case 't': return Word("true", 4) ? Told(sax_->boolean(true)) : Scan::kUnsure;
+        case 'f': return Word("false", 5) ? Told(sax_->boolean(false)) : Scan::kUnsure;
+        case 'n': return Word("null", 4) ? Told(sax_->null()) : Scan::kUnsure;
+        default: return Number();
+        }
+    }
+
+    bool Word(const char* word, size_t length) {
+        if (static_cast<size_t>(end_ - at_) < length || memcmp(at_, word, length) != 0) return false;
+        at_ += length;
+        return true;
+    }
+
+    Scan Container(bool object) {
+        ++at_;
+        if (!(object ? sax_->start_object(static_cast<std::size_t>(-1)) : sax_->start_array(static_cast<std::size_t>(-1))))
+            return Scan::kStopped;
+        if (!Take(object ? '}' : ']')) {
+            do {
+                if (object) {
+                    std::string name;
+                    SkipBlanks();
+                    if (at_ == end_ || *at_ != '"' || !String(&name) || !Take(':')) return Scan::kUnsure;
+                    if (!sax_->key(name)) return Scan::kStopped;
+                }
+                const Scan scan = Value();
+                if (scan != Scan::kRead) return scan;
+            } while (Take(','));
+            if (!Take(object ? '}' : ']')) return Scan::kUnsure;
+        }
+        return Told(object ? sax_->end_object() : sax_->end_array());
+    }
+
+    // A string from its opening quote; false when unsure of it.
+    bool String(std::string* text) {
+        ++at_;
+        const char* run = at_;
+        while (at_ != end_) {
+            const unsigned char c = static_cast<unsigned char>(*at_);
+            if (c >= 0x20 && c < 0x80 && c != '"' && c != '\\') {
+                ++at_;
+                continue;
+            }
+            text->append(run, static_cast<size_t>(at_ - run));
+            if (c == '"') {
+                ++at_;
+                return true;
+            }
+            if (c == '\\') {
+                if (!Escape(text)) return false;
+            } else if ((c == 0xC2 || c == 0xC3) && end_ - at_ >= 2 && (static_cast<unsigned char>(at_[1]) & 0xC0) == 0x80) {
+                text->append(at_, 2);
+                at_ += 2;
+            } else {
+                return false;
+            }
+            run = at_;
+        }
+        return false;
+    }
+
+    bool Escape(std::string* text) {
+        if (end_ - at_ < 2) return false;
+        static const char kEscapes[] = "\"\"\\\\//b\bf\fn\nr\rt\t";
+        for (size_t i = 0; kEscapes[i] != '\0'; i += 2)
+            if (at_[1] == kEscapes[i]) {
+                *text += kEscapes[i + 1];
+                at_ += 2;
+                return true;
+            }
+        if (at_[1] != 'u' || end_ - at_ < 6 || at_[2] != '0' || at_[3] != '0' || !isxdigit(static_cast<unsigned char>(at_[4])) ||
+            !isxdigit(static_cast<unsigned char>(at_[5])) || at_[4] > '7')
+            return false;
+        *text += static_cast<char>(strtol(std::string(at_ + 4, 2).c_str(), nullptr, 16));
+        at_ += 6;
+        return true;
+    }
+
+    Scan Number() {
+        const bool negative = *at_ == '-';
+        const char* digits = negative ? at_ + 1 : at_;
+        const char* stop = digits;
+        while (stop != end_ && *stop >= '0' && *stop <= '9') ++stop;
+        const size_t count = static_cast<size_t>(stop - digits);
+        if (count == 0 || count > 18 || (count > 1 && *digits == '0')) return Scan::kUnsure;
+        if (stop != end_ && (*stop == '.' || *stop == 'e' || *stop == 'E')) return Scan::kUnsure;
+        int64_t value = 0;
+        for (const char* d = digits; d != stop; ++d) value = value * 10 + (*d - '0');
+        at_ = stop;
+        if (negative) return Told(sax_->number_integer(-value));
+        return Told(sax_->number_unsigned(static_cast<uint64_t>(value)));
+    }
+
+    const char* at_;
+    const char* const end_;
+    nlohmann::json_sax<json>* sax_;
+};
 
 }  // namespace
 
@@ -299,15 +462,22 @@ bool JsonDocument::Flag(const std::string& path, bool* value) const {
 
 bool ReadJsonDocument(const char* text, size_t size, const char* recordsKey, JsonDocument* out, std::string* error) {
     *out = JsonDocument();
-    DocumentReader reader(recordsKey, out);
     bool parsed = false;
     try {
+        DocumentReader plain(recordsKey, out);
+        const Scan scan = PlainScanner(text, size, &plain).Run();
+        if (scan != Scan::kUnsure) {
+            if (scan == Scan::kStopped) *error = plain.error();
+            return scan == Scan::kRead;
+        }
+        *out = JsonDocument();
+        DocumentReader reader(recordsKey, out);
         parsed = json::sax_parse(text, text + size, &reader);
+        if (!parsed) *error = reader.error().empty() ? "malformed JSON" : reader.error();
     } catch (const std::exception& e) {
         *error = std::string("malformed JSON: ") + e.what();
         return false;
     }
-    if (!parsed) *error = reader.error().empty() ? "malformed JSON" : reader.error();
     return parsed;
 }
 

@@ -36,6 +36,7 @@ struct PlatformChild {
 namespace {
 
 constexpr size_t kErrorTailBytes = 4096;
+constexpr int kOutputPipeBytes = 1024 * 1024;
 
 using Clock = std::chrono::steady_clock;
 
@@ -155,6 +156,11 @@ PlatformChild* PlatformStartChild(LPCSTR commandLine, LPSTR error, DWORD errorSi
     child->output = out[0];
     child->errors = err[0];
     for (int end : {child->input, child->output, child->errors}) fcntl(end, F_SETFL, fcntl(end, F_GETFL) | O_NONBLOCK);
+#ifdef F_SETPIPE_SZ
+    // Room for a stream of records while this side is busy with the last
+    // ones (Linux gives a pipe 64 KiB; this is the most it gives unasked).
+    fcntl(child->output, F_SETPIPE_SZ, kOutputPipeBytes);
+#endif
     return child;
 }
 
