@@ -206,8 +206,9 @@ bool BridgeSession::Broken(const std::string& what) {
     const bool ended = what == "ended";
     if (!ended) PlatformChildKill(child_);
     const bool gone = PlatformChildWait(child_, kEndWaitMs, how, sizeof how);
-    error_ = "the bridge \"" + command_ + "\" " + what + " while serving \"" + doing_ + "\"";
-    if (gone) error_ += ended ? std::string(" (") + how + ")" : std::string("; stopped (") + how + ")";
+    const std::string happened = ended && gone ? what + " (" + how + ")" : what;
+    error_ = "the bridge \"" + command_ + "\" " + happened + " while serving \"" + doing_ + "\"";
+    if (!ended && gone) error_ += std::string("; stopped (") + how + ")";
     std::vector<char> tail(4097);
     PlatformChildErrorTail(child_, tail.data(), static_cast<DWORD>(tail.size()));
     const std::string lines = LastLines(tail.data(), kReportedErrorLines);
