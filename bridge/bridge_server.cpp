@@ -16,7 +16,8 @@ namespace morvane_host {
 
 namespace {
 
-using nlohmann::json;
+// Members keep the order they are given in, "id" first, for people reading an exchange.
+using json = nlohmann::ordered_json;
 using Clock = std::chrono::steady_clock;
 
 // Output is written in pieces of about this size while records stream, so

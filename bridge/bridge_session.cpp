@@ -23,7 +23,8 @@ namespace morvane_host {
 
 namespace {
 
-using nlohmann::json;
+// Members keep the order they are given in, "id" first, for people reading an exchange.
+using json = nlohmann::ordered_json;
 
 // How long a bridge that has been stopped or has ended is given to be gone.
 constexpr DWORD kEndWaitMs = 2000;
@@ -157,8 +158,9 @@ bool BridgeSession::Call(const std::string& doing, json request, const std::stri
     if (broken_) return false;
     doing_ = doing;
     callId_ = nextId_++;
-    request["id"] = callId_;
-    std::string bytes = request.dump(-1, ' ', false, json::error_handler_t::replace) + "\n";
+    json sent = {{"id", callId_}};
+    sent.update(request);
+    std::string bytes = sent.dump(-1, ' ', false, json::error_handler_t::replace) + "\n";
     bytes += following;
     const int written = PlatformChildWrite(child_, bytes.data(), bytes.size(), timeoutMs_);
     if (written == 0) return Broken("did not take a request within " + std::to_string(timeoutSeconds_) + " s");
