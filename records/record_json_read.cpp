@@ -203,6 +203,7 @@ bool DocumentReader::RecordScalar(JsonScalar&& value) {
         } else if (name == "action") {
             if (!text) return RecordFail("\"action\" is not text");
             record.action = std::move(value.text);
+            ToBytes(&record.action);
         }
         return true;
     }
@@ -210,12 +211,14 @@ bool DocumentReader::RecordScalar(JsonScalar&& value) {
         if (!text) return RecordFail("field \"" + Member(1) + "\" is not text");
         // The member's name is not needed again: the next member brings its own.
         record.fields.emplace_back(std::move(frames_.back().key), std::move(value.text));
+        ToBytes(&record.fields.back().first);
         ToBytes(&record.fields.back().second);
     } else if (Member(0) == "fields" && level == 2) {
         if (Member(2) != "field" && Member(2) != "value") return true;
         if (!text) return RecordFail("a field's \"" + Member(2) + "\" is not text");
         if (Member(2) == "field") {
             pendingId_ = std::move(value.text);
+            ToBytes(&pendingId_);
             pendingHasId_ = true;
         } else {
             pendingValue_ = std::move(value.text);
