@@ -33,7 +33,9 @@ enum class ChangeLists : uint8_t {
 using PassProgress = void (*)(void* context, const HostDatabase& database, size_t done, size_t total);
 
 // Handed each record of an export as soon as it arrives; returns false to
-// abandon the pass (which then fails, keeping the device's change lists).
+// abandon the pass, which then fails.  In this process the pass stops at
+// once and the device keeps its change lists; a bridge finishes its pass
+// first, so a sink that may give up asks for ChangeLists::kKeep.
 using RecordSink = bool (*)(void* context, const HostDatabase& database, HostRecord&& record);
 
 class DeviceSession {

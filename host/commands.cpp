@@ -1,4 +1,5 @@
-// morvane-sync export and import: one JSON file per database.
+// morvane-sync export and import: one JSON file per database; and the
+// device session every command drives.
 #include <stdio.h>
 #include <time.h>
 
@@ -80,6 +81,11 @@ bool ImportFolder(const std::string& folder, const Options& options, DeviceSessi
 }
 
 }  // namespace
+
+std::unique_ptr<DeviceSession> OpenSession(const Options& options, std::string* error) {
+    if (options.bridge.empty()) return OpenInProcessSession(AdapterPath(options.programFolder), error);
+    return OpenBridgeSession(options.bridge, options.bridgeTimeout, error);
+}
 
 int RunExport(const Options& options) {
     RunRegistry registry;

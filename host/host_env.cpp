@@ -9,7 +9,6 @@
 #include <random>
 
 #include "device/simulator.h"
-#include "host/commands.h"
 #include "platform/host_services.h"
 #include "platform/win32api.h"
 
@@ -93,11 +92,6 @@ std::string AdapterPath(const std::string& programFolder) {
     if (chosen != nullptr && *chosen != '\0') return chosen;
     const std::string folder = programFolder.empty() ? MORVANE_HOST_BIN_DIR : programFolder;
     return folder + "/" + MORVANE_ADAPTER_FILE;
-}
-
-std::unique_ptr<DeviceSession> OpenSession(const Options& options, std::string* error) {
-    if (options.bridge.empty()) return OpenInProcessSession(AdapterPath(options.programFolder), error);
-    return OpenBridgeSession(options.bridge, options.bridgeTimeout, error);
 }
 
 void SetEnvironment(const char* name, const std::string& value) { SetEnvironmentVariableA(name, value.c_str()); }
