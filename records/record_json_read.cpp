@@ -32,7 +32,37 @@ using nlohmann::json;
 // The deepest a document with records needs: the top, "records", a record,
 // "repeat", "weekDays".  A little room above it for members nobody reads.
 constexpr size_t kMaxDepth = 16;
+// Room reserved for what a record line holds, so that reading one takes
+// few allocations: its frames (the top, "record", "repeat", "weekDays")
+// and the fields of the largest database (Address book, 44).
+constexpr size_t kFramesReserved = 6;
 constexpr size_t kFieldsReserved = 48;
+
+// The member of a record being read, known from its name once, when the
+// name is read, rather than at each of its values.
+enum class RecordMember : uint8_t { kOther, kId, kStatus, kFolder, kAction, kFields, kRepeat };
+
+struct MemberName {
+    const char* name;
+    RecordMember member;
+};
+
+static const MemberName kRecordMembers[] = {
+    // 0
+    {"id", RecordMember::kId},
+    {"status", RecordMember::kStatus},
+    {"folder", RecordMember::kFolder},
+    {"action", RecordMember::kAction},
+    {"fields", RecordMember::kFields},
+    // 5
+    {"repeat", RecordMember::kRepeat},
+};
+
+RecordMember ClassifyMember(const std::string& name) {
+    for (const MemberName& row : kRecordMembers)
+        if (name == row.name) return row.member;
+    return RecordMember::kOther;
+}
 
 struct Frame {
     bool object = true;
@@ -43,7 +73,9 @@ struct Frame {
 
 class DocumentReader : public nlohmann::json_sax<json> {
 public:
-    DocumentReader(const char* recordsKey, JsonDocument* out) : recordsKey_(recordsKey), out_(out) {}
+    DocumentReader(const char* recordsKey, JsonDocument* out) : recordsKey_(recordsKey), out_(out) {
+        frames_.reserve(kFramesReserved);
+    }
     const std::string& error() const { return error_; }
 
     bool null() override { return Scalar(JsonScalar()); }
@@ -81,6 +113,7 @@ public:
     bool start_object(std::size_t) override { return Start(true); }
     bool key(string_t& name) override {
         frames_.back().key.swap(name);
+        if (InRecord() && frames_.size() - 1 == recordBase_) member_ = ClassifyMember(frames_.back().key);
         return true;
     }
     bool end_object() override { return End(); }
@@ -165,6 +198,7 @@ private:
     JsonDocument* out_;
     std::vector<Frame> frames_;
     size_t recordBase_ = kNone;  // the frame of the record being read
+    RecordMember member_ = RecordMember::kOther;
     bool pendingHasId_ = false;  // the field of the fields list being read
     std::string pendingId_, pendingValue_;
     std::string error_;
@@ -192,28 +226,29 @@ bool DocumentReader::RecordScalar(JsonScalar&& value) {
     const bool text = value.kind == JsonScalar::Kind::kText;
     int64_t number = 0;
     if (level == 0) {
-        const std::string& name = Member(0);
-        if (name == "id") {
+        if (member_ == RecordMember::kId) {
             if (!WholeNumber(value, INT32_MIN, INT32_MAX, &number)) return RecordFail("\"id\" is not a 32-bit number");
             record.id = static_cast<int32_t>(number);
-        } else if (name == "status" || name == "folder") {
-            if (!WholeNumber(value, 0, UINT32_MAX, &number)) return RecordFail("\"" + name + "\" is not a number 0 or above");
-            (name == "status" ? record.status : record.folder) = static_cast<uint32_t>(number);
-            if (name == "folder") record.hasFolder = true;
-        } else if (name == "action") {
+        } else if (member_ == RecordMember::kStatus || member_ == RecordMember::kFolder) {
+            const bool folder = member_ == RecordMember::kFolder;
+            if (!WholeNumber(value, 0, UINT32_MAX, &number))
+                return RecordFail("\"" + Member(0) + "\" is not a number 0 or above");
+            (folder ? record.folder : record.status) = static_cast<uint32_t>(number);
+            record.hasFolder = record.hasFolder || folder;
+        } else if (member_ == RecordMember::kAction) {
             if (!text) return RecordFail("\"action\" is not text");
             record.action = std::move(value.text);
             ToBytes(&record.action);
         }
         return true;
     }
-    if (Member(0) == "fields" && level == 1 && IsObject(1)) {
+    if (member_ == RecordMember::kFields && level == 1 && IsObject(1)) {
         if (!text) return RecordFail("field \"" + Member(1) + "\" is not text");
         // The member's name is not needed again: the next member brings its own.
         record.fields.emplace_back(std::move(frames_.back().key), std::move(value.text));
         ToBytes(&record.fields.back().first);
         ToBytes(&record.fields.back().second);
-    } else if (Member(0) == "fields" && level == 2) {
+    } else if (member_ == RecordMember::kFields && level == 2) {
         if (Member(2) != "field" && Member(2) != "value") return true;
         if (!text) return RecordFail("a field's \"" + Member(2) + "\" is not text");
         if (Member(2) == "field") {
@@ -224,7 +259,7 @@ bool DocumentReader::RecordScalar(JsonScalar&& value) {
             pendingValue_ = std::move(value.text);
             ToBytes(&pendingValue_);
         }
-    } else if (Member(0) == "repeat" && (level == 1 || (level == 2 && Member(1) == "weekDays"))) {
+    } else if (member_ == RecordMember::kRepeat && (level == 1 || (level == 2 && Member(1) == "weekDays"))) {
         return RepeatMember(level == 1 ? Member(1) : std::string(), value);
     }
     return true;
@@ -266,20 +301,19 @@ bool DocumentReader::RepeatMember(const std::string& name, const JsonScalar& val
 // A container begins inside the record, at level (1: a member of the record).
 bool DocumentReader::RecordStart(bool object) {
     const size_t level = frames_.size() - recordBase_;
-    if (level == 1 && Member(0) == "fields") {
-        // A record has at most this many fields; one allocation holds them.
+    if (level == 1 && member_ == RecordMember::kFields) {
         out_->records.back().fields.reserve(kFieldsReserved);
-    } else if (level == 1 && Member(0) == "repeat") {
+    } else if (level == 1 && member_ == RecordMember::kRepeat) {
         if (!object) return RecordFail("\"repeat\" is not an object");
         out_->records.back().hasRepeat = true;
         out_->records.back().repeat = RepeatInfo{};
-    } else if (level == 2 && Member(0) == "fields") {
+    } else if (level == 2 && member_ == RecordMember::kFields) {
         if (IsObject(1)) return RecordFail("field \"" + Member(1) + "\" is not text");
         if (!object) return RecordFail("an element of \"fields\" is not an object");
         pendingHasId_ = false;
         pendingId_.clear();
         pendingValue_.clear();
-    } else if (level == 2 && Member(0) == "repeat" && Member(1) == "weekDays" && object) {
+    } else if (level == 2 && member_ == RecordMember::kRepeat && Member(1) == "weekDays" && object) {
         return RecordFail("\"repeat\"'s \"weekDays\" is not a list");
     }
     return true;
@@ -289,7 +323,7 @@ bool DocumentReader::RecordEnd() {
     const size_t level = frames_.size() - 1 - recordBase_;
     if (level == 0) {
         recordBase_ = kNone;
-    } else if (level == 2 && Member(0) == "fields" && !IsObject(1)) {
+    } else if (level == 2 && member_ == RecordMember::kFields && !IsObject(1)) {
         if (!pendingHasId_) return RecordFail("a field without \"field\"");
         out_->records.back().fields.emplace_back(std::move(pendingId_), std::move(pendingValue_));
         pendingHasId_ = false;
