@@ -28,6 +28,7 @@ int main(int argc, char** argv) {
     morvane_bench::RegisterTracedExportBenchmark();
     morvane_bench::RegisterTraceBenchmarks();
     morvane_bench::RegisterSyncBenchmarks();
+    morvane_bench::RegisterBridgeBenchmarks();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();

@@ -19,6 +19,7 @@ void RegisterImportBenchmarks();
 void RegisterTracedExportBenchmark();
 void RegisterTraceBenchmarks();
 void RegisterSyncBenchmarks();
+void RegisterBridgeBenchmarks();
 
 }  // namespace morvane_bench
 

@@ -16,22 +16,25 @@ using testing_support::Sandbox;
 
 namespace morvane_bench {
 
+const char kDataFolder[] = "C:\\Korvell\\Data\\";
+
 namespace {
 
-const char kDataFolder[] = "C:\\Korvell\\Data\\";
 const uint8_t kPcId[8] = {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE, 0xF0};
 const char kPcIdText[] = "123456789ABCDEF0";
 const char kLastSyncTime[] = "20240131235959";
 
-// One sandbox for the whole run: drive C, the registry file, the
-// settings file.  Debugger output goes nowhere, as on Windows without a
-// debugger attached.
+}  // namespace
+
+// Debugger output goes nowhere, as on Windows without a debugger attached.
 Sandbox& TheSandbox() {
     static Sandbox sandbox;
     static const bool quiet = (testing_support::UnsetEnv("MORVANE_DEBUG_OUTPUT"), true);
     (void)quiet;
     return sandbox;
 }
+
+namespace {
 
 std::map<std::string, double>& Floors() {
     static std::map<std::string, double> floors;

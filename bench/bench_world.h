@@ -16,6 +16,7 @@
 #include "records/field_map.h"
 #include "link/tethra.h"
 #include "support/adapter_library.h"
+#include "support/sandbox.h"
 
 #include <benchmark/benchmark.h>
 #include <stdint.h>
@@ -23,6 +24,11 @@
 #include <vector>
 
 namespace morvane_bench {
+
+// One sandbox for the whole run: drive C, the registry file, the settings
+// file; and the data-file folder the registry names.
+testing_support::Sandbox& TheSandbox();
+extern const char kDataFolder[];
 
 // The three databases measured.
 enum class Kind { kAddress, kSchedule, kMail };

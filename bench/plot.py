@@ -94,12 +94,38 @@ def table(results):
     return "\n".join(rows)
 
 
+def bridge_table(results):
+    """One Markdown row per full export through the bridge, beside the one in process."""
+    in_process = {}
+    rows = ["| database | N | in process µs/record | through the bridge µs/record | ratio_to_inprocess "
+            "| this process's CPU µs/record, in process | the same, through the bridge |",
+            "|---|---:|---:|---:|---:|---:|---:|"]
+    for bench in results["benchmarks"]:
+        parts = bench["name"].split("/")
+        if len(parts) < 4 or parts[0] not in ("inprocess", "bridge") or "ns_per_record" not in bench:
+            continue
+        key = tuple(parts[2:4])
+        if parts[0] == "inprocess":
+            in_process[key] = bench
+            continue
+        alone = in_process.get(key)
+        rows.append("| %s | %s | %s | %.1f | %s | %s | %.1f |" % (
+            parts[2], parts[3], "%.1f" % (alone["ns_per_record"] / 1000) if alone else "-",
+            bench["ns_per_record"] / 1000,
+            "%.2f" % bench["ratio_to_inprocess"] if "ratio_to_inprocess" in bench else "-",
+            "%.1f" % (alone["cpu_ns_per_record"] / 1000) if alone else "-", bench["cpu_ns_per_record"] / 1000))
+    return "\n".join(rows) if len(rows) > 2 else ""
+
+
 def main():
     if len(sys.argv) != 3:
         sys.exit(__doc__)
     with open(sys.argv[1], encoding="utf-8") as f:
         results = json.load(f)
     print(table(results))
+    bridged = bridge_table(results)
+    if bridged:
+        print("\n" + bridged)
     draw(series(results, "ns_per_record", 1e-3), "CPU µs per record",
          "Morvane: time per record against N (adapter solid, floor dashed)", sys.argv[2] + "/time_per_record.png")
     draw(series(results, "peak_bytes", 2.0 ** -20), "peak heap MiB",

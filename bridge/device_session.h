@@ -32,6 +32,12 @@ enum class ChangeLists : uint8_t {
 // Told while a pass runs: records done of total (total 0: the pass ended).
 using PassProgress = void (*)(void* context, const HostDatabase& database, size_t done, size_t total);
 
+// Handed each record of an export as soon as it arrives; returns false to
+// abandon the pass, which then fails.  In this process the pass stops at
+// once and the device keeps its change lists; a bridge finishes its pass
+// first, so a sink that may give up asks for ChangeLists::kKeep.
+using RecordSink = bool (*)(void* context, const HostDatabase& database, HostRecord&& record);
+
 class DeviceSession {
 public:
     virtual ~DeviceSession() = default;
@@ -57,12 +63,33 @@ public:
 
     // Where the session reports the progress of its passes; null: nowhere.
     virtual void set_progress(PassProgress progress, void* context) = 0;
+
+    // Where an export hands its records one by one instead of keeping them
+    // in out->records (null: kept there), so that a pass over a large
+    // database holds one record at a time.  False when this session cannot
+    // hand them over one by one; they then arrive in out->records.
+    virtual bool set_record_sink(RecordSink sink, void* context) {
+        (void)sink;
+        (void)context;
+        return false;
+    }
 };
 
 // The adapter at adapterPath loaded into this process.  Null with the
 // reason in *error when the library cannot be loaded or lacks an export a
 // session needs.
 std::unique_ptr<DeviceSession> OpenInProcessSession(const std::string& adapterPath, std::string* error);
+
+// A bridge process (morvane-bridge, bridge/PROTOCOL.md) started from
+// command, which hosts the adapter and serves this session over its
+// standard input and output.  Every answer is awaited at most timeoutSeconds
+// (the bridge reports progress while a long pass runs); a bridge that ends
+// or stops answering fails the call it was serving and every later one,
+// with its last lines of standard error in error().  Null with the reason
+// in *error when it cannot be started or does not answer the handshake
+// (a bridge that cannot load its adapter says so there).
+std::unique_ptr<DeviceSession> OpenBridgeSession(const std::string& command, unsigned timeoutSeconds,
+                                                 std::string* error);
 
 }  // namespace morvane_host
 

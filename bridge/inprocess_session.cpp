@@ -6,6 +6,7 @@
 #include "bridge/device_session.h"
 #include "bridge/sync_run.h"
 #include "platform/host_services.h"
+#include "records/record_json.h"
 
 namespace morvane_host {
 
@@ -32,10 +33,11 @@ public:
         if (started_) return Fail("the session is already started");
         if (answer != PairingAnswer::kAsk) PlatformAnswerMessageBoxes(answer == PairingAnswer::kOk ? IDOK : IDCANCEL);
         started_ = true;
-        return run_.Start() || Failed();
+        return run_.Start() || Fail(run_.error());
     }
 
     bool QueryFullSync(const HostDatabase& database, DIZ_TIME since, bool* full) override {
+        if (!started_) return Fail("the session is not started");
         const AdapterExports& api = adapter_.api();
         api.BeginExport(since);
         if (!adapter_.Check("DIZ_API_OpenDatabase", api.OpenDatabase(database.section, "morvane-sync", database.name)))
@@ -49,12 +51,17 @@ public:
     }
 
     bool Export(const HostDatabase& database, DIZ_TIME syncStamp, ChangeLists lists, DatabaseRecords* out) override {
-        return run_.Export(database, syncStamp, out, lists == ChangeLists::kKeep) || Failed();
+        if (!started_) return Fail("the session is not started");
+        return run_.Export(database, syncStamp, out, lists == ChangeLists::kKeep) || Fail(run_.error());
     }
 
     bool Import(const HostDatabase& database, const std::vector<HostRecord>& records,
                 std::vector<ImportResult>* results) override {
-        return run_.Import(database, records, results) || Failed();
+        if (!started_) return Fail("the session is not started");
+        // Nothing is written unless every record can be.
+        for (size_t i = 0; i < records.size(); ++i)
+            if (!CheckImportRecord(database, records[i], i + 1, &error_)) return false;
+        return run_.Import(database, records, results) || Fail(run_.error());
     }
 
     void Finish() override {
@@ -64,6 +71,10 @@ public:
 
     const std::string& error() const override { return error_; }
     void set_progress(PassProgress progress, void* context) override { run_.set_progress(progress, context); }
+    bool set_record_sink(RecordSink sink, void* context) override {
+        run_.set_record_sink(sink, context);
+        return true;
+    }
 
 private:
     bool Failed() {

@@ -21,12 +21,11 @@ const char kHostName[] = "morvane-sync";
 bool SyncRun::Start() {
     const AdapterExports& api = adapter_.api();
     if (!adapter_.HasAll(kStartupExports)) {
-        fprintf(stderr, "morvane-sync: the adapter does not export %s\n",
-                JoinNames(adapter_.Missing(kStartupExports)).c_str());
+        error_ = "the adapter does not export " + JoinNames(adapter_.Missing(kStartupExports));
         return false;
     }
     started_ = true;
-    return adapter_.Check("DIZ_API_Initialize", api.Initialize(kHostName, ""));
+    return adapter_.Check("DIZ_API_Initialize", api.Initialize(kHostName, "")) || Failed();
 }
 
 void SyncRun::Finish() {
@@ -42,16 +41,24 @@ bool SyncRun::Export(const HostDatabase& database, DIZ_TIME syncStamp, DatabaseR
     out->section = database.section;
     api.BeginExport(syncStamp);
     if (!adapter_.Check("DIZ_API_OpenDatabase", api.OpenDatabase(database.section, kHostName, database.name)))
-        return false;
+        return Failed();
     uint32_t full = 0;
-    bool ok = adapter_.Check("DIZ_API_QueryFullSync", api.QueryFullSync(database.section, syncStamp, &full));
+    bool ok = adapter_.Check("DIZ_API_QueryFullSync", api.QueryFullSync(database.section, syncStamp, &full)) ||
+              Failed();
     out->fullSync = full != 0;
-    ok = ok && adapter_.Check("DIZ_API_GetRecordCount", api.GetRecordCount(database.section, syncStamp, &out->count));
+    ok = ok && (adapter_.Check("DIZ_API_GetRecordCount", api.GetRecordCount(database.section, syncStamp, &out->count)) ||
+                Failed());
     ok = ok && WalkRecords(database, syncStamp, out->count, out);
     // An export that failed half-way is abandoned, so that the device keeps
     // its change lists for the next attempt.
     const int32_t closed = api.CloseDatabase(database.section, 1, ok && !keepChanges ? 0 : 1);
-    return adapter_.Check("DIZ_API_CloseDatabase", closed) && ok;
+    if (!adapter_.Check("DIZ_API_CloseDatabase", closed)) return ok ? Failed() : false;
+    return ok;
+}
+
+bool SyncRun::Failed(const std::string& where) {
+    error_ = adapter_.lastFailure().text + where;
+    return false;
 }
 
 // Walks the record cache from its head.  The merged e-mail database hands
@@ -61,21 +68,27 @@ bool SyncRun::WalkRecords(const HostDatabase& database, DIZ_TIME syncStamp, uint
     const AdapterExports& api = adapter_.api();
     const bool mail = database.section == kMailSection;
     const uint32_t lastFolder = mail ? kLastMailFolder : kFirstMailFolder;
+    size_t done = 0;
     for (uint32_t folder = kFirstMailFolder; folder <= lastFolder; ++folder) {
         if (mail && !adapter_.Check("DIZ_API_SetFolderID", api.SetFolderID(static_cast<int32_t>(folder))))
-            return false;
+            return Failed();
         uint32_t status = 0;
         int32_t result = api.GetFirstRecord(database.section, syncStamp, &status);
         while (result == 0) {
             HostRecord record;
             record.status = status;
             if (!ReadRecord(database, status, &record)) return false;
-            out->records.push_back(record);
             api.ReleaseReadRecord();
-            ShowProgress(database, out->records.size(), total);
+            if (sink_ == nullptr) {
+                out->records.push_back(std::move(record));
+            } else if (!sink_(sinkContext_, database, std::move(record))) {
+                error_ = "the export of " + std::string(database.name) + " was abandoned by the records' receiver";
+                return false;
+            }
+            ShowProgress(database, ++done, total);
             result = api.GetNextRecord(database.section, syncStamp, &status);
         }
-        if (result != kEndOfData) return adapter_.Check("DIZ_API_GetNextRecord", result);
+        if (result != kEndOfData) return adapter_.Check("DIZ_API_GetNextRecord", result) || Failed();
     }
     ShowProgress(database, 0, 0);
     return true;
@@ -84,26 +97,25 @@ bool SyncRun::WalkRecords(const HostDatabase& database, DIZ_TIME syncStamp, uint
 bool SyncRun::ReadRecord(const HostDatabase& database, uint32_t status, HostRecord* record) {
     const AdapterExports& api = adapter_.api();
     std::string buffer(kFieldBufferSize, '\0');
-    if (!adapter_.Check("DIZ_API_GetField", api.GetField("UID", &buffer[0]))) return false;
+    if (!adapter_.Check("DIZ_API_GetField", api.GetField("UID", &buffer[0])))
+        return Failed(std::string(", reading the id of a record in ") + database.name);
     record->id = static_cast<int32_t>(strtol(buffer.c_str(), nullptr, 10));
     // A record deleted on the device arrives without values.
     if (status == kStatusDeleted) return true;
     for (uint32_t i = 0; i < database.fieldCount; ++i) {
         const HostField& field = database.fields[i];
-        if (!adapter_.Check("DIZ_API_GetField", api.GetField(field.readId, &buffer[0]))) {
-            fprintf(stderr, "morvane-sync: while reading field %s (%s) of record %d in %s\n", field.readId,
-                    field.deviceName, record->id, database.name);
-            return false;
-        }
+        if (!adapter_.Check("DIZ_API_GetField", api.GetField(field.readId, &buffer[0])))
+            return Failed(", reading field " + std::string(field.readId) + " (" + field.deviceName + ") of record " +
+                          std::to_string(record->id) + " in " + database.name);
         record->fields.emplace_back(field.readId, buffer.c_str());
     }
     // The repeat rule is reported only after the repeat flag was read.
     if (database.section == kScheduleSection) {
-        if (!adapter_.Check("DIZ_API_GetRepeatInfo", api.GetRepeatInfo(&record->repeat))) return false;
+        if (!adapter_.Check("DIZ_API_GetRepeatInfo", api.GetRepeatInfo(&record->repeat))) return Failed();
         record->hasRepeat = true;
     }
     if (database.section == kMailSection) {
-        if (!adapter_.Check("DIZ_API_GetFolderID", api.GetFolderID(&record->folder))) return false;
+        if (!adapter_.Check("DIZ_API_GetFolderID", api.GetFolderID(&record->folder))) return Failed();
         record->hasFolder = true;
     }
     return true;
@@ -118,7 +130,7 @@ bool SyncRun::Import(const HostDatabase& database, const std::vector<HostRecord>
     const AdapterExports& api = adapter_.api();
     api.BeginImport();
     if (!adapter_.Check("DIZ_API_OpenDatabase", api.OpenDatabase(database.section, kHostName, database.name)))
-        return false;
+        return Failed();
     // The first-sync queue belongs to the database open when the import
     // begins; begin again now that this one is open.
     api.BeginImport();
@@ -139,7 +151,8 @@ bool SyncRun::Import(const HostDatabase& database, const std::vector<HostRecord>
     ShowProgress(database, 0, 0);
     // The close writes the records queued in a first synchronisation.
     const int32_t closed = api.CloseDatabase(database.section, 1, ok ? 0 : 1);
-    return adapter_.Check("DIZ_API_CloseDatabase", closed) && ok;
+    if (!adapter_.Check("DIZ_API_CloseDatabase", closed)) return ok ? Failed() : false;
+    return ok;
 }
 
 bool SyncRun::ImportOne(const HostDatabase& database, const HostRecord& record, ImportResult* result) {
@@ -148,20 +161,21 @@ bool SyncRun::ImportOne(const HostDatabase& database, const HostRecord& record, 
     result->action = record.Action();
     result->sourceId = record.id;
     result->deviceId = record.id;
-    if (result->action == ImportAction::kDelete) return adapter_.Check("DIZ_API_DeleteRecord", api.DeleteRecord(idText.c_str()));
+    if (result->action == ImportAction::kDelete)
+        return adapter_.Check("DIZ_API_DeleteRecord", api.DeleteRecord(idText.c_str())) || Failed();
     // A mail is stored in the folder the host set last.
     if (database.section == kMailSection) {
         const int32_t folder = static_cast<int32_t>(record.hasFolder ? record.folder : kFirstMailFolder);
-        if (!adapter_.Check("DIZ_API_SetFolderID", api.SetFolderID(folder))) return false;
+        if (!adapter_.Check("DIZ_API_SetFolderID", api.SetFolderID(folder))) return Failed();
     }
     const bool add = result->action == ImportAction::kAdd;
     if (add ? !adapter_.Check("DIZ_API_InsertRecord", api.InsertRecord())
             : !adapter_.Check("DIZ_API_FindRecord", api.FindRecord(idText.c_str())))
-        return false;
+        return Failed();
     if (!WriteFields(database, record)) return false;
-    if (!add) return adapter_.Check("DIZ_API_FlushRecord", api.FlushRecord());
+    if (!add) return adapter_.Check("DIZ_API_FlushRecord", api.FlushRecord()) || Failed();
     char newId[16] = "";
-    if (!adapter_.Check("DIZ_API_AddRecord", api.AddRecord(newId))) return false;
+    if (!adapter_.Check("DIZ_API_AddRecord", api.AddRecord(newId))) return Failed();
     result->deviceId = static_cast<int32_t>(strtol(newId, nullptr, 10));
     return true;
 }
@@ -177,16 +191,14 @@ bool SyncRun::WriteFields(const HostDatabase& database, const HostRecord& record
         if (value == nullptr || field.rule == WriteRule::kNotSent) continue;
         std::string text = *value;
         if (field.rule == WriteRule::kYesNo) text = (text == "Yes" || text == "1") ? "1" : "0";
-        if (!adapter_.Check("DIZ_API_PutField", api.PutField(field.writeId, text.c_str()))) {
-            fprintf(stderr, "morvane-sync: while writing field %s (%s) of record %d in %s\n", field.writeId,
-                    field.deviceName, record.id, database.name);
-            return false;
-        }
+        if (!adapter_.Check("DIZ_API_PutField", api.PutField(field.writeId, text.c_str())))
+            return Failed(", writing field " + std::string(field.writeId) + " (" + field.deviceName + ") of record " +
+                          std::to_string(record.id) + " in " + database.name);
     }
     // A single event's repeat structure only repeats its dates; it is not
     // sent, so that the end date the host wrote stands.
     if (record.hasRepeat && record.repeat.isRepeating != 0)
-        return adapter_.Check("DIZ_API_PutRepeatInfo", api.PutRepeatInfo(record.repeat));
+        return adapter_.Check("DIZ_API_PutRepeatInfo", api.PutRepeatInfo(record.repeat)) || Failed();
     return true;
 }
 

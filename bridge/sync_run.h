@@ -1,10 +1,11 @@
 // One synchronisation run against the loaded adapter, in the order a host
 // sync engine calls it: start-up, a pass per database (export or import),
-// shutdown.  Every failing export is reported on standard error with its
-// result and the adapter's last error code.
+// shutdown.  A failing step is described in error(): the failing export
+// with its result and the adapter's last error code, and where it was.
 #ifndef MORVANE_BRIDGE_SYNC_RUN_H
 #define MORVANE_BRIDGE_SYNC_RUN_H
 
+#include <string>
 #include <vector>
 
 #include "bridge/adapter.h"
@@ -44,6 +45,18 @@ public:
         progress_ = progress;
         progressContext_ = context;
     }
+    // When set, an export hands each record to sink as soon as it is read
+    // instead of keeping it in out->records; the sink returns false to
+    // abandon the pass.
+    using RecordSink = bool (*)(void* context, const HostDatabase& database, HostRecord&& record);
+    void set_record_sink(RecordSink sink, void* context) {
+        sink_ = sink;
+        sinkContext_ = context;
+    }
+
+    // What the last failing step was: "DIZ_API_GetField returned -8 (...);
+    // last error 0x... (...), reading field 3 (FromDate) of record 5 in Schedule".
+    const std::string& error() const { return error_; }
 
 private:
     bool WalkRecords(const HostDatabase& database, DIZ_TIME syncStamp, uint32_t total, DatabaseRecords* out);
@@ -51,11 +64,16 @@ private:
     bool WriteFields(const HostDatabase& database, const HostRecord& record);
     bool ImportOne(const HostDatabase& database, const HostRecord& record, ImportResult* result);
     void ShowProgress(const HostDatabase& database, size_t done, size_t total) const;
+    // Records the adapter's last failure, with where it happened; false.
+    bool Failed(const std::string& where = std::string());
 
     const Adapter& adapter_;
     bool started_ = false;
     Progress progress_ = nullptr;
     void* progressContext_ = nullptr;
+    RecordSink sink_ = nullptr;
+    void* sinkContext_ = nullptr;
+    std::string error_;
 };
 
 }  // namespace morvane_host

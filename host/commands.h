@@ -5,8 +5,11 @@
 
 #include <stdint.h>
 
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "bridge/device_session.h"
 
 namespace morvane_host {
 
@@ -20,8 +23,16 @@ struct Options {
     bool keep = false;              // demo --keep: leave the temporary folder
     bool trace = false;             // --trace: the adapter's trace log on for this run
     std::string dataFolder;         // --data-dir: "DatafilePath" for this run
-    std::string deviceCharset = "WINDOWS-1252";  // --device-charset: the device's texts (an iconv name)
+    PairingAnswer pairing = PairingAnswer::kAsk;  // --yes: kOk
+    std::string bridge;             // --bridge: the command that starts a bridge; empty: in this process
+    unsigned bridgeTimeout = 60;    // --bridge-timeout: seconds an answer of the bridge may take
 };
+
+// The device session the options ask for: the adapter loaded into this
+// process, or a bridge started with options.bridge.  Null with the reason
+// in *error.  The run's environment must be set first: the adapter reads
+// the registry when it is loaded, and a bridge inherits the environment.
+std::unique_ptr<DeviceSession> OpenSession(const Options& options, std::string* error);
 
 int RunDemo(const Options& options);
 int RunExport(const Options& options);

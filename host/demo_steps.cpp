@@ -41,10 +41,13 @@ HostRecord NewRecord(std::vector<std::pair<std::string, std::string>> fields) {
     return record;
 }
 
-bool ImportInto(SyncRun& run, int32_t section, const std::vector<HostRecord>& records, const char* what) {
+bool ImportInto(DeviceSession& session, int32_t section, const std::vector<HostRecord>& records, const char* what) {
     const HostDatabase* database = FindDatabase(section);
     std::vector<ImportResult> results;
-    if (!run.Import(*database, records, &results)) return false;
+    if (!session.Import(*database, records, &results)) {
+        fprintf(stderr, "morvane-sync: %s\n", session.error().c_str());
+        return false;
+    }
     for (const ImportResult& result : results) {
         if (result.action == ImportAction::kAdd)
             printf("   %s: %s added, the device gave it id %d\n", database->name, what, static_cast<int>(result.deviceId));
@@ -66,7 +69,7 @@ std::string DemoPlan::PcId() const {
     return "(none)";
 }
 
-bool DemoPlan::ImportChanges(SyncRun& run) const {
+bool DemoPlan::ImportChanges(DeviceSession& session) const {
     DeviceImage image;
     std::string error;
     if (!image.Load(world_.devicePath(), &error)) {
@@ -87,17 +90,17 @@ bool DemoPlan::ImportChanges(SyncRun& run) const {
                                  {"11.T", "1010"}, {"13", "1"}});
     mail.hasFolder = true;
     mail.folder = 4;
-    return ImportInto(run, kScheduleSection,
+    return ImportInto(session, kScheduleSection,
                       {NewRecord({{"2", "No"}, {"3", "20261215"}, {"4", "20261215"}, {"5", "1400"}, {"6", "1445"},
                                   {"7", "Dentist"}, {"8", "Dr. Vogt"}, {"11", "1"}, {"12.D", "20261215"},
                                   {"12.T", "1330"}})},
                       "appointment 'Dentist'") &&
-           ImportInto(run, kToDoSection, {done}, "task 'Renew passport' marked done") &&
-           ImportInto(run, kAddressSection,
+           ImportInto(session, kToDoSection, {done}, "task 'Renew passport' marked done") &&
+           ImportInto(session, kAddressSection,
                       {NewRecord({{"1", "Lena"}, {"3", "Vogt"}, {"6", "+49 89 5550188"}, {"32", "Personal"}})},
                       "contact 'Lena Vogt'") &&
-           ImportInto(run, kMemoSection, {gone}, "memo 'Gate code'") &&
-           ImportInto(run, kMailSection, {mail}, "saved mail 'Dentist moved'");
+           ImportInto(session, kMemoSection, {gone}, "memo 'Gate code'") &&
+           ImportInto(session, kMailSection, {mail}, "saved mail 'Dentist moved'");
 }
 
 bool DemoPlan::EditOnDevice(std::string* error) const {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "host/host_env.h"
-#include "bridge/sync_run.h"
+#include "bridge/device_session.h"
 
 namespace morvane_host {
 
@@ -20,7 +20,8 @@ public:
     std::string PcId() const;
     // A new appointment, contact and saved mail, a task marked done and a
     // memo deleted; prints the ids the device gave.
-    bool ImportChanges(SyncRun& run) const;
+    // False when a step failed, which it reports.
+    bool ImportChanges(DeviceSession& session) const;
     // Edits the device image as the handheld's user would.
     bool EditOnDevice(std::string* error) const;
     size_t TraceLineCount() const;

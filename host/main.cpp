@@ -9,24 +9,23 @@
 #include "host/backup_command.h"
 #include "host/commands.h"
 #include "host/host_env.h"
-#include "pim/charset.h"
 #include "platform/host_services.h"
 
 namespace {
 
 const char kUsage[] =
-    "usage: morvane-sync demo [--keep]\n"
+    "usage: morvane-sync demo [--keep] [BRIDGE]\n"
     "       morvane-sync export [--device IMAGE] [--out DIR] [--full] [--import DIR] [--section N]... [COMMON]\n"
     "       morvane-sync import --in DIR [--device IMAGE] [--section N]... [COMMON]\n"
     "       morvane-sync sync [--store DIR] [--contacts DIR] [--calendar DIR] [--tasks DIR] [--memos DIR]\n"
     "                         [--mail DIR] [--section N]... [--conflict keep-both|device|pc] [--dry-run]\n"
     "                         [--allow-mass-delete] [--verbose] [--timezone ZONE] [--device-charset NAME]\n"
-    "                         [--bridge COMMAND] [--device IMAGE] [COMMON]\n"
+    "                         [--device IMAGE] [COMMON]\n"
     "       morvane-sync status [--store DIR]\n"
-    "       morvane-sync backup FILE [--bridge COMMAND] [--device IMAGE] [--yes] [--trace] [--data-dir FOLDER]\n"
-    "       morvane-sync restore FILE [--store DIR] [--bridge COMMAND] [--device IMAGE] [--yes] [--trace]\n"
-    "                            [--data-dir FOLDER]\n"
-    "       COMMON: [--yes] [--trace] [--data-dir FOLDER] [--device-charset NAME]\n"
+    "       morvane-sync backup FILE [--device IMAGE] [COMMON]\n"
+    "       morvane-sync restore FILE [--store DIR] [--device IMAGE] [COMMON]\n"
+    "       COMMON: [--yes] [--trace] [--data-dir FOLDER] [BRIDGE]\n"
+    "       BRIDGE: [--bridge COMMAND [--bridge-timeout SECONDS]]\n"
     "       morvane-sync --help\n";
 
 const char kHelp[] =
@@ -36,7 +35,9 @@ const char kHelp[] =
     "DESCRIPTION\n"
     "    Loads the adapter (libmorvane beside this program, or $MORVANE_LIBRARY) at run\n"
     "    time and calls its DIZ_API_ exports in the order a host sync engine does:\n"
-    "    start-up and pairing, one pass per database, shutdown.\n"
+    "    start-up and pairing, one pass per database, shutdown.  With --bridge the\n"
+    "    adapter is loaded by a bridge process instead, which serves this program over\n"
+    "    a pipe; every command gives the same output either way.\n"
     "\n"
     "COMMANDS\n"
     "    demo      A whole synchronisation against the built-in demo device in a fresh\n"
@@ -96,9 +97,15 @@ const char kHelp[] =
     "                    it is (the registry is copied for the run, not changed)\n"
     "    --data-dir F    the maker's data-file folder (\"DatafilePath\") for this run,\n"
     "                    a Windows path such as C:\\Korvell\\Data\\\n"
-    "    --device-charset NAME\n"
-    "                    the character set of the device's texts, an iconv name\n"
-    "                    (default WINDOWS-1252); the files hold them in UTF-8\n"
+    "    --device-charset NAME  (sync) the character set of the device's texts, an\n"
+    "                    iconv name (default WINDOWS-1252); PIM files hold them in UTF-8;\n"
+    "                    export files hold each byte as the character of its number\n"
+    "    --bridge C      start the bridge with the command line C and drive the adapter\n"
+    "                    through it, e.g. --bridge \"wine morvane-bridge.exe\" for the\n"
+    "                    32-bit Windows adapter; the bridge inherits the environment\n"
+    "    --bridge-timeout S  seconds to wait for an answer of the bridge (default 60);\n"
+    "                    a bridge that ends or stops answering is reported with its\n"
+    "                    last lines of standard error\n"
     "\n"
     "ENVIRONMENT\n"
     "    MORVANE_DRIVE_C, MORVANE_REGISTRY, MORVANE_MESSAGEBOX, MORVANE_DEVICE as for\n"
@@ -113,7 +120,8 @@ const char kHelp[] =
     "    0 done (sync: both sides in agreement), 1 an export of the adapter failed\n"
     "    (reported with its result and last error code) or the device failed, 2 a bad\n"
     "    command line, 3 sync stopped by the mass-delete guard, 4 the store is locked\n"
-    "    by another sync, 5 sync finished but skipped items it cannot read.\n";
+    "    by another sync, 5 sync finished but skipped items it cannot read; a bridge that\n"
+    "    ends or stops answering is a failed step (1).\n";
 
 int Usage() {
     fputs(kUsage, stderr);
@@ -141,15 +149,15 @@ bool ParseOptions(const std::string& command, int argc, char** argv, morvane_hos
             options->trace = true;
         } else if (command != "demo" && arg == "--data-dir" && hasValue) {
             options->dataFolder = argv[++i];
-        } else if (command != "demo" && arg == "--device-charset" && hasValue) {
-            options->deviceCharset = argv[++i];
-            std::string ignored;
-            if (!morvane_pim::DeviceToUtf8("", options->deviceCharset, &ignored)) {
-                fprintf(stderr, "morvane-sync: unknown character set %s\n", options->deviceCharset.c_str());
-                return false;
-            }
         } else if (command != "demo" && arg == "--yes") {
-            PlatformAnswerMessageBoxes(IDOK);
+            options->pairing = morvane_host::PairingAnswer::kOk;
+        } else if (arg == "--bridge" && hasValue) {
+            options->bridge = argv[++i];
+        } else if (arg == "--bridge-timeout" && hasValue) {
+            char* end = nullptr;
+            const long seconds = strtol(argv[++i], &end, 10);
+            if (*end != '\0' || seconds < 1 || seconds > 86400) return false;
+            options->bridgeTimeout = static_cast<unsigned>(seconds);
         } else if (command != "demo" && arg == "--section" && hasValue) {
             char* end = nullptr;
             const long section = strtol(argv[++i], &end, 10);

@@ -74,6 +74,11 @@ bool ParseOne(int argc, char** argv, int* i, SyncCommandLine* line) {
         line->device = value;
     } else if (arg == "--bridge" && value != nullptr) {
         line->bridge = value;
+    } else if (arg == "--bridge-timeout" && value != nullptr) {
+        char* end = nullptr;
+        const long seconds = strtol(value, &end, 10);
+        if (*end != '\0' || seconds < 1 || seconds > 86400) return false;
+        line->bridgeTimeout = static_cast<unsigned>(seconds);
     } else if (arg == "--data-dir" && value != nullptr) {
         line->dataFolder = value;
     } else {
@@ -119,11 +124,8 @@ bool ParseSyncOptions(bool statusOnly, int argc, char** argv, SyncCommandLine* l
 
 std::unique_ptr<DeviceSession> OpenSyncSession(const std::string& programFolder, const SyncCommandLine& line,
                                                std::string* error) {
-    if (!line.bridge.empty()) {
-        *error = "--bridge is not available in this build";
-        return nullptr;
-    }
-    return OpenInProcessSession(AdapterPath(programFolder), error);
+    if (line.bridge.empty()) return OpenInProcessSession(AdapterPath(programFolder), error);
+    return OpenBridgeSession(line.bridge, line.bridgeTimeout, error);
 }
 
 int RunSync(const std::string& programFolder, int argc, char** argv) {

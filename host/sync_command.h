@@ -17,6 +17,7 @@ struct SyncCommandLine {
     morvane_engine::SyncSettings settings;
     std::string device;      // --device: the simulated device's image
     std::string bridge;      // --bridge: the bridge program to start
+    unsigned bridgeTimeout = 60;  // --bridge-timeout: seconds an answer of the bridge may take
     bool trace = false;
     std::string dataFolder;
 };

@@ -1,6 +1,8 @@
 #include "host/tables.h"
 
-#include "host/records_json.h"
+#include "pim/charset.h"
+
+#include "records/record_json.h"
 
 #include <string.h>
 
@@ -22,7 +24,9 @@ std::string Cell(const std::string& value, const std::string& charset) {
         text += value[i] == '\n' ? '|' : value[i];
     }
     if (text.size() > kColumnWidth - 2) text = text.substr(0, kColumnWidth - 3) + "~";
-    return BytesToUtf8(text, charset);
+    std::string shown;
+    morvane_pim::DeviceToUtf8(text, charset, &shown);
+    return shown;
 }
 
 // Pads to the column width by characters, not bytes.

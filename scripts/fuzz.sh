@@ -12,8 +12,8 @@ build=${MORVANE_FUZZ_BUILD_DIR:-$here/build-fuzz}
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(registry_file profile_file pe_string_table device_image record_convert export_sequence field_text
-  vcard_reader mail_import ical_import)
+[ ${#targets[@]} -eq 0 ] && targets=(registry_file profile_file pe_string_table device_image record_convert record_json export_sequence
+  field_text vcard_reader mail_import ical_import)
 
 "$here/scripts/install-deps.sh" clang libclang-rt-14-dev
 cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \

@@ -21,7 +21,12 @@
 #     trace log "C:\QADbgLog.txt" must be the same, apart from times, the
 #     PC identity and heap handles, which are masked.  Wine's own trace
 #     shows "Gantry1.dll" and "Lullpane.exe" in use, and the wait box is
-#     started once more on its own to see its window come up.
+#     started once more on its own to see its window come up;
+#  4. runs the same session through the x86_64 morvane-bridge.exe under
+#     Wine twice: driven by the Linux build (--bridge "wine64 ...", as a
+#     Linux machine drives the maker's TETHRA.dll) and by the Windows build
+#     (its child process and pipes); the exported JSON and the printed
+#     output must be those of the Linux build alone.
 # Everything goes to build-x86_64/wine-test/ (the Wine prefix included),
 # made afresh on every run.  Usage: scripts/test-windows.sh
 set -euo pipefail
@@ -116,7 +121,9 @@ install_maker_files "$WINEPREFIX/drive_c" "$build-x86_64/bin"
 mkdir -p "$work/wine"
 
 # session <folder> <host command...>: the three runs, in <folder>, each
-# one's output kept in <folder>/out-<n>.txt and err-<n>.txt.
+# one's output kept in <folder>/out-<n>.txt and err-<n>.txt; the options in
+# bridge go after each run's own.
+bridge=()
 session() {
   local folder=$1 n=0
   shift
@@ -125,7 +132,7 @@ session() {
              "export --device device.json --out final --full"; do
     n=$((n + 1))
     # shellcheck disable=SC2086
-    (cd "$folder" && timeout 300 "$@" $run) >"$folder/out-$n.txt" 2>"$folder/err-$n.txt" || {
+    (cd "$folder" && timeout 300 "$@" $run "${bridge[@]}") >"$folder/out-$n.txt" 2>"$folder/err-$n.txt" || {
       echo "FAIL: run $n ($run) in $folder:" >&2
       cat "$folder/out-$n.txt" "$folder/err-$n.txt" >&2
       return 1
@@ -140,6 +147,13 @@ MORVANE_DRIVE_C=$work/linux/drive_c MORVANE_REGISTRY=$work/morvane.reg \
 WINEDEBUG=-all,err+all,trace+loaddll,trace+process session "$work/wine" "$wine64" "$build-x86_64/bin/morvane-sync.exe"
 cp "$WINEPREFIX/drive_c/QADbgLog.txt" "$work/wine/QADbgLog.txt"
 cp "$work/linux/drive_c/QADbgLog.txt" "$work/linux/QADbgLog.txt"
+# The bridge's own environment is Wine's: its registry, its drive C.
+mkdir -p "$work/bridge" "$work/wine-bridge"
+bridge=(--bridge "$wine64 $build-x86_64/bin/morvane-bridge.exe")
+session "$work/bridge" "$build/bin/morvane-sync"
+bridge=(--bridge morvane-bridge.exe)
+session "$work/wine-bridge" "$wine64" "$build-x86_64/bin/morvane-sync.exe"
+bridge=()
 
 failed=0
 expect() { # <count> <text> <what>
@@ -193,6 +207,16 @@ for file in out-1.txt out-2.txt out-3.txt QADbgLog.txt \
     failed=1
   fi
 done
+for world in bridge wine-bridge; do
+  for file in out-1.txt out-2.txt out-3.txt \
+              first/{schedule,todo,address,memo,mail}.json final/{schedule,todo,address,memo,mail}.json; do
+    if ! diff -u <(mask "$work/linux/$file") <(mask "$work/$world/$file") >"$work/diff.txt"; then
+      echo "FAIL: $file differs between Linux in process and $world:" >&2
+      head -40 "$work/diff.txt" >&2
+      failed=1
+    fi
+  done
+done
 for world in "$work/linux/drive_c" "$WINEPREFIX/drive_c"; do
   if ! grep -q '^PCID=' "$world/Korvell/Data/ISEnvSet.ini"; then
     echo "FAIL: no PCID in $world/Korvell/Data/ISEnvSet.ini" >&2
@@ -200,4 +224,4 @@ for world in "$work/linux/drive_c" "$WINEPREFIX/drive_c"; do
   fi
 done
 [ $failed -eq 0 ] || exit 1
-echo "Linux and Wine agree: $(grep -c . "$work/linux/QADbgLog.txt") trace lines, $(cat "$work"/linux/final/*.json | grep -c '"id"') records exported"
+echo "Linux, Wine and the bridge under Wine agree: $(grep -c . "$work/linux/QADbgLog.txt") trace lines, $(cat "$work"/linux/final/*.json | grep -c '"id"') records exported"

@@ -2,7 +2,8 @@
 # Runs whole synchronisations of morvane-sync (from build/, or the build
 # folder given) under valgrind memcheck: the demo, then a full export of
 # the demo handheld to JSON files, an import of those files back into it,
-# and an incremental export.  Any memcheck error or definite or indirect
+# an incremental export, and a full export through the bridge (the client's
+# side under memcheck).  Any memcheck error or definite or indirect
 # leak fails the run.  The programs' own folders are temporary.
 # Usage: scripts/valgrind-session.sh [build-dir]
 set -euo pipefail
@@ -29,4 +30,5 @@ device="$work/device.json"
 memcheck demo &&
   memcheck export --device "$device" --out "$work/exported" --full --yes --trace &&
   memcheck import --device "$device" --in "$work/exported" --yes --trace &&
-  memcheck export --device "$device" --out "$work/again" --yes
+  memcheck export --device "$device" --out "$work/again" --yes &&
+  memcheck export --device "$device" --out "$work/bridged" --full --yes --bridge "$build/bin/morvane-bridge"

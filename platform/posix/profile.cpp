@@ -27,6 +27,7 @@
 #include "platform/posix/drive_path.h"
 #include "platform/posix/fault_injection.h"
 #include "platform/posix/profile_file.h"
+#include "platform/posix/replace_file.h"
 #include "platform/win32api.h"
 
 #include <cerrno>
@@ -90,34 +91,6 @@ DWORD CopyNameList(const std::vector<std::string>& names, LPSTR buffer, DWORD si
     return size - 2;
 }
 
-// Writes content to a temporary file beside path and renames it over path,
-// so the file is always either the old or the new one in full.
-bool ReplaceFile(const std::string& path, const std::string& content, DWORD* error) {
-    std::string temporary = path + ".XXXXXX";
-    int descriptor = mkstemp(temporary.data());
-    if (descriptor < 0) {
-        *error = errno == ENOENT || errno == ENOTDIR ? ERROR_PATH_NOT_FOUND : ERROR_ACCESS_DENIED;
-        return false;
-    }
-    struct stat old;
-    fchmod(descriptor, stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644);
-    size_t done = 0;
-    while (done < content.size()) {
-        ssize_t put = write(descriptor, content.data() + done, content.size() - done);
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) break;
-        done += static_cast<size_t>(put);
-    }
-    bool written = done == content.size() && fsync(descriptor) == 0;
-    written = close(descriptor) == 0 && written;
-    if (!written || rename(temporary.c_str(), path.c_str()) != 0) {
-        unlink(temporary.c_str());
-        *error = ERROR_WRITE_FAULT;
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultText, LPSTR buffer, DWORD size,
@@ -158,7 +131,8 @@ BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR text, 
                                      : platform_posix::SetValue(&lines, section, key, text);
     if (!changed) return TRUE;  // deleting what is not there leaves the file alone
     DWORD error = ERROR_SUCCESS;
-    if (!ReplaceFile(path, platform_posix::JoinProfile(lines), &error)) {
+    const std::string content = platform_posix::JoinProfile(lines);
+    if (!platform_posix::ReplaceFile(path, content.data(), content.size(), &error)) {
         SetLastError(error);
         return FALSE;
     }

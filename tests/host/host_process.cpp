@@ -1,6 +1,7 @@
 #include "host/host_process.h"
 
 #include <stdio.h>
+#include <stdlib.h>
 #include <sys/wait.h>
 
 #include <fstream>
@@ -20,6 +21,8 @@ std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 HostRun RunHost(const std::vector<std::string>& arguments) {
     std::string command = Quoted(std::string(MORVANE_BIN_DIR) + "/morvane-sync");
     for (const std::string& argument : arguments) command += " " + Quoted(argument);
+    const char* bridge = getenv("MORVANE_TEST_BRIDGE");
+    if (bridge != nullptr && *bridge != '\0') command += " --bridge " + Quoted(bridge);
     command += " 2>&1";
     HostRun run;
     FILE* pipe = popen(command.c_str(), "r");

@@ -20,7 +20,9 @@ struct HostRun {
 };
 
 // Runs build/bin/morvane-sync with the arguments (the sandbox's
-// environment is inherited).
+// environment is inherited).  With MORVANE_TEST_BRIDGE set, the run goes
+// through a bridge started with that command: CTest runs every host test
+// both ways ("bridge." tests), and both must give the same results.
 HostRun RunHost(const std::vector<std::string>& arguments);
 
 // A sandbox with "DatafilePath" set and tracing on, in which the pairing
