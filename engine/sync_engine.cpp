@@ -325,6 +325,7 @@ SyncOutcome RunSync(DeviceSession& session, const SyncSettings& settings, FILE* 
     if (!session.Start(settings.pairing)) {
         Say(run, "start-up failed: " + session.error());
         outcome.exitCode = kExitDeviceFailure;
+        outcome.startFailed = true;
         return outcome;
     }
     outcome.exitCode = Synchronise(run);

@@ -43,6 +43,7 @@ struct SyncSettings {
 
 struct SyncOutcome {
     int exitCode = kExitInAgreement;
+    bool startFailed = false;  // the session did not start (the device, the pairing, the adapter's set-up)
     std::vector<DatabaseSummary> summaries;
 };
 

@@ -4,6 +4,7 @@
 // and restore writes only once the file was found whole and the person
 // running it agreed.
 #include "host/backup_command.h"
+#include "host/first_run.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -80,13 +81,17 @@ std::unique_ptr<DeviceSession> StartSession(const std::string& programFolder, co
         fprintf(stderr, "morvane-sync: %s\n", error.c_str());
         return nullptr;
     }
+    if (!PrepareFirstRun(stderr, &error)) {
+        fprintf(stderr, "morvane-sync: %s\n", error.c_str());
+        return nullptr;
+    }
     std::unique_ptr<DeviceSession> session = OpenSyncSession(programFolder, line.session, &error);
     if (session == nullptr) {
         fprintf(stderr, "morvane-sync: %s\n", error.c_str());
         return nullptr;
     }
     if (session->Start(line.session.settings.pairing)) return session;
-    fprintf(stderr, "morvane-sync: start-up failed: %s\n", session->error().c_str());
+    ReportStartupFailure(session->error(), stderr);
     return nullptr;
 }
 

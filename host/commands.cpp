@@ -7,6 +7,7 @@
 
 #include "bridge/device_session.h"
 #include "host/commands.h"
+#include "host/first_run.h"
 #include "host/host_env.h"
 #include "host/records_json.h"
 #include "records/field_map.h"
@@ -28,6 +29,10 @@ bool Selected(const Options& options, int32_t section) {
 std::unique_ptr<DeviceSession> Prepare(const Options& options, RunRegistry* registry) {
     std::string error;
     if (!options.device.empty()) SetEnvironment("MORVANE_DEVICE", options.device);
+    if (!PrepareFirstRun(stderr, &error)) {
+        fprintf(stderr, "morvane-sync: %s\n", error.c_str());
+        return nullptr;
+    }
     if ((options.trace || !options.dataFolder.empty()) && !registry->Prepare(options.dataFolder, options.trace, &error)) {
         fprintf(stderr, "morvane-sync: %s\n", error.c_str());
         return nullptr;
@@ -66,10 +71,13 @@ bool ImportFolder(const std::string& folder, const Options& options, DeviceSessi
             fprintf(stderr, "morvane-sync: %s\n", error.c_str());
             return false;
         }
-        const bool ready = *started || session.Start(options.pairing);
+        if (!*started && !session.Start(options.pairing)) {
+            ReportStartupFailure(session.error(), stderr);
+            return false;
+        }
         *started = true;
         std::vector<ImportResult> results;
-        if (!ready || !session.Import(*database, records.records, &results)) {
+        if (!session.Import(*database, records.records, &results)) {
             Report(session);
             return false;
         }
@@ -88,13 +96,22 @@ std::unique_ptr<DeviceSession> OpenSession(const Options& options, std::string* 
 }
 
 int RunExport(const Options& options) {
+    std::error_code missing;
+    if (!options.importFolder.empty() && !fs::is_directory(options.importFolder, missing)) {
+        fprintf(stderr, "morvane-sync: %s is not a folder: give --import the folder of the files to send\n",
+                options.importFolder.c_str());
+        return 1;
+    }
     RunRegistry registry;
     const std::unique_ptr<DeviceSession> session = Prepare(options, &registry);
     if (session == nullptr) return 1;
     const std::string folder = options.folder.empty() ? "." : options.folder;
     std::error_code failed;
     fs::create_directories(folder, failed);
-    if (!session->Start(options.pairing)) return Report(*session);
+    if (!session->Start(options.pairing)) {
+        ReportStartupFailure(session->error(), stderr);
+        return 1;
+    }
     // A zero stamp asks the adapter for every record.
     const DIZ_TIME stamp = options.full ? 0 : static_cast<DIZ_TIME>(time(nullptr));
     uint32_t count = 0;
@@ -120,6 +137,12 @@ int RunExport(const Options& options) {
 }
 
 int RunImport(const Options& options) {
+    std::error_code failed;
+    if (!fs::is_directory(options.folder, failed)) {
+        fprintf(stderr, "morvane-sync: %s is not a folder: give import --in the folder an export wrote\n",
+                options.folder.c_str());
+        return 1;
+    }
     RunRegistry registry;
     const std::unique_ptr<DeviceSession> session = Prepare(options, &registry);
     if (session == nullptr) return 1;

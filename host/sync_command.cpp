@@ -2,6 +2,7 @@
 #include "host/sync_command.h"
 
 #include "host/commands.h"
+#include "host/first_run.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -141,6 +142,10 @@ int RunSync(const std::string& programFolder, int argc, char** argv) {
         fprintf(stderr, "morvane-sync: %s\n", error.c_str());
         return morvane_engine::kExitDeviceFailure;
     }
+    if (!PrepareFirstRun(stderr, &error)) {
+        fprintf(stderr, "morvane-sync: %s\n", error.c_str());
+        return morvane_engine::kExitDeviceFailure;
+    }
     std::unique_ptr<DeviceSession> session = OpenSyncSession(programFolder, line, &error);
     if (session == nullptr) {
         fprintf(stderr, "morvane-sync: %s\n", error.c_str());
@@ -149,6 +154,7 @@ int RunSync(const std::string& programFolder, int argc, char** argv) {
     line.settings.progress = isatty(STDERR_FILENO) != 0;
     line.settings.deviceName = line.device.empty() ? "(the handheld on the default port)" : line.device;
     const morvane_engine::SyncOutcome outcome = morvane_engine::RunSync(*session, line.settings, stdout, stderr);
+    if (outcome.startFailed) fputs(StartupAdvice(LastErrorIn(session->error())).c_str(), stderr);
     if (line.trace) printf("trace log: %s\n", TraceLogPath().c_str());
     return outcome.exitCode;
 }
