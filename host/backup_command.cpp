@@ -126,14 +126,14 @@ void Finished(const BackupLine& line) {
 // What restore sends one database: the device's records that differ from
 // the backup's deleted, the backup's that the device lacks added.  A record
 // with the same id and content on both is left as it is, keeping its id.
-std::vector<HostRecord> RestorePlan(const std::vector<HostRecord>& device, const std::vector<HostRecord>& wanted,
-                                    size_t* kept) {
+std::vector<HostRecord> RestorePlan(const HostDatabase& database, const std::vector<HostRecord>& device,
+                                    const std::vector<HostRecord>& wanted, size_t* kept) {
     std::map<int32_t, std::string> onDevice;
-    for (const HostRecord& record : device) onDevice[record.id] = RecordContent(record);
+    for (const HostRecord& record : device) onDevice[record.id] = RecordContent(database, record);
     std::vector<HostRecord> adds;
     for (const HostRecord& record : wanted) {
         const auto found = onDevice.find(record.id);
-        if (found != onDevice.end() && found->second == RecordContent(record)) {
+        if (found != onDevice.end() && found->second == RecordContent(database, record)) {
             onDevice.erase(found);
             ++*kept;
         } else {
@@ -192,7 +192,8 @@ int PutBack(DeviceSession& session, const BackupLine& line, const Backup& backup
             if (saved.database == now.database) wanted = &saved.records;
         const std::vector<HostRecord> none;
         size_t kept = 0;
-        const std::vector<HostRecord> plan = RestorePlan(now.records, wanted != nullptr ? *wanted : none, &kept);
+        const std::vector<HostRecord> plan =
+            RestorePlan(*now.database, now.records, wanted != nullptr ? *wanted : none, &kept);
         std::vector<ImportResult> results;
         if (!plan.empty() && !session.Import(*now.database, plan, &results)) {
             fprintf(stderr, "morvane-sync: %s: %s\n", now.database->name, session.error().c_str());

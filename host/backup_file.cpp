@@ -4,6 +4,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "records/record_json.h"
+
 namespace morvane_host {
 
 namespace {
@@ -12,36 +14,6 @@ using nlohmann::json;
 
 const char kFormatName[] = "morvane-backup";
 const char kChecksumPrefix[] = "fnv1a64:";
-
-// Each byte one character U+0000..U+00FF, as UTF-8.
-std::string BytesToText(const std::string& bytes) {
-    std::string text;
-    for (unsigned char c : bytes) {
-        if (c < 0x80) {
-            text += static_cast<char>(c);
-        } else {
-            text += static_cast<char>(0xC0 | (c >> 6));
-            text += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return text;
-}
-
-// The bytes back; false on a character above U+00FF, which no writer made.
-bool TextToBytes(const std::string& text, std::string* bytes) {
-    bytes->clear();
-    for (size_t i = 0; i < text.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c < 0x80) {
-            *bytes += static_cast<char>(c);
-        } else if ((c == 0xC2 || c == 0xC3) && i + 1 < text.size()) {
-            *bytes += static_cast<char>(((c & 0x03) << 6) | (static_cast<unsigned char>(text[++i]) & 0x3F));
-        } else {
-            return false;
-        }
-    }
-    return true;
-}
 
 std::string Checksum(const std::string& text) {
     uint64_t hash = 0xcbf29ce484222325ull;
@@ -54,111 +26,53 @@ std::string Checksum(const std::string& text) {
     return std::string(kChecksumPrefix) + hex;
 }
 
-std::string FixedText(const char* text, size_t size) { return BytesToText(std::string(text, strnlen(text, size))); }
-
-json RepeatToJson(const RepeatInfo& repeat) {
-    json days = json::array();
-    for (uint8_t day : repeat.weekDays) days.push_back(day);
-    return json{{"isRepeating", repeat.isRepeating},
-                {"repeatPeriod", repeat.repeatPeriod},
-                {"repeatCount", repeat.repeatCount},
-                {"deleteFlag", repeat.deleteFlag},
-                {"startDate", FixedText(repeat.startDate, sizeof repeat.startDate)},
-                {"endDate", FixedText(repeat.endDate, sizeof repeat.endDate)},
-                {"weekDays", days}};
+// A database's records as the export files and the bridge carry them.
+std::string DatabaseText(const BackupDatabase& database) {
+    std::string text = "{\"database\": ";
+    AppendJsonString(&text, database.database->name);
+    text += ", \"section\": " + std::to_string(database.database->section) + ", \"records\": [";
+    for (size_t i = 0; i < database.records.size(); ++i) {
+        text += i > 0 ? ",\n" : "\n";
+        AppendRecordJson(&text, *database.database, database.records[i], RecordLayout::kFile);
+    }
+    return text + "]}";
 }
 
-bool FixedFromText(const json& value, char* out, size_t size) {
-    std::string bytes;
-    if (!TextToBytes(value.get<std::string>(), &bytes) || bytes.size() > size) return false;
-    memset(out, 0, size);
-    memcpy(out, bytes.data(), bytes.size());
-    return true;
-}
-
-// Throws (caught by DecodeBackup) on a member of the wrong type.
-bool RepeatFromJson(const json& value, RepeatInfo* repeat) {
-    *repeat = RepeatInfo{};
-    repeat->isRepeating = value.at("isRepeating").get<uint8_t>();
-    repeat->repeatPeriod = value.at("repeatPeriod").get<uint8_t>();
-    repeat->repeatCount = value.at("repeatCount").get<uint8_t>();
-    repeat->deleteFlag = value.at("deleteFlag").get<uint8_t>();
-    const json& days = value.at("weekDays");
-    if (days.size() != sizeof repeat->weekDays) return false;
-    for (size_t i = 0; i < days.size(); ++i) repeat->weekDays[i] = days.at(i).get<uint8_t>();
-    return FixedFromText(value.at("startDate"), repeat->startDate, sizeof repeat->startDate) &&
-           FixedFromText(value.at("endDate"), repeat->endDate, sizeof repeat->endDate);
-}
-
-// database null: without the device field names.
-json RecordToJson(const HostDatabase* database, const HostRecord& record, bool withId) {
-    json fields = json::array();
-    for (const auto& field : record.fields) {
-        const HostField* known = database != nullptr ? FindField(*database, field.first) : nullptr;
-        fields.push_back({{"field", field.first},
-                          {"device", known != nullptr ? known->deviceName : ""},
-                          {"value", BytesToText(field.second)}});
+// One database of the body, every record checked as an import's would be.
+bool DatabaseFromJson(const json& entry, BackupDatabase* database) {
+    const json section = entry.value("section", json());
+    database->database = section.is_number_integer() ? FindDatabase(section.get<int32_t>()) : nullptr;
+    if (database->database == nullptr) return false;
+    const std::string text = entry.dump();
+    JsonDocument read;
+    std::string reason;
+    if (!ReadJsonDocument(text.data(), text.size(), "records", &read, &reason)) return false;
+    for (size_t i = 0; i < read.records.size(); ++i) {
+        HostRecord& record = read.records[i];
+        record.action = "add";
+        record.status = 0;
+        if (!CheckImportRecord(*database->database, record, i + 1, &reason)) return false;
+        if (record.hasFolder && (record.folder < kFirstMailFolder || record.folder > kLastMailFolder)) return false;
     }
-    json item{{"fields", fields}};
-    if (withId) item["id"] = record.id;
-    if (record.hasRepeat) item["repeat"] = RepeatToJson(record.repeat);
-    if (record.hasFolder) item["folder"] = record.folder;
-    return item;
-}
-
-bool RecordFromJson(const HostDatabase& database, const json& item, HostRecord* record) {
-    record->id = item.at("id").get<int32_t>();
-    record->action = "add";
-    for (const json& field : item.at("fields")) {
-        const std::string id = field.at("field").get<std::string>();
-        std::string bytes;
-        if (FindField(database, id) == nullptr || !TextToBytes(field.at("value").get<std::string>(), &bytes))
-            return false;
-        record->fields.emplace_back(id, bytes);
-    }
-    if (item.contains("repeat")) {
-        record->hasRepeat = true;
-        if (!RepeatFromJson(item.at("repeat"), &record->repeat)) return false;
-    }
-    if (item.contains("folder")) {
-        record->hasFolder = true;
-        record->folder = item.at("folder").get<uint32_t>();
-        if (record->folder < kFirstMailFolder || record->folder > kLastMailFolder) return false;
-    }
-    return true;
-}
-
-bool DatabasesFromJson(const json& body, Backup* backup) {
-    for (const json& entry : body.at("databases")) {
-        BackupDatabase database;
-        database.database = FindDatabase(entry.at("section").get<int32_t>());
-        if (database.database == nullptr) return false;
-        for (const json& item : entry.at("records")) {
-            HostRecord record;
-            if (!RecordFromJson(*database.database, item, &record)) return false;
-            database.records.push_back(record);
-        }
-        backup->databases.push_back(database);
-    }
+    database->records = std::move(read.records);
     return true;
 }
 
 }  // namespace
 
 std::string EncodeBackup(const Backup& backup) {
-    json databases = json::array();
-    for (const BackupDatabase& database : backup.databases) {
-        json records = json::array();
-        for (const HostRecord& record : database.records)
-            records.push_back(RecordToJson(database.database, record, true));
-        databases.push_back({{"database", database.database->name},
-                             {"section", database.database->section},
-                             {"records", records}});
-    }
-    const json body{{"databases", databases}};
-    json file{{"format", kFormatName},       {"version", kBackupFormatVersion}, {"created", backup.created},
-              {"device", backup.device},     {"checksum", Checksum(body.dump())}, {"body", body}};
-    return file.dump(1) + "\n";
+    std::string databases;
+    for (const BackupDatabase& database : backup.databases)
+        databases += (databases.empty() ? "" : ",\n") + DatabaseText(database);
+    // The checksum is over the body as a reader parses it and writes it
+    // back compactly, so that it does not depend on this writer's layout.
+    const json body = json::parse("{\"databases\": [" + databases + "]}", nullptr, false);
+    json head{{"format", kFormatName}, {"version", kBackupFormatVersion}, {"created", backup.created},
+              {"device", backup.device}, {"checksum", Checksum(body.dump())}};
+    std::string text = head.dump(1);
+    text.pop_back();  // the closing brace: the body follows
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    return text + ",\n \"body\": {\"databases\": [\n" + databases + "]}\n}\n";
 }
 
 bool DecodeBackup(const std::string& text, Backup* backup, std::string* error) {
@@ -185,15 +99,27 @@ bool DecodeBackup(const std::string& text, Backup* backup, std::string* error) {
         *backup = Backup();
         backup->created = file.value("created", std::string());
         backup->device = file.value("device", std::string());
-        if (DatabasesFromJson(file.at("body"), backup)) return true;
+        bool read = file.at("body").contains("databases");
+        for (const json& entry : file.at("body").value("databases", json::array())) {
+            BackupDatabase database;
+            read = read && DatabaseFromJson(entry, &database);
+            backup->databases.push_back(std::move(database));
+        }
+        if (read) return true;
     } catch (const std::exception&) {
     }
     *error = "the backup is damaged: a record in it cannot be read";
     return false;
 }
 
-std::string RecordContent(const HostRecord& record) {
-    return RecordToJson(nullptr, record, false).dump();
+std::string RecordContent(const HostDatabase& database, const HostRecord& record) {
+    HostRecord content = record;
+    content.id = 0;
+    content.status = 0;
+    content.action.clear();
+    std::string text;
+    AppendRecordJson(&text, database, content, RecordLayout::kWire);
+    return text;
 }
 
 }  // namespace morvane_host

@@ -11,13 +11,15 @@
 //           "repeat": { ... as in the export files ... },
 //           "folder": 2 } ] } ] } }
 //
+// Records are in the form of the export files and the bridge
+// (records/record_json.h).
 // A value holds the adapter's bytes exactly: each character U+0000..U+00FF
 // is one byte of the device's text (the device's own character set is not
 // decoded, so nothing is lost whatever it is).  "repeat" comes with Schedule
 // records, "folder" (host folder 1..4) with mail.  "checksum" is FNV-1a
 // (64 bit) over the compact text of "body" as nlohmann::json's dump()
 // writes it (keys sorted, no spaces), so any change to a record, field or
-// value is found.  A reader refuses another "format", another "version"
+// value is found, whatever the layout of the text.  A reader refuses another "format", another "version"
 // and a body whose checksum differs.
 #ifndef MORVANE_HOST_BACKUP_FILE_H
 #define MORVANE_HOST_BACKUP_FILE_H
@@ -52,7 +54,7 @@ std::string EncodeBackup(const Backup& backup);
 bool DecodeBackup(const std::string& text, Backup* backup, std::string* error);
 
 // How a record compares with another, its id and status left out.
-std::string RecordContent(const HostRecord& record);
+std::string RecordContent(const HostDatabase& database, const HostRecord& record);
 
 }  // namespace morvane_host
 
