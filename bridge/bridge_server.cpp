@@ -51,7 +51,16 @@ public:
         session_ = OpenInProcessSession(options_.adapterPath, &loadError_);
         std::string line;
         size_t oversized = 0;
-        while (!stopping_ && !clientGone_ && ReadLine(&line, &oversized)) Handle(line, oversized);
+        while (!stopping_ && !clientGone_ && ReadLine(&line, &oversized)) {
+            // Nothing a request holds makes nlohmann throw here, but memory
+            // may run out: that too is an answer, and serving goes on.
+            try {
+                Handle(line, oversized);
+            } catch (const std::exception& e) {
+                pending_.clear();
+                Refuse(nullptr, std::string("the bridge failed to serve a request: ") + e.what());
+            }
+        }
         if (session_ != nullptr && started_) session_->Finish();
         return 0;
     }

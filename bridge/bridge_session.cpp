@@ -120,6 +120,8 @@ private:
 
     bool Call(const std::string& doing, json request, const std::string& following, const LineHandler& onLine,
               JsonDocument* answer = nullptr);
+    bool Exchange(const std::string& doing, const json& request, const std::string& following,
+                  const LineHandler& onLine, JsonDocument* answer);
     // The next line the bridge sent; valid until the next ReadLine.
     bool ReadLine(const char** data, size_t* size);
     bool Broken(const std::string& what);
@@ -156,6 +158,17 @@ private:
 bool BridgeSession::Call(const std::string& doing, json request, const std::string& following,
                          const LineHandler& onLine, JsonDocument* answer) {
     if (broken_) return false;
+    // Only memory running out throws here; the stream is then in an
+    // unknown state, so the bridge is given up.
+    try {
+        return Exchange(doing, request, following, onLine, answer);
+    } catch (const std::exception& e) {
+        return Broken(std::string("could not be served (") + e.what() + ")");
+    }
+}
+
+bool BridgeSession::Exchange(const std::string& doing, const json& request, const std::string& following,
+                             const LineHandler& onLine, JsonDocument* answer) {
     doing_ = doing;
     callId_ = nextId_++;
     json sent = {{"id", callId_}};
