@@ -67,7 +67,7 @@ bool ImportFolder(const std::string& folder, const Options& options, DeviceSessi
         const HostDatabase* database = nullptr;
         DatabaseRecords records;
         std::string error;
-        if (!ReadImportFile(path, &database, &records, &error)) {
+        if (!ReadImportFile(path, &database, &records, options.deviceCharset, &error)) {
             fprintf(stderr, "morvane-sync: %s\n", error.c_str());
             return false;
         }
@@ -123,7 +123,7 @@ int RunExport(const Options& options) {
         std::string error;
         if (!session->Export(database, stamp, ChangeLists::kClear, &records)) return Report(*session);
         const std::string path = ExportFilePath(folder, database);
-        if (!WriteExportFile(path, database, records, &error)) {
+        if (!WriteExportFile(path, database, records, options.deviceCharset, &error)) {
             fprintf(stderr, "morvane-sync: %s\n", error.c_str());
             return 1;
         }

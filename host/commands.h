@@ -24,6 +24,7 @@ struct Options {
     bool trace = false;             // --trace: the adapter's trace log on for this run
     std::string dataFolder;         // --data-dir: "DatafilePath" for this run
     PairingAnswer pairing = PairingAnswer::kAsk;  // --yes: kOk
+    std::string deviceCharset = "WINDOWS-1252";  // --device-charset: the device's texts (an iconv name)
     std::string bridge;             // --bridge: the command that starts a bridge; empty: in this process
     unsigned bridgeTimeout = 60;    // --bridge-timeout: seconds an answer of the bridge may take
 };

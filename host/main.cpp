@@ -9,6 +9,7 @@
 #include "host/backup_command.h"
 #include "host/commands.h"
 #include "host/host_env.h"
+#include "pim/charset.h"
 #include "platform/host_services.h"
 
 namespace {
@@ -24,7 +25,7 @@ const char kUsage[] =
     "       morvane-sync status [--store DIR]\n"
     "       morvane-sync backup FILE [--device IMAGE] [COMMON]\n"
     "       morvane-sync restore FILE [--store DIR] [--device IMAGE] [COMMON]\n"
-    "       COMMON: [--yes] [--trace] [--data-dir FOLDER] [BRIDGE]\n"
+    "       COMMON: [--yes] [--trace] [--data-dir FOLDER] [--device-charset NAME] [BRIDGE]\n"
     "       BRIDGE: [--bridge COMMAND [--bridge-timeout SECONDS]]\n"
     "       morvane-sync --help\n";
 
@@ -97,9 +98,9 @@ const char kHelp[] =
     "                    it is (the registry is copied for the run, not changed)\n"
     "    --data-dir F    the maker's data-file folder (\"DatafilePath\") for this run,\n"
     "                    a Windows path such as C:\\Korvell\\Data\\\n"
-    "    --device-charset NAME  (sync) the character set of the device's texts, an\n"
-    "                    iconv name (default WINDOWS-1252); PIM files hold them in UTF-8;\n"
-    "                    export files hold each byte as the character of its number\n"
+    "    --device-charset NAME  the character set of the device's texts, an iconv\n"
+    "                    name (default WINDOWS-1252); PIM and export files hold them\n"
+    "                    in UTF-8\n"
     "    --bridge C      start the bridge with the command line C and drive the adapter\n"
     "                    through it, e.g. --bridge \"wine morvane-bridge.exe\" for the\n"
     "                    32-bit Windows adapter; the bridge inherits the environment\n"
@@ -149,6 +150,13 @@ bool ParseOptions(const std::string& command, int argc, char** argv, morvane_hos
             options->trace = true;
         } else if (command != "demo" && arg == "--data-dir" && hasValue) {
             options->dataFolder = argv[++i];
+        } else if (command != "demo" && arg == "--device-charset" && hasValue) {
+            options->deviceCharset = argv[++i];
+            std::string ignored;
+            if (!morvane_pim::DeviceToUtf8("", options->deviceCharset, &ignored)) {
+                fprintf(stderr, "morvane-sync: unknown character set %s\n", options->deviceCharset.c_str());
+                return false;
+            }
         } else if (command != "demo" && arg == "--yes") {
             options->pairing = morvane_host::PairingAnswer::kOk;
         } else if (arg == "--bridge" && hasValue) {

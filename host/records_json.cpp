@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "pim/charset.h"
 #include "platform/host_services.h"
 #include "records/record_json.h"
 
@@ -15,7 +16,7 @@ std::string ExportFilePath(const std::string& folder, const HostDatabase& databa
 }
 
 bool WriteExportFile(const std::string& path, const HostDatabase& database, const DatabaseRecords& records,
-                     std::string* error) {
+                     const std::string& charset, std::string* error) {
     std::string text = "{\n  \"database\": ";
     AppendJsonString(&text, database.name);
     text += ", \"section\": " + std::to_string(database.section);
@@ -23,7 +24,13 @@ bool WriteExportFile(const std::string& path, const HostDatabase& database, cons
     text += ", \"count\": " + std::to_string(records.count) + ",\n  \"records\": [";
     for (size_t i = 0; i < records.records.size(); ++i) {
         text += i > 0 ? ",\n" : "\n";
-        AppendRecordJson(&text, database, records.records[i], RecordLayout::kFile);
+        HostRecord shown = records.records[i];
+        for (auto& field : shown.fields) {
+            std::string utf8;
+            morvane_pim::DeviceToUtf8(field.second, charset, &utf8);
+            field.second = std::move(utf8);
+        }
+        AppendRecordJson(&text, database, shown, RecordLayout::kFile, ValueForm::kUtf8);
     }
     text += records.records.empty() ? "]\n}\n" : "\n  ]\n}\n";
     if (PlatformWriteFileWhole(path.c_str(), text.data(), text.size())) return true;
@@ -32,7 +39,7 @@ bool WriteExportFile(const std::string& path, const HostDatabase& database, cons
 }
 
 bool ReadImportFile(const std::string& path, const HostDatabase** database, DatabaseRecords* records,
-                    std::string* error) {
+                    const std::string& charset, std::string* error) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         *error = "cannot read " + path;
@@ -43,7 +50,7 @@ bool ReadImportFile(const std::string& path, const HostDatabase** database, Data
     const std::string text = content.str();
     JsonDocument file;
     std::string reason;
-    if (!ReadJsonDocument(text.data(), text.size(), "records", &file, &reason)) {
+    if (!ReadJsonDocument(text.data(), text.size(), "records", &file, &reason, ValueForm::kUtf8)) {
         *error = path + ": " + reason;
         return false;
     }
@@ -62,6 +69,14 @@ bool ReadImportFile(const std::string& path, const HostDatabase** database, Data
     file.Flag("fullSync", &records->fullSync);
     if (file.Integer("count", &count)) records->count = static_cast<uint32_t>(count);
     records->records = std::move(file.records);
+    // A character the device's set lacks is transliterated, or '?'.
+    for (HostRecord& record : records->records)
+        for (auto& field : record.fields) {
+            std::string bytes;
+            bool lossy = false;
+            morvane_pim::Utf8ToDevice(field.second, charset, &bytes, &lossy);
+            field.second = std::move(bytes);
+        }
     return true;
 }
 

@@ -13,8 +13,9 @@
 //
 // Each record is in the form of records/record_json.h: "field" is the host
 // field id the value was read with, "device" the device field it stands
-// for; values are the adapter's texts, one byte a character (U+0000..U+00FF
-// in the file).  "repeat" comes with Schedule records, "folder" (host folder
+// for; values are the adapter's texts in UTF-8, read from the device's
+// character set (--device-charset, WINDOWS-1252 unless given) and brought
+// back to it on import (a character it lacks transliterated).  "repeat" comes with Schedule records, "folder" (host folder
 // 1..4) with mail.  "action" is optional in an import file: "add", "change"
 // or "delete"; without it status 3 means change, 4 delete, anything else
 // add.  An import file may also give "fields" as an object keyed by field
@@ -34,11 +35,11 @@ std::string ExportFilePath(const std::string& folder, const HostDatabase& databa
 // Writes the file whole or not at all (a temporary file renamed over it);
 // false with the reason in *error.
 bool WriteExportFile(const std::string& path, const HostDatabase& database, const DatabaseRecords& records,
-                     std::string* error);
+                     const std::string& charset, std::string* error);
 // Reads a file written by WriteExportFile (or by hand); false with the
 // reason in *error.  *database is the file's database.
 bool ReadImportFile(const std::string& path, const HostDatabase** database, DatabaseRecords* records,
-                    std::string* error);
+                    const std::string& charset, std::string* error);
 
 }  // namespace morvane_host
 

@@ -38,19 +38,19 @@ void AppendRepeat(std::string* out, const RepeatInfo& repeat, const char* space)
 }
 
 // {"3":"20261208","7":"Project review"}
-void AppendFieldObject(std::string* out, const HostRecord& record) {
+void AppendFieldObject(std::string* out, const HostRecord& record, bool utf8) {
     *out += '{';
     for (size_t i = 0; i < record.fields.size(); ++i) {
         if (i > 0) *out += ',';
         AppendJsonString(out, record.fields[i].first);
         *out += ':';
-        AppendJsonString(out, record.fields[i].second);
+        AppendJsonText(out, record.fields[i].second, utf8);
     }
     *out += '}';
 }
 
 // One field a line, each naming its device field.
-void AppendFieldList(std::string* out, const HostDatabase& database, const HostRecord& record) {
+void AppendFieldList(std::string* out, const HostDatabase& database, const HostRecord& record, bool utf8) {
     *out += '[';
     for (size_t i = 0; i < record.fields.size(); ++i) {
         const HostField* known = FindField(database, record.fields[i].first);
@@ -59,7 +59,7 @@ void AppendFieldList(std::string* out, const HostDatabase& database, const HostR
         *out += ", \"device\": ";
         AppendJsonString(out, known != nullptr ? known->deviceName : "");
         *out += ", \"value\": ";
-        AppendJsonString(out, record.fields[i].second);
+        AppendJsonText(out, record.fields[i].second, utf8);
         *out += '}';
     }
     *out += record.fields.empty() ? "]" : "\n      ]";
@@ -102,13 +102,15 @@ std::string Utf8ToBytes(const std::string& text) {
 
 // Runs of characters that need nothing are appended in one step: most
 // field texts are plain ASCII.
-void AppendJsonString(std::string* out, const std::string& bytes) {
+void AppendJsonString(std::string* out, const std::string& bytes) { AppendJsonText(out, bytes, false); }
+
+void AppendJsonText(std::string* out, const std::string& bytes, bool utf8) {
     *out += '"';
     const char* data = bytes.data();
     size_t plain = 0;
     for (size_t i = 0; i < bytes.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(data[i]);
-        if (c >= 0x20 && c < 0x80 && c != '"' && c != '\\') continue;
+        if ((c >= 0x20 && c < 0x80 && c != '"' && c != '\\') || (utf8 && c >= 0x80)) continue;
         out->append(data + plain, i - plain);
         plain = i + 1;
         if (c >= 0x80) {
@@ -133,7 +135,9 @@ void AppendJsonString(std::string* out, const std::string& bytes) {
     *out += '"';
 }
 
-void AppendRecordJson(std::string* out, const HostDatabase& database, const HostRecord& record, RecordLayout layout) {
+void AppendRecordJson(std::string* out, const HostDatabase& database, const HostRecord& record, RecordLayout layout,
+                      ValueForm values) {
+    const bool utf8 = values == ValueForm::kUtf8;
     const bool file = layout == RecordLayout::kFile;
     const char* space = file ? " " : "";
     *out += file ? "    {\n      \"id\": " : "{\"id\":";
@@ -142,9 +146,9 @@ void AppendRecordJson(std::string* out, const HostDatabase& database, const Host
     AppendNumber(out, record.status);
     *out += file ? ",\n      \"fields\": " : ",\"fields\":";
     if (file)
-        AppendFieldList(out, database, record);
+        AppendFieldList(out, database, record, utf8);
     else
-        AppendFieldObject(out, record);
+        AppendFieldObject(out, record, utf8);
     if (record.hasRepeat) {
         *out += file ? ",\n      \"repeat\": " : ",\"repeat\":";
         AppendRepeat(out, record.repeat, space);

@@ -42,6 +42,13 @@ enum class RecordLayout : uint8_t {
     kWire,  // one line, fields as an object keyed by field id
 };
 
+// What a record's field values hold in memory, as written and read: the
+// adapter's bytes, each written as the character of its number (the
+// bridge, backups), or text already in UTF-8, written as it is (export
+// files, whose values the host has brought from the device's character
+// set).  Every other text of a record is bytes.
+enum class ValueForm : uint8_t { kBytes, kUtf8 };
+
 // Each byte as the character of the same number, in UTF-8.
 std::string BytesToUtf8(const std::string& bytes);
 // The reverse; characters above U+00FF become '?'.
@@ -49,9 +56,12 @@ std::string Utf8ToBytes(const std::string& text);
 
 // Appends bytes as a quoted JSON string (BytesToUtf8, escaped).
 void AppendJsonString(std::string* out, const std::string& bytes);
+// The same for text that is UTF-8 already (utf8 true): escaped, not mapped.
+void AppendJsonText(std::string* out, const std::string& text, bool utf8);
 // Appends the record as one JSON object; kFile indents it for a place in
 // a file's "records" list.
-void AppendRecordJson(std::string* out, const HostDatabase& database, const HostRecord& record, RecordLayout layout);
+void AppendRecordJson(std::string* out, const HostDatabase& database, const HostRecord& record, RecordLayout layout,
+                      ValueForm values = ValueForm::kBytes);
 
 // A JSON value that is neither an object nor an array.
 struct JsonScalar {
@@ -84,7 +94,8 @@ struct JsonDocument {
 // "record").  False with the reason in *error: malformed JSON (with where),
 // a record member of the wrong type or out of range, nesting deeper than
 // a record needs.
-bool ReadJsonDocument(const char* text, size_t size, const char* recordsKey, JsonDocument* out, std::string* error);
+bool ReadJsonDocument(const char* text, size_t size, const char* recordsKey, JsonDocument* out, std::string* error,
+                      ValueForm values = ValueForm::kBytes);
 
 // What a record to import must satisfy before anything is written: every
 // field id is one the database has, and every value fits a field (at most

@@ -73,7 +73,8 @@ struct Frame {
 
 class DocumentReader : public nlohmann::json_sax<json> {
 public:
-    DocumentReader(const char* recordsKey, JsonDocument* out) : recordsKey_(recordsKey), out_(out) {
+    DocumentReader(const char* recordsKey, JsonDocument* out, ValueForm values)
+        : recordsKey_(recordsKey), out_(out), valuesAsBytes_(values == ValueForm::kBytes) {
         frames_.reserve(kFramesReserved);
     }
     const std::string& error() const { return error_; }
@@ -196,6 +197,7 @@ private:
     static constexpr size_t kNone = static_cast<size_t>(-1);
     const std::string recordsKey_;
     JsonDocument* out_;
+    const bool valuesAsBytes_;
     std::vector<Frame> frames_;
     size_t recordBase_ = kNone;  // the frame of the record being read
     RecordMember member_ = RecordMember::kOther;
@@ -247,7 +249,7 @@ bool DocumentReader::RecordScalar(JsonScalar&& value) {
         // The member's name is not needed again: the next member brings its own.
         record.fields.emplace_back(std::move(frames_.back().key), std::move(value.text));
         ToBytes(&record.fields.back().first);
-        ToBytes(&record.fields.back().second);
+        if (valuesAsBytes_) ToBytes(&record.fields.back().second);
     } else if (member_ == RecordMember::kFields && level == 2) {
         if (Member(2) != "field" && Member(2) != "value") return true;
         if (!text) return RecordFail("a field's \"" + Member(2) + "\" is not text");
@@ -257,7 +259,7 @@ bool DocumentReader::RecordScalar(JsonScalar&& value) {
             pendingHasId_ = true;
         } else {
             pendingValue_ = std::move(value.text);
-            ToBytes(&pendingValue_);
+            if (valuesAsBytes_) ToBytes(&pendingValue_);
         }
     } else if (member_ == RecordMember::kRepeat && (level == 1 || (level == 2 && Member(1) == "weekDays"))) {
         return RepeatMember(level == 1 ? Member(1) : std::string(), value);
@@ -497,18 +499,19 @@ bool JsonDocument::Flag(const std::string& path, bool* value) const {
     return true;
 }
 
-bool ReadJsonDocument(const char* text, size_t size, const char* recordsKey, JsonDocument* out, std::string* error) {
+bool ReadJsonDocument(const char* text, size_t size, const char* recordsKey, JsonDocument* out, std::string* error,
+                      ValueForm values) {
     *out = JsonDocument();
     bool parsed = false;
     try {
-        DocumentReader plain(recordsKey, out);
+        DocumentReader plain(recordsKey, out, values);
         const Scan scan = PlainScanner(text, size, &plain).Run();
         if (scan != Scan::kUnsure) {
             if (scan == Scan::kStopped) *error = plain.error();
             return scan == Scan::kRead;
         }
         *out = JsonDocument();
-        DocumentReader reader(recordsKey, out);
+        DocumentReader reader(recordsKey, out, values);
         parsed = json::sax_parse(text, text + size, &reader);
         if (!parsed) *error = reader.error().empty() ? "malformed JSON" : reader.error();
     } catch (const std::exception& e) {
