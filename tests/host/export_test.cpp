@@ -93,3 +93,42 @@ TEST_F(HostExport, DeclinedPairingIsReportedWithTheAdaptersCode) {
 
 }  // namespace
 }  // namespace host_test
+
+namespace host_test {
+namespace {
+
+// The files hold the device's single-byte texts in UTF-8 through the
+// device's character set; what the set lacks reaches the device as the
+// nearest character it has.
+TEST(HostCharset, FilesFollowTheDeviceCharacterSet) {
+    HostWorld world;
+    DeviceImage image = tethra_sim::DemoImage();
+    image.ChangeRecord(7, 1, {{"S_CITY_H", tethra_sim::TextValue("\x80 5")}});
+    const std::string device = world.SaveImage(image, "device.json");
+    struct Row {
+        const char* charset;
+        const char* shown;  // City_H in the file
+    };
+    static const Row kRows[] = {{"WINDOWS-1252", "\xE2\x82\xAC 5"}, {"ISO-8859-1", "\xC2\x80 5"}};
+    for (const Row& row : kRows) {
+        const std::string out = world.Path(row.charset);
+        const HostRun run = RunHost({"export", "--device", device, "--out", out, "--section", "1", "--full",
+                                     "--device-charset", row.charset});
+        ASSERT_EQ(run.exitCode, 0) << run.output;
+        EXPECT_EQ(FieldOf(Records(out, "address").at(0), "23"), row.shown) << row.charset;
+    }
+    const std::string in = world.Path("in");
+    testing_support::WriteFile(in + "/address.json",
+                               "{\"section\": 1, \"records\": [{\"id\": 1, \"action\": \"change\", \"fields\": "
+                               "{\"1\": \"\xC5\x81ukasz\", \"23\": \"\xE2\x82\xAC 6\"}}]}");
+    const HostRun run = RunHost({"import", "--device", device, "--in", in});
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    tethra_sim::LinkValue first, city;
+    const DeviceImage after = world.LoadImage(device);
+    ASSERT_TRUE(after.GetValue(7, 1, "S_FIRST_NAME", &first) && after.GetValue(7, 1, "S_CITY_H", &city));
+    EXPECT_EQ(std::string(first.bytes.begin(), first.bytes.end()), "Lukasz");
+    EXPECT_EQ(std::string(city.bytes.begin(), city.bytes.end()), "\x80 6");
+}
+
+}  // namespace
+}  // namespace host_test
