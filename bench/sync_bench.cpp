@@ -4,7 +4,8 @@
 // a person runs (a process of its own, timed on the wall clock: flushes to
 // disk are part of its cost).  Beside them the floor: the same records
 // exported and imported again through the device session, by morvane-sync
-// export --full --import (one JSON file of all records is its only file).
+// export --full --import (one JSON file of all records is its only file),
+// and the anchor: vdirsyncer copying the same items between two folders.
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/resource.h>
@@ -155,6 +156,47 @@ void Floor(benchmark::State& state, const KindInfo& kind) {
     }
 }
 
+// The anchor for a PIM sync's speed: vdirsyncer (Debian's) copying the
+// same items, as a first sync wrote them into the store, from one
+// filesystem collection into an empty one.  Only its sync is timed.
+void VdirsyncerFirst(benchmark::State& state, const KindInfo& kind) {
+    const int64_t n = state.range(0);
+    const bool contacts = kind.section == 1;
+    const std::string from = World().root + "/store/" + (contacts ? "contacts" : "calendar");
+    const std::string to = World().root + "/vdirsyncer-copy", config = World().root + "/vdirsyncer.conf";
+    for (auto _ : state) {
+        double wall = 0, cpu = 0;
+        bool ok = RunChild(SyncArguments(kind, FreshImage(kind, n, "anchor")), &wall, &cpu);
+        fs::remove_all(to);
+        fs::remove_all(World().root + "/vdirsyncer-status");
+        fs::create_directories(to);
+        const char* ext = contacts ? ".vcf" : ".ics";
+        testing_support::WriteFile(config, "[general]\nstatus_path = \"" + World().root + "/vdirsyncer-status/\"\n"
+                                           "[pair anchor]\na = \"anchor_a\"\nb = \"anchor_b\"\ncollections = null\n"
+                                           "[storage anchor_a]\ntype = \"filesystem\"\npath = \"" + from + "/\"\n"
+                                           "fileext = \"" + ext + "\"\n"
+                                           "[storage anchor_b]\ntype = \"filesystem\"\npath = \"" + to + "/\"\n"
+                                           "fileext = \"" + ext + "\"\n");
+        const std::string vdirsyncer = "vdirsyncer -c '" + config + "' ";
+        ok = ok && system((vdirsyncer + "discover > /dev/null 2>&1").c_str()) == 0;
+        rusage before, after;
+        getrusage(RUSAGE_CHILDREN, &before);
+        timespec start, end;
+        clock_gettime(CLOCK_MONOTONIC, &start);
+        ok = ok && system((vdirsyncer + "sync > /dev/null 2>&1").c_str()) == 0;
+        clock_gettime(CLOCK_MONOTONIC, &end);
+        getrusage(RUSAGE_CHILDREN, &after);
+        wall = static_cast<double>(end.tv_sec - start.tv_sec) + static_cast<double>(end.tv_nsec - start.tv_nsec) / 1e9;
+        cpu = static_cast<double>(after.ru_utime.tv_sec - before.ru_utime.tv_sec + after.ru_stime.tv_sec -
+                                  before.ru_stime.tv_sec);
+        int64_t copied = 0;
+        std::error_code ignored;
+        for (const auto& entry : fs::directory_iterator(to, ignored)) copied += entry.path().extension() == ext;
+        state.counters["items_copied"] = static_cast<double>(copied);
+        Report(state, n, wall, cpu, ok && copied == n);
+    }
+}
+
 }  // namespace
 
 void RegisterSyncBenchmarks() {
@@ -168,6 +210,8 @@ void RegisterSyncBenchmarks() {
                      [&kind](benchmark::State& state) { FirstSync(state, kind); });
             Register(std::string("sync/incremental_1pct/") + kind.name, n,
                      [&kind](benchmark::State& state) { IncrementalSync(state, kind); });
+            Register(std::string("anchor/vdirsyncer_first/") + kind.name, n,
+                     [&kind](benchmark::State& state) { VdirsyncerFirst(state, kind); });
         }
     }
 }
