@@ -199,4 +199,15 @@ bool MoveFile(const std::string& from, const std::string& to, std::string* error
     return FlushFolder(FolderOf(to), error) && FlushFolder(FolderOf(from), error);
 }
 
+bool IsFolder(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool NameCollection(const std::string& root, const std::string& displayName, std::string* error) {
+    const std::string name = root + "/displayname";
+    if (access(name.c_str(), F_OK) == 0) return true;
+    return WriteFileAtomically(name, displayName + "\n", error) && FlushFolder(root, error);
+}
+
 }  // namespace morvane_engine

@@ -53,6 +53,11 @@ private:
 
 // Removes the temporary files an interrupted run left in folder.
 void RemoveLeftovers(const std::string& folder);
+// Whether path is a folder.
+bool IsFolder(const std::string& path);
+// Gives a collection folder the name PIM programs show ("displayname"),
+// unless it has one already.
+bool NameCollection(const std::string& root, const std::string& displayName, std::string* error);
 bool ReadWholeFile(const std::string& path, std::string* bytes, std::string* error);
 // Size and modification time (nanoseconds) of a file; false when missing.
 bool FileStamp(const std::string& path, int64_t* size, int64_t* mtime);

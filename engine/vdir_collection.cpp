@@ -33,15 +33,10 @@ public:
             return false;
         }
         RemoveLeftovers(root_);
-        const std::string name = root_ + "/displayname";
-        if (access(name.c_str(), F_OK) == 0) return true;
-        return WriteFileAtomically(name, displayName + "\n", error) && FlushFolder(root_, error);
+        return NameCollection(root_, displayName, error);
     }
 
-    bool Exists() const override {
-        struct stat info;
-        return stat(root_.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-    }
+    bool Exists() const override { return IsFolder(root_); }
 
     bool List(std::vector<CollectionEntry>* entries, std::string* error) override {
         entries->clear();

@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "platform/host_services.h"
+#include "platform/posix/spawn_signals.h"
 
 extern char** environ;
 
@@ -101,12 +102,7 @@ pid_t Spawn(const std::string& commandLine, int in, int out, int err, int* failu
     posix_spawn_file_actions_adddup2(&actions, out, 1);
     posix_spawn_file_actions_adddup2(&actions, err, 2);
     posix_spawnattr_init(&attributes);
-    sigset_t signals;
-    sigemptyset(&signals);
-    posix_spawnattr_setsigmask(&attributes, &signals);
-    sigfillset(&signals);
-    posix_spawnattr_setsigdefault(&attributes, &signals);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    platform_posix::SetCleanSignals(&attributes);
     std::string shell = "/bin/sh", option = "-c", command = "exec " + commandLine;
     char* argv[] = {&shell[0], &option[0], &command[0], nullptr};
     pid_t pid = -1;

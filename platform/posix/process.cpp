@@ -31,6 +31,7 @@
 #include "platform/posix/fault_injection.h"
 #include "platform/posix/kernel_object.h"
 #include "platform/win32api.h"
+#include "platform/posix/spawn_signals.h"
 
 extern char** environ;
 
@@ -243,14 +244,7 @@ pid_t Spawn(Launch& launch, bool inheritHandles) {
     posix_spawnattr_t attributes;
     posix_spawn_file_actions_init(&actions);
     posix_spawnattr_init(&attributes);
-    // The child starts with no signal blocked and default dispositions,
-    // whatever the host has set up for itself.
-    sigset_t signals;
-    sigemptyset(&signals);
-    posix_spawnattr_setsigmask(&attributes, &signals);
-    sigfillset(&signals);
-    posix_spawnattr_setsigdefault(&attributes, &signals);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    platform_posix::SetCleanSignals(&attributes);
     if (!inheritHandles) posix_spawn_file_actions_addclosefrom_np(&actions, 3);
     if (!launch.folder.empty()) posix_spawn_file_actions_addchdir_np(&actions, launch.folder.c_str());
     std::vector<char*> argv = PointerArray(launch.arguments);
