@@ -96,18 +96,18 @@ std::unique_ptr<DeviceSession> OpenSession(const Options& options, std::string* 
 }
 
 int RunExport(const Options& options) {
-    std::error_code missing;
-    if (!options.importFolder.empty() && !fs::is_directory(options.importFolder, missing)) {
-        fprintf(stderr, "morvane-sync: %s is not a folder: give --import the folder of the files to send\n",
-                options.importFolder.c_str());
-        return 1;
-    }
     RunRegistry registry;
     const std::unique_ptr<DeviceSession> session = Prepare(options, &registry);
     if (session == nullptr) return 1;
     const std::string folder = options.folder.empty() ? "." : options.folder;
     std::error_code failed;
     fs::create_directories(folder, failed);
+    // --import may name the folder this export writes, made just now.
+    if (!options.importFolder.empty() && !fs::is_directory(options.importFolder, failed)) {
+        fprintf(stderr, "morvane-sync: %s is not a folder: give --import the folder of the files to send\n",
+                options.importFolder.c_str());
+        return 1;
+    }
     if (!session->Start(options.pairing)) {
         ReportStartupFailure(session->error(), stderr);
         return 1;
