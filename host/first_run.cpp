@@ -33,14 +33,7 @@ std::string LocalPath(const std::string& windowsPath) {
 }
 
 bool ReadDataFolder(std::string* folder) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kDataFileKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    char buffer[MAX_PATH + 1] = {0};
-    DWORD type = 0, size = sizeof buffer - 1;
-    const LONG read = RegQueryValueExA(key, "DatafilePath", nullptr, &type, reinterpret_cast<LPBYTE>(buffer), &size);
-    RegCloseKey(key);
-    *folder = buffer;
-    return read == ERROR_SUCCESS && !folder->empty();
+    return ReadRegistryValue(kDataFileKey, "DatafilePath", folder, nullptr) && !folder->empty();
 }
 
 // What the device link says when it fails to start, by its last error.

@@ -39,7 +39,8 @@ std::string MakeTemporaryFolder() {
     return "";
 }
 
-// A value of the user's registry, read as the adapter reads it.
+}  // namespace
+
 bool ReadRegistryValue(const char* key, const char* name, std::string* text, DWORD* number) {
     HKEY opened = nullptr;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_READ, &opened) != ERROR_SUCCESS) return false;
@@ -54,7 +55,6 @@ bool ReadRegistryValue(const char* key, const char* name, std::string* text, DWO
     return true;
 }
 
-}  // namespace
 
 RunRegistry::~RunRegistry() {
     std::error_code ignored;

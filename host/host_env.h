@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "platform/win32api.h"
+
 namespace morvane_host {
 
 // The folder this program was started from ("" when unknown).
@@ -15,6 +17,11 @@ std::string ProgramFolder(const char* argv0);
 std::string AdapterPath(const std::string& programFolder);
 
 void SetEnvironment(const char* name, const std::string& value);
+
+// A value of the user's registry under HKEY_CURRENT_USER, read as the
+// adapter reads it: text into *text, a DWORD into *number (either may be
+// null).  False when the key or the value is missing.
+bool ReadRegistryValue(const char* key, const char* name, std::string* text, DWORD* number);
 
 // Where the adapter's trace log "C:\QADbgLog.txt" lands on this host.
 std::string TraceLogPath();
