@@ -1,0 +1,304 @@
+// Image files written: the device state as readable JSON, laid out as
+// nlohmann's dump(2) lays it out, streamed straight from the records so that
+// a large image never exists a second time as a document tree.
+#include "device/image_codec.h"
+#include "device/simulator.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace tethra_sim {
+
+namespace {
+
+// Appends JSON with two spaces of indent a level and every element of an
+// object or array on a line of its own.
+class PrettyWriter {
+ public:
+    explicit PrettyWriter(std::string* out) : out_(out) {}
+
+    void Begin(char open) {
+        Prefix();
+        *out_ += open;
+        counts_.push_back(0);
+    }
+    void End(char close) {
+        const bool empty = counts_.back() == 0;
+        counts_.pop_back();
+        if (!empty) NewLine();
+        *out_ += close;
+    }
+    void Key(const std::string& name) {
+        Prefix();
+        AppendString(name);
+        *out_ += ": ";
+        keyed_ = true;
+    }
+    void Null() { Raw("null"); }
+    void Bool(bool value) { Raw(value ? "true" : "false"); }
+    void Integer(int64_t value) { Raw(std::to_string(value)); }
+    void Double(double value) { Raw(nlohmann::ordered_json(value).dump()); }
+    void String(const std::string& text) {
+        Prefix();
+        AppendString(text);
+    }
+    // Single-byte device text, each byte as the character of its number.
+    void DeviceText(const std::vector<uint8_t>& bytes) {
+        Prefix();
+        *out_ += '"';
+        for (uint8_t b : bytes) {
+            if (b >= 0x20 && b != '"' && b != '\\') {
+                if (b < 0x80) {
+                    *out_ += static_cast<char>(b);
+                } else {
+                    *out_ += static_cast<char>(0xC0 | (b >> 6));
+                    *out_ += static_cast<char>(0x80 | (b & 0x3F));
+                }
+            } else {
+                Escape(static_cast<char>(b));
+            }
+        }
+        *out_ += '"';
+    }
+
+ private:
+    void Raw(const std::string& text) {
+        Prefix();
+        *out_ += text;
+    }
+    void NewLine() {
+        *out_ += '\n';
+        out_->append(2 * counts_.size(), ' ');
+    }
+    // What goes before an element: nothing after a key, else a comma after
+    // the previous element and a line of its own.
+    void Prefix() {
+        if (keyed_) {
+            keyed_ = false;
+            return;
+        }
+        if (counts_.empty()) return;
+        if (counts_.back()++ != 0) *out_ += ',';
+        NewLine();
+    }
+    void Escape(char c) {
+        static const char kShort[] = "\"\"\\\\\bb\ff\nn\rr\tt";
+        for (size_t i = 0; i + 1 < sizeof kShort; i += 2)
+            if (kShort[i] == c) {
+                *out_ += '\\';
+                *out_ += kShort[i + 1];
+                return;
+            }
+        char text[8];
+        std::snprintf(text, sizeof text, "\\u%04x", static_cast<unsigned>(static_cast<uint8_t>(c)));
+        *out_ += text;
+    }
+    // Names and settings are taken as UTF-8 and refused when they are not;
+    // the common plain ones are copied as they are.
+    void AppendString(const std::string& text) {
+        for (unsigned char c : text)
+            if (c < 0x20 || c == '"' || c == '\\' || c >= 0x7F) {
+                *out_ += nlohmann::ordered_json(text).dump();
+                return;
+            }
+        *out_ += '"';
+        *out_ += text;
+        *out_ += '"';
+    }
+
+    std::string* out_;
+    std::vector<size_t> counts_;  // elements written so far in each open container
+    bool keyed_ = false;
+};
+
+// A readable form is used only when reading it back gives the same bytes.
+void WriteValue(PrettyWriter& w, uint32_t type, const LinkValue& v) {
+    if (v.absent) return w.Null();
+    if (v.bytes.empty()) return w.String("");
+    const size_t width = IntegerWidth(type);
+    if (width != 0 && v.bytes.size() == width) {
+        uint32_t raw = 0;
+        for (size_t i = 0; i < width; ++i) raw |= static_cast<uint32_t>(v.bytes[i]) << (8 * i);
+        if (width == 2) return w.Integer(static_cast<int16_t>(raw));
+        if (width == 4) return w.Integer(static_cast<int32_t>(raw));
+        return w.Integer(raw);
+    }
+    if (type == kLinkText) return w.DeviceText(v.bytes);
+    std::string date;
+    if (IsDateType(type) && v.bytes.size() == 8 && ReadableDate(type, OleDateOf(v), &date)) return w.String(date);
+    w.Begin('{');
+    if (IsDateType(type) && v.bytes.size() == 8) {
+        w.Key("ole");
+        w.Double(OleDateOf(v));
+    } else {
+        w.Key("hex");
+        w.String(Hex(v.bytes.data(), v.bytes.size()));
+    }
+    w.End('}');
+}
+
+void WriteIds(PrettyWriter& w, const char* key, const std::vector<uint32_t>& ids) {
+    w.Key(key);
+    w.Begin('[');
+    for (uint32_t id : ids) w.Integer(id);
+    w.End(']');
+}
+
+bool SameFields(const std::vector<LinkField>& a, const std::vector<LinkField>& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (a[i].name != b[i].name || a[i].type != b[i].type) return false;
+    return true;
+}
+void WriteDatabase(PrettyWriter& w, const Database& db) {
+    w.Begin('{');
+    w.Key("id");
+    w.Integer(db.id);
+    w.Key("syncEnabled");
+    w.Bool(db.syncEnabled);
+    w.Key("firstSyncPut");
+    w.Bool(db.firstSyncPutAllowed);
+    w.Key("nextId");
+    w.Integer(db.nextId);
+    if (!SameFields(db.fields, BuiltInFields(db.id))) {
+        w.Key("fields");
+        w.Begin('[');
+        for (const LinkField& f : db.fields) {
+            w.Begin('{');
+            w.Key("name");
+            w.String(f.name);
+            w.Key("type");
+            w.Integer(f.type);
+            w.End('}');
+        }
+        w.End(']');
+    }
+    WriteIds(w, "added", db.changes[0]);
+    WriteIds(w, "changed", db.changes[1]);
+    WriteIds(w, "deleted", db.changes[2]);
+    w.Key("records");
+    w.Begin('[');
+    for (const Record& r : db.records) {
+        w.Begin('{');
+        w.Key("id");
+        w.Integer(r.id);
+        w.Key("values");
+        w.Begin('{');
+        for (size_t i = 0; i < db.fields.size() && i < r.values.size(); ++i)
+            if (r.values[i].absent || !r.values[i].bytes.empty()) {
+                w.Key(db.fields[i].name);
+                WriteValue(w, db.fields[i].type, r.values[i]);
+            }
+        w.End('}');
+        w.End('}');
+    }
+    w.End(']');
+    w.End('}');
+}
+
+void WriteFault(PrettyWriter& w, const Fault& f) {
+    char code[16];
+    std::snprintf(code, sizeof code, "0x%08X", f.error);
+    w.Begin('{');
+    w.Key("operation");
+    w.String(f.operation);
+    // A fault keeps counting from where it stood when the image is loaded again.
+    w.Key("call");
+    w.Integer(f.call > f.seen ? f.call - f.seen : 1);
+    w.Key("error");
+    w.String(code);
+    w.Key("persistent");
+    w.Bool(f.persistent);
+    if (f.effect != FaultEffect::kFail) {
+        w.Key("effect");
+        w.String(kEffectNames[static_cast<size_t>(f.effect)]);
+    }
+    w.End('}');
+}
+
+}  // namespace
+
+std::string DeviceImage::ToJson() const {
+    std::string text;
+    size_t records = 0;
+    for (const Database& db : databases) records += db.records.size();
+    text.reserve(4096 + records * 1024);
+    PrettyWriter w(&text);
+    w.Begin('{');
+    w.Key("format");
+    w.Integer(1);
+    w.Key("settings");
+    w.Begin('{');
+    w.Key("portAvailable");
+    w.Bool(portAvailable);
+    w.Key("attached");
+    w.Bool(attached);
+    w.Key("configSupported");
+    w.Bool(configSupported);
+    w.Key("systemInfo");
+    w.Integer(systemInfoValue);
+    w.Key("language");
+    w.String(language);
+    w.Key("model");
+    w.String(model);
+    w.Key("deviceId");
+    w.String(Hex(deviceId, 8));
+    w.End('}');
+    w.Key("pairing");
+    w.Begin('{');
+    w.Key("pcId");
+    w.String(Hex(pcId, 8));
+    w.Key("syncTime");
+    w.String(syncTime);
+    w.Key("appendInfo");
+    w.String(Hex(appendInfo, 32));
+    w.End('}');
+    w.Key("databases");
+    w.Begin('[');
+    for (const Database& db : databases) WriteDatabase(w, db);
+    w.End(']');
+    w.Key("faults");
+    w.Begin('[');
+    for (const Fault& f : faults) WriteFault(w, f);
+    w.End(']');
+    w.End('}');
+    text += '\n';
+    return text;
+}
+
+bool DeviceImage::Save(const std::string& path, std::string* error) const {
+    std::string text;
+    try {
+        text = ToJson();
+    } catch (const std::exception& e) {
+        if (error != nullptr) *error = e.what();
+        return false;
+    }
+    const std::string temporary = path + ".tmp";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out << text;
+        out.flush();
+        if (!out) {
+            if (error != nullptr) *error = "cannot write " + temporary;
+            return false;
+        }
+    }
+    std::error_code ec;
+    std::filesystem::rename(temporary, path, ec);
+    if (ec) {
+        std::filesystem::remove(temporary, ec);
+        if (error != nullptr) *error = "cannot replace " + path;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace tethra_sim
