@@ -18,11 +18,14 @@ const char kSchema[] =
     "  pending INTEGER NOT NULL, pending_hash TEXT NOT NULL, pending_fields TEXT NOT NULL);"
     "CREATE INDEX IF NOT EXISTS items_section ON items(section);";
 
-// Finalises a statement when it goes out of scope.
+// Readies a kept statement for its next use when it goes out of scope.
 class Statement {
 public:
     explicit Statement(sqlite3_stmt* statement) : statement_(statement) {}
-    ~Statement() { sqlite3_finalize(statement_); }
+    ~Statement() {
+        sqlite3_reset(statement_);
+        sqlite3_clear_bindings(statement_);
+    }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
     sqlite3_stmt* get() const { return statement_; }
@@ -45,6 +48,7 @@ std::string ColumnText(sqlite3_stmt* statement, int column) {
 }  // namespace
 
 StateStore::~StateStore() {
+    for (auto& entry : statements_) sqlite3_finalize(entry.second);
     if (db_ != nullptr) sqlite3_close(db_);
 }
 
@@ -62,11 +66,14 @@ bool StateStore::Exec(const char* sql) {
 }
 
 sqlite3_stmt* StateStore::Prepare(const char* sql) {
+    auto kept = statements_.find(sql);
+    if (kept != statements_.end()) return kept->second;
     sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(db_, sql, -1, &statement, nullptr) != SQLITE_OK) {
+    if (sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr) != SQLITE_OK) {
         Fail("the sync state");
         return nullptr;
     }
+    statements_.emplace(sql, statement);
     return statement;
 }
 

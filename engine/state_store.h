@@ -8,6 +8,7 @@
 
 #include <stdint.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -56,9 +57,12 @@ public:
 private:
     bool Exec(const char* sql);
     bool Fail(const char* what);
+    // A statement prepared once per store and kept for the next call with the
+    // same text; a sync puts thousands of rows through the same few.
     sqlite3_stmt* Prepare(const char* sql);
 
     sqlite3* db_ = nullptr;
+    std::map<std::string, sqlite3_stmt*> statements_;
     std::string error_;
 };
 
