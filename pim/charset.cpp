@@ -7,9 +7,38 @@
 #include <locale.h>
 #include <stdint.h>
 
+#include <vector>
+
 namespace morvane_pim {
 
 namespace {
+
+// iconv descriptors, opened once per pair of sets and thread: opening one
+// costs more than converting a contact's fields.
+class Descriptors {
+public:
+    ~Descriptors() {
+        for (const Entry& e : entries_) iconv_close(e.cd);
+    }
+    // Reset to the initial shift state; (iconv_t)-1 when iconv knows no such pair.
+    iconv_t Get(const char* to, const char* from) {
+        for (const Entry& e : entries_)
+            if (e.to == to && e.from == from) {
+                iconv(e.cd, nullptr, nullptr, nullptr, nullptr);
+                return e.cd;
+            }
+        iconv_t cd = iconv_open(to, from);
+        if (cd != reinterpret_cast<iconv_t>(-1)) entries_.push_back({to, from, cd});
+        return cd;
+    }
+
+private:
+    struct Entry {
+        std::string to, from;
+        iconv_t cd;
+    };
+    std::vector<Entry> entries_;
+};
 
 // One iconv conversion of the whole text.  A sequence the source set does
 // not define is handed to onInvalid, which appends its replacement and says
@@ -17,7 +46,8 @@ namespace {
 template <typename OnInvalid>
 bool Convert(const char* to, const char* from, const std::string& text, std::string* out, OnInvalid onInvalid) {
     out->clear();
-    iconv_t cd = iconv_open(to, from);
+    static thread_local Descriptors descriptors;
+    iconv_t cd = descriptors.Get(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1)) return false;
     char buffer[4096];
     char* in = const_cast<char*>(text.data());
@@ -34,7 +64,6 @@ bool Convert(const char* to, const char* from, const std::string& text, std::str
         inLeft -= taken;
         iconv(cd, nullptr, nullptr, nullptr, nullptr);
     }
-    iconv_close(cd);
     return true;
 }
 
