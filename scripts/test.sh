@@ -10,7 +10,8 @@
 #   valgrind   morvane-sync's whole sessions under valgrind memcheck (build/)
 #   clients    the demo handheld synchronised through morvane-sync, vdirsyncer
 #              and a Radicale server and back; khard, khal, todoman and
-#              Python's mailbox read the store (test-clients.sh)
+#              Python's mailbox read the store; then README.md's own commands
+#              (test-clients.sh)
 #   fuzz       every libFuzzer target: the inputs of fuzz/crashes/ again, then
 #              $MORVANE_FUZZ_SECONDS (30) s of fuzzing each (build-fuzz/)
 # Usage: scripts/test.sh [stage ...]   (no stage: every stage)

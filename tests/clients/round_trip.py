@@ -15,12 +15,11 @@ import json
 import mailbox
 import os
 import shutil
-import socket
 import subprocess
 import sys
 import tempfile
-import time
-import urllib.request
+
+import sandbox
 
 BIN = os.path.abspath(sys.argv[1])
 ROOT = tempfile.mkdtemp(prefix="morvane-clients-")
@@ -67,40 +66,9 @@ def sync():
     return result.stdout
 
 
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-def start_radicale(port):
-    config = os.path.join(ROOT, "radicale.conf")
-    with open(config, "w") as f:
-        f.write("[server]\nhosts = 127.0.0.1:%d\n[auth]\ntype = none\n[rights]\ntype = owner_only\n"
-                "[storage]\nfilesystem_folder = %s\n" % (port, os.path.join(ROOT, "radicale")))
-    server = subprocess.Popen(["radicale", "--config", config], stdout=subprocess.DEVNULL,
-                              stderr=open(os.path.join(ROOT, "radicale.log"), "w"))
-    for _ in range(100):
-        try:
-            urllib.request.urlopen("http://127.0.0.1:%d/.web/" % port, timeout=1)
-            return server
-        except OSError:
-            time.sleep(0.1)
-    server.kill()
-    sys.exit("Radicale did not start")
-
-
 def make_collections(port):
-    bodies = {
-        "carddav": '<C:addressbook/>', "caldav": '<C:calendar/>'}
-    namespaces = {"carddav": "urn:ietf:params:xml:ns:carddav", "caldav": "urn:ietf:params:xml:ns:caldav"}
     for name, kind, _ in KINDS:
-        body = ('<?xml version="1.0"?><D:mkcol xmlns:D="DAV:" xmlns:C="%s"><D:set><D:prop><D:resourcetype>'
-                '<D:collection/>%s</D:resourcetype></D:prop></D:set></D:mkcol>' % (namespaces[kind], bodies[kind]))
-        request = urllib.request.Request("http://127.0.0.1:%d/user/%s/" % (port, name), data=body.encode(),
-                                         method="MKCOL", headers={"Content-Type": "application/xml"})
-        request.add_header("Authorization", "Basic dXNlcjp4")  # user:x
-        urllib.request.urlopen(request, timeout=10)
+        sandbox.make_collection("http://127.0.0.1:%d/user/%s/" % (port, name), kind)
 
 
 def vdirsyncer_config(name, local, port):
@@ -137,25 +105,7 @@ def server_items(kind, ext):
 
 
 def device_records(db_id):
-    with open(DEVICE, encoding="utf-8") as f:
-        image = json.load(f)
-    for db in image["databases"]:
-        if db["id"] == db_id:
-            return db
-    return None
-
-
-def edit_device(db_id, match, values):
-    """What the handheld's owner does on the device: a change lands in its change list."""
-    with open(DEVICE, encoding="utf-8") as f:
-        image = json.load(f)
-    db = next(d for d in image["databases"] if d["id"] == db_id)
-    record = next(r for r in db["records"] if match(r["values"]))
-    record["values"].update(values)
-    if record["id"] not in db["changed"]:
-        db["changed"].append(record["id"])
-    with open(DEVICE, "w", encoding="utf-8") as f:
-        json.dump(image, f, indent=1)
+    return sandbox.device_records(DEVICE, db_id)
 
 
 def any_contains(items, *needles):
@@ -205,8 +155,7 @@ def read_mail():
 
 def main():
     prepare_world()
-    port = free_port()
-    server = start_radicale(port)
+    server, port = sandbox.start_radicale(ROOT)
     try:
         make_collections(port)
         ours = vdirsyncer_config("store", STORE, port)
@@ -241,14 +190,15 @@ def main():
         vdirsyncer(theirs)
         vdirsyncer(ours)
         sync()
-        addresses = json.dumps(device_records(7)["records"])
+        addresses = json.dumps(device_records(7))
         check("Head of Purchasing" in addresses, "the handheld holds the server-side edit")
-        schedule = json.dumps(device_records(1)["records"])
+        schedule = json.dumps(device_records(1))
         check("Christmas Eve at Lena's" in schedule and "2026-12-24" in schedule,
               "the handheld holds the event made on the server")
 
         # 3. A device edit reaches the server.
-        edit_device(1, lambda v: v.get("S_DESCRIPTION4") == "Project review", {"S_LOCATION": "Room 2.01"})
+        sandbox.edit_device(DEVICE, 1, lambda v: v.get("S_DESCRIPTION4") == "Project review",
+                            {"S_LOCATION": "Room 2.01"})
         sync()
         vdirsyncer(ours)
         check(any_contains(server_items("calendar", ".ics"), "Project review", "Room 2.01"),
@@ -258,11 +208,7 @@ def main():
         check(any_contains(texts(os.path.join(MIRROR, "calendar"), ".ics"), "Room 2.01"),
               "the server-side client sees the handheld's edit")
     finally:
-        server.terminate()
-        try:
-            server.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            server.kill()
+        sandbox.stop(server)
     print("clients: %d passed, %d failed" % (len(passed), len(failures)))
     if not failures:
         shutil.rmtree(ROOT, ignore_errors=True)
