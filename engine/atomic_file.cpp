@@ -47,14 +47,15 @@ std::string TemporaryName(const std::string& path, const std::string& temporaryF
 }
 
 // Writes bytes to a new file; flushes it when flush.  The file is removed
-// again on failure.
-bool WriteNew(const std::string& temporary, const std::string& bytes, bool flush, std::string* error) {
+// again on failure.  info, when given, gets the file's status as written.
+bool WriteNew(const std::string& temporary, const std::string& bytes, bool flush, std::string* error,
+              struct stat* info = nullptr) {
     const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) {
         *error = Reason("cannot create", temporary);
         return false;
     }
-    bool written = WriteAll(fd, bytes) && (!flush || fsync(fd) == 0);
+    bool written = WriteAll(fd, bytes) && (!flush || fsync(fd) == 0) && (info == nullptr || fstat(fd, info) == 0);
     if (!written) *error = Reason("cannot write", temporary);
     if (close(fd) != 0 && written) {
         *error = Reason("cannot write", temporary);
@@ -85,8 +86,10 @@ StagedWrites::~StagedWrites() {
 bool StagedWrites::Stage(const std::string& path, const std::string& bytes, const std::string& temporaryFolder,
                          int64_t* size, int64_t* mtime, std::string* error) {
     Staged staged{TemporaryName(path, temporaryFolder), path};
-    if (!WriteNew(staged.temporary, bytes, false, error)) return false;
-    FileStamp(staged.temporary, size, mtime);
+    struct stat info;
+    if (!WriteNew(staged.temporary, bytes, false, error, &info)) return false;
+    *size = static_cast<int64_t>(info.st_size);
+    *mtime = static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
     staged_.push_back(staged);
     return true;
 }

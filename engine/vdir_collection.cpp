@@ -41,26 +41,31 @@ public:
     bool List(std::vector<CollectionEntry>* entries, std::string* error) override {
         entries->clear();
         names_.clear();
+        listed_ = false;
         DIR* folder = opendir(root_.c_str());
         if (folder == nullptr) {
-            if (errno == ENOENT) return true;
+            listed_ = errno == ENOENT;
+            if (listed_) return true;
             *error = "cannot list " + root_ + ": " + strerror(errno);
             return false;
         }
         while (const dirent* found = readdir(folder)) {
             const std::string name = found->d_name;
+            // Every name is taken, item or not, so that a new item's name
+            // is chosen without asking the file system again.
+            names_.insert(name);
             if (name.empty() || name[0] == '.' || !EndsWith(name, extension_)) continue;
+            struct stat info;
+            if (fstatat(dirfd(folder), name.c_str(), &info, 0) != 0 || !S_ISREG(info.st_mode)) continue;
             CollectionEntry entry;
             entry.href = name;
             entry.path = root_ + "/" + name;
-            struct stat info;
-            if (stat(entry.path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
             entry.size = static_cast<int64_t>(info.st_size);
             entry.mtime = static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
-            names_.insert(name);
             entries->push_back(entry);
         }
         closedir(folder);
+        listed_ = true;
         return true;
     }
 
@@ -94,7 +99,7 @@ public:
     std::string NewHref(const std::string& uid) override {
         const std::string base = SafeFileName(uid);
         std::string href = base + extension_;
-        for (int n = 2; names_.count(href) != 0 || access((root_ + "/" + href).c_str(), F_OK) == 0; ++n)
+        for (int n = 2; names_.count(href) != 0 || (!listed_ && access((root_ + "/" + href).c_str(), F_OK) == 0); ++n)
             href = base + "-" + std::to_string(n) + extension_;
         names_.insert(href);
         return href;
@@ -106,7 +111,8 @@ public:
 
 private:
     std::string root_, extension_;
-    std::set<std::string> names_;
+    std::set<std::string> names_;  // every name in the folder, listed or written since
+    bool listed_ = false;          // names_ holds the whole folder as List found it
     StagedWrites staged_;
 };
 
