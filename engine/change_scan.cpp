@@ -181,8 +181,14 @@ PlanInput MakePlanInput(Gathered* g, ConflictPolicy policy) {
         if (device != nullptr && pc != nullptr) plan.converged = SameDeviceFields(g->section, *device, pc->record);
         input.rows.push_back(plan);
     }
-    for (int32_t id : g->deviceNew) input.deviceNew.push_back({id, morvane_pim::MatchKey(g->section, g->deviceRecords[id])});
-    for (const std::string& href : g->pcNew) input.pcNew.push_back({href, morvane_pim::MatchKey(g->section, g->pc[href].record)});
+    // A new record's key is only ever looked up by the other side's new or
+    // changed items: a first sync into an empty store needs none.
+    const bool deviceKeys = !g->pcNew.empty() || !g->pcChange.empty();
+    const bool pcKeys = !g->deviceNew.empty() || !g->deviceChange.empty();
+    for (int32_t id : g->deviceNew)
+        input.deviceNew.push_back({id, deviceKeys ? morvane_pim::MatchKey(g->section, g->deviceRecords[id]) : ""});
+    for (const std::string& href : g->pcNew)
+        input.pcNew.push_back({href, pcKeys ? morvane_pim::MatchKey(g->section, g->pc[href].record) : ""});
     return input;
 }
 
