@@ -12,8 +12,9 @@ using morvane_pim::Item;
 namespace {
 
 // Changes committed to the state in one transaction, after the folders
-// they were written to are flushed.
-constexpr size_t kChangesPerCommit = 256;
+// they were written to are flushed.  Each commit waits for the disk; an
+// interruption redoes at most this many writes.
+constexpr size_t kChangesPerCommit = 1024;
 
 void SetPcSide(StateRow* row, const std::string& href, const std::string& uid, const Item& item,
                const CollectionEntry& file) {
