@@ -17,6 +17,9 @@
 
 #include "bench/bench_main.h"
 #include "support/sandbox.h"
+#ifdef MORVANE_BENCH_ENGINE
+#include "engine/atomic_file.h"
+#endif
 
 namespace fs = std::filesystem;
 
@@ -209,9 +212,48 @@ void VdirsyncerFirst(benchmark::State& state, const KindInfo& kind) {
     }
 }
 
+#ifdef MORVANE_BENCH_ENGINE
+// The file system's share of a first sync, the floor of its file writes:
+// n item files of a contact's size (1,200 bytes) and name, written as the
+// engine writes them: each to a temporary file, and per 1,024 of them one
+// flush and the renames into place.
+void ItemFiles(benchmark::State& state) {
+    const int64_t n = state.range(0);
+    const std::string bytes(1200, 'x'), folder = World().root + "/files";
+    for (auto _ : state) {
+        Discard(folder);
+        fs::create_directories(folder);
+        timespec start, end, cpuStart, cpuEnd;
+        clock_gettime(CLOCK_MONOTONIC, &start);
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpuStart);
+        morvane_engine::StagedWrites staged;
+        std::string error;
+        bool ok = true;
+        for (int64_t i = 0; ok && i < n; ++i) {
+            char name[64];
+            snprintf(name, sizeof name, "/morvane-%024llx.vcf", static_cast<unsigned long long>(i) * 2654435761u);
+            int64_t size = 0, mtime = 0;
+            ok = staged.Stage(folder + name, bytes, "", &size, &mtime, &error);
+            if (ok && (i + 1) % 1024 == 0) ok = staged.Commit(&error);
+        }
+        ok = ok && staged.Commit(&error);
+        clock_gettime(CLOCK_MONOTONIC, &end);
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpuEnd);
+        auto seconds = [](const timespec& a, const timespec& b) {
+            return static_cast<double>(b.tv_sec - a.tv_sec) + static_cast<double>(b.tv_nsec - a.tv_nsec) / 1e9;
+        };
+        Report(state, n, seconds(start, end), seconds(cpuStart, cpuEnd), ok);
+    }
+}
+#endif
+
 }  // namespace
 
 void RegisterSyncBenchmarks() {
+#ifdef MORVANE_BENCH_ENGINE
+    for (int64_t n : Sizes())
+        if (n <= 10000) Register("floor/item_files", n, ItemFiles);
+#endif
     for (const KindInfo& kind : Kinds()) {
         if (kind.kind == Kind::kMail) continue;
         for (int64_t n : Sizes()) {
