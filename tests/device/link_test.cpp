@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <functional>
 #include <memory>
 
@@ -39,8 +38,6 @@ protected:
     HANDLE heap_ = HeapCreate(0, 1, 0);
 };
 
-std::vector<uint8_t> Bytes(const char* text) { return std::vector<uint8_t>(text, text + std::strlen(text)); }
-
 // New records get the next ids, changed ones keep every absent field; the
 // PC's writes do not enter the change lists.  A batch with one bad record
 // writes nothing.
@@ -48,9 +45,9 @@ TEST_F(DeviceLink, PutRecordDataWritesWholeBatchesOrNothing) {
     Connect();
     const std::vector<LinkField> todo = BuiltInFields(6), schedule = BuiltInFields(1);
     OutgoingRecord first(0, todo), second(0, todo);
-    first.Set("S_DESCRIPTION3", Bytes("Water plants"));
+    first.SetText("S_DESCRIPTION3", "Water plants");
     first.Set("S_PRIORITY", {4, 0, 0, 0});
-    second.Set("S_DESCRIPTION3", Bytes("Pay rent"));
+    second.SetText("S_DESCRIPTION3", "Pay rent");
     _tagDVXDBREC* records[2] = {first.get(), second.get()};
     uint32_t written = 0;
     ASSERT_EQ(app_->S_DVXPutRecordData(6, records, 2, &written), 1);
@@ -67,7 +64,7 @@ TEST_F(DeviceLink, PutRecordDataWritesWholeBatchesOrNothing) {
     const uint32_t id = Live().Find(1)->records.front().id;
     OutgoingRecord change(id, schedule);
     for (const LinkField& field : schedule) change.Set(field.name, {}, true);
-    change.Set("S_LOCATION", Bytes("Room 2"));
+    change.SetText("S_LOCATION", "Room 2");
     change.Set("S_CATEGORY", {});
     records[0] = change.get();
     ASSERT_EQ(app_->S_DVXPutRecordData(1, records, 1, &written), 1);

@@ -151,11 +151,6 @@ INSTANTIATE_TEST_SUITE_P(Codes, RecordListFailure, testing::ValuesIn(kListFailur
                              return std::string(name);
                          });
 
-// A line of the record cache the open lists.
-std::string RecLine(uint32_t id, int attr) {
-    return "rec: dwRecId=" + std::to_string(static_cast<int32_t>(id)) + " dwSyncAttr=" + std::to_string(attr);
-}
-
 // The three causes of a full export.
 struct FullCause {
     const char* name;
@@ -314,9 +309,7 @@ TEST_P(CloseDatabase, DropsTheCacheAndFinishesTheDeviceSideAsAsked) {
 
     EXPECT_EQ(row.result, world.api().DIZ_API_CloseDatabase(kMemoSection, row.finish, row.abandon));
     EXPECT_EQ(row.trace, world.TakeTrace());
-    size_t pending = 0;
-    for (const auto& list : LiveDb(kMemoDb).changes) pending += list.size();
-    EXPECT_EQ(row.changesLeft, pending);
+    EXPECT_EQ(row.changesLeft, PendingChanges(kMemoDb));
     EXPECT_EQ(row.failing != nullptr ? 0x10000099u : 0u, world.LastError());
 
     uint32_t count = 9;

@@ -207,6 +207,12 @@ const tethra_sim::Database& LiveDb(uint32_t dbId) {
     return db != nullptr ? *db : none;
 }
 
+size_t PendingChanges(uint32_t dbId) {
+    size_t pending = 0;
+    for (const auto& list : LiveDb(dbId).changes) pending += list.size();
+    return pending;
+}
+
 tethra_sim::LinkValue Stored(uint32_t dbId, uint32_t id, const std::string& field) {
     tethra_sim::LinkValue value = tethra_sim::AbsentValue();
     const DeviceImage* device = tethra_sim::LiveDevice();
@@ -234,6 +240,10 @@ std::vector<std::pair<uint32_t, uint32_t>> RecordsRead(const Lines& trace) {
             records.emplace_back(static_cast<uint32_t>(id), attr);
     }
     return records;
+}
+
+std::string RecLine(uint32_t id, int attr) {
+    return "rec: dwRecId=" + std::to_string(static_cast<int32_t>(id)) + " dwSyncAttr=" + std::to_string(attr);
 }
 
 std::string DeviceErrorLine(uint32_t code) {

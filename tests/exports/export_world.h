@@ -121,6 +121,7 @@ Walk WalkAll(SessionWorld& world, int32_t section);
 void CountCalls(const std::string& operation);
 uint32_t CallsSeen(const std::string& operation);
 const tethra_sim::Database& LiveDb(uint32_t dbId);
+size_t PendingChanges(uint32_t dbId);  // over the live database's three change lists
 tethra_sim::LinkValue Stored(uint32_t dbId, uint32_t id, const std::string& field);
 
 // Trace texts.
@@ -128,6 +129,7 @@ bool HasLine(const Lines& trace, const std::string& line);
 bool HasLines(const Lines& trace, const Lines& run);  // run stands in trace, in order
 // Every "record being read" line as (record id, sync attribute).
 std::vector<std::pair<uint32_t, uint32_t>> RecordsRead(const Lines& trace);
+std::string RecLine(uint32_t id, int attr);  // a line of the record cache the open lists
 std::string DeviceErrorLine(uint32_t code);  // "***** ***** Last Quenda Error: %08x"
 std::string CtimeText(int32_t value);        // ctime's text without its newline
 std::string IdText(const uint8_t id[8]);     // 16 upper-case hexadecimal digits

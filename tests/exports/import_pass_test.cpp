@@ -159,30 +159,22 @@ INSTANTIATE_TEST_SUITE_P(Databases, NewRecord,
                          testing::Values(&ScheduleCase, &ToDoCase, &AddressCase, &MemoCase, &MailCase),
                          [](const testing::TestParamInfo<NewRecordCase (*)()>& info) { return info.param().name; });
 
-// A timed entry on 15 April 2003, 09:30 to 10:30, with the alarm at
-// alarmTime on the start day, stored and read back by a full export.
-void WriteAndExportEntry(SessionWorld& world, const std::string& alarmTime) {
-    StartImport(world, kScheduleSection);
-    ASSERT_EQ(0, world.api().DIZ_API_InsertRecord());
-    for (const auto& [field, text] : Puts{{"3.D", "20030415"}, {"4", "20030415"}, {"5", "0930"}, {"6", "1030"},
-                                          {"7", "Weekly"}, {"11", "1"}, {"12.D", "20030415"}, {"12.T", alarmTime}})
-        ASSERT_EQ(0, world.api().DIZ_API_PutField(field.c_str(), text.c_str()));
-    char id[16] = "";
-    ASSERT_EQ(0, world.api().DIZ_API_AddRecord(id));
-    ASSERT_EQ(0, world.api().DIZ_API_CloseDatabase(kScheduleSection, 1, 0));
-    ExportFirst(world, kScheduleSection);
-}
-
-// The link carries the alarm's lead as a time of day: an hour or more is
-// no valid minute, the device keeps no lead, and the alarm reads as the
-// start.
+// A timed entry on 15 April 2003, 09:30 to 10:30, with the alarm on the
+// start day, stored and read back by a full export.  The link carries the
+// alarm's lead as a time of day: an hour or more is no valid minute, the
+// device keeps no lead, and the alarm reads as the start.
 TEST(ScheduleRoundTrip, AnAlarmLeadSurvivesOnlyBelowAnHour) {
     const std::pair<const char*, bool> kLeads[] = {
         {"0930", true}, {"0929", true}, {"0831", true}, {"0830", false}, {"0800", false}};
     for (const auto& [alarmTime, survives] : kLeads) {
         SCOPED_TRACE(alarmTime);
         SessionWorld world;
-        WriteAndExportEntry(world, alarmTime);
+        StartImport(world, kScheduleSection);
+        ASSERT_EQ(0, AddNew(world, {{"3.D", "20030415"}, {"4", "20030415"}, {"5", "0930"}, {"6", "1030"},
+                                    {"7", "Weekly"}, {"11", "1"}, {"12.D", "20030415"}, {"12.T", alarmTime}},
+                            nullptr));
+        ASSERT_EQ(0, world.api().DIZ_API_CloseDatabase(kScheduleSection, 1, 0));
+        ExportFirst(world, kScheduleSection);
         EXPECT_EQ(Field(world, "12.D"), "20030415");
         EXPECT_EQ(Field(world, "12.T"), survives ? alarmTime : "0930");
     }

@@ -14,17 +14,6 @@ using tethra_sim::TextValue;
 
 namespace {
 
-// A line of the record cache the open lists.
-std::string RecLine(uint32_t id, int attr) {
-    return "rec: dwRecId=" + std::to_string(static_cast<int32_t>(id)) + " dwSyncAttr=" + std::to_string(attr);
-}
-
-size_t PendingChanges(uint32_t dbId) {
-    size_t pending = 0;
-    for (const auto& list : LiveDb(dbId).changes) pending += list.size();
-    return pending;
-}
-
 TEST(MergedMail, ListsBothDeviceDatabasesAndFiltersByFolder) {
     SessionWorld world;
     DeviceImage& image = world.image();
@@ -129,14 +118,11 @@ TEST(MergedMail, NewMailGoesToTheDatabaseOfItsFolder) {
             SessionWorld world;
             world.image().systemInfoValue = model;
             const uint32_t filed = world.image().AddRecord(kCompanionDb, Mail("filed", 2));
-            StartPaired(world);
             if (bulk) {
-                world.api().DIZ_API_BeginExport(0);
-                ASSERT_EQ(0, world.api().DIZ_API_OpenDatabase(kMailSection, "", ""));
-                ASSERT_EQ(0, world.api().DIZ_API_CloseDatabase(kMailSection, 0, 0));
+                StartFirstSync(world, kMailSection);
+            } else {
+                StartImport(world, kMailSection);
             }
-            world.api().DIZ_API_BeginImport();
-            ASSERT_EQ(0, world.api().DIZ_API_OpenDatabase(kMailSection, "", ""));
             for (const int32_t folder : {1, 2, 4}) {
                 ASSERT_EQ(0, world.api().DIZ_API_SetFolderID(folder));
                 std::string id;

@@ -91,12 +91,6 @@ TEST_F(HostExport, DeclinedPairingIsReportedWithTheAdaptersCode) {
                                     "(the user declined to renew the pairing)"}));
 }
 
-}  // namespace
-}  // namespace host_test
-
-namespace host_test {
-namespace {
-
 // The files hold the device's single-byte texts in UTF-8 through the
 // device's character set; what the set lacks reaches the device as the
 // nearest character it has.

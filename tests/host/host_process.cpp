@@ -4,9 +4,6 @@
 #include <stdlib.h>
 #include <sys/wait.h>
 
-#include <fstream>
-#include <sstream>
-
 #include <gtest/gtest.h>
 
 namespace host_test {
@@ -55,11 +52,9 @@ tethra_sim::DeviceImage HostWorld::LoadImage(const std::string& path) const {
 }
 
 nlohmann::json ReadExport(const std::string& folder, const std::string& database) {
-    std::ifstream in(folder + "/" + database + ".json");
-    if (!in) return nlohmann::json();
-    std::stringstream text;
-    text << in.rdbuf();
-    return nlohmann::json::parse(text.str(), nullptr, false);
+    const std::string path = folder + "/" + database + ".json";
+    if (!testing_support::FileExists(path)) return nlohmann::json();
+    return nlohmann::json::parse(testing_support::ReadFile(path), nullptr, false);
 }
 
 nlohmann::json Records(const std::string& folder, const std::string& database) {

@@ -1,10 +1,9 @@
 #include "calendar_records.h"
 
-#include <fstream>
 #include <map>
-#include <sstream>
 
 #include "records/field_map.h"
+#include "support/sandbox.h"
 
 namespace calendar_test {
 
@@ -61,13 +60,8 @@ std::string Differences(const morvane_pim::HostRecord& want, const morvane_pim::
     return text;
 }
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
+std::string DataFile(const char* name) {
+    return testing_support::ReadFile(std::string(MORVANE_SOURCE_DIR) + "/tests/pim/data/" + name);
 }
-
-std::string DataFile(const char* name) { return ReadFile(std::string(MORVANE_SOURCE_DIR) + "/tests/pim/data/" + name); }
 
 }  // namespace calendar_test

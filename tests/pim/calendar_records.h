@@ -20,7 +20,6 @@ morvane_pim::HostRecord Record(int32_t section, const Fields& changes);
 morvane_pim::Settings In(const char* zone);
 // The fields of a record that differ from another's, as "id: 'a' -> 'b'".
 std::string Differences(const morvane_pim::HostRecord& want, const morvane_pim::HostRecord& got);
-std::string ReadFile(const std::string& path);
 std::string DataFile(const char* name);  // tests/pim/data/<name>
 
 }  // namespace calendar_test

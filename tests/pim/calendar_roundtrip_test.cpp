@@ -51,6 +51,15 @@ HostRecord RoundTrip(int32_t section, const HostRecord& record, const Settings& 
     return back;
 }
 
+// Each row's record of the section comes back whole.
+void ExpectRoundTrips(int32_t section, const std::vector<Row>& rows) {
+    for (size_t i = 0; i < rows.size(); ++i) {
+        SCOPED_TRACE("row " + std::to_string(i));
+        const HostRecord record = Record(section, rows[i].fields);
+        EXPECT_EQ(Differences(record, RoundTrip(section, record, In(rows[i].zone))), "");
+    }
+}
+
 TEST(CalendarRoundTrip, ScheduleEveryFieldEveryRepeatAndAlarmsAroundMidnightAndDst) {
     const std::string text = LongText();
     const std::vector<Row> rows = {
@@ -101,11 +110,7 @@ TEST(CalendarRoundTrip, ScheduleEveryFieldEveryRepeatAndAlarmsAroundMidnightAndD
         {"Europe/Berlin", {{"10", "1"}, {"17", "1"}, {"20", "0"}, {"21", "0060"}}},
         {"Europe/Berlin", {{"14", "2"}, {"15", "1"}, {"22", "0010"}, {"23", "20270331"}}},
     };
-    for (size_t i = 0; i < rows.size(); ++i) {
-        SCOPED_TRACE("row " + std::to_string(i));
-        const HostRecord record = Record(morvane_host::kScheduleSection, rows[i].fields);
-        EXPECT_EQ(Differences(record, RoundTrip(morvane_host::kScheduleSection, record, In(rows[i].zone))), "");
-    }
+    ExpectRoundTrips(morvane_host::kScheduleSection, rows);
 }
 
 TEST(CalendarRoundTrip, ScheduleRepeatInfoIsWhatTheHostReads) {
@@ -149,11 +154,7 @@ TEST(CalendarRoundTrip, ToDoEveryField) {
         {"Pacific/Kiritimati", {{"3", "1"}, {"9", "20261231"}}},
         {"America/Los_Angeles", {{"3", "1"}, {"9", "20260101"}}},
     };
-    for (size_t i = 0; i < rows.size(); ++i) {
-        SCOPED_TRACE("row " + std::to_string(i));
-        const HostRecord record = Record(morvane_host::kToDoSection, rows[i].fields);
-        EXPECT_EQ(Differences(record, RoundTrip(morvane_host::kToDoSection, record, In(rows[i].zone))), "");
-    }
+    ExpectRoundTrips(morvane_host::kToDoSection, rows);
 }
 
 TEST(CalendarRoundTrip, MemoEveryField) {
@@ -166,11 +167,7 @@ TEST(CalendarRoundTrip, MemoEveryField) {
         {"Europe/Berlin", {{"1", "M\xFCnchen \x80; a,b"}, {"3", text}, {"5", "1"}, {"2.T", "0000"}}},
         {"UTC", {{"1", ""}, {"2.D", ""}, {"2.T", ""}, {"3", ""}}},
     };
-    for (size_t i = 0; i < rows.size(); ++i) {
-        SCOPED_TRACE("row " + std::to_string(i));
-        const HostRecord record = Record(morvane_host::kMemoSection, rows[i].fields);
-        EXPECT_EQ(Differences(record, RoundTrip(morvane_host::kMemoSection, record, In(rows[i].zone))), "");
-    }
+    ExpectRoundTrips(morvane_host::kMemoSection, rows);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 
 #include "pim/formats.h"
 #include "records/field_map.h"
+#include "support/sandbox.h"
 
 namespace morvane_pim {
 namespace {
@@ -92,10 +93,7 @@ HostRecord Generated(size_t k) {
 }
 
 std::string Read(const std::string& name) {
-    std::ifstream in(std::string(MORVANE_SOURCE_DIR) + "/tests/pim/data/" + name, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return testing_support::ReadFile(std::string(MORVANE_SOURCE_DIR) + "/tests/pim/data/" + name);
 }
 
 TEST(Mail, EveryFieldRoundTripsAndTheSameRecordGivesTheSameBytes) {

@@ -114,14 +114,14 @@ TEST(BackupRestore, RefusesDamagedAndForeignFilesChangingNothing) {
     const std::string file = world.Path("handheld.backup"), device = world.Path("device.json");
     ASSERT_EQ(RunHost({"backup", file, "--device", device}).exitCode, 0);
     world.EditDevice([&](DeviceImage& image) { image.DeleteRecord(8, world.FindRecord(8, "S_PAGE_TITLE", "")); });
-    const std::string backup = Slurp(file), image = Slurp(device), state = world.StateText(4);
+    const std::string backup = ReadFile(file), image = ReadFile(device), state = world.StateText(4);
     for (const RefusedFile& row : kRefused) {
         const std::string refused = world.Path(std::string(row.name) + ".backup");
         testing_support::WriteFile(refused, row.make(backup, image));
         const HostRun run = RunHost({"restore", refused, "--device", device, "--store", world.store(), "--yes"});
         EXPECT_EQ(run.exitCode, 1) << row.name;
         EXPECT_TRUE(HasAll(run.output, {row.message, "nothing was changed"})) << row.name;
-        EXPECT_EQ(Slurp(device), image) << row.name;
+        EXPECT_EQ(ReadFile(device), image) << row.name;
         EXPECT_EQ(world.StateText(4), state) << row.name;
     }
 }

@@ -25,7 +25,7 @@ void ChangeBothSides(const SyncWorld& world) {
 
 size_t FilesWith(const SyncWorld& world, const std::string& text) {
     size_t count = 0;
-    for (const std::string& file : world.Files(kAddressSection)) count += Slurp(file).find(text) != std::string::npos;
+    for (const std::string& file : world.Files(kAddressSection)) count += ReadFile(file).find(text) != std::string::npos;
     return count;
 }
 
@@ -102,7 +102,7 @@ TEST(DeleteVersusChange, DeletedOnThePcChangedOnTheHandheld) {
     ASSERT_EQ(remove(file.c_str()), 0);
     ASSERT_EQ(world.Sync().exitCode, 0);
     EXPECT_TRUE(world.InAgreement(kAddressSection));
-    EXPECT_NE(Slurp(file).find("Dave"), std::string::npos);
+    EXPECT_NE(ReadFile(file).find("Dave"), std::string::npos);
 }
 
 TEST(DeleteVersusChange, DeletedOnBothSides) {

@@ -98,7 +98,7 @@ TEST(UnreadableFiles, SkippedReportedAndNeverChanged) {
     testing_support::WriteFile(folder + "/broken.vcf", "BEGIN:VCARD\r\nVERSION:9.9\r\nN:Broken\r\n");
     testing_support::WriteFile(folder + "/notes.txt", "not a contact");
     const std::string anna = world.FindFile(kAddressSection, "Berger");
-    const std::string good = Slurp(anna);
+    const std::string good = ReadFile(anna);
     const std::string bad = good.substr(0, good.size() / 2);
     testing_support::WriteFile(anna, bad);
     world.EditDevice([&](tethra_sim::DeviceImage& image) {
@@ -108,8 +108,8 @@ TEST(UnreadableFiles, SkippedReportedAndNeverChanged) {
     EXPECT_EQ(run.exitCode, 5) << run.output;
     EXPECT_TRUE(host_test::HasAll(run.output, {"empty.vcf", "broken.vcf", anna}));
     EXPECT_EQ(run.output.find("notes.txt"), std::string::npos);
-    EXPECT_EQ(Slurp(anna), bad);
-    EXPECT_EQ(Slurp(folder + "/broken.vcf"), "BEGIN:VCARD\r\nVERSION:9.9\r\nN:Broken\r\n");
+    EXPECT_EQ(ReadFile(anna), bad);
+    EXPECT_EQ(ReadFile(folder + "/broken.vcf"), "BEGIN:VCARD\r\nVERSION:9.9\r\nN:Broken\r\n");
     EXPECT_EQ(world.DeviceCount(kAddressSection), 2u);
 
     testing_support::WriteFile(anna, good);
@@ -117,7 +117,7 @@ TEST(UnreadableFiles, SkippedReportedAndNeverChanged) {
     std::filesystem::remove(folder + "/broken.vcf");
     const HostRun mended = world.Sync();
     ASSERT_EQ(mended.exitCode, 0) << mended.output;
-    EXPECT_NE(Slurp(anna).find("Annie"), std::string::npos);
+    EXPECT_NE(ReadFile(anna).find("Annie"), std::string::npos);
     EXPECT_TRUE(world.InAgreement(kAddressSection));
 }
 

@@ -79,9 +79,9 @@ TEST(SharedCollection, CalendarAndTasksInOneFolder) {
     EXPECT_TRUE(world.InAgreement(kScheduleSection, calendar));
     EXPECT_TRUE(world.InAgreement(kToDoSection, calendar));
     size_t plants = 0;  // in the calendar folder, as a task
-    for (const std::string& file : world.Files(kToDoSection, calendar)) plants += Slurp(file).find("Water plants") != std::string::npos;
+    for (const std::string& file : world.Files(kToDoSection, calendar)) plants += ReadFile(file).find("Water plants") != std::string::npos;
     EXPECT_EQ(plants, 1u);
-    EXPECT_EQ(Slurp(journal), text);
+    EXPECT_EQ(ReadFile(journal), text);
     EXPECT_EQ(world.DeviceCount(morvane_host::kMemoSection), 2u);
 }
 

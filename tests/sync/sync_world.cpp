@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <set>
-#include <sstream>
 
 #include "engine/state_store.h"
 #include "records/field_map.h"
@@ -60,20 +58,13 @@ void ReplaceUid(std::string* text, const std::string& uid) {
 
 uint32_t DeviceDatabase(int32_t section) { return FactsOf(section).dbId; }
 
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 std::vector<std::pair<std::string, std::string>> Tree(const std::string& folder) {
     std::vector<std::pair<std::string, std::string>> files;
     std::error_code ignored;
     for (auto it = fs::recursive_directory_iterator(folder, ignored); it != fs::recursive_directory_iterator(); ++it) {
         const std::string relative = fs::relative(it->path(), folder).string();
         if (relative.rfind(".morvane", 0) == 0) continue;
-        if (it->is_regular_file()) files.emplace_back(relative, Slurp(it->path().string()));
+        if (it->is_regular_file()) files.emplace_back(relative, ReadFile(it->path().string()));
     }
     std::sort(files.begin(), files.end());
     return files;
@@ -137,13 +128,13 @@ std::vector<std::string> SyncWorld::Files(int32_t section, const std::string& fo
 
 std::string SyncWorld::FindFile(int32_t section, const std::string& text) const {
     for (const std::string& path : Files(section))
-        if (Slurp(path).find(text) != std::string::npos) return path;
+        if (ReadFile(path).find(text) != std::string::npos) return path;
     return "";
 }
 
 std::string SyncWorld::CopyItem(int32_t section, const std::string& from, const std::string& oldText,
                                 const std::string& newText, const std::string& uid) const {
-    std::string text = Slurp(from);
+    std::string text = ReadFile(from);
     Replace(&text, oldText, newText);
     ReplaceUid(&text, uid);
     const std::string folder = fs::path(from).parent_path().string();
@@ -153,7 +144,7 @@ std::string SyncWorld::CopyItem(int32_t section, const std::string& from, const 
 }
 
 void SyncWorld::EditFile(const std::string& path, const std::string& oldText, const std::string& newText) const {
-    std::string text = Slurp(path);
+    std::string text = ReadFile(path);
     Replace(&text, oldText, newText);
     testing_support::WriteFile(path, text);
 }

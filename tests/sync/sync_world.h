@@ -15,6 +15,7 @@
 namespace sync_test {
 
 using host_test::HostRun;
+using testing_support::ReadFile;
 using tethra_sim::DeviceImage;
 
 // The device database of a section (E-mail: the merged one, 16).
@@ -62,7 +63,6 @@ private:
     std::string image_, store_;
 };
 
-std::string Slurp(const std::string& path);
 // Every file under folder (relative path -> bytes), the state folder left out.
 std::vector<std::pair<std::string, std::string>> Tree(const std::string& folder);
 

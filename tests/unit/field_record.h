@@ -78,7 +78,6 @@ public:
         static WorkingField nowhere;
         return nowhere;
     }
-    WorkingRecord& record() { return record_; }
 
 private:
     void MakeCurrent() {

@@ -1,12 +1,20 @@
 // OLE Automation dates: composing, decomposing and formatting as the record
-// converters use them for the device link's date, time and date-time fields.
+// converters use them for the device link's date, time and date-time fields;
+// then decomposing and formatting against plain references: the day through
+// signed era arithmetic, the time of day through floor(), the text through
+// snprintf.  The library takes shortcuts for each; every result must agree.
 #include "support/ole_date.h"
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <math.h>
+#include <random>
+#include <stdint.h>
 #include <stdio.h>
+#include <string.h>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -21,8 +29,8 @@ constexpr double kSecond = 1.0 / 86400.0;
 
 // Known values compose from their parts and decompose back.  (Decomposing
 // and formatting any value, rounding and the buffer's bounds are checked
-// against a plain reference in ole_date_reference_test.cpp; every midnight
-// of the years 100 to 9999 is walked below.)
+// against the references below; every midnight of the years 100 to 9999 is
+// walked below too.)
 TEST(OleDate, ComposesAndDecomposesKnownTimes) {
     static const struct {
         OleDateParts parts;
@@ -134,6 +142,156 @@ TEST(OleDate, ClassComposesLikeSetDateTime) {
     EXPECT_STREQ("Invalid DateTime", text);
     COleDateTime(37726.0 + 9.5 / 24.0).Format("%Y%m%d%H%M", text, sizeof text);
     EXPECT_STREQ("200304150930", text);
+}
+
+constexpr double kHalfSecond = 1.0 / (2.0 * 86400);
+// 1 January 100 and 31 December 9999.
+constexpr int32_t kMinDay = -657434;
+constexpr int32_t kMaxDay = 2958465;
+
+bool ReferenceDecompose(double date, OleDateParts* parts) {
+    const double rounded = date + (date > 0.0 ? kHalfSecond : -kHalfSecond);
+    if (!(rounded > kMinDay - 1.0 && rounded < kMaxDay + 1.0)) return false;
+    const double magnitude = fabs(rounded);
+    int seconds = static_cast<int>((magnitude - floor(magnitude)) * 86400);
+    if (seconds >= 86400) seconds = 86399;
+    // Days since 1 March of year 0, in 400-year eras.
+    const int32_t days = static_cast<int32_t>(rounded) + 693899;
+    const int32_t era = days / 146097;
+    const int32_t dayOfEra = days - era * 146097;
+    const int32_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const int32_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const int32_t marchMonth = (5 * dayOfYear + 2) / 153;
+    parts->day = dayOfYear - (153 * marchMonth + 2) / 5 + 1;
+    parts->month = marchMonth < 10 ? marchMonth + 3 : marchMonth - 9;
+    parts->year = yearOfEra + era * 400 + (parts->month <= 2 ? 1 : 0);
+    parts->hour = seconds / 3600;
+    parts->minute = seconds / 60 % 60;
+    parts->second = seconds % 60;
+    return true;
+}
+
+// Compares the two on date; false on the first difference, with a failure
+// naming it.  Both must leave the parts alone when they refuse the date.
+bool SameParts(double date) {
+    const OleDateParts untouched{-1, -1, -1, -1, -1, -1};
+    OleDateParts parts = untouched;
+    OleDateParts expected = untouched;
+    const bool decomposed = DecomposeOleDate(date, &parts);
+    const bool expectedDecomposed = ReferenceDecompose(date, &expected);
+    if (decomposed == expectedDecomposed && parts.year == expected.year && parts.month == expected.month &&
+        parts.day == expected.day && parts.hour == expected.hour && parts.minute == expected.minute &&
+        parts.second == expected.second) {
+        return true;
+    }
+    ADD_FAILURE() << std::hexfloat << date << std::defaultfloat << " (" << date << "): " << decomposed << " "
+                  << parts.year << "-" << parts.month << "-" << parts.day << " " << parts.hour << ":"
+                  << parts.minute << ":" << parts.second << ", expected " << expectedDecomposed << " "
+                  << expected.year << "-" << expected.month << "-" << expected.day << " " << expected.hour << ":"
+                  << expected.minute << ":" << expected.second;
+    return false;
+}
+
+// Every day from before 1 January 100 to after 31 December 9999, at
+// midnight and at a random time of day; then any bit pattern: NaNs,
+// infinities, denormals and far-off values.
+TEST(OleDateDecompose, AgreesOnEveryDayAndOnAnyBitPattern) {
+    std::mt19937_64 random(37726);
+    std::uniform_real_distribution<double> fraction(0.0, 1.0);
+    for (int32_t day = kMinDay - 3; day <= kMaxDay + 3; ++day) {
+        if (!SameParts(day) || !SameParts(day + (day < 0 ? -fraction(random) : fraction(random)))) return;
+    }
+    for (int i = 0; i < 100000; ++i) {
+        const uint64_t bits = random();
+        double date;
+        memcpy(&date, &bits, sizeof date);
+        if (!SameParts(date)) return;
+    }
+}
+
+// Around the half seconds where rounding moves on to the next second, the
+// last second of a day, the ends of the range, and values that are not
+// dates at all.
+TEST(OleDateDecompose, AgreesAtRoundingEdgesAndOddValues) {
+    static const double kDays[] = {kMinDay - 1, kMinDay, -1, 0, 1, 37726, kMaxDay - 1, kMaxDay, kMaxDay + 1};
+    static const int kSeconds[] = {0, 1, 59, 60, 3599, 3600, 43200, 86340, 86398, 86399, 86400};
+    for (double day : kDays) {
+        for (int s : kSeconds) {
+            for (double sign : {1.0, -1.0}) {
+                double below = day + sign * (s + 0.5) / 86400.0;
+                double above = below;
+                for (int step = 0; step < 4; ++step) {
+                    if (!SameParts(below) || !SameParts(above)) return;
+                    below = nextafter(below, -INFINITY);
+                    above = nextafter(above, INFINITY);
+                }
+            }
+        }
+    }
+    const double kLimits = std::numeric_limits<double>::max();
+    static const double kOdd[] = {0.0, -0.0, kHalfSecond, -kHalfSecond, 4.9e-324, -4.9e-324, 1e-300, kLimits,
+                                  -kLimits, INFINITY, -INFINITY, NAN, -NAN, 1e10, -1e10, 2147483648.0};
+    for (double date : kOdd) {
+        if (!SameParts(date)) return;
+    }
+}
+
+// The whole text of date in format, before any cut to the buffer.
+std::string ReferenceText(double date, const char* format) {
+    OleDateParts p;
+    if (!ReferenceDecompose(date, &p)) return "Invalid DateTime";
+    std::string text;
+    for (const char* f = format != nullptr ? format : ""; *f != '\0'; ++f) {
+        if (*f != '%' || f[1] == '\0') {
+            text += *f;
+            continue;
+        }
+        ++f;
+        char number[16] = "";
+        switch (*f) {
+        case 'Y': snprintf(number, sizeof number, "%04d", p.year); break;
+        case 'm': snprintf(number, sizeof number, "%02d", p.month); break;
+        case 'd': snprintf(number, sizeof number, "%02d", p.day); break;
+        case 'H': snprintf(number, sizeof number, "%02d", p.hour); break;
+        case 'M': snprintf(number, sizeof number, "%02d", p.minute); break;
+        case 'S': snprintf(number, sizeof number, "%02d", p.second); break;
+        case '%': text += '%'; break;
+        default:
+            text += '%';
+            text += *f;
+            break;
+        }
+        text += number;
+    }
+    return text;
+}
+
+// Every buffer size from none to more than the text: the length returned
+// is the whole text's, the buffer holds as much as fits and a NUL, and
+// nothing past the size is written.
+TEST(OleDateFormat, AgreesWithSnprintfAtEveryBufferSize) {
+    static const char* const kFormats[] = {"%Y%m%d", "%H%M", "%Y%m%d%H%M%S", "%Y-%m-%d %H:%M:%S", "%%%Y%q%", "", nullptr};
+    std::mt19937_64 random(37726);
+    std::uniform_real_distribution<double> inRange(kMinDay - 2.0, kMaxDay + 2.0);
+    std::vector<double> dates = {0.0, -0.5, 36526.5, kMinDay, kMaxDay + 0.99999, kMinDay - 1.0, NAN, -1.25};
+    for (int i = 0; i < 300; ++i) dates.push_back(inRange(random));
+    for (double date : dates) {
+        for (const char* format : kFormats) {
+            const std::string expected = ReferenceText(date, format);
+            for (size_t size = 0; size <= expected.size() + 2; ++size) {
+                char buffer[40];
+                memset(buffer, 'x', sizeof buffer);
+                ASSERT_EQ(expected.size(), FormatOleDate(date, format, buffer, size)) << date << " " << size;
+                const std::string kept = size == 0 ? std::string() : expected.substr(0, size - 1);
+                if (size > 0) {
+                    ASSERT_EQ(kept, std::string(buffer)) << date << " " << size;
+                }
+                for (size_t k = size; k < sizeof buffer; ++k) {
+                    ASSERT_EQ('x', buffer[k]) << date << " " << size;
+                }
+            }
+        }
+    }
 }
 
 }  // namespace
