@@ -34,6 +34,15 @@ struct SyncWorld {
     std::string environment;  // "NAME=value ..." for the child
 };
 
+// Removes a folder when the benchmarks end.
+struct FolderRemover {
+    std::string path;
+    ~FolderRemover() {
+        std::error_code ignored;
+        fs::remove_all(path, ignored);
+    }
+};
+
 const SyncWorld& World() {
     static SyncWorld world = [] {
         SyncWorld w;
@@ -48,9 +57,9 @@ const SyncWorld& World() {
                                    "\"QA_Trace\"=dword:00000000\n");
         w.environment = "MORVANE_DRIVE_C='" + w.root + "/drive_c' MORVANE_REGISTRY='" + w.root +
                         "/user.reg' MORVANE_MESSAGEBOX=ok";
-        std::atexit([] { fs::remove_all(World().root); });
         return w;
     }();
+    static const FolderRemover remover{world.root};
     return world;
 }
 
