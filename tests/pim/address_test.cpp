@@ -238,7 +238,8 @@ static const FixtureRow kFixtures[] = {
      {"N:Berger-Smith;\xC5\x81ukasz;;;\r\n", "FN:\xC5\x81ukasz Berger-Smith\r\n",
       "TEL;TYPE=CELL;X-EVOLUTION-UI-SLOT=1:+49 160 1112223\r\n", "NOTE:New note\\nline 2\r\n"},
      5},
-    // vCard 2.1: bare types, quoted-printable in two character sets, base64 lines not indented.
+    // vCard 2.1: bare types, quoted-printable in two character sets (a lowercase hex digit among
+    // them, which decoders accept), base64 lines not indented.
     {"nokia21.vcf", "J\xC3\xBCrgen Berger-Smith",
      {{"3", "M\xC3\xBCller"}, {"1", "J\xC3\xBCrgen"}, {"6", "+49 172 5550302"}, {"13", "+49 40 5550399"},
       {"9", "juergen@mueller.example"}, {"23", "K\xC3\xB6ln"}, {"24", "Stra\xC3\x9F" "e 5"},
