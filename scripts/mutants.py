@@ -10,8 +10,14 @@ fails or times out.  The score is killed / mutants that compiled.
 
 Usage: scripts/mutants.py [N] [SEED]    (defaults 150 and 1)
 Environment: MORVANE_MUTANT_BUILD (build folder, default build-mutants),
-MORVANE_MUTANT_TIMEOUT (seconds per mutant's suite, default 600).
+MORVANE_MUTANT_TIMEOUT (seconds per mutant's suite, default 600),
+MORVANE_MUTANT_FIRST (run only the first K mutants of the sample, so that a
+run cut short can be compared with another over the same mutants),
+MORVANE_MUTANT_KILLS (a file: every mutant then runs the whole suite, not
+only up to the first failure, and a JSON line per mutant naming the tests
+that failed is appended to it; scripts/mutant_kills.py reads it).
 """
+import json
 import os
 import random
 import re
@@ -114,13 +120,28 @@ def mutate(line, index, start, end):
     return re.match(r"^\s*", line).group(0) + "/* mutant: statement removed */;"
 
 
-def run(command, timeout):
+def run(command, timeout, output=None):
     try:
         result = subprocess.run(command, cwd=HERE, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                                 timeout=timeout)
+        if output is not None:
+            output.append(result.stdout.decode("utf-8", "replace"))
         return result.returncode
     except subprocess.TimeoutExpired:
         return "timeout"
+
+
+def failed_tests(ctest_output):
+    """The names CTest lists under "The following tests FAILED:"."""
+    names, listing = [], False
+    for line in ctest_output.splitlines():
+        if line.startswith("The following tests FAILED"):
+            listing = True
+            continue
+        match = re.match(r"^\s+\d+ - (\S+) \(", line) if listing else None
+        if match:
+            names.append(match.group(1))
+    return names
 
 
 def main():
@@ -136,9 +157,11 @@ def main():
     if run(["ctest", "--test-dir", build, "-j", jobs], None) != 0:
         sys.exit("mutants: the unmutated suite does not pass")
     chosen = random.Random(seed).sample(sites(), count)
+    first = int(os.environ.get("MORVANE_MUTANT_FIRST", count))
+    kills = os.environ.get("MORVANE_MUTANT_KILLS")
     killed, compiled, survivors = 0, 0, []
     started = time.time()
-    for n, (path, number, index, start, end) in enumerate(chosen, 1):
+    for n, (path, number, index, start, end) in enumerate(chosen[:first], 1):
         full = os.path.join(HERE, path)
         with open(full, encoding="utf-8", errors="surrogateescape") as f:
             original = f.read()
@@ -152,8 +175,14 @@ def main():
             outcome = "did not compile"
             if built:
                 compiled += 1
-                suite = run(["ctest", "--test-dir", build, "-j", jobs, "--stop-on-failure", "--timeout", "120"],
-                            limit)
+                output = []
+                suite = run(["ctest", "--test-dir", build, "-j", jobs, "--timeout", "120"]
+                            + ([] if kills else ["--stop-on-failure"]), limit, output)
+                if kills:
+                    with open(kills, "a", encoding="utf-8") as f:
+                        f.write(json.dumps({"mutant": "%s:%d %s" % (path, number + 1, OPERATORS[index][0]),
+                                            "failed": "timeout" if suite == "timeout" else
+                                            failed_tests(output[0] if output else "")}) + "\n")
                 if suite == 0:
                     outcome = "SURVIVED"
                     survivors.append("%s:%d %s: %s" % (path, number + 1, OPERATORS[index][0], mutant.strip()))
