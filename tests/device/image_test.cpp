@@ -83,9 +83,11 @@ TEST(ImageFile, ValuesAreReadableText) {
 TEST(ImageFile, HandWrittenImageFillsDefaults) {
     DeviceImage image;
     std::string error;
+    // The database's id after its records, which are then read once its id is known.
     ASSERT_TRUE(image.FromJson(R"({"settings": {"systemInfo": 31},
-        "databases": [{"id": 8, "records": [{"id": 4, "values": {"S_PAGE_NOTE": "a\nb",
-            "S_START_DATETIME": "2003-04-15T09:30:00", "S_CONFIDENTIAL1": {"hex": "01"}, "S_PAGE_TITLE": null}}]}],
+        "databases": [{"records": [{"id": 4, "values": {"S_PAGE_NOTE": "a\nb",
+            "S_START_DATETIME": "2003-04-15T09:30:00", "S_CONFIDENTIAL1": {"hex": "01"}, "S_PAGE_TITLE": null}}],
+            "id": 8}],
         "faults": [{"operation": "S_DVXPutRecordData", "error": "0x1000000B"}]})",
                                &error))
         << error;
@@ -110,7 +112,7 @@ TEST(ImageFile, BrokenImagesAreRefusedAndLeaveTheImageAlone) {
         R"({"databases": [{"id": 1, "records": [{"id": 1, "values": {"S_START_DATE": "2003-02-30"}}]}]})",
         R"({"databases": [{"id": 1, "records": [{"id": 1, "values": {"S_LOCATION": 5}}]}]})",
         R"({"databases": [{"id": 42}]})",
-        R"({"databases": [{"id": 6, "records": [{"id": 2}, {"id": 2}]}]})",          // 5
+        R"({"databases": [{"id": 6, "records": [{"id": 2}, {"id": 1}, {"id": 2}]}]})",  // 5
         R"({"pairing": {"pcId": "0102"}})",
         R"({"databases": [{"id": 1.5e81}]})",
     };
