@@ -51,6 +51,15 @@ std::string EscapeVcardText(const std::string& text) {
     return out;
 }
 
+std::string EscapeRawLineBreaks(const std::string& escaped, int version) {
+    if (version == kVcard21) return escaped;
+    std::string out;
+    out.reserve(escaped.size());
+    EachCharacter(
+        escaped, [&] { out += "\\n"; }, [&](char c) { out.push_back(c); });
+    return out;
+}
+
 std::string EscapeVcard21Text(const std::string& text) {
     std::string out;
     out.reserve(text.size() + text.size() / 8);

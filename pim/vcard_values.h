@@ -22,6 +22,12 @@ std::string EscapeVcardText(const std::string& text);
 // as an escape in 2.1; the value is then quoted-printable).
 std::string EscapeVcard21Text(const std::string& text);
 
+// A value already escaped for its version, written as that version must:
+// in 3.0/4.0 a raw line break (CR LF, CR or LF; a quoted-printable or
+// base64 value can hold one) as "\n"; a 2.1 value as it is, since it is
+// then written quoted-printable.
+std::string EscapeRawLineBreaks(const std::string& escaped, int version);
+
 // The text an escaped value stands for, line breaks as LF.  A backslash
 // before a character the version does not escape is kept as it is, since
 // careless writers leave lone backslashes in paths and such.
