@@ -45,12 +45,11 @@ std::string Joined(const std::vector<std::string>& parts, char separator) {
 }
 
 // The components of the base line with the changed ones replaced; the
-// others (honorifics, post office box, further units) stay as written, but
-// for a raw line break an encoded value held, which 3.0 and 4.0 escape.
+// others (honorifics, post office box, further units) stay as written.
 std::string ReplacedComponents(const MergeState& state, const AddressProperty& property, const std::string& decoded,
                                int version) {
     std::vector<std::string> parts = SplitEscaped(decoded, ';');
-    for (std::string& part : parts) part = EscapeRawLineBreaks(part, version);
+    for (std::string& part : parts) part = RewrittenPart(part, version);
     for (size_t k = 0; k < 7; ++k) {
         const int8_t field = property.fields[k];
         if (field < 0) continue;
@@ -66,7 +65,7 @@ std::string ReplacedComponents(const MergeState& state, const AddressProperty& p
 // The device's category as the first of the list; the others stay.
 std::string ReplacedFirstCategory(const std::string& category, const std::string& decoded, int version) {
     std::vector<std::string> items = SplitEscaped(decoded, ',');
-    for (std::string& item : items) item = EscapeRawLineBreaks(item, version);
+    for (std::string& item : items) item = RewrittenPart(item, version);
     if (category.empty())
         items.erase(items.begin());
     else

@@ -51,12 +51,24 @@ std::string EscapeVcardText(const std::string& text) {
     return out;
 }
 
-std::string EscapeRawLineBreaks(const std::string& escaped, int version) {
-    if (version == kVcard21) return escaped;
+std::string RewrittenPart(const std::string& escaped, int version) {
     std::string out;
-    out.reserve(escaped.size());
-    EachCharacter(
-        escaped, [&] { out += "\\n"; }, [&](char c) { out.push_back(c); });
+    out.reserve(escaped.size() + 1);
+    for (size_t i = 0; i < escaped.size(); ++i) {
+        const char c = escaped[i];
+        const bool breakNext = i + 1 < escaped.size() && (escaped[i + 1] == '\r' || escaped[i + 1] == '\n');
+        if (c == '\\' && i + 1 < escaped.size() && !breakNext) {  // an escape pair, kept as it is
+            out.push_back(c);
+            out.push_back(escaped[++i]);
+        } else if (c == '\\') {  // a backslash of its own, before a line break or the end
+            out += "\\\\";
+        } else if (version != kVcard21 && (c == '\r' || c == '\n')) {
+            if (c == '\r' && i + 1 < escaped.size() && escaped[i + 1] == '\n') ++i;
+            out += "\\n";
+        } else {
+            out.push_back(c);
+        }
+    }
     return out;
 }
 

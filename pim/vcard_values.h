@@ -22,11 +22,14 @@ std::string EscapeVcardText(const std::string& text);
 // as an escape in 2.1; the value is then quoted-printable).
 std::string EscapeVcard21Text(const std::string& text);
 
-// A value already escaped for its version, written as that version must:
-// in 3.0/4.0 a raw line break (CR LF, CR or LF; a quoted-printable or
-// base64 value can hold one) as "\n"; a 2.1 value as it is, since it is
-// then written quoted-printable.
-std::string EscapeRawLineBreaks(const std::string& escaped, int version);
+// A part of an escaped value (a component, a list item) written again as
+// it was read, made safe to write beside new parts: in 3.0/4.0 a raw line
+// break (CR LF, CR or LF; a quoted-printable or base64 value can hold one)
+// as "\n" (2.1 writes the value quoted-printable instead), and a backslash
+// that was read as one of its own (at the end, or before a raw line break)
+// doubled, so that it escapes neither the separator written after it nor
+// the "\n".
+std::string RewrittenPart(const std::string& escaped, int version);
 
 // The text an escaped value stands for, line breaks as LF.  A backslash
 // before a character the version does not escape is kept as it is, since
