@@ -310,6 +310,7 @@ TEST(AddressMerge, DeviceEditsRewriteOnlyTheirLinesInVcardsOfOtherPrograms) {
     // a backslash of its own at the end, doubled before the new separator.
     static const std::pair<const char*, const char*> kKept[] = {
         {"N;ENCODING=QUOTED-PRINTABLE:Berger=0D=0ASmith;Anna;;;", "N:Berger\\nSmith;Jo;;;"},
+        {"N;ENCODING=b:QmVyZ2VyDQpTbWl0aDtBbm5hOzs7", "N:Berger\\nSmith;Jo;;;"},  // base64 of the same
         {"N:Berger\\", "N:Berger\\\\;Jo;;;"},
     };
     for (const auto& kept : kKept) {
