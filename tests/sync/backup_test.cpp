@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <iterator>
+#include <regex>
+
+#include <nlohmann/json.hpp>
 
 #include "records/field_map.h"
 #include "support/sandbox.h"
@@ -75,6 +78,10 @@ TEST(BackupRestore, OntoAnEmptiedHandheldEqualInEveryRecordAndTheNextSyncMatches
     const std::string file = world.Path("handheld.backup"), device = world.Path("device.json");
     const HostRun backup = RunHost({"backup", file, "--device", device, "--yes"});
     ASSERT_EQ(backup.exitCode, 0) << backup.output;
+    const nlohmann::json made = nlohmann::json::parse(testing_support::ReadFile(file), nullptr, false);
+    ASSERT_TRUE(made.is_object());
+    EXPECT_TRUE(std::regex_match(made.value("created", std::string()), std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ)")))
+        << made.value("created", std::string());
     const DeviceImage original = world.Device();
     world.EditDevice([](DeviceImage& image) {
         image = tethra_sim::EmptyImage();
