@@ -49,6 +49,11 @@ TEST(CalendarRules, WhatTheHandheldRepeats) {
         // 16: extra dates are the PC's alone; a rule in UTC moves an hour with the handheld's DST
         {nullptr, "FREQ=WEEKLY\r\nRDATE;TZID=Europe/Berlin:20261203T180000", "Yes/2/1/0002/0", "RDATE"},
         {"DTSTART:20261201T170000Z", "FREQ=WEEKLY;COUNT=30", "Yes/2/1/0002/20270622", "at other times of day"},
+        // 18: a second alarm stays on the PC
+        {nullptr,
+         "FREQ=DAILY\r\nBEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:-PT15M\r\nEND:VALARM\r\n"
+         "BEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:-PT5M\r\nEND:VALARM",
+         "Yes/1/1/0000/0", "the others stay on the PC"},
     };
     for (size_t i = 0; i < rows.size(); ++i) {
         SCOPED_TRACE("row " + std::to_string(i) + ": " + rows[i].rule);
