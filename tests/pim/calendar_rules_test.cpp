@@ -49,7 +49,9 @@ TEST(CalendarRules, WhatTheHandheldRepeats) {
         // 16: extra dates are the PC's alone; a rule in UTC moves an hour with the handheld's DST
         {nullptr, "FREQ=WEEKLY\r\nRDATE;TZID=Europe/Berlin:20261203T180000", "Yes/2/1/0002/0", "RDATE"},
         {"DTSTART:20261201T170000Z", "FREQ=WEEKLY;COUNT=30", "Yes/2/1/0002/20270622", "at other times of day"},
-        // 18: a second alarm stays on the PC
+        // 18: Sunday, the first day of the handheld's week
+        {"DTSTART;TZID=Europe/Berlin:20261206T180000", "FREQ=WEEKLY;BYDAY=SU,WE", "Yes/2/1/0068/0", nullptr},
+        // 19: a second alarm stays on the PC
         {nullptr,
          "FREQ=DAILY\r\nBEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:-PT15M\r\nEND:VALARM\r\n"
          "BEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:-PT5M\r\nEND:VALARM",
