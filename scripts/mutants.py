@@ -157,11 +157,11 @@ def main():
     if run(["ctest", "--test-dir", build, "-j", jobs], None) != 0:
         sys.exit("mutants: the unmutated suite does not pass")
     chosen = random.Random(seed).sample(sites(), count)
-    first = int(os.environ.get("MORVANE_MUTANT_FIRST", count))
+    chosen = chosen[:int(os.environ.get("MORVANE_MUTANT_FIRST", count))]
     kills = os.environ.get("MORVANE_MUTANT_KILLS")
     killed, compiled, survivors = 0, 0, []
     started = time.time()
-    for n, (path, number, index, start, end) in enumerate(chosen[:first], 1):
+    for n, (path, number, index, start, end) in enumerate(chosen, 1):
         full = os.path.join(HERE, path)
         with open(full, encoding="utf-8", errors="surrogateescape") as f:
             original = f.read()
@@ -196,7 +196,7 @@ def main():
     run(["cmake", "--build", build, "-j", jobs], None)
     score = 100.0 * killed / compiled if compiled else 0.0
     print("\nmutation score: %d killed of %d that compiled (%.1f %%), %d did not compile, %.0f min"
-          % (killed, compiled, score, count - compiled, (time.time() - started) / 60))
+          % (killed, compiled, score, len(chosen) - compiled, (time.time() - started) / 60))
     if survivors:
         print("survivors:")
         for line in survivors:
