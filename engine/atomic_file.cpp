@@ -88,8 +88,7 @@ bool StagedWrites::Stage(const std::string& path, const std::string& bytes, cons
     Staged staged{TemporaryName(path, temporaryFolder), path};
     struct stat info;
     if (!WriteNew(staged.temporary, bytes, false, error, &info)) return false;
-    *size = static_cast<int64_t>(info.st_size);
-    *mtime = static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    StampOf(info, size, mtime);
     staged_.push_back(staged);
     return true;
 }
@@ -189,9 +188,13 @@ bool ReadWholeFile(const std::string& path, std::string* bytes, std::string* err
 bool FileStamp(const std::string& path, int64_t* size, int64_t* mtime) {
     struct stat info;
     if (stat(path.c_str(), &info) != 0) return false;
+    StampOf(info, size, mtime);
+    return true;
+}
+
+void StampOf(const struct stat& info, int64_t* size, int64_t* mtime) {
     *size = static_cast<int64_t>(info.st_size);
     *mtime = static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
-    return true;
 }
 
 bool MoveFile(const std::string& from, const std::string& to, std::string* error) {

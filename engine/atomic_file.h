@@ -5,6 +5,7 @@
 #define MORVANE_ENGINE_ATOMIC_FILE_H
 
 #include <stdint.h>
+#include <sys/stat.h>
 
 #include <string>
 #include <vector>
@@ -61,6 +62,8 @@ bool NameCollection(const std::string& root, const std::string& displayName, std
 bool ReadWholeFile(const std::string& path, std::string* bytes, std::string* error);
 // Size and modification time (nanoseconds) of a file; false when missing.
 bool FileStamp(const std::string& path, int64_t* size, int64_t* mtime);
+// The same, from a status already read.
+void StampOf(const struct stat& info, int64_t* size, int64_t* mtime);
 // Renames and flushes both folders.
 bool MoveFile(const std::string& from, const std::string& to, std::string* error);
 

@@ -155,8 +155,7 @@ private:
             // The same message twice (a copy left by a crashed mail reader):
             // the first one found stands.
             if (where_.count(entry.href) != 0) continue;
-            entry.size = static_cast<int64_t>(info.st_size);
-            entry.mtime = static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+            StampOf(info, &entry.size, &entry.mtime);
             where_[entry.href] = entry.path;
             entries->push_back(entry);
         }

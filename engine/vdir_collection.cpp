@@ -60,8 +60,7 @@ public:
             CollectionEntry entry;
             entry.href = name;
             entry.path = root_ + "/" + name;
-            entry.size = static_cast<int64_t>(info.st_size);
-            entry.mtime = static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+            StampOf(info, &entry.size, &entry.mtime);
             entries->push_back(entry);
         }
         closedir(folder);
