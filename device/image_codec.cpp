@@ -47,17 +47,6 @@ void UnhexInto(const std::string& text, uint8_t* out, size_t n) {
     std::memcpy(out, bytes.data(), n);
 }
 
-void AppendBytesAsUtf8(const std::vector<uint8_t>& bytes, std::string* out) {
-    for (uint8_t b : bytes) {
-        if (b < 0x80) {
-            *out += static_cast<char>(b);
-        } else {
-            *out += static_cast<char>(0xC0 | (b >> 6));
-            *out += static_cast<char>(0x80 | (b & 0x3F));
-        }
-    }
-}
-
 std::vector<uint8_t> Utf8ToBytes(const std::string& text) {
     std::vector<uint8_t> bytes;
     bytes.reserve(text.size());
@@ -74,7 +63,7 @@ std::vector<uint8_t> Utf8ToBytes(const std::string& text) {
     return bytes;
 }
 
-std::string FormatDate(uint32_t type, const CivilTime& t) {
+static std::string FormatDate(uint32_t type, const CivilTime& t) {
     char text[32];
     if (type == kLinkDate)
         std::snprintf(text, sizeof text, "%04d-%02d-%02d", t.year, t.month, t.day);

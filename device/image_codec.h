@@ -22,13 +22,11 @@ std::vector<uint8_t> Unhex(const std::string& text);
 void UnhexInto(const std::string& text, uint8_t* out, size_t n);
 
 // Device text is single-byte; each byte is shown as the character of the
-// same number.
-void AppendBytesAsUtf8(const std::vector<uint8_t>& bytes, std::string* out);
+// same number; text beyond U+00FF is refused.
 std::vector<uint8_t> Utf8ToBytes(const std::string& text);
 
 // Dates, times and date-times as "2026-12-06", "19:30:00" and
 // "2026-12-06T19:30:00"; ParseDate is false for any other text.
-std::string FormatDate(uint32_t type, const CivilTime& t);
 bool ParseDate(uint32_t type, const std::string& text, double* out);
 // The readable form of an 8-byte date value, when reading it back gives
 // the same bytes; false when only {"ole": d} keeps them exactly.
