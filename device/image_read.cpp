@@ -11,7 +11,6 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
-#include <sstream>
 #include <stdexcept>
 #include <unordered_map>
 #include <utility>
@@ -308,15 +307,23 @@ bool DeviceImage::FromJson(const std::string& text, std::string* error) {
     }
 }
 
+bool ReadWholeFile(const std::string& path, std::string* text) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in) return false;
+    const std::streamoff size = in.tellg();
+    if (size < 0) return false;
+    text->resize(static_cast<size_t>(size));
+    in.seekg(0);
+    return static_cast<bool>(in.read(&(*text)[0], size)) || size == 0;
+}
+
 bool DeviceImage::Load(const std::string& path, std::string* error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    std::string text;
+    if (!ReadWholeFile(path, &text)) {
         if (error != nullptr) *error = "cannot open " + path;
         return false;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    return FromJson(text.str(), error);
+    return FromJson(text, error);
 }
 
 }  // namespace tethra_sim

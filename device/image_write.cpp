@@ -273,7 +273,7 @@ std::string DeviceImage::ToJson() const {
     return text;
 }
 
-bool DeviceImage::Save(const std::string& path, std::string* error) const {
+bool DeviceImage::Save(const std::string& path, std::string* error, std::string* written) const {
     std::string text;
     try {
         text = ToJson();
@@ -284,7 +284,7 @@ bool DeviceImage::Save(const std::string& path, std::string* error) const {
     const std::string temporary = path + ".tmp";
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << text;
+        out.write(text.data(), static_cast<std::streamsize>(text.size()));
         out.flush();
         if (!out) {
             if (error != nullptr) *error = "cannot write " + temporary;
@@ -298,6 +298,7 @@ bool DeviceImage::Save(const std::string& path, std::string* error) const {
         if (error != nullptr) *error = "cannot replace " + path;
         return false;
     }
+    if (written != nullptr) *written = std::move(text);
     return true;
 }
 

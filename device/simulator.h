@@ -190,10 +190,13 @@ struct TETHRA_SIM_API DeviceImage {
     // Replaces this image; false (image unchanged) with a reason in error.
     bool FromJson(const std::string& text, std::string* error);
     bool Load(const std::string& path, std::string* error);
-    // Atomic: a temporary file beside path, then rename.
-    bool Save(const std::string& path, std::string* error) const;
+    // Atomic: a temporary file beside path, then rename.  written, when
+    // given, gets the text that went to the file.
+    bool Save(const std::string& path, std::string* error, std::string* written = nullptr) const;
 };
 
+// The whole of a file in one read; false when it cannot be opened or read.
+TETHRA_SIM_API bool ReadWholeFile(const std::string& path, std::string* text);
 // The device's built-in link field list of a database (empty for unknown ids).
 TETHRA_SIM_API std::vector<LinkField> BuiltInFields(uint32_t dbId);
 // Databases 1, 6, 7, 8, 15, 16 with their field lists and no records.

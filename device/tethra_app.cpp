@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 
 using tethra_sim::Session;
 
@@ -68,21 +67,19 @@ bool Session::LoadImage() {
     const DWORD length = GetEnvironmentVariableA("MORVANE_DEVICE", path, sizeof path);
     imagePath = length > 0 && length < sizeof path ? path : "";
     if (imagePath.empty()) return true;
-    std::ifstream in(imagePath, std::ios::binary);
-    if (!in) return true;  // a new image file: written from the current state at close
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (imageLoaded && text.str() == imageText) return true;
-    if (!image.FromJson(text.str(), nullptr)) return false;
-    imageText = text.str();
+    if (!std::ifstream(imagePath)) return true;  // a new image file: written from the current state at close
+    std::string text;
+    if (!ReadWholeFile(imagePath, &text)) return false;
+    if (imageLoaded && text == imageText) return true;
+    if (!image.FromJson(text, nullptr)) return false;
+    imageText = std::move(text);
     imageLoaded = true;
     return true;
 }
 
 bool Session::SaveImage() {
     if (imagePath.empty()) return true;
-    if (!image.Save(imagePath, nullptr)) return false;
-    imageText = image.ToJson();
+    if (!image.Save(imagePath, nullptr, &imageText)) return false;
     imageLoaded = true;
     return true;
 }
