@@ -98,7 +98,11 @@ bool PcAdd(ApplyContext& c, int32_t deviceId) {
 // cannot be merged into is made anew from the record.
 bool MergedItem(ApplyContext& c, const StateRow& row, const HostRecord& record, Item* merged) {
     morvane_pim::Problem problem;
-    if (morvane_pim::MergeRecord(c.g->section, BaseOf(row), record, *c.settings, merged, &problem)) return true;
+    HostRecord stored;
+    const HostRecord* lastSynced =
+        !row.deviceFields.empty() && TextToRecord(row.deviceFields, &stored) ? &stored : nullptr;
+    if (morvane_pim::MergeRecord(c.g->section, BaseOf(row), record, *c.settings, merged, &problem, lastSynced))
+        return true;
     return morvane_pim::RecordToItem(c.g->section, record, row.uid, *c.settings, merged, &problem) ||
            Fail(c, "cannot convert device record " + std::to_string(row.deviceId) + ": " + problem.reason);
 }

@@ -242,7 +242,7 @@ bool ItemToCalendar(int32_t section, const Item& item, const std::string& name, 
 }
 
 bool MergeCalendar(int32_t section, const Item& base, const HostRecord& record, const Settings& settings,
-                   Item* merged, Problem* problem) {
+                   Item* merged, Problem* problem, const HostRecord* lastSynced) {
     const std::string name = problem->name.empty() ? "base item" : problem->name;
     if (cal::ComponentKind(section) == nullptr)
         return cal::Fail(problem, 0, "no calendar component for section " + std::to_string(section));
@@ -252,10 +252,11 @@ bool MergeCalendar(int32_t section, const Item& base, const HostRecord& record, 
     if (!cal::ParseItem(section, base.text, name, &parsed, problem)) return false;
     cal::FieldSet before;
     RepeatInfo repeat = {};
-    bool ok = false;
-    if (section == kScheduleSection) ok = cal::ItemToEvent(parsed, context, &before, &repeat, problem);
-    if (section == kToDoSection) ok = cal::ItemToTodo(parsed, context, &before, problem);
-    if (section == kMemoSection) ok = cal::ItemToMemo(parsed, context, &before, problem);
+    bool ok = lastSynced != nullptr;
+    if (lastSynced != nullptr) before = cal::FieldSet(*lastSynced);
+    else if (section == kScheduleSection) ok = cal::ItemToEvent(parsed, context, &before, &repeat, problem);
+    else if (section == kToDoSection) ok = cal::ItemToTodo(parsed, context, &before, problem);
+    else if (section == kMemoSection) ok = cal::ItemToMemo(parsed, context, &before, problem);
     if (!ok) return false;
     // A field the device record lacks is no change.
     cal::FieldSet device = before;

@@ -22,7 +22,7 @@ bool CalendarToItem(int32_t section, const HostRecord& record, const std::string
 bool ItemToCalendar(int32_t section, const Item& item, const std::string& name, const Settings& settings,
                     HostRecord* record, std::string* uid, std::vector<std::string>* warnings, Problem* problem);
 bool MergeCalendar(int32_t section, const Item& base, const HostRecord& record, const Settings& settings,
-                   Item* merged, Problem* problem);
+                   Item* merged, Problem* problem, const HostRecord* lastSynced = nullptr);
 // The section whose component an iCalendar item holds: Schedule (VEVENT),
 // ToDo (VTODO) or Memo (VJOURNAL), the first one found; 0 for none.  A
 // collection may hold events and tasks together: ItemToCalendar fails with

@@ -61,11 +61,15 @@ bool ItemToRecord(int32_t section, const Item& item, const std::string& name, co
 
 // The last synchronised item with a device record's changes: only the
 // properties that come from host fields whose values differ from the
-// item's own device form (ItemToRecord of base) are rewritten; everything
+// device's record as last synchronised (lastSynced; when not given, the
+// item's own device form, ItemToRecord of base) are rewritten; everything
 // else, including what the device cannot hold, stays as it was, byte for
-// byte where the property is untouched.
+// byte where the property is untouched.  The record as last synchronised
+// also spares a calendar item's repeat rule the search for its nearest
+// device form, and keeps a zone setting changed since from reading as a
+// device edit of every time.
 bool MergeRecord(int32_t section, const Item& base, const HostRecord& record, const Settings& settings,
-                 Item* merged, Problem* problem);
+                 Item* merged, Problem* problem, const HostRecord* lastSynced = nullptr);
 
 // A hash of what an item says: blind to PRODID, DTSTAMP, LAST-MODIFIED and
 // REV, to the order of properties and to line folding, so that an item

@@ -176,5 +176,29 @@ TEST(CalendarItems, WhatTheHandheldTransliteratesIsNoChange) {
     EXPECT_EQ(merged.text, text);
 }
 
+// Merged from the record as last synchronised, a device edit of the title
+// leaves the times alone after the PC's zone setting changed, though the
+// item read in the new zone would give the handheld other times.
+TEST(CalendarItems, AZoneChangedSinceTheLastSyncIsNoDeviceEdit) {
+    const std::string text = DataFile("google_finance.ics");
+    std::vector<std::string> warnings;
+    const HostRecord lastSynced = Read(2, text, &warnings);
+    HostRecord device = lastSynced;
+    for (auto& field : device.fields)
+        if (field.first == "7") field.second = "Renamed";
+    Item merged;
+    Problem problem;
+    ASSERT_TRUE(morvane_pim::MergeCalendar(2, Item{text}, device, In("Asia/Tokyo"), &merged, &problem, &lastSynced))
+        << problem.reason;
+    const std::map<std::string, int> before = Lines(text), after = Lines(merged.text);
+    for (const auto& line : before) {
+        const std::string name = line.first.substr(0, line.first.find_first_of(";:"));
+        if (name == "DTSTART" || name == "DTEND" || name == "RRULE") {
+            EXPECT_EQ(after.count(line.first), 1u) << "rewritten: " << line.first;
+        }
+    }
+    EXPECT_EQ(after.count("SUMMARY:Renamed"), 1u) << merged.text;
+}
+
 }  // namespace
 }  // namespace calendar_test
