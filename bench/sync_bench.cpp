@@ -75,9 +75,12 @@ void Discard(const std::string& path) {
 }
 
 // Runs morvane-sync with the arguments; false when it fails.  *cpu gets
-// the CPU seconds the child used.
-bool RunChild(const std::string& arguments, double* wall, double* cpu) {
-    const std::string command = "env " + World().environment + " '" + std::string(MORVANE_BIN_DIR) +
+// the CPU seconds the child used.  A measured run goes through the command
+// in MORVANE_BENCH_WRAP when set (such as "perf record -g --"), to see
+// where its time goes.
+bool RunChild(const std::string& arguments, double* wall, double* cpu, bool measured = true) {
+    const char* wrap = measured ? getenv("MORVANE_BENCH_WRAP") : nullptr;
+    const std::string command = std::string(wrap != nullptr ? wrap : "") + " env " + World().environment + " '" + std::string(MORVANE_BIN_DIR) +
                                 "/morvane-sync' " + arguments + " > /dev/null 2>&1";
     rusage before, after;
     getrusage(RUSAGE_CHILDREN, &before);
@@ -145,7 +148,7 @@ void IncrementalSync(benchmark::State& state, const KindInfo& kind) {
     for (auto _ : state) {
         const std::string path = FreshImage(kind, n, "incremental");
         double wall = 0, cpu = 0;
-        bool ok = RunChild(SyncArguments(kind, path), &wall, &cpu);
+        bool ok = RunChild(SyncArguments(kind, path), &wall, &cpu, false);
         tethra_sim::DeviceImage image;
         std::string error;
         ok = ok && image.Load(path, &error);
@@ -190,7 +193,7 @@ void VdirsyncerFirst(benchmark::State& state, const KindInfo& kind) {
     const std::string to = World().root + "/vdirsyncer-copy", config = World().root + "/vdirsyncer.conf";
     for (auto _ : state) {
         double wall = 0, cpu = 0;
-        bool ok = RunChild(SyncArguments(kind, FreshImage(kind, n, "anchor")), &wall, &cpu);
+        bool ok = RunChild(SyncArguments(kind, FreshImage(kind, n, "anchor")), &wall, &cpu, false);
         Discard(to);
         Discard(World().root + "/vdirsyncer-status");
         fs::create_directories(to);
