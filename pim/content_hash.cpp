@@ -28,22 +28,28 @@ bool IsVolatile(const std::string& line) {
     return false;
 }
 
-// FNV-1a, 64 bits, from a given start: two starts give 128 bits, enough to
-// tell changed items apart (this is no defence against a forger).
-uint64_t Fnv1a(const std::string& text, uint64_t hash) {
+// FNV-1a, 64 bits, from two starts at once: 128 bits, enough to tell
+// changed items apart (this is no defence against a forger).  The two
+// chains of multiplications are independent, so one pass costs about what
+// one of them does.
+void Fnv1a(const std::string& text, uint64_t* first, uint64_t* second) {
+    uint64_t a = *first, b = *second;
     for (unsigned char c : text) {
-        hash ^= c;
-        hash *= 0x100000001b3ULL;
+        a = (a ^ c) * 0x100000001b3ULL;
+        b = (b ^ c) * 0x100000001b3ULL;
     }
-    return hash;
+    *first = a;
+    *second = b;
 }
 
 }  // namespace
 
 std::string HashText(const std::string& text) {
+    uint64_t first = 0xcbf29ce484222325ULL, second = 0x84222325cbf29ce4ULL;
+    Fnv1a(text, &first, &second);
     char hex[33];
-    snprintf(hex, sizeof hex, "%016llx%016llx", static_cast<unsigned long long>(Fnv1a(text, 0xcbf29ce484222325ULL)),
-             static_cast<unsigned long long>(Fnv1a(text, 0x84222325cbf29ce4ULL)));
+    snprintf(hex, sizeof hex, "%016llx%016llx", static_cast<unsigned long long>(first),
+             static_cast<unsigned long long>(second));
     return hex;
 }
 
@@ -58,7 +64,11 @@ std::string ContentHash(int32_t section, const Item& item) {
                 lines.end());
     std::sort(lines.begin(), lines.end());
     std::string joined;
-    for (const std::string& line : lines) joined += line + '\n';
+    joined.reserve(item.text.size() + lines.size());
+    for (const std::string& line : lines) {
+        joined += line;
+        joined += '\n';
+    }
     return HashText(joined);
 }
 
