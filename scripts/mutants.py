@@ -158,10 +158,13 @@ def main():
         sys.exit("mutants: the unmutated suite does not pass")
     chosen = random.Random(seed).sample(sites(), count)
     chosen = chosen[:int(os.environ.get("MORVANE_MUTANT_FIRST", count))]
+    # A run that was cut short goes on from its K-th mutant.
+    first = int(os.environ.get("MORVANE_MUTANT_FROM", "1"))
+    chosen = [(n, site) for n, site in enumerate(chosen, 1) if n >= first]
     kills = os.environ.get("MORVANE_MUTANT_KILLS")
     killed, compiled, survivors = 0, 0, []
     started = time.time()
-    for n, (path, number, index, start, end) in enumerate(chosen, 1):
+    for n, (path, number, index, start, end) in chosen:
         full = os.path.join(HERE, path)
         with open(full, encoding="utf-8", errors="surrogateescape") as f:
             original = f.read()
