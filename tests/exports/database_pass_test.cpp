@@ -120,6 +120,7 @@ struct ListFailure {
     uint32_t lastError;
     Lines tail;
 };
+void PrintTo(const ListFailure& row, std::ostream* out) { *out << std::hex << row.code; }
 const char kListCall[] = "     ------ QAPI.QPC_GetAllSyncRecordList() : db=1 ";
 const ListFailure kListFailures[] = {
     {0x1000002C, 0, 0, {kListCall, "End of records.  Cache contains 0 entries."}},
@@ -160,6 +161,7 @@ struct FullCause {
     uint32_t reported;  // what DIZ_API_QueryFullSync answers
     const char* decision;
 };
+void PrintTo(const FullCause& row, std::ostream* out) { *out << row.name; }
 const FullCause kFullCauses[] = {
     {"ContractFlagOff", true, false, kStamp, 1, "forceResyncForThisDatabase[true] = db[true] || PCID[false]"},
     {"PairingRenewed", false, true, kStamp, 1, "forceResyncForThisDatabase[true] = db[false] || PCID[true]"},
@@ -285,6 +287,7 @@ struct CloseRow {
     size_t changesLeft;  // of the two pending changes
     Lines trace;
 };
+void PrintTo(const CloseRow& row, std::ostream* out) { *out << row.name; }
 const CloseRow kCloseRows[] = {
     {"CacheOnly", 0, 0, nullptr, 0, 2, {kClose}},
     {"Commit", 1, 0, nullptr, 0, 0, {kClose, kCleanUp, kCloseDb}},

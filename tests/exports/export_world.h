@@ -11,6 +11,9 @@
 #include "support/adapter_library.h"
 #include "support/sandbox.h"
 
+#include <ctype.h>
+#include <gtest/gtest.h>
+
 #include <initializer_list>
 #include <memory>
 #include <stdint.h>
@@ -135,6 +138,18 @@ std::string CtimeText(int32_t value);        // ctime's text without its newline
 std::string IdText(const uint8_t id[8]);     // 16 upper-case hexadecimal digits
 Lines NewPcidLines(const std::string& idText);  // what NewPCID writes for the identity
 Lines Join(std::initializer_list<Lines> parts);  // the parts one after another
+
+// A table row's name as a test name ("another PC, OK" -> "another_PC__OK"):
+// the same in every build, where the row's bytes would name it by pointer.
+struct RowName {
+    template <typename Row>
+    std::string operator()(const testing::TestParamInfo<Row>& info) const {
+        std::string name = info.param.name;
+        for (char& c : name)
+            if (!isalnum(static_cast<unsigned char>(c))) c = '_';
+        return name;
+    }
+};
 
 }  // namespace export_tests
 

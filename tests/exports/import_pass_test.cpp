@@ -269,6 +269,7 @@ struct StoreFaultRow {
     uint32_t lastError;
     Lines trace;            // of the store call; "#" stands for the record's id
 };
+void PrintTo(const StoreFaultRow& row, std::ostream* out) { *out << row.name; }
 
 using tethra_sim::FaultEffect;
 constexpr FaultEffect kFails = FaultEffect::kFail;

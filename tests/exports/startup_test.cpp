@@ -255,6 +255,7 @@ struct StoredId {
     std::string settings;  // "" = no settings file
     bool usable;
 };
+void PrintTo(const StoredId& row, std::ostream* out) { *out << row.name; }
 
 const StoredId kStoredIds[] = {
     /* 0 */ {"no settings file", "", false},
@@ -299,7 +300,7 @@ TEST_P(StoredPcid, IsTakenAsItIsOrReplacedBeforeTheDeviceIsAsked) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, StoredPcid, testing::ValuesIn(kStoredIds));
+INSTANTIATE_TEST_SUITE_P(Rows, StoredPcid, testing::ValuesIn(kStoredIds), RowName());
 
 // A device whose sync time differs from this PC's is renewed without a
 // question; one paired with another PC only with the user's word, asked by
@@ -311,6 +312,7 @@ struct Renewal {
     const char* answer;
     bool renewed;
 };
+void PrintTo(const Renewal& row, std::ostream* out) { *out << row.name; }
 
 const Renewal kRenewals[] = {
     /* 0 */ {"older device time, Cancel", false, Utility::kStandard, "cancel", true},
@@ -357,7 +359,7 @@ TEST_P(Renew, OnlyWithTheUsersWord) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, Renew, testing::ValuesIn(kRenewals));
+INSTANTIATE_TEST_SUITE_P(Rows, Renew, testing::ValuesIn(kRenewals), RowName());
 
 // Device operations of the contract check that fail: the start-up fails
 // with the device's error; what the renewal did before stays done.
@@ -370,6 +372,7 @@ struct ContractFault {
     Lines traceAfterContract;  // "@new": the new identity's lines
     DeviceIdAfter deviceId;
 };
+void PrintTo(const ContractFault& row, std::ostream* out) { *out << row.name; }
 
 const ContractFault kContractFaults[] = {
     /* 0 */ {"reading the device's time", "S_DVXGetSyncTime", false, {DeviceErrorLine(kInjected)},
@@ -410,6 +413,6 @@ TEST_P(ContractFailure, FailsTheStartupAndKeepsWhatWasDone) {
     EXPECT_EQ(expectedId, IdText(world.Device().pcId));
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, ContractFailure, testing::ValuesIn(kContractFaults));
+INSTANTIATE_TEST_SUITE_P(Rows, ContractFailure, testing::ValuesIn(kContractFaults), RowName());
 
 }  // namespace

@@ -98,6 +98,7 @@ struct UntrustedRow {
     Reads reads;            // of the first record
     std::string line;       // a trace line of the open, "" none
 };
+void PrintTo(const UntrustedRow& row, std::ostream* out) { *out << row.name; }
 
 const UntrustedRow kRows[] = {
     {"Intact", kToDo, Task, false, "", 0, FaultEffect::kFail, 1, kTaskReads, ""},
