@@ -80,8 +80,8 @@ void Discard(const std::string& path) {
 // where its time goes.
 bool RunChild(const std::string& arguments, double* wall, double* cpu, bool measured = true) {
     const char* wrap = measured ? getenv("MORVANE_BENCH_WRAP") : nullptr;
-    const std::string command = std::string(wrap != nullptr ? wrap : "") + " env " + World().environment + " '" + std::string(MORVANE_BIN_DIR) +
-                                "/morvane-sync' " + arguments + " > /dev/null 2>&1";
+    const std::string command = std::string(wrap != nullptr ? wrap : "") + " env " + World().environment + " '" +
+                                std::string(MORVANE_BIN_DIR) + "/morvane-sync' " + arguments + " > /dev/null 2>&1";
     rusage before, after;
     getrusage(RUSAGE_CHILDREN, &before);
     timespec start, end;
