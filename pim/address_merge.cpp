@@ -165,7 +165,7 @@ std::string Assemble(const MergeState& state, const std::string& text) {
 }  // namespace
 
 bool MergeAddress(const Item& base, const HostRecord& record, const Settings& settings, Item* merged,
-                  Problem* problem) {
+                  Problem* problem, const HostRecord* lastSynced) {
     problem->line = 0;
     Vcard card;
     AddressReading reading;
@@ -181,9 +181,12 @@ bool MergeAddress(const Item& base, const HostRecord& record, const Settings& se
     for (int i = 0; i < kAddressFieldCount; ++i) {
         state.merged[i] = reading.values[i];
         const std::string* text = record.Value(database.fields[i].readId);
-        std::string before;
+        // What the device held: the field as last synchronised, else the
+        // item's own value in the device's character set.
+        const std::string* synced = lastSynced != nullptr ? lastSynced->Value(database.fields[i].readId) : nullptr;
+        std::string before = synced != nullptr ? *synced : std::string();
         bool lossy = false;
-        if (!FieldToDevice(reading.values[i], settings.deviceCharset, &before, &lossy) ||
+        if ((synced == nullptr && !FieldToDevice(reading.values[i], settings.deviceCharset, &before, &lossy)) ||
             (text != nullptr && *text != before && !FieldFromDevice(*text, settings.deviceCharset, &state.merged[i]))) {
             problem->reason = "unknown device character set '" + settings.deviceCharset + "'";
             return false;

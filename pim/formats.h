@@ -14,7 +14,7 @@ bool AddressToItem(const HostRecord& record, const std::string& uid, const Setti
 bool ItemToAddress(const Item& item, const std::string& name, const Settings& settings, HostRecord* record,
                    std::string* uid, std::vector<std::string>* warnings, Problem* problem);
 bool MergeAddress(const Item& base, const HostRecord& record, const Settings& settings, Item* merged,
-                  Problem* problem);
+                  Problem* problem, const HostRecord* lastSynced = nullptr);
 
 // section: Schedule (VEVENT), ToDo (VTODO) or Memo (VJOURNAL).
 bool CalendarToItem(int32_t section, const HostRecord& record, const std::string& uid, const Settings& settings,

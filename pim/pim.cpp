@@ -90,7 +90,7 @@ bool ItemToRecord(int32_t section, const Item& item, const std::string& name, co
 
 bool MergeRecord(int32_t section, const Item& base, const HostRecord& record, const Settings& settings,
                  Item* merged, Problem* problem, const HostRecord* lastSynced) {
-    if (section == kAddressSection) return MergeAddress(base, record, settings, merged, problem);
+    if (section == kAddressSection) return MergeAddress(base, record, settings, merged, problem, lastSynced);
     if (IsCalendar(section)) return MergeCalendar(section, base, record, settings, merged, problem, lastSynced);
     if (section == kMailSection) return MergeMail(base, record, settings, merged, problem);
     return UnknownSection(section, problem);

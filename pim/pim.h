@@ -65,9 +65,10 @@ bool ItemToRecord(int32_t section, const Item& item, const std::string& name, co
 // item's own device form, ItemToRecord of base) are rewritten; everything
 // else, including what the device cannot hold, stays as it was, byte for
 // byte where the property is untouched.  The record as last synchronised
-// also spares a calendar item's repeat rule the search for its nearest
-// device form, and keeps a zone setting changed since from reading as a
-// device edit of every time.
+// keeps a setting changed since (the device's character set, the zone)
+// from reading as a device edit of every field it touches, and spares a
+// calendar item's repeat rule the search for its nearest device form;
+// mail is always compared with its item's own device form.
 bool MergeRecord(int32_t section, const Item& base, const HostRecord& record, const Settings& settings,
                  Item* merged, Problem* problem, const HostRecord* lastSynced = nullptr);
 

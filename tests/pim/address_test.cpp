@@ -330,6 +330,27 @@ TEST(AddressMerge, DeviceEditsRewriteOnlyTheirLinesInVcardsOfOtherPrograms) {
     }
 }
 
+// Merged from the record as last synchronised, a device edit of the family
+// name leaves the given name alone after the device's character set
+// changed, though the item read in the new one would give the handheld a
+// letter it did not hold before.
+TEST(AddressMerge, ACharacterSetChangedSinceTheLastSyncIsNoDeviceEdit) {
+    const Item base{"BEGIN:VCARD\r\nVERSION:3.0\r\nN:Nowak;\xC5\x81ukasz;;;\r\nFN:\xC5\x81ukasz Nowak\r\nEND:VCARD\r\n"};
+    HostRecord lastSynced;
+    std::string uid;
+    std::vector<std::string> warnings;
+    Problem problem;
+    ASSERT_TRUE(ItemToAddress(base, "n.vcf", kSettings, &lastSynced, &uid, &warnings, &problem)) << problem.reason;
+    HostRecord device = lastSynced;
+    for (auto& field : device.fields)
+        if (field.second == "Nowak") field.second = "Nowakowski";
+    Settings polish;
+    polish.deviceCharset = "WINDOWS-1250";
+    Item merged;
+    ASSERT_TRUE(MergeAddress(base, device, polish, &merged, &problem, &lastSynced)) << problem.reason;
+    EXPECT_NE(merged.text.find("N:Nowakowski;\xC5\x81ukasz;;;\r\n"), std::string::npos) << merged.text;
+}
+
 TEST(AddressItem, BadInputIsAnErrorWithItsLine) {
     struct Row {
         const char* text;
