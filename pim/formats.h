@@ -33,7 +33,8 @@ bool MailToItem(const HostRecord& record, const std::string& uid, const Settings
                 Problem* problem);
 bool ItemToMail(const Item& item, const std::string& name, const Settings& settings, HostRecord* record,
                 std::string* uid, std::vector<std::string>* warnings, Problem* problem);
-bool MergeMail(const Item& base, const HostRecord& record, const Settings& settings, Item* merged, Problem* problem);
+bool MergeMail(const Item& base, const HostRecord& record, const Settings& settings, Item* merged, Problem* problem,
+               const HostRecord* lastSynced = nullptr);
 
 }  // namespace morvane_pim
 

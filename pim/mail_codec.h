@@ -64,6 +64,10 @@ struct MailProperty {
 
 // The properties in the order their headers are written.
 const MailProperty* MailProperties(size_t* count);
+// Whether a property's fields follow from where the message is and whether
+// it was read (folder, type, read, sent, attachment) rather than from its
+// text.
+bool IsDerivedKind(MailKind kind);
 // The mail's host fields in the field map's order: read id and device name.
 const std::vector<std::pair<std::string, std::string>>& MailFieldIds();
 

@@ -19,11 +19,18 @@ bool Fail(uint32_t line, const std::string& reason, Problem* problem) {
     return false;
 }
 
-bool Differs(const MailProperty& property, const HostRecord& record, const HostRecord& before) {
+// Whether the record changes a property: against the base as the device
+// sees it where the record puts it for the fields that follow from the
+// folder and read flag, and against the record as last synchronised, when
+// known, for the others (so that a zone or character set changed since
+// reads as no edit).
+bool Differs(const MailProperty& property, const HostRecord& record, const HostRecord& before,
+             const HostRecord* lastSynced) {
+    const HostRecord* held = lastSynced != nullptr && !IsDerivedKind(property.kind) ? lastSynced : nullptr;
     for (const char* id : property.readIds) {
         if (id == nullptr) continue;
         const std::string* now = record.Value(id);
-        const std::string* was = before.Value(id);
+        const std::string* was = held != nullptr && held->Value(id) != nullptr ? held->Value(id) : before.Value(id);
         if ((now != nullptr ? *now : std::string()) != (was != nullptr ? *was : std::string())) return true;
     }
     return false;
@@ -115,7 +122,8 @@ bool ReplaceBody(std::string* text, const std::string& body) {
 
 }  // namespace
 
-bool MergeMail(const Item& base, const HostRecord& record, const Settings& settings, Item* merged, Problem* problem) {
+bool MergeMail(const Item& base, const HostRecord& record, const Settings& settings, Item* merged, Problem* problem,
+               const HostRecord* lastSynced) {
     EnsureGMime();
     MailValues values;
     if (!RecordToValues(record, settings, &values, problem)) return false;
@@ -138,7 +146,7 @@ bool MergeMail(const Item& base, const HostRecord& record, const Settings& setti
     const MailProperty* properties = MailProperties(&count);
     for (size_t i = 0; ok && i < count; ++i) {
         const MailProperty& property = properties[i];
-        if (!Differs(property, record, before)) continue;
+        if (!Differs(property, record, before, lastSynced)) continue;
         const PropertyLines lines = WriteProperty(property, PropertyValues(property, values), state, zone);
         if (property.kind == MailKind::kBody && !ReplaceBody(&text, values["10"]))
             ok = Fail(1, "the message's parts cannot be rewritten", problem);

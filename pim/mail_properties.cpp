@@ -53,11 +53,6 @@ bool IsHeaderKind(MailKind kind) {
            kind == MailKind::kPriority;
 }
 
-bool IsDerivedKind(MailKind kind) {
-    return kind == MailKind::kFolderId || kind == MailKind::kType || kind == MailKind::kIsSent ||
-           kind == MailKind::kIsRead || kind == MailKind::kIsAttachment;
-}
-
 size_t Arity(const MailProperty& property) {
     return property.readIds[1] != nullptr ? 2 : 1;
 }
@@ -92,6 +87,11 @@ std::string OwnLine(const MailProperty& property, const std::vector<std::string>
 }
 
 }  // namespace
+
+bool IsDerivedKind(MailKind kind) {
+    return kind == MailKind::kFolderId || kind == MailKind::kType || kind == MailKind::kIsSent ||
+           kind == MailKind::kIsRead || kind == MailKind::kIsAttachment;
+}
 
 const MailProperty* MailProperties(size_t* count) {
     *count = sizeof kProperties / sizeof kProperties[0];

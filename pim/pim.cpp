@@ -92,7 +92,7 @@ bool MergeRecord(int32_t section, const Item& base, const HostRecord& record, co
                  Item* merged, Problem* problem, const HostRecord* lastSynced) {
     if (section == kAddressSection) return MergeAddress(base, record, settings, merged, problem, lastSynced);
     if (IsCalendar(section)) return MergeCalendar(section, base, record, settings, merged, problem, lastSynced);
-    if (section == kMailSection) return MergeMail(base, record, settings, merged, problem);
+    if (section == kMailSection) return MergeMail(base, record, settings, merged, problem, lastSynced);
     return UnknownSection(section, problem);
 }
 

@@ -67,8 +67,9 @@ bool ItemToRecord(int32_t section, const Item& item, const std::string& name, co
 // byte where the property is untouched.  The record as last synchronised
 // keeps a setting changed since (the device's character set, the zone)
 // from reading as a device edit of every field it touches, and spares a
-// calendar item's repeat rule the search for its nearest device form;
-// mail is always compared with its item's own device form.
+// calendar item's repeat rule the search for its nearest device form; a
+// message's fields that follow from its folder and read flag are always
+// compared with its own device form where the record puts it.
 bool MergeRecord(int32_t section, const Item& base, const HostRecord& record, const Settings& settings,
                  Item* merged, Problem* problem, const HostRecord* lastSynced = nullptr);
 

@@ -258,6 +258,25 @@ TEST(Mail, AMergeRewritesOnlyWhatChangedAndKeepsTheRestByteForByte) {
     }
 }
 
+// Merged from the record as last synchronised, a message read on the
+// handheld keeps its Date after the handheld's zone setting changed, though
+// the message read in the new zone would give the handheld another time.
+TEST(Mail, AZoneChangedSinceTheLastSyncIsNoDeviceEdit) {
+    const Item base{Read("iso_8859_1_plain.eml"), 1, false};
+    HostRecord lastSynced;
+    Problem problem;
+    ASSERT_TRUE(ItemToMail(base, "m.eml", Berlin(), &lastSynced, nullptr, nullptr, &problem)) << problem.reason;
+    HostRecord device = lastSynced;
+    for (auto& field : device.fields)
+        if (field.first == "13") field.second = "1";
+    Settings tokyo = Berlin();
+    tokyo.timezone = "Asia/Tokyo";
+    Item merged;
+    ASSERT_TRUE(MergeMail(base, device, tokyo, &merged, &problem, &lastSynced)) << problem.reason;
+    EXPECT_TRUE(merged.seen);
+    EXPECT_EQ(HeaderLines(merged.text), HeaderLines(base.text));
+}
+
 TEST(Mail, BadInputIsAnErrorWithNameAndLineAndOddButSoundInputReads) {
     struct Row {
         std::string text;
