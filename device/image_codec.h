@@ -8,14 +8,55 @@
 #define MORVANE_DEVICE_IMAGE_CODEC_H
 
 #include "device/ole_date.h"
+#include "device/simulator.h"
 
 #include <stddef.h>
 #include <stdint.h>
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace tethra_sim {
+
+// A database's id and field list, against which its records' values are
+// read.
+struct DatabaseHead {
+    uint32_t id = 0;
+    std::vector<LinkField> fields;
+    std::unordered_map<std::string, size_t> index;  // field name -> position
+};
+
+// The head of a database object given as JSON text: its "id", and its
+// "fields" or, when it lists none, the built-in ones.
+DatabaseHead ReadHeadText(const std::string& json);
+
+// An image in the plain form this simulator writes, split as its general
+// reader needs it: the image object's text without its "databases", and
+// per database the object's text without its "records" beside the records
+// themselves, already decoded.
+struct ScannedDatabase {
+    std::string text;
+    DatabaseHead head;
+    std::vector<Record> records;
+};
+struct ScannedImage {
+    std::string text;
+    std::vector<ScannedDatabase> databases;
+};
+
+// Reads an image in that plain form, without a document tree of its
+// records.  False for anything else (escapes beyond single-byte text,
+// characters beyond ASCII outside device text, fractions outside a date's
+// {"ole": d}, a database's records before its id, a key given twice where
+// it matters, any value its link type cannot hold): the general reader
+// then reads the text and names what is wrong with it.
+bool ScanPlainImage(const std::string& text, ScannedImage* out);
+
+// How an image's text is read: the plain form first when it is one, or
+// only one of the two ways, to check them against each other.
+enum class ImageReading { kAny, kPlainOnly, kGeneralOnly };
+bool ReadImageText(const std::string& text, ImageReading how, DeviceImage* out, std::string* error);
 
 std::string Hex(const uint8_t* bytes, size_t n);
 std::vector<uint8_t> Unhex(const std::string& text);

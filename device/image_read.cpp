@@ -1,7 +1,9 @@
-// Image files read.  The small parts of an image (settings, pairing, a
-// database's own keys, faults) are read as a document tree; each record is
-// decoded as soon as its object is complete and its tree dropped, so that a
-// large image costs its records and not a tree of every value besides.
+// Image files read.  The plain form this simulator writes is scanned by
+// hand (image_scan.cpp); any other text is read here.  The small parts of
+// an image (settings, pairing, a database's own keys, faults) are read as
+// a document tree; each record is decoded as soon as its object is
+// complete and its tree dropped, so that a large image costs its records
+// and not a tree of every value besides.
 #include "device/image_codec.h"
 #include "device/simulator.h"
 
@@ -47,13 +49,6 @@ LinkValue DecodeValue(uint32_t type, const Json& j) {
     }
     return v;
 }
-
-// A database's id and field list, as far as its object has been read.
-struct DatabaseHead {
-    uint32_t id = 0;
-    std::vector<LinkField> fields;
-    std::unordered_map<std::string, size_t> index;  // field name -> position
-};
 
 DatabaseHead ReadHead(const Json& j) {
     DatabaseHead head;
@@ -265,46 +260,83 @@ class ImageReader : public nlohmann::json_sax<Json> {
     bool late_ = false;  // a record of this database came before its id
 };
 
+// The general way: any JSON text, its records decoded as they complete.
+// Throws for a text that is no image, naming why.
+void ReadTree(const std::string& text, Json* root, std::vector<Database>* databases) {
+    ImageReader reader;
+    if (!Json::sax_parse(text, &reader)) throw std::runtime_error(reader.error);
+    *root = std::move(reader.root);
+    *databases = std::move(reader.databases);
+}
+
+// The plain form this simulator writes; false when the text is not in it.
+bool ReadPlain(const std::string& text, Json* root, std::vector<Database>* databases) {
+    ScannedImage scanned;
+    if (!ScanPlainImage(text, &scanned)) return false;
+    try {
+        *root = Json::parse(scanned.text);
+        for (ScannedDatabase& db : scanned.databases)
+            databases->push_back(DecodeDatabase(Json::parse(db.text), &db.head, std::move(db.records)));
+        return true;
+    } catch (const std::exception&) {
+        databases->clear();
+        return false;
+    }
+}
+
+// The image of a root object and its databases already read.
+DeviceImage DecodeImage(const Json& j, std::vector<Database> databases) {
+    if (!j.is_object()) throw std::runtime_error("a device image is a JSON object");
+    DeviceImage image;
+    const Json settings = j.value("settings", Json::object());
+    image.portAvailable = settings.value("portAvailable", true);
+    image.attached = settings.value("attached", true);
+    image.configSupported = settings.value("configSupported", true);
+    image.systemInfoValue = settings.value("systemInfo", 40u);
+    image.language = settings.value("language", std::string("en"));
+    image.model = settings.value("model", std::string("QUENDA 2"));
+    if (settings.contains("deviceId")) UnhexInto(settings.at("deviceId").get<std::string>(), image.deviceId, 8);
+    const Json pairing = j.value("pairing", Json::object());
+    if (pairing.contains("pcId")) UnhexInto(pairing.at("pcId").get<std::string>(), image.pcId, 8);
+    if (pairing.contains("appendInfo")) UnhexInto(pairing.at("appendInfo").get<std::string>(), image.appendInfo, 32);
+    image.syncTime = pairing.value("syncTime", std::string("00000000000000"));
+    // Anything in the list that is not a database object fails here.
+    for (const Json& jd : j.value("databases", Json::array())) databases.push_back(DecodeDatabase(jd, nullptr, {}));
+    for (Database& db : databases) {
+        if (image.Find(db.id) != nullptr) throw std::runtime_error("database listed twice");
+        image.databases.push_back(std::move(db));
+    }
+    for (const Json& jf : j.value("faults", Json::array())) {
+        image.FailCall(jf.at("operation").get<std::string>(), jf.value("call", 1u), DecodeCode(jf.at("error")),
+                       jf.value("persistent", false), DecodeEffect(jf.value("effect", std::string("fail"))));
+    }
+    return image;
+}
+
 }  // namespace
 
-bool DeviceImage::FromJson(const std::string& text, std::string* error) {
+DatabaseHead ReadHeadText(const std::string& json) { return ReadHead(Json::parse(json)); }
+
+bool ReadImageText(const std::string& text, ImageReading how, DeviceImage* out, std::string* error) {
     try {
-        ImageReader reader;
-        if (!Json::sax_parse(text, &reader)) throw std::runtime_error(reader.error);
-        const Json& j = reader.root;
-        if (!j.is_object()) throw std::runtime_error("a device image is a JSON object");
-        DeviceImage image;
-        const Json settings = j.value("settings", Json::object());
-        image.portAvailable = settings.value("portAvailable", true);
-        image.attached = settings.value("attached", true);
-        image.configSupported = settings.value("configSupported", true);
-        image.systemInfoValue = settings.value("systemInfo", 40u);
-        image.language = settings.value("language", std::string("en"));
-        image.model = settings.value("model", std::string("QUENDA 2"));
-        if (settings.contains("deviceId")) UnhexInto(settings.at("deviceId").get<std::string>(), image.deviceId, 8);
-        const Json pairing = j.value("pairing", Json::object());
-        if (pairing.contains("pcId")) UnhexInto(pairing.at("pcId").get<std::string>(), image.pcId, 8);
-        if (pairing.contains("appendInfo")) UnhexInto(pairing.at("appendInfo").get<std::string>(), image.appendInfo, 32);
-        image.syncTime = pairing.value("syncTime", std::string("00000000000000"));
-        // Anything in the list that is not a database object fails here.
-        for (const Json& jd : j.value("databases", Json::array())) reader.databases.push_back(DecodeDatabase(jd, nullptr, {}));
-        for (Database& db : reader.databases) {
-            if (image.Find(db.id) != nullptr) throw std::runtime_error("database listed twice");
-            image.databases.push_back(std::move(db));
-        }
-        for (const Json& jf : j.value("faults", Json::array())) {
-            image.FailCall(jf.at("operation").get<std::string>(), jf.value("call", 1u),
-                           DecodeCode(jf.at("error")), jf.value("persistent", false),
-                           DecodeEffect(jf.value("effect", std::string("fail"))));
-        }
+        Json root;
+        std::vector<Database> databases;
+        const bool plain = how != ImageReading::kGeneralOnly && ReadPlain(text, &root, &databases);
+        if (!plain && how == ImageReading::kPlainOnly) throw std::runtime_error("not in the plain form");
+        if (!plain) ReadTree(text, &root, &databases);
+        DeviceImage image = DecodeImage(root, std::move(databases));
         // The hook belongs to whoever watches this device, not to the file.
-        image.beforeCall = std::move(beforeCall);
-        *this = std::move(image);
+        image.beforeCall = std::move(out->beforeCall);
+        *out = std::move(image);
         return true;
     } catch (const std::exception& e) {
         if (error != nullptr) *error = e.what();
         return false;
     }
+}
+
+bool DeviceImage::FromJson(const std::string& text, std::string* error) {
+    return ReadImageText(text, ImageReading::kAny, this, error);
 }
 
 bool ReadWholeFile(const std::string& path, std::string* text) {
