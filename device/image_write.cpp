@@ -53,10 +53,16 @@ class PrettyWriter {
     void DeviceText(const std::vector<uint8_t>& bytes) {
         Prefix();
         *out_ += '"';
-        for (uint8_t b : bytes) {
+        for (size_t i = 0; i < bytes.size(); ++i) {
+            const uint8_t b = bytes[i];
             if (b >= 0x20 && b != '"' && b != '\\') {
                 if (b < 0x80) {
-                    *out_ += static_cast<char>(b);
+                    size_t end = i + 1;  // the run of plain characters, appended at once
+                    while (end < bytes.size() && bytes[end] >= 0x20 && bytes[end] < 0x80 && bytes[end] != '"' &&
+                           bytes[end] != '\\')
+                        ++end;
+                    out_->append(reinterpret_cast<const char*>(&bytes[i]), end - i);
+                    i = end - 1;
                 } else {
                     *out_ += static_cast<char>(0xC0 | (b >> 6));
                     *out_ += static_cast<char>(0x80 | (b & 0x3F));
@@ -227,9 +233,11 @@ void WriteFault(PrettyWriter& w, const Fault& f) {
 
 std::string DeviceImage::ToJson() const {
     std::string text;
-    size_t records = 0;
-    for (const Database& db : databases) records += db.records.size();
-    text.reserve(4096 + records * 1024);
+    // Enough for a record of every field filled; pages reserved and never
+    // written cost nothing.
+    size_t bytes = 4096;
+    for (const Database& db : databases) bytes += db.records.size() * (64 + 64 * db.fields.size());
+    text.reserve(bytes);
     PrettyWriter w(&text);
     w.Begin('{');
     w.Key("format");
