@@ -1,8 +1,8 @@
 #include "engine/sync_apply.h"
 
 #include "engine/abort_hook.h"
+#include "engine/new_items.h"
 #include "engine/record_text.h"
-#include "pim/content_lines.h"
 
 namespace morvane_engine {
 
@@ -17,11 +17,11 @@ namespace {
 constexpr size_t kChangesPerCommit = 1024;
 
 void SetPcSide(StateRow* row, const std::string& href, const std::string& uid, const Item& item,
-               const CollectionEntry& file) {
+               const CollectionEntry& file, const std::string* hash = nullptr) {
     row->href = href;
     if (!uid.empty()) row->uid = uid;
     row->item = item.text;
-    row->hash = morvane_pim::ContentHash(row->section, item);
+    row->hash = hash != nullptr ? *hash : morvane_pim::ContentHash(row->section, item);
     row->size = file.size;
     row->mtime = file.mtime;
     row->folder = file.folder;
@@ -31,6 +31,12 @@ void SetPcSide(StateRow* row, const std::string& href, const std::string& uid, c
 void SetDeviceSide(StateRow* row, int32_t deviceId, const HostRecord& record) {
     row->deviceId = deviceId;
     row->deviceFields = RecordToText(record);
+}
+
+// A new item's own record text, made when it was converted.
+void SetDeviceSide(StateRow* row, int32_t deviceId, NewItem* converted) {
+    row->deviceId = deviceId;
+    row->deviceFields = std::move(converted->recordText);
 }
 
 Item BaseOf(const StateRow& row) {
@@ -71,25 +77,21 @@ std::string Named(ApplyContext& c, const HostRecord& record) {
     return label.empty() ? std::string("(untitled)") : "\"" + label + "\"";
 }
 
-bool PcAdd(ApplyContext& c, int32_t deviceId) {
-    const HostRecord& record = *c.g->DeviceRecord(deviceId);
-    const std::string uid = NewUid(c.g->section, deviceId, record);
-    Item item;
-    morvane_pim::Problem problem;
-    if (!morvane_pim::RecordToItem(c.g->section, record, uid, *c.settings, &item, &problem)) {
+bool PcAdd(ApplyContext& c, int32_t deviceId, NewItem* n) {
+    if (!n->converted) {
         c.summary->lines.push_back("device record " + std::to_string(deviceId) + " left on the handheld: " +
-                                   problem.reason);
+                                   n->problem);
         ++c.summary->skipped;
         c.retryNextTime = true;
         return true;
     }
-    const std::string href = c.collection->NewHref(uid);
+    const std::string href = c.collection->NewHref(n->uid);
     CollectionEntry written;
-    if (!WriteItem(c, href, item, &written)) return false;
+    if (!WriteItem(c, href, n->item, &written)) return false;
     StateRow row;
     row.section = c.g->section;
-    SetPcSide(&row, href, uid, item, written);
-    SetDeviceSide(&row, deviceId, record);
+    SetPcSide(&row, href, n->uid, n->item, written, &n->hash);
+    SetDeviceSide(&row, deviceId, n);
     ++c.summary->pcAdded;
     return c.store->PutRow(&row) || Fail(c, c.store->error());
 }
@@ -158,15 +160,13 @@ bool Split(ApplyContext& c, StateRow* row, const std::string& copyHref) {
         const PcEntry& pc = c.g->pc[copyHref];
         SetPcSide(row, copyHref, pc.uid, pc.item, pc.file);
     } else {
-        const std::string uid = NewUid(c.g->section, row->deviceId, record);
-        Item item;
-        morvane_pim::Problem problem;
-        if (!morvane_pim::RecordToItem(c.g->section, record, uid, *c.settings, &item, &problem))
-            return Fail(c, "cannot convert device record " + std::to_string(row->deviceId) + ": " + problem.reason);
-        const std::string href = c.collection->NewHref(uid);
+        NewItem n = ConvertNewItem(c.g->section, row->deviceId, record, *c.settings);
+        if (!n.converted)
+            return Fail(c, "cannot convert device record " + std::to_string(row->deviceId) + ": " + n.problem);
+        const std::string href = c.collection->NewHref(n.uid);
         CollectionEntry written;
-        if (!WriteItem(c, href, item, &written)) return false;
-        SetPcSide(row, href, uid, item, written);
+        if (!WriteItem(c, href, n.item, &written)) return false;
+        SetPcSide(row, href, n.uid, n.item, written, &n.hash);
         ++c.summary->pcAdded;
     }
     SetDeviceSide(row, row->deviceId, record);
@@ -175,10 +175,10 @@ bool Split(ApplyContext& c, StateRow* row, const std::string& copyHref) {
     return c.store->PutRow(row) || Fail(c, c.store->error());
 }
 
-bool ApplyPcAction(ApplyContext& c, const Action& action) {
+bool ApplyPcAction(ApplyContext& c, const Action& action, NewItemPipeline& converted, size_t index) {
     StateRow* row = action.rowId != 0 ? c.g->Row(action.rowId) : nullptr;
     switch (action.kind) {
-        case ActionKind::kPcAdd: return PcAdd(c, action.deviceId);
+        case ActionKind::kPcAdd: return PcAdd(c, action.deviceId, converted.At(index));
         case ActionKind::kPcUpdate: return PcUpdate(c, row, action.conflict);
         case ActionKind::kPcDelete: return PcDelete(c, *row);
         case ActionKind::kLink: return Link(c, action);
@@ -191,17 +191,13 @@ bool ApplyPcAction(ApplyContext& c, const Action& action) {
 
 }  // namespace
 
-std::string NewUid(int32_t section, int32_t deviceId, const HostRecord& record) {
-    const std::string seed = std::to_string(section) + ":" + std::to_string(deviceId) + ":" + RecordToText(record);
-    return "morvane-" + morvane_pim::HashText(seed).substr(0, 24);
-}
-
 bool ApplyPcSide(ApplyContext& c, const Plan& plan) {
     if (!c.store->Begin()) return Fail(c, c.store->error());
     size_t pending = 0, done = 0;
+    NewItemPipeline converted(*c.g, *c.settings, plan);
     for (const Action& action : plan.actions) {
         c.progress->Tick(++done, plan.actions.size());
-        if (!ApplyPcAction(c, action)) {
+        if (!ApplyPcAction(c, action, converted, done - 1)) {
             c.store->Rollback();
             return false;
         }

@@ -38,10 +38,6 @@ struct ApplyContext {
 bool ApplyPcSide(ApplyContext& c, const Plan& plan);
 bool ApplyDeviceSide(ApplyContext& c, const Plan& plan);
 
-// The UID of a new PC item for a device record: the same record gives the
-// same UID, so that a run repeated after an interruption writes the same file.
-std::string NewUid(int32_t section, int32_t deviceId, const morvane_host::HostRecord& record);
-
 }  // namespace morvane_engine
 
 #endif
