@@ -1,6 +1,7 @@
 // Image files written: the device state as readable JSON, laid out as
-// nlohmann's dump(2) lays it out, streamed straight from the records so that
-// a large image never exists a second time as a document tree.
+// nlohmann's dump(2) lays it out but for a record a line, streamed straight
+// from the records so that a large image never exists a second time as a
+// document tree.
 #include "device/image_codec.h"
 #include "device/simulator.h"
 
@@ -19,20 +20,25 @@ namespace tethra_sim {
 namespace {
 
 // Appends JSON with two spaces of indent a level and every element of an
-// object or array on a line of its own.
+// object or array on a line of its own, but in a container begun on one
+// line, which is written on that line with all it holds.
 class PrettyWriter {
  public:
     explicit PrettyWriter(std::string* out) : out_(out) {}
 
-    void Begin(char open) {
+    void Begin(char open, bool oneLine = false) {
         Prefix();
         *out_ += open;
         counts_.push_back(0);
+        if (oneLine || lineDepth_ != 0) ++lineDepth_;
     }
     void End(char close) {
         const bool empty = counts_.back() == 0;
         counts_.pop_back();
-        if (!empty) NewLine();
+        if (lineDepth_ != 0)
+            --lineDepth_;
+        else if (!empty)
+            NewLine();
         *out_ += close;
     }
     void Key(const std::string& name) {
@@ -91,8 +97,8 @@ class PrettyWriter {
             return;
         }
         if (counts_.empty()) return;
-        if (counts_.back()++ != 0) *out_ += ',';
-        NewLine();
+        if (counts_.back()++ != 0) *out_ += lineDepth_ != 0 ? ", " : ",";
+        if (lineDepth_ == 0) NewLine();
     }
     void Escape(char c) {
         static const char kShort[] = "\"\"\\\\\bb\ff\nn\rr\tt";
@@ -121,6 +127,7 @@ class PrettyWriter {
 
     std::string* out_;
     std::vector<size_t> counts_;  // elements written so far in each open container
+    size_t lineDepth_ = 0;        // open containers written on one line
     bool keyed_ = false;
 };
 
@@ -191,8 +198,10 @@ void WriteDatabase(PrettyWriter& w, const Database& db) {
     WriteIds(w, "deleted", db.changes[2]);
     w.Key("records");
     w.Begin('[');
+    // A record a line: a quarter less text than a value a line, and as
+    // easy to read and compare.
     for (const Record& r : db.records) {
-        w.Begin('{');
+        w.Begin('{', true);
         w.Key("id");
         w.Integer(r.id);
         w.Key("values");
