@@ -190,7 +190,9 @@ struct TETHRA_SIM_API DeviceImage {
     // Replaces this image; false (image unchanged) with a reason in error.
     bool FromJson(const std::string& text, std::string* error);
     bool Load(const std::string& path, std::string* error);
-    // Atomic: a temporary file beside path, then rename.  written, when
+    // Atomic: the text goes to a file beside path, which is then renamed
+    // over it.  The image it replaces stays beside it as path.previous,
+    // and the next save writes over that file in place.  written, when
     // given, gets the text that went to the file.
     bool Save(const std::string& path, std::string* error, std::string* written = nullptr) const;
 };
