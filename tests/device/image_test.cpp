@@ -72,6 +72,24 @@ TEST(ImageFile, RoundTripKeepsEveryByte) {
     }
 }
 
+// Each save writes over the file of the image before the last one, which
+// is larger here: what it held past the new text must be gone.
+TEST(ImageFile, EachSaveKeepsTheImageItReplaces) {
+    testing_support::Sandbox sandbox;
+    const std::string path = sandbox.root() + "/device.json";
+    DeviceImage large = DemoImage();
+    for (int i = 0; i < 50; ++i) large.AddRecord(7, {{"S_LAST_NAME", TextValue("Filler " + std::to_string(i))}});
+    DeviceImage middle = DemoImage(), small;
+    std::string error;
+    for (const DeviceImage* image : {&large, &middle, &small}) ASSERT_TRUE(image->Save(path, &error)) << error;
+    DeviceImage loaded, previous;
+    ASSERT_TRUE(loaded.Load(path, &error)) << error;
+    ASSERT_TRUE(previous.Load(path + ".previous", &error)) << error;
+    EXPECT_EQ(loaded.ToJson(), small.ToJson());
+    EXPECT_EQ(previous.ToJson(), middle.ToJson());
+    EXPECT_FALSE(testing_support::FileExists(path + ".swap"));
+}
+
 TEST(ImageFile, ValuesAreReadableText) {
     const std::string json = DemoImage().ToJson();
     for (const char* text : {"\"S_START_DATE\": \"2026-12-08\"", "\"S_START_TIME\": \"09:30:00\"",
