@@ -7,6 +7,9 @@
 
 #include <stdio.h>
 
+#include <set>
+#include <string>
+
 #include "records/field_map.h"
 #include "sync/sync_world.h"
 
@@ -105,6 +108,24 @@ TEST_P(OneSided, ChangesOnEachSideReachTheOther) {
     SyncInAgreement();
     EXPECT_EQ(Tree(world_.store()), files);
     EXPECT_EQ(world_.Device().ToJson().size(), image.size());
+}
+
+// New items are made a batch ahead of their writes, on a second thread:
+// records beyond the first batches still become one item each, their own.
+TEST_P(OneSided, RecordsBeyondOneBatchEachBecomeAnItemOfTheirOwn) {
+    const Database& db = GetParam();
+    world_.EditDevice([&](tethra_sim::DeviceImage& image) {
+        for (int i = 0; i < 600; ++i) {
+            FieldValues added = db.extra;
+            added.emplace_back(db.field, TextValue("Bulk " + std::to_string(i) + "."));
+            ASSERT_NE(image.AddRecord(DeviceDatabase(db.section), added), 0u);
+        }
+    });
+    SyncInAgreement();
+    std::set<std::string> files;
+    for (int i : {0, 255, 256, 511, 512, 599}) files.insert(world_.FindFile(db.section, "Bulk " + std::to_string(i) + "."));
+    EXPECT_EQ(files.size(), 6u);
+    EXPECT_EQ(files.count(""), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Databases, OneSided, testing::ValuesIn(kDatabases),
