@@ -63,7 +63,38 @@ std::vector<uint8_t> Utf8ToBytes(const std::string& text) {
     return bytes;
 }
 
+// Appends n digits of value, which has no more.
+static void PutDigits(std::string* text, int value, int n) {
+    char digits[4];
+    for (int i = n - 1; i >= 0; --i, value /= 10) digits[i] = static_cast<char>('0' + value % 10);
+    text->append(digits, static_cast<size_t>(n));
+}
+
 static std::string FormatDate(uint32_t type, const CivilTime& t) {
+    // The common dates by hand: an image of many dates spent much of its
+    // writing in snprintf.
+    const bool small = t.year >= 0 && t.year <= 9999 && t.month >= 0 && t.month <= 99 && t.day >= 0 && t.day <= 99 &&
+                       t.hour >= 0 && t.hour <= 99 && t.minute >= 0 && t.minute <= 99 && t.second >= 0 &&
+                       t.second <= 99;
+    if (small) {
+        std::string text;
+        if (type != kLinkTime) {
+            PutDigits(&text, t.year, 4);
+            text += '-';
+            PutDigits(&text, t.month, 2);
+            text += '-';
+            PutDigits(&text, t.day, 2);
+        }
+        if (type == kLinkDateTime) text += 'T';
+        if (type != kLinkDate) {
+            PutDigits(&text, t.hour, 2);
+            text += ':';
+            PutDigits(&text, t.minute, 2);
+            text += ':';
+            PutDigits(&text, t.second, 2);
+        }
+        return text;
+    }
     char text[32];
     if (type == kLinkDate)
         std::snprintf(text, sizeof text, "%04d-%02d-%02d", t.year, t.month, t.day);
