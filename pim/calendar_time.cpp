@@ -48,7 +48,7 @@ std::string AfterZoneinfo(const std::string& path) {
     return at == std::string::npos ? std::string() : path.substr(at + 9);
 }
 
-std::string SystemZoneName() {
+std::string LookUpSystemZone() {
     const char* tz = getenv("TZ");
     if (tz != nullptr && *tz != '\0') {
         std::string name = tz[0] == ':' ? tz + 1 : tz;
@@ -65,6 +65,24 @@ std::string SystemZoneName() {
     std::string name;
     if (file && std::getline(file, name) && BuiltinZone(name) != nullptr) return name;
     return "UTC";
+}
+
+// The system's zone as the first conversion found it, looked up again
+// only when TZ changes: a sync converts thousands of items, and each
+// looked at /etc/localtime anew.
+std::string SystemZoneName() {
+    static std::mutex mutex;
+    static bool found = false;
+    static std::string tzSeen, name;
+    const char* tz = getenv("TZ");
+    const std::string now = tz != nullptr ? tz : "";
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!found || now != tzSeen) {
+        name = LookUpSystemZone();
+        tzSeen = now;
+        found = true;
+    }
+    return name;
 }
 
 void Civil(int64_t days, int* year, int* month, int* day) {
