@@ -24,24 +24,7 @@ class PlainScanner {
     PlainScanner(const char* begin, const char* end) : p_(begin), end_(end) {}
 
     bool Image(ScannedImage* out) {
-        if (!Eat('{')) return false;
-        bool databases = false;
-        out->text = "{";
-        if (!Eat('}')) {
-            do {
-                std::string key;
-                if (!Key(&key)) return false;
-                if (key == "databases") {
-                    if (databases) return false;
-                    databases = true;
-                    if (!DatabaseList(out)) return false;
-                } else if (!Member(key, &out->text)) {
-                    return false;
-                }
-            } while (Eat(','));
-            if (!Eat('}')) return false;
-        }
-        out->text += '}';
+        if (!ObjectAround("databases", &out->text, [&] { return DatabaseList(out); })) return false;
         Space();
         return p_ == end_;
     }
@@ -72,6 +55,30 @@ class PlainScanner {
         if (p_ == end_) return false;
         key->assign(start, p_++);
         return Eat(':');
+    }
+
+    // An object whose members go to *text as they stand, but for the one
+    // named special, which handle reads; a second of it is refused.
+    template <typename Handle>
+    bool ObjectAround(const char* special, std::string* text, Handle handle) {
+        if (!Eat('{')) return false;
+        *text = "{";
+        bool seen = false;
+        if (!Eat('}')) {
+            do {
+                std::string key;
+                if (!Key(&key)) return false;
+                if (key == special) {
+                    if (seen || !handle()) return false;
+                    seen = true;
+                } else if (!Member(key, text)) {
+                    return false;
+                }
+            } while (Eat(','));
+            if (!Eat('}')) return false;
+        }
+        *text += '}';
+        return true;
     }
 
     // A member left to the general reader, appended to an object's text.
@@ -156,27 +163,12 @@ class PlainScanner {
     }
 
     bool Database(ScannedDatabase* db) {
-        if (!Eat('{')) return false;
-        db->text = "{";
-        bool records = false;
-        if (!Eat('}')) {
-            do {
-                std::string key;
-                if (!Key(&key)) return false;
-                if (key == "records") {
-                    // The field list must be known, so "id" (and "fields") come first.
-                    if (records || db->text.find("\"id\":") == std::string::npos) return false;
-                    records = true;
-                    db->head = ReadHeadText(db->text + '}');
-                    if (!Records(db)) return false;
-                } else if (!Member(key, &db->text)) {
-                    return false;
-                }
-            } while (Eat(','));
-            if (!Eat('}')) return false;
-        }
-        db->text += '}';
-        return true;
+        return ObjectAround("records", &db->text, [&] {
+            // The field list must be known, so "id" (and "fields") come first.
+            if (db->text.find("\"id\":") == std::string::npos) return false;
+            db->head = ReadHeadText(db->text + '}');
+            return Records(db);
+        });
     }
 
     bool Records(ScannedDatabase* db) {
