@@ -244,6 +244,11 @@ class PlainScanner {
     bool StringValue(uint32_t type, LinkValue* v) {
         ++p_;
         std::vector<uint8_t>& bytes = v->bytes;
+        // Room for the text up to the next quote, which its bytes take at
+        // most unless it holds an escaped quote: one allocation, not one
+        // at every doubling.
+        const void* quote = std::memchr(p_, '"', static_cast<size_t>(end_ - p_));
+        if (quote != nullptr) bytes.reserve(static_cast<size_t>(static_cast<const char*>(quote) - p_));
         while (p_ < end_ && *p_ != '"') {
             const unsigned char c = static_cast<unsigned char>(*p_++);
             if (c >= 0x20 && c < 0x80 && c != '\\') {
