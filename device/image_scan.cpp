@@ -39,10 +39,6 @@ class PlainScanner {
         ++p_;
         return true;
     }
-    bool Next(char c) {
-        Space();
-        return p_ != end_ && *p_ == c;
-    }
 
     // A key: printable ASCII without escapes, then the colon.
     bool Key(std::string* key) {
