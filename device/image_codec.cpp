@@ -22,7 +22,7 @@ std::string Hex(const uint8_t* bytes, size_t n) {
     return text;
 }
 
-static int HexDigit(char c) {
+int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -63,11 +63,19 @@ std::vector<uint8_t> Utf8ToBytes(const std::string& text) {
     return bytes;
 }
 
-// Appends n digits of value, which has no more.
-static void PutDigits(std::string* text, int value, int n) {
-    char digits[4];
-    for (int i = n - 1; i >= 0; --i, value /= 10) digits[i] = static_cast<char>('0' + value % 10);
-    text->append(digits, static_cast<size_t>(n));
+// Appends three numbers: the first of width digits, the others of two,
+// with sep between them; none has more digits than that.
+static void PutThree(std::string* text, int first, int width, int second, int third, char sep) {
+    char digits[10];
+    int at = 0;
+    const int values[3] = {first, second, third}, widths[3] = {width, 2, 2};
+    for (int k = 0; k < 3; ++k) {
+        if (k != 0) digits[at++] = sep;
+        for (int i = widths[k] - 1, value = values[k]; i >= 0; --i, value /= 10)
+            digits[at + i] = static_cast<char>('0' + value % 10);
+        at += widths[k];
+    }
+    text->append(digits, static_cast<size_t>(at));
 }
 
 static std::string FormatDate(uint32_t type, const CivilTime& t) {
@@ -78,21 +86,9 @@ static std::string FormatDate(uint32_t type, const CivilTime& t) {
                        t.second <= 99;
     if (small) {
         std::string text;
-        if (type != kLinkTime) {
-            PutDigits(&text, t.year, 4);
-            text += '-';
-            PutDigits(&text, t.month, 2);
-            text += '-';
-            PutDigits(&text, t.day, 2);
-        }
+        if (type != kLinkTime) PutThree(&text, t.year, 4, t.month, t.day, '-');
         if (type == kLinkDateTime) text += 'T';
-        if (type != kLinkDate) {
-            PutDigits(&text, t.hour, 2);
-            text += ':';
-            PutDigits(&text, t.minute, 2);
-            text += ':';
-            PutDigits(&text, t.second, 2);
-        }
+        if (type != kLinkDate) PutThree(&text, t.hour, 2, t.minute, t.second, ':');
         return text;
     }
     char text[32];
@@ -106,13 +102,10 @@ static std::string FormatDate(uint32_t type, const CivilTime& t) {
     return text;
 }
 
-// The digits at text[at, at + n), or -1 when any is not a digit.
+// The number the digits at text[at, at + n) spell.
 static int Digits(const std::string& text, size_t at, size_t n) {
     int value = 0;
-    for (size_t i = at; i < at + n; ++i) {
-        if (text[i] < '0' || text[i] > '9') return -1;
-        value = value * 10 + (text[i] - '0');
-    }
+    for (size_t i = at; i < at + n; ++i) value = value * 10 + (text[i] - '0');
     return value;
 }
 

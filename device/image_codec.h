@@ -59,6 +59,8 @@ enum class ImageReading { kAny, kPlainOnly, kGeneralOnly };
 bool ReadImageText(const std::string& text, ImageReading how, DeviceImage* out, std::string* error);
 
 std::string Hex(const uint8_t* bytes, size_t n);
+// The value of a hex digit, -1 for any other character.
+int HexDigit(char c);
 std::vector<uint8_t> Unhex(const std::string& text);
 void UnhexInto(const std::string& text, uint8_t* out, size_t n);
 

@@ -275,9 +275,7 @@ class PlainScanner {
         if (e != 'u' || end_ - p_ < 4 || p_[0] != '0' || p_[1] != '0') return -1;
         int byte = 0;
         for (int i = 2; i < 4; ++i) {
-            const char h = p_[i];
-            const int digit = h >= '0' && h <= '9' ? h - '0' : h >= 'a' && h <= 'f' ? h - 'a' + 10
-                            : h >= 'A' && h <= 'F' ? h - 'A' + 10 : -1;
+            const int digit = HexDigit(p_[i]);
             if (digit < 0) return -1;
             byte = byte * 16 + digit;
         }
