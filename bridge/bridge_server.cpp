@@ -36,10 +36,13 @@ enum class Needs : uint8_t { kNothing, kHello, kStart };
 class BridgeServer;
 using Handler = bool (BridgeServer::*)(int64_t id, const JsonDocument& request);
 
+// Lines that follow the request, read whatever its answer.
+enum class Follows : uint8_t { kNothing, kRecords, kLinkRecords };
+
 struct Operation {
     const char* name;
     Needs needs;
-    bool carriesRecords;  // record lines follow the request, read whatever its answer
+    Follows follows;
     Handler handler;
 };
 
@@ -70,6 +73,8 @@ public:
     bool QueryFullSync(int64_t id, const JsonDocument& request);
     bool Export(int64_t id, const JsonDocument& request);
     bool Import(int64_t id, const JsonDocument& request);
+    bool ReadLink(int64_t id, const JsonDocument& request);
+    bool WriteLink(int64_t id, const JsonDocument& request);
     bool Close(int64_t id, const JsonDocument& request);
     bool Stop(int64_t id, const JsonDocument& request);
 
@@ -83,6 +88,7 @@ private:
     bool Refuse(const json& id, const std::string& error) { return Answer({{"id", id}, {"ok", false}, {"error", error}}); }
     const HostDatabase* RequestedDatabase(int64_t id, const JsonDocument& request);
     bool ReadImportRecords(int64_t id, const JsonDocument& request);
+    bool ReadFollowingLines(int64_t id, const JsonDocument& request, std::vector<std::string>* lines);
     void Fault(const char* operation);
 
     static bool SendRecord(void* context, const HostDatabase& database, HostRecord&& record);
@@ -98,6 +104,7 @@ private:
     bool greeted_ = false, started_ = false, stopping_ = false, clientGone_ = false;
     std::string pending_;  // lines not yet written
     std::vector<HostRecord> importRecords_;  // the records of the import being served
+    std::vector<std::string> linkLines_;     // the record lines of the write_link being served
     std::string importError_;                // the first fault found in them
     int64_t passId_ = 0;   // the request whose pass runs
     size_t sent_ = 0;      // records the export has sent
@@ -106,14 +113,16 @@ private:
 
 const Operation BridgeServer::kOperations[] = {
     // 0
-    {"hello", Needs::kNothing, false, &BridgeServer::Hello},
-    {"start", Needs::kHello, false, &BridgeServer::StartSession},
-    {"query_full_sync", Needs::kStart, false, &BridgeServer::QueryFullSync},
-    {"export", Needs::kStart, false, &BridgeServer::Export},
-    {"import", Needs::kStart, true, &BridgeServer::Import},
+    {"hello", Needs::kNothing, Follows::kNothing, &BridgeServer::Hello},
+    {"start", Needs::kHello, Follows::kNothing, &BridgeServer::StartSession},
+    {"query_full_sync", Needs::kStart, Follows::kNothing, &BridgeServer::QueryFullSync},
+    {"export", Needs::kStart, Follows::kNothing, &BridgeServer::Export},
+    {"import", Needs::kStart, Follows::kRecords, &BridgeServer::Import},
     // 5
-    {"close", Needs::kHello, false, &BridgeServer::Close},
-    {"stop", Needs::kNothing, false, &BridgeServer::Stop},
+    {"read_link", Needs::kHello, Follows::kNothing, &BridgeServer::ReadLink},
+    {"write_link", Needs::kHello, Follows::kLinkRecords, &BridgeServer::WriteLink},
+    {"close", Needs::kHello, Follows::kNothing, &BridgeServer::Close},
+    {"stop", Needs::kNothing, Follows::kNothing, &BridgeServer::Stop},
 };
 
 // The next line of the input; a last line without its line end counts.
@@ -156,7 +165,8 @@ void BridgeServer::Handle(const std::string& line, size_t oversized) {
     } else {
         for (const Operation& operation : kOperations) {
             if (name != operation.name) continue;
-            if (operation.carriesRecords && !ReadImportRecords(id, request)) return;
+            if (operation.follows == Follows::kRecords && !ReadImportRecords(id, request)) return;
+            if (operation.follows == Follows::kLinkRecords && !ReadFollowingLines(id, request, &linkLines_)) return;
             if (operation.needs != Needs::kNothing && !greeted_) {
                 Refuse(id, "\"" + name + "\" before \"hello\"");
             } else if (operation.needs == Needs::kStart && !started_) {
@@ -348,6 +358,79 @@ bool BridgeServer::Import(int64_t id, const JsonDocument& request) {
     }
     if (!ok) return Refuse(id, session_->error());
     return Answer({{"id", id}, {"ok", true}});
+}
+
+// The lines of a write_link, kept as they came: they are parsed against
+// the database's field list once the request is served.
+bool BridgeServer::ReadFollowingLines(int64_t id, const JsonDocument& request, std::vector<std::string>* lines) {
+    int64_t count = 0;
+    lines->clear();
+    importError_.clear();
+    if (!request.Integer("records", &count) || count < 0 || count > kMaxImportRecords) {
+        Refuse(id, "\"records\" is not a count of the record lines that follow");
+        return false;
+    }
+    std::string line;
+    size_t oversized = 0;
+    for (int64_t place = 1; place <= count; ++place) {
+        if (!ReadLine(&line, &oversized)) {
+            Refuse(id, "the input ended after " + std::to_string(place - 1) + " of the " + std::to_string(count) +
+                           " records");
+            return false;
+        }
+        if (oversized > 0 && importError_.empty())
+            importError_ = "record " + std::to_string(place) + ": a line of " + std::to_string(oversized) + " bytes";
+        lines->push_back(line);
+    }
+    return true;
+}
+
+// Every database, one head line and then a line per record.
+bool BridgeServer::ReadLink(int64_t id, const JsonDocument&) {
+    if (started_) return Refuse(id, "the session is started; \"close\" it first");
+    std::vector<LinkDatabase> databases;
+    if (!session_->ReadLink(&databases)) return Refuse(id, session_->error());
+    for (const LinkDatabase& database : databases) {
+        pending_ += json{{"id", id}, {"head", LinkHeadToJson(database)}}.dump() + "\n";
+        for (const LinkRecord& record : database.records) {
+            pending_ += json{{"id", id}, {"link", LinkRecordToJson(database, record)}}.dump() + "\n";
+            if (pending_.size() >= kFlushBytes) Flush();
+        }
+    }
+    return Answer({{"id", id}, {"ok", true}, {"databases", databases.size()}});
+}
+
+bool BridgeServer::WriteLink(int64_t id, const JsonDocument& request) {
+    if (started_) return Refuse(id, "the session is started; \"close\" it first");
+    int64_t dbId = 0, fields = 0;
+    if (!request.Integer("database", &dbId) || dbId <= 0 || dbId > UINT32_MAX || !request.Integer("fields", &fields) ||
+        fields < 0 || fields > 0xFFFF)
+        return Refuse(id, "\"write_link\" needs \"database\" and \"fields\", its field count");
+    if (!importError_.empty()) return Refuse(id, importError_);
+    LinkDatabase head;
+    head.id = static_cast<uint32_t>(dbId);
+    head.fields.resize(static_cast<size_t>(fields));
+    std::vector<uint32_t> deletes;
+    int64_t deleted = 0;
+    for (size_t i = 0; request.Integer("deletes." + std::to_string(i), &deleted); ++i) {
+        if (deleted <= 0 || deleted > UINT32_MAX) return Refuse(id, "\"deletes\" holds a value that is no record id");
+        deletes.push_back(static_cast<uint32_t>(deleted));
+    }
+    std::vector<LinkRecord> adds(linkLines_.size());
+    std::string reason;
+    for (size_t i = 0; i < linkLines_.size(); ++i) {
+        const nlohmann::json line = nlohmann::json::parse(linkLines_[i], nullptr, false);
+        if (!line.is_object() || line.value("id", json::number_integer_t(0)) != id || !line.contains("link"))
+            return Refuse(id, "record " + std::to_string(i + 1) + ": not a link record line of request " +
+                                  std::to_string(id));
+        if (!LinkRecordFromJson(line["link"], head, &adds[i], &reason))
+            return Refuse(id, "record " + std::to_string(i + 1) + ": " + reason);
+    }
+    linkLines_.clear();
+    if (!session_->WriteLink(head, deletes, &adds)) return Refuse(id, session_->error());
+    std::vector<uint32_t> ids;
+    for (const LinkRecord& record : adds) ids.push_back(record.id);
+    return Answer({{"id", id}, {"ok", true}, {"ids", ids}});
 }
 
 bool BridgeServer::Close(int64_t id, const JsonDocument&) {

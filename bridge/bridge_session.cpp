@@ -98,6 +98,9 @@ public:
     bool Export(const HostDatabase& database, DIZ_TIME syncStamp, ChangeLists lists, DatabaseRecords* out) override;
     bool Import(const HostDatabase& database, const std::vector<HostRecord>& records,
                 std::vector<ImportResult>* results) override;
+    bool ReadLink(std::vector<LinkDatabase>* out) override;
+    bool WriteLink(const LinkDatabase& head, const std::vector<uint32_t>& deletes,
+                   std::vector<LinkRecord>* adds) override;
 
     void Finish() override {
         if (started_ && !broken_) Call("close", {{"op", "close"}}, std::string(), nullptr);
@@ -144,6 +147,7 @@ private:
     int64_t nextId_ = 1;
     int64_t callId_ = 0;
     std::string doing_;  // what the request being served does, for reports
+    std::string lineText_;  // the line onLine is handed, as the bridge sent it
     bool started_ = false, broken_ = false;
     std::string error_;
     PassProgress progress_ = nullptr;
@@ -195,6 +199,7 @@ bool BridgeSession::Exchange(const std::string& doing, const json& request, cons
             if (answer != nullptr) *answer = std::move(line);
             return ok;
         }
+        if (onLine) lineText_.assign(text, size);
         if (!onLine || !onLine(line))
             return Broken("sent a line that is no answer to \"" + doing_ + "\": " +
                           std::string(text, size < 200 ? size : 200));
@@ -290,6 +295,54 @@ bool BridgeSession::Import(const HostDatabase& database, const std::vector<HostR
                          onLine);
     if (progress_ != nullptr && !broken_) progress_(progressContext_, database, 0, 0);
     return ok;
+}
+
+// The lines of read_link are taken whole by nlohmann's parser: a backup is
+// read once, and its values nest deeper than records do.
+bool BridgeSession::ReadLink(std::vector<LinkDatabase>* out) {
+    out->clear();
+    std::string reason;
+    const LineHandler onLine = [&](JsonDocument&) {
+        const nlohmann::json line = nlohmann::json::parse(lineText_, nullptr, false);
+        if (line.is_object() && line.contains("head")) {
+            out->emplace_back();
+            return LinkHeadFromJson(line["head"], &out->back(), &reason);
+        }
+        if (!line.is_object() || !line.contains("link") || out->empty()) return false;
+        out->back().records.emplace_back();
+        return LinkRecordFromJson(line["link"], out->back(), &out->back().records.back(), &reason);
+    };
+    JsonDocument answer;
+    if (!Call("read_link", {{"op", "read_link"}}, std::string(), onLine, &answer)) {
+        if (!reason.empty()) error_ += " (" + reason + ")";
+        return false;
+    }
+    int64_t databases = 0;
+    if (!answer.Integer("databases", &databases) || databases != static_cast<int64_t>(out->size()))
+        return Broken("answered \"read_link\" with another count of databases than it sent");
+    return true;
+}
+
+bool BridgeSession::WriteLink(const LinkDatabase& head, const std::vector<uint32_t>& deletes,
+                              std::vector<LinkRecord>* adds) {
+    if (broken_) return false;
+    std::string lines;
+    for (const LinkRecord& record : *adds)
+        lines += json{{"id", nextId_}, {"link", LinkRecordToJson(head, record)}}.dump() + "\n";
+    JsonDocument answer;
+    const std::string doing = "write_link into " + LinkDatabaseName(head.id);
+    if (!Call(doing,
+              {{"op", "write_link"}, {"database", head.id}, {"fields", head.fields.size()}, {"deletes", deletes},
+               {"records", adds->size()}},
+              lines, nullptr, &answer))
+        return false;
+    for (size_t i = 0; i < adds->size(); ++i) {
+        int64_t id = 0;
+        if (!answer.Integer("ids." + std::to_string(i), &id) || id <= 0 || id > UINT32_MAX)
+            return Broken("answered \"write_link\" without the ids of the records it added");
+        (*adds)[i].id = static_cast<uint32_t>(id);
+    }
+    return true;
 }
 
 }  // namespace

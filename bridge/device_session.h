@@ -16,6 +16,7 @@
 
 #include "records/field_map.h"
 #include "records/host_record.h"
+#include "records/link_image.h"
 
 namespace morvane_host {
 
@@ -57,6 +58,15 @@ public:
                         std::vector<ImportResult>* results) = 0;
     // Closes the session; harmless when it was never started.
     virtual void Finish() = 0;
+
+    // The handheld through its device link library, the adapter left out
+    // (bridge/link_access.h): every database with every field of every
+    // record.  Only while the session is not started.
+    virtual bool ReadLink(std::vector<LinkDatabase>* out) = 0;
+    // Deletes, then adds, records of database head.id (head gives its field
+    // list; its records are not read); each added record gets its new id.
+    virtual bool WriteLink(const LinkDatabase& head, const std::vector<uint32_t>& deletes,
+                           std::vector<LinkRecord>* adds) = 0;
 
     // What the last failure was, as one line for the person running it.
     virtual const std::string& error() const = 0;

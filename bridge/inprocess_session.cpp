@@ -4,6 +4,7 @@
 
 #include "bridge/adapter.h"
 #include "bridge/device_session.h"
+#include "bridge/link_access.h"
 #include "bridge/sync_run.h"
 #include "platform/host_services.h"
 #include "records/record_json.h"
@@ -67,6 +68,17 @@ public:
     void Finish() override {
         run_.Finish();
         started_ = false;
+    }
+
+    bool ReadLink(std::vector<LinkDatabase>* out) override {
+        if (started_) return Fail("the adapter holds the link while its session is started");
+        return ReadLinkDatabases(out, &error_);
+    }
+
+    bool WriteLink(const LinkDatabase& head, const std::vector<uint32_t>& deletes,
+                   std::vector<LinkRecord>* adds) override {
+        if (started_) return Fail("the adapter holds the link while its session is started");
+        return WriteLinkRecords(head.id, deletes, adds, &error_);
     }
 
     const std::string& error() const override { return error_; }

@@ -1,8 +1,9 @@
 // morvane-sync backup and restore.  Both take the device session the sync
-// command takes (the adapter in this process, or --bridge), read every
-// record of the five databases without touching the device's change lists,
-// and restore writes only once the file was found whole and the person
-// running it agreed.
+// command takes (the adapter in this process, or --bridge) but leave the
+// adapter's session closed: they read and write the handheld's databases
+// through its link library, every field of every record, without touching
+// the device's change lists.  Restore writes only once the file was found
+// whole, fits the handheld and the person running it agreed.
 #include "host/backup_command.h"
 #include "host/first_run.h"
 
@@ -12,13 +13,13 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <map>
 #include <memory>
 
 #include "engine/atomic_file.h"
 #include "engine/store_mark.h"
 #include "host/backup_file.h"
 #include "host/host_env.h"
+#include "engine/restore_plan.h"
 #include "host/sync_command.h"
 
 namespace morvane_host {
@@ -29,6 +30,8 @@ using morvane_engine::kExitBadCommandLine;
 using morvane_engine::kExitDeviceFailure;
 using morvane_engine::kExitInAgreement;
 using morvane_engine::kExitStoreLocked;
+using morvane_engine::PlanRestore;
+using morvane_engine::RestoreStep;
 
 struct BackupLine {
     SyncCommandLine session;  // --device, --bridge, --store, --trace, --data-dir; --yes answers the pairing
@@ -71,9 +74,11 @@ std::string DeviceName(const BackupLine& line) {
     return line.session.device.empty() ? "(the handheld on the default port)" : line.session.device;
 }
 
-// The run's environment, the session and its start-up; null after saying why.
-std::unique_ptr<DeviceSession> StartSession(const std::string& programFolder, const BackupLine& line,
-                                            RunRegistry* registry) {
+// The run's environment and a session that is not started: backup and
+// restore reach the handheld through its link library, which the adapter
+// would otherwise hold.  Null after saying why.
+std::unique_ptr<DeviceSession> OpenSession(const std::string& programFolder, const BackupLine& line,
+                                           RunRegistry* registry) {
     std::string error;
     if (!line.session.device.empty()) SetEnvironment("MORVANE_DEVICE", line.session.device);
     if ((line.session.trace || !line.session.dataFolder.empty()) &&
@@ -86,28 +91,16 @@ std::unique_ptr<DeviceSession> StartSession(const std::string& programFolder, co
         return nullptr;
     }
     std::unique_ptr<DeviceSession> session = OpenSyncSession(programFolder, line.session, &error);
-    if (session == nullptr) {
-        fprintf(stderr, "morvane-sync: %s\n", error.c_str());
-        return nullptr;
-    }
-    if (session->Start(line.session.settings.pairing)) return session;
-    ReportStartupFailure(session->error(), stderr);
-    return nullptr;
+    if (session == nullptr) fprintf(stderr, "morvane-sync: %s\n", error.c_str());
+    return session;
 }
 
-// Every record of every database, the change lists kept for the next sync.
-bool ReadDevice(DeviceSession& session, std::vector<BackupDatabase>* databases) {
-    uint32_t count = 0;
-    const HostDatabase* all = Databases(&count);
-    for (uint32_t i = 0; i < count; ++i) {
-        DatabaseRecords read;
-        if (!session.Export(all[i], 0, ChangeLists::kKeep, &read)) {
-            fprintf(stderr, "morvane-sync: %s: %s\n", all[i].name, session.error().c_str());
-            return false;
-        }
-        databases->push_back({&all[i], read.records});
-    }
-    return true;
+// Every database of the handheld; false after saying why.
+bool ReadDevice(DeviceSession& session, std::vector<LinkDatabase>* databases) {
+    if (session.ReadLink(databases)) return true;
+    fprintf(stderr, "morvane-sync: reading the handheld failed: %s\n%s", session.error().c_str(),
+            StartupAdvice(LastErrorIn(session.error())).c_str());
+    return false;
 }
 
 std::string UtcNow() {
@@ -121,35 +114,6 @@ std::string UtcNow() {
 
 void Finished(const BackupLine& line) {
     if (line.session.trace) printf("trace log: %s\n", TraceLogPath().c_str());
-}
-
-// What restore sends one database: the device's records that differ from
-// the backup's deleted, the backup's that the device lacks added.  A record
-// with the same id and content on both is left as it is, keeping its id.
-std::vector<HostRecord> RestorePlan(const HostDatabase& database, const std::vector<HostRecord>& device,
-                                    const std::vector<HostRecord>& wanted, size_t* kept) {
-    std::map<int32_t, std::string> onDevice;
-    for (const HostRecord& record : device) onDevice[record.id] = RecordContent(database, record);
-    std::vector<HostRecord> adds;
-    for (const HostRecord& record : wanted) {
-        const auto found = onDevice.find(record.id);
-        if (found != onDevice.end() && found->second == RecordContent(database, record)) {
-            onDevice.erase(found);
-            ++*kept;
-        } else {
-            adds.push_back(record);
-            adds.back().action = "add";
-        }
-    }
-    std::vector<HostRecord> plan;
-    for (const auto& entry : onDevice) {
-        HostRecord removal;
-        removal.id = entry.first;
-        removal.action = "delete";
-        plan.push_back(removal);
-    }
-    plan.insert(plan.end(), adds.begin(), adds.end());
-    return plan;
 }
 
 // Whether the person agrees: --yes, or "y" typed at the terminal.
@@ -175,34 +139,35 @@ bool LoadBackup(const std::string& path, Backup* backup) {
     return false;
 }
 
-// Marks the store, then writes each database's plan.
+// Plans every database, marks the store, then writes each plan.
 int PutBack(DeviceSession& session, const BackupLine& line, const Backup& backup) {
-    std::vector<BackupDatabase> device;
+    std::vector<LinkDatabase> device;
     if (!ReadDevice(session, &device)) return kExitDeviceFailure;
+    std::vector<RestoreStep> steps;
     std::string error;
+    if (!PlanRestore(device, backup.databases, &steps, &error)) {
+        fprintf(stderr, "morvane-sync: %s; nothing was changed\n", error.c_str());
+        return kExitDeviceFailure;
+    }
     // Before the first write: a restore cut short still leaves the next
     // sync matching by content.
     if (!morvane_engine::MarkStoreForSlowSync(line.session.settings.store, &error)) {
         fprintf(stderr, "morvane-sync: %s; nothing was changed\n", error.c_str());
         return error.find("another sync") != std::string::npos ? kExitStoreLocked : kExitDeviceFailure;
     }
-    for (const BackupDatabase& now : device) {
-        const std::vector<HostRecord>* wanted = nullptr;
-        for (const BackupDatabase& saved : backup.databases)
-            if (saved.database == now.database) wanted = &saved.records;
-        const std::vector<HostRecord> none;
-        size_t kept = 0;
-        const std::vector<HostRecord> plan =
-            RestorePlan(*now.database, now.records, wanted != nullptr ? *wanted : none, &kept);
-        std::vector<ImportResult> results;
-        if (!plan.empty() && !session.Import(*now.database, plan, &results)) {
-            fprintf(stderr, "morvane-sync: %s: %s\n", now.database->name, session.error().c_str());
+    for (RestoreStep& step : steps) {
+        const std::string name = LinkDatabaseName(step.device->id);
+        if ((!step.deletes.empty() || !step.adds.empty()) && !session.WriteLink(*step.device, step.deletes, &step.adds)) {
+            fprintf(stderr, "morvane-sync: %s: %s\n", name.c_str(), session.error().c_str());
             return kExitDeviceFailure;
         }
-        size_t deleted = 0;
-        for (const HostRecord& record : plan) deleted += record.action == "delete" ? 1 : 0;
-        printf("%s: %zu record(s) kept, %zu deleted, %zu added\n", now.database->name, kept, deleted,
-               plan.size() - deleted);
+        printf("%s: %zu record(s) kept, %zu deleted, %zu added\n", name.c_str(), step.kept, step.deletes.size(),
+               step.adds.size());
+    }
+    for (const LinkDatabase& database : device) {
+        bool saved = false;
+        for (const RestoreStep& step : steps) saved = saved || step.device == &database;
+        if (!saved) printf("%s: not in the backup, left as it is\n", LinkDatabaseName(database.id).c_str());
     }
     return kExitInAgreement;
 }
@@ -217,22 +182,20 @@ int RunBackup(const std::string& programFolder, int argc, char** argv) {
         return kExitBadCommandLine;
     }
     RunRegistry registry;
-    std::unique_ptr<DeviceSession> session = StartSession(programFolder, line, &registry);
+    std::unique_ptr<DeviceSession> session = OpenSession(programFolder, line, &registry);
     if (session == nullptr) return kExitDeviceFailure;
     Backup backup;
     backup.created = UtcNow();
     backup.device = DeviceName(line);
-    const bool read = ReadDevice(*session, &backup.databases);
-    session->Finish();
-    if (!read) return kExitDeviceFailure;
+    if (!ReadDevice(*session, &backup.databases)) return kExitDeviceFailure;
     const std::string folder = std::filesystem::absolute(line.file).parent_path().string();
     if (!morvane_engine::WriteFileAtomically(line.file, EncodeBackup(backup), &error) ||
         !morvane_engine::FlushFolder(folder, &error)) {
         fprintf(stderr, "morvane-sync: %s\n", error.c_str());
         return kExitDeviceFailure;
     }
-    for (const BackupDatabase& database : backup.databases)
-        printf("%s: %zu record(s)\n", database.database->name, database.records.size());
+    for (const LinkDatabase& database : backup.databases)
+        printf("%s: %zu record(s)\n", LinkDatabaseName(database.id).c_str(), database.records.size());
     printf("backup written to %s\n", line.file.c_str());
     Finished(line);
     return kExitInAgreement;
@@ -252,10 +215,9 @@ int RunRestore(const std::string& programFolder, int argc, char** argv) {
         return kExitDeviceFailure;
     }
     RunRegistry registry;
-    std::unique_ptr<DeviceSession> session = StartSession(programFolder, line, &registry);
+    std::unique_ptr<DeviceSession> session = OpenSession(programFolder, line, &registry);
     if (session == nullptr) return kExitDeviceFailure;
     const int status = PutBack(*session, line, backup);
-    session->Finish();
     if (status == kExitInAgreement)
         printf("the handheld holds the backup of %s; the next sync matches its records with the PC's by content\n",
                backup.created.c_str());

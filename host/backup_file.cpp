@@ -1,10 +1,8 @@
 #include "host/backup_file.h"
 
-#include <string.h>
+#include <stdio.h>
 
 #include <nlohmann/json.hpp>
-
-#include "records/record_json.h"
 
 namespace morvane_host {
 
@@ -26,50 +24,47 @@ std::string Checksum(const std::string& text) {
     return std::string(kChecksumPrefix) + hex;
 }
 
-// A database's records as the export files and the bridge carry them.
-std::string DatabaseText(const BackupDatabase& database) {
-    std::string text = "{\"database\": ";
-    AppendJsonString(&text, database.database->name);
-    text += ", \"section\": " + std::to_string(database.database->section) + ", \"records\": [";
-    for (size_t i = 0; i < database.records.size(); ++i) {
-        text += i > 0 ? ",\n" : "\n";
-        AppendRecordJson(&text, *database.database, database.records[i], RecordLayout::kFile);
-    }
+// A database with one record a line, for people reading the file.
+std::string DatabaseText(const LinkDatabase& database) {
+    std::string text = LinkHeadToJson(database).dump();
+    text.pop_back();  // the closing brace: the records follow
+    text += ", \"records\": [";
+    for (size_t i = 0; i < database.records.size(); ++i)
+        text += (i > 0 ? ",\n  " : "\n  ") + LinkRecordToJson(database, database.records[i]).dump();
     return text + "]}";
 }
 
-// One database of the body, every record checked as an import's would be.
-bool DatabaseFromJson(const json& entry, BackupDatabase* database) {
-    const json section = entry.value("section", json());
-    database->database = section.is_number_integer() ? FindDatabase(section.get<int32_t>()) : nullptr;
-    if (database->database == nullptr) return false;
-    const std::string text = entry.dump();
-    JsonDocument read;
-    std::string reason;
-    if (!ReadJsonDocument(text.data(), text.size(), "records", &read, &reason)) return false;
-    for (size_t i = 0; i < read.records.size(); ++i) {
-        HostRecord& record = read.records[i];
-        record.action = "add";
-        record.status = 0;
-        if (!CheckImportRecord(*database->database, record, i + 1, &reason)) return false;
-        if (record.hasFolder && (record.folder < kFirstMailFolder || record.folder > kLastMailFolder)) return false;
+bool ReadBody(const json& body, Backup* backup, std::string* error) {
+    if (!body.is_object() || !body.contains("databases") || !body["databases"].is_array()) {
+        *error = "the backup is damaged: it has no list of databases";
+        return false;
     }
-    database->records = std::move(read.records);
+    for (const json& entry : body["databases"]) {
+        LinkDatabase database;
+        std::string reason;
+        if (!LinkDatabaseFromJson(entry, &database, &reason)) {
+            *error = "the backup is damaged: " + reason;
+            return false;
+        }
+        backup->databases.push_back(std::move(database));
+    }
     return true;
 }
 
 }  // namespace
 
 std::string EncodeBackup(const Backup& backup) {
+    json body{{"databases", json::array()}};
     std::string databases;
-    for (const BackupDatabase& database : backup.databases)
+    for (const LinkDatabase& database : backup.databases) {
+        body["databases"].push_back(LinkDatabaseToJson(database));
         databases += (databases.empty() ? "" : ",\n") + DatabaseText(database);
+    }
     // The checksum is over the body as a reader parses it and writes it
     // back compactly, so that it does not depend on this writer's layout.
-    const json body = json::parse("{\"databases\": [" + databases + "]}", nullptr, false);
     json head{{"format", kFormatName}, {"version", kBackupFormatVersion}, {"created", backup.created},
               {"device", backup.device}, {"checksum", Checksum(body.dump())}};
-    std::string text = head.dump(1);
+    std::string text = head.dump(1, ' ', false, json::error_handler_t::replace);
     text.pop_back();  // the closing brace: the body follows
     while (!text.empty() && text.back() == '\n') text.pop_back();
     return text + ",\n \"body\": {\"databases\": [\n" + databases + "]}\n}\n";
@@ -81,45 +76,25 @@ bool DecodeBackup(const std::string& text, Backup* backup, std::string* error) {
         *error = "not a morvane-sync backup, or a damaged one: it is not JSON";
         return false;
     }
-    try {
-        if (!file.is_object() || !file.contains("format") || file.at("format") != kFormatName) {
-            *error = "not a morvane-sync backup (no \"format\": \"morvane-backup\")";
-            return false;
-        }
-        const json version = file.value("version", json());
-        if (version != kBackupFormatVersion) {
-            *error = "a backup of format version " + version.dump() + "; this morvane-sync reads version " +
-                     std::to_string(kBackupFormatVersion) + " only";
-            return false;
-        }
-        if (!file.contains("body") || file.value("checksum", std::string()) != Checksum(file.at("body").dump())) {
-            *error = "the backup is damaged: its checksum does not match its contents";
-            return false;
-        }
-        *backup = Backup();
-        backup->created = file.value("created", std::string());
-        backup->device = file.value("device", std::string());
-        bool read = file.at("body").contains("databases");
-        for (const json& entry : file.at("body").value("databases", json::array())) {
-            BackupDatabase database;
-            read = read && DatabaseFromJson(entry, &database);
-            backup->databases.push_back(std::move(database));
-        }
-        if (read) return true;
-    } catch (const std::exception&) {
+    if (!file.is_object() || !file.contains("format") || file["format"] != kFormatName) {
+        *error = "not a morvane-sync backup (no \"format\": \"morvane-backup\")";
+        return false;
     }
-    *error = "the backup is damaged: a record in it cannot be read";
-    return false;
-}
-
-std::string RecordContent(const HostDatabase& database, const HostRecord& record) {
-    HostRecord content = record;
-    content.id = 0;
-    content.status = 0;
-    content.action.clear();
-    std::string text;
-    AppendRecordJson(&text, database, content, RecordLayout::kWire);
-    return text;
+    const json version = file.contains("version") ? file["version"] : json();
+    if (version != kBackupFormatVersion) {
+        *error = "a backup of format version " + version.dump() + "; this morvane-sync reads version " +
+                 std::to_string(kBackupFormatVersion) + " only";
+        return false;
+    }
+    const json checksum = file.contains("checksum") ? file["checksum"] : json();
+    if (!file.contains("body") || !checksum.is_string() || checksum != Checksum(file["body"].dump())) {
+        *error = "the backup is damaged: its checksum does not match its contents";
+        return false;
+    }
+    *backup = Backup();
+    if (file.contains("created") && file["created"].is_string()) backup->created = file["created"];
+    if (file.contains("device") && file["device"].is_string()) backup->device = file["device"];
+    return ReadBody(file["body"], backup, error);
 }
 
 }  // namespace morvane_host

@@ -6,7 +6,9 @@
  * values) is allocated with HeapAlloc in the heap the caller passes and is
  * never freed by the library: the caller destroys that heap as a whole.
  *
- * Only CDeviceLink calls this class.
+ * In the adapter only CDeviceLink calls this class.  Outside it, the host
+ * side's backups call it directly (bridge/link_access.cpp), never while an
+ * adapter session holds the link.
  */
 #ifndef MORVANE_LINK_TETHRA_H
 #define MORVANE_LINK_TETHRA_H
