@@ -3,6 +3,7 @@
 #include <stdlib.h>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -88,7 +89,9 @@ private:
     bool Refuse(const json& id, const std::string& error) { return Answer({{"id", id}, {"ok", false}, {"error", error}}); }
     const HostDatabase* RequestedDatabase(int64_t id, const JsonDocument& request);
     bool ReadImportRecords(int64_t id, const JsonDocument& request);
-    bool ReadFollowingLines(int64_t id, const JsonDocument& request, std::vector<std::string>* lines);
+    using LineTaker = std::function<void(const std::string& which, const std::string& line)>;
+    bool ReadFollowingLines(int64_t id, const JsonDocument& request, const LineTaker& take);
+    bool ReadLinkLines(int64_t id, const JsonDocument& request);
     void Fault(const char* operation);
 
     static bool SendRecord(void* context, const HostDatabase& database, HostRecord&& record);
@@ -166,7 +169,7 @@ void BridgeServer::Handle(const std::string& line, size_t oversized) {
         for (const Operation& operation : kOperations) {
             if (name != operation.name) continue;
             if (operation.follows == Follows::kRecords && !ReadImportRecords(id, request)) return;
-            if (operation.follows == Follows::kLinkRecords && !ReadFollowingLines(id, request, &linkLines_)) return;
+            if (operation.follows == Follows::kLinkRecords && !ReadLinkLines(id, request)) return;
             if (operation.needs != Needs::kNothing && !greeted_) {
                 Refuse(id, "\"" + name + "\" before \"hello\"");
             } else if (operation.needs == Needs::kStart && !started_) {
@@ -302,20 +305,19 @@ bool BridgeServer::Export(int64_t id, const JsonDocument& request) {
     return Answer({{"id", id}, {"ok", true}, {"fullSync", out.fullSync}, {"count", out.count}, {"records", sent_}});
 }
 
-// The record lines of an import, every one of them read even after a bad
-// one, so that the line after them is read as the next request.  The
-// records go to importRecords_, the first fault found to importError_.
-// False (with the request answered) when their count is missing or the
-// input ended first.
-bool BridgeServer::ReadImportRecords(int64_t id, const JsonDocument& request) {
+// The lines that follow a request, every one of them read even after a bad
+// one, so that the line after them is read as the next request: each goes
+// to take with its place (1-based) and, for a line too long to keep, its
+// length.  False (with the request answered) when their count is missing
+// or the input ended first.
+bool BridgeServer::ReadFollowingLines(int64_t id, const JsonDocument& request, const LineTaker& take) {
     int64_t count = 0;
-    importRecords_.clear();
     importError_.clear();
     if (!request.Integer("records", &count) || count < 0 || count > kMaxImportRecords) {
         Refuse(id, "\"records\" is not a count of the record lines that follow");
         return false;
     }
-    std::string line, reason;
+    std::string line;
     size_t oversized = 0;
     for (int64_t place = 1; place <= count; ++place) {
         if (!ReadLine(&line, &oversized)) {
@@ -323,21 +325,30 @@ bool BridgeServer::ReadImportRecords(int64_t id, const JsonDocument& request) {
                            " records");
             return false;
         }
-        if (!importError_.empty()) continue;
-        JsonDocument document;
-        int64_t lineId = 0;
         const std::string which = "record " + std::to_string(place);
-        if (oversized > 0)
+        if (oversized > 0 && importError_.empty())
             importError_ = which + ": a line of " + std::to_string(oversized) + " bytes, more than the " +
                            std::to_string(kMaxLineBytes) + " a line may hold";
-        else if (!ReadJsonDocument(line.data(), line.size(), kRecordKey, &document, &reason))
+        if (importError_.empty()) take(which, line);
+    }
+    return true;
+}
+
+// The record lines of an import: the records go to importRecords_, the
+// first fault found to importError_.
+bool BridgeServer::ReadImportRecords(int64_t id, const JsonDocument& request) {
+    importRecords_.clear();
+    return ReadFollowingLines(id, request, [&](const std::string& which, const std::string& line) {
+        JsonDocument document;
+        int64_t lineId = 0;
+        std::string reason;
+        if (!ReadJsonDocument(line.data(), line.size(), kRecordKey, &document, &reason))
             importError_ = which + ": " + reason;
         else if (!document.Integer("id", &lineId) || lineId != id || document.records.size() != 1)
             importError_ = which + ": not a record line of request " + std::to_string(id);
         else
             importRecords_.push_back(std::move(document.records.front()));
-    }
-    return true;
+    });
 }
 
 bool BridgeServer::Import(int64_t id, const JsonDocument& request) {
@@ -362,27 +373,10 @@ bool BridgeServer::Import(int64_t id, const JsonDocument& request) {
 
 // The lines of a write_link, kept as they came: they are parsed against
 // the database's field list once the request is served.
-bool BridgeServer::ReadFollowingLines(int64_t id, const JsonDocument& request, std::vector<std::string>* lines) {
-    int64_t count = 0;
-    lines->clear();
-    importError_.clear();
-    if (!request.Integer("records", &count) || count < 0 || count > kMaxImportRecords) {
-        Refuse(id, "\"records\" is not a count of the record lines that follow");
-        return false;
-    }
-    std::string line;
-    size_t oversized = 0;
-    for (int64_t place = 1; place <= count; ++place) {
-        if (!ReadLine(&line, &oversized)) {
-            Refuse(id, "the input ended after " + std::to_string(place - 1) + " of the " + std::to_string(count) +
-                           " records");
-            return false;
-        }
-        if (oversized > 0 && importError_.empty())
-            importError_ = "record " + std::to_string(place) + ": a line of " + std::to_string(oversized) + " bytes";
-        lines->push_back(line);
-    }
-    return true;
+bool BridgeServer::ReadLinkLines(int64_t id, const JsonDocument& request) {
+    linkLines_.clear();
+    return ReadFollowingLines(id, request,
+                              [&](const std::string&, const std::string& line) { linkLines_.push_back(line); });
 }
 
 // Every database, one head line and then a line per record.
