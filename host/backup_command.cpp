@@ -158,7 +158,10 @@ int PutBack(DeviceSession& session, const BackupLine& line, const Backup& backup
     for (RestoreStep& step : steps) {
         const std::string name = LinkDatabaseName(step.device->id);
         if ((!step.deletes.empty() || !step.adds.empty()) && !session.WriteLink(*step.device, step.deletes, &step.adds)) {
-            fprintf(stderr, "morvane-sync: %s: %s\n", name.c_str(), session.error().c_str());
+            fprintf(stderr,
+                    "morvane-sync: %s: %s\n"
+                    "  the handheld holds part of the backup: run the same restore again to finish it\n",
+                    name.c_str(), session.error().c_str());
             return kExitDeviceFailure;
         }
         printf("%s: %zu record(s) kept, %zu deleted, %zu added\n", name.c_str(), step.kept, step.deletes.size(),

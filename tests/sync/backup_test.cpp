@@ -66,8 +66,9 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
 }
 
 // Every field, those the adapter never carries (a memo's creation time, a
-// mail's id, size and mail info) and those it fills on its own included.
-TEST(BackupRestore, OntoAnEmptiedHandheldEqualInEveryRecordAndTheNextSyncMatches) {
+// mail's id, size and mail info) and those it fills on its own included;
+// a restore cut short by a failing handheld is finished by the next.
+TEST(BackupRestore, OntoAnEmptiedHandheldEqualInEveryRecordEvenAfterAFailureAndTheNextSyncMatches) {
     SyncWorld world;
     ASSERT_EQ(world.Sync().exitCode, 0);
     const auto pc = Tree(world.store());
@@ -79,15 +80,24 @@ TEST(BackupRestore, OntoAnEmptiedHandheldEqualInEveryRecordAndTheNextSyncMatches
     EXPECT_TRUE(std::regex_match(made.value("created", std::string()), std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ)")))
         << made.value("created", std::string());
     const DeviceImage original = world.Device();
+    // The fourth write of records, the Memo database's, fails: the first
+    // restore ends there, and the second finishes what it left.
     world.EditDevice([](DeviceImage& image) {
         image = tethra_sim::EmptyImage();
         image.AddRecord(8, {{"S_PAGE_TITLE", tethra_sim::TextValue("Stray")}});
+        image.FailCall("S_DVXPutRecordData", 4, tethra_sim::kErrNotConnected, false);
     });
+    const HostRun cut = RunHost({"restore", file, "--device", device, "--store", world.store(), "--yes"});
+    EXPECT_EQ(cut.exitCode, 1);
+    EXPECT_TRUE(HasAll(cut.output, {"Memo: the device link library's S_DVXPutRecordData failed", "run the same restore again"}))
+        << cut.output;
     // Through a bridge process this time: the handheld's link reached from there.
     const HostRun restore = RunHost({"restore", file, "--device", device, "--store", world.store(), "--yes",
                                      "--bridge", std::string(MORVANE_BIN_DIR) + "/morvane-bridge"});
     ASSERT_EQ(restore.exitCode, 0) << restore.output;
-    EXPECT_TRUE(HasAll(restore.output, {"Memo: 0 record(s) kept, 1 deleted", "matches"}));
+    EXPECT_TRUE(HasAll(restore.output, {"Schedule: 3 record(s) kept, 0 deleted, 0 added",
+                                        "Memo: 0 record(s) kept, 0 deleted, 2 added", "matches"}))
+        << restore.output;
     EXPECT_TRUE(SameRecords(original, world.Device()));
     const HostRun sync = world.Sync();
     ASSERT_EQ(sync.exitCode, 0) << sync.output;
