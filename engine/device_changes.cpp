@@ -50,6 +50,7 @@ void Compare(const HostRecord& record, Gathered* g) {
         row.deviceFields = RecordToText(record);
         row.hash = row.pendingHash;
         row.pending = Pending::kNone;
+        g->confirmed.push_back(row.rowId);
         return;
     }
     g->deviceChange[row.rowId] = Change::kChanged;

@@ -43,6 +43,7 @@ struct Gathered {
     std::vector<int32_t> deviceOrder;        // their ids in the order read
     std::map<int64_t, Change> deviceChange;  // rowId -> how the device changed it
     std::vector<int32_t> deviceNew;          // ids the state does not know
+    std::vector<int64_t> confirmed;          // rows whose pending device write the handheld kept
 
     std::map<std::string, PcEntry> pc;       // href -> items read
     std::map<int64_t, Change> pcChange;      // rowId -> how the PC changed it

@@ -10,6 +10,7 @@
 #include "engine/abort_hook.h"
 #include "engine/collection.h"
 #include "engine/gathered.h"
+#include "engine/pc_gathering.h"
 #include "engine/plan_text.h"
 #include "engine/state_store.h"
 #include "engine/store_lock.h"
@@ -56,6 +57,7 @@ struct DatabaseRun {
     bool askedFull = false;  // the adapter asked for a full read the state did not expect
     bool applied = false;    // the plan was carried out
     bool restart = false;    // the state describes another collection or handheld: start afresh
+    bool wantFull = false;   // every device record is to be read
 };
 
 struct Run {
@@ -104,16 +106,22 @@ bool StateIsForOthers(Run& run, DatabaseRun& db) {
     return true;
 }
 
-// Reads the device's side and the PC's side of one database and plans.
-bool Gather(Run& run, DatabaseRun& db) {
-    const int32_t section = db.database->section;
-    if (!LoadGathered(section, run.store, &db.g)) return false;
-    if (run.store.IsOpen() && !run.store.GetDatabase(section, &db.state)) return false;
+// What the state says of one database before either side is read: whether
+// its rows are this sync's and whether every device record is to be read.
+bool PrepareState(Run& run, DatabaseRun& db) {
+    if (run.store.IsOpen() && !run.store.GetDatabase(db.database->section, &db.state)) {
+        Say(run, run.store.error());
+        return false;
+    }
     db.restart = StateIsForOthers(run, db);
-    StateStore none;
-    if (db.restart) LoadGathered(section, none, &db.g);
-    const bool wantFull = db.restart || db.state.lastSync == 0 || db.state.fullSyncDue || db.state.dirty;
-    const DIZ_TIME stamp = wantFull ? 0 : static_cast<DIZ_TIME>(db.state.lastSync);
+    db.wantFull = db.restart || db.state.lastSync == 0 || db.state.fullSyncDue || db.state.dirty;
+    return true;
+}
+
+// Reads the device's side of one database, joins the PC's side that the
+// second thread read meanwhile, and plans.
+bool Gather(Run& run, DatabaseRun& db, PcGathering& pc, size_t index) {
+    const DIZ_TIME stamp = db.wantFull ? 0 : static_cast<DIZ_TIME>(db.state.lastSync);
     run.progress.Phase(db.database->name, "reading the handheld");
     DatabaseRecords read;
     if (!run.session.Export(*db.database, stamp, ChangeLists::kKeep, &read)) {
@@ -121,14 +129,15 @@ bool Gather(Run& run, DatabaseRun& db) {
         return false;
     }
     run.lastExportFull = stamp == 0 || read.fullSync;
-    db.askedFull = read.fullSync && !wantFull;
-    GatherDevice(read, wantFull || read.fullSync, &db.g);
+    db.askedFull = read.fullSync && !db.wantFull;
     run.progress.Phase(db.database->name, "scanning the PC");
     std::string error;
-    if (!ScanPc(*db.collection, run.settings.pim, &db.g, &error)) {
-        Say(run, error);
+    if (!pc.Wait(index, &error)) {
+        if (!error.empty()) Say(run, error);
         return false;
     }
+    GatherDevice(read, db.wantFull || read.fullSync, &db.g);
+    RecheckConfirmed(&db.g);
     db.plan = MakePlan(MakePlanInput(&db.g, run.settings.policy));
     db.summary.skipped = db.g.skipped.size();
     db.summary.conflicts = db.plan.conflicts;
@@ -239,9 +248,9 @@ void PrintOutcome(Run& run) {
     PrintSummaryTable(run.out, summaries, run.settings.dryRun);
 }
 
-int Synchronise(Run& run) {
-    for (DatabaseRun& db : run.databases)
-        if (!Gather(run, db)) return kExitDeviceFailure;
+int Synchronise(Run& run, PcGathering& pc) {
+    for (size_t i = 0; i < run.databases.size(); ++i)
+        if (!Gather(run, run.databases[i], pc, i)) return kExitDeviceFailure;
     bool guard = false;
     for (DatabaseRun& db : run.databases) {
         if (run.settings.dryRun || run.settings.verbose)
@@ -321,6 +330,17 @@ SyncOutcome RunSync(DeviceSession& session, const SyncSettings& settings, FILE* 
                                                         : OpenVdir(folder, morvane_pim::ItemExtension(all[i].section));
         run.databases.push_back(std::move(db));
     }
+    std::vector<PcGatherJob> jobs;
+    for (DatabaseRun& db : run.databases) {
+        if (!PrepareState(run, db)) {
+            outcome.exitCode = kExitDeviceFailure;
+            return outcome;
+        }
+        jobs.push_back({db.database->section, !db.restart, db.collection.get(), &db.g});
+    }
+    // From here until each database's Wait, the second thread alone uses
+    // the state and the databases' Gathered.
+    PcGathering pc(std::move(jobs), run.store, settings.pim);
     session.set_progress(ShowPass, &run.progress);
     if (!session.Start(settings.pairing)) {
         Say(run, "start-up failed: " + session.error());
@@ -328,7 +348,8 @@ SyncOutcome RunSync(DeviceSession& session, const SyncSettings& settings, FILE* 
         outcome.startFailed = true;
         return outcome;
     }
-    outcome.exitCode = Synchronise(run);
+    outcome.exitCode = Synchronise(run, pc);
+    pc.Finish();  // a gather that failed early leaves the second thread at work
     session.Finish();
     session.set_progress(nullptr, nullptr);
     if (!settings.dryRun && run.store.IsOpen()) {
