@@ -16,9 +16,6 @@ namespace morvane_host {
 namespace {
 
 constexpr uint32_t kWaitConnectionMs = 30000;
-constexpr uint32_t kAbsentLength = 0xFFFFFFFFu;
-constexpr uint32_t kFieldSlotSize = 12;
-constexpr uint32_t kLinkRecordSize = 16;
 // Records handed to the library in one write.
 constexpr size_t kWriteBatch = 256;
 
@@ -110,8 +107,8 @@ bool ReadRecords(OpenLink& link, LinkDatabase* database, std::string* error) {
         }
         for (size_t f = 0; f < fields; ++f) {
             const _tagDVXFIELD& slot = in.fields[f];
-            out.values[f].absent = slot.length == kAbsentLength;
-            if (slot.length == kAbsentLength || slot.length == 0) continue;
+            out.values[f].absent = slot.length == kDvxAbsentLength;
+            if (slot.length == kDvxAbsentLength || slot.length == 0) continue;
             if (slot.data == nullptr) {
                 *error = "record " + std::to_string(in.recordId) + " of database " + std::to_string(database->id) +
                          " came with a value without its data";
@@ -131,12 +128,12 @@ bool PutBatch(OpenLink& link, uint32_t dbId, LinkRecord* adds, size_t count, std
     for (size_t r = 0; r < count; ++r) {
         for (LinkValue& value : adds[r].values) {
             _tagDVXFIELD slot;
-            slot.size = kFieldSlotSize;
-            slot.length = value.absent ? kAbsentLength : static_cast<uint32_t>(value.bytes.size());
+            slot.size = kDvxFieldSlotSize;
+            slot.length = value.absent ? kDvxAbsentLength : static_cast<uint32_t>(value.bytes.size());
             slot.data = value.absent || value.bytes.empty() ? nullptr : reinterpret_cast<uint8_t*>(&value.bytes[0]);
             slots[r].push_back(slot);
         }
-        records[r].size = kLinkRecordSize;
+        records[r].size = kDvxRecordSize;
         records[r].fieldCount = static_cast<uint32_t>(slots[r].size());
         records[r].recordId = 0;
         records[r].fields = slots[r].data();

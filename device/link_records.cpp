@@ -38,8 +38,8 @@ bool FillLinkRecord(Session& s, HANDLE heap, const Database& db, const Record& r
     if (slots == nullptr && n != 0) return s.Fail(kErrOutOfMemory);
     for (uint32_t i = 0; i < n; ++i) {
         const LinkValue& v = record.values[i];
-        slots[i].size = kFieldSlotSize;
-        slots[i].length = v.absent ? kAbsentLength : static_cast<uint32_t>(v.bytes.size());
+        slots[i].size = kDvxFieldSlotSize;
+        slots[i].length = v.absent ? kDvxAbsentLength : static_cast<uint32_t>(v.bytes.size());
         if (v.absent || v.bytes.empty() || s.Damages(FaultEffect::kNullValues)) continue;
         const size_t size = std::max<size_t>(v.bytes.size(), 8);
         slots[i].data = static_cast<uint8_t*>(HeapBytes(heap, size));
@@ -47,7 +47,7 @@ bool FillLinkRecord(Session& s, HANDLE heap, const Database& db, const Record& r
         std::memcpy(slots[i].data, v.bytes.data(), v.bytes.size());
         std::memset(slots[i].data + v.bytes.size(), kPastValue, size - v.bytes.size());
     }
-    out->size = kLinkRecordSize;
+    out->size = kDvxRecordSize;
     out->fieldCount = n;
     out->recordId = record.id;
     out->fields = slots;
@@ -62,7 +62,7 @@ bool CheckIncoming(Session& s, const Database& db, const _tagDVXDBREC* record, b
     const uint32_t n = std::min<uint32_t>(record->fieldCount, static_cast<uint32_t>(db.fields.size()));
     for (uint32_t i = 0; i < n; ++i) {
         const _tagDVXFIELD& slot = record->fields[i];
-        if (slot.length == 0 || slot.length == kAbsentLength) continue;
+        if (slot.length == 0 || slot.length == kDvxAbsentLength) continue;
         if (slot.data == nullptr) return s.Fail(kErrInvalidParameter);
         if (!FitsType(db.fields[i].type, slot.length)) return s.Fail(kErrBadFieldValue);
     }
@@ -76,7 +76,7 @@ void StoreIncoming(const _tagDVXDBREC& in, Record& target) {
     const uint32_t n = std::min<uint32_t>(in.fieldCount, static_cast<uint32_t>(target.values.size()));
     for (uint32_t i = 0; i < n; ++i) {
         const _tagDVXFIELD& slot = in.fields[i];
-        if (slot.length == kAbsentLength) continue;
+        if (slot.length == kDvxAbsentLength) continue;
         LinkValue v;
         if (slot.length != 0) v.bytes.assign(slot.data, slot.data + slot.length);
         target.values[i] = v;
@@ -109,7 +109,7 @@ int GetDBInfo(Session& s, uint32_t dbId, HANDLE heap, _tagS_DVXDBINFO* info) {
     auto* fields = static_cast<_tagS_DVXFIELDINFO*>(HeapBytes(heap, n * sizeof(_tagS_DVXFIELDINFO)));
     if (fields == nullptr) return s.Fail(kErrOutOfMemory);
     for (size_t i = 0; i < n; ++i) {
-        fields[i].size = kFieldInfoSize;
+        fields[i].size = kDvxFieldInfoSize;
         // A name that fills the record's 96 bytes arrives without its zero.
         const std::string& name = db->fields[i].name;
         std::memcpy(fields[i].name, name.data(), std::min(name.size(), sizeof fields[i].name));

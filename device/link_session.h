@@ -13,12 +13,6 @@
 
 namespace tethra_sim {
 
-// Sizes the contract gives for its records, whatever the pointer width.
-constexpr uint32_t kLinkRecordSize = 16;
-constexpr uint32_t kFieldSlotSize = 12;
-constexpr uint32_t kFieldInfoSize = 104;
-constexpr uint32_t kAbsentLength = 0xFFFFFFFFu;
-
 struct Session {
     enum State { kClosed = 0, kPortOpen = 1, kConnected = 2 };
 

@@ -18,9 +18,6 @@ namespace {
 
 const char kFolderFieldName[] = "S_FOLDERID";
 
-// Slot length meaning "no value" in a record the adapter converted.
-constexpr uint32_t kAbsentLength = 0xFFFFFFFFu;
-
 uint32_t ToggleCompanionBit(uint32_t id) { return id + kCompanionIdBit; }
 
 // A new record goes to the main database only when its folder slot holds a
@@ -31,7 +28,7 @@ bool BelongsToMainDatabase(const _tagDVXDBREC* record, int32_t folderFieldIndex)
     if (folderFieldIndex < 0 || record->fields == nullptr) return false;
     if (static_cast<uint32_t>(folderFieldIndex) >= record->fieldCount) return false;
     const _tagDVXFIELD& slot = record->fields[folderFieldIndex];
-    if (slot.length == 0 || slot.length == kAbsentLength || slot.data == nullptr) return false;
+    if (slot.length == 0 || slot.length == kDvxAbsentLength || slot.data == nullptr) return false;
     return slot.data[0] == 0;
 }
 

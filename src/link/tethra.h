@@ -46,6 +46,14 @@ struct _tagS_DVXFIELDINFO { uint32_t size; char name[96]; uint32_t type; };     
 /* A database's link field list: count at offset 8, entries at offset 12 (32-bit). */
 struct _tagS_DVXDBINFO    { uint32_t size; uint32_t dbId; uint32_t fieldCount; _tagS_DVXFIELDINFO* fields; }; /* count at 8, pointer at 12 on 32-bit */
 
+/* What the contract fixes whatever the pointer width: the size fields of a
+   field slot, a link record and a link field entry, and the length that
+   marks a value absent (a slot with it leaves the stored value as it is). */
+constexpr uint32_t kDvxFieldSlotSize = 12;
+constexpr uint32_t kDvxRecordSize = 16;
+constexpr uint32_t kDvxFieldInfoSize = 104;
+constexpr uint32_t kDvxAbsentLength = 0xFFFFFFFFu;
+
 static_assert(sizeof(_tagDVXCONNECTINFO) == 32, "connection info is 32 bytes");
 static_assert(sizeof(_tagDVXCONF) == 36, "configuration is 36 bytes");
 static_assert(sizeof(_tagDVXSYSINFO) == 104, "system information is 104 bytes");
