@@ -34,9 +34,9 @@ using morvane_engine::PlanRestore;
 using morvane_engine::RestoreStep;
 
 struct BackupLine {
-    SyncCommandLine session;  // --device, --bridge, --store, --trace, --data-dir; --yes answers the pairing
+    SyncCommandLine session;  // --device, --bridge, --store, --trace, --data-dir
     std::string file;
-    bool yes = false;
+    bool yes = false;  // restore without asking
 };
 
 // FILE and the options of backup (restore also --store); false with the
@@ -56,7 +56,6 @@ bool ParseBackupLine(bool restore, int argc, char** argv, BackupLine* line, std:
             ++i;
         } else if (arg == "--yes") {
             line->yes = true;
-            line->session.settings.pairing = PairingAnswer::kOk;
         } else if (arg == "--trace") {
             line->session.trace = true;
         } else if (target == nullptr && line->file.empty() && !arg.empty() && arg[0] != '-') {
