@@ -2,9 +2,13 @@
 
 #include <string.h>
 
+#include <nlohmann/json.hpp>
+
 namespace morvane_host {
 
 const char kRecordKey[] = "record";
+const char kLinkHeadKey[] = "head";
+const char kLinkRecordKey[] = "link";
 
 namespace {
 
@@ -166,6 +170,14 @@ bool LineBuffer::Next(const char** data, size_t* size, size_t* oversized) {
     *data = buffer_.data() + taken;
     *size = length;
     return true;
+}
+
+void AppendLinkHeadLine(std::string* out, int64_t id, const LinkDatabase& database) {
+    *out += nlohmann::json{{"id", id}, {kLinkHeadKey, LinkHeadToJson(database)}}.dump() + "\n";
+}
+
+void AppendLinkRecordLine(std::string* out, int64_t id, const LinkDatabase& database, const LinkRecord& record) {
+    *out += nlohmann::json{{"id", id}, {kLinkRecordKey, LinkRecordToJson(database, record)}}.dump() + "\n";
 }
 
 }  // namespace morvane_host

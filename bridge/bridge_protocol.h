@@ -23,6 +23,10 @@ constexpr int kBridgeProtocol = 1;
 constexpr size_t kMaxLineBytes = 16u * 1024 * 1024;
 // The member under which a line carries a record.
 extern const char kRecordKey[];
+// The members under which read_link and write_link lines carry a link
+// database's head and one of its records (records/link_image.h).
+extern const char kLinkHeadKey[];
+extern const char kLinkRecordKey[];
 
 // "ask", "ok", "cancel"; "clear", "keep"; "add", "change", "delete".
 const char* PairingName(PairingAnswer answer);
@@ -38,6 +42,10 @@ const char* ActionName(ImportAction action);
 void AppendRecordLine(std::string* out, int64_t id, const HostDatabase& database, const HostRecord& record);
 void AppendResultLine(std::string* out, int64_t id, const ImportResult& result);
 void AppendProgressLine(std::string* out, int64_t id, size_t done, size_t total);
+//   {"id":3,"head":{"database":8,...}}  a link database's head
+//   {"id":3,"link":{"id":1,...}}        one of its records
+void AppendLinkHeadLine(std::string* out, int64_t id, const LinkDatabase& database);
+void AppendLinkRecordLine(std::string* out, int64_t id, const LinkDatabase& database, const LinkRecord& record);
 
 // The import result a result line carries.  False with the reason when a
 // member is missing or of the wrong kind.

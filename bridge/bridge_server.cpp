@@ -385,9 +385,9 @@ bool BridgeServer::ReadLink(int64_t id, const JsonDocument&) {
     std::vector<LinkDatabase> databases;
     if (!session_->ReadLink(&databases)) return Refuse(id, session_->error());
     for (const LinkDatabase& database : databases) {
-        pending_ += json{{"id", id}, {"head", LinkHeadToJson(database)}}.dump() + "\n";
+        AppendLinkHeadLine(&pending_, id, database);
         for (const LinkRecord& record : database.records) {
-            pending_ += json{{"id", id}, {"link", LinkRecordToJson(database, record)}}.dump() + "\n";
+            AppendLinkRecordLine(&pending_, id, database, record);
             if (pending_.size() >= kFlushBytes) Flush();
         }
     }
@@ -414,10 +414,10 @@ bool BridgeServer::WriteLink(int64_t id, const JsonDocument& request) {
     std::string reason;
     for (size_t i = 0; i < linkLines_.size(); ++i) {
         const nlohmann::json line = nlohmann::json::parse(linkLines_[i], nullptr, false);
-        if (!line.is_object() || line.value("id", json::number_integer_t(0)) != id || !line.contains("link"))
+        if (!line.is_object() || line.value("id", json::number_integer_t(0)) != id || !line.contains(kLinkRecordKey))
             return Refuse(id, "record " + std::to_string(i + 1) + ": not a link record line of request " +
                                   std::to_string(id));
-        if (!LinkRecordFromJson(line["link"], head, &adds[i], &reason))
+        if (!LinkRecordFromJson(line[kLinkRecordKey], head, &adds[i], &reason))
             return Refuse(id, "record " + std::to_string(i + 1) + ": " + reason);
     }
     linkLines_.clear();

@@ -304,13 +304,13 @@ bool BridgeSession::ReadLink(std::vector<LinkDatabase>* out) {
     std::string reason;
     const LineHandler onLine = [&](JsonDocument&) {
         const nlohmann::json line = nlohmann::json::parse(lineText_, nullptr, false);
-        if (line.is_object() && line.contains("head")) {
+        if (line.is_object() && line.contains(kLinkHeadKey)) {
             out->emplace_back();
-            return LinkHeadFromJson(line["head"], &out->back(), &reason);
+            return LinkHeadFromJson(line[kLinkHeadKey], &out->back(), &reason);
         }
-        if (!line.is_object() || !line.contains("link") || out->empty()) return false;
+        if (!line.is_object() || !line.contains(kLinkRecordKey) || out->empty()) return false;
         out->back().records.emplace_back();
-        return LinkRecordFromJson(line["link"], out->back(), &out->back().records.back(), &reason);
+        return LinkRecordFromJson(line[kLinkRecordKey], out->back(), &out->back().records.back(), &reason);
     };
     JsonDocument answer;
     if (!Call("read_link", {{"op", "read_link"}}, std::string(), onLine, &answer)) {
@@ -327,8 +327,7 @@ bool BridgeSession::WriteLink(const LinkDatabase& head, const std::vector<uint32
                               std::vector<LinkRecord>* adds) {
     if (broken_) return false;
     std::string lines;
-    for (const LinkRecord& record : *adds)
-        lines += json{{"id", nextId_}, {"link", LinkRecordToJson(head, record)}}.dump() + "\n";
+    for (const LinkRecord& record : *adds) AppendLinkRecordLine(&lines, nextId_, head, record);
     JsonDocument answer;
     const std::string doing = "write_link into " + LinkDatabaseName(head.id);
     if (!Call(doing,
