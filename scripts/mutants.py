@@ -13,6 +13,9 @@ Environment: MORVANE_MUTANT_BUILD (build folder, default build-mutants),
 MORVANE_MUTANT_TIMEOUT (seconds per mutant's suite, default 600),
 MORVANE_MUTANT_FIRST (run only the first K mutants of the sample, so that a
 run cut short can be compared with another over the same mutants),
+MORVANE_MUTANT_FROM (go on from the K-th mutant after an interruption),
+MORVANE_MUTANT_ONLY (a comma-separated list of mutant numbers: run only
+those, for instance the ones whose killing tests were since rewritten),
 MORVANE_MUTANT_KILLS (a file: every mutant then runs the whole suite, not
 only up to the first failure, and a JSON line per mutant naming the tests
 that failed is appended to it; scripts/mutant_kills.py reads it).
@@ -160,7 +163,8 @@ def main():
     chosen = chosen[:int(os.environ.get("MORVANE_MUTANT_FIRST", count))]
     # A run that was cut short goes on from its K-th mutant.
     first = int(os.environ.get("MORVANE_MUTANT_FROM", "1"))
-    chosen = [(n, site) for n, site in enumerate(chosen, 1) if n >= first]
+    only = {int(k) for k in os.environ.get("MORVANE_MUTANT_ONLY", "").split(",") if k.strip()}
+    chosen = [(n, site) for n, site in enumerate(chosen, 1) if n >= first and (not only or n in only)]
     kills = os.environ.get("MORVANE_MUTANT_KILLS")
     killed, compiled, survivors = 0, 0, []
     started = time.time()
@@ -183,7 +187,7 @@ def main():
                             + ([] if kills else ["--stop-on-failure"]), limit, output)
                 if kills:
                     with open(kills, "a", encoding="utf-8") as f:
-                        f.write(json.dumps({"mutant": "%s:%d %s" % (path, number + 1, OPERATORS[index][0]),
+                        f.write(json.dumps({"n": n, "mutant": "%s:%d %s" % (path, number + 1, OPERATORS[index][0]),
                                             "failed": "timeout" if suite == "timeout" else
                                             failed_tests(output[0] if output else "")}) + "\n")
                 if suite == 0:
