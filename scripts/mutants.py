@@ -16,6 +16,9 @@ run cut short can be compared with another over the same mutants),
 MORVANE_MUTANT_FROM (go on from the K-th mutant after an interruption),
 MORVANE_MUTANT_ONLY (a comma-separated list of mutant numbers: run only
 those, for instance the ones whose killing tests were since rewritten),
+MORVANE_MUTANT_FILES (a comma-separated list of product files or folders:
+draw the sample from their lines alone, to ask whether the tests meant for
+them are the only ones that catch faults there),
 MORVANE_MUTANT_KILLS (a file: every mutant then runs the whole suite, not
 only up to the first failure, and a JSON line per mutant naming the tests
 that failed is appended to it; scripts/mutant_kills.py reads it).
@@ -159,7 +162,10 @@ def main():
         sys.exit("mutants: the unmutated tree does not build")
     if run(["ctest", "--test-dir", build, "-j", jobs], None) != 0:
         sys.exit("mutants: the unmutated suite does not pass")
-    chosen = random.Random(seed).sample(sites(), count)
+    files = [f.strip().rstrip("/") for f in os.environ.get("MORVANE_MUTANT_FILES", "").split(",") if f.strip()]
+    candidates = [site for site in sites()
+                  if not files or any(site[0] == f or site[0].startswith(f + "/") for f in files)]
+    chosen = random.Random(seed).sample(candidates, min(count, len(candidates)))
     chosen = chosen[:int(os.environ.get("MORVANE_MUTANT_FIRST", count))]
     # A run that was cut short goes on from its K-th mutant.
     first = int(os.environ.get("MORVANE_MUTANT_FROM", "1"))
