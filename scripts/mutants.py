@@ -144,9 +144,11 @@ def failed_tests(ctest_output):
         if line.startswith("The following tests FAILED"):
             listing = True
             continue
-        match = re.match(r"^\s+\d+ - (\S+) \(", line) if listing else None
+        # A parameterised test's name goes on with "  # GetParam() = ...",
+        # itself with parentheses: the outcome is the last group.
+        match = re.match(r"^\s+\d+ - (.+) \([^()]*\)\s*$", line) if listing else None
         if match:
-            names.append(match.group(1))
+            names.append(match.group(1).split("  #")[0].strip())
     return names
 
 
