@@ -114,16 +114,17 @@ TEST(CalendarItems, MergedDeviceChangesKeepEveryLineTheHandheldDoesNotHold) {
         {"nextcloud_yoga.ics", 2, {{"23", "20261217"}}, {"RRULE"}, {"RRULE:FREQ=WEEKLY;BYDAY=TU,TH;UNTIL=20261217T225959Z"}},
         {"nextcloud_yoga.ics", 2, {{"7", "Yoga (Kern)"}}, {"SUMMARY"}, {"SUMMARY:Yoga (Kern)", "SUMMARY:Yoga (late class)"}},
         {"nextcloud_yoga.ics", 2, {{"2", "No"}, {"14", ""}, {"15", ""}, {"23", ""}}, {"RRULE", "EXDATE"}, {}},
-        // 8: done on the handheld; a lower priority; the memo's text
+        // 8: done on the handheld; a lower priority; a later due date; the memo's text
         {"thunderbird_passport.ics", 3, {{"3", "1"}, {"9", "20261206"}}, {"STATUS", "PERCENT-COMPLETE"},
          {"STATUS:COMPLETED", "COMPLETED:20261206T110000Z", "PERCENT-COMPLETE:100",
           "DUE;TZID=Europe/Berlin:20261220T170000"}},
         {"thunderbird_passport.ics", 3, {{"4", "0"}}, {"PRIORITY"}, {"PRIORITY:9"}},
-        // 10
+        {"thunderbird_passport.ics", 3, {{"1", "20261222"}}, {"DUE"}, {}},
+        // 11
         {"jtx_shopping.ics", 4, {{"3", "milk\r\neggs"}}, {"DESCRIPTION"}, {"DESCRIPTION:milk\\neggs"}},
         // The title the adapter reads back after the PC wrote it carries the CR of its line end: no change.
         {"jtx_shopping.ics", 4, {{"1", "Shopping\r"}}, {}, {}},
-        // 12: a new alarm and a later time in Outlook's zone; a new repeat
+        // 13: a new alarm and a later time in Outlook's zone; a new repeat
         {"outlook_figures.ics", 2, {{"11", "1"}, {"12.D", "20261215"}, {"12.T", "1345"}}, {}, {"TRIGGER:-PT15M"}},
         {"outlook_figures.ics", 2, {{"5", "1500"}, {"6", "1600"}}, {"DTSTART", "DTEND"},
          {"DTSTART;TZID=W. Europe Standard Time:20261215T150000"}},

@@ -68,7 +68,7 @@ TEST(OleDate, RejectsInvalidPartsAndLeavesTheValue) {
 
 // Walks the calendar day by day with its own month lengths: every date of
 // the years 100 to 9999 is one day after the one before and comes back
-// from its value unchanged.
+// from its value unchanged, and the day after a month's last is refused.
 TEST(OleDate, EveryDayFromYear100To9999RoundTrips) {
     static const int kMonthDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     double previous = -657435.0;
@@ -77,6 +77,8 @@ TEST(OleDate, EveryDayFromYear100To9999RoundTrips) {
         const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
         for (int month = 1; month <= 12; ++month) {
             const int days = kMonthDays[month - 1] + (month == 2 && leap ? 1 : 0);
+            double refused = 1.5;
+            ASSERT_FALSE(ComposeOleDate({year, month, days + 1, 0, 0, 0}, &refused)) << year << "-" << month;
             for (int day = 1; day <= days; ++day) {
                 const OleDateParts parts{year, month, day, 0, 0, 0};
                 double date = 0.0;
