@@ -128,6 +128,27 @@ TEST_P(OneSided, RecordsBeyondOneBatchEachBecomeAnItemOfTheirOwn) {
     EXPECT_EQ(files.count(""), 0u);
 }
 
+// An event another program wrote, with a repeat beyond the handheld: a
+// location changed on the handheld is merged from the record as last
+// synchronised, so only the location's line changes and the repeat stays.
+TEST(OneSidedForeign, ADeviceEditOfAnotherProgramsEventRewritesOnlyItsLine) {
+    SyncWorld world;
+    const std::string path = world.Folder(morvane_host::kScheduleSection) + "/finance.ics";
+    const std::string text = ReadFile(MORVANE_SOURCE_DIR "/tests/pim/data/google_finance.ics");
+    testing_support::WriteFile(path, text);
+    ASSERT_EQ(world.Sync().exitCode, 0);
+    const uint32_t id = world.FindRecord(1, "S_DESCRIPTION4", "Finance sync");
+    ASSERT_NE(id, 0u);
+    world.EditDevice([&](tethra_sim::DeviceImage& image) {
+        ASSERT_TRUE(image.ChangeRecord(1, id, {{"S_LOCATION", TextValue("Room C")}}));
+    });
+    ASSERT_EQ(world.Sync().exitCode, 0);
+    const std::string location = "LOCATION:Conference room B\\, 3rd floor";
+    std::string expected = text;
+    expected.replace(expected.find(location), location.size(), "LOCATION:Room C");
+    EXPECT_EQ(ReadFile(path), expected);
+}
+
 INSTANTIATE_TEST_SUITE_P(Databases, OneSided, testing::ValuesIn(kDatabases),
                          [](const testing::TestParamInfo<Database>& info) { return std::string(info.param.name); });
 
