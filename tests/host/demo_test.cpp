@@ -59,7 +59,7 @@ TEST(HostDemo, RunsToItsEndShowingEveryStep) {
 TEST(HostCommandLine, RefusesWhatItDoesNotKnowAndHelpDescribesTheCommands) {
     HostWorld world;
     static const std::vector<std::vector<std::string>> kBad = {
-        {}, {"synchronise"}, {"export", "--section", "9"}, {"export", "--section", "two"},
+        {}, {"synchronise"}, {"export", "--section", "6"}, {"export", "--section", "two"},
         {"import"}, {"export", "--out"}, {"demo", "--device", "x.json"},
     };
     for (size_t i = 0; i < kBad.size(); ++i) {

@@ -130,6 +130,9 @@ TEST(CalendarItems, MergedDeviceChangesKeepEveryLineTheHandheldDoesNotHold) {
          {"DTSTART;TZID=W. Europe Standard Time:20261215T150000"}},
         {"apple_review.ics", 2, {{"2", "Yes"}, {"14", "2"}, {"15", "1"}, {"22", "0002"}, {"23", "0"}}, {},
          {"RRULE:FREQ=WEEKLY;BYDAY=TU"}},
+        // 16: every other week, counted in the handheld's weeks from Sunday
+        {"apple_review.ics", 2, {{"2", "Yes"}, {"14", "2"}, {"15", "2"}, {"22", "0002"}, {"23", "0"}}, {},
+         {"RRULE:FREQ=WEEKLY;INTERVAL=2;BYDAY=TU;WKST=SU"}},
     };
     for (size_t i = 0; i < rows.size(); ++i) {
         const MergeRow& row = rows[i];
