@@ -145,14 +145,15 @@ TEST(RecordConvert, ToDoPriorityFoldsAndUnfolds) {
 }
 
 // Every allocation that fails fails the conversion: reading, the array
-// and two values; storing, the array, three values, then "S_NAME" and
-// "S_YOMI_NAME".
+// and two values; storing, the array, three texts and a date, then
+// "S_NAME" and "S_YOMI_NAME".
 TEST(RecordConvert, UnknownDatabaseOrNoMemoryGivesNull) {
     LinkInfo schedule(DeviceFields(1)), address(DeviceFields(7));
     LinkRecord rec(schedule);
     rec.Text("S_DESCRIPTION4", "x").Date("S_START_DATE", k31Dec2003);
     WorkRecord work(AddressField::Count);
     work.Text(AddressField::F_Name, "F").Text(AddressField::L_Name, "L").Text(AddressField::F_Name_Yomi, "f");
+    work.Set(AddressField::Birthday, Le(19701210, 4));
     TestHeap heap;
     for (uint32_t dbId : {0u, 2u, 15u, 17u}) {
         EXPECT_EQ(ConvertLinkToWorking(kNewModel, dbId, rec.get(), heap.get(), schedule.get()), nullptr) << dbId;
@@ -165,7 +166,7 @@ TEST(RecordConvert, UnknownDatabaseOrNoMemoryGivesNull) {
         EXPECT_EQ(ConvertLinkToWorking(kNewModel, 1, rec.get(), fresh.get(), schedule.get()), nullptr);
         PlatformClearFaults();
     }
-    for (unsigned nth = 1; nth <= 6; ++nth) {
+    for (unsigned nth = 1; nth <= 7; ++nth) {
         TestHeap fresh;
         PlatformFailCall("HeapAlloc", nth, 0);
         EXPECT_EQ(ConvertToLinkRecord(kNewModel, 7, work.get(), fresh.get(), address.get()), nullptr) << nth;
