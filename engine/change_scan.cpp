@@ -163,7 +163,8 @@ PlanInput MakePlanInput(Gathered* g, ConflictPolicy policy) {
     for (const auto& change : g->deviceChange) changed.insert(change.first);
     for (const auto& change : g->pcChange) changed.insert(change.first);
     for (int64_t rowId : changed) {
-        const StateRow& row = *g->Row(rowId);
+        // Every row planned may be merged into or rewritten: its texts are read now.
+        const StateRow& row = *g->WithTexts(g->Row(rowId));
         PlanRow plan;
         plan.rowId = rowId;
         plan.href = g->pcHref.count(rowId) != 0 ? g->pcHref[rowId] : row.href;

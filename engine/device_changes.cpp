@@ -15,6 +15,11 @@ StateRow* Gathered::Row(int64_t rowId) {
     return found == rowIndex.end() ? nullptr : &rows[found->second];
 }
 
+StateRow* Gathered::WithTexts(StateRow* row) {
+    if (row != nullptr && store != nullptr && !store->LoadTexts(row) && textsError.empty()) textsError = store->error();
+    return row;
+}
+
 const HostRecord* Gathered::DeviceRecord(int32_t deviceId) const {
     auto found = deviceRecords.find(deviceId);
     return found == deviceRecords.end() ? nullptr : &found->second;
@@ -24,6 +29,7 @@ bool LoadGathered(int32_t section, StateStore& store, Gathered* g) {
     *g = Gathered();
     g->section = section;
     if (store.IsOpen() && !store.LoadRows(section, &g->rows)) return false;
+    if (store.IsOpen()) g->store = &store;
     for (size_t i = 0; i < g->rows.size(); ++i) {
         g->rowIndex[g->rows[i].rowId] = i;
         if (g->rows[i].deviceId != 0) g->deviceIndex[g->rows[i].deviceId] = i;
@@ -40,7 +46,7 @@ void Compare(const HostRecord& record, Gathered* g) {
         g->deviceNew.push_back(record.id);
         return;
     }
-    StateRow& row = g->rows[known->second];
+    StateRow& row = *g->WithTexts(&g->rows[known->second]);
     HostRecord stored;
     if (TextToRecord(row.deviceFields, &stored) && SameDeviceFields(g->section, stored, record)) return;
     if (row.pending == Pending::kWrite) {
@@ -60,6 +66,8 @@ void Compare(const HostRecord& record, Gathered* g) {
 
 void GatherDevice(const DatabaseRecords& read, bool full, Gathered* g) {
     g->deviceFull = full;
+    // Every record read is compared with what the state holds.
+    if (full && g->store != nullptr && !g->store->LoadTexts(g->section, &g->rows)) g->textsError = g->store->error();
     std::set<int32_t> present;
     for (const HostRecord& record : read.records) {
         if (record.status == kStatusDeleted) {

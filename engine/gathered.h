@@ -55,7 +55,13 @@ struct Gathered {
     std::vector<std::string> warnings;       // what an item lost on its way to the device
     size_t foreign = 0;                      // files of another kind, left alone
 
+    class StateStore* store = nullptr;       // where rows not yet needed keep their texts
+    std::string textsError;                  // why a row's texts could not be read
+
     StateRow* Row(int64_t rowId);
+    // The row with its device fields and item read from the state; when
+    // that fails, textsError says why and the row keeps its texts unread.
+    StateRow* WithTexts(StateRow* row);
     const HostRecord* DeviceRecord(int32_t deviceId) const;
 };
 

@@ -19,7 +19,7 @@ std::string PcLabel(Gathered& g, const std::string& href) {
 }
 
 std::string RowLabel(Gathered& g, int64_t rowId) {
-    const StateRow* row = g.Row(rowId);
+    const StateRow* row = g.WithTexts(g.Row(rowId));
     if (row == nullptr) return "?";
     HostRecord stored;
     TextToRecord(row->deviceFields, &stored);

@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <initializer_list>
+
 namespace morvane_engine {
 
 namespace {
@@ -14,12 +16,26 @@ const char kSchema[] =
     "CREATE TABLE IF NOT EXISTS items ("
     "  id INTEGER PRIMARY KEY, section INTEGER NOT NULL, device_id INTEGER NOT NULL, href TEXT NOT NULL,"
     "  uid TEXT NOT NULL, hash TEXT NOT NULL, size INTEGER NOT NULL, mtime INTEGER NOT NULL,"
-    "  device_fields TEXT NOT NULL, item TEXT NOT NULL, folder INTEGER NOT NULL, seen INTEGER NOT NULL,"
+    "  folder INTEGER NOT NULL, seen INTEGER NOT NULL,"
     "  pending INTEGER NOT NULL, pending_hash TEXT NOT NULL, pending_fields TEXT NOT NULL);"
+    // The two long texts of a row, apart from it: every sync reads every
+    // row, but only the few rows that changed need these, and SQLite
+    // would read them along with the row.  Same id as the row.
+    "CREATE TABLE IF NOT EXISTS texts (id INTEGER PRIMARY KEY, device_fields TEXT NOT NULL, item TEXT NOT NULL);"
     "CREATE INDEX IF NOT EXISTS items_section ON items(section);"
     // The few rows a session left pending, found without reading every
     // item's text; queries name "pending <> 0" so that SQLite takes it.
     "CREATE INDEX IF NOT EXISTS items_pending ON items(pending) WHERE pending <> 0;";
+
+// A state of the first version kept the two texts in the row itself.
+const char kTextsApart[] =
+    "BEGIN IMMEDIATE;"
+    "CREATE TABLE texts (id INTEGER PRIMARY KEY, device_fields TEXT NOT NULL, item TEXT NOT NULL);"
+    "INSERT INTO texts (id, device_fields, item) SELECT id, device_fields, item FROM items;"
+    "ALTER TABLE items DROP COLUMN device_fields;"
+    "ALTER TABLE items DROP COLUMN item;"
+    "PRAGMA user_version = 2;"
+    "COMMIT;";
 
 // Readies a kept statement for its next use when it goes out of scope.
 class Statement {
@@ -69,6 +85,7 @@ bool StateStore::Exec(const char* sql) {
 }
 
 sqlite3_stmt* StateStore::Prepare(const char* sql) {
+    std::lock_guard<std::mutex> hold(statementsLock_);
     auto kept = statements_.find(sql);
     if (kept != statements_.end()) return kept->second;
     sqlite3_stmt* statement = nullptr;
@@ -81,7 +98,10 @@ sqlite3_stmt* StateStore::Prepare(const char* sql) {
 }
 
 bool StateStore::Open(const std::string& path, bool readOnly) {
-    const int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    // One connection serves two threads while a sync gathers: the second
+    // one reads rows while the first looks up the texts of changed ones.
+    const int flags = SQLITE_OPEN_FULLMUTEX |
+                      (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
         Fail(("cannot open the sync state " + path).c_str());
         sqlite3_close(db_);
@@ -100,8 +120,12 @@ bool StateStore::Open(const std::string& path, bool readOnly) {
         error_ = path + " was written by a newer morvane-sync (state version " + std::to_string(found) + ")";
         return false;
     }
+    if (found == 1 && !Exec(kTextsApart)) {
+        Exec("ROLLBACK");
+        return false;
+    }
     if (!Exec(kSchema)) return false;
-    return Exec("PRAGMA user_version = 1");
+    return Exec("PRAGMA user_version = 2");
 }
 
 bool StateStore::Begin() { return Exec("BEGIN IMMEDIATE"); }
@@ -111,9 +135,8 @@ void StateStore::Rollback() { Exec("ROLLBACK"); }
 bool StateStore::LoadRows(int32_t section, std::vector<StateRow>* rows) {
     rows->clear();
     Statement select(Prepare(
-        "SELECT id, device_id, href, uid, hash, size, mtime, device_fields, item, folder, seen, pending,"
-        " pending_hash, pending_fields FROM items "
-        "WHERE section = ? ORDER BY id"));
+        "SELECT id, device_id, href, uid, hash, size, mtime, folder, seen, pending, pending_hash, pending_fields"
+        " FROM items WHERE section = ? ORDER BY id"));
     if (!select) return false;
     select.Int(1, section);
     int step;
@@ -128,22 +151,59 @@ bool StateStore::LoadRows(int32_t section, std::vector<StateRow>* rows) {
         row.hash = ColumnText(s, 4);
         row.size = sqlite3_column_int64(s, 5);
         row.mtime = sqlite3_column_int64(s, 6);
-        row.deviceFields = ColumnText(s, 7);
-        row.item = ColumnText(s, 8);
-        row.folder = static_cast<uint32_t>(sqlite3_column_int64(s, 9));
-        row.seen = sqlite3_column_int64(s, 10) != 0;
-        row.pending = static_cast<Pending>(sqlite3_column_int(s, 11));
-        row.pendingHash = ColumnText(s, 12);
-        row.pendingFields = ColumnText(s, 13);
+        row.folder = static_cast<uint32_t>(sqlite3_column_int64(s, 7));
+        row.seen = sqlite3_column_int64(s, 8) != 0;
+        row.pending = static_cast<Pending>(sqlite3_column_int(s, 9));
+        row.pendingHash = ColumnText(s, 10);
+        row.pendingFields = ColumnText(s, 11);
+        row.textsLoaded = false;
         rows->push_back(std::move(row));
     }
     return step == SQLITE_DONE || Fail("reading the sync state");
 }
 
+bool StateStore::LoadTexts(StateRow* row) {
+    if (row->textsLoaded || row->rowId == 0) return true;
+    Statement select(Prepare("SELECT device_fields, item FROM texts WHERE id = ?"));
+    if (!select) return false;
+    select.Int(1, row->rowId);
+    const int step = sqlite3_step(select.get());
+    if (step == SQLITE_ROW) {
+        row->deviceFields = ColumnText(select.get(), 0);
+        row->item = ColumnText(select.get(), 1);
+    }
+    row->textsLoaded = step == SQLITE_ROW || step == SQLITE_DONE;
+    return row->textsLoaded || Fail("reading the sync state");
+}
+
+bool StateStore::LoadTexts(int32_t section, std::vector<StateRow>* rows) {
+    Statement select(Prepare(
+        "SELECT texts.id, device_fields, item FROM items JOIN texts ON texts.id = items.id"
+        " WHERE section = ? ORDER BY items.id"));
+    if (!select) return false;
+    select.Int(1, section);
+    // Both in the order of their ids, as LoadRows left the rows.
+    auto next = rows->begin();
+    int step;
+    while ((step = sqlite3_step(select.get())) == SQLITE_ROW) {
+        const int64_t id = sqlite3_column_int64(select.get(), 0);
+        while (next != rows->end() && next->rowId < id) ++next;
+        if (next == rows->end()) break;
+        if (next->rowId != id || next->textsLoaded) continue;
+        next->deviceFields = ColumnText(select.get(), 1);
+        next->item = ColumnText(select.get(), 2);
+        next->textsLoaded = true;
+    }
+    if (step != SQLITE_ROW && step != SQLITE_DONE) return Fail("reading the sync state");
+    for (StateRow& row : *rows)
+        if (!row.textsLoaded && !LoadTexts(&row)) return false;
+    return true;
+}
+
 bool StateStore::PutRow(StateRow* row) {
     Statement put(Prepare(
-        "INSERT OR REPLACE INTO items (id, section, device_id, href, uid, hash, size, mtime, device_fields, item,"
-        " folder, seen, pending, pending_hash, pending_fields) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+        "INSERT OR REPLACE INTO items (id, section, device_id, href, uid, hash, size, mtime,"
+        " folder, seen, pending, pending_hash, pending_fields) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
     if (!put) return false;
     if (row->rowId != 0) put.Int(1, row->rowId);
     put.Int(2, row->section);
@@ -153,30 +213,42 @@ bool StateStore::PutRow(StateRow* row) {
     put.Text(6, row->hash);
     put.Int(7, row->size);
     put.Int(8, row->mtime);
-    put.Text(9, row->deviceFields);
-    put.Text(10, row->item);
-    put.Int(11, row->folder);
-    put.Int(12, row->seen ? 1 : 0);
-    put.Int(13, static_cast<int>(row->pending));
-    put.Text(14, row->pendingHash);
-    put.Text(15, row->pendingFields);
+    put.Int(9, row->folder);
+    put.Int(10, row->seen ? 1 : 0);
+    put.Int(11, static_cast<int>(row->pending));
+    put.Text(12, row->pendingHash);
+    put.Text(13, row->pendingFields);
     if (sqlite3_step(put.get()) != SQLITE_DONE) return Fail("writing the sync state");
     if (row->rowId == 0) row->rowId = sqlite3_last_insert_rowid(db_);
-    return true;
+    // Texts never read keep what the state holds.
+    if (!row->textsLoaded) return true;
+    Statement texts(Prepare("INSERT OR REPLACE INTO texts (id, device_fields, item) VALUES (?, ?, ?)"));
+    if (!texts) return false;
+    texts.Int(1, row->rowId);
+    texts.Text(2, row->deviceFields);
+    texts.Text(3, row->item);
+    return sqlite3_step(texts.get()) == SQLITE_DONE || Fail("writing the sync state");
 }
 
 bool StateStore::DeleteRow(int64_t rowId) {
-    Statement remove(Prepare("DELETE FROM items WHERE id = ?"));
-    if (!remove) return false;
-    remove.Int(1, rowId);
-    return sqlite3_step(remove.get()) == SQLITE_DONE || Fail("writing the sync state");
+    for (const char* sql : {"DELETE FROM texts WHERE id = ?", "DELETE FROM items WHERE id = ?"}) {
+        Statement remove(Prepare(sql));
+        if (!remove) return false;
+        remove.Int(1, rowId);
+        if (sqlite3_step(remove.get()) != SQLITE_DONE) return Fail("writing the sync state");
+    }
+    return true;
 }
 
 bool StateStore::DeleteSection(int32_t section) {
-    Statement remove(Prepare("DELETE FROM items WHERE section = ?"));
-    if (!remove) return false;
-    remove.Int(1, section);
-    return sqlite3_step(remove.get()) == SQLITE_DONE || Fail("writing the sync state");
+    for (const char* sql : {"DELETE FROM texts WHERE id IN (SELECT id FROM items WHERE section = ?)",
+                            "DELETE FROM items WHERE section = ?"}) {
+        Statement remove(Prepare(sql));
+        if (!remove) return false;
+        remove.Int(1, section);
+        if (sqlite3_step(remove.get()) != SQLITE_DONE) return Fail("writing the sync state");
+    }
+    return true;
 }
 
 size_t StateStore::CountRows(int32_t section) {
@@ -187,8 +259,11 @@ size_t StateStore::CountRows(int32_t section) {
 }
 
 bool StateStore::ConfirmPending() {
-    return Exec("DELETE FROM items WHERE pending <> 0 AND pending = 2;"
-                "UPDATE items SET hash = pending_hash, device_fields = pending_fields, pending = 0,"
+    return Exec("DELETE FROM texts WHERE id IN (SELECT id FROM items WHERE pending <> 0 AND pending = 2);"
+                "DELETE FROM items WHERE pending <> 0 AND pending = 2;"
+                "UPDATE texts SET device_fields = (SELECT pending_fields FROM items WHERE items.id = texts.id)"
+                " WHERE id IN (SELECT id FROM items WHERE pending <> 0 AND pending = 1);"
+                "UPDATE items SET hash = pending_hash, pending = 0,"
                 " pending_hash = '', pending_fields = '' WHERE pending <> 0 AND pending = 1;");
 }
 

@@ -9,6 +9,7 @@
 #include <stdint.h>
 
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -35,8 +36,13 @@ public:
     bool Commit();
     void Rollback();
 
+    // The rows of a section in the order of their ids, without their texts.
     bool LoadRows(int32_t section, std::vector<StateRow>* rows);
-    // Inserts a row (rowId 0; rowId set afterwards) or replaces it.
+    // The device fields and item of a row, or of every row of a section.
+    bool LoadTexts(StateRow* row);
+    bool LoadTexts(int32_t section, std::vector<StateRow>* rows);
+    // Inserts a row (rowId 0; rowId set afterwards) or replaces it; the
+    // texts of a row whose texts were not loaded stay as they are.
     bool PutRow(StateRow* row);
     bool DeleteRow(int64_t rowId);
     bool DeleteSection(int32_t section);
@@ -63,11 +69,12 @@ private:
 
     sqlite3* db_ = nullptr;
     std::map<std::string, sqlite3_stmt*> statements_;
+    std::mutex statementsLock_;
     std::string error_;
 };
 
 // The schema version this build reads and writes (PRAGMA user_version).
-constexpr int kStateSchemaVersion = 1;
+constexpr int kStateSchemaVersion = 2;
 
 }  // namespace morvane_engine
 

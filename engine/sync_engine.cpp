@@ -139,6 +139,10 @@ bool Gather(Run& run, DatabaseRun& db, PcGathering& pc, size_t index) {
     GatherDevice(read, db.wantFull || read.fullSync, &db.g);
     RecheckConfirmed(&db.g);
     db.plan = MakePlan(MakePlanInput(&db.g, run.settings.policy));
+    if (!db.g.textsError.empty()) {
+        Say(run, db.g.textsError);
+        return false;
+    }
     db.summary.skipped = db.g.skipped.size();
     db.summary.conflicts = db.plan.conflicts;
     for (const std::string& skipped : db.g.skipped) Say(run, "skipped " + skipped);

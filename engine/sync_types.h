@@ -34,6 +34,7 @@ struct StateRow {
     int64_t mtime = 0;       // nanoseconds
     std::string deviceFields;  // the device record as last synchronised (RecordToText)
     std::string item;          // the item as last synchronised: the base of merges
+    bool textsLoaded = true;   // false: the two above are still in the state only
     uint32_t folder = 0;       // mail: host folder and seen flag of the item
     bool seen = false;
     // A device write the handheld has not confirmed yet (it keeps what it

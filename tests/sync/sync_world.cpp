@@ -152,7 +152,8 @@ void SyncWorld::EditFile(const std::string& path, const std::string& oldText, co
 std::vector<morvane_engine::StateRow> SyncWorld::Rows(int32_t section) const {
     morvane_engine::StateStore store;
     std::vector<morvane_engine::StateRow> rows;
-    if (store.Open(store_ + "/.morvane/state.sqlite3", true)) store.LoadRows(section, &rows);
+    if (store.Open(store_ + "/.morvane/state.sqlite3", true) && store.LoadRows(section, &rows))
+        store.LoadTexts(section, &rows);
     return rows;
 }
 
