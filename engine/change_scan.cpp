@@ -7,6 +7,7 @@
 #include <ctype.h>
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "engine/gathered.h"
 #include "engine/record_text.h"
@@ -93,14 +94,14 @@ Read ReadEntry(Collection& collection, const CollectionEntry& file, const StateR
 bool ScanPc(Collection& collection, const morvane_pim::Settings& settings, Gathered* g, std::string* error) {
     std::vector<CollectionEntry> files;
     if (!collection.List(&files, error)) return false;
-    std::map<std::string, size_t> byHref;
+    std::unordered_map<std::string, size_t> byHref(g->rows.size());
     for (size_t i = 0; i < g->rows.size(); ++i) byHref[g->rows[i].href] = i;
-    std::set<int64_t> present;
+    std::vector<bool> present(g->rows.size());
     for (const CollectionEntry& file : files) {
         auto known = byHref.find(file.href);
         const StateRow* row = known == byHref.end() ? nullptr : &g->rows[known->second];
         if (row != nullptr && StampsEqual(*row, file, g->section)) {
-            present.insert(row->rowId);
+            present[known->second] = true;
             continue;
         }
         PcEntry entry;
@@ -116,7 +117,7 @@ bool ScanPc(Collection& collection, const morvane_pim::Settings& settings, Gathe
             }
             continue;
         }
-        present.insert(row->rowId);
+        present[known->second] = true;
         if (read == Read::kUnchanged) {
             g->restamped.push_back(row->rowId);
             g->stamps[row->rowId] = file;
@@ -127,8 +128,8 @@ bool ScanPc(Collection& collection, const morvane_pim::Settings& settings, Gathe
             g->pc[file.href] = std::move(entry);
         }
     }
-    for (const StateRow& row : g->rows)
-        if (present.count(row.rowId) == 0) g->pcChange[row.rowId] = Change::kDeleted;
+    for (size_t i = 0; i < g->rows.size(); ++i)
+        if (!present[i]) g->pcChange[g->rows[i].rowId] = Change::kDeleted;
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <unordered_set>
 
 #include "engine/atomic_file.h"
 #include "engine/collection.h"
@@ -50,18 +51,19 @@ public:
             return false;
         }
         while (const dirent* found = readdir(folder)) {
-            const std::string name = found->d_name;
+            std::string name = found->d_name;
             // Every name is taken, item or not, so that a new item's name
             // is chosen without asking the file system again.
-            names_.insert(name);
-            if (name.empty() || name[0] == '.' || !EndsWith(name, extension_)) continue;
+            const bool item = !name.empty() && name[0] != '.' && EndsWith(name, extension_);
             struct stat info;
-            if (fstatat(dirfd(folder), name.c_str(), &info, 0) != 0 || !S_ISREG(info.st_mode)) continue;
-            CollectionEntry entry;
-            entry.href = name;
-            entry.path = root_ + "/" + name;
-            StampOf(info, &entry.size, &entry.mtime);
-            entries->push_back(entry);
+            if (item && fstatat(dirfd(folder), name.c_str(), &info, 0) == 0 && S_ISREG(info.st_mode)) {
+                CollectionEntry entry;
+                entry.path = root_ + "/" + name;
+                entry.href = name;
+                StampOf(info, &entry.size, &entry.mtime);
+                entries->push_back(std::move(entry));
+            }
+            names_.insert(std::move(name));
         }
         closedir(folder);
         listed_ = true;
@@ -110,7 +112,7 @@ public:
 
 private:
     std::string root_, extension_;
-    std::set<std::string> names_;  // every name in the folder, listed or written since
+    std::unordered_set<std::string> names_;  // every name in the folder, listed or written since
     bool listed_ = false;          // names_ holds the whole folder as List found it
     StagedWrites staged_;
 };
