@@ -14,6 +14,7 @@
 #include <stdint.h>
 
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -35,10 +36,18 @@ DatabaseHead ReadHeadText(const std::string& json);
 // reader needs it: the image object's text without its "databases", and
 // per database the object's text without its "records" beside the records
 // themselves, already decoded.
+// Where a database's "records" array stands in an image's text: from its
+// opening bracket up to and with its closing one.
+struct RecordsSpan {
+    size_t begin = 0;
+    size_t end = 0;
+};
+
 struct ScannedDatabase {
     std::string text;
     DatabaseHead head;
     std::vector<Record> records;
+    RecordsSpan span;
 };
 struct ScannedImage {
     std::string text;
@@ -56,7 +65,22 @@ bool ScanPlainImage(const std::string& text, ScannedImage* out);
 // How an image's text is read: the plain form first when it is one, or
 // only one of the two ways, to check them against each other.
 enum class ImageReading { kAny, kPlainOnly, kGeneralOnly };
-bool ReadImageText(const std::string& text, ImageReading how, DeviceImage* out, std::string* error);
+// spans, when given, gets where each database's records stand in text
+// when it was read in the plain form, and is left empty otherwise.
+bool ReadImageText(const std::string& text, ImageReading how, DeviceImage* out, std::string* error,
+                   std::vector<RecordsSpan>* spans = nullptr);
+
+// The text of an image.  A database whose entry in kept is not empty gets
+// that text as its records array: the array of an earlier text of the
+// same records, which is copied instead of written again.  spans, when
+// given, gets where each database's records stand in the result.
+std::string WriteImageText(const DeviceImage& image, const std::vector<std::string_view>& kept,
+                           std::vector<RecordsSpan>* spans);
+// What a database's records array is written from (its fields and its
+// records), as a number that changes when any of it does.
+uint64_t RecordsFingerprint(const Database& db);
+// Saves text as DeviceImage::Save saves an image's text.
+bool SaveImageText(const std::string& path, std::string text, std::string* error, std::string* written);
 
 std::string Hex(const uint8_t* bytes, size_t n);
 // The value of a hex digit, -1 for any other character.

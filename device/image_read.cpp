@@ -270,16 +270,20 @@ void ReadTree(const std::string& text, Json* root, std::vector<Database>* databa
 }
 
 // The plain form this simulator writes; false when the text is not in it.
-bool ReadPlain(const std::string& text, Json* root, std::vector<Database>* databases) {
+bool ReadPlain(const std::string& text, Json* root, std::vector<Database>* databases,
+               std::vector<RecordsSpan>* spans) {
     ScannedImage scanned;
     if (!ScanPlainImage(text, &scanned)) return false;
     try {
         *root = Json::parse(scanned.text);
-        for (ScannedDatabase& db : scanned.databases)
+        for (ScannedDatabase& db : scanned.databases) {
             databases->push_back(DecodeDatabase(Json::parse(db.text), &db.head, std::move(db.records)));
+            spans->push_back(db.span);
+        }
         return true;
     } catch (const std::exception&) {
         databases->clear();
+        spans->clear();
         return false;
     }
 }
@@ -317,17 +321,20 @@ DeviceImage DecodeImage(const Json& j, std::vector<Database> databases) {
 
 DatabaseHead ReadHeadText(const std::string& json) { return ReadHead(Json::parse(json)); }
 
-bool ReadImageText(const std::string& text, ImageReading how, DeviceImage* out, std::string* error) {
+bool ReadImageText(const std::string& text, ImageReading how, DeviceImage* out, std::string* error,
+                   std::vector<RecordsSpan>* spans) {
     try {
         Json root;
         std::vector<Database> databases;
-        const bool plain = how != ImageReading::kGeneralOnly && ReadPlain(text, &root, &databases);
+        std::vector<RecordsSpan> found;
+        const bool plain = how != ImageReading::kGeneralOnly && ReadPlain(text, &root, &databases, &found);
         if (!plain && how == ImageReading::kPlainOnly) throw std::runtime_error("not in the plain form");
         if (!plain) ReadTree(text, &root, &databases);
         DeviceImage image = DecodeImage(root, std::move(databases));
         // The hook belongs to whoever watches this device, not to the file.
         image.beforeCall = std::move(out->beforeCall);
         *out = std::move(image);
+        if (spans != nullptr) *spans = std::move(found);
         return true;
     } catch (const std::exception& e) {
         if (error != nullptr) *error = e.what();

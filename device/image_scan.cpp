@@ -21,7 +21,7 @@ constexpr int kMaxDepth = 64;
 
 class PlainScanner {
  public:
-    PlainScanner(const char* begin, const char* end) : p_(begin), end_(end) {}
+    PlainScanner(const char* begin, const char* end) : begin_(begin), p_(begin), end_(end) {}
 
     bool Image(ScannedImage* out) {
         if (!ObjectAround("databases", &out->text, [&] { return DatabaseList(out); })) return false;
@@ -168,13 +168,18 @@ class PlainScanner {
     }
 
     bool Records(ScannedDatabase* db) {
+        Space();
+        db->span.begin = static_cast<size_t>(p_ - begin_);
         if (!Eat('[')) return false;
-        if (Eat(']')) return true;
-        do {
-            db->records.emplace_back();
-            if (!RecordObject(db->head, &db->records.back())) return false;
-        } while (Eat(','));
-        return Eat(']');
+        if (!Eat(']')) {
+            do {
+                db->records.emplace_back();
+                if (!RecordObject(db->head, &db->records.back())) return false;
+            } while (Eat(','));
+            if (!Eat(']')) return false;
+        }
+        db->span.end = static_cast<size_t>(p_ - begin_);
+        return true;
     }
 
     bool RecordObject(const DatabaseHead& head, Record* r) {
@@ -304,6 +309,7 @@ class PlainScanner {
         return Eat('}');
     }
 
+    const char* begin_;
     const char* p_;
     const char* end_;
 };

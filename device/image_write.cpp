@@ -12,7 +12,9 @@
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tethra_sim {
@@ -55,6 +57,12 @@ class PrettyWriter {
         Prefix();
         AppendString(text);
     }
+    // A whole element, already written.
+    void Verbatim(std::string_view text) {
+        Prefix();
+        out_->append(text.data(), text.size());
+    }
+    size_t Size() const { return out_->size(); }
     // Single-byte device text, each byte as the character of its number.
     void DeviceText(const std::vector<uint8_t>& bytes) {
         Prefix();
@@ -170,7 +178,7 @@ bool SameFields(const std::vector<LinkField>& a, const std::vector<LinkField>& b
         if (a[i].name != b[i].name || a[i].type != b[i].type) return false;
     return true;
 }
-void WriteDatabase(PrettyWriter& w, const Database& db) {
+void WriteDatabase(PrettyWriter& w, const Database& db, std::string_view kept, RecordsSpan* span) {
     w.Begin('{');
     w.Key("id");
     w.Integer(db.id);
@@ -197,6 +205,13 @@ void WriteDatabase(PrettyWriter& w, const Database& db) {
     WriteIds(w, "changed", db.changes[1]);
     WriteIds(w, "deleted", db.changes[2]);
     w.Key("records");
+    span->begin = w.Size();
+    if (!kept.empty()) {
+        w.Verbatim(kept);
+        span->end = w.Size();
+        w.End('}');
+        return;
+    }
     w.Begin('[');
     // A record a line: a quarter less text than a value a line, and as
     // easy to read and compare.
@@ -215,6 +230,7 @@ void WriteDatabase(PrettyWriter& w, const Database& db) {
         w.End('}');
     }
     w.End(']');
+    span->end = w.Size();
     w.End('}');
 }
 
@@ -240,7 +256,32 @@ void WriteFault(PrettyWriter& w, const Fault& f) {
 
 }  // namespace
 
-std::string DeviceImage::ToJson() const {
+uint64_t RecordsFingerprint(const Database& db) {
+    // FNV-1a over each piece's hash: the pieces are many and short.
+    uint64_t h = 0xcbf29ce484222325ull;
+    auto mix = [&h](uint64_t piece) { h = (h ^ piece) * 0x100000001b3ull; };
+    const std::hash<std::string_view> hash;
+    for (const LinkField& f : db.fields) {
+        mix(hash(f.name));
+        mix(f.type);
+    }
+    mix(db.records.size());
+    for (const Record& r : db.records) {
+        mix(r.id);
+        mix(r.values.size());
+        for (const LinkValue& v : r.values) {
+            mix(v.absent ? ~0ull : v.bytes.size());
+            mix(hash(std::string_view(reinterpret_cast<const char*>(v.bytes.data()), v.bytes.size())));
+        }
+    }
+    return h;
+}
+
+std::string DeviceImage::ToJson() const { return WriteImageText(*this, {}, nullptr); }
+
+std::string WriteImageText(const DeviceImage& image, const std::vector<std::string_view>& kept,
+                           std::vector<RecordsSpan>* spans) {
+    const std::vector<Database>& databases = image.databases;
     std::string text;
     // Enough for a record of every field filled; pages reserved and never
     // written cost nothing.
@@ -254,36 +295,41 @@ std::string DeviceImage::ToJson() const {
     w.Key("settings");
     w.Begin('{');
     w.Key("portAvailable");
-    w.Bool(portAvailable);
+    w.Bool(image.portAvailable);
     w.Key("attached");
-    w.Bool(attached);
+    w.Bool(image.attached);
     w.Key("configSupported");
-    w.Bool(configSupported);
+    w.Bool(image.configSupported);
     w.Key("systemInfo");
-    w.Integer(systemInfoValue);
+    w.Integer(image.systemInfoValue);
     w.Key("language");
-    w.String(language);
+    w.String(image.language);
     w.Key("model");
-    w.String(model);
+    w.String(image.model);
     w.Key("deviceId");
-    w.String(Hex(deviceId, 8));
+    w.String(Hex(image.deviceId, 8));
     w.End('}');
     w.Key("pairing");
     w.Begin('{');
     w.Key("pcId");
-    w.String(Hex(pcId, 8));
+    w.String(Hex(image.pcId, 8));
     w.Key("syncTime");
-    w.String(syncTime);
+    w.String(image.syncTime);
     w.Key("appendInfo");
-    w.String(Hex(appendInfo, 32));
+    w.String(Hex(image.appendInfo, 32));
     w.End('}');
     w.Key("databases");
     w.Begin('[');
-    for (const Database& db : databases) WriteDatabase(w, db);
+    if (spans != nullptr) spans->clear();
+    for (size_t i = 0; i < databases.size(); ++i) {
+        RecordsSpan span;
+        WriteDatabase(w, databases[i], i < kept.size() ? kept[i] : std::string_view(), &span);
+        if (spans != nullptr) spans->push_back(span);
+    }
     w.End(']');
     w.Key("faults");
     w.Begin('[');
-    for (const Fault& f : faults) WriteFault(w, f);
+    for (const Fault& f : image.faults) WriteFault(w, f);
     w.End(']');
     w.End('}');
     text += '\n';
@@ -317,6 +363,10 @@ bool DeviceImage::Save(const std::string& path, std::string* error, std::string*
         if (error != nullptr) *error = e.what();
         return false;
     }
+    return SaveImageText(path, std::move(text), error, written);
+}
+
+bool SaveImageText(const std::string& path, std::string text, std::string* error, std::string* written) {
     // The new image is written over the one before the last save, kept as
     // path.previous, and renamed into place; the image it replaces is kept
     // under that name (through a second link while the rename happens).

@@ -6,10 +6,12 @@
 #ifndef MORVANE_DEVICE_LINK_SESSION_H
 #define MORVANE_DEVICE_LINK_SESSION_H
 
+#include "device/image_codec.h"
 #include "device/simulator.h"
 #include "link/tethra.h"
 
 #include <string>
+#include <vector>
 
 namespace tethra_sim {
 
@@ -26,6 +28,15 @@ struct Session {
     std::string imagePath;  // $MORVANE_DEVICE when the port was opened
     std::string imageText;  // the file's text as last loaded or saved
     bool imageLoaded = false;
+    // Per database of the image, where its records stand in imageText and
+    // what they were then; a save copies the records of a database that
+    // is still the same, as a session that only reads or edits a few
+    // leaves most.  Empty when imageText is not in the plain form.
+    struct KeptRecords {
+        RecordsSpan span;
+        uint64_t fingerprint = 0;
+    };
+    std::vector<KeptRecords> kept;
 
     // A fault that fired on the running call with an effect other than
     // kFail: the call goes on and damages its reply.
@@ -48,6 +59,8 @@ struct Session {
     // Loads $MORVANE_DEVICE unless it is unchanged since this session last read or wrote it.
     bool LoadImage();
     bool SaveImage();
+    // Notes where each database's records stand in imageText.
+    void Keep(const std::vector<RecordsSpan>& spans);
 };
 
 // The image LiveDevice() reports: that of the newest CTethraApp.

@@ -71,15 +71,38 @@ bool Session::LoadImage() {
     std::string text;
     if (!ReadWholeFile(imagePath, &text)) return false;
     if (imageLoaded && text == imageText) return true;
-    if (!image.FromJson(text, nullptr)) return false;
+    std::vector<RecordsSpan> spans;
+    if (!ReadImageText(text, ImageReading::kAny, &image, nullptr, &spans)) return false;
+    Keep(spans);
     imageText = std::move(text);
     imageLoaded = true;
     return true;
 }
 
+void Session::Keep(const std::vector<RecordsSpan>& spans) {
+    kept.clear();
+    if (spans.size() != image.databases.size()) return;
+    for (size_t i = 0; i < spans.size(); ++i) kept.push_back({spans[i], RecordsFingerprint(image.databases[i])});
+}
+
 bool Session::SaveImage() {
     if (imagePath.empty()) return true;
-    if (!image.Save(imagePath, nullptr, &imageText)) return false;
+    try {
+        std::vector<uint64_t> prints(image.databases.size());
+        std::vector<std::string_view> same(image.databases.size());
+        for (size_t i = 0; i < same.size(); ++i) {
+            prints[i] = RecordsFingerprint(image.databases[i]);
+            if (i < kept.size() && prints[i] == kept[i].fingerprint)
+                same[i] = std::string_view(imageText).substr(kept[i].span.begin, kept[i].span.end - kept[i].span.begin);
+        }
+        std::vector<RecordsSpan> spans;
+        if (!SaveImageText(imagePath, WriteImageText(image, same, &spans), nullptr, &imageText)) return false;
+        kept.clear();
+        for (size_t i = 0; i < spans.size(); ++i) kept.push_back({spans[i], prints[i]});
+    } catch (const std::exception&) {
+        kept.clear();
+        return false;
+    }
     imageLoaded = true;
     return true;
 }

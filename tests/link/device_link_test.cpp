@@ -288,5 +288,32 @@ TEST_F(LinkTest, IsEnablePutFirstSyncRecordDataIsNotMerged) {
     EXPECT_EQ(1, link_->IsEnablePutFirstSyncRecordData(15));
 }
 
+// Closing saves the device as a full write of it would, whether the
+// session changed a database's records or not (those it left as they were
+// are copied from the file it loaded).
+TEST_F(LinkTest, ClosingSavesTheDeviceAsAFullWriteWould) {
+    const std::string path = sandbox_.root() + "/device.json";
+    image_ = DemoImage();  // records in every database
+    const uint32_t id = image_.Find(1)->records.back().id;
+    LinkValue before, after;
+    ASSERT_TRUE(image_.GetValue(1, id, "S_LOCATION", &before));
+    ASSERT_FALSE(before.bytes.empty());
+    for (bool edit : {false, true}) {
+        ASSERT_NO_FATAL_FAILURE(Connect());
+        LinkValue edited = before;  // as long as it was: only its bytes tell
+        ++edited.bytes.back();
+        if (edit) {
+            ASSERT_TRUE(Device().ChangeRecord(1, id, {{"S_LOCATION", edited}}));
+        }
+        ASSERT_EQ(1, link_->CloseLink());
+        DeviceImage saved;
+        std::string error;
+        ASSERT_TRUE(saved.Load(path, &error)) << error;
+        EXPECT_EQ(testing_support::ReadFile(path), saved.ToJson());
+        ASSERT_TRUE(saved.GetValue(1, id, "S_LOCATION", &after));
+        EXPECT_EQ(after, edit ? edited : before);
+    }
+}
+
 }  // namespace
 }  // namespace link_testing
