@@ -32,10 +32,6 @@ struct DatabaseHead {
 // "fields" or, when it lists none, the built-in ones.
 DatabaseHead ReadHeadText(const std::string& json);
 
-// An image in the plain form this simulator writes, split as its general
-// reader needs it: the image object's text without its "databases", and
-// per database the object's text without its "records" beside the records
-// themselves, already decoded.
 // Where a database's "records" array stands in an image's text: from its
 // opening bracket up to and with its closing one.
 struct RecordsSpan {
@@ -43,6 +39,10 @@ struct RecordsSpan {
     size_t end = 0;
 };
 
+// An image in the plain form this simulator writes, split as its general
+// reader needs it: the image object's text without its "databases", and
+// per database the object's text without its "records" beside the records
+// themselves, already decoded.
 struct ScannedDatabase {
     std::string text;
     DatabaseHead head;
