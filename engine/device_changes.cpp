@@ -64,12 +64,12 @@ void Compare(const HostRecord& record, Gathered* g) {
 
 }  // namespace
 
-void GatherDevice(const DatabaseRecords& read, bool full, Gathered* g) {
+void GatherDevice(DatabaseRecords read, bool full, Gathered* g) {
     g->deviceFull = full;
     // Every record read is compared with what the state holds.
     if (full && g->store != nullptr && !g->store->LoadTexts(g->section, &g->rows)) g->textsError = g->store->error();
     std::set<int32_t> present;
-    for (const HostRecord& record : read.records) {
+    for (HostRecord& record : read.records) {
         if (record.status == kStatusDeleted) {
             auto known = g->deviceIndex.find(record.id);
             if (known != g->deviceIndex.end()) g->deviceChange[g->rows[known->second].rowId] = Change::kDeleted;
@@ -77,9 +77,10 @@ void GatherDevice(const DatabaseRecords& read, bool full, Gathered* g) {
         }
         // A record listed twice (added and changed) is read once.
         if (!present.insert(record.id).second) continue;
-        g->deviceRecords[record.id] = record;
-        g->deviceOrder.push_back(record.id);
-        Compare(record, g);
+        HostRecord& kept = g->deviceRecords[record.id];
+        kept = std::move(record);
+        g->deviceOrder.push_back(kept.id);
+        Compare(kept, g);
     }
     if (!full) return;
     for (const StateRow& row : g->rows)

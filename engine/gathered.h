@@ -69,7 +69,7 @@ struct Gathered {
 bool LoadGathered(int32_t section, class StateStore& store, Gathered* g);
 // The device side from an export: full (every record) or the device's
 // change lists, each compared with the state.
-void GatherDevice(const DatabaseRecords& read, bool full, Gathered* g);
+void GatherDevice(DatabaseRecords read, bool full, Gathered* g);
 // The PC side: every item of the collection compared with the state, by
 // size and time first, then by content hash.  False when the collection
 // cannot be listed.

@@ -138,7 +138,8 @@ bool Gather(Run& run, DatabaseRun& db, PcGathering& pc, size_t index) {
         if (!error.empty()) Say(run, error);
         return false;
     }
-    GatherDevice(read, db.wantFull || read.fullSync, &db.g);
+    const bool full = db.wantFull || read.fullSync;
+    GatherDevice(std::move(read), full, &db.g);
     RecheckConfirmed(&db.g);
     db.plan = MakePlan(MakePlanInput(&db.g, run.settings.policy));
     if (!db.g.textsError.empty()) {
