@@ -96,18 +96,21 @@ bool SyncRun::WalkRecords(const HostDatabase& database, DIZ_TIME syncStamp, uint
 
 bool SyncRun::ReadRecord(const HostDatabase& database, uint32_t status, HostRecord* record) {
     const AdapterExports& api = adapter_.api();
-    std::string buffer(kFieldBufferSize, '\0');
-    if (!adapter_.Check("DIZ_API_GetField", api.GetField("UID", &buffer[0])))
+    if (fieldBuffer_.size() != kFieldBufferSize) fieldBuffer_.assign(kFieldBufferSize, '\0');
+    char* buffer = &fieldBuffer_[0];
+    buffer[0] = '\0';
+    if (!adapter_.Check("DIZ_API_GetField", api.GetField("UID", buffer)))
         return Failed(std::string(", reading the id of a record in ") + database.name);
-    record->id = static_cast<int32_t>(strtol(buffer.c_str(), nullptr, 10));
+    record->id = static_cast<int32_t>(strtol(buffer, nullptr, 10));
     // A record deleted on the device arrives without values.
     if (status == kStatusDeleted) return true;
     for (uint32_t i = 0; i < database.fieldCount; ++i) {
         const HostField& field = database.fields[i];
-        if (!adapter_.Check("DIZ_API_GetField", api.GetField(field.readId, &buffer[0])))
+        buffer[0] = '\0';
+        if (!adapter_.Check("DIZ_API_GetField", api.GetField(field.readId, buffer)))
             return Failed(", reading field " + std::string(field.readId) + " (" + field.deviceName + ") of record " +
                           std::to_string(record->id) + " in " + database.name);
-        record->fields.emplace_back(field.readId, buffer.c_str());
+        record->fields.emplace_back(field.readId, buffer);
     }
     // The repeat rule is reported only after the repeat flag was read.
     if (database.section == kScheduleSection) {

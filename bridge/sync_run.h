@@ -74,6 +74,9 @@ private:
     RecordSink sink_ = nullptr;
     void* sinkContext_ = nullptr;
     std::string error_;
+    // Where the adapter writes each field read, allocated once: it must
+    // hold the longest value a field can have.
+    std::string fieldBuffer_;
 };
 
 }  // namespace morvane_host
