@@ -59,8 +59,11 @@ struct Session {
     // Loads $MORVANE_DEVICE unless it is unchanged since this session last read or wrote it.
     bool LoadImage();
     bool SaveImage();
-    // Notes where each database's records stand in imageText.
-    void Keep(const std::vector<RecordsSpan>& spans);
+    // The fingerprint of each database's records, in the image's order.
+    std::vector<uint64_t> Fingerprints() const;
+    // Notes where each database's records stand in imageText, and what
+    // they were then.
+    void Keep(const std::vector<RecordsSpan>& spans, const std::vector<uint64_t>& prints);
 };
 
 // The image LiveDevice() reports: that of the newest CTethraApp.

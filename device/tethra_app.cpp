@@ -73,32 +73,37 @@ bool Session::LoadImage() {
     if (imageLoaded && text == imageText) return true;
     std::vector<RecordsSpan> spans;
     if (!ReadImageText(text, ImageReading::kAny, &image, nullptr, &spans)) return false;
-    Keep(spans);
+    // An image read by the general reader has no spans to copy from.
+    Keep(spans, spans.empty() ? std::vector<uint64_t>() : Fingerprints());
     imageText = std::move(text);
     imageLoaded = true;
     return true;
 }
 
-void Session::Keep(const std::vector<RecordsSpan>& spans) {
+std::vector<uint64_t> Session::Fingerprints() const {
+    std::vector<uint64_t> prints;
+    for (const Database& db : image.databases) prints.push_back(RecordsFingerprint(db));
+    return prints;
+}
+
+void Session::Keep(const std::vector<RecordsSpan>& spans, const std::vector<uint64_t>& prints) {
     kept.clear();
-    if (spans.size() != image.databases.size()) return;
-    for (size_t i = 0; i < spans.size(); ++i) kept.push_back({spans[i], RecordsFingerprint(image.databases[i])});
+    if (spans.size() != prints.size()) return;
+    for (size_t i = 0; i < spans.size(); ++i) kept.push_back({spans[i], prints[i]});
 }
 
 bool Session::SaveImage() {
     if (imagePath.empty()) return true;
     try {
-        std::vector<uint64_t> prints(image.databases.size());
-        std::vector<std::string_view> same(image.databases.size());
+        const std::vector<uint64_t> prints = Fingerprints();
+        std::vector<std::string_view> same(prints.size());
         for (size_t i = 0; i < same.size(); ++i) {
-            prints[i] = RecordsFingerprint(image.databases[i]);
             if (i < kept.size() && prints[i] == kept[i].fingerprint)
                 same[i] = std::string_view(imageText).substr(kept[i].span.begin, kept[i].span.end - kept[i].span.begin);
         }
         std::vector<RecordsSpan> spans;
         if (!SaveImageText(imagePath, WriteImageText(image, same, &spans), nullptr, &imageText)) return false;
-        kept.clear();
-        for (size_t i = 0; i < spans.size(); ++i) kept.push_back({spans[i], prints[i]});
+        Keep(spans, prints);
     } catch (const std::exception&) {
         kept.clear();
         return false;

@@ -132,9 +132,6 @@ TEST_P(OneSided, RecordsBeyondOneBatchEachBecomeAnItemOfTheirOwn) {
     EXPECT_EQ(files.count(""), 0u);
 }
 
-// An event another program wrote, with a repeat beyond the handheld: a
-// location changed on the handheld is merged from the record as last
-// synchronised, so only the location's line changes and the repeat stays.
 // A state as the first version of morvane-sync kept it: each row's device
 // fields and item in the row itself.
 void StateOfTheFirstVersion(const std::string& store) {
@@ -151,8 +148,10 @@ void StateOfTheFirstVersion(const std::string& store) {
     sqlite3_close(db);
 }
 
-// The merge starts from the item as last synchronised; a store the first
-// version wrote keeps it too.
+// An event another program wrote, with a repeat beyond the handheld: a
+// location changed on the handheld is merged from the record as last
+// synchronised, so only the location's line changes and the repeat stays.
+// A store the first version wrote keeps that record too.
 class OneSidedForeign : public testing::TestWithParam<bool> {};
 
 TEST_P(OneSidedForeign, ADeviceEditOfAnotherProgramsEventRewritesOnlyItsLine) {
