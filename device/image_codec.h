@@ -42,11 +42,13 @@ struct RecordsSpan {
 // An image in the plain form this simulator writes, split as its general
 // reader needs it: the image object's text without its "databases", and
 // per database the object's text without its "records" beside the records
-// themselves, already decoded.
+// themselves, already decoded or, when their values are deferred, with
+// their ids alone and where each record's object stands in the text.
 struct ScannedDatabase {
     std::string text;
     DatabaseHead head;
     std::vector<Record> records;
+    std::vector<RecordsSpan> recordSpans;
     RecordsSpan span;
 };
 struct ScannedImage {
@@ -60,15 +62,30 @@ struct ScannedImage {
 // {"ole": d}, a database's records before its id, a key given twice where
 // it matters, any value its link type cannot hold): the general reader
 // then reads the text and names what is wrong with it.
-bool ScanPlainImage(const std::string& text, ScannedImage* out);
+// With deferValues every value is still checked, but kept nowhere.
+bool ScanPlainImage(const std::string& text, ScannedImage* out, bool deferValues = false);
+// Decodes the values of a record whose object stands at span in the text
+// of an image ScanPlainImage accepted.
+bool ScanRecordValues(const std::string& text, RecordsSpan span, const DatabaseHead& head, Record* out);
+
+// A database's records read with their values left in the image's text:
+// a session that reads a few records of a large image decodes only those.
+struct DeferredRecords {
+    DatabaseHead head;
+    std::vector<RecordsSpan> records;  // per record, in order; empty once decoded
+};
 
 // How an image's text is read: the plain form first when it is one, or
 // only one of the two ways, to check them against each other.
 enum class ImageReading { kAny, kPlainOnly, kGeneralOnly };
 // spans, when given, gets where each database's records stand in text
 // when it was read in the plain form, and is left empty otherwise.
+// deferred, when given, gets per database (in the image's order) its
+// records' objects, whose values are then not decoded: only records'
+// ids are read into the image.  Left empty when the text was not plain,
+// and every value is then decoded.
 bool ReadImageText(const std::string& text, ImageReading how, DeviceImage* out, std::string* error,
-                   std::vector<RecordsSpan>* spans = nullptr);
+                   std::vector<RecordsSpan>* spans = nullptr, std::vector<DeferredRecords>* deferred = nullptr);
 
 // The text of an image.  A database whose entry in kept is not empty gets
 // that text as its records array: the array of an earlier text of the

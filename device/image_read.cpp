@@ -270,20 +270,23 @@ void ReadTree(const std::string& text, Json* root, std::vector<Database>* databa
 }
 
 // The plain form this simulator writes; false when the text is not in it.
+// With deferred, the records' values stay in the text (see ReadImageText).
 bool ReadPlain(const std::string& text, Json* root, std::vector<Database>* databases,
-               std::vector<RecordsSpan>* spans) {
+               std::vector<RecordsSpan>* spans, std::vector<DeferredRecords>* deferred) {
     ScannedImage scanned;
-    if (!ScanPlainImage(text, &scanned)) return false;
+    if (!ScanPlainImage(text, &scanned, deferred != nullptr)) return false;
     try {
         *root = Json::parse(scanned.text);
         for (ScannedDatabase& db : scanned.databases) {
             databases->push_back(DecodeDatabase(Json::parse(db.text), &db.head, std::move(db.records)));
             spans->push_back(db.span);
+            if (deferred != nullptr) deferred->push_back({std::move(db.head), std::move(db.recordSpans)});
         }
         return true;
     } catch (const std::exception&) {
         databases->clear();
         spans->clear();
+        if (deferred != nullptr) deferred->clear();
         return false;
     }
 }
@@ -322,12 +325,14 @@ DeviceImage DecodeImage(const Json& j, std::vector<Database> databases) {
 DatabaseHead ReadHeadText(const std::string& json) { return ReadHead(Json::parse(json)); }
 
 bool ReadImageText(const std::string& text, ImageReading how, DeviceImage* out, std::string* error,
-                   std::vector<RecordsSpan>* spans) {
+                   std::vector<RecordsSpan>* spans, std::vector<DeferredRecords>* deferred) {
     try {
         Json root;
         std::vector<Database> databases;
         std::vector<RecordsSpan> found;
-        const bool plain = how != ImageReading::kGeneralOnly && ReadPlain(text, &root, &databases, &found);
+        std::vector<DeferredRecords> left;
+        const bool plain = how != ImageReading::kGeneralOnly &&
+                           ReadPlain(text, &root, &databases, &found, deferred != nullptr ? &left : nullptr);
         if (!plain && how == ImageReading::kPlainOnly) throw std::runtime_error("not in the plain form");
         if (!plain) ReadTree(text, &root, &databases);
         DeviceImage image = DecodeImage(root, std::move(databases));
@@ -335,6 +340,7 @@ bool ReadImageText(const std::string& text, ImageReading how, DeviceImage* out, 
         image.beforeCall = std::move(out->beforeCall);
         *out = std::move(image);
         if (spans != nullptr) *spans = std::move(found);
+        if (deferred != nullptr) *deferred = std::move(left);
         return true;
     } catch (const std::exception& e) {
         if (error != nullptr) *error = e.what();

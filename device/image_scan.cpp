@@ -2,7 +2,9 @@
 // records straight into their values, everything else cut out as text for
 // the general reader.  A handheld's image is read at the start of every
 // session, and the records are nearly all of it; a document tree of them
-// cost more than the rest of a session with 10,000 contacts.
+// cost more than the rest of a session with 10,000 contacts.  A session
+// defers even that: it keeps where each record stands and decodes the
+// values of those it reads (every value is still checked at the scan).
 #include "device/image_codec.h"
 
 #include <nlohmann/json.hpp>
@@ -21,12 +23,38 @@ constexpr int kMaxDepth = 64;
 
 class PlainScanner {
  public:
-    PlainScanner(const char* begin, const char* end) : begin_(begin), p_(begin), end_(end) {}
+    // defer: records are read for their ids, their values checked into
+    // one scratch value and not kept.
+    PlainScanner(const char* begin, const char* end, bool defer) : begin_(begin), p_(begin), end_(end), defer_(defer) {}
 
     bool Image(ScannedImage* out) {
         if (!ObjectAround("databases", &out->text, [&] { return DatabaseList(out); })) return false;
         Space();
         return p_ == end_;
+    }
+
+    // A record's object: its id and, unless deferred, its values.
+    bool RecordObject(const DatabaseHead& head, Record* r) {
+        if (!Eat('{')) return false;
+        if (!defer_) r->values.assign(head.fields.size(), LinkValue());
+        bool id = false, values = false;
+        do {
+            std::string key;
+            if (!Key(&key)) return false;
+            if (key == "id") {
+                int64_t n = 0;
+                Space();
+                if (id || !WholeNumber(&n) || n < 0 || n > 0xFFFFFFFFll) return false;
+                r->id = static_cast<uint32_t>(n);
+                id = true;
+            } else if (key == "values") {
+                if (values || !Values(head, r)) return false;
+                values = true;
+            } else if (!Skip(0)) {
+                return false;
+            }
+        } while (Eat(','));
+        return Eat('}') && id;
     }
 
  private:
@@ -174,35 +202,15 @@ class PlainScanner {
         if (!Eat(']')) {
             do {
                 db->records.emplace_back();
+                Space();
+                const size_t begin = static_cast<size_t>(p_ - begin_);
                 if (!RecordObject(db->head, &db->records.back())) return false;
+                if (defer_) db->recordSpans.push_back({begin, static_cast<size_t>(p_ - begin_)});
             } while (Eat(','));
             if (!Eat(']')) return false;
         }
         db->span.end = static_cast<size_t>(p_ - begin_);
         return true;
-    }
-
-    bool RecordObject(const DatabaseHead& head, Record* r) {
-        if (!Eat('{')) return false;
-        r->values.assign(head.fields.size(), LinkValue());
-        bool id = false, values = false;
-        do {
-            std::string key;
-            if (!Key(&key)) return false;
-            if (key == "id") {
-                int64_t n = 0;
-                Space();
-                if (id || !WholeNumber(&n) || n < 0 || n > 0xFFFFFFFFll) return false;
-                r->id = static_cast<uint32_t>(n);
-                id = true;
-            } else if (key == "values") {
-                if (values || !Values(head, r)) return false;
-                values = true;
-            } else if (!Skip(0)) {
-                return false;
-            }
-        } while (Eat(','));
-        return Eat('}') && id;
     }
 
     bool Values(const DatabaseHead& head, Record* r) {
@@ -219,18 +227,19 @@ class PlainScanner {
                 field = found->second;
             }
             hint = field + 1;
-            if (!Value(head.fields[field].type, &r->values[field])) return false;
+            if (!Value(head.fields[field].type, defer_ ? &scratch_ : &r->values[field])) return false;
         } while (Eat(','));
         return Eat('}');
     }
 
     bool Value(uint32_t type, LinkValue* v) {
         Space();
-        *v = LinkValue();
+        v->absent = false;
+        v->bytes.clear();  // the scratch value keeps its room
         if (p_ == end_) return false;
         if (*p_ == '"') return StringValue(type, v);
         if (*p_ == 'n') {
-            *v = AbsentValue();
+            v->absent = true;
             return Skip(0);
         }
         if (*p_ == '{') return HexOrOle(v);
@@ -312,14 +321,26 @@ class PlainScanner {
     const char* begin_;
     const char* p_;
     const char* end_;
+    const bool defer_;
+    LinkValue scratch_;
 };
 
 }  // namespace
 
-bool ScanPlainImage(const std::string& text, ScannedImage* out) {
+bool ScanPlainImage(const std::string& text, ScannedImage* out, bool deferValues) {
     try {
-        PlainScanner scanner(text.data(), text.data() + text.size());
+        PlainScanner scanner(text.data(), text.data() + text.size(), deferValues);
         return scanner.Image(out);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool ScanRecordValues(const std::string& text, RecordsSpan span, const DatabaseHead& head, Record* out) {
+    if (span.begin > span.end || span.end > text.size()) return false;
+    try {
+        PlainScanner scanner(text.data() + span.begin, text.data() + span.end, false);
+        return scanner.RecordObject(head, out);
     } catch (const std::exception&) {
         return false;
     }

@@ -172,7 +172,7 @@ int GetRecordData(Session& s, uint32_t dbId, _tagDVXDBREC** records, uint32_t co
     if (countOut != nullptr) *countOut = 0;
     if (!s.RequireConnection()) return 0;
     if (heap == nullptr || (count != 0 && records == nullptr)) return s.Fail(kErrInvalidParameter);
-    const Database* db = s.RequireDatabase(dbId);
+    Database* db = s.RequireDatabase(dbId);
     if (db == nullptr) return 0;
     for (uint32_t i = 0; i < count; ++i) {
         if (records[i] == nullptr) return s.Fail(kErrInvalidParameter);
@@ -180,7 +180,8 @@ int GetRecordData(Session& s, uint32_t dbId, _tagDVXDBREC** records, uint32_t co
     }
     if (s.Damages(FaultEffect::kZeroCount)) return 1;
     for (uint32_t i = 0; i < count; ++i) {
-        if (!FillLinkRecord(s, heap, *db, *db->Find(records[i]->recordId), records[i])) return 0;
+        const Record* record = s.DecodedRecord(*db, records[i]->recordId);
+        if (record == nullptr || !FillLinkRecord(s, heap, *db, *record, records[i])) return 0;
         if (countOut != nullptr) *countOut = i + 1;
     }
     return 1;
@@ -201,6 +202,7 @@ int PutRecordData(Session& s, uint32_t dbId, _tagDVXDBREC** records, uint32_t co
     if (!firstSync && s.Damages(FaultEffect::kZeroCount)) return 1;
     for (uint32_t i = 0; i < count; ++i)
         if (!CheckIncoming(s, *db, records[i], !firstSync)) return 0;
+    if (!s.DecodeAll(*db)) return 0;
     for (uint32_t i = 0; i < count; ++i) {
         _tagDVXDBREC& in = *records[i];
         Record* target = firstSync || in.recordId == 0 ? nullptr : db->Find(in.recordId);
@@ -224,6 +226,7 @@ int DeleteRecordData(Session& s, uint32_t dbId, uint32_t recordId) {
     Database* db = s.RequireDatabase(dbId);
     if (db == nullptr) return 0;
     if (db->Find(recordId) == nullptr) return s.Fail(kErrRecordNotFound);
+    if (!s.DecodeAll(*db)) return 0;
     db->records.erase(std::remove_if(db->records.begin(), db->records.end(),
                                      [recordId](const Record& r) { return r.id == recordId; }),
                       db->records.end());
@@ -237,8 +240,8 @@ int GetFirstSyncRecordData(Session& s, uint32_t dbId, _tagDVXDBREC** recordsOut,
     *recordsOut = nullptr;
     *countOut = 0;
     if (!s.RequireConnection()) return 0;
-    const Database* db = s.RequireDatabase(dbId);
-    if (db == nullptr) return 0;
+    Database* db = s.RequireDatabase(dbId);
+    if (db == nullptr || !s.DecodeAll(*db)) return 0;
     const size_t n = db->records.size();
     if (n == 0) return 1;
     auto* array = static_cast<_tagDVXDBREC*>(HeapBytes(heap, n * sizeof(_tagDVXDBREC)));

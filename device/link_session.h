@@ -37,6 +37,11 @@ struct Session {
         uint64_t fingerprint = 0;
     };
     std::vector<KeptRecords> kept;
+    // Per database of the image, the records whose values are still text
+    // in imageText: a session decodes a record when it is read, and a
+    // database's every record before any of them changes.  Empty when
+    // imageText is not in the plain form.
+    std::vector<DeferredRecords> deferred;
 
     // A fault that fired on the running call with an effect other than
     // kFail: the call goes on and damages its reply.
@@ -56,6 +61,15 @@ struct Session {
     bool RequireConnection();
     // The database, or null with kErrUnknownDatabase.
     Database* RequireDatabase(uint32_t dbId);
+    // The record with its values, or null when the database has no such
+    // record or (kErrImageUnreadable) its values cannot be read.
+    const Record* DecodedRecord(Database& db, uint32_t recordId);
+    // Every record of the database with its values, so that they may
+    // change; false (kErrImageUnreadable) when some cannot be read.
+    bool DecodeAll(Database& db);
+    // Whether the database at index still has records not decoded, which
+    // also means that none of its records changed.
+    bool Pending(size_t index) const { return index < deferred.size() && !deferred[index].records.empty(); }
     // Loads $MORVANE_DEVICE unless it is unchanged since this session last read or wrote it.
     bool LoadImage();
     bool SaveImage();
@@ -66,8 +80,8 @@ struct Session {
     void Keep(const std::vector<RecordsSpan>& spans, const std::vector<uint64_t>& prints);
 };
 
-// The image LiveDevice() reports: that of the newest CTethraApp.
-extern DeviceImage* g_liveDevice;
+// The session whose image LiveDevice() reports: that of the newest CTethraApp.
+extern Session* g_liveSession;
 
 void PutLE32(uint8_t* at, uint32_t value);
 // Zero-filled bytes from the caller's heap, or null.

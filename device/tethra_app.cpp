@@ -10,7 +10,7 @@ using tethra_sim::Session;
 
 namespace tethra_sim {
 
-DeviceImage* g_liveDevice = nullptr;
+Session* g_liveSession = nullptr;
 
 void PutLE32(uint8_t* at, uint32_t value) {
     for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
@@ -72,7 +72,9 @@ bool Session::LoadImage() {
     if (!ReadWholeFile(imagePath, &text)) return false;
     if (imageLoaded && text == imageText) return true;
     std::vector<RecordsSpan> spans;
-    if (!ReadImageText(text, ImageReading::kAny, &image, nullptr, &spans)) return false;
+    std::vector<DeferredRecords> later;
+    if (!ReadImageText(text, ImageReading::kAny, &image, nullptr, &spans, &later)) return false;
+    deferred = std::move(later);
     // An image read by the general reader has no spans to copy from.
     Keep(spans, spans.empty() ? std::vector<uint64_t>() : Fingerprints());
     imageText = std::move(text);
@@ -80,9 +82,41 @@ bool Session::LoadImage() {
     return true;
 }
 
+const Record* Session::DecodedRecord(Database& db, uint32_t recordId) {
+    Record* record = db.Find(recordId);
+    const size_t index = static_cast<size_t>(&db - image.databases.data());
+    if (record == nullptr || !Pending(index)) return record;
+    RecordsSpan& span = deferred[index].records[static_cast<size_t>(record - db.records.data())];
+    if (span.end == span.begin) return record;
+    if (!ScanRecordValues(imageText, span, deferred[index].head, record)) {
+        Fail(kErrImageUnreadable);
+        return nullptr;
+    }
+    span = RecordsSpan();
+    return record;
+}
+
+bool Session::DecodeAll(Database& db) {
+    const size_t index = static_cast<size_t>(&db - image.databases.data());
+    if (!Pending(index)) return true;
+    std::vector<RecordsSpan>& spans = deferred[index].records;
+    for (size_t i = 0; i < spans.size(); ++i) {
+        if (spans[i].end == spans[i].begin) continue;  // read already
+        if (!ScanRecordValues(imageText, spans[i], deferred[index].head, &db.records[i])) {
+            Fail(kErrImageUnreadable);
+            return false;
+        }
+    }
+    spans = std::vector<RecordsSpan>();
+    // From here on the records may change: what they were is their text.
+    if (index < kept.size()) kept[index].fingerprint = RecordsFingerprint(db);
+    return true;
+}
+
 std::vector<uint64_t> Session::Fingerprints() const {
     std::vector<uint64_t> prints;
-    for (const Database& db : image.databases) prints.push_back(RecordsFingerprint(db));
+    for (size_t i = 0; i < image.databases.size(); ++i)
+        prints.push_back(Pending(i) ? 0 : RecordsFingerprint(image.databases[i]));
     return prints;
 }
 
@@ -98,11 +132,20 @@ bool Session::SaveImage() {
         const std::vector<uint64_t> prints = Fingerprints();
         std::vector<std::string_view> same(prints.size());
         for (size_t i = 0; i < same.size(); ++i) {
-            if (i < kept.size() && prints[i] == kept[i].fingerprint)
+            if (i < kept.size() && (Pending(i) || prints[i] == kept[i].fingerprint))
                 same[i] = std::string_view(imageText).substr(kept[i].span.begin, kept[i].span.end - kept[i].span.begin);
         }
         std::vector<RecordsSpan> spans;
         if (!SaveImageText(imagePath, WriteImageText(image, same, &spans), nullptr, &imageText)) return false;
+        // Records not yet decoded were copied whole: they moved with their array.
+        for (size_t i = 0; i < spans.size() && i < kept.size(); ++i) {
+            if (!Pending(i)) continue;
+            for (RecordsSpan& r : deferred[i].records) {
+                if (r.end == r.begin) continue;
+                r.begin = r.begin - kept[i].span.begin + spans[i].begin;
+                r.end = r.end - kept[i].span.begin + spans[i].begin;
+            }
+        }
         Keep(spans, prints);
     } catch (const std::exception&) {
         kept.clear();
@@ -117,14 +160,19 @@ void* HeapBytes(HANDLE heap, size_t bytes) {
     return HeapAlloc(heap, HEAP_ZERO_MEMORY, bytes);
 }
 
-DeviceImage* LiveDevice() { return g_liveDevice; }
+// Whoever holds the live image may read or change any record.
+DeviceImage* LiveDevice() {
+    if (g_liveSession == nullptr) return nullptr;
+    for (Database& db : g_liveSession->image.databases) g_liveSession->DecodeAll(db);
+    return &g_liveSession->image;
+}
 
 }  // namespace tethra_sim
 
 CTethraApp::CTethraApp() : device_(nullptr) {
     try {
         device_ = new Device;
-        tethra_sim::g_liveDevice = &device_->image;
+        tethra_sim::g_liveSession = device_;
     } catch (...) {
         device_ = nullptr;
     }
@@ -133,7 +181,7 @@ CTethraApp::CTethraApp() : device_(nullptr) {
 // A port still open closes with the object, saving the image.
 CTethraApp::~CTethraApp() {
     if (device_ == nullptr) return;
-    if (tethra_sim::g_liveDevice == &device_->image) tethra_sim::g_liveDevice = nullptr;
+    if (tethra_sim::g_liveSession == device_) tethra_sim::g_liveSession = nullptr;
     try {
         if (device_->state != Session::kClosed) device_->SaveImage();
     } catch (...) {

@@ -315,5 +315,42 @@ TEST_F(LinkTest, ClosingSavesTheDeviceAsAFullWriteWould) {
     }
 }
 
+// A session reads each record as its image holds it, before and after the
+// image is saved in between: in the second session every record has moved
+// in the file, as the change lists before it were emptied, and half of
+// them are read for the first time.
+TEST_F(LinkTest, RecordsReadAsTheImageHoldsThemAcrossSaves) {
+    image_ = DemoImage();
+    for (Database& db : image_.databases)
+        for (const Record& r : db.records) db.changes[1].push_back(r.id);
+    ASSERT_NO_FATAL_FAILURE(Connect());
+    for (int round = 0; round < 2; ++round) {
+        for (const Database& db : image_.databases) {
+            for (size_t i = round == 0 ? 1 : 0; i < db.records.size(); i += 2 - round) {
+                const Record& r = db.records[i];
+                _tagDVXDBREC read = {};
+                read.recordId = r.id;
+                _tagDVXDBREC* list = &read;
+                uint32_t count = 0;
+                ASSERT_EQ(1, link_->GetRecordData(db.id, &list, 1, Heap(), &count)) << db.id << "/" << r.id;
+                ASSERT_EQ(read.fieldCount, r.values.size());
+                for (size_t f = 0; f < r.values.size(); ++f) {
+                    const _tagDVXFIELD& slot = read.fields[f];
+                    const LinkValue& v = r.values[f];
+                    EXPECT_EQ(slot.length, v.absent ? kDvxAbsentLength : v.bytes.size()) << r.id << "." << f;
+                    if (!v.absent && slot.length == v.bytes.size() && !v.bytes.empty()) {
+                        EXPECT_EQ(0, memcmp(slot.data, v.bytes.data(), v.bytes.size())) << r.id << "." << f;
+                    }
+                }
+            }
+            if (round == 0) {
+                ASSERT_EQ(1, link_->CleanUpAllSyncState(db.id));
+            }
+        }
+        ASSERT_EQ(1, link_->CloseLink());
+        ASSERT_EQ(1, link_->OpenLink());
+    }
+}
+
 }  // namespace
 }  // namespace link_testing
