@@ -27,13 +27,19 @@ constexpr size_t kRecordIdBytes = 12;
 
 using Call = std::function<int32_t(const AdapterExports&)>;
 
-// One export call, its result and, when not null, a trace line it writes.
+// One export call (its text names it), its result and, when not null, a
+// trace line it writes.
 struct Row {
     const char* what;
     Call call;
     int32_t result;
-    const char* line;
+    const char* line = nullptr;
 };
+// ROW(result, call) and ROW_LINE(result, line, call): a row of the call
+// api.call (a void export followed by ", 0").
+#define ROW_LINE(result, line, ...) \
+    Row { #__VA_ARGS__, [&](const AdapterExports& a) -> int32_t { return a.__VA_ARGS__; }, result, line }
+#define ROW(result, ...) ROW_LINE(result, nullptr, __VA_ARGS__)
 
 // Runs every row in order; a row's line must be among the lines it wrote.
 void RunRows(SessionWorld& world, const std::vector<Row>& rows) {
@@ -83,41 +89,33 @@ TEST(UntrustedHost, NullPointersAreEmptyTextsAndUnwrittenOutputs) {
     SessionWorld world;
     world.image().AddRecord(kMemoDb, Memo("kept"));
     StartImport(world, kMailSection);
-    const std::vector<Row> rows = {
-        {"Initialize", [](auto& a) { return a.DIZ_API_Initialize(nullptr, nullptr); }, 0,
-         "***** DIZ_API_Initialize('(null)', '(null)')"},
-        {"SetFolderID", [](auto& a) { return a.DIZ_API_SetFolderID(1); }, 0, nullptr},
-        {"InsertRecord", [](auto& a) { return a.DIZ_API_InsertRecord(); }, 0, nullptr},
-        {"PutField null id", [](auto& a) { return a.DIZ_API_PutField(nullptr, "x"); }, -8,
-         "***** DIZ_API_PutField('(null)', 'x')"},
-        {"PutField null value", [](auto& a) { return a.DIZ_API_PutField("9", nullptr); }, 0,
-         "***** DIZ_API_PutField('9', '(null)')"},
-        {"GetFieldByWriteRec", [](auto& a) { return a.DIZ_API_GetFieldByWriteRec(1, nullptr); }, 0, nullptr},
-        {"AddRecord", [](auto& a) { return a.DIZ_API_AddRecord(nullptr); }, 0, nullptr},
-        {"GetRecordID_Attachment", [](auto& a) { return a.DIZ_API_GetRecordID_Attachment(nullptr); }, 0, nullptr},
-        {"DeleteRecord", [](auto& a) { return a.DIZ_API_DeleteRecord(nullptr); }, -10,
-         "***** DIZ_API_DeleteRecord('(null)')"},
-        {"FindRecord", [](auto& a) { return a.DIZ_API_FindRecord(nullptr); }, -11,
-         "***** DIZ_API_FindRecord('(null)')"},
-        {"CloseDatabase", [](auto& a) { return a.DIZ_API_CloseDatabase(kMailSection, 1, 0); }, 0, nullptr},
-        {"QueryFullSync", [](auto& a) { return a.DIZ_API_QueryFullSync(kMemoSection, 0, nullptr); }, 0, nullptr},
-        {"BeginExport", [](auto& a) { return a.DIZ_API_BeginExport(0), 0; }, 0, nullptr},
-        {"OpenDatabase", [](auto& a) { return a.DIZ_API_OpenDatabase(kMemoSection, nullptr, nullptr); }, 0,
-         "***** DIZ_API_OpenDatabase(4, '(null)', '(null)')"},
-        {"GetRecordCount", [](auto& a) { return a.DIZ_API_GetRecordCount(kMemoSection, 0, nullptr); }, 0, nullptr},
-        {"GetFirstRecord", [](auto& a) { return a.DIZ_API_GetFirstRecord(kMemoSection, 0, nullptr); }, 0, nullptr},
-        {"GetField null out", [](auto& a) { return a.DIZ_API_GetField("1", nullptr); }, 0,
-         "Returning 'kept note'"},
-        {"GetField null id", [](auto& a) { return a.DIZ_API_GetField(nullptr, nullptr); }, -8,
-         "***** DIZ_API_GetField('(null)', [OUT])"},
-        {"GetRepeatInfo", [](auto& a) { return a.DIZ_API_GetRepeatInfo(nullptr); }, 0, nullptr},
-        {"GetFolderID", [](auto& a) { return a.DIZ_API_GetFolderID(nullptr); }, 0, nullptr},
-        {"GetNextRecord", [](auto& a) { return a.DIZ_API_GetNextRecord(kMemoSection, 0, nullptr); }, -7, nullptr},
-        {"GetEmailBodyLength", [](auto& a) { return a.GetEmailBodyLength(nullptr); }, 0, nullptr},
-        {"GetInstallPath", [](auto& a) { return a.GetInstallPath(nullptr); }, 1, nullptr},
-        {"GetLastErrorCode", [](auto& a) { return a.DIZ_API_GetLastErrorCode(nullptr), 0; }, 0, nullptr},
-    };
-    RunRows(world, rows);
+    RunRows(world, {
+        ROW_LINE(0, "***** DIZ_API_Initialize('(null)', '(null)')", DIZ_API_Initialize(nullptr, nullptr)),
+        ROW(0, DIZ_API_SetFolderID(1)),
+        ROW(0, DIZ_API_InsertRecord()),
+        ROW_LINE(-8, "***** DIZ_API_PutField('(null)', 'x')", DIZ_API_PutField(nullptr, "x")),
+        ROW_LINE(0, "***** DIZ_API_PutField('9', '(null)')", DIZ_API_PutField("9", nullptr)),
+        ROW(0, DIZ_API_GetFieldByWriteRec(1, nullptr)),
+        ROW(0, DIZ_API_AddRecord(nullptr)),
+        ROW(0, DIZ_API_GetRecordID_Attachment(nullptr)),
+        ROW_LINE(-10, "***** DIZ_API_DeleteRecord('(null)')", DIZ_API_DeleteRecord(nullptr)),
+        ROW_LINE(-11, "***** DIZ_API_FindRecord('(null)')", DIZ_API_FindRecord(nullptr)),
+        ROW(0, DIZ_API_CloseDatabase(kMailSection, 1, 0)),
+        ROW(0, DIZ_API_QueryFullSync(kMemoSection, 0, nullptr)),
+        ROW(0, DIZ_API_BeginExport(0), 0),
+        ROW_LINE(0, "***** DIZ_API_OpenDatabase(4, '(null)', '(null)')",
+                 DIZ_API_OpenDatabase(kMemoSection, nullptr, nullptr)),
+        ROW(0, DIZ_API_GetRecordCount(kMemoSection, 0, nullptr)),
+        ROW(0, DIZ_API_GetFirstRecord(kMemoSection, 0, nullptr)),
+        ROW_LINE(0, "Returning 'kept note'", DIZ_API_GetField("1", nullptr)),
+        ROW_LINE(-8, "***** DIZ_API_GetField('(null)', [OUT])", DIZ_API_GetField(nullptr, nullptr)),
+        ROW(0, DIZ_API_GetRepeatInfo(nullptr)),
+        ROW(0, DIZ_API_GetFolderID(nullptr)),
+        ROW(-7, DIZ_API_GetNextRecord(kMemoSection, 0, nullptr)),
+        ROW(0, GetEmailBodyLength(nullptr)),
+        ROW(1, GetInstallPath(nullptr)),
+        ROW(0, DIZ_API_GetLastErrorCode(nullptr), 0),
+    });
     // The mail written without an id buffer reached the device.
     EXPECT_EQ(1u, LiveDb(kMailDb).records.size() + LiveDb(kCompanionDb).records.size());
 }
@@ -132,58 +130,51 @@ TEST(UntrustedHost, ExportsInAnyOrderBeforeAndAfterTheSession) {
     char id[kRecordIdBytes] = "";
     RepeatInfo info = {};
     uint32_t out = 0;
-    const std::vector<Row> before = {
-        {"Uninitialize", [](auto& a) { return a.DIZ_API_Uninitialize(); }, 0, nullptr},
-        {"CloseSyncApp", [](auto& a) { return a.DIZ_API_CloseSyncApp(); }, 0, nullptr},
-        {"GetRecordCount", [&](auto& a) { return a.DIZ_API_GetRecordCount(kMemoSection, 0, &out); }, -6, nullptr},
-        {"GetFirstRecord", [&](auto& a) { return a.DIZ_API_GetFirstRecord(kMemoSection, 0, &out); }, -6, nullptr},
-        {"GetField", [](auto& a) { return a.DIZ_API_GetField("1", HostBuffer(kFieldTextBytes).get()); }, 0, nullptr},
-        {"PutField", [](auto& a) { return a.DIZ_API_PutField("1", "x"); }, 0, nullptr},
-        {"SetAlarm", [](auto& a) { return a.DIZ_API_SetAlarm(); }, 0, nullptr},
-        {"SetEventFlag", [](auto& a) { return a.DIZ_API_SetEventFlag(); }, 0, nullptr},
-        {"WriteFolderID", [](auto& a) { return a.DIZ_API_WriteFolderID(1); }, 0, nullptr},
-        {"PutRepeatInfo", [&](auto& a) { return a.DIZ_API_PutRepeatInfo(info); }, 0, nullptr},
-        {"AddRecord", [&](auto& a) { return a.DIZ_API_AddRecord(id); }, -12, nullptr},
-        {"FlushRecord", [](auto& a) { return a.DIZ_API_FlushRecord(); }, -12, nullptr},
-        {"GetRepeatInfo", [&](auto& a) { return a.DIZ_API_GetRepeatInfo(&info); }, 0, nullptr},
-        {"GetIdDBRec", [](auto& a) { return a.DIZ_API_GetIdDBRec(1); }, -4, nullptr},
-        {"ReleaseReadRecord", [](auto& a) { return a.DIZ_API_ReleaseReadRecord(); }, 0, nullptr},
-        {"DeleteRecord", [](auto& a) { return a.DIZ_API_DeleteRecord("1"); }, -10, nullptr},
-        {"FindRecord", [](auto& a) { return a.DIZ_API_FindRecord("1"); }, -11, nullptr},
-        {"CloseDatabase", [](auto& a) { return a.DIZ_API_CloseDatabase(kMemoSection, 1, 0); }, 0, nullptr},
-        {"CloseDatabase again", [](auto& a) { return a.DIZ_API_CloseDatabase(kMemoSection, 1, 0); }, 0, nullptr},
-        {"QueryFullSync", [&](auto& a) { return a.DIZ_API_QueryFullSync(kMemoSection, 0, &out); }, 0, nullptr},
-        {"CancelCheck", [](auto& a) { return a.DIZ_API_CancelCheck(kMemoSection); }, -6, nullptr},
-        {"OpenDatabase", [](auto& a) { return a.DIZ_API_OpenDatabase(kMemoSection, "", ""); }, -4,
-         "Database not enabled on device: [8]"},
-    };
-    RunRows(world, before);
+    RunRows(world, {
+        ROW(0, DIZ_API_Uninitialize()),
+        ROW(0, DIZ_API_CloseSyncApp()),
+        ROW(-6, DIZ_API_GetRecordCount(kMemoSection, 0, &out)),
+        ROW(-6, DIZ_API_GetFirstRecord(kMemoSection, 0, &out)),
+        ROW(0, DIZ_API_GetField("1", HostBuffer(kFieldTextBytes).get())),
+        ROW(0, DIZ_API_PutField("1", "x")),
+        ROW(0, DIZ_API_SetAlarm()),
+        ROW(0, DIZ_API_SetEventFlag()),
+        ROW(0, DIZ_API_WriteFolderID(1)),
+        ROW(0, DIZ_API_PutRepeatInfo(info)),
+        ROW(-12, DIZ_API_AddRecord(id)),
+        ROW(-12, DIZ_API_FlushRecord()),
+        ROW(0, DIZ_API_GetRepeatInfo(&info)),
+        ROW(-4, DIZ_API_GetIdDBRec(1)),
+        ROW(0, DIZ_API_ReleaseReadRecord()),
+        ROW(-10, DIZ_API_DeleteRecord("1")),
+        ROW(-11, DIZ_API_FindRecord("1")),
+        ROW(0, DIZ_API_CloseDatabase(kMemoSection, 1, 0)),
+        ROW(0, DIZ_API_CloseDatabase(kMemoSection, 1, 0)),  // again
+        ROW(0, DIZ_API_QueryFullSync(kMemoSection, 0, &out)),
+        ROW(-6, DIZ_API_CancelCheck(kMemoSection)),
+        ROW_LINE(-4, "Database not enabled on device: [8]", DIZ_API_OpenDatabase(kMemoSection, "", "")),
+    });
     ASSERT_EQ(0, world.api().DIZ_API_Initialize("", ""));
     EXPECT_EQ(std::vector<std::string>{"first note"}, ExportMemoTitles(world));
     // The session closed under an open database with its record cache
     // (found by fuzz_export_sequence: the cache's entries were touched
     // after the private heap holding them was gone).
-    const std::vector<Row> within = {
-        {"BeginExport", [](auto& a) { return a.DIZ_API_BeginExport(0), 0; }, 0, nullptr},
-        {"OpenDatabase", [](auto& a) { return a.DIZ_API_OpenDatabase(kMemoSection, "", ""); }, 0, nullptr},
-        {"GetFirstRecord", [&](auto& a) { return a.DIZ_API_GetFirstRecord(kMemoSection, 0, &out); }, 0, nullptr},
-        {"CloseSyncApp", [](auto& a) { return a.DIZ_API_CloseSyncApp(); }, 0, nullptr},
-        {"GetField after CloseSyncApp",
-         [](auto& a) { return a.DIZ_API_GetField("1", HostBuffer(kFieldTextBytes).get()); }, 0,
-         "Quenda field id 0 not found (qdb:8)"},
-        {"GetNextRecord after CloseSyncApp", [&](auto& a) { return a.DIZ_API_GetNextRecord(kMemoSection, 0, &out); },
-         -7, nullptr},
-        {"CloseDatabase after CloseSyncApp", [](auto& a) { return a.DIZ_API_CloseDatabase(kMemoSection, 1, 0); }, 0,
-         nullptr},
-        {"CloseDatabase twice", [](auto& a) { return a.DIZ_API_CloseDatabase(kMemoSection, 1, 0); }, 0, nullptr},
-        {"FlushRecord before FindRecord", [](auto& a) { return a.DIZ_API_FlushRecord(); }, -12, nullptr},
-        {"CloseSyncApp twice", [](auto& a) { return a.DIZ_API_CloseSyncApp(); }, 0, nullptr},
-        {"Uninitialize", [](auto& a) { return a.DIZ_API_Uninitialize(); }, 0, nullptr},
-        {"Uninitialize twice", [](auto& a) { return a.DIZ_API_Uninitialize(); }, 0, nullptr},
-        {"OpenDatabase after Uninitialize", [](auto& a) { return a.DIZ_API_OpenDatabase(kMemoSection, "", ""); }, -4,
-         nullptr},
-    };
-    RunRows(world, within);
+    RunRows(world, {
+        ROW(0, DIZ_API_BeginExport(0), 0),
+        ROW(0, DIZ_API_OpenDatabase(kMemoSection, "", "")),
+        ROW(0, DIZ_API_GetFirstRecord(kMemoSection, 0, &out)),
+        ROW(0, DIZ_API_CloseSyncApp()),
+        // After CloseSyncApp:
+        ROW_LINE(0, "Quenda field id 0 not found (qdb:8)", DIZ_API_GetField("1", HostBuffer(kFieldTextBytes).get())),
+        ROW(-7, DIZ_API_GetNextRecord(kMemoSection, 0, &out)),
+        ROW(0, DIZ_API_CloseDatabase(kMemoSection, 1, 0)),
+        ROW(0, DIZ_API_CloseDatabase(kMemoSection, 1, 0)),    // twice
+        ROW(-12, DIZ_API_FlushRecord()),                       // before any FindRecord
+        ROW(0, DIZ_API_CloseSyncApp()),                        // twice
+        ROW(0, DIZ_API_Uninitialize()),
+        ROW(0, DIZ_API_Uninitialize()),                        // twice
+        ROW(-4, DIZ_API_OpenDatabase(kMemoSection, "", "")),  // after Uninitialize
+    });
     ASSERT_EQ(0, world.api().DIZ_API_Initialize("", ""));
     EXPECT_EQ(std::vector<std::string>{"first note"}, ExportMemoTitles(world));
 }
@@ -197,24 +188,21 @@ TEST(UntrustedHost, RecordLoadedAfterAFailedOpenIsReadWithinItsSlots) {
     const uint32_t memoId = world.image().AddRecord(kMemoDb, Memo("first"));
     world.Load();
     RepeatInfo info = {};
-    const std::vector<Row> across = {
-        {"Initialize", [](auto& a) { return a.DIZ_API_Initialize("", ""); }, 0, nullptr},
-        {"OpenDatabase Schedule", [](auto& a) { return a.DIZ_API_OpenDatabase(kScheduleSection, "", ""); }, 0,
-         nullptr},
-        {"CloseSyncApp", [](auto& a) { return a.DIZ_API_CloseSyncApp(); }, 0, nullptr},
-        {"Uninitialize", [](auto& a) { return a.DIZ_API_Uninitialize(); }, 0, nullptr},
-        {"OpenDatabase Memo unconnected", [](auto& a) { return a.DIZ_API_OpenDatabase(kMemoSection, "", ""); }, -4,
-         "Database not enabled on device: [8]"},
-        {"Initialize again", [](auto& a) { return a.DIZ_API_Initialize("", ""); }, 0, nullptr},
-        {"GetIdDBRec of the Memo", [&](auto& a) { return a.DIZ_API_GetIdDBRec(memoId); }, 1, nullptr},
-        {"GetField of a Schedule field past the Memo's",
-         [](auto& a) { return a.DIZ_API_GetField("7", HostBuffer(kFieldTextBytes).get()); }, 0,
-         "Quenda field id 6 not found (qdb:8)"},
-        {"GetRepeatInfo", [&](auto& a) { return a.DIZ_API_GetRepeatInfo(&info); }, 0, nullptr},
-        {"CloseSyncApp", [](auto& a) { return a.DIZ_API_CloseSyncApp(); }, 0, nullptr},
-        {"Uninitialize", [](auto& a) { return a.DIZ_API_Uninitialize(); }, 0, nullptr},
-    };
-    RunRows(world, across);
+    RunRows(world, {
+        ROW(0, DIZ_API_Initialize("", "")),
+        ROW(0, DIZ_API_OpenDatabase(kScheduleSection, "", "")),
+        ROW(0, DIZ_API_CloseSyncApp()),
+        ROW(0, DIZ_API_Uninitialize()),
+        // Unconnected: the Memo open fails.
+        ROW_LINE(-4, "Database not enabled on device: [8]", DIZ_API_OpenDatabase(kMemoSection, "", "")),
+        ROW(0, DIZ_API_Initialize("", "")),
+        ROW(1, DIZ_API_GetIdDBRec(memoId)),
+        // A Schedule field past the Memo's.
+        ROW_LINE(0, "Quenda field id 6 not found (qdb:8)", DIZ_API_GetField("7", HostBuffer(kFieldTextBytes).get())),
+        ROW(0, DIZ_API_GetRepeatInfo(&info)),
+        ROW(0, DIZ_API_CloseSyncApp()),
+        ROW(0, DIZ_API_Uninitialize()),
+    });
     ASSERT_EQ(0, world.api().DIZ_API_Initialize("", ""));
     EXPECT_EQ(std::vector<std::string>{"first note"}, ExportMemoTitles(world));
 }
