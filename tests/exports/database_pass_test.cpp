@@ -17,6 +17,13 @@ using tethra_sim::DeviceImage;
 
 namespace {
 
+// DIZ_API_GetRecordCount of section, which must succeed.
+uint32_t RecordCount(SessionWorld& world, int32_t section) {
+    uint32_t count = 9;
+    EXPECT_EQ(0, world.api().DIZ_API_GetRecordCount(section, kStamp, &count)) << section;
+    return count;
+}
+
 // A paired session on a Schedule with three records the PC has seen, then
 // one added, one changed and one deleted on the device.
 class ScheduleExport : public testing::Test {
@@ -41,11 +48,10 @@ TEST_F(ScheduleExport, ReadsTheChangeListsInOrderAndFetchesEachRecordWhenReached
     ASSERT_EQ(0, world.api().DIZ_API_OpenDatabase(kScheduleSection, "Schedule", ""));
     EXPECT_TRUE(HasLine(world.TakeTrace(), "forceResyncForThisDatabase[false] = db[false] || PCID[false] || "
                                            "null SyncStamp 1700000000 " + CtimeText(kStamp)));
-    uint32_t fullSync = 7, count = 0;
+    uint32_t fullSync = 7;
     EXPECT_EQ(0, world.api().DIZ_API_QueryFullSync(kScheduleSection, kStamp, &fullSync));
     EXPECT_EQ(0u, fullSync);
-    EXPECT_EQ(0, world.api().DIZ_API_GetRecordCount(kScheduleSection, kStamp, &count));
-    EXPECT_EQ(3u, count);
+    EXPECT_EQ(3u, RecordCount(world, kScheduleSection));
 
     CountCalls("S_DVXGetRecordData");
     world.TakeTrace();
@@ -109,8 +115,7 @@ TEST_F(ScheduleExport, OtherSectionsAreRefusedAndASecondOpenKeepsTheCache) {
     ASSERT_EQ(0, world.api().DIZ_API_OpenDatabase(kScheduleSection, "", ""));
     const Lines again = world.TakeTrace();
     EXPECT_FALSE(std::any_of(again.begin(), again.end(), [](const std::string& l) { return l.find("rec: ") == 0; }));
-    EXPECT_EQ(0, world.api().DIZ_API_GetRecordCount(kScheduleSection, kStamp, &value));
-    EXPECT_EQ(3u, value);
+    EXPECT_EQ(3u, RecordCount(world, kScheduleSection));
 }
 
 // How the open treats a record list the device could not give.
@@ -140,9 +145,7 @@ TEST_P(RecordListFailure, IsToleratedOnlyForTwoCodes) {
     const Lines trace = world.TakeTrace();
     ASSERT_GE(trace.size(), row.tail.size());
     EXPECT_EQ(row.tail, Lines(trace.end() - static_cast<std::ptrdiff_t>(row.tail.size()), trace.end()));
-    uint32_t count = 9;
-    EXPECT_EQ(0, world.api().DIZ_API_GetRecordCount(kScheduleSection, kStamp, &count));
-    EXPECT_EQ(0u, count);
+    EXPECT_EQ(0u, RecordCount(world, kScheduleSection));
 }
 
 INSTANTIATE_TEST_SUITE_P(Codes, RecordListFailure, testing::ValuesIn(kListFailures),
@@ -208,8 +211,7 @@ TEST_P(FullExport, ReadsEveryRecordWithValuesDuringTheOpen) {
     EXPECT_EQ(0u, CallsSeen("S_DVXGetRecordData")) << "values were loaded during the open";
 }
 
-INSTANTIATE_TEST_SUITE_P(Causes, FullExport, testing::ValuesIn(kFullCauses),
-                         [](const testing::TestParamInfo<FullCause>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Causes, FullExport, testing::ValuesIn(kFullCauses), RowName());
 
 TEST(ReadingRecords, AFetchFailingMidWalkReportsItAndTheWalkGoesOn) {
     SessionWorld world;
@@ -256,9 +258,8 @@ TEST(OpenDatabase, FailuresBeforeTheCache) {
                      "Section id did not resolve to known DB id [9]"}),
               world.TakeTrace());
     // The failed translation left no database open; section 0 names none.
-    uint32_t count = 9;
-    EXPECT_EQ(0, world.api().DIZ_API_GetRecordCount(0, kStamp, &count));
-    EXPECT_EQ(0u, count);
+    EXPECT_EQ(0u, RecordCount(world, 0));
+    uint32_t count = 0;
     EXPECT_EQ(-6, world.api().DIZ_API_GetRecordCount(kScheduleSection, kStamp, &count));
 }
 
@@ -267,9 +268,7 @@ TEST(OpenDatabase, AnImportOpenLeavesTheDeviceAlone) {
     world.image().AddRecord(kMemoDb, Memo("groceries"));
     StartImport(world, kMemoSection);
     EXPECT_FALSE(LiveDb(kMemoDb).syncEnabled);
-    uint32_t count = 9;
-    EXPECT_EQ(0, world.api().DIZ_API_GetRecordCount(kMemoSection, kStamp, &count));
-    EXPECT_EQ(0u, count) << "no record cache";
+    EXPECT_EQ(0u, RecordCount(world, kMemoSection)) << "no record cache";
 }
 
 const char kClose[] = "***** DIZ_API_CloseDatabase(4)";
@@ -315,10 +314,9 @@ TEST_P(CloseDatabase, DropsTheCacheAndFinishesTheDeviceSideAsAsked) {
     EXPECT_EQ(row.changesLeft, PendingChanges(kMemoDb));
     EXPECT_EQ(row.failing != nullptr ? 0x10000099u : 0u, world.LastError());
 
-    uint32_t count = 9;
-    EXPECT_EQ(0, world.api().DIZ_API_GetRecordCount(kMemoSection, kStamp, &count));
-    EXPECT_EQ(0u, count);
-    EXPECT_EQ(-7, world.api().DIZ_API_GetFirstRecord(kMemoSection, kStamp, &count));
+    EXPECT_EQ(0u, RecordCount(world, kMemoSection));
+    uint32_t status = 0;
+    EXPECT_EQ(-7, world.api().DIZ_API_GetFirstRecord(kMemoSection, kStamp, &status));
 
     // Finishing closes the working database; the next open reopens it.
     world.api().DIZ_API_BeginExport(kStamp);
@@ -329,8 +327,7 @@ TEST_P(CloseDatabase, DropsTheCacheAndFinishesTheDeviceSideAsAsked) {
     EXPECT_EQ(row.finish != 0, reopen[1] == "     ------ QAPI.QPC_OpenDataBase()") << reopen[1];
 }
 
-INSTANTIATE_TEST_SUITE_P(Variants, CloseDatabase, testing::ValuesIn(kCloseRows),
-                         [](const testing::TestParamInfo<CloseRow>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Variants, CloseDatabase, testing::ValuesIn(kCloseRows), RowName());
 
 // Bytes the process holds from malloc, where the platform's heaps live
 // (in a sanitized build, AddressSanitizer's own allocator holds them).
