@@ -41,8 +41,8 @@ uint32_t ExportOnly(SessionWorld& world, int32_t section, uint32_t dbId, const t
 struct Read {
     const char* id;
     const char* text;  // "#" stands for the record's id
-    int32_t result;
-    Lines trace;
+    int32_t result = 0;
+    Lines trace = {};
 };
 
 struct RecordRow {
@@ -61,53 +61,49 @@ RecordRow Alarm(const char* name, uint8_t on, const tethra_sim::LinkValue& date,
                 const tethra_sim::LinkValue& lead, const char* alarmTime, const char* alarmDate, bool earlierDay) {
     RecordRow row{name, kScheduleSection, kScheduleDb,
                   {{"S_START_DATE", date}, {"S_START_TIME", time}, {"S_ALARM_FLAG", ByteValue(on)}, {"S_ALARM_TIME", lead}},
-                  false, {{"12.T", alarmTime, 0, {}}, {"12.D", alarmDate, 0, {}}}};
-    if (earlierDay) row.reads.push_back({"13", alarmDate, 0, {}});
+                  false, {{"12.T", alarmTime}, {"12.D", alarmDate}}};
+    if (earlierDay) row.reads.push_back({"13", alarmDate});
     return row;
 }
+tethra_sim::LinkValue Clock(int hour, int minute) { return TimeValue(hour, minute, 0); }
 
+const tethra_sim::LinkValue kApril15 = DateValue(2003, 4, 15);
 const RecordRow kRecords[] = {
-    Alarm("AlarmOnTheSameDay", 1, DateValue(2003, 4, 15), TimeValue(9, 30, 0), TimeValue(0, 15, 0), "0915", "20030415",
-          false),
-    Alarm("AlarmWithoutLead", 1, DateValue(2003, 4, 15), TimeValue(17, 45, 0), TimeValue(0, 0, 0), "1745", "20030415",
-          false),
-    Alarm("AlarmADayBefore", 1, DateValue(2003, 4, 15), TimeValue(0, 0, 0), TimeValue(14, 40, 0), "0000", "20030414",
-          true),
-    Alarm("AlarmTwoDaysBefore", 1, DateValue(2003, 4, 15), TimeValue(0, 0, 0), TimeValue(14, 41, 0), "2359",
-          "20030413", true),
-    Alarm("AlarmInTheYearBefore", 1, DateValue(2003, 1, 1), TimeValue(0, 5, 0), TimeValue(0, 10, 0), "2355", "20021231",
-          true),
-    Alarm("AlarmOnALeapDay", 1, DateValue(2000, 3, 1), TimeValue(0, 0, 0), TimeValue(1, 0, 0), "2220", "20000229", true),
-    Alarm("AlarmOff", 0, DateValue(2003, 4, 15), TimeValue(0, 0, 0), TimeValue(0, 30, 0), "0000", "00000000", false),
+    Alarm("AlarmOnTheSameDay", 1, kApril15, Clock(9, 30), Clock(0, 15), "0915", "20030415", false),
+    Alarm("AlarmWithoutLead", 1, kApril15, Clock(17, 45), Clock(0, 0), "1745", "20030415", false),
+    Alarm("AlarmADayBefore", 1, kApril15, Clock(0, 0), Clock(14, 40), "0000", "20030414", true),
+    Alarm("AlarmTwoDaysBefore", 1, kApril15, Clock(0, 0), Clock(14, 41), "2359", "20030413", true),
+    Alarm("AlarmInTheYearBefore", 1, DateValue(2003, 1, 1), Clock(0, 5), Clock(0, 10), "2355", "20021231", true),
+    Alarm("AlarmOnALeapDay", 1, DateValue(2000, 3, 1), Clock(0, 0), Clock(1, 0), "2220", "20000229", true),
+    Alarm("AlarmOff", 0, kApril15, Clock(0, 0), Clock(0, 30), "0000", "00000000", false),
     {"ScheduleEventWithAnAlarmBeforeMidnight", kScheduleSection, kScheduleDb,
-     {{"S_DESCRIPTION4", TextValue("Night train\nplatform 4")}, {"S_START_DATE", DateValue(2003, 4, 15)},
-      {"S_END_DATE", DateValue(2003, 4, 15)}, {"S_START_TIME", TimeValue(0, 10, 0)},
-      {"S_END_TIME", TimeValue(1, 5, 0)}, {"S_ALARM_FLAG", ByteValue(1)}, {"S_ALARM_TIME", TimeValue(0, 30, 0)},
-      {"S_CATEGORY", TextValue("Undefined")}},
+     {{"S_DESCRIPTION4", TextValue("Night train\nplatform 4")}, {"S_START_DATE", kApril15}, {"S_END_DATE", kApril15},
+      {"S_START_TIME", Clock(0, 10)}, {"S_END_TIME", Clock(1, 5)}, {"S_ALARM_FLAG", ByteValue(1)},
+      {"S_ALARM_TIME", Clock(0, 30)}, {"S_CATEGORY", TextValue("Undefined")}},
      false,
-     {{"UID", "#", 0, {}}, {"7", "Night train\r\nplatform 4", 0, {}}, {"3", "20030415", 0, {}},
-      {"5", "0010", 0, {}}, {"6", "0105", 0, {}}, {"19", "Undefined", 0, {}},
+     {{"UID", "#"}, {"7", "Night train\r\nplatform 4"}, {"3", "20030415"}, {"5", "0010"}, {"6", "0105"},
+      {"19", "Undefined"},
       {"12.T", "2340", 0,
        {"***** DIZ_API_GetField('12.T', [OUT])", "alarm info:  fromDate[20030415] fromTime[0010] coef[30] unit[1]",
         "Returning '2340'"}},
-      {"12.D", "20030414", 0, {}}, {"13", "20030414", 0, {}}, {"13", "2", 0, {}},
+      {"12.D", "20030414"}, {"13", "20030414"}, {"13", "2"},
       // Fields the device never fills and ids that name no field.
       {"1", "", 0, {"***** DIZ_API_GetField('1', [OUT])"}},
       {"12", "", -8, {"***** DIZ_API_GetField('12', [OUT])", "Invalid field format (1) in scheule/alarm field"}},
-      {"uid", "", -8, {}},
+      {"uid", "", -8},
       {"24", "", 0, {"***** DIZ_API_GetField('24', [OUT])", "Quenda field id 23 not found (qdb:1)"}}}},
     {"ToDoPriorityCompletionAndCategory", kToDoSection, kToDoDb,
      {{"S_DESCRIPTION3", TextValue("File taxes")}, {"S_PRIORITY", ByteValue(4)}, {"S_COMPLETED", ByteValue(1)},
       {"S_COMPLETION_DATE", DateValue(2003, 5, 1)}, {"S_CATEGORY", TextValue("Undefined")}},
      false,
-     {{"2", "File taxes", 0, {}}, {"4", "2", 0, {}},  // link 4 is device 3, host 2
-      {"9", "20030501", 0, {}}, {"3", "1", 0, {}}, {"6", "", 0, {}}, {"7", "0", 0, {}}}},
+     // Priority: link 4 is device 3, host 2.
+     {{"2", "File taxes"}, {"4", "2"}, {"9", "20030501"}, {"3", "1"}, {"6", ""}, {"7", "0"}}},
     {"MemoTitleTextAndTimeStamp", kMemoSection, kMemoDb,
      {{"S_PAGE_TITLE", TextValue("ignored")}, {"S_PAGE_NOTE", TextValue("Shopping\nmilk\neggs")},
       {"S_START_DATETIME", DateTimeValue(2003, 4, 15, 12, 30, 0)}, {"S_NOTE_CATEGORIES", TextValue("Home")}},
      false,
-     {{"1", "Shopping", 0, {}}, {"3", "milk\r\neggs", 0, {}}, {"1", "milk", 0, {}}, {"2.D", "20030415", 0, {}},
-      {"2.T", "1230", 0, {}}, {"2", "", -8, {}}, {"4", "", 0, {}}}},
+     {{"1", "Shopping"}, {"3", "milk\r\neggs"}, {"1", "milk"}, {"2.D", "20030415"}, {"2.T", "1230"}, {"2", "", -8},
+      {"4", ""}}},
     // The received date the record lacks empties SendDate's length; the
     // send date is still given.
     {"MailLoadedById", kMailSection, kMailDb,
@@ -115,8 +111,7 @@ const RecordRow kRecords[] = {
       {"S_SEND_DATE", DateTimeValue(2003, 4, 15, 9, 30, 0)}, {"S_IS_READ", ByteValue(1)},
       {"S_PRIORITY", ByteValue(3)}},
      true,
-     {{"9", "Minutes", 0, {}}, {"11.D", "20030415", 0, {}}, {"11.T", "0930", 0, {}}, {"13", "1", 0, {}},
-      {"23", "2", 0, {}}}},
+     {{"9", "Minutes"}, {"11.D", "20030415"}, {"11.T", "0930"}, {"13", "1"}, {"23", "2"}}},
 };
 
 void PrintTo(const RecordRow& row, std::ostream* os) { *os << row.name; }
@@ -140,8 +135,7 @@ TEST_P(ExportFieldRead, GivesTheHostsTexts) {
     EXPECT_EQ(world.LastError(), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Records, ExportFieldRead, testing::ValuesIn(kRecords),
-                         [](const testing::TestParamInfo<RecordRow>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Records, ExportFieldRead, testing::ValuesIn(kRecords), RowName());
 
 // The host's folder is the device's plus one (none reads as the inbox);
 // a device folder outside 0-3 fails both exports; a record of another
@@ -190,13 +184,12 @@ struct RuleRow {
 };
 
 tethra_sim::FieldValues Weekly(const tethra_sim::LinkValue& pattern, const tethra_sim::LinkValue& end) {
-    return {{"S_REPEAT_FLAG", ByteValue(1)},      {"S_REPEAT_PREIOD", ByteValue(2)},
-            {"S_REPEAT_COUNT", ByteValue(3)},     {"S_DELETE_FLAG", ByteValue(1)},
-            {"S_START_DATE", DateValue(2003, 4, 15)}, {"S_FIELD_REPEAT_END", end},
+    return {{"S_REPEAT_FLAG", ByteValue(1)}, {"S_REPEAT_PREIOD", ByteValue(2)}, {"S_REPEAT_COUNT", ByteValue(3)},
+            {"S_DELETE_FLAG", ByteValue(1)}, {"S_START_DATE", kApril15}, {"S_FIELD_REPEAT_END", end},
             {"S_DAYPATTERN", pattern}};
 }
 tethra_sim::FieldValues Single(int allDay, const tethra_sim::LinkValue& end) {
-    tethra_sim::FieldValues values = {{"S_START_DATE", DateValue(2003, 4, 15)}, {"S_END_DATE", end}};
+    tethra_sim::FieldValues values = {{"S_START_DATE", kApril15}, {"S_END_DATE", end}};
     if (allDay >= 0) values.push_back({"S_ALLDAY_FLAG", ByteValue(static_cast<uint8_t>(allDay))});
     return values;
 }
@@ -256,8 +249,7 @@ TEST_P(RepeatInfoRead, GivesTheRuleOrTheEventsDates) {
     EXPECT_EQ(Lines({"***** DIZ_API_GetRepeatInfo()"}), world.TakeTrace());
 }
 
-INSTANTIATE_TEST_SUITE_P(Rules, RepeatInfoRead, testing::ValuesIn(kRules),
-                         [](const testing::TestParamInfo<RuleRow>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Rules, RepeatInfoRead, testing::ValuesIn(kRules), RowName());
 
 // A freshly loaded adapter, before any database is open.
 TEST(FieldExports, BeforeAnyRecord) {
