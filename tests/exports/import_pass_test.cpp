@@ -350,11 +350,7 @@ TEST_P(StoreFault, FailsWithNothingOnTheDevice) {
     const TextField text = TextFieldOf(row.section);
     SessionWorld world;
     const uint32_t id = world.image().AddRecord(text.dbId, {{text.linkName, TextValue("kept")}});
-    if (row.firstSync) {
-        StartFirstSync(world, row.section);
-    } else {
-        StartImport(world, row.section);
-    }
+    (row.firstSync ? StartFirstSync : StartImport)(world, row.section);
     if (row.folder >= 0) {
         ASSERT_EQ(0, world.api().DIZ_API_SetFolderID(row.folder));
     }
@@ -388,7 +384,6 @@ TEST_P(StoreFault, FailsWithNothingOnTheDevice) {
     EXPECT_STREQ(value, "marker");
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, StoreFault, testing::ValuesIn(kStoreFaults),
-                         [](const testing::TestParamInfo<StoreFaultRow>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Paths, StoreFault, testing::ValuesIn(kStoreFaults), RowName());
 
 }  // namespace

@@ -118,11 +118,7 @@ TEST(MergedMail, NewMailGoesToTheDatabaseOfItsFolder) {
             SessionWorld world;
             world.image().systemInfoValue = model;
             const uint32_t filed = world.image().AddRecord(kCompanionDb, Mail("filed", 2));
-            if (bulk) {
-                StartFirstSync(world, kMailSection);
-            } else {
-                StartImport(world, kMailSection);
-            }
+            (bulk ? StartFirstSync : StartImport)(world, kMailSection);
             for (const int32_t folder : {1, 2, 4}) {
                 ASSERT_EQ(0, world.api().DIZ_API_SetFolderID(folder));
                 std::string id;

@@ -161,7 +161,6 @@ TEST_P(UntrustedDevice, HostReadsMissingValues) {
     for (const auto& [id, text] : row.reads) EXPECT_EQ(Field(world, id), text) << id;
 }
 
-INSTANTIATE_TEST_SUITE_P(Replies, UntrustedDevice, testing::ValuesIn(kRows),
-                         [](const testing::TestParamInfo<UntrustedRow>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Replies, UntrustedDevice, testing::ValuesIn(kRows), RowName());
 
 }  // namespace
