@@ -105,17 +105,14 @@ TEST(MessageBox, AnswersFromTheEnvironmentTheHostOrCancels) {
         UINT type;
         int answer;
     } kCases[] = {
-        {"ok", 0, MB_OKCANCEL | MB_ICONQUESTION | MB_TOPMOST, IDOK},  // 0
-        {"OK", 0, MB_OKCANCEL, IDOK},
-        {"Cancel", 0, MB_OKCANCEL | MB_ICONQUESTION, IDCANCEL},
-        {"cancel", 0, MB_OK, IDOK},
-        {nullptr, 0, MB_OKCANCEL | MB_ICONQUESTION, IDCANCEL},
-        {nullptr, 0, MB_OK, IDOK},  // 5
-        {"maybe", 0, MB_OKCANCEL, IDCANCEL},
-        {nullptr, IDOK, MB_OKCANCEL, IDOK},
+        {"ok", 0, MB_OKCANCEL | MB_ICONQUESTION | MB_TOPMOST, IDOK}, {"OK", 0, MB_OKCANCEL, IDOK},
+        {"Cancel", 0, MB_OKCANCEL | MB_ICONQUESTION, IDCANCEL}, {"cancel", 0, MB_OK, IDOK},
+        {nullptr, 0, MB_OKCANCEL | MB_ICONQUESTION, IDCANCEL}, {nullptr, 0, MB_OK, IDOK},
+        {"maybe", 0, MB_OKCANCEL, IDCANCEL}, {nullptr, IDOK, MB_OKCANCEL, IDOK},
         {nullptr, IDCANCEL, MB_OKCANCEL, IDCANCEL},
     };
     for (const auto& c : kCases) {
+        SCOPED_TRACE(testing::Message() << (c.setting ? c.setting : "unset") << " " << c.arranged << " " << c.type);
         if (c.setting == nullptr) testing_support::UnsetEnv("MORVANE_MESSAGEBOX");
         else testing_support::SetEnv("MORVANE_MESSAGEBOX", c.setting);
         if (c.arranged != 0) {
@@ -123,7 +120,7 @@ TEST(MessageBox, AnswersFromTheEnvironmentTheHostOrCancels) {
             EXPECT_FALSE(PlatformAnswerMessageBoxes(7)) << "only OK and Cancel can be arranged";
             EXPECT_EQ(c.answer, MessageBoxA(nullptr, "Renew the pairing?", "Quenda", c.type));
         } else {
-            EXPECT_EQ(c.answer, AnswerWithoutTerminal(c.type)) << (c.setting ? c.setting : "unset") << " " << c.type;
+            EXPECT_EQ(c.answer, AnswerWithoutTerminal(c.type));
         }
     }
 }

@@ -29,22 +29,15 @@ bool WriteVia(const char* name, DWORD access, DWORD creation, const std::string&
 TEST(Files, WindowsNamesLandInTheDriveFolder) {
     Sandbox sandbox;
     testing_support::WriteFile(sandbox.driveC() + "/Korvell/Data/keep", "");
-    static const struct {
-        const char* name;
-        const char* hostPath;  // under the drive folder
-    } kCases[] = {
-        {"C:\\QADbgLog.txt", "/QADbgLog.txt"},  // 0
-        {"c:\\Korvell\\Data\\y.txt", "/Korvell/Data/y.txt"},
-        {"\\Korvell\\root.txt", "/Korvell/root.txt"},
-        {"C:\\korvell\\DATA\\New.txt", "/Korvell/Data/New.txt"},
-        {"C:\\..\\..\\dots.txt", "/dots.txt"},
-        {"C:\\Korvell\\..\\.\\dots.txt", "/dots.txt"},  // 5
-        {"C:\\\\dots.txt", "/dots.txt"},
-        {"C:dots.txt", "/dots.txt"},
+    static const std::pair<const char*, const char*> kCases[] = {  // the name, its path under the drive folder
+        {"C:\\QADbgLog.txt", "/QADbgLog.txt"}, {"c:\\Korvell\\Data\\y.txt", "/Korvell/Data/y.txt"},
+        {"\\Korvell\\root.txt", "/Korvell/root.txt"}, {"C:\\korvell\\DATA\\New.txt", "/Korvell/Data/New.txt"},
+        {"C:\\..\\..\\dots.txt", "/dots.txt"}, {"C:\\Korvell\\..\\.\\dots.txt", "/dots.txt"},
+        {"C:\\\\dots.txt", "/dots.txt"}, {"C:dots.txt", "/dots.txt"},
     };
-    for (const auto& c : kCases) {
-        ASSERT_TRUE(WriteVia(c.name, GENERIC_WRITE, CREATE_ALWAYS, c.name)) << c.name;
-        EXPECT_EQ(c.name, ReadFile(sandbox.driveC() + c.hostPath)) << c.name;
+    for (const auto& [name, hostPath] : kCases) {
+        ASSERT_TRUE(WriteVia(name, GENERIC_WRITE, CREATE_ALWAYS, name)) << name;
+        EXPECT_EQ(name, ReadFile(sandbox.driveC() + hostPath)) << name;
     }
     EXPECT_FALSE(testing_support::FileExists(sandbox.root() + "/dots.txt"));
     HANDLE file = CreateFileA("C:\\KORVELL\\data\\y.TXT", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -77,13 +70,11 @@ TEST(Files, AppendAccessWritesAtTheEndOtherAccessAtTheStart) {
     Sandbox sandbox;
     const struct {
         DWORD access, creation;
-        const char* text;
-        const char* after;
+        const char *text, *after;
     } kSteps[] = {
         {FILE_APPEND_DATA, OPEN_ALWAYS, "first\n", "first\n"},
         {FILE_APPEND_DATA, OPEN_ALWAYS, "second\n", "first\nsecond\n"},
-        {GENERIC_WRITE, OPEN_ALWAYS, "FIRST", "FIRST\nsecond\n"},
-        {GENERIC_WRITE, CREATE_ALWAYS, "new", "new"},
+        {GENERIC_WRITE, OPEN_ALWAYS, "FIRST", "FIRST\nsecond\n"}, {GENERIC_WRITE, CREATE_ALWAYS, "new", "new"},
     };
     for (const auto& step : kSteps) {
         ASSERT_TRUE(WriteVia("C:\\log.txt", step.access, step.creation, step.text)) << step.text;
@@ -125,26 +116,22 @@ TEST(Files, OpenAndDeleteFailuresCarryWin32Codes) {
         DWORD creation;  // 0: DeleteFileA
         DWORD error;
     } kCases[] = {
-        {"C:\\missing.txt", OPEN_EXISTING, ERROR_FILE_NOT_FOUND},  // 0
+        {"C:\\missing.txt", OPEN_EXISTING, ERROR_FILE_NOT_FOUND},
         {"C:\\NoFolder\\new.txt", CREATE_ALWAYS, ERROR_PATH_NOT_FOUND},
         {"C:\\NoFolder\\new.txt", OPEN_EXISTING, ERROR_PATH_NOT_FOUND},
         {"D:\\other-drive.txt", OPEN_ALWAYS, ERROR_PATH_NOT_FOUND},
         {"\\\\server\\share\\x.txt", OPEN_ALWAYS, ERROR_PATH_NOT_FOUND},
-        {"C:\\Folder", OPEN_EXISTING, ERROR_ACCESS_DENIED},  // 5
-        {"", OPEN_EXISTING, ERROR_PATH_NOT_FOUND},
+        {"C:\\Folder", OPEN_EXISTING, ERROR_ACCESS_DENIED}, {"", OPEN_EXISTING, ERROR_PATH_NOT_FOUND},
         {"C:\\bad-disposition.txt", 1 /* CREATE_NEW */, ERROR_INVALID_PARAMETER},
-        {"C:\\missing.txt", 0, ERROR_FILE_NOT_FOUND},
-        {"C:\\Folder", 0, ERROR_ACCESS_DENIED},
+        {"C:\\missing.txt", 0, ERROR_FILE_NOT_FOUND}, {"C:\\Folder", 0, ERROR_ACCESS_DENIED},
     };
     for (const auto& c : kCases) {
+        SCOPED_TRACE(testing::Message() << c.name << " " << c.creation);
         SetLastError(0xDEADBEEF);
-        if (c.creation == 0) {
-            EXPECT_EQ(FALSE, DeleteFileA(c.name)) << c.name;
-        } else {
-            EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileA(c.name, GENERIC_READ, 0, nullptr, c.creation, 0, nullptr))
-                << c.name;
-        }
-        EXPECT_EQ(c.error, GetLastError()) << c.name;
+        EXPECT_TRUE(c.creation == 0 ? DeleteFileA(c.name) == FALSE
+                                    : CreateFileA(c.name, GENERIC_READ, 0, nullptr, c.creation, 0, nullptr) ==
+                                          INVALID_HANDLE_VALUE);
+        EXPECT_EQ(c.error, GetLastError());
     }
     EXPECT_FALSE(testing_support::FileExists(sandbox.driveC() + "/bad-disposition.txt"));
     testing_support::WriteFile(sandbox.HostPath("C:\\gone.txt"), "x");

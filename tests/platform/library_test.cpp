@@ -14,74 +14,50 @@ using testing_support::Sandbox;
 
 const std::string kGantryPath = std::string(MORVANE_TEST_DATA) + "/Gantry1.dll";
 
-// The 600-character string 300: "000-001-...-149-".
-std::string LongString() {
-    std::string text;
-    char part[8];
-    for (int i = 0; i < 150; ++i) {
-        std::snprintf(part, sizeof part, "%03d-", i);
-        text += part;
+// One LoadStringA call into a buffer prefilled with '#': the result, the
+// last error (0: not checked), the text, and no byte written past its
+// terminator (text null: none at all).
+void ExpectString(HMODULE module, UINT id, int bufferMax, int result, const char* text, DWORD error = 0) {
+    SCOPED_TRACE(testing::Message() << "id " << id << " buffer " << bufferMax);
+    char buffer[700];
+    std::memset(buffer, '#', sizeof buffer);
+    SetLastError(0xDEADBEEF);
+    EXPECT_EQ(result, LoadStringA(module, id, buffer, bufferMax));
+    if (error != 0) {
+        EXPECT_EQ(error, GetLastError());
     }
-    return text;
+    const size_t length = text == nullptr ? 0 : std::strlen(text) + 1;
+    EXPECT_EQ(text == nullptr ? "" : std::string(text, length), std::string(buffer, length));
+    EXPECT_EQ(std::string(sizeof buffer - length, '#'), std::string(buffer + length, sizeof buffer - length));
 }
 
-// One LoadStringA call per row into a buffer prefilled with '#': the
-// result, the text, and no byte written past its terminator (text null:
-// none at all).
 TEST(GantryStrings, LoadsStringsOfEveryBlockCutToTheBuffer) {
     HMODULE module = LoadLibraryA(kGantryPath.c_str());
     ASSERT_NE(nullptr, module) << GetLastError();
-    const std::string longText = LongString();
+    // String 300 is "000-001-...-149-", 600 characters.
+    std::string longText;
+    for (int i = 0; i < 150; ++i) longText += std::to_string(1000 + i).substr(1) + "-";
     const std::string cut = longText.substr(0, 515);
     const struct {
         UINT id;
         int bufferMax, result;
         const char* text;
-        DWORD error;  // 0: not checked
     } kCases[] = {
-        {1, 516, 25, "First block, first string", 0},  // 0
-        {15, 516, 24, "First block, last string", 0},
-        {16, 516, 12, "Second block", 0},
-        {57344, 516, 11, "Quenda Sync", 0},
-        {61204, 516, 44, "This device is synchronised with another PC.", 0},
-        {61205, 516, 90, "Do you want to synchronise it with this PC instead? All data will be synchronised in full.",
-         0},  // 5
-        {65535, 516, 7, "Last id", 0},
-        {0x10000 + 16, 516, 12, "Second block", 0},  // only the low 16 bits of an id count
-        {4000, 516, 10, "Caf\xe9 cr\xe8me", 0},
-        {4001, 516, 16, "Smile ? and Caf\xe9", 0},
-        // Missing ids give an empty text.
-        {0, 516, 0, "", ERROR_RESOURCE_NAME_NOT_FOUND},  // 10
-        {2, 516, 0, "", ERROR_RESOURCE_NAME_NOT_FOUND},
-        {14, 516, 0, "", ERROR_RESOURCE_NAME_NOT_FOUND},
-        {17, 516, 0, "", ERROR_RESOURCE_NAME_NOT_FOUND},
-        {299, 516, 0, "", ERROR_RESOURCE_NAME_NOT_FOUND},
-        {301, 516, 0, "", ERROR_RESOURCE_NAME_NOT_FOUND},  // 15
-        {57345, 516, 0, "", ERROR_RESOURCE_NAME_NOT_FOUND},
-        {65534, 516, 0, "", ERROR_RESOURCE_NAME_NOT_FOUND},
+        {1, 516, 25, "First block, first string"}, {15, 516, 24, "First block, last string"},
+        {16, 516, 12, "Second block"}, {57344, 516, 11, "Quenda Sync"},
+        {61204, 516, 44, "This device is synchronised with another PC."},
+        {61205, 516, 90, "Do you want to synchronise it with this PC instead? All data will be synchronised in full."},
+        {65535, 516, 7, "Last id"}, {4000, 516, 10, "Caf\xe9 cr\xe8me"}, {4001, 516, 16, "Smile ? and Caf\xe9"},
+        {0x10000 + 16, 516, 12, "Second block"},  // only the low 16 bits of an id count
         // An exact fit holds every character and the terminator; one short,
         // the last character gives way to it.
-        {57344, 12, 11, "Quenda Sync", 0},
-        {57344, 11, 10, "Quenda Syn", 0},
-        {57344, 6, 5, "Quend", 0},  // 20
-        {57344, 1, 0, "", 0},
-        {57344, 0, 0, nullptr, 0},
-        {300, 516, 515, cut.c_str(), 0},
-        {300, 700, 600, longText.c_str(), 0},
+        {57344, 12, 11, "Quenda Sync"}, {57344, 11, 10, "Quenda Syn"}, {57344, 6, 5, "Quend"}, {57344, 1, 0, ""},
+        {57344, 0, 0, nullptr}, {300, 516, 515, cut.c_str()}, {300, 700, 600, longText.c_str()},
     };
-    for (const auto& row : kCases) {
-        SCOPED_TRACE(testing::Message() << "id " << row.id << " buffer " << row.bufferMax);
-        char buffer[700];
-        std::memset(buffer, '#', sizeof buffer);
-        SetLastError(0xDEADBEEF);
-        EXPECT_EQ(row.result, LoadStringA(module, row.id, buffer, row.bufferMax));
-        if (row.error != 0) {
-            EXPECT_EQ(row.error, GetLastError());
-        }
-        const size_t length = row.text == nullptr ? 0 : std::strlen(row.text) + 1;
-        EXPECT_EQ(row.text == nullptr ? "" : std::string(row.text, length), std::string(buffer, length));
-        EXPECT_EQ(std::string(sizeof buffer - length, '#'), std::string(buffer + length, sizeof buffer - length));
-    }
+    for (const auto& row : kCases) ExpectString(module, row.id, row.bufferMax, row.result, row.text);
+    // Missing ids give an empty text.
+    for (UINT id : {0, 2, 14, 17, 299, 301, 57345, 65534})
+        ExpectString(module, id, 516, 0, "", ERROR_RESOURCE_NAME_NOT_FOUND);
     EXPECT_EQ(TRUE, FreeLibrary(module));
 }
 
@@ -108,19 +84,13 @@ TEST(LoadLibrary, FailuresSetTheLastError) {
     Sandbox sandbox;
     testing_support::WriteFile(sandbox.HostPath("C:\\notes.txt"), "plain text, neither PE nor ELF");
     testing_support::WriteFile(sandbox.HostPath("C:\\broken.dll"), "MZ and nothing more");
-    static const struct {
-        const char* path;
-        DWORD error;
-    } kCases[] = {
-        {"C:\\Korvell\\Data\\Gantry1.dll", ERROR_MOD_NOT_FOUND},  // 0
-        {"D:\\Gantry1.dll", ERROR_MOD_NOT_FOUND},
-        {"C:\\notes.txt", ERROR_BAD_FORMAT},
-        {"C:\\broken.dll", ERROR_BAD_FORMAT},
-    };
-    for (const auto& row : kCases) {
+    static const std::pair<const char*, DWORD> kCases[] = {
+        {"C:\\Korvell\\Data\\Gantry1.dll", ERROR_MOD_NOT_FOUND}, {"D:\\Gantry1.dll", ERROR_MOD_NOT_FOUND},
+        {"C:\\notes.txt", ERROR_BAD_FORMAT}, {"C:\\broken.dll", ERROR_BAD_FORMAT}};
+    for (const auto& [path, error] : kCases) {
         SetLastError(0xDEADBEEF);
-        EXPECT_EQ(nullptr, LoadLibraryA(row.path)) << row.path;
-        EXPECT_EQ(row.error, GetLastError()) << row.path;
+        EXPECT_EQ(nullptr, LoadLibraryA(path)) << path;
+        EXPECT_EQ(error, GetLastError()) << path;
     }
 }
 
@@ -135,9 +105,7 @@ TEST(GetProcAddress, FindsTheSymbolsOfASharedObjectOnly) {
     SetLastError(0);
     EXPECT_EQ(nullptr, GetProcAddress(module, "NoSuchFunction"));
     EXPECT_EQ(static_cast<DWORD>(ERROR_PROC_NOT_FOUND), GetLastError());
-    char buffer[16];
-    EXPECT_EQ(0, LoadStringA(module, 57344, buffer, sizeof buffer));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND), GetLastError());
+    ExpectString(module, 57344, 16, 0, "", ERROR_RESOURCE_NAME_NOT_FOUND);
     EXPECT_EQ(TRUE, FreeLibrary(module));
     int notAModule = 0;
     const struct {
@@ -145,8 +113,7 @@ TEST(GetProcAddress, FindsTheSymbolsOfASharedObjectOnly) {
         const char* name;
         DWORD error;
     } kMisses[] = {
-        {gantry, "LoadStringA", ERROR_PROC_NOT_FOUND},
-        {module, "GetLastError", ERROR_INVALID_HANDLE},  // freed
+        {gantry, "LoadStringA", ERROR_PROC_NOT_FOUND}, {module, "GetLastError", ERROR_INVALID_HANDLE},  // freed
         {nullptr, "GetLastError", ERROR_INVALID_HANDLE},
         {reinterpret_cast<HMODULE>(0x18), "GetLastError", ERROR_INVALID_HANDLE},
         {reinterpret_cast<HMODULE>(0x10008), "GetLastError", ERROR_INVALID_HANDLE},

@@ -33,12 +33,13 @@ protected:
         std::filesystem::copy_file(kChild, target, std::filesystem::copy_options::overwrite_existing);
     }
 
-    BOOL Start(const char* applicationName, const std::string& commandLine, const char* folder = nullptr) {
-        std::string line = commandLine;
+    BOOL Start(const char* applicationName, std::string line, const char* folder = nullptr,
+               const std::string& environment = "") {
         STARTUPINFOA startup{};
         startup.cb = sizeof startup;
         info_ = PROCESS_INFORMATION{};
-        return CreateProcessA(applicationName, line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder, &startup,
+        return CreateProcessA(applicationName, line.data(), nullptr, nullptr, FALSE, 0,
+                              environment.empty() ? nullptr : const_cast<char*>(environment.data()), folder, &startup,
                               &info_);
     }
 
@@ -74,27 +75,21 @@ TEST_F(Processes, ArgumentsAreSplitByTheWindowsRules) {
         const char* arguments;
         std::vector<std::string> expected;
     } kCases[] = {
-        {R"(a b c)", {"a", "b", "c"}},  // 0
-        {R"("a b c" d e)", {"a b c", "d", "e"}},
-        {R"("ab\"c" "\\" d)", {"ab\"c", "\\", "d"}},
-        {R"(a\\\b d"e f"g h)", {R"(a\\\b)", "de fg", "h"}},
-        {R"(a\\\"b c d)", {R"(a\"b)", "c", "d"}},
-        {R"(a\\\\"b c" d e)", {R"(a\\b c)", "d", "e"}},  // 5
-        {R"(a"b"" c d)", {"ab\"", "c", "d"}},
-        {R"("" x)", {"", "x"}},
-        {"  \ta\t b  ", {"a", "b"}},
-        {R"("unterminated x)", {"unterminated x"}},
-        {R"(C:\Program Files\x\ y)", {R"(C:\Program)", R"(Files\x\)", "y"}},  // 10
-        {R"("C:\dir\\" next)", {R"(C:\dir\)", "next"}},
-        {"", {}},
+        {R"(a b c)", {"a", "b", "c"}}, {R"("a b c" d e)", {"a b c", "d", "e"}},
+        {R"("ab\"c" "\\" d)", {"ab\"c", "\\", "d"}}, {R"(a\\\b d"e f"g h)", {R"(a\\\b)", "de fg", "h"}},
+        {R"(a\\\"b c d)", {R"(a\"b)", "c", "d"}}, {R"(a\\\\"b c" d e)", {R"(a\\b c)", "d", "e"}},
+        {R"(a"b"" c d)", {"ab\"", "c", "d"}}, {R"("" x)", {"", "x"}}, {"  \ta\t b  ", {"a", "b"}},
+        {R"("unterminated x)", {"unterminated x"}}, {R"(C:\Program Files\x\ y)", {R"(C:\Program)", R"(Files\x\)", "y"}},
+        {R"("C:\dir\\" next)", {R"(C:\dir\)", "next"}}, {"", {}},
     };
     for (const auto& row : kCases) {
         const std::string line = "\"" + kChild + "\" " + row.arguments;
-        ASSERT_EQ(TRUE, Start(nullptr, line)) << line;
-        EXPECT_EQ(0u, Finish()) << line;
+        SCOPED_TRACE(line);
+        ASSERT_EQ(TRUE, Start(nullptr, line));
+        EXPECT_EQ(0u, Finish());
         std::vector<std::string> expected = row.expected;
         expected.insert(expected.begin(), kChild);
-        EXPECT_EQ(expected, Arguments()) << line;
+        EXPECT_EQ(expected, Arguments());
     }
 }
 
@@ -115,23 +110,21 @@ TEST_F(Processes, ProgramPathsWithBlanksAndMissingPrograms) {
         {R"(C:\Program Files\Korvell\Wait Box one two)", {R"(C:\Program Files\Korvell\Wait Box)", "one", "two"}},
         {R"("C:\Program Files\Korvell\Wait Box")", {R"(C:\Program Files\Korvell\Wait Box)"}},
         {R"(C:\Program Files\Korvell\Other.exe)", {R"(C:\Program)", R"(Files\Korvell\Other.exe)"}},
-        {R"(C:\Korvell\Lullpane.exe)", {R"(C:\Korvell\Lullpane.exe)"}},  // 5
+        {R"(C:\Korvell\Lullpane.exe)", {R"(C:\Korvell\Lullpane.exe)"}},
         {R"(C:\korvell\LULLPANE.EXE /M)", {R"(C:\korvell\LULLPANE.EXE)", "/M"}},
-        {R"(C:\Korvell\Missing.exe /M)", {}},
-        {R"("C:\Korvell\Data\Lullpane /M")", {}},
-        {R"(C:\Korvell\Data\Lullpane.ex)", {}},
-        {R"(D:\Korvell\Data\Lullpane.exe)", {}},  // 10
-        {R"("")", {}},
+        {R"(C:\Korvell\Missing.exe /M)", {}}, {R"("C:\Korvell\Data\Lullpane /M")", {}},
+        {R"(C:\Korvell\Data\Lullpane.ex)", {}}, {R"(D:\Korvell\Data\Lullpane.exe)", {}}, {R"("")", {}},
     };
     for (const auto& row : kCases) {
+        SCOPED_TRACE(row.commandLine);
         SetLastError(0xDEADBEEF);
-        ASSERT_EQ(row.expected.empty() ? FALSE : TRUE, Start(nullptr, row.commandLine)) << row.commandLine;
+        ASSERT_EQ(row.expected.empty() ? FALSE : TRUE, Start(nullptr, row.commandLine));
         if (row.expected.empty()) {
-            EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError()) << row.commandLine;
+            EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
             continue;
         }
-        EXPECT_EQ(0u, Finish()) << row.commandLine;
-        EXPECT_EQ(row.expected, Arguments()) << row.commandLine;
+        EXPECT_EQ(0u, Finish());
+        EXPECT_EQ(row.expected, Arguments());
     }
     EXPECT_EQ(FALSE, Start("C:\\Korvell\\Data\\Lullpane", "Lullpane"));
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
@@ -161,10 +154,7 @@ TEST_F(Processes, RunsWithTheGivenNameFolderAndEnvironment) {
     std::filesystem::remove(report_);
     const std::string elsewhere = sandbox_.root() + "/elsewhere.txt";
     const std::string block = "MORVANE_TEST_CHILD_REPORT=" + elsewhere + '\0' + "OTHER=1" + '\0' + '\0';
-    std::string line = "\"" + kChild + "\" from-block";
-    STARTUPINFOA startup{};
-    ASSERT_EQ(TRUE, CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0,
-                                   const_cast<char*>(block.data()), nullptr, &startup, &info_));
+    ASSERT_EQ(TRUE, Start(nullptr, "\"" + kChild + "\" from-block", nullptr, block));
     EXPECT_EQ(0u, Finish());
     EXPECT_FALSE(testing_support::FileExists(report_));
     EXPECT_NE(std::string::npos, testing_support::ReadFile(elsewhere).find("\nfrom-block\n"));

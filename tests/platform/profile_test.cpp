@@ -49,34 +49,23 @@ TEST_F(ProfileTest, ReadsValuesAsWindowsDoes) {
              "Empty=\r\n;PCID=commented\r\nNoEquals\r\nPCID=second occurrence\r\n[ Other ]\r\nKey=other value\r\n"
              "[synchronization]\r\nLate=in a second section of the same name\r\n");
     static const struct {
-        const char* section;
-        const char* key;
-        const char* expected;
-        const char* defaultText = "dflt";
+        const char *section, *key, *expected, *defaultText = "dflt";
     } kCases[] = {
-        {"Synchronization", "PCID", "0123456789ABCDEF"},  // 0
-        {"SYNCHRONIZATION", "pcid", "0123456789ABCDEF"},
-        {"Synchronization", "SyncTime", "20240101120000"},
-        {"Synchronization", "Quoted", "  kept blanks  "},
-        {"Synchronization", "Single", "x"},
-        {"Synchronization", "Half", "\"open"},  // 5
-        {"Synchronization", "Empty", ""},
-        {"Other", "Key", "other value"},
-        {"  Other  ", " key ", "other value"},
-        {"Synchronization", "Late", "dflt"},
-        {"Synchronization", "NoEquals", "dflt"},  // 10
-        {"Synchronization", "Key", "dflt"},
-        {"", "orphan", "dflt"},
-        {"Missing", "PCID", "dflt"},
-        {"Synchronization", "Missing", "", nullptr},
-        {"Synchronization", "Missing", "  padded", "  padded   "},  // 15
+        {"Synchronization", "PCID", "0123456789ABCDEF"}, {"SYNCHRONIZATION", "pcid", "0123456789ABCDEF"},
+        {"Synchronization", "SyncTime", "20240101120000"}, {"Synchronization", "Quoted", "  kept blanks  "},
+        {"Synchronization", "Single", "x"}, {"Synchronization", "Half", "\"open"}, {"Synchronization", "Empty", ""},
+        {"Other", "Key", "other value"}, {"  Other  ", " key ", "other value"}, {"Synchronization", "Late", "dflt"},
+        {"Synchronization", "NoEquals", "dflt"}, {"Synchronization", "Key", "dflt"}, {"", "orphan", "dflt"},
+        {"Missing", "PCID", "dflt"}, {"Synchronization", "Missing", "", nullptr},
+        {"Synchronization", "Missing", "  padded", "  padded   "},
     };
     for (const auto& c : kCases) {
+        SCOPED_TRACE(testing::Message() << c.section << "/" << c.key);
         SetLastError(0);
         const std::string text = Get(c.section, c.key, c.defaultText);
-        EXPECT_EQ(c.expected, text) << c.section << "/" << c.key;
+        EXPECT_EQ(c.expected, text);
         if (text == "dflt") {
-            EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError()) << c.section << "/" << c.key;
+            EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
         }
     }
 }
@@ -88,11 +77,11 @@ TEST_F(ProfileTest, TruncatesValuesDefaultsAndNameListsToTheBuffer) {
         const char* text;
     } kCases[] = {{64, "abcdef"}, {7, "abcdef"}, {6, "abcde"}, {4, "abc"}, {2, "a"}, {1, ""}};
     for (const auto& c : kCases) {
-        DWORD result = 99;
-        EXPECT_EQ(c.text, Get("s", "k", "", c.size, &result)) << c.size;
-        EXPECT_EQ(std::strlen(c.text), result) << c.size;
-        EXPECT_EQ(c.text, Get("s", "missing", "abcdef", c.size, &result)) << "default, " << c.size;
-        EXPECT_EQ(std::strlen(c.text), result) << "default, " << c.size;
+        for (const char* key : {"k", "missing"}) {  // the value, then the default
+            DWORD result = 99;
+            EXPECT_EQ(c.text, Get("s", key, *key == 'k' ? "" : "abcdef", c.size, &result)) << key << ", " << c.size;
+            EXPECT_EQ(std::strlen(c.text), result) << key << ", " << c.size;
+        }
     }
     char untouched = '#';
     EXPECT_EQ(0u, GetPrivateProfileStringA("s", "k", "", &untouched, 0, kIniName));
@@ -127,20 +116,17 @@ TEST_F(ProfileTest, WritesChangeOnlyTheirOwnLine) {
     replaced.replace(kept.find("pcid=old"), 8, "pcid=new");
     added.insert(kept.find("\n\n[Tail]") + 1, "SyncTime=t\n");
     const struct {
-        const char* before;  // null: no file
-        const char* section;
-        const char* key;
-        const char* text;
+        const char *before, *section, *key, *text;  // before null: no file
         std::string after;
     } kCases[] = {
-        {nullptr, "Synchronization", "PCID", "0123", "[Synchronization]\r\nPCID=0123\r\n"},  // 0
+        {nullptr, "Synchronization", "PCID", "0123", "[Synchronization]\r\nPCID=0123\r\n"},
         {"[Synchronization]\r\nPCID=0123\r\n", "Synchronization", "SyncTime", "2024",
          "[Synchronization]\r\nPCID=0123\r\nSyncTime=2024\r\n"},
         {"[Synchronization]\r\nPCID=0123\r\n", "Other", "k", "v",
          "[Synchronization]\r\nPCID=0123\r\n\r\n[Other]\r\nk=v\r\n"},
         {kept.c_str(), "Synchronization", "PCID", "new", replaced},
         {kept.c_str(), "synchronization", "SyncTime", "t", added},
-        {kept.c_str(), "Tail", "z", "w", kept + "\nz=w\n"},  // 5
+        {kept.c_str(), "Tail", "z", "w", kept + "\nz=w\n"},
         {"[A]\r\nk=1\r\nj=2\r\n[B]\r\nk=3\r\n", "a", "K", nullptr, "[A]\r\nj=2\r\n[B]\r\nk=3\r\n"},
         {"[A]\r\nj=2\r\n[B]\r\nk=3\r\n", "A", nullptr, nullptr, "[B]\r\nk=3\r\n"},
         {"[B]\r\nk=3\r\n", "Missing", "k", nullptr, "[B]\r\nk=3\r\n"},
@@ -149,11 +135,12 @@ TEST_F(ProfileTest, WritesChangeOnlyTheirOwnLine) {
     testing_support::WriteFile(sandbox_.HostPath("C:\\Korvell\\Data\\keep"), "");
     for (size_t i = 0; i < sizeof kCases / sizeof kCases[0]; ++i) {
         const auto& c = kCases[i];
+        SCOPED_TRACE(testing::Message() << "case " << i);
         std::filesystem::remove(IniPath());
         if (c.before != nullptr) WriteIni(c.before);
-        EXPECT_EQ(TRUE, WritePrivateProfileStringA(c.section, c.key, c.text, kIniName)) << "case " << i;
-        EXPECT_EQ(c.after, ReadIni()) << "case " << i;
-        EXPECT_EQ(c.before != nullptr || c.text != nullptr, testing_support::FileExists(IniPath())) << "case " << i;
+        EXPECT_EQ(TRUE, WritePrivateProfileStringA(c.section, c.key, c.text, kIniName));
+        EXPECT_EQ(c.after, ReadIni());
+        EXPECT_EQ(c.before != nullptr || c.text != nullptr, testing_support::FileExists(IniPath()));
     }
 }
 

@@ -39,53 +39,41 @@ Query ReadValue(const char* subKey, const char* valueName, HKEY root = HKEY_CURR
 std::string Dword(uint32_t value) { return std::string(reinterpret_cast<const char*>(&value), 4); }
 std::string Sz(const char* text) { return std::string(text, std::strlen(text) + 1); }
 
+// Each value line between others; a bad line costs only itself.
+void ExpectValueLine(const char* line, const char* name, LONG code, DWORD type = 0, const std::string& bytes = "") {
+    SCOPED_TRACE(line);
+    Sandbox sandbox;
+    sandbox.WriteRegistry(std::string(kHeader) + kKey + line + "\r\n\"after\"=\"still read\"\r\n");
+    const Query query = ReadValue("SOFTWARE\\Test", name);
+    EXPECT_EQ(code, query.code);
+    if (code == ERROR_SUCCESS) {
+        EXPECT_EQ(type, query.type);
+        EXPECT_EQ(bytes, query.bytes);
+    }
+    EXPECT_EQ(ERROR_SUCCESS, ReadValue("SOFTWARE\\Test", "after").code);
+}
+
 TEST(RegistryValues, EachValueLineGivesItsTypeAndBytes) {
     const struct {
-        const char* line;
-        const char* name;
-        LONG code;
+        const char *line, *name;
         DWORD type;
         std::string bytes;
     } kCases[] = {
-        {"\"v\"=\"text\"", "v", ERROR_SUCCESS, REG_SZ, Sz("text")},  // 0
-        {"\"v\"=\"\"", "v", ERROR_SUCCESS, REG_SZ, Sz("")},
-        {"\"v\"=\"C:\\\\Korvell\\\\Data\\\\\"", "v", ERROR_SUCCESS, REG_SZ, Sz("C:\\Korvell\\Data\\")},
-        {"\"v\"=\"say \\\"hi\\\"\"", "v", ERROR_SUCCESS, REG_SZ, Sz("say \"hi\"")},
-        {"\"v\"=\"a;b=c\"", "v", ERROR_SUCCESS, REG_SZ, Sz("a;b=c")},
-        {"\"v\"=dword:0000000a", "v", ERROR_SUCCESS, REG_DWORD, Dword(10)},  // 5
-        {"\"v\"=dword:FFFFFFFF", "v", ERROR_SUCCESS, REG_DWORD, Dword(0xFFFFFFFFu)},
-        {"\"v\"=dword:1", "v", ERROR_SUCCESS, REG_DWORD, Dword(1)},
-        {"@=\"default\"", "", ERROR_SUCCESS, REG_SZ, Sz("default")},
-        {"@=\"default\"", nullptr, ERROR_SUCCESS, REG_SZ, Sz("default")},
-        {"\"v\"=hex:01,02,ff", "v", ERROR_SUCCESS, REG_BINARY, "\x01\x02\xff"},  // 10
-        {"\"v\"=hex:01,02,\\\r\n  03,04", "v", ERROR_SUCCESS, REG_BINARY, "\x01\x02\x03\x04"},
-        {"\"v\"=hex(2):41,00", "v", ERROR_SUCCESS, REG_EXPAND_SZ, Sz("A")},
-        {"\"na\\\"me\"=\"q\"", "na\"me", ERROR_SUCCESS, REG_SZ, Sz("q")},
-        {"\"MixedCase\"=\"m\"", "MIXEDcase", ERROR_SUCCESS, REG_SZ, Sz("m")},
-        {"\"v\" = \"spaced\"", "v", ERROR_SUCCESS, REG_SZ, Sz("spaced")},  // 15
-        {"\"v\"=dword:123456789", "v", ERROR_FILE_NOT_FOUND, 0, ""},
-        {"\"v\"=dword:xyz", "v", ERROR_FILE_NOT_FOUND, 0, ""},
-        {"\"v\"=\"unterminated", "v", ERROR_FILE_NOT_FOUND, 0, ""},
-        {"\"v\"=\"text\" junk", "v", ERROR_FILE_NOT_FOUND, 0, ""},
-        {"\"v\"=hex:1,02", "v", ERROR_FILE_NOT_FOUND, 0, ""},  // 20
-        {"v=\"unquoted name\"", "v", ERROR_FILE_NOT_FOUND, 0, ""},
-        {"\"v\"=-", "v", ERROR_FILE_NOT_FOUND, 0, ""},
-        {"; \"v\"=\"commented out\"", "v", ERROR_FILE_NOT_FOUND, 0, ""},
-        {"\"v\"=\"text\"", "other", ERROR_FILE_NOT_FOUND, 0, ""},
+        {"\"v\"=\"text\"", "v", REG_SZ, Sz("text")}, {"\"v\"=\"\"", "v", REG_SZ, Sz("")},
+        {"\"v\"=\"C:\\\\Korvell\\\\Data\\\\\"", "v", REG_SZ, Sz("C:\\Korvell\\Data\\")},
+        {"\"v\"=\"say \\\"hi\\\"\"", "v", REG_SZ, Sz("say \"hi\"")}, {"\"v\"=\"a;b=c\"", "v", REG_SZ, Sz("a;b=c")},
+        {"\"v\"=dword:0000000a", "v", REG_DWORD, Dword(10)}, {"\"v\"=dword:1", "v", REG_DWORD, Dword(1)},
+        {"\"v\"=dword:FFFFFFFF", "v", REG_DWORD, Dword(0xFFFFFFFFu)}, {"@=\"default\"", "", REG_SZ, Sz("default")},
+        {"@=\"default\"", nullptr, REG_SZ, Sz("default")}, {"\"v\"=hex:01,02,ff", "v", REG_BINARY, "\x01\x02\xff"},
+        {"\"v\"=hex:01,02,\\\r\n  03,04", "v", REG_BINARY, "\x01\x02\x03\x04"},
+        {"\"v\"=hex(2):41,00", "v", REG_EXPAND_SZ, Sz("A")}, {"\"na\\\"me\"=\"q\"", "na\"me", REG_SZ, Sz("q")},
+        {"\"MixedCase\"=\"m\"", "MIXEDcase", REG_SZ, Sz("m")}, {"\"v\" = \"spaced\"", "v", REG_SZ, Sz("spaced")},
     };
-    for (const auto& c : kCases) {
-        SCOPED_TRACE(c.line);
-        Sandbox sandbox;
-        sandbox.WriteRegistry(std::string(kHeader) + kKey + c.line + "\r\n\"after\"=\"still read\"\r\n");
-        const Query query = ReadValue("SOFTWARE\\Test", c.name);
-        EXPECT_EQ(c.code, query.code);
-        if (c.code == ERROR_SUCCESS) {
-            EXPECT_EQ(c.type, query.type);
-            EXPECT_EQ(c.bytes, query.bytes);
-        }
-        // A bad line costs only itself.
-        EXPECT_EQ(ERROR_SUCCESS, ReadValue("SOFTWARE\\Test", "after").code);
-    }
+    for (const auto& c : kCases) ExpectValueLine(c.line, c.name, ERROR_SUCCESS, c.type, c.bytes);
+    for (const char* line : {"\"v\"=dword:123456789", "\"v\"=dword:xyz", "\"v\"=\"unterminated", "\"v\"=\"text\" junk",
+                             "\"v\"=hex:1,02", "v=\"unquoted name\"", "\"v\"=-", "; \"v\"=\"commented out\""})
+        ExpectValueLine(line, "v", ERROR_FILE_NOT_FOUND);
+    ExpectValueLine("\"v\"=\"text\"", "other", ERROR_FILE_NOT_FOUND);
 }
 
 TEST(RegistryKeys, NamesIgnoreCaseIntermediateKeysExistAndBuffersFollowWin32) {
@@ -137,17 +125,17 @@ TEST(RegistryFiles, HeadersLineEndsAndEncodings) {
         std::string text;
         LONG code;
     } kCases[] = {
-        {"Windows Registry Editor Version 5.00\n\n" + body, ERROR_SUCCESS},  // 0
+        {"Windows Registry Editor Version 5.00\n\n" + body, ERROR_SUCCESS},
         {"REGEDIT4\r\n\r\n" + body, ERROR_SUCCESS},
         {"\xEF\xBB\xBFWindows Registry Editor Version 5.00\n" + body, ERROR_SUCCESS},
         {utf16, ERROR_SUCCESS},
         {body, ERROR_FILE_NOT_FOUND},  // no header
-        {"Windows Registry Editor Version 4.00\n" + body, ERROR_FILE_NOT_FOUND},  // 5
+        {"Windows Registry Editor Version 4.00\n" + body, ERROR_FILE_NOT_FOUND},
         {"", ERROR_FILE_NOT_FOUND},
         {"REGEDIT4\n[HKEY_CURRENT_USER\\SOFTWARE\\Test\n\"v\"=\"x\"\n", ERROR_FILE_NOT_FOUND},
         {"REGEDIT4\n[-HKEY_CURRENT_USER\\SOFTWARE\\Test]\n\"v\"=\"x\"\n", ERROR_FILE_NOT_FOUND},
         {"REGEDIT4\n\"v\"=\"x\"\n", ERROR_FILE_NOT_FOUND},
-        {"REGEDIT4\n" + std::string("\0\0\xff[[]]]\n", 9) + body, ERROR_SUCCESS},  // 10
+        {"REGEDIT4\n" + std::string("\0\0\xff[[]]]\n", 9) + body, ERROR_SUCCESS},
     };
     for (size_t i = 0; i < sizeof kCases / sizeof kCases[0]; ++i) {
         Sandbox sandbox;
