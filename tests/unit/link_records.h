@@ -89,7 +89,7 @@ inline std::vector<uint8_t> Le(uint32_t value, size_t width) {
     return b;
 }
 // The bytes of Le(value, width) as a string, to compare with TextOf.
-inline std::string LeText(uint32_t value, size_t width) {
+inline std::string L(uint32_t value, size_t width) {
     const std::vector<uint8_t> b = Le(value, width);
     return std::string(b.begin(), b.end());
 }
@@ -133,9 +133,6 @@ public:
         Put(Position(name), bytes);
         return *this;
     }
-    LinkRecord& Text(const std::string& name, const std::string& text) { return Set(name, Bytes(text)); }
-    LinkRecord& Date(const std::string& name, double value) { return Set(name, Bytes(value)); }
-    LinkRecord& Byte(const std::string& name, uint8_t value) { return Set(name, std::vector<uint8_t>{value}); }
     LinkRecord& Absent(const std::string& name) {
         PutAbsent(Position(name));
         return *this;
@@ -159,7 +156,6 @@ public:
         return *this;
     }
     WorkRecord& Text(uint32_t id, const std::string& text) { return Set(id, Bytes(text)); }
-    WorkRecord& Byte(uint32_t id, uint8_t value) { return Set(id, std::vector<uint8_t>{value}); }
     WorkRecord& Absent(uint32_t id) {
         PutAbsent(id);
         return *this;

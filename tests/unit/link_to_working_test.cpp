@@ -30,7 +30,6 @@ struct Out {
     std::string bytes;
     Kind kind = kBytes;
 };
-std::string L(uint32_t v, size_t width) { return LeText(v, width); }
 std::string B1(uint8_t v) { return std::string(1, static_cast<char>(v)); }
 
 using Fields = std::vector<std::pair<std::string, uint32_t>>;
@@ -123,7 +122,7 @@ TEST(RecordConvert, ToDoPriorityFoldsAndUnfolds) {
     const int j = info.Position("S_PRIORITY");
     for (const auto& pc : toWorking) {
         LinkRecord rec(info);
-        rec.Byte("S_PRIORITY", pc[0]);
+        rec.Set("S_PRIORITY", {pc[0]});
         TestHeap heap;
         const WorkingField* fresh = ConvertLinkToWorking(kNewModel, 6, rec.get(), heap.get(), info.get());
         const WorkingField* old = ConvertLinkToWorking(kOldModel, 6, rec.get(), heap.get(), info.get());
@@ -134,7 +133,7 @@ TEST(RecordConvert, ToDoPriorityFoldsAndUnfolds) {
     const uint8_t toLink[][2] = {{0, 2}, {1, 2}, {2, 3}, {3, 4}, {5, 4}};
     for (const auto& pc : toLink) {
         WorkRecord rec(ToDoField::Count);
-        rec.Byte(ToDoField::Priority, pc[0]);
+        rec.Set(ToDoField::Priority, {pc[0]});
         TestHeap heap;
         const _tagDVXFIELD* fresh = ConvertToLinkRecord(kNewModel, 6, rec.get(), heap.get(), info.get());
         const _tagDVXFIELD* old = ConvertToLinkRecord(kOldModel, 6, rec.get(), heap.get(), info.get());
@@ -150,7 +149,7 @@ TEST(RecordConvert, ToDoPriorityFoldsAndUnfolds) {
 TEST(RecordConvert, UnknownDatabaseOrNoMemoryGivesNull) {
     LinkInfo schedule(DeviceFields(1)), address(DeviceFields(7));
     LinkRecord rec(schedule);
-    rec.Text("S_DESCRIPTION4", "x").Date("S_START_DATE", k31Dec2003);
+    rec.Set("S_DESCRIPTION4", Bytes("x")).Set("S_START_DATE", Bytes(k31Dec2003));
     WorkRecord work(AddressField::Count);
     work.Text(AddressField::F_Name, "F").Text(AddressField::L_Name, "L").Text(AddressField::F_Name_Yomi, "f");
     work.Set(AddressField::Birthday, Le(19701210, 4));

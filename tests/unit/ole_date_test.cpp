@@ -176,21 +176,12 @@ bool ReferenceDecompose(double date, OleDateParts* parts) {
 // Compares the two on date; false on the first difference, with a failure
 // naming it.  Both must leave the parts alone when they refuse the date.
 bool SameParts(double date) {
-    const OleDateParts untouched{-1, -1, -1, -1, -1, -1};
-    OleDateParts parts = untouched;
-    OleDateParts expected = untouched;
+    OleDateParts parts{-1, -1, -1, -1, -1, -1}, expected = parts;
     const bool decomposed = DecomposeOleDate(date, &parts);
     const bool expectedDecomposed = ReferenceDecompose(date, &expected);
-    if (decomposed == expectedDecomposed && parts.year == expected.year && parts.month == expected.month &&
-        parts.day == expected.day && parts.hour == expected.hour && parts.minute == expected.minute &&
-        parts.second == expected.second) {
-        return true;
-    }
+    if (decomposed == expectedDecomposed && memcmp(&parts, &expected, sizeof parts) == 0) return true;
     ADD_FAILURE() << std::hexfloat << date << std::defaultfloat << " (" << date << "): " << decomposed << " "
-                  << parts.year << "-" << parts.month << "-" << parts.day << " " << parts.hour << ":"
-                  << parts.minute << ":" << parts.second << ", expected " << expectedDecomposed << " "
-                  << expected.year << "-" << expected.month << "-" << expected.day << " " << expected.hour << ":"
-                  << expected.minute << ":" << expected.second;
+                  << Text(parts) << ", expected " << expectedDecomposed << " " << Text(expected);
     return false;
 }
 
@@ -250,18 +241,13 @@ std::string ReferenceText(double date, const char* format) {
         }
         ++f;
         char number[16] = "";
-        switch (*f) {
-        case 'Y': snprintf(number, sizeof number, "%04d", p.year); break;
-        case 'm': snprintf(number, sizeof number, "%02d", p.month); break;
-        case 'd': snprintf(number, sizeof number, "%02d", p.day); break;
-        case 'H': snprintf(number, sizeof number, "%02d", p.hour); break;
-        case 'M': snprintf(number, sizeof number, "%02d", p.minute); break;
-        case 'S': snprintf(number, sizeof number, "%02d", p.second); break;
-        case '%': text += '%'; break;
-        default:
+        static const char kPieces[] = "YmdHMS";
+        const int values[] = {p.year, p.month, p.day, p.hour, p.minute, p.second};
+        if (const char* piece = strchr(kPieces, *f)) {
+            snprintf(number, sizeof number, "%0*d", *f == 'Y' ? 4 : 2, values[piece - kPieces]);
+        } else {
             text += '%';
-            text += *f;
-            break;
+            if (*f != '%') text += *f;
         }
         text += number;
     }

@@ -215,26 +215,15 @@ TEST_F(PutField, PrioritiesRunOneAboveTheHostsUpToFive) {
 
 // The alarm lead in minutes from the pending alarm to the pending start.
 TEST(AlarmLeadMinutes, FromThePendingParts) {
-    const struct {
-        int32_t startDate;
-        int16_t startTime;
-        int32_t alarmDate;
-        int16_t alarmTime;
-        uint16_t lead;
-    } rows[] = {
-        {20030415, 930, 20030415, 915, 15}, {20030416, 900, 20030415, 2100, 720},
-        {20030415, 930, 20030415, 950, 0xFFEC},  // twenty minutes after
-        {20030604, 900, 20030415, 900, 0xFFFF},  // fifty days before: cut
-        {20040101, 30, 20031231, 2345, 45},
+    // The pending start and alarm (date, time each), then the lead.
+    const std::pair<WriteState, uint16_t> rows[] = {
+        {{0, 0, 20030415, 930, 20030415, 915, {}, {}}, 15}, {{0, 0, 20030416, 900, 20030415, 2100, {}, {}}, 720},
+        {{0, 0, 20030415, 930, 20030415, 950, {}, {}}, 0xFFEC},  // twenty minutes after
+        {{0, 0, 20030604, 900, 20030415, 900, {}, {}}, 0xFFFF},  // fifty days before: cut
+        {{0, 0, 20040101, 30, 20031231, 2345, {}, {}}, 45},
     };
-    for (const auto& row : rows) {
-        WriteState state{};
-        state.pendingStartDate = row.startDate;
-        state.pendingStartTime = row.startTime;
-        state.pendingAlarmDate = row.alarmDate;
-        state.pendingAlarmTime = row.alarmTime;
-        EXPECT_EQ(AlarmLeadMinutes(state), row.lead) << row.startDate << " " << row.alarmDate;
-    }
+    for (const auto& [state, lead] : rows)
+        EXPECT_EQ(AlarmLeadMinutes(state), lead) << state.pendingStartDate << " " << state.pendingAlarmDate;
 }
 
 TEST_F(PutField, SetFolderAcceptsZeroToFour) {

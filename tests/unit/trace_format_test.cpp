@@ -82,21 +82,16 @@ TEST(TraceFormat, StarsCharactersAndPercentMatchVsnprintf) {
         SCOPED_TRACE(star);
         ExpectSameAsVsnprintf("%.*s|", star, "abcdef");
         ExpectSameAsVsnprintf("%*s|", star, "abc");
-        ExpectSameAsVsnprintf("%*d|", star, -42);
-        ExpectSameAsVsnprintf("%-*d|", star, 42);
-        ExpectSameAsVsnprintf("%.*d|", star, -42);
-        ExpectSameAsVsnprintf("%0*x|", star, 0xbeef);
+        for (const auto& [format, value] :
+             {std::pair<const char*, int>{"%*d|", -42}, {"%-*d|", 42}, {"%.*d|", -42}, {"%0*x|", 0xbeef}})
+            ExpectSameAsVsnprintf(format, star, value);
         ExpectSameAsVsnprintf("%*.*s|", star, star, "abcdef");
     }
     for (int c : {int{'a'}, int{'Z'}, int{' '}, 0, 0x1ff}) {
-        ExpectSameAsVsnprintf("%c", c);
-        ExpectSameAsVsnprintf("[%3c]", c);
-        ExpectSameAsVsnprintf("[%-3c]", c);
+        for (const char* format : {"%c", "[%3c]", "[%-3c]"}) ExpectSameAsVsnprintf(format, c);
     }
-    ExpectSameAsVsnprintf("%%");
-    ExpectSameAsVsnprintf("100%% of %d%%\n", 5);
-    ExpectSameAsVsnprintf("no conversion at all\n");
-    ExpectSameAsVsnprintf("");
+    // Only the second uses its argument.
+    for (const char* format : {"%%", "100%% of %d%%\n", "no conversion at all\n", ""}) ExpectSameAsVsnprintf(format, 5);
 }
 
 TEST(TraceFormat, FormatsItDoesNotHandleGoToVsnprintf) {

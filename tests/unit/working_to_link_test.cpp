@@ -11,7 +11,6 @@ namespace {
 
 using namespace test_records;
 
-std::string L(uint32_t v, size_t width) { return LeText(v, width); }
 
 // A working value by device field id; absent when flagged.
 struct In {
