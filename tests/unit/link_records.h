@@ -106,14 +106,11 @@ public:
         record_.recordId = recordId;
         record_.fields = slots_.data();
     }
-    void Put(size_t k, const std::vector<uint8_t>& bytes) {
+    // An absent value has the length 0xFFFFFFFF and no data.
+    void Put(size_t k, const std::vector<uint8_t>& bytes, bool absent = false) {
         values_[k] = bytes;
-        slots_[k].length = static_cast<uint32_t>(bytes.size());
-        slots_[k].data = values_[k].empty() ? nullptr : values_[k].data();
-    }
-    void PutAbsent(size_t k) {
-        slots_[k].length = 0xFFFFFFFFu;
-        slots_[k].data = nullptr;
+        slots_[k].length = absent ? 0xFFFFFFFFu : static_cast<uint32_t>(bytes.size());
+        slots_[k].data = absent || values_[k].empty() ? nullptr : values_[k].data();
     }
     const Record* get() const { return &record_; }
     Record* get() { return &record_; }
@@ -129,12 +126,8 @@ class LinkRecord : public Slots<_tagDVXFIELD, _tagDVXDBREC> {
 public:
     explicit LinkRecord(const LinkInfo& info, uint32_t recordId = 1)
         : Slots(info.count(), sizeof(_tagDVXDBREC), recordId), info_(info) {}
-    LinkRecord& Set(const std::string& name, const std::vector<uint8_t>& bytes) {
-        Put(Position(name), bytes);
-        return *this;
-    }
-    LinkRecord& Absent(const std::string& name) {
-        PutAbsent(Position(name));
+    LinkRecord& Set(const std::string& name, const std::vector<uint8_t>& bytes, bool absent = false) {
+        Put(Position(name), bytes, absent);
         return *this;
     }
 
@@ -151,15 +144,11 @@ private:
 class WorkRecord : public Slots<WorkingField, WorkingRecord> {
 public:
     explicit WorkRecord(uint32_t fieldCount) : Slots(fieldCount, kWorkingRecordSize, 0) {}
-    WorkRecord& Set(uint32_t id, const std::vector<uint8_t>& bytes) {
-        Put(id, bytes);
+    WorkRecord& Set(uint32_t id, const std::vector<uint8_t>& bytes, bool absent = false) {
+        Put(id, bytes, absent);
         return *this;
     }
     WorkRecord& Text(uint32_t id, const std::string& text) { return Set(id, Bytes(text)); }
-    WorkRecord& Absent(uint32_t id) {
-        PutAbsent(id);
-        return *this;
-    }
 };
 
 // Readers of a slot's value.

@@ -92,12 +92,7 @@ TEST(LinkToWorking, EachRecordGivesItsWorkingFields) {
         SCOPED_TRACE(row.name);
         LinkInfo info(row.fields.empty() ? DeviceFields(row.db) : row.fields);
         LinkRecord rec(info);
-        for (const In& in : row.values) {
-            if (in.absent)
-                rec.Absent(in.name);
-            else
-                rec.Set(in.name, in.bytes);
-        }
+        for (const In& in : row.values) rec.Set(in.name, in.bytes, in.absent);
         TestHeap heap;
         const WorkingField* f = ConvertLinkToWorking(kNewModel, row.db, rec.get(), heap.get(), info.get());
         ASSERT_NE(f, nullptr);

@@ -79,10 +79,8 @@ Raw Day(uint32_t d) { return {uint8_t(d), uint8_t(d >> 8), uint8_t(d >> 16), uin
 const char kBadId[] = "') is invalid in this context (converts to 0)\n";
 const Row kRows[] = {
     // Ids that are no number, fields the database lacks, malformed halves.
-    {kToDoDbId, {{"0", "x"}}, -8, nullptr},
-    {kToDoDbId, {{"abc", "x"}}, -8, nullptr},
-    {kToDoDbId, {{"0.5", "x"}}, -8, nullptr},
-    {kToDoDbId, {{"", "x"}}, -8, nullptr},
+    {kToDoDbId, {{"0", "x"}}, -8, nullptr}, {kToDoDbId, {{"abc", "x"}}, -8, nullptr},
+    {kToDoDbId, {{"0.5", "x"}}, -8, nullptr}, {kToDoDbId, {{"", "x"}}, -8, nullptr},
     {kToDoDbId, {{"99", "x"}}, 0, "Quenda field id 98 not found (qdb:6)\n"},
     {kScheduleDbId, {{"12", "915"}}, -8, "Invalid field format (1) in schedule/alarm field\n"},
     {kScheduleDbId, {{"12.X", "915"}}, -8, "Invalid field format (2) in scheule/alarm field\n"},

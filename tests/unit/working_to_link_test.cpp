@@ -117,12 +117,7 @@ TEST(WorkingToLink, EachRecordGivesItsLinkFields) {
     for (const Row& row : kRows) {
         SCOPED_TRACE(row.name);
         WorkRecord rec(SelectFieldTable(row.db)->fieldCount);
-        for (const In& in : row.values) {
-            if (in.absent)
-                rec.Absent(in.id);
-            else
-                rec.Set(in.id, Bytes(in.bytes));
-        }
+        for (const In& in : row.values) rec.Set(in.id, Bytes(in.bytes), in.absent);
         TestHeap heap;
         LinkInfo info(row.fields.empty() ? DeviceFields(row.db) : row.fields);
         const _tagDVXFIELD* slots = ConvertToLinkRecord(row.options, row.db, rec.get(), heap.get(), info.get());
