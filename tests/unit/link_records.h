@@ -76,22 +76,18 @@ private:
     _tagS_DVXDBINFO info_{};
 };
 
-// Bytes of a value.
+// Bytes of a value; L: the low width bytes of a number, little-endian, as
+// a string to compare with TextOf.
 inline std::vector<uint8_t> Bytes(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
 inline std::vector<uint8_t> Bytes(double value) {
     std::vector<uint8_t> b(8);
     memcpy(b.data(), &value, 8);
     return b;
 }
-inline std::vector<uint8_t> Le(uint32_t value, size_t width) {
-    std::vector<uint8_t> b(width);
-    for (size_t k = 0; k < width; ++k) b[k] = static_cast<uint8_t>(value >> (8 * k));
-    return b;
-}
-// The bytes of Le(value, width) as a string, to compare with TextOf.
 inline std::string L(uint32_t value, size_t width) {
-    const std::vector<uint8_t> b = Le(value, width);
-    return std::string(b.begin(), b.end());
+    std::string b(width, '\0');
+    for (size_t k = 0; k < width; ++k) b[k] = static_cast<char>(value >> (8 * k));
+    return b;
 }
 
 // A record of slots of either kind (WorkingField in a WorkingRecord, or
@@ -156,12 +152,6 @@ template <typename Slot>
 std::string TextOf(const Slot& s) {
     if (s.length == 0xFFFFFFFFu || s.data == nullptr) return std::string();
     return std::string(reinterpret_cast<const char*>(s.data), s.length);
-}
-template <typename Slot>
-uint32_t UnsignedOf(const Slot& s) {
-    uint32_t v = 0;
-    for (uint32_t k = 0; k < s.length && k < 4; ++k) v |= static_cast<uint32_t>(s.data[k]) << (8 * k);
-    return v;
 }
 template <typename Slot>
 double DateOf(const Slot& s) {

@@ -48,7 +48,7 @@ namespace E = MailField;
 const Row kRows[] = {
     {"ScheduleDatesTimesAndFlags", 1,
      {D("S_START_DATE", k31Dec2003), D("S_FIELD_REPEAT_END", 0.0), D("S_END_TIME", k31Dec2003 + k0930),
-      D("S_ALARM_TIME", 15 / 1440.0), By("S_ALLDAY_FLAG", 1), {"S_DAYPATTERN", Le(0x0102, 2)}},
+      D("S_ALARM_TIME", 15 / 1440.0), By("S_ALLDAY_FLAG", 1), {"S_DAYPATTERN", Bytes(L(0x0102, 2))}},
      {{FromDate, L(20031231, 4)}, {RepeatEndDate, L(0, 4)},  // a date of 0 is the number 0, not an empty field
       {ToTime, L(930, 2)},                                   // the date part is dropped
       {AlarmTime, L(15, 2)}, {AllDayFlag, B1(1)}, {DayPattern, L(0x0102, 2)},
@@ -147,7 +147,7 @@ TEST(RecordConvert, UnknownDatabaseOrNoMemoryGivesNull) {
     rec.Set("S_DESCRIPTION4", Bytes("x")).Set("S_START_DATE", Bytes(k31Dec2003));
     WorkRecord work(AddressField::Count);
     work.Text(AddressField::F_Name, "F").Text(AddressField::L_Name, "L").Text(AddressField::F_Name_Yomi, "f");
-    work.Set(AddressField::Birthday, Le(19701210, 4));
+    work.Set(AddressField::Birthday, Bytes(L(19701210, 4)));
     TestHeap heap;
     for (uint32_t dbId : {0u, 2u, 15u, 17u}) {
         EXPECT_EQ(ConvertLinkToWorking(kNewModel, dbId, rec.get(), heap.get(), schedule.get()), nullptr) << dbId;
