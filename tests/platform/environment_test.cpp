@@ -105,10 +105,14 @@ TEST(MessageBox, AnswersFromTheEnvironmentTheHostOrCancels) {
         UINT type;
         int answer;
     } kCases[] = {
-        {"ok", 0, MB_OKCANCEL | MB_ICONQUESTION | MB_TOPMOST, IDOK}, {"OK", 0, MB_OKCANCEL, IDOK},
-        {"Cancel", 0, MB_OKCANCEL | MB_ICONQUESTION, IDCANCEL}, {"cancel", 0, MB_OK, IDOK},
-        {nullptr, 0, MB_OKCANCEL | MB_ICONQUESTION, IDCANCEL}, {nullptr, 0, MB_OK, IDOK},
-        {"maybe", 0, MB_OKCANCEL, IDCANCEL}, {nullptr, IDOK, MB_OKCANCEL, IDOK},
+        {"ok", 0, MB_OKCANCEL | MB_ICONQUESTION | MB_TOPMOST, IDOK},
+        {"OK", 0, MB_OKCANCEL, IDOK},
+        {"Cancel", 0, MB_OKCANCEL | MB_ICONQUESTION, IDCANCEL},
+        {"cancel", 0, MB_OK, IDOK},
+        {nullptr, 0, MB_OKCANCEL | MB_ICONQUESTION, IDCANCEL},
+        {nullptr, 0, MB_OK, IDOK},
+        {"maybe", 0, MB_OKCANCEL, IDCANCEL},
+        {nullptr, IDOK, MB_OKCANCEL, IDOK},
         {nullptr, IDCANCEL, MB_OKCANCEL, IDCANCEL},
     };
     for (const auto& c : kCases) {

@@ -30,10 +30,14 @@ TEST(Files, WindowsNamesLandInTheDriveFolder) {
     Sandbox sandbox;
     testing_support::WriteFile(sandbox.driveC() + "/Korvell/Data/keep", "");
     static const std::pair<const char*, const char*> kCases[] = {  // the name, its path under the drive folder
-        {"C:\\QADbgLog.txt", "/QADbgLog.txt"}, {"c:\\Korvell\\Data\\y.txt", "/Korvell/Data/y.txt"},
-        {"\\Korvell\\root.txt", "/Korvell/root.txt"}, {"C:\\korvell\\DATA\\New.txt", "/Korvell/Data/New.txt"},
-        {"C:\\..\\..\\dots.txt", "/dots.txt"}, {"C:\\Korvell\\..\\.\\dots.txt", "/dots.txt"},
-        {"C:\\\\dots.txt", "/dots.txt"}, {"C:dots.txt", "/dots.txt"},
+        {"C:\\QADbgLog.txt", "/QADbgLog.txt"},
+        {"c:\\Korvell\\Data\\y.txt", "/Korvell/Data/y.txt"},
+        {"\\Korvell\\root.txt", "/Korvell/root.txt"},
+        {"C:\\korvell\\DATA\\New.txt", "/Korvell/Data/New.txt"},
+        {"C:\\..\\..\\dots.txt", "/dots.txt"},
+        {"C:\\Korvell\\..\\.\\dots.txt", "/dots.txt"},
+        {"C:\\\\dots.txt", "/dots.txt"},
+        {"C:dots.txt", "/dots.txt"},
     };
     for (const auto& [name, hostPath] : kCases) {
         ASSERT_TRUE(WriteVia(name, GENERIC_WRITE, CREATE_ALWAYS, name)) << name;
@@ -74,7 +78,8 @@ TEST(Files, AppendAccessWritesAtTheEndOtherAccessAtTheStart) {
     } kSteps[] = {
         {FILE_APPEND_DATA, OPEN_ALWAYS, "first\n", "first\n"},
         {FILE_APPEND_DATA, OPEN_ALWAYS, "second\n", "first\nsecond\n"},
-        {GENERIC_WRITE, OPEN_ALWAYS, "FIRST", "FIRST\nsecond\n"}, {GENERIC_WRITE, CREATE_ALWAYS, "new", "new"},
+        {GENERIC_WRITE, OPEN_ALWAYS, "FIRST", "FIRST\nsecond\n"},
+        {GENERIC_WRITE, CREATE_ALWAYS, "new", "new"},
     };
     for (const auto& step : kSteps) {
         ASSERT_TRUE(WriteVia("C:\\log.txt", step.access, step.creation, step.text)) << step.text;
@@ -121,9 +126,11 @@ TEST(Files, OpenAndDeleteFailuresCarryWin32Codes) {
         {"C:\\NoFolder\\new.txt", OPEN_EXISTING, ERROR_PATH_NOT_FOUND},
         {"D:\\other-drive.txt", OPEN_ALWAYS, ERROR_PATH_NOT_FOUND},
         {"\\\\server\\share\\x.txt", OPEN_ALWAYS, ERROR_PATH_NOT_FOUND},
-        {"C:\\Folder", OPEN_EXISTING, ERROR_ACCESS_DENIED}, {"", OPEN_EXISTING, ERROR_PATH_NOT_FOUND},
+        {"C:\\Folder", OPEN_EXISTING, ERROR_ACCESS_DENIED},
+        {"", OPEN_EXISTING, ERROR_PATH_NOT_FOUND},
         {"C:\\bad-disposition.txt", 1 /* CREATE_NEW */, ERROR_INVALID_PARAMETER},
-        {"C:\\missing.txt", 0, ERROR_FILE_NOT_FOUND}, {"C:\\Folder", 0, ERROR_ACCESS_DENIED},
+        {"C:\\missing.txt", 0, ERROR_FILE_NOT_FOUND},
+        {"C:\\Folder", 0, ERROR_ACCESS_DENIED},
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(testing::Message() << c.name << " " << c.creation);

@@ -43,16 +43,25 @@ TEST(GantryStrings, LoadsStringsOfEveryBlockCutToTheBuffer) {
         int bufferMax, result;
         const char* text;
     } kCases[] = {
-        {1, 516, 25, "First block, first string"}, {15, 516, 24, "First block, last string"},
-        {16, 516, 12, "Second block"}, {57344, 516, 11, "Quenda Sync"},
+        {1, 516, 25, "First block, first string"},
+        {15, 516, 24, "First block, last string"},
+        {16, 516, 12, "Second block"},
+        {57344, 516, 11, "Quenda Sync"},
         {61204, 516, 44, "This device is synchronised with another PC."},
         {61205, 516, 90, "Do you want to synchronise it with this PC instead? All data will be synchronised in full."},
-        {65535, 516, 7, "Last id"}, {4000, 516, 10, "Caf\xe9 cr\xe8me"}, {4001, 516, 16, "Smile ? and Caf\xe9"},
+        {65535, 516, 7, "Last id"},
+        {4000, 516, 10, "Caf\xe9 cr\xe8me"},
+        {4001, 516, 16, "Smile ? and Caf\xe9"},
         {0x10000 + 16, 516, 12, "Second block"},  // only the low 16 bits of an id count
         // An exact fit holds every character and the terminator; one short,
         // the last character gives way to it.
-        {57344, 12, 11, "Quenda Sync"}, {57344, 11, 10, "Quenda Syn"}, {57344, 6, 5, "Quend"}, {57344, 1, 0, ""},
-        {57344, 0, 0, nullptr}, {300, 516, 515, cut.c_str()}, {300, 700, 600, longText.c_str()},
+        {57344, 12, 11, "Quenda Sync"},
+        {57344, 11, 10, "Quenda Syn"},
+        {57344, 6, 5, "Quend"},
+        {57344, 1, 0, ""},
+        {57344, 0, 0, nullptr},
+        {300, 516, 515, cut.c_str()},
+        {300, 700, 600, longText.c_str()},
     };
     for (const auto& row : kCases) ExpectString(module, row.id, row.bufferMax, row.result, row.text);
     // Missing ids give an empty text.
@@ -85,8 +94,10 @@ TEST(LoadLibrary, FailuresSetTheLastError) {
     testing_support::WriteFile(sandbox.HostPath("C:\\notes.txt"), "plain text, neither PE nor ELF");
     testing_support::WriteFile(sandbox.HostPath("C:\\broken.dll"), "MZ and nothing more");
     static const std::pair<const char*, DWORD> kCases[] = {
-        {"C:\\Korvell\\Data\\Gantry1.dll", ERROR_MOD_NOT_FOUND}, {"D:\\Gantry1.dll", ERROR_MOD_NOT_FOUND},
-        {"C:\\notes.txt", ERROR_BAD_FORMAT}, {"C:\\broken.dll", ERROR_BAD_FORMAT}};
+        {"C:\\Korvell\\Data\\Gantry1.dll", ERROR_MOD_NOT_FOUND},
+        {"D:\\Gantry1.dll", ERROR_MOD_NOT_FOUND},
+        {"C:\\notes.txt", ERROR_BAD_FORMAT},
+        {"C:\\broken.dll", ERROR_BAD_FORMAT}};
     for (const auto& [path, error] : kCases) {
         SetLastError(0xDEADBEEF);
         EXPECT_EQ(nullptr, LoadLibraryA(path)) << path;
@@ -113,7 +124,8 @@ TEST(GetProcAddress, FindsTheSymbolsOfASharedObjectOnly) {
         const char* name;
         DWORD error;
     } kMisses[] = {
-        {gantry, "LoadStringA", ERROR_PROC_NOT_FOUND}, {module, "GetLastError", ERROR_INVALID_HANDLE},  // freed
+        {gantry, "LoadStringA", ERROR_PROC_NOT_FOUND},
+        {module, "GetLastError", ERROR_INVALID_HANDLE},  // freed
         {nullptr, "GetLastError", ERROR_INVALID_HANDLE},
         {reinterpret_cast<HMODULE>(0x18), "GetLastError", ERROR_INVALID_HANDLE},
         {reinterpret_cast<HMODULE>(0x10008), "GetLastError", ERROR_INVALID_HANDLE},

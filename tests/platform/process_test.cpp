@@ -75,12 +75,19 @@ TEST_F(Processes, ArgumentsAreSplitByTheWindowsRules) {
         const char* arguments;
         std::vector<std::string> expected;
     } kCases[] = {
-        {R"(a b c)", {"a", "b", "c"}}, {R"("a b c" d e)", {"a b c", "d", "e"}},
-        {R"("ab\"c" "\\" d)", {"ab\"c", "\\", "d"}}, {R"(a\\\b d"e f"g h)", {R"(a\\\b)", "de fg", "h"}},
-        {R"(a\\\"b c d)", {R"(a\"b)", "c", "d"}}, {R"(a\\\\"b c" d e)", {R"(a\\b c)", "d", "e"}},
-        {R"(a"b"" c d)", {"ab\"", "c", "d"}}, {R"("" x)", {"", "x"}}, {"  \ta\t b  ", {"a", "b"}},
-        {R"("unterminated x)", {"unterminated x"}}, {R"(C:\Program Files\x\ y)", {R"(C:\Program)", R"(Files\x\)", "y"}},
-        {R"("C:\dir\\" next)", {R"(C:\dir\)", "next"}}, {"", {}},
+        {R"(a b c)", {"a", "b", "c"}},
+        {R"("a b c" d e)", {"a b c", "d", "e"}},
+        {R"("ab\"c" "\\" d)", {"ab\"c", "\\", "d"}},
+        {R"(a\\\b d"e f"g h)", {R"(a\\\b)", "de fg", "h"}},
+        {R"(a\\\"b c d)", {R"(a\"b)", "c", "d"}},
+        {R"(a\\\\"b c" d e)", {R"(a\\b c)", "d", "e"}},
+        {R"(a"b"" c d)", {"ab\"", "c", "d"}},
+        {R"("" x)", {"", "x"}},
+        {"  \ta\t b  ", {"a", "b"}},
+        {R"("unterminated x)", {"unterminated x"}},
+        {R"(C:\Program Files\x\ y)", {R"(C:\Program)", R"(Files\x\)", "y"}},
+        {R"("C:\dir\\" next)", {R"(C:\dir\)", "next"}},
+        {"", {}},
     };
     for (const auto& row : kCases) {
         const std::string line = "\"" + kChild + "\" " + row.arguments;
@@ -112,8 +119,11 @@ TEST_F(Processes, ProgramPathsWithBlanksAndMissingPrograms) {
         {R"(C:\Program Files\Korvell\Other.exe)", {R"(C:\Program)", R"(Files\Korvell\Other.exe)"}},
         {R"(C:\Korvell\Lullpane.exe)", {R"(C:\Korvell\Lullpane.exe)"}},
         {R"(C:\korvell\LULLPANE.EXE /M)", {R"(C:\korvell\LULLPANE.EXE)", "/M"}},
-        {R"(C:\Korvell\Missing.exe /M)", {}}, {R"("C:\Korvell\Data\Lullpane /M")", {}},
-        {R"(C:\Korvell\Data\Lullpane.ex)", {}}, {R"(D:\Korvell\Data\Lullpane.exe)", {}}, {R"("")", {}},
+        {R"(C:\Korvell\Missing.exe /M)", {}},
+        {R"("C:\Korvell\Data\Lullpane /M")", {}},
+        {R"(C:\Korvell\Data\Lullpane.ex)", {}},
+        {R"(D:\Korvell\Data\Lullpane.exe)", {}},
+        {R"("")", {}},
     };
     for (const auto& row : kCases) {
         SCOPED_TRACE(row.commandLine);

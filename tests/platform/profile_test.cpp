@@ -51,12 +51,21 @@ TEST_F(ProfileTest, ReadsValuesAsWindowsDoes) {
     static const struct {
         const char *section, *key, *expected, *defaultText = "dflt";
     } kCases[] = {
-        {"Synchronization", "PCID", "0123456789ABCDEF"}, {"SYNCHRONIZATION", "pcid", "0123456789ABCDEF"},
-        {"Synchronization", "SyncTime", "20240101120000"}, {"Synchronization", "Quoted", "  kept blanks  "},
-        {"Synchronization", "Single", "x"}, {"Synchronization", "Half", "\"open"}, {"Synchronization", "Empty", ""},
-        {"Other", "Key", "other value"}, {"  Other  ", " key ", "other value"}, {"Synchronization", "Late", "dflt"},
-        {"Synchronization", "NoEquals", "dflt"}, {"Synchronization", "Key", "dflt"}, {"", "orphan", "dflt"},
-        {"Missing", "PCID", "dflt"}, {"Synchronization", "Missing", "", nullptr},
+        {"Synchronization", "PCID", "0123456789ABCDEF"},
+        {"SYNCHRONIZATION", "pcid", "0123456789ABCDEF"},
+        {"Synchronization", "SyncTime", "20240101120000"},
+        {"Synchronization", "Quoted", "  kept blanks  "},
+        {"Synchronization", "Single", "x"},
+        {"Synchronization", "Half", "\"open"},
+        {"Synchronization", "Empty", ""},
+        {"Other", "Key", "other value"},
+        {"  Other  ", " key ", "other value"},
+        {"Synchronization", "Late", "dflt"},
+        {"Synchronization", "NoEquals", "dflt"},
+        {"Synchronization", "Key", "dflt"},
+        {"", "orphan", "dflt"},
+        {"Missing", "PCID", "dflt"},
+        {"Synchronization", "Missing", "", nullptr},
         {"Synchronization", "Missing", "  padded", "  padded   "},
     };
     for (const auto& c : kCases) {

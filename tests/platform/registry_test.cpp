@@ -59,15 +59,22 @@ TEST(RegistryValues, EachValueLineGivesItsTypeAndBytes) {
         DWORD type;
         std::string bytes;
     } kCases[] = {
-        {"\"v\"=\"text\"", "v", REG_SZ, Sz("text")}, {"\"v\"=\"\"", "v", REG_SZ, Sz("")},
+        {"\"v\"=\"text\"", "v", REG_SZ, Sz("text")},
+        {"\"v\"=\"\"", "v", REG_SZ, Sz("")},
         {"\"v\"=\"C:\\\\Korvell\\\\Data\\\\\"", "v", REG_SZ, Sz("C:\\Korvell\\Data\\")},
-        {"\"v\"=\"say \\\"hi\\\"\"", "v", REG_SZ, Sz("say \"hi\"")}, {"\"v\"=\"a;b=c\"", "v", REG_SZ, Sz("a;b=c")},
-        {"\"v\"=dword:0000000a", "v", REG_DWORD, Dword(10)}, {"\"v\"=dword:1", "v", REG_DWORD, Dword(1)},
-        {"\"v\"=dword:FFFFFFFF", "v", REG_DWORD, Dword(0xFFFFFFFFu)}, {"@=\"default\"", "", REG_SZ, Sz("default")},
-        {"@=\"default\"", nullptr, REG_SZ, Sz("default")}, {"\"v\"=hex:01,02,ff", "v", REG_BINARY, "\x01\x02\xff"},
+        {"\"v\"=\"say \\\"hi\\\"\"", "v", REG_SZ, Sz("say \"hi\"")},
+        {"\"v\"=\"a;b=c\"", "v", REG_SZ, Sz("a;b=c")},
+        {"\"v\"=dword:0000000a", "v", REG_DWORD, Dword(10)},
+        {"\"v\"=dword:1", "v", REG_DWORD, Dword(1)},
+        {"\"v\"=dword:FFFFFFFF", "v", REG_DWORD, Dword(0xFFFFFFFFu)},
+        {"@=\"default\"", "", REG_SZ, Sz("default")},
+        {"@=\"default\"", nullptr, REG_SZ, Sz("default")},
+        {"\"v\"=hex:01,02,ff", "v", REG_BINARY, "\x01\x02\xff"},
         {"\"v\"=hex:01,02,\\\r\n  03,04", "v", REG_BINARY, "\x01\x02\x03\x04"},
-        {"\"v\"=hex(2):41,00", "v", REG_EXPAND_SZ, Sz("A")}, {"\"na\\\"me\"=\"q\"", "na\"me", REG_SZ, Sz("q")},
-        {"\"MixedCase\"=\"m\"", "MIXEDcase", REG_SZ, Sz("m")}, {"\"v\" = \"spaced\"", "v", REG_SZ, Sz("spaced")},
+        {"\"v\"=hex(2):41,00", "v", REG_EXPAND_SZ, Sz("A")},
+        {"\"na\\\"me\"=\"q\"", "na\"me", REG_SZ, Sz("q")},
+        {"\"MixedCase\"=\"m\"", "MIXEDcase", REG_SZ, Sz("m")},
+        {"\"v\" = \"spaced\"", "v", REG_SZ, Sz("spaced")},
     };
     for (const auto& c : kCases) ExpectValueLine(c.line, c.name, ERROR_SUCCESS, c.type, c.bytes);
     for (const char* line : {"\"v\"=dword:123456789", "\"v\"=dword:xyz", "\"v\"=\"unterminated", "\"v\"=\"text\" junk",

@@ -79,8 +79,10 @@ Raw Day(uint32_t d) { return {uint8_t(d), uint8_t(d >> 8), uint8_t(d >> 16), uin
 const char kBadId[] = "') is invalid in this context (converts to 0)\n";
 const Row kRows[] = {
     // Ids that are no number, fields the database lacks, malformed halves.
-    {kToDoDbId, {{"0", "x"}}, -8, nullptr}, {kToDoDbId, {{"abc", "x"}}, -8, nullptr},
-    {kToDoDbId, {{"0.5", "x"}}, -8, nullptr}, {kToDoDbId, {{"", "x"}}, -8, nullptr},
+    {kToDoDbId, {{"0", "x"}}, -8, nullptr},
+    {kToDoDbId, {{"abc", "x"}}, -8, nullptr},
+    {kToDoDbId, {{"0.5", "x"}}, -8, nullptr},
+    {kToDoDbId, {{"", "x"}}, -8, nullptr},
     {kToDoDbId, {{"99", "x"}}, 0, "Quenda field id 98 not found (qdb:6)\n"},
     {kScheduleDbId, {{"12", "915"}}, -8, "Invalid field format (1) in schedule/alarm field\n"},
     {kScheduleDbId, {{"12.X", "915"}}, -8, "Invalid field format (2) in scheule/alarm field\n"},
@@ -215,7 +217,8 @@ TEST_F(PutField, PrioritiesRunOneAboveTheHostsUpToFive) {
 TEST(AlarmLeadMinutes, FromThePendingParts) {
     // The pending start and alarm (date, time each), then the lead.
     const std::pair<WriteState, uint16_t> rows[] = {
-        {{0, 0, 20030415, 930, 20030415, 915, {}, {}}, 15}, {{0, 0, 20030416, 900, 20030415, 2100, {}, {}}, 720},
+        {{0, 0, 20030415, 930, 20030415, 915, {}, {}}, 15},
+        {{0, 0, 20030416, 900, 20030415, 2100, {}, {}}, 720},
         {{0, 0, 20030415, 930, 20030415, 950, {}, {}}, 0xFFEC},  // twenty minutes after
         {{0, 0, 20030604, 900, 20030415, 900, {}, {}}, 0xFFFF},  // fifty days before: cut
         {{0, 0, 20040101, 30, 20031231, 2345, {}, {}}, 45},

@@ -62,8 +62,11 @@ TEST(FormatSyncTime, CtimeTextWithoutNewlineInTheLocalZone) {
         int32_t time;
         const char* text;
     } rows[] = {
-        {0, "[FULL SYNC]"}, {1, "Thu Jan  1 00:00:01 1970"}, {0x7FFFFFFF, "Tue Jan 19 03:14:07 2038"},
-        {-1, "Wed Dec 31 23:59:59 1969"}, {1796518923, "Sun Dec  6 01:02:03 2026"},
+        {0, "[FULL SYNC]"},
+        {1, "Thu Jan  1 00:00:01 1970"},
+        {0x7FFFFFFF, "Tue Jan 19 03:14:07 2038"},
+        {-1, "Wed Dec 31 23:59:59 1969"},
+        {1796518923, "Sun Dec  6 01:02:03 2026"},
     };
     for (const auto& row : rows) EXPECT_STREQ(FormatSyncTime(row.time), row.text) << row.time;
     testing_support::SetEnv("TZ", "CET-1");
