@@ -55,14 +55,7 @@ TEST(SyncPlan, EachCombinationOfChanges) {
         const RowCase& c = kRowCases[i];
         PlanInput input;
         input.policy = c.policy;
-        PlanRow row;
-        row.rowId = 7;
-        row.href = "a.vcf";
-        row.device = c.device;
-        row.pc = c.pc;
-        row.pcSameForDevice = c.pcSameForDevice;
-        row.converged = c.converged;
-        input.rows.push_back(row);
+        input.rows.push_back({7, "a.vcf", c.device, c.pc, c.pcSameForDevice, c.converged, "", ""});
         const Plan plan = MakePlan(input);
         EXPECT_EQ(Kinds(plan), c.expected) << "row " << i;
         EXPECT_EQ(plan.deferred, c.pc == C::kUnreadable && c.device != C::kNone ? 1u : 0u) << "row " << i;
@@ -88,18 +81,8 @@ TEST(SyncPlan, NewItemsMatchedByContent) {
 // keep-both copy already on the PC, a re-added record already on the device.
 TEST(SyncPlan, InterruptedRunsLeftoversAreTaken) {
     PlanInput input;
-    PlanRow conflict;
-    conflict.rowId = 1;
-    conflict.href = "a.ics";
-    conflict.device = conflict.pc = C::kChanged;
-    conflict.deviceKey = "device version";
-    PlanRow readd;
-    readd.rowId = 2;
-    readd.href = "b.ics";
-    readd.device = C::kDeleted;
-    readd.pc = C::kChanged;
-    readd.pcKey = "pc version";
-    input.rows = {conflict, readd};
+    input.rows = {{1, "a.ics", C::kChanged, C::kChanged, false, false, "device version", ""},
+                  {2, "b.ics", C::kDeleted, C::kChanged, false, false, "", "pc version"}};
     input.pcNew = {{"copy.ics", "device version"}};
     input.deviceNew = {{9, "pc version"}};
     const Plan plan = MakePlan(input);
@@ -115,19 +98,14 @@ TEST(SyncPlan, MassDeleteGuard) {
     };
     static const Case kCases[] = {{5, 6, false}, {6, 12, false}, {6, 11, true}, {7, 8, true}};
     for (const Case& c : kCases) {
-        {
-            PlanInput input;
-            input.pcItems = input.deviceRecords = c.items;
-            for (size_t i = 0; i < c.deletes; ++i) {
-                PlanRow row;
-                row.rowId = static_cast<int64_t>(i + 1);
-                row.pc = C::kDeleted;  // deleted on the PC: deleted on the device
-                input.rows.push_back(row);
-            }
-            const Plan plan = MakePlan(input);
-            EXPECT_EQ(plan.deviceDeletes, c.deletes);
-            EXPECT_EQ(plan.massDelete, c.guarded) << c.deletes << " of " << c.items;
-        }
+        PlanInput input;
+        input.pcItems = input.deviceRecords = c.items;
+        // Deleted on the PC: deleted on the device.
+        for (size_t i = 0; i < c.deletes; ++i)
+            input.rows.push_back({static_cast<int64_t>(i + 1), "", C::kNone, C::kDeleted, false, false, "", ""});
+        const Plan plan = MakePlan(input);
+        EXPECT_EQ(plan.deviceDeletes, c.deletes);
+        EXPECT_EQ(plan.massDelete, c.guarded) << c.deletes << " of " << c.items;
     }
 }
 
