@@ -69,6 +69,20 @@ testing::AssertionResult HasAll(const std::string& output, const std::vector<std
     return testing::AssertionSuccess();
 }
 
+testing::AssertionResult Ran(const HostRun& run, int exitCode, const std::vector<std::string>& texts) {
+    if (run.exitCode != exitCode)
+        return testing::AssertionFailure() << "exit status " << run.exitCode << ", not " << exitCode << ":\n"
+                                           << run.output;
+    return HasAll(run.output, texts);
+}
+
+tethra_sim::LinkValue ValueOf(const tethra_sim::DeviceImage& image, uint32_t dbId, uint32_t id,
+                              const std::string& field) {
+    tethra_sim::LinkValue value;
+    EXPECT_TRUE(image.GetValue(dbId, id, field, &value)) << "database " << dbId << " record " << id << " " << field;
+    return value;
+}
+
 std::string FieldOf(const nlohmann::json& record, const std::string& field) {
     if (!record.contains("fields")) return "";
     for (const nlohmann::json& entry : record.at("fields"))

@@ -49,6 +49,12 @@ nlohmann::json Records(const std::string& folder, const std::string& database);
 std::string FieldOf(const nlohmann::json& record, const std::string& field);
 // output holds every one of texts; the first one missing otherwise.
 testing::AssertionResult HasAll(const std::string& output, const std::vector<std::string>& texts);
+// The run ended with exitCode and its output holds every one of texts;
+// otherwise what it did, with its output.
+testing::AssertionResult Ran(const HostRun& run, int exitCode, const std::vector<std::string>& texts = {});
+// A link field's value in an image (a failure when the record lacks it).
+tethra_sim::LinkValue ValueOf(const tethra_sim::DeviceImage& image, uint32_t dbId, uint32_t id,
+                              const std::string& field);
 // A link value in terms a handheld's own record and the same record written
 // by the PC through the adapter compare in (see host_process.cpp).
 std::string ComparableValue(uint32_t type, const tethra_sim::LinkValue& value);

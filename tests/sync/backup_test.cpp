@@ -16,7 +16,7 @@
 namespace sync_test {
 namespace {
 
-using host_test::HasAll;
+using host_test::Ran;
 using host_test::RunHost;
 
 // A value's exact bytes, or that it is absent.
@@ -68,13 +68,12 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
 // Every field, those the adapter never carries (a memo's creation time, a
 // mail's id, size and mail info) and those it fills on its own included;
 // a restore cut short by a failing handheld is finished by the next.
-TEST(BackupRestore, OntoAnEmptiedHandheldEqualInEveryRecordEvenAfterAFailureAndTheNextSyncMatches) {
-    SyncWorld world;
-    ASSERT_EQ(world.Sync().exitCode, 0);
+class BackupRestore : public Synced {};
+
+TEST_F(BackupRestore, OntoAnEmptiedHandheldEqualInEveryRecordEvenAfterAFailureAndTheNextSyncMatches) {
     const auto pc = Tree(world.store());
     const std::string file = world.Path("handheld.backup"), device = world.Path("device.json");
-    const HostRun backup = RunHost({"backup", file, "--device", device, "--yes"});
-    ASSERT_EQ(backup.exitCode, 0) << backup.output;
+    ASSERT_TRUE(Ran(RunHost({"backup", file, "--device", device, "--yes"}), 0));
     const nlohmann::json made = nlohmann::json::parse(testing_support::ReadFile(file), nullptr, false);
     ASSERT_TRUE(made.is_object());
     EXPECT_TRUE(std::regex_match(made.value("created", std::string()), std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ)")))
@@ -87,21 +86,17 @@ TEST(BackupRestore, OntoAnEmptiedHandheldEqualInEveryRecordEvenAfterAFailureAndT
         image.AddRecord(8, {{"S_PAGE_TITLE", tethra_sim::TextValue("Stray")}});
         image.FailCall("S_DVXPutRecordData", 4, tethra_sim::kErrNotConnected, false);
     });
-    const HostRun cut = RunHost({"restore", file, "--device", device, "--store", world.store(), "--yes"});
-    EXPECT_EQ(cut.exitCode, 1);
-    EXPECT_TRUE(HasAll(cut.output, {"Memo: the device link library's S_DVXPutRecordData failed", "run the same restore again"}))
-        << cut.output;
+    EXPECT_TRUE(Ran(RunHost({"restore", file, "--device", device, "--store", world.store(), "--yes"}), 1,
+                    {"Memo: the device link library's S_DVXPutRecordData failed", "run the same restore again"}));
     // Through a bridge process this time: the handheld's link reached from there.
-    const HostRun restore = RunHost({"restore", file, "--device", device, "--store", world.store(), "--yes",
-                                     "--bridge", std::string(MORVANE_BIN_DIR) + "/morvane-bridge"});
-    ASSERT_EQ(restore.exitCode, 0) << restore.output;
-    EXPECT_TRUE(HasAll(restore.output, {"Schedule: 3 record(s) kept, 0 deleted, 0 added",
-                                        "Memo: 0 record(s) kept, 0 deleted, 2 added", "matches"}))
-        << restore.output;
+    ASSERT_TRUE(Ran(RunHost({"restore", file, "--device", device, "--store", world.store(), "--yes", "--bridge",
+                             std::string(MORVANE_BIN_DIR) + "/morvane-bridge"}),
+                    0,
+                    {"Schedule: 3 record(s) kept, 0 deleted, 0 added", "Memo: 0 record(s) kept, 0 deleted, 2 added",
+                     "matches"}));
     EXPECT_TRUE(SameRecords(original, world.Device()));
-    const HostRun sync = world.Sync();
-    ASSERT_EQ(sync.exitCode, 0) << sync.output;
-    EXPECT_EQ(Tree(world.store()).size(), pc.size()) << sync.output;
+    ASSERT_TRUE(Ran(world.Sync(), 0));
+    EXPECT_EQ(Tree(world.store()).size(), pc.size());
     for (int32_t section = 1; section <= 5; ++section) EXPECT_TRUE(world.InAgreement(section)) << section;
     EXPECT_TRUE(SameRecords(original, world.Device()));
 }
@@ -113,7 +108,6 @@ struct RefusedFile {
 };
 
 const RefusedFile kRefused[] = {
-    // 0
     {"a value changed", [](const std::string& b, const std::string&) { return Replaced(b, "Yoga", "Yogi"); },
      "damaged: its checksum does not match"},
     {"a record cut off", [](const std::string& b, const std::string&) { return b.substr(0, b.size() / 2); },
@@ -123,9 +117,7 @@ const RefusedFile kRefused[] = {
     {"a device image", [](const std::string&, const std::string& i) { return i; }, "not a morvane-sync backup"},
 };
 
-TEST(BackupRestore, RefusesDamagedAndForeignFilesChangingNothing) {
-    SyncWorld world;
-    ASSERT_EQ(world.Sync().exitCode, 0);
+TEST_F(BackupRestore, RefusesDamagedAndForeignFilesChangingNothing) {
     const std::string file = world.Path("handheld.backup"), device = world.Path("device.json");
     ASSERT_EQ(RunHost({"backup", file, "--device", device}).exitCode, 0);
     world.EditDevice([&](DeviceImage& image) { image.DeleteRecord(8, world.FindRecord(8, "S_PAGE_TITLE", "")); });
@@ -133,9 +125,9 @@ TEST(BackupRestore, RefusesDamagedAndForeignFilesChangingNothing) {
     for (const RefusedFile& row : kRefused) {
         const std::string refused = world.Path(std::string(row.name) + ".backup");
         testing_support::WriteFile(refused, row.make(backup, image));
-        const HostRun run = RunHost({"restore", refused, "--device", device, "--store", world.store(), "--yes"});
-        EXPECT_EQ(run.exitCode, 1) << row.name;
-        EXPECT_TRUE(HasAll(run.output, {row.message, "nothing was changed"})) << row.name;
+        EXPECT_TRUE(Ran(RunHost({"restore", refused, "--device", device, "--store", world.store(), "--yes"}), 1,
+                        {row.message, "nothing was changed"}))
+            << row.name;
         EXPECT_EQ(ReadFile(device), image) << row.name;
         EXPECT_EQ(world.StateText(4), state) << row.name;
     }

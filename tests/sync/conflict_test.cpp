@@ -16,10 +16,10 @@ using morvane_host::kAddressSection;
 using tethra_sim::TextValue;
 
 // The handheld renames David Okafor to Dave; the PC moves him to another company.
-void ChangeBothSides(const SyncWorld& world) {
-    world.EditDevice([&](tethra_sim::DeviceImage& image) {
-        image.ChangeRecord(7, world.FindRecord(7, "S_LAST_NAME", "Okafor"), {{"S_FIRST_NAME", TextValue("Dave")}});
-    });
+void ChangeOnTheHandheld(const SyncWorld& world) {
+    world.ChangeRecord(7, "S_LAST_NAME", "Okafor", {{"S_FIRST_NAME", TextValue("Dave")}});
+}
+void ChangeOnThePc(const SyncWorld& world) {
     world.EditFile(world.FindFile(kAddressSection, "Okafor"), "Halverd Logistics", "Halverd Group");
 }
 
@@ -27,6 +27,11 @@ size_t FilesWith(const SyncWorld& world, const std::string& text) {
     size_t count = 0;
     for (const std::string& file : world.Files(kAddressSection)) count += ReadFile(file).find(text) != std::string::npos;
     return count;
+}
+
+// The company of the handheld's first contact whose field starts with text, "" if none.
+std::string CompanyOf(const SyncWorld& world, const char* field, const char* text) {
+    return world.TextOf(7, world.FindRecord(7, field, text), "S_COMPANY");
 }
 
 struct Policy {
@@ -45,27 +50,20 @@ const Policy kPolicies[] = {
     {"pc", 2, "David", "Halverd Group", 0, 1},
 };
 
-class Conflict : public testing::TestWithParam<Policy> {};
+class Conflict : public Synced, public testing::WithParamInterface<Policy> {};
 
 TEST_P(Conflict, SettledByThePolicy) {
     const Policy& policy = GetParam();
-    SyncWorld world;
-    ASSERT_EQ(world.Sync().exitCode, 0);
-    ChangeBothSides(world);
-    const HostRun run = world.Sync({"--conflict", policy.name});
-    ASSERT_EQ(run.exitCode, 0) << run.output;
-    EXPECT_NE(run.output.find("conflict"), std::string::npos) << run.output;
+    ChangeOnTheHandheld(world);
+    ChangeOnThePc(world);
+    ASSERT_TRUE(host_test::Ran(world.Sync({"--conflict", policy.name}), 0, {"conflict"}));
     EXPECT_TRUE(world.InAgreement(kAddressSection));
     EXPECT_EQ(world.DeviceCount(kAddressSection), policy.contacts);
-    const uint32_t id = world.FindRecord(7, "S_FIRST_NAME", policy.deviceFirst);
-    ASSERT_NE(id, 0u);
-    EXPECT_EQ(world.TextOf(7, id, "S_COMPANY"), policy.deviceCompany);
+    EXPECT_EQ(CompanyOf(world, "S_FIRST_NAME", policy.deviceFirst), policy.deviceCompany);
     EXPECT_EQ(FilesWith(world, "Dave"), policy.pcDave);
     EXPECT_EQ(FilesWith(world, "Halverd Group"), policy.pcGroup);
     if (policy.contacts == 3) {  // keep-both: the PC's version is on the handheld too
-        const uint32_t pcVersion = world.FindRecord(7, "S_FIRST_NAME", "David");
-        ASSERT_NE(pcVersion, 0u);
-        EXPECT_EQ(world.TextOf(7, pcVersion, "S_COMPANY"), "Halverd Group");
+        EXPECT_EQ(CompanyOf(world, "S_FIRST_NAME", "David"), "Halverd Group");
     }
     const auto files = Tree(world.store());
     EXPECT_EQ(world.Sync().exitCode, 0);
@@ -78,41 +76,28 @@ INSTANTIATE_TEST_SUITE_P(Policies, Conflict, testing::ValuesIn(kPolicies),
                              return info.param.name[0] == 'k' ? std::string("keep_both") : std::string(info.param.name);
                          });
 
-TEST(DeleteVersusChange, DeletedOnTheHandheldChangedOnThePc) {
-    SyncWorld world;
-    ASSERT_EQ(world.Sync().exitCode, 0);
-    world.EditDevice([&](tethra_sim::DeviceImage& image) {
-        image.DeleteRecord(7, world.FindRecord(7, "S_LAST_NAME", "Okafor"));
-    });
-    world.EditFile(world.FindFile(kAddressSection, "Okafor"), "Halverd Logistics", "Halverd Group");
+class DeleteVersusChange : public Synced {};
+
+TEST_F(DeleteVersusChange, DeletedOnTheHandheldChangedOnThePc) {
+    world.DeleteRecord(7, "S_LAST_NAME", "Okafor");
+    ChangeOnThePc(world);
     ASSERT_EQ(world.Sync().exitCode, 0);
     EXPECT_TRUE(world.InAgreement(kAddressSection));
-    const uint32_t back = world.FindRecord(7, "S_LAST_NAME", "Okafor");
-    ASSERT_NE(back, 0u);
-    EXPECT_EQ(world.TextOf(7, back, "S_COMPANY"), "Halverd Group");
+    EXPECT_EQ(CompanyOf(world, "S_LAST_NAME", "Okafor"), "Halverd Group");
 }
 
-TEST(DeleteVersusChange, DeletedOnThePcChangedOnTheHandheld) {
-    SyncWorld world;
-    ASSERT_EQ(world.Sync().exitCode, 0);
+TEST_F(DeleteVersusChange, DeletedOnThePcChangedOnTheHandheld) {
     const std::string file = world.FindFile(kAddressSection, "Okafor");
-    world.EditDevice([&](tethra_sim::DeviceImage& image) {
-        image.ChangeRecord(7, world.FindRecord(7, "S_LAST_NAME", "Okafor"), {{"S_FIRST_NAME", TextValue("Dave")}});
-    });
+    ChangeOnTheHandheld(world);
     ASSERT_EQ(remove(file.c_str()), 0);
     ASSERT_EQ(world.Sync().exitCode, 0);
     EXPECT_TRUE(world.InAgreement(kAddressSection));
     EXPECT_NE(ReadFile(file).find("Dave"), std::string::npos);
 }
 
-TEST(DeleteVersusChange, DeletedOnBothSides) {
-    SyncWorld world;
-    ASSERT_EQ(world.Sync().exitCode, 0);
-    const std::string file = world.FindFile(kAddressSection, "Okafor");
-    world.EditDevice([&](tethra_sim::DeviceImage& image) {
-        image.DeleteRecord(7, world.FindRecord(7, "S_LAST_NAME", "Okafor"));
-    });
-    ASSERT_EQ(remove(file.c_str()), 0);
+TEST_F(DeleteVersusChange, DeletedOnBothSides) {
+    world.DeleteRecord(7, "S_LAST_NAME", "Okafor");
+    ASSERT_EQ(remove(world.FindFile(kAddressSection, "Okafor").c_str()), 0);
     ASSERT_EQ(world.Sync().exitCode, 0);
     EXPECT_TRUE(world.InAgreement(kAddressSection));
     EXPECT_EQ(world.DeviceCount(kAddressSection), 1u);

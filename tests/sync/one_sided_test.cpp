@@ -35,7 +35,6 @@ struct Database {
 };
 
 const Database kDatabases[] = {
-    // 0
     {"Address", morvane_host::kAddressSection, "S_LAST_NAME", "Okafor", "Adeyemi", {{"S_FIRST_NAME", TextValue("Ola")}}},
     {"Schedule", morvane_host::kScheduleSection, "S_DESCRIPTION4", "Project review", "Design review",
      {{"S_START_DATE", tethra_sim::DateValue(2027, 1, 4)}, {"S_END_DATE", tethra_sim::DateValue(2027, 1, 4)},

@@ -16,6 +16,7 @@
 namespace sync_test {
 namespace {
 
+using host_test::Ran;
 using morvane_host::kAddressSection;
 using tethra_sim::TextValue;
 
@@ -31,18 +32,13 @@ TEST(MassDeleteGuard, StopsBeforeChangingAnythingUnlessAllowed) {
     SyncWorld world(TenContacts());
     ASSERT_EQ(world.Sync().exitCode, 0);
     for (int i = 0; i < 6; ++i) ASSERT_EQ(remove(world.FindFile(kAddressSection, "Number" + std::to_string(i)).c_str()), 0);
-    world.EditDevice([&](tethra_sim::DeviceImage& image) {
-        image.ChangeRecord(7, world.FindRecord(7, "S_LAST_NAME", "Okafor"), {{"S_FIRST_NAME", TextValue("Dave")}});
-    });
-    const HostRun stopped = world.Sync();
-    EXPECT_EQ(stopped.exitCode, 3) << stopped.output;
-    EXPECT_NE(stopped.output.find("more than half"), std::string::npos);
+    world.ChangeRecord(7, "S_LAST_NAME", "Okafor", {{"S_FIRST_NAME", TextValue("Dave")}});
+    EXPECT_TRUE(Ran(world.Sync(), 3, {"more than half"}));
     EXPECT_EQ(world.DeviceCount(kAddressSection), 10u);
     EXPECT_EQ(world.FindFile(kAddressSection, "Dave"), "");  // nothing else happened either
     EXPECT_EQ(world.Rows(kAddressSection).size(), 10u);
 
-    const HostRun allowed = world.Sync({"--allow-mass-delete"});
-    ASSERT_EQ(allowed.exitCode, 0) << allowed.output;
+    ASSERT_TRUE(Ran(world.Sync({"--allow-mass-delete"}), 0));
     EXPECT_TRUE(world.InAgreement(kAddressSection));
     EXPECT_EQ(world.DeviceCount(kAddressSection), 4u);
     EXPECT_NE(world.FindFile(kAddressSection, "Dave"), "");
@@ -54,28 +50,23 @@ TEST(StoreLock, SecondSyncRefused) {
     const int fd = open((world.store() + "/.morvane/lock").c_str(), O_RDWR | O_CREAT, 0644);
     ASSERT_GE(fd, 0);
     ASSERT_EQ(flock(fd, LOCK_EX), 0);
-    const HostRun refused = world.Sync();
-    EXPECT_EQ(refused.exitCode, 4) << refused.output;
+    EXPECT_TRUE(Ran(world.Sync(), 4));
     EXPECT_TRUE(world.Files(kAddressSection).empty());
     close(fd);
     EXPECT_EQ(world.Sync().exitCode, 0);
     EXPECT_TRUE(world.InAgreement(kAddressSection));
 }
 
-TEST(DryRun, ShowsBothSidesAndChangesNothing) {
-    SyncWorld world;
-    ASSERT_EQ(world.Sync().exitCode, 0);
-    world.EditDevice([&](tethra_sim::DeviceImage& image) {
-        image.ChangeRecord(7, world.FindRecord(7, "S_LAST_NAME", "Okafor"), {{"S_FIRST_NAME", TextValue("Dave")}});
-    });
+class DryRun : public Synced {};
+
+TEST_F(DryRun, ShowsBothSidesAndChangesNothing) {
+    world.ChangeRecord(7, "S_LAST_NAME", "Okafor", {{"S_FIRST_NAME", TextValue("Dave")}});
     world.CopyItem(kAddressSection, world.FindFile(kAddressSection, "Berger"), "Berger", "Vogt", "lena");
     const auto files = Tree(world.store());
     const std::string state = world.StateText(kAddressSection);
     const auto changes = world.Device().Find(7)->changes[1];
-    const HostRun dry = world.Sync({"--dry-run"});
-    ASSERT_EQ(dry.exitCode, 0) << dry.output;
-    EXPECT_TRUE(host_test::HasAll(dry.output, {"PC gets the handheld's change", "Okafor", "handheld gets new record",
-                                               "Vogt", "dry run"}));
+    ASSERT_TRUE(Ran(world.Sync({"--dry-run"}), 0,
+                    {"PC gets the handheld's change", "Okafor", "handheld gets new record", "Vogt", "dry run"}));
     EXPECT_EQ(Tree(world.store()), files);
     EXPECT_EQ(world.StateText(kAddressSection), state);
     EXPECT_EQ(world.Device().Find(7)->changes[1], changes);
@@ -90,9 +81,9 @@ TEST(DryRun, ShowsBothSidesAndChangesNothing) {
 // Empty and malformed files are reported and left alone; files of another
 // extension are not items; a synchronised item that became unreadable is
 // not overwritten by the handheld's change, which arrives once it is mended.
-TEST(UnreadableFiles, SkippedReportedAndNeverChanged) {
-    SyncWorld world;
-    ASSERT_EQ(world.Sync().exitCode, 0);
+class UnreadableFiles : public Synced {};
+
+TEST_F(UnreadableFiles, SkippedReportedAndNeverChanged) {
     const std::string folder = world.Folder(kAddressSection);
     testing_support::WriteFile(folder + "/empty.vcf", "");
     testing_support::WriteFile(folder + "/broken.vcf", "BEGIN:VCARD\r\nVERSION:9.9\r\nN:Broken\r\n");
@@ -101,12 +92,9 @@ TEST(UnreadableFiles, SkippedReportedAndNeverChanged) {
     const std::string good = ReadFile(anna);
     const std::string bad = good.substr(0, good.size() / 2);
     testing_support::WriteFile(anna, bad);
-    world.EditDevice([&](tethra_sim::DeviceImage& image) {
-        image.ChangeRecord(7, world.FindRecord(7, "S_LAST_NAME", "Berger"), {{"S_FIRST_NAME", TextValue("Annie")}});
-    });
+    world.ChangeRecord(7, "S_LAST_NAME", "Berger", {{"S_FIRST_NAME", TextValue("Annie")}});
     const HostRun run = world.Sync();
-    EXPECT_EQ(run.exitCode, 5) << run.output;
-    EXPECT_TRUE(host_test::HasAll(run.output, {"empty.vcf", "broken.vcf", anna}));
+    EXPECT_TRUE(Ran(run, 5, {"empty.vcf", "broken.vcf", anna}));
     EXPECT_EQ(run.output.find("notes.txt"), std::string::npos);
     EXPECT_EQ(ReadFile(anna), bad);
     EXPECT_EQ(ReadFile(folder + "/broken.vcf"), "BEGIN:VCARD\r\nVERSION:9.9\r\nN:Broken\r\n");
@@ -115,28 +103,25 @@ TEST(UnreadableFiles, SkippedReportedAndNeverChanged) {
     testing_support::WriteFile(anna, good);
     std::filesystem::remove(folder + "/empty.vcf");
     std::filesystem::remove(folder + "/broken.vcf");
-    const HostRun mended = world.Sync();
-    ASSERT_EQ(mended.exitCode, 0) << mended.output;
+    ASSERT_TRUE(Ran(world.Sync(), 0));
     EXPECT_NE(ReadFile(anna).find("Annie"), std::string::npos);
     EXPECT_TRUE(world.InAgreement(kAddressSection));
 }
 
 // The handheld refuses the second record of an import: the sync says so;
 // the next one writes the rest, and nothing is there twice.
-TEST(DeviceFailure, MidImportThenConverges) {
-    SyncWorld world;
-    ASSERT_EQ(world.Sync().exitCode, 0);
+class DeviceFailure : public Synced {};
+
+TEST_F(DeviceFailure, MidImportThenConverges) {
     const std::string anna = world.FindFile(kAddressSection, "Berger");
     for (const char* name : {"Vogt", "Lange", "Kraus"}) world.CopyItem(kAddressSection, anna, "Berger", name, name);
     world.EditDevice([](tethra_sim::DeviceImage& image) {
         image.FailCall("S_DVXPutRecordData", 2, tethra_sim::kErrInvalidParameter, false);
     });
-    const HostRun failed = world.Sync();
-    EXPECT_EQ(failed.exitCode, 1) << failed.output;
+    EXPECT_TRUE(Ran(world.Sync(), 1));
     EXPECT_LT(world.DeviceCount(kAddressSection), 5u);
     world.EditDevice([](tethra_sim::DeviceImage& image) { image.faults.clear(); });
-    const HostRun again = world.Sync();
-    ASSERT_EQ(again.exitCode, 0) << again.output;
+    ASSERT_TRUE(Ran(world.Sync(), 0));
     EXPECT_TRUE(world.InAgreement(kAddressSection));
     EXPECT_EQ(world.DeviceCount(kAddressSection), 5u);
     for (const char* name : {"Vogt", "Lange", "Kraus"}) EXPECT_NE(world.FindRecord(7, "S_LAST_NAME", name), 0u) << name;

@@ -23,7 +23,6 @@ struct SectionFacts {
 };
 
 static const SectionFacts kFacts[] = {
-    // 0
     {kAddressSection,  7,  "contacts", nullptr},
     {kScheduleSection, 1,  "calendar", "VEVENT"},
     {kToDoSection,     6,  "tasks",    "VTODO"},
@@ -103,6 +102,17 @@ uint32_t SyncWorld::FindRecord(uint32_t dbId, const std::string& field, const st
     for (const tethra_sim::Record& record : image.Find(dbId)->records)
         if (TextOf(dbId, record.id, field).rfind(text, 0) == 0) return record.id;
     return 0;
+}
+
+void SyncWorld::ChangeRecord(uint32_t dbId, const std::string& field, const std::string& text,
+                             const tethra_sim::FieldValues& values) const {
+    const uint32_t id = FindRecord(dbId, field, text);
+    EditDevice([&](DeviceImage& image) { EXPECT_TRUE(image.ChangeRecord(dbId, id, values)) << text; });
+}
+
+void SyncWorld::DeleteRecord(uint32_t dbId, const std::string& field, const std::string& text) const {
+    const uint32_t id = FindRecord(dbId, field, text);
+    EditDevice([&](DeviceImage& image) { EXPECT_TRUE(image.DeleteRecord(dbId, id)) << text; });
 }
 
 std::string SyncWorld::TextOf(uint32_t dbId, uint32_t id, const std::string& field) const {

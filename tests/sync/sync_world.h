@@ -37,6 +37,10 @@ public:
     size_t DeviceCount(int32_t section) const;
     // The id of the first record of dbId whose text field starts with text, 0 if none.
     uint32_t FindRecord(uint32_t dbId, const std::string& field, const std::string& text) const;
+    // That record given values, or deleted.
+    void ChangeRecord(uint32_t dbId, const std::string& field, const std::string& text,
+                      const tethra_sim::FieldValues& values) const;
+    void DeleteRecord(uint32_t dbId, const std::string& field, const std::string& text) const;
     std::string TextOf(uint32_t dbId, uint32_t id, const std::string& field) const;
 
     // The item files of the section's collection (paths), those of other
@@ -61,6 +65,13 @@ public:
 private:
     host_test::HostWorld host_;
     std::string image_, store_;
+};
+
+// A world after its first sync, for the scenarios that start there.
+class Synced : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(world.Sync().exitCode, 0); }
+    SyncWorld world;
 };
 
 // Every file under folder (relative path -> bytes), the state folder left out.
