@@ -38,16 +38,14 @@ TEST(BridgeFault, ADeadOrHungBridgeIsReportedWithinTheTimeoutAndNothingIsWritten
         const HostRun run = RunHost({"export", "--device", device, "--out", out, "--bridge", bridge,
                                      "--bridge-timeout", fault.timeout});
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        EXPECT_EQ(run.exitCode, 1) << fault.fault << ": " << run.output;
-        EXPECT_TRUE(HasAll(run.output, fault.report)) << fault.fault;
+        EXPECT_TRUE(Ran(run, 1, fault.report)) << fault.fault;
         EXPECT_LT(seconds, 20.0) << fault.fault;
         std::error_code ignored;
         EXPECT_TRUE(std::filesystem::is_empty(out, ignored)) << fault.fault << ": the export folder holds files";
     }
     testing_support::UnsetEnv("MORVANE_BRIDGE_FAULT");
     // The same run with a bridge that works writes every file.
-    const HostRun run = RunHost({"export", "--device", device, "--out", world.Path("out"), "--bridge", bridge});
-    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_TRUE(Ran(RunHost({"export", "--device", device, "--out", world.Path("out"), "--bridge", bridge}), 0));
     EXPECT_EQ(Records(world.Path("out"), "schedule").size(), 3u);
 }
 

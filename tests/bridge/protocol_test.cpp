@@ -124,15 +124,14 @@ TEST(BridgeProtocol, EveryAbuseGetsItsErrorAnswerAndTheBridgeServesOnAndEndsClea
         ASSERT_EQ(exchange.answers.size(), abuse.answers.size()) << abuse.what;
         for (size_t i = 0; i < abuse.answers.size(); ++i) {
             const json& answer = exchange.answers[i];
+            SCOPED_TRACE(std::string(abuse.what) + " answer " + std::to_string(i) + ": " + answer.dump());
             const std::string& expected = abuse.answers[i];
-            const std::string id = expected.substr(0, expected.find(':'));
             const std::string text = expected.substr(expected.find(':') + 1);
-            EXPECT_EQ(answer.at("id").dump(), id) << abuse.what << " answer " << i;
+            EXPECT_EQ(answer.at("id").dump(), expected.substr(0, expected.find(':')));
             if (text == "ok")
-                EXPECT_TRUE(answer.value("ok", false)) << abuse.what << " answer " << i << ": " << answer.dump();
+                EXPECT_TRUE(answer.value("ok", false));
             else
-                EXPECT_NE(answer.value("error", "").find(text), std::string::npos)
-                    << abuse.what << " answer " << i << ": " << answer.dump();
+                EXPECT_NE(answer.value("error", "").find(text), std::string::npos);
         }
     }
     // Nothing of the refused imports reached the device.

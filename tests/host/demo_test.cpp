@@ -52,8 +52,7 @@ TEST(HostDemo, RunsToItsEndShowingEveryStep) {
     EXPECT_EQ(texts.count("Dentist"), 1u);
     EXPECT_EQ(texts.count("Vogt"), 1u);
     EXPECT_EQ(image.Find(8)->Find(1), nullptr) << "the memo 'Gate code' is deleted";
-    ASSERT_TRUE(image.GetValue(6, 1, "S_COMPLETED", &value));
-    EXPECT_EQ(value, tethra_sim::NumberValue(1));  // a type 1 link field travels as four bytes
+    EXPECT_EQ(ValueOf(image, 6, 1, "S_COMPLETED"), tethra_sim::NumberValue(1));  // a type 1 link field: four bytes
 }
 
 TEST(HostCommandLine, RefusesWhatItDoesNotKnowAndHelpDescribesTheCommands) {
@@ -62,19 +61,11 @@ TEST(HostCommandLine, RefusesWhatItDoesNotKnowAndHelpDescribesTheCommands) {
         {}, {"synchronise"}, {"export", "--section", "6"}, {"export", "--section", "two"},
         {"import"}, {"export", "--out"}, {"demo", "--device", "x.json"},
     };
-    for (size_t i = 0; i < kBad.size(); ++i) {
-        const HostRun run = RunHost(kBad[i]);
-        EXPECT_EQ(run.exitCode, 2) << "case " << i << ": " << run.output;
-        EXPECT_NE(run.output.find("usage:"), std::string::npos) << "case " << i << ": " << run.output;
-    }
-    const HostRun help = RunHost({"--help"});
-    EXPECT_EQ(help.exitCode, 0);
-    EXPECT_TRUE(HasAll(help.output, {"NAME", "COMMANDS", "demo", "export", "import", "--device", "EXIT STATUS"}));
+    for (size_t i = 0; i < kBad.size(); ++i) EXPECT_TRUE(Ran(RunHost(kBad[i]), 2, {"usage:"})) << "case " << i;
+    EXPECT_TRUE(Ran(RunHost({"--help"}), 0, {"NAME", "COMMANDS", "demo", "export", "import", "--device", "EXIT STATUS"}));
     testing_support::SetEnv("MORVANE_LIBRARY", world.Path("no-such-adapter.so"));
-    const HostRun run = RunHost({"export", "--out", world.Path("out")});
+    EXPECT_TRUE(Ran(RunHost({"export", "--out", world.Path("out")}), 1, {"cannot load the adapter"}));
     testing_support::UnsetEnv("MORVANE_LIBRARY");
-    EXPECT_EQ(run.exitCode, 1) << run.output;
-    EXPECT_NE(run.output.find("cannot load the adapter"), std::string::npos) << run.output;
 }
 
 }  // namespace

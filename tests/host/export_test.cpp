@@ -55,6 +55,18 @@ TEST_F(HostExport, WritesOneFilePerDatabaseWithDeviceFieldNamesBesideHostIds) {
     EXPECT_FALSE(ReadExport(world_.Path("out"), "mail").is_object()) << "e-mail was not asked for";
 }
 
+// An export's one record: its id, status and a field's value (no field:
+// the record carries none).
+void ExpectOnly(const json& records, int id, int status, const char* field, const char* value) {
+    ASSERT_EQ(records.size(), 1u) << records.dump();
+    EXPECT_EQ(records.at(0).value("id", 0), id) << records.dump();
+    EXPECT_EQ(records.at(0).value("status", 0), status) << records.dump();
+    if (field != nullptr)
+        EXPECT_EQ(FieldOf(records.at(0), field), value);
+    else
+        EXPECT_TRUE(records.at(0).at("fields").empty());
+}
+
 // After a full export the next carries exactly the device's edits.
 TEST_F(HostExport, IncrementalExportCarriesTheDeviceEdits) {
     ASSERT_EQ(Export("first").exitCode, 0);
@@ -63,32 +75,18 @@ TEST_F(HostExport, IncrementalExportCarriesTheDeviceEdits) {
     const uint32_t added = image.AddRecord(6, {{"S_DESCRIPTION3", tethra_sim::TextValue("Book flights")}});
     ASSERT_TRUE(image.DeleteRecord(8, 2));
     world_.SaveImage(image, "device.json");
-    const HostRun run = Export("second");
-    ASSERT_EQ(run.exitCode, 0) << run.output;
-    const json schedule = Records("second", "schedule"), todo = Records("second", "todo");
-    const json memo = Records("second", "memo");
-    ASSERT_EQ(schedule.size(), 1u) << schedule.dump();
-    EXPECT_EQ(schedule.at(0).value("id", 0), 1);
-    EXPECT_EQ(schedule.at(0).value("status", 0), 3);
-    EXPECT_EQ(FieldOf(schedule.at(0), "8"), "Room 2.01");
-    ASSERT_EQ(todo.size(), 1u) << todo.dump();
-    EXPECT_EQ(todo.at(0).value("id", 0), static_cast<int>(added));
-    EXPECT_EQ(todo.at(0).value("status", 0), 2);
-    EXPECT_EQ(FieldOf(todo.at(0), "2"), "Book flights");
-    ASSERT_EQ(memo.size(), 1u) << memo.dump();
-    EXPECT_EQ(memo.at(0).value("id", 0), 2);
-    EXPECT_EQ(memo.at(0).value("status", 0), 4);
-    EXPECT_TRUE(memo.at(0).at("fields").empty());
+    ASSERT_TRUE(Ran(Export("second"), 0));
+    ExpectOnly(Records("second", "schedule"), 1, 3, "8", "Room 2.01");
+    ExpectOnly(Records("second", "todo"), static_cast<int>(added), 2, "2", "Book flights");
+    ExpectOnly(Records("second", "memo"), 2, 4, nullptr, nullptr);  // a deletion carries no fields
     EXPECT_TRUE(Records("second", "address").empty());
     EXPECT_FALSE(ReadExport(world_.Path("second"), "schedule").value("fullSync", true));
 }
 
 TEST_F(HostExport, DeclinedPairingIsReportedWithTheAdaptersCode) {
     testing_support::SetEnv("MORVANE_MESSAGEBOX", "cancel");
-    const HostRun run = Export("out");
-    EXPECT_EQ(run.exitCode, 1) << run.output;
-    EXPECT_TRUE(HasAll(run.output, {"DIZ_API_Initialize returned -2 (start-up failed); last error 0x10000001 "
-                                    "(the user declined to renew the pairing)"}));
+    EXPECT_TRUE(Ran(Export("out"), 1, {"DIZ_API_Initialize returned -2 (start-up failed); last error 0x10000001 "
+                                        "(the user declined to renew the pairing)"}));
 }
 
 // The files hold the device's single-byte texts in UTF-8 through the
@@ -106,22 +104,19 @@ TEST(HostCharset, FilesFollowTheDeviceCharacterSet) {
     static const Row kRows[] = {{"WINDOWS-1252", "\xE2\x82\xAC 5"}, {"ISO-8859-1", "\xC2\x80 5"}};
     for (const Row& row : kRows) {
         const std::string out = world.Path(row.charset);
-        const HostRun run = RunHost({"export", "--device", device, "--out", out, "--section", "1", "--full",
-                                     "--device-charset", row.charset});
-        ASSERT_EQ(run.exitCode, 0) << run.output;
+        ASSERT_TRUE(Ran(RunHost({"export", "--device", device, "--out", out, "--section", "1", "--full",
+                                 "--device-charset", row.charset}),
+                        0));
         EXPECT_EQ(FieldOf(Records(out, "address").at(0), "23"), row.shown) << row.charset;
     }
     const std::string in = world.Path("in");
     testing_support::WriteFile(in + "/address.json",
                                "{\"section\": 1, \"records\": [{\"id\": 1, \"action\": \"change\", \"fields\": "
                                "{\"1\": \"\xC5\x81ukasz\", \"23\": \"\xE2\x82\xAC 6\"}}]}");
-    const HostRun run = RunHost({"import", "--device", device, "--in", in});
-    ASSERT_EQ(run.exitCode, 0) << run.output;
-    tethra_sim::LinkValue first, city;
+    ASSERT_TRUE(Ran(RunHost({"import", "--device", device, "--in", in}), 0));
     const DeviceImage after = world.LoadImage(device);
-    ASSERT_TRUE(after.GetValue(7, 1, "S_FIRST_NAME", &first) && after.GetValue(7, 1, "S_CITY_H", &city));
-    EXPECT_EQ(std::string(first.bytes.begin(), first.bytes.end()), "Lukasz");
-    EXPECT_EQ(std::string(city.bytes.begin(), city.bytes.end()), "\x80 6");
+    EXPECT_EQ(ValueOf(after, 7, 1, "S_FIRST_NAME"), tethra_sim::TextValue("Lukasz"));
+    EXPECT_EQ(ValueOf(after, 7, 1, "S_CITY_H"), tethra_sim::TextValue("\x80 6"));
 }
 
 }  // namespace

@@ -22,10 +22,8 @@ TEST(FirstRun, AMachineWithNoConfigurationIsSetUpOnceAndSyncs) {
                                               world.Path("device.json")};
     const char* const synced = "Address book: 2 record(s)";
 #endif
-    const HostRun first = RunHost(command);
-    ASSERT_EQ(first.exitCode, 0) << first.output;
-    EXPECT_TRUE(HasAll(first.output, {"first run: created the registry file", "\"DatafilePath\" = C:\\Korvell\\Data\\",
-                                      synced}));
+    ASSERT_TRUE(Ran(RunHost(command), 0, {"first run: created the registry file",
+                                          "\"DatafilePath\" = C:\\Korvell\\Data\\", synced}));
     EXPECT_EQ(access((world.sandbox().driveC() + "/Korvell/Data").c_str(), F_OK), 0);
     const HostRun second = RunHost(command);
     ASSERT_EQ(second.exitCode, 0) << second.output;
@@ -40,7 +38,6 @@ TEST(FirstRun, StartupFailuresNameTheirCause) {
         const char* expected;
     };
     static const Row kRows[] = {
-        // 0
         {"Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Other]\n\"x\"=\"y\"\n", nullptr, "ok",
          "likely cause: no \"DatafilePath\""},
         {nullptr, "{\"format\": 1, broken", "ok", "likely cause: the device image"},
@@ -66,9 +63,7 @@ TEST(FirstRun, StartupFailuresNameTheirCause) {
 
 TEST(FirstRun, AMissingInputFolderIsAnError) {
     HostWorld world;
-    const HostRun run = RunHost({"import", "--in", world.Path("nowhere"), "--yes"});
-    EXPECT_EQ(run.exitCode, 1) << run.output;
-    EXPECT_TRUE(HasAll(run.output, {"nowhere is not a folder"}));
+    EXPECT_TRUE(Ran(RunHost({"import", "--in", world.Path("nowhere"), "--yes"}), 1, {"nowhere is not a folder"}));
 }
 
 }  // namespace

@@ -74,11 +74,8 @@ TEST(HostTrace, AWholeSynchronisationWritesTheExpectedLog) {
         {"export", "--trace", "--section", "4", "--device", device, "--out", world.Path("out")},
         {"import", "--trace", "--section", "4", "--device", device, "--in", world.Path("in")}};
     const std::string registry = testing_support::ReadFile(world.sandbox().registryPath());
-    for (const auto& step : steps) {
-        const HostRun run = RunHost(step);
-        ASSERT_EQ(run.exitCode, 0) << step[0] << ": " << run.output;
-        EXPECT_TRUE(HasAll(run.output, {"trace log: " + world.sandbox().HostPath("C:\\QADbgLog.txt")}));
-    }
+    for (const auto& step : steps)
+        ASSERT_TRUE(Ran(RunHost(step), 0, {"trace log: " + world.sandbox().HostPath("C:\\QADbgLog.txt")})) << step[0];
     EXPECT_EQ(testing_support::ReadFile(world.sandbox().registryPath()), registry) << "the user's registry stays";
     const std::string actual = Masked(world.sandbox().TraceLog());
     const std::vector<std::string> expected = Lines(testing_support::ReadFile(kExpectedLog)), got = Lines(actual);
