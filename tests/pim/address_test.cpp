@@ -36,55 +36,46 @@ struct FieldRow {
 #define WORK_ADR "ADR;TYPE=WORK:;;Hafenstra\xC3\x9F" "e 1;M\xC3\xBCnchen;Bayern;80331;Deutschland"
 #define HOME_ADR "ADR;TYPE=HOME:;;Lindenweg 7\\nHinterhaus;Wien;W;1010;\xC3\x96sterreich"
 static const FieldRow kFields[] = {
-    // 0
     {"1", "Anna", "N:Berger;Anna;Maria;;", "n.given"},
     {"2", "Maria", "N:Berger;Anna;Maria;;", "n.additional"},
     {"3", "Berger", "N:Berger;Anna;Maria;;", "n.family"},
     {"4", "+49 89 5550100", "TEL;TYPE=WORK,VOICE:+49 89 5550100", "tel:WORK,VOICE"},
     {"5", "+49 89 5550200", "TEL;TYPE=HOME,VOICE:+49 89 5550200", "tel:HOME,VOICE"},
-    // 5
     {"6", "+49 170 5550123", "TEL;TYPE=CELL:+49 170 5550123", "tel:CELL"},
     {"7", "anna.berger@halverd.example", "EMAIL;TYPE=INTERNET,WORK:anna.berger@halverd.example", "email:INTERNET,WORK"},
     {"8", "anna@berger.example", "EMAIL;TYPE=INTERNET,HOME:anna@berger.example", "email:INTERNET,HOME"},
     {"9", "a.berger@old.example", "EMAIL;TYPE=INTERNET:a.berger@old.example", "email:INTERNET"},
     {"10", "+49 170 5550124", "TEL;TYPE=TEXT:+49 170 5550124", "tel:TEXT"},
-    // 10
     {"11", "+49 89 5550300", "TEL;TYPE=PAGER:+49 89 5550300", "tel:PAGER"},
     {"12", "+49 89 5550101", "TEL;TYPE=WORK,FAX:+49 89 5550101", "tel:WORK,FAX"},
     {"13", "+49 89 5550201", "TEL;TYPE=HOME,FAX:+49 89 5550201", "tel:HOME,FAX"},
     {"14", "Halverd Logistics", "ORG:Halverd Logistics;Purchasing", "org.0"},
     {"15", "Head of Purchasing", "TITLE:Head of Purchasing", "title"},
-    // 15
     {"16", "80331", WORK_ADR, "adr:WORK.code"},
     {"17", "Bayern", WORK_ADR, "adr:WORK.region"},
     {"18", "M\xFCnchen", WORK_ADR, "adr:WORK.city"},
     {"19", "Hafenstra\xDF" "e 1", WORK_ADR, "adr:WORK.street"},
     {"20", "Deutschland", WORK_ADR, "adr:WORK.country"},
-    // 20
     {"21", "1010", HOME_ADR, "adr:HOME.code"},
     {"22", "W", HOME_ADR, "adr:HOME.region"},
     {"23", "Wien", HOME_ADR, "adr:HOME.city"},
     {"24", "Lindenweg 7\r\nHinterhaus", HOME_ADR, "adr:HOME.street"},
     {"25", "\xD6sterreich", HOME_ADR, "adr:HOME.country"},
-    // 25
     {"26", "https://halverd.example", "URL;TYPE=WORK:https://halverd.example", "url:WORK"},
     {"27", "Custom one", "X-MORVANE-CUSTOM1:Custom one", "x-morvane-custom1"},
     {"28", "Custom, two", "X-MORVANE-CUSTOM2:Custom\\, two", "x-morvane-custom2"},
     {"29", "Custom; three", "X-MORVANE-CUSTOM3:Custom\\; three", "x-morvane-custom3"},
     {"30", "C:\\four", "X-MORVANE-CUSTOM4:C:\\\\four", "x-morvane-custom4"},
-    // 30
     {"31", "Met at the trade fair.\r\nPrefers e-mail.", "NOTE:Met at the trade fair.\\nPrefers e-mail.", "note"},
     {"32", "Business", "CATEGORIES:Business", "categories.0"},
     {"33", "1", "CLASS:PRIVATE", "class"},
     {"34", "Annie", "NICKNAME:Annie", "nickname"},
     {"35", "Jonas Berger", "X-SPOUSE:Jonas Berger", "x-spouse"},
-    // 35
     {"36", "https://anna.example", "URL;TYPE=HOME:https://anna.example", "url:HOME"},
     {"37", "Purchasing", "ORG:Halverd Logistics;Purchasing", "org.1"},
     {"38", "19880314", "BDAY:1988-03-14", "bday"},
     {"39", "20150620", "X-ANNIVERSARY:2015-06-20", "x-anniversary"},
     {"40", "+43 664 5550123", "TEL;TYPE=HOME,CELL:+43 664 5550123", "tel:HOME,CELL"},
-    // 40
     {"41", "Female", "X-GENDER:Female", "x-gender"},
     {"42", "Ana", "X-PHONETIC-FIRST-NAME:Ana", "x-phonetic-first-name"},
     {"43", "Bergr", "X-PHONETIC-LAST-NAME:Bergr", "x-phonetic-last-name"},
@@ -358,20 +349,17 @@ TEST(AddressItem, BadInputIsAnErrorWithItsLine) {
         const char* reason;
     };
     static const Row kRows[] = {
-        // 0
         {"", 0, "empty"},
         {"BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Anna\r\nN:Berger;Anna;;;\r\n", 4, "END:VCARD"},
         {"BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Anna\r\nN:Berger;Anna;;;\r\nTEL;TY", 5, "colon"},
         {"BEGIN:VCARD\r\nVERSION:5.0\r\nFN:Anna\r\nEND:VCARD\r\n", 2, "unknown VERSION"},
         {"BEGIN:VCARD\r\nFN:Anna\r\nEND:VCARD\r\n", 1, "no VERSION"},
-        // 5
         {"BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Anna\r\nNOTE:caf\xE9\r\nEND:VCARD\r\n", 4, "UTF-8"},
         {"BEGIN:VCALENDAR\r\nVERSION:2.0\r\nEND:VCALENDAR\r\n", 1, "BEGIN:VCARD"},
         {"BEGIN:VCARD\r\nVERSION:3.0\r\nFN:A\r\nEND:VCARD\r\nBEGIN:VCARD\r\nVERSION:3.0\r\nFN:B\r\nEND:VCARD\r\n", 5,
          "second vCard"},
         {"BEGIN:VCARD\r\nVERSION:2.1\r\nN;ENCODING=QUOTED-PRINTABLE:M=ZZller\r\nEND:VCARD\r\n", 3, "quoted-printable"},
         {"BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=NO-SUCH-SET:M;A\r\nEND:VCARD\r\n", 3, "CHARSET"},
-        // 10
         {" BEGIN:VCARD\r\nVERSION:3.0\r\nEND:VCARD\r\n", 1, "continued"},
         {"BEGIN:VCARD\r\nVERSION:3.0\r\nBEGIN:VCARD\r\nEND:VCARD\r\nEND:VCARD\r\n", 3, "BEGIN inside"},
     };

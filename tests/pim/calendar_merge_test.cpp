@@ -25,11 +25,7 @@ struct ReadRow {
 
 HostRecord Read(int32_t section, const std::string& text, std::vector<std::string>* warnings) {
     HostRecord record;
-    std::string uid;
-    Problem problem;
-    EXPECT_TRUE(morvane_pim::ItemToCalendar(section, Item{text}, "item.ics", In("Europe/Berlin"), &record, &uid,
-                                            warnings, &problem))
-        << problem.line << ": " << problem.reason;
+    EXPECT_TRUE(Reads(section, text, In("Europe/Berlin"), &record, warnings));
     return record;
 }
 

@@ -14,7 +14,6 @@ TEST(Charset, DeviceTextsRoundTripAndWhatTheDeviceCannotHoldIsTransliterated) {
         bool lossy;
     };
     static const Row kRows[] = {
-        // 0
         {"M\xC3\xBCnchen", "M\xFCnchen", false},
         {"\xE2\x82\xAC 5", "\x80 5", false},  // the euro sign is 0x80 in 1252
         {"\xC5\x81ukasz", "Lukasz", true},    // not in 1252: transliterated

@@ -286,13 +286,11 @@ TEST(Mail, BadInputIsAnErrorWithNameAndLineAndOddButSoundInputReads) {
         const char* body;
     };
     const Row kRows[] = {
-        // 0
         {"", 0, "empty", nullptr, nullptr},
         {"From: a@b.example\nSubject: cut off", 2, "middle", nullptr, nullptr},
         {"From: a@b.example\nSubject: Gr\xFC\xDF" "e\n\nText\n", 2, "UTF-8", nullptr, nullptr},
         {std::string("\x7F" "ELF\x02\x01\x01\0\0\0\n\n", 12), 1, "NUL", nullptr, nullptr},
         {" folded\nFrom: a@b.example\n\n", 1, "continuation", nullptr, nullptr},
-        // 5
         {"From: a@b.example\nno header here\n\nText\n", 2, "no header", nullptr, nullptr},
         {"From: a@b.example\nContent-Type: multipart/mixed; boundary=\"b\"\n\n--b\nContent-Type: text/plain\n\nhi\n", 7,
          "closing boundary", nullptr, nullptr},
@@ -300,7 +298,6 @@ TEST(Mail, BadInputIsAnErrorWithNameAndLineAndOddButSoundInputReads) {
         {"Subject: Old Mac\rFrom: a@b.example\r\rText\r", 0, nullptr, "Old Mac", "Text\r\n"},
         {"Subject: =?Shift_JIS?B?k/qWe4zq?=\r\nContent-Type: text/plain; charset=Shift_JIS\r\n\r\n\x93\xfa\r\n", 0,
          nullptr, "???", "?\r\n"},
-        // 10
         {"Subject:\n =?UTF-8?Q?folded_?=\n =?UTF-8?Q?words?=\nContent-Type: text/html\n\n<p>A &amp; B</p><p>C</p>", 0,
          nullptr, "folded words", "A & B\r\nC"},
     };
