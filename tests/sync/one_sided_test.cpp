@@ -65,8 +65,7 @@ uint32_t Find(const SyncWorld& world, const Database& db, const std::string& tex
 class OneSided : public testing::TestWithParam<Database> {
 protected:
     void SyncInAgreement() {
-        const HostRun run = world_.Sync();
-        ASSERT_EQ(run.exitCode, 0) << run.output;
+        ASSERT_TRUE(host_test::Ran(world_.Sync(), 0));
         ASSERT_TRUE(world_.InAgreement(GetParam().section));
     }
     SyncWorld world_;
