@@ -100,7 +100,10 @@ TEST(CalendarInput, AnyLineEndFoldingAndCaseAreRead) {
     for (const std::string& text : texts) {
         HostRecord record;
         std::string uid;
-        ASSERT_TRUE(Reads(2, text, In("UTC"), &record, nullptr, &uid));
+        std::vector<std::string> warnings;
+        Problem problem;
+        ASSERT_TRUE(morvane_pim::ItemToCalendar(2, Item{text}, "ok.ics", In("UTC"), &record, &uid, &warnings, &problem))
+            << problem.line << ": " << problem.reason;
         EXPECT_EQ(*record.Value("7"), "Meeting");
         EXPECT_EQ(*record.Value("5"), "0930");
         EXPECT_EQ(uid, "a");

@@ -25,7 +25,11 @@ struct ReadRow {
 
 HostRecord Read(int32_t section, const std::string& text, std::vector<std::string>* warnings) {
     HostRecord record;
-    EXPECT_TRUE(Reads(section, text, In("Europe/Berlin"), &record, warnings));
+    std::string uid;
+    Problem problem;
+    EXPECT_TRUE(morvane_pim::ItemToCalendar(section, Item{text}, "item.ics", In("Europe/Berlin"), &record, &uid,
+                                            warnings, &problem))
+        << problem.line << ": " << problem.reason;
     return record;
 }
 

@@ -2,7 +2,6 @@
 
 #include <map>
 
-#include "pim/formats.h"
 #include "records/field_map.h"
 #include "support/sandbox.h"
 
@@ -59,19 +58,6 @@ std::string Differences(const morvane_pim::HostRecord& want, const morvane_pim::
     }
     if (got.fields.size() != want.fields.size()) text += "field count " + std::to_string(got.fields.size()) + "\n";
     return text;
-}
-
-testing::AssertionResult Reads(int32_t section, const std::string& text, const morvane_pim::Settings& settings,
-                               morvane_pim::HostRecord* record, std::vector<std::string>* warnings, std::string* uid) {
-    std::string readUid;
-    std::vector<std::string> readWarnings;
-    morvane_pim::Problem problem;
-    if (!morvane_pim::ItemToCalendar(section, morvane_pim::Item{text}, "item.ics", settings, record, &readUid,
-                                     &readWarnings, &problem))
-        return testing::AssertionFailure() << problem.line << ": " << problem.reason << "\n" << text.substr(0, 2000);
-    if (warnings != nullptr) *warnings = readWarnings;
-    if (uid != nullptr) *uid = readUid;
-    return testing::AssertionSuccess();
 }
 
 std::string DataFile(const char* name) {

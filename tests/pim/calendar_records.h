@@ -8,8 +8,6 @@
 #include <utility>
 #include <vector>
 
-#include <gtest/gtest.h>
-
 #include "pim/pim.h"
 
 namespace calendar_test {
@@ -23,11 +21,6 @@ morvane_pim::Settings In(const char* zone);
 // The fields of a record that differ from another's, as "id: 'a' -> 'b'".
 std::string Differences(const morvane_pim::HostRecord& want, const morvane_pim::HostRecord& got);
 std::string DataFile(const char* name);  // tests/pim/data/<name>
-// The section's record an item named "item.ics" gives, and its warnings and
-// UID when asked for; its line and reason when it cannot be read.
-testing::AssertionResult Reads(int32_t section, const std::string& text, const morvane_pim::Settings& settings,
-                               morvane_pim::HostRecord* record, std::vector<std::string>* warnings = nullptr,
-                               std::string* uid = nullptr);
 
 }  // namespace calendar_test
 

@@ -42,7 +42,8 @@ HostRecord RoundTrip(int32_t section, const HostRecord& record, const Settings& 
     EXPECT_EQ(item.text, again.text);
     std::string uid;
     std::vector<std::string> warnings;
-    EXPECT_TRUE(Reads(section, item.text, settings, &back, &warnings, &uid));
+    EXPECT_TRUE(morvane_pim::ItemToCalendar(section, item, "item.ics", settings, &back, &uid, &warnings, &problem))
+        << problem.line << ": " << problem.reason << "\n" << item.text;
     EXPECT_EQ(uid, "uid-7");
     EXPECT_TRUE(warnings.empty()) << warnings[0];
     EXPECT_TRUE(morvane_pim::MergeCalendar(section, item, record, settings, &merged, &problem)) << problem.reason;
@@ -130,8 +131,10 @@ TEST(CalendarRoundTrip, ScheduleRepeatInfoIsWhatTheHostReads) {
         Item item;
         Problem problem;
         HostRecord back;
+        std::string uid;
+        std::vector<std::string> warnings;
         ASSERT_TRUE(morvane_pim::CalendarToItem(2, Record(2, row.fields), "u", In("UTC"), &item, &problem));
-        ASSERT_TRUE(Reads(2, item.text, In("UTC"), &back));
+        ASSERT_TRUE(morvane_pim::ItemToCalendar(2, item, "i", In("UTC"), &back, &uid, &warnings, &problem));
         EXPECT_TRUE(back.hasRepeat);
         EXPECT_EQ(memcmp(&back.repeat, &row.info, sizeof(RepeatInfo)), 0) << item.text;
     }

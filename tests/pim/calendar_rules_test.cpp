@@ -60,14 +60,18 @@ TEST(CalendarRules, WhatTheHandheldRepeats) {
     for (size_t i = 0; i < rows.size(); ++i) {
         SCOPED_TRACE("row " + std::to_string(i) + ": " + rows[i].rule);
         morvane_pim::HostRecord record;
+        std::string uid;
         std::vector<std::string> warnings;
-        ASSERT_TRUE(Reads(2, Repeating(rows[i]), In("Europe/Berlin"), &record, &warnings));
+        morvane_pim::Problem problem;
+        ASSERT_TRUE(morvane_pim::ItemToCalendar(2, morvane_pim::Item{Repeating(rows[i])}, "yoga.ics",
+                                                In("Europe/Berlin"), &record, &uid, &warnings, &problem))
+            << problem.reason;
         const std::string fields = *record.Value("2") + "/" + *record.Value("14") + "/" + *record.Value("15") + "/" +
                                    *record.Value("22") + "/" + *record.Value("23");
         EXPECT_EQ(fields, rows[i].fields);
         ASSERT_EQ(warnings.size(), rows[i].warning != nullptr ? 1u : 0u);
         if (rows[i].warning != nullptr) {
-            EXPECT_EQ(warnings[0].rfind("item.ics: ", 0), 0u);
+            EXPECT_EQ(warnings[0].rfind("yoga.ics: ", 0), 0u);
             EXPECT_NE(warnings[0].find(rows[i].warning), std::string::npos) << warnings[0];
         }
     }
