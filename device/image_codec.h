@@ -13,9 +13,11 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace tethra_sim {
@@ -63,10 +65,10 @@ struct ScannedImage {
 // it matters, any value its link type cannot hold): the general reader
 // then reads the text and names what is wrong with it.
 // With deferValues every value is still checked, but kept nowhere.
-bool ScanPlainImage(const std::string& text, ScannedImage* out, bool deferValues = false);
+bool ScanPlainImage(std::string_view text, ScannedImage* out, bool deferValues = false);
 // Decodes the values of a record whose object stands at span in the text
 // of an image ScanPlainImage accepted.
-bool ScanRecordValues(const std::string& text, RecordsSpan span, const DatabaseHead& head, Record* out);
+bool ScanRecordValues(std::string_view text, RecordsSpan span, const DatabaseHead& head, Record* out);
 
 // A database's records read with their values left in the image's text:
 // a session that reads a few records of a large image decodes only those.
@@ -84,20 +86,35 @@ enum class ImageReading { kAny, kPlainOnly, kGeneralOnly };
 // records' objects, whose values are then not decoded: only records'
 // ids are read into the image.  Left empty when the text was not plain,
 // and every value is then decoded.
-bool ReadImageText(const std::string& text, ImageReading how, DeviceImage* out, std::string* error,
+bool ReadImageText(std::string_view text, ImageReading how, DeviceImage* out, std::string* error,
                    std::vector<RecordsSpan>* spans = nullptr, std::vector<DeferredRecords>* deferred = nullptr);
 
-// The text of an image.  A database whose entry in kept is not empty gets
-// that text as its records array: the array of an earlier text of the
-// same records, which is copied instead of written again.  spans, when
-// given, gets where each database's records stand in the result.
-std::string WriteImageText(const DeviceImage& image, const std::vector<std::string_view>& kept,
-                           std::vector<RecordsSpan>* spans);
+// A file's whole text, read without being zero-filled first: a session
+// reads its image, tens of megabytes, at every start.
+struct FileText {
+    std::unique_ptr<char[]> bytes;
+    size_t size = 0;
+    std::string_view View() const { return std::string_view(bytes.get(), size); }
+};
+bool ReadFileText(const std::string& path, FileText* out);
+
+// An image's text as it goes to a file: text, and the records arrays of
+// an earlier text of the same records, which go in at their offsets in
+// text instead of being written again or copied into it.
+struct ImagePieces {
+    std::string text;
+    std::vector<std::pair<size_t, std::string_view>> kept;  // by offset
+};
+// A database whose entry in kept is not empty gets that text as its
+// records array.
+ImagePieces WriteImagePieces(const DeviceImage& image, const std::vector<std::string_view>& kept);
+// Whether text is what the pieces make.
+bool SamePieces(const ImagePieces& pieces, std::string_view text);
 // What a database's records array is written from (its fields and its
 // records), as a number that changes when any of it does.
 uint64_t RecordsFingerprint(const Database& db);
-// Saves text as DeviceImage::Save saves an image's text.
-bool SaveImageText(const std::string& path, std::string text, std::string* error, std::string* written);
+// Saves the pieces as DeviceImage::Save saves an image's text.
+bool SaveImagePieces(const std::string& path, const ImagePieces& pieces, std::string* error);
 
 std::string Hex(const uint8_t* bytes, size_t n);
 // The value of a hex digit, -1 for any other character.

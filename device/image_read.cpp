@@ -13,6 +13,7 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <new>
 #include <stdexcept>
 #include <unordered_map>
 #include <utility>
@@ -262,7 +263,7 @@ class ImageReader : public nlohmann::json_sax<Json> {
 
 // The general way: any JSON text, its records decoded as they complete.
 // Throws for a text that is no image, naming why.
-void ReadTree(const std::string& text, Json* root, std::vector<Database>* databases) {
+void ReadTree(std::string_view text, Json* root, std::vector<Database>* databases) {
     ImageReader reader;
     if (!Json::sax_parse(text, &reader)) throw std::runtime_error(reader.error);
     *root = std::move(reader.root);
@@ -271,7 +272,7 @@ void ReadTree(const std::string& text, Json* root, std::vector<Database>* databa
 
 // The plain form this simulator writes; false when the text is not in it.
 // With deferred, the records' values stay in the text (see ReadImageText).
-bool ReadPlain(const std::string& text, Json* root, std::vector<Database>* databases,
+bool ReadPlain(std::string_view text, Json* root, std::vector<Database>* databases,
                std::vector<RecordsSpan>* spans, std::vector<DeferredRecords>* deferred) {
     ScannedImage scanned;
     if (!ScanPlainImage(text, &scanned, deferred != nullptr)) return false;
@@ -324,7 +325,7 @@ DeviceImage DecodeImage(const Json& j, std::vector<Database> databases) {
 
 DatabaseHead ReadHeadText(const std::string& json) { return ReadHead(Json::parse(json)); }
 
-bool ReadImageText(const std::string& text, ImageReading how, DeviceImage* out, std::string* error,
+bool ReadImageText(std::string_view text, ImageReading how, DeviceImage* out, std::string* error,
                    std::vector<RecordsSpan>* spans, std::vector<DeferredRecords>* deferred) {
     try {
         Json root;
@@ -352,23 +353,25 @@ bool DeviceImage::FromJson(const std::string& text, std::string* error) {
     return ReadImageText(text, ImageReading::kAny, this, error);
 }
 
-bool ReadWholeFile(const std::string& path, std::string* text) {
+bool ReadFileText(const std::string& path, FileText* out) {
     std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in) return false;
     const std::streamoff size = in.tellg();
     if (size < 0) return false;
-    text->resize(static_cast<size_t>(size));
+    out->bytes.reset(new (std::nothrow) char[static_cast<size_t>(size)]);
+    if (out->bytes == nullptr) return false;
+    out->size = static_cast<size_t>(size);
     in.seekg(0);
-    return static_cast<bool>(in.read(&(*text)[0], size)) || size == 0;
+    return static_cast<bool>(in.read(out->bytes.get(), size)) || size == 0;
 }
 
 bool DeviceImage::Load(const std::string& path, std::string* error) {
-    std::string text;
-    if (!ReadWholeFile(path, &text)) {
+    FileText text;
+    if (!ReadFileText(path, &text)) {
         if (error != nullptr) *error = "cannot open " + path;
         return false;
     }
-    return FromJson(text, error);
+    return ReadImageText(text.View(), ImageReading::kAny, this, error);
 }
 
 }  // namespace tethra_sim

@@ -327,7 +327,7 @@ class PlainScanner {
 
 }  // namespace
 
-bool ScanPlainImage(const std::string& text, ScannedImage* out, bool deferValues) {
+bool ScanPlainImage(std::string_view text, ScannedImage* out, bool deferValues) {
     try {
         PlainScanner scanner(text.data(), text.data() + text.size(), deferValues);
         return scanner.Image(out);
@@ -336,7 +336,7 @@ bool ScanPlainImage(const std::string& text, ScannedImage* out, bool deferValues
     }
 }
 
-bool ScanRecordValues(const std::string& text, RecordsSpan span, const DatabaseHead& head, Record* out) {
+bool ScanRecordValues(std::string_view text, RecordsSpan span, const DatabaseHead& head, Record* out) {
     if (span.begin > span.end || span.end > text.size()) return false;
     try {
         PlainScanner scanner(text.data() + span.begin, text.data() + span.end, false);

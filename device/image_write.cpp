@@ -15,6 +15,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tethra_sim {
@@ -26,7 +27,10 @@ namespace {
 // line, which is written on that line with all it holds.
 class PrettyWriter {
  public:
-    explicit PrettyWriter(std::string* out) : out_(out) {}
+    // holes, when given, gets the texts given to Verbatim with their
+    // offsets in out, instead of out getting them.
+    PrettyWriter(std::string* out, std::vector<std::pair<size_t, std::string_view>>* holes)
+        : out_(out), holes_(holes) {}
 
     void Begin(char open, bool oneLine = false) {
         Prefix();
@@ -60,9 +64,11 @@ class PrettyWriter {
     // A whole element, already written.
     void Verbatim(std::string_view text) {
         Prefix();
-        out_->append(text.data(), text.size());
+        if (holes_ != nullptr)
+            holes_->emplace_back(out_->size(), text);
+        else
+            out_->append(text.data(), text.size());
     }
-    size_t Size() const { return out_->size(); }
     // Single-byte device text, each byte as the character of its number.
     void DeviceText(const std::vector<uint8_t>& bytes) {
         Prefix();
@@ -134,6 +140,7 @@ class PrettyWriter {
     }
 
     std::string* out_;
+    std::vector<std::pair<size_t, std::string_view>>* holes_;
     std::vector<size_t> counts_;  // elements written so far in each open container
     size_t lineDepth_ = 0;        // open containers written on one line
     bool keyed_ = false;
@@ -178,7 +185,7 @@ bool SameFields(const std::vector<LinkField>& a, const std::vector<LinkField>& b
         if (a[i].name != b[i].name || a[i].type != b[i].type) return false;
     return true;
 }
-void WriteDatabase(PrettyWriter& w, const Database& db, std::string_view kept, RecordsSpan* span) {
+void WriteDatabase(PrettyWriter& w, const Database& db, std::string_view kept) {
     w.Begin('{');
     w.Key("id");
     w.Integer(db.id);
@@ -205,10 +212,8 @@ void WriteDatabase(PrettyWriter& w, const Database& db, std::string_view kept, R
     WriteIds(w, "changed", db.changes[1]);
     WriteIds(w, "deleted", db.changes[2]);
     w.Key("records");
-    span->begin = w.Size();
     if (!kept.empty()) {
         w.Verbatim(kept);
-        span->end = w.Size();
         w.End('}');
         return;
     }
@@ -230,7 +235,6 @@ void WriteDatabase(PrettyWriter& w, const Database& db, std::string_view kept, R
         w.End('}');
     }
     w.End(']');
-    span->end = w.Size();
     w.End('}');
 }
 
@@ -277,18 +281,24 @@ uint64_t RecordsFingerprint(const Database& db) {
     return h;
 }
 
-std::string DeviceImage::ToJson() const { return WriteImageText(*this, {}, nullptr); }
+std::string DeviceImage::ToJson() const { return WriteImagePieces(*this, {}).text; }
 
-std::string WriteImageText(const DeviceImage& image, const std::vector<std::string_view>& kept,
-                           std::vector<RecordsSpan>* spans) {
+namespace {
+
+// The image's text into out; with holes, each kept records array goes
+// there rather than into out.
+void WriteImage(const DeviceImage& image, const std::vector<std::string_view>& kept, std::string* out,
+                std::vector<std::pair<size_t, std::string_view>>* holes) {
     const std::vector<Database>& databases = image.databases;
-    std::string text;
+    std::string& text = *out;
     // Enough for a record of every field filled; pages reserved and never
     // written cost nothing.
     size_t bytes = 4096;
-    for (const Database& db : databases) bytes += db.records.size() * (64 + 64 * db.fields.size());
+    for (size_t i = 0; i < databases.size(); ++i)
+        if (i >= kept.size() || kept[i].empty() || holes == nullptr)
+            bytes += databases[i].records.size() * (64 + 64 * databases[i].fields.size());
     text.reserve(bytes);
-    PrettyWriter w(&text);
+    PrettyWriter w(&text, holes);
     w.Begin('{');
     w.Key("format");
     w.Integer(1);
@@ -320,12 +330,8 @@ std::string WriteImageText(const DeviceImage& image, const std::vector<std::stri
     w.End('}');
     w.Key("databases");
     w.Begin('[');
-    if (spans != nullptr) spans->clear();
-    for (size_t i = 0; i < databases.size(); ++i) {
-        RecordsSpan span;
-        WriteDatabase(w, databases[i], i < kept.size() ? kept[i] : std::string_view(), &span);
-        if (spans != nullptr) spans->push_back(span);
-    }
+    for (size_t i = 0; i < databases.size(); ++i)
+        WriteDatabase(w, databases[i], i < kept.size() ? kept[i] : std::string_view());
     w.End(']');
     w.Key("faults");
     w.Begin('[');
@@ -333,46 +339,78 @@ std::string WriteImageText(const DeviceImage& image, const std::vector<std::stri
     w.End(']');
     w.End('}');
     text += '\n';
-    return text;
+}
+
+}  // namespace
+
+ImagePieces WriteImagePieces(const DeviceImage& image, const std::vector<std::string_view>& kept) {
+    ImagePieces pieces;
+    WriteImage(image, kept, &pieces.text, &pieces.kept);
+    return pieces;
+}
+
+bool SamePieces(const ImagePieces& pieces, std::string_view text) {
+    size_t at = 0, from = 0;  // in text, in pieces.text
+    for (const auto& [offset, kept] : pieces.kept) {
+        const size_t own = offset - from;
+        if (text.substr(at, own) != std::string_view(pieces.text).substr(from, own)) return false;
+        at += own;
+        if (text.substr(at, kept.size()) != kept) return false;
+        at += kept.size();
+        from = offset;
+    }
+    return text.substr(at) == std::string_view(pieces.text).substr(from);
 }
 
 namespace {
 
-// Writes text over the file at path, or a new one: overwriting a file in
+// Writes the pieces' text over the file at path, or a new one: overwriting a file in
 // place costs the file system far less than writing a new one of the same
 // size (on the machines here, 3 ms instead of 60 to 120 for 18 MB).
-bool WriteOver(const std::string& path, const std::string& text) {
+bool WriteOver(const std::string& path, const ImagePieces& pieces) {
     std::error_code ec;
     const bool exists = std::filesystem::exists(path, ec);
     const std::ios::openmode mode = exists ? std::ios::in | std::ios::out : std::ios::trunc;
     std::ofstream out(path, std::ios::binary | mode);
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    size_t from = 0, size = 0;
+    auto write = [&out, &size](std::string_view piece) {
+        out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+        size += piece.size();
+    };
+    for (const auto& [offset, kept] : pieces.kept) {
+        write(std::string_view(pieces.text).substr(from, offset - from));
+        write(kept);
+        from = offset;
+    }
+    write(std::string_view(pieces.text).substr(from));
     out.close();
     if (!out) return false;
-    if (exists) std::filesystem::resize_file(path, text.size(), ec);
+    if (exists) std::filesystem::resize_file(path, size, ec);
     return !ec;
 }
 
 }  // namespace
 
 bool DeviceImage::Save(const std::string& path, std::string* error, std::string* written) const {
-    std::string text;
+    ImagePieces pieces;
     try {
-        text = ToJson();
+        pieces = WriteImagePieces(*this, {});
     } catch (const std::exception& e) {
         if (error != nullptr) *error = e.what();
         return false;
     }
-    return SaveImageText(path, std::move(text), error, written);
+    if (!SaveImagePieces(path, pieces, error)) return false;
+    if (written != nullptr) *written = std::move(pieces.text);
+    return true;
 }
 
-bool SaveImageText(const std::string& path, std::string text, std::string* error, std::string* written) {
+bool SaveImagePieces(const std::string& path, const ImagePieces& pieces, std::string* error) {
     // The new image is written over the one before the last save, kept as
     // path.previous, and renamed into place; the image it replaces is kept
     // under that name (through a second link while the rename happens).
     const std::string previous = path + ".previous", swap = path + ".swap";
     std::error_code ec;
-    if (!WriteOver(previous, text)) {
+    if (!WriteOver(previous, pieces)) {
         std::filesystem::remove(previous, ec);
         if (error != nullptr) *error = "cannot write " + previous;
         return false;
@@ -387,7 +425,6 @@ bool SaveImageText(const std::string& path, std::string text, std::string* error
         return false;
     }
     if (kept) std::filesystem::rename(swap, previous, ec);
-    if (written != nullptr) *written = std::move(text);
     return true;
 }
 

@@ -26,21 +26,23 @@ struct Session {
     uint32_t lastError = kErrNone;
     uint8_t config[36];
     std::string imagePath;  // $MORVANE_DEVICE when the port was opened
-    std::string imageText;  // the file's text as last loaded or saved
+    FileText loadedText;     // the file's text as last loaded
+    ImagePieces savedText;   // what the last save since then wrote
+    bool saved = false;
     bool imageLoaded = false;
-    // Per database of the image, where its records stand in imageText and
+    // Per database of the image, where its records stand in loadedText and
     // what they were then; a save copies the records of a database that
     // is still the same, as a session that only reads or edits a few
-    // leaves most.  Empty when imageText is not in the plain form.
+    // leaves most.  Empty when loadedText is not in the plain form.
     struct KeptRecords {
         RecordsSpan span;
         uint64_t fingerprint = 0;
     };
     std::vector<KeptRecords> kept;
     // Per database of the image, the records whose values are still text
-    // in imageText: a session decodes a record when it is read, and a
+    // in loadedText: a session decodes a record when it is read, and a
     // database's every record before any of them changes.  Empty when
-    // imageText is not in the plain form.
+    // loadedText is not in the plain form.
     std::vector<DeferredRecords> deferred;
 
     // A fault that fired on the running call with an effect other than
@@ -75,7 +77,7 @@ struct Session {
     bool SaveImage();
     // The fingerprint of each database's records, in the image's order.
     std::vector<uint64_t> Fingerprints() const;
-    // Notes where each database's records stand in imageText, and what
+    // Notes where each database's records stand in loadedText, and what
     // they were then.
     void Keep(const std::vector<RecordsSpan>& spans, const std::vector<uint64_t>& prints);
 };

@@ -197,8 +197,6 @@ struct TETHRA_SIM_API DeviceImage {
     bool Save(const std::string& path, std::string* error, std::string* written = nullptr) const;
 };
 
-// The whole of a file in one read; false when it cannot be opened or read.
-TETHRA_SIM_API bool ReadWholeFile(const std::string& path, std::string* text);
 // The device's built-in link field list of a database (empty for unknown ids).
 TETHRA_SIM_API std::vector<LinkField> BuiltInFields(uint32_t dbId);
 // Databases 1, 6, 7, 8, 15, 16 with their field lists and no records.

@@ -68,16 +68,18 @@ bool Session::LoadImage() {
     imagePath = length > 0 && length < sizeof path ? path : "";
     if (imagePath.empty()) return true;
     if (!std::ifstream(imagePath)) return true;  // a new image file: written from the current state at close
-    std::string text;
-    if (!ReadWholeFile(imagePath, &text)) return false;
-    if (imageLoaded && text == imageText) return true;
+    FileText text;
+    if (!ReadFileText(imagePath, &text)) return false;
+    if (imageLoaded && (saved ? SamePieces(savedText, text.View()) : text.View() == loadedText.View())) return true;
     std::vector<RecordsSpan> spans;
     std::vector<DeferredRecords> later;
-    if (!ReadImageText(text, ImageReading::kAny, &image, nullptr, &spans, &later)) return false;
+    if (!ReadImageText(text.View(), ImageReading::kAny, &image, nullptr, &spans, &later)) return false;
     deferred = std::move(later);
     // An image read by the general reader has no spans to copy from.
     Keep(spans, spans.empty() ? std::vector<uint64_t>() : Fingerprints());
-    imageText = std::move(text);
+    savedText = ImagePieces();  // it copied from the text replaced here
+    saved = false;
+    loadedText = std::move(text);
     imageLoaded = true;
     return true;
 }
@@ -88,7 +90,7 @@ const Record* Session::DecodedRecord(Database& db, uint32_t recordId) {
     if (record == nullptr || !Pending(index)) return record;
     RecordsSpan& span = deferred[index].records[static_cast<size_t>(record - db.records.data())];
     if (span.end == span.begin) return record;
-    if (!ScanRecordValues(imageText, span, deferred[index].head, record)) {
+    if (!ScanRecordValues(loadedText.View(), span, deferred[index].head, record)) {
         Fail(kErrImageUnreadable);
         return nullptr;
     }
@@ -102,7 +104,7 @@ bool Session::DecodeAll(Database& db) {
     std::vector<RecordsSpan>& spans = deferred[index].records;
     for (size_t i = 0; i < spans.size(); ++i) {
         if (spans[i].end == spans[i].begin) continue;  // read already
-        if (!ScanRecordValues(imageText, spans[i], deferred[index].head, &db.records[i])) {
+        if (!ScanRecordValues(loadedText.View(), spans[i], deferred[index].head, &db.records[i])) {
             Fail(kErrImageUnreadable);
             return false;
         }
@@ -133,22 +135,13 @@ bool Session::SaveImage() {
         std::vector<std::string_view> same(prints.size());
         for (size_t i = 0; i < same.size(); ++i) {
             if (i < kept.size() && (Pending(i) || prints[i] == kept[i].fingerprint))
-                same[i] = std::string_view(imageText).substr(kept[i].span.begin, kept[i].span.end - kept[i].span.begin);
+                same[i] = loadedText.View().substr(kept[i].span.begin, kept[i].span.end - kept[i].span.begin);
         }
-        std::vector<RecordsSpan> spans;
-        if (!SaveImageText(imagePath, WriteImageText(image, same, &spans), nullptr, &imageText)) return false;
-        // Records not yet decoded were copied whole: they moved with their array.
-        for (size_t i = 0; i < spans.size() && i < kept.size(); ++i) {
-            if (!Pending(i)) continue;
-            for (RecordsSpan& r : deferred[i].records) {
-                if (r.end == r.begin) continue;
-                r.begin = r.begin - kept[i].span.begin + spans[i].begin;
-                r.end = r.end - kept[i].span.begin + spans[i].begin;
-            }
-        }
-        Keep(spans, prints);
+        ImagePieces pieces = WriteImagePieces(image, same);
+        if (!SaveImagePieces(imagePath, pieces, nullptr)) return false;
+        savedText = std::move(pieces);
+        saved = true;
     } catch (const std::exception&) {
-        kept.clear();
         return false;
     }
     imageLoaded = true;
