@@ -10,7 +10,8 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${MORVANE_BUILD_DIR:-$here/build}
-"$here/scripts/install-deps.sh"
+# vdirsyncer is the anchor of the sync benchmarks.
+"$here/scripts/install-deps.sh" vdirsyncer
 cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORVANE_WERROR=ON >/dev/null
 cmake --build "$build" -j "$(nproc)" --target morvane_bench
 results=$build/bench-results.json
