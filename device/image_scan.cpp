@@ -256,8 +256,9 @@ class PlainScanner {
         std::vector<uint8_t>& bytes = v->bytes;
         // Room for the text up to the next quote, which its bytes take at
         // most unless it holds an escaped quote: one allocation, not one
-        // at every doubling.
-        const void* quote = std::memchr(p_, '"', static_cast<size_t>(end_ - p_));
+        // at every doubling.  The scratch value of a deferred scan soon has
+        // room for any.
+        const void* quote = defer_ ? nullptr : std::memchr(p_, '"', static_cast<size_t>(end_ - p_));
         if (quote != nullptr) bytes.reserve(static_cast<size_t>(static_cast<const char*>(quote) - p_));
         while (p_ < end_ && *p_ != '"') {
             const unsigned char c = static_cast<unsigned char>(*p_++);
