@@ -34,8 +34,8 @@ struct DatabaseHead {
 // "fields" or, when it lists none, the built-in ones.
 DatabaseHead ReadHeadText(const std::string& json);
 
-// Where a database's "records" array stands in an image's text: from its
-// opening bracket up to and with its closing one.
+// Where a database's "records" array stands in an image's text, from its
+// opening bracket up to and with its closing one; or one record's object.
 struct RecordsSpan {
     size_t begin = 0;
     size_t end = 0;

@@ -27,8 +27,7 @@ struct Session {
     uint8_t config[36];
     std::string imagePath;  // $MORVANE_DEVICE when the port was opened
     FileText loadedText;     // the file's text as last loaded
-    ImagePieces savedText;   // what the last save since then wrote
-    bool saved = false;
+    ImagePieces savedText;   // what the last save since then wrote; empty before one
     bool imageLoaded = false;
     // Per database of the image, where its records stand in loadedText and
     // what they were then; a save copies the records of a database that

@@ -70,6 +70,7 @@ bool Session::LoadImage() {
     if (!std::ifstream(imagePath)) return true;  // a new image file: written from the current state at close
     FileText text;
     if (!ReadFileText(imagePath, &text)) return false;
+    const bool saved = !savedText.text.empty();
     if (imageLoaded && (saved ? SamePieces(savedText, text.View()) : text.View() == loadedText.View())) return true;
     std::vector<RecordsSpan> spans;
     std::vector<DeferredRecords> later;
@@ -78,7 +79,6 @@ bool Session::LoadImage() {
     // An image read by the general reader has no spans to copy from.
     Keep(spans, spans.empty() ? std::vector<uint64_t>() : Fingerprints());
     savedText = ImagePieces();  // it copied from the text replaced here
-    saved = false;
     loadedText = std::move(text);
     imageLoaded = true;
     return true;
@@ -140,7 +140,6 @@ bool Session::SaveImage() {
         ImagePieces pieces = WriteImagePieces(image, same);
         if (!SaveImagePieces(imagePath, pieces, nullptr)) return false;
         savedText = std::move(pieces);
-        saved = true;
     } catch (const std::exception&) {
         return false;
     }
