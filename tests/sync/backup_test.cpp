@@ -120,7 +120,7 @@ const RefusedFile kRefused[] = {
 TEST_F(BackupRestore, RefusesDamagedAndForeignFilesChangingNothing) {
     const std::string file = world.Path("handheld.backup"), device = world.Path("device.json");
     ASSERT_EQ(RunHost({"backup", file, "--device", device}).exitCode, 0);
-    world.EditDevice([&](DeviceImage& image) { image.DeleteRecord(8, world.FindRecord(8, "S_PAGE_TITLE", "")); });
+    world.DeleteRecord(8, "S_PAGE_TITLE", "");
     const std::string backup = ReadFile(file), image = ReadFile(device), state = world.StateText(4);
     for (const RefusedFile& row : kRefused) {
         const std::string refused = world.Path(std::string(row.name) + ".backup");

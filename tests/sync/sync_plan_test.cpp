@@ -10,6 +10,8 @@ namespace {
 using namespace morvane_engine;
 using K = ActionKind;
 using C = Change;
+// Rows below are PlanRow's fields in order: rowId, href, device, pc,
+// pcSameForDevice, converged, deviceKey, pcKey.
 
 std::string Kinds(const Plan& plan) {
     static const char* const kNames[] = {"pc-add", "pc-update", "pc-delete", "device-add", "device-update",
