@@ -104,6 +104,7 @@ bool SyncRun::ReadRecord(const HostDatabase& database, uint32_t status, HostReco
     record->id = static_cast<int32_t>(strtol(buffer, nullptr, 10));
     // A record deleted on the device arrives without values.
     if (status == kStatusDeleted) return true;
+    record->fields.reserve(database.fieldCount);
     for (uint32_t i = 0; i < database.fieldCount; ++i) {
         const HostField& field = database.fields[i];
         buffer[0] = '\0';
