@@ -136,16 +136,23 @@ bool StateStore::LoadRows(int32_t section, std::vector<StateRow>* rows) {
     rows->clear();
     // Counted first: rows are large, and a vector grown by doubling moves
     // each of ten thousand several times.
-    Statement count(Prepare("SELECT count(*) FROM items WHERE section = ?"));
-    if (!count) return false;
-    count.Int(1, section);
-    if (sqlite3_step(count.get()) == SQLITE_ROW)
-        rows->reserve(static_cast<size_t>(sqlite3_column_int64(count.get(), 0)));
+    Statement bounds(Prepare("SELECT count(*), min(id), max(id) FROM items WHERE section = ?"));
+    if (!bounds) return false;
+    bounds.Int(1, section);
+    if (sqlite3_step(bounds.get()) != SQLITE_ROW) return Fail("reading the sync state");
+    const int64_t count = sqlite3_column_int64(bounds.get(), 0);
+    if (count == 0) return true;
+    rows->reserve(static_cast<size_t>(count));
+    // Read in one pass along the table from the section's first id to its
+    // last, passing over other sections' rows in between: the section's
+    // index would have every row looked up in the table again.
     Statement select(Prepare(
         "SELECT id, device_id, href, uid, hash, size, mtime, folder, seen, pending, pending_hash, pending_fields"
-        " FROM items WHERE section = ? ORDER BY id"));
+        " FROM items WHERE id BETWEEN ? AND ? AND +section = ? ORDER BY id"));
     if (!select) return false;
-    select.Int(1, section);
+    select.Int(1, sqlite3_column_int64(bounds.get(), 1));
+    select.Int(2, sqlite3_column_int64(bounds.get(), 2));
+    select.Int(3, section);
     int step;
     while ((step = sqlite3_step(select.get())) == SQLITE_ROW) {
         sqlite3_stmt* s = select.get();
