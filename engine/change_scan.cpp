@@ -7,6 +7,7 @@
 #include <ctype.h>
 
 #include <algorithm>
+#include <string_view>
 #include <unordered_map>
 
 #include "engine/gathered.h"
@@ -94,7 +95,14 @@ Read ReadEntry(Collection& collection, const CollectionEntry& file, const StateR
 bool ScanPc(Collection& collection, const morvane_pim::Settings& settings, Gathered* g, std::string* error) {
     std::vector<CollectionEntry> files;
     if (!collection.List(&files, error)) return false;
-    std::unordered_map<std::string, size_t> byHref(g->rows.size());
+    ScanListed(collection, files, settings, g);
+    return true;
+}
+
+void ScanListed(Collection& collection, const std::vector<CollectionEntry>& files,
+                const morvane_pim::Settings& settings, Gathered* g) {
+    // Keyed by the rows' own texts, which stay where they are meanwhile.
+    std::unordered_map<std::string_view, size_t> byHref(g->rows.size());
     for (size_t i = 0; i < g->rows.size(); ++i) byHref[g->rows[i].href] = i;
     std::vector<bool> present(g->rows.size());
     for (const CollectionEntry& file : files) {
@@ -130,7 +138,6 @@ bool ScanPc(Collection& collection, const morvane_pim::Settings& settings, Gathe
     }
     for (size_t i = 0; i < g->rows.size(); ++i)
         if (!present[i]) g->pcChange[g->rows[i].rowId] = Change::kDeleted;
-    return true;
 }
 
 namespace {

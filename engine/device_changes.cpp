@@ -2,6 +2,8 @@
 // record with the device fields the state holds; an incremental one lists
 // only what the device changed.  Either way a change the state already
 // holds (delivered again after an interrupted run) is no change.
+#include <algorithm>
+
 #include "engine/gathered.h"
 #include "engine/record_text.h"
 #include "engine/state_store.h"
@@ -11,8 +13,9 @@ namespace morvane_engine {
 using namespace morvane_host;
 
 StateRow* Gathered::Row(int64_t rowId) {
-    auto found = rowIndex.find(rowId);
-    return found == rowIndex.end() ? nullptr : &rows[found->second];
+    auto found = std::lower_bound(rows.begin(), rows.end(), rowId,
+                                  [](const StateRow& row, int64_t id) { return row.rowId < id; });
+    return found != rows.end() && found->rowId == rowId ? &*found : nullptr;
 }
 
 StateRow* Gathered::WithTexts(StateRow* row) {
@@ -30,10 +33,9 @@ bool LoadGathered(int32_t section, StateStore& store, Gathered* g) {
     g->section = section;
     if (store.IsOpen() && !store.LoadRows(section, &g->rows)) return false;
     if (store.IsOpen()) g->store = &store;
-    for (size_t i = 0; i < g->rows.size(); ++i) {
-        g->rowIndex[g->rows[i].rowId] = i;
+    g->deviceIndex.reserve(g->rows.size());
+    for (size_t i = 0; i < g->rows.size(); ++i)
         if (g->rows[i].deviceId != 0) g->deviceIndex[g->rows[i].deviceId] = i;
-    }
     return true;
 }
 

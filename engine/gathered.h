@@ -10,6 +10,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "bridge/device_session.h"
@@ -34,9 +35,8 @@ struct PcEntry {
 
 struct Gathered {
     int32_t section = 0;
-    std::vector<StateRow> rows;
-    std::map<int64_t, size_t> rowIndex;     // rowId -> index in rows
-    std::map<int32_t, size_t> deviceIndex;  // device id -> index in rows
+    std::vector<StateRow> rows;             // in the order of their rowIds, as the state gives them
+    std::unordered_map<int32_t, size_t> deviceIndex;  // device id -> index in rows
 
     bool deviceFull = false;                 // every device record was read
     std::map<int32_t, HostRecord> deviceRecords;  // records read (not the deleted ones)
@@ -74,6 +74,9 @@ void GatherDevice(DatabaseRecords read, bool full, Gathered* g);
 // size and time first, then by content hash.  False when the collection
 // cannot be listed.
 bool ScanPc(Collection& collection, const morvane_pim::Settings& settings, Gathered* g, std::string* error);
+// The same for the files the collection's List gave.
+void ScanListed(Collection& collection, const std::vector<CollectionEntry>& files,
+                const morvane_pim::Settings& settings, Gathered* g);
 // The planner's view of what was gathered.
 PlanInput MakePlanInput(Gathered* g, ConflictPolicy policy);
 

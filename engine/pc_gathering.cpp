@@ -16,25 +16,40 @@ void PcGathering::Finish() {
 
 void PcGathering::Run() {
     bool ok = true;
-    StateStore none;
     for (size_t i = 0; i < jobs_.size(); ++i) {
-        const PcGatherJob& job = jobs_[i];
-        // Memory running out is the only thing that throws here; the job
-        // then fails and the sync stops before planning anything.
+        // Memory running out, or no thread to be had, is the only thing
+        // that throws here; the job then fails and the sync stops before
+        // planning anything.
         try {
-            if (!ok) {
-            } else if (!LoadGathered(job.section, job.fromState ? store_ : none, job.g)) {
-                errors_[i] = store_.error();
-                ok = false;
-            } else {
-                ok = ScanPc(*job.collection, settings_, job.g, &errors_[i]);
-            }
+            ok = ok && Gather(jobs_[i], &errors_[i]);
         } catch (const std::exception& e) {
             errors_[i] = std::string("reading the PC side failed: ") + e.what();
             ok = false;
         }
         done_[i].set_value(ok);
     }
+}
+
+bool PcGathering::Gather(const PcGatherJob& job, std::string* error) {
+    // The collection is listed on a thread of its own while the state's
+    // rows are read: neither needs the other, and both take long for a
+    // large collection.
+    std::vector<CollectionEntry> files;
+    std::string listError;
+    std::future<bool> listed =
+        std::async(std::launch::async, [&] { return job.collection->List(&files, &listError); });
+    StateStore none;
+    const bool loaded = LoadGathered(job.section, job.fromState ? store_ : none, job.g);
+    if (!listed.get()) {
+        *error = listError;
+        return false;
+    }
+    if (!loaded) {
+        *error = store_.error();
+        return false;
+    }
+    ScanListed(*job.collection, files, settings_, job.g);
+    return true;
 }
 
 bool PcGathering::Wait(size_t i, std::string* error) {

@@ -1,10 +1,11 @@
 // The PC side of a sync's gather step, read on a second thread while the
 // device session starts and exports: until they are planned, the two sides
 // are independent, and a handheld's link is slow, so the PC's items are
-// read while it answers.  Per database, in order: the state's rows, then
-// every item of the collection against them (LoadGathered, ScanPc).  The
-// device side is gathered into the same Gathered once its database's PC
-// side is done (Wait), never before: it changes rows the scan reads.
+// read while it answers.  Per database, the state's rows and the
+// collection's listing side by side, then every item of the collection
+// against the rows (LoadGathered, ScanListed).  The device side is
+// gathered into the same Gathered once its database's PC side is done
+// (Wait), never before: it changes rows the scan reads.
 #ifndef MORVANE_ENGINE_PC_GATHERING_H
 #define MORVANE_ENGINE_PC_GATHERING_H
 
@@ -46,6 +47,7 @@ public:
 
 private:
     void Run();
+    bool Gather(const PcGatherJob& job, std::string* error);
 
     std::vector<PcGatherJob> jobs_;
     StateStore& store_;
