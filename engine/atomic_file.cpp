@@ -15,6 +15,7 @@
 namespace morvane_engine {
 
 const char kTemporaryPrefix[] = ".morvane-tmp-";
+static_assert(sizeof kTemporaryPrefix == kTemporaryPrefixLength + 1, "the prefix's length");
 
 namespace {
 

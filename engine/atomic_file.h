@@ -14,6 +14,7 @@ namespace morvane_engine {
 
 // Prefix of the temporary files; collections ignore files that carry it.
 extern const char kTemporaryPrefix[];
+constexpr size_t kTemporaryPrefixLength = 13;
 
 // temporaryFolder: where the temporary file goes (a Maildir's tmp/); empty:
 // beside path.

@@ -33,7 +33,11 @@ public:
             *error = "cannot create " + root_ + ": " + failed.message();
             return false;
         }
-        RemoveLeftovers(root_);
+        // A listing this run saw every name already; the folder is read
+        // again only when there was none.
+        if (!listed_) RemoveLeftovers(root_);
+        for (const std::string& name : leftovers_) unlink((root_ + "/" + name).c_str());
+        leftovers_.clear();
         return NameCollection(root_, displayName, error);
     }
 
@@ -42,6 +46,7 @@ public:
     bool List(std::vector<CollectionEntry>* entries, std::string* error) override {
         entries->clear();
         names_.clear();
+        leftovers_.clear();
         listed_ = false;
         DIR* folder = opendir(root_.c_str());
         if (folder == nullptr) {
@@ -55,6 +60,7 @@ public:
             // Every name is taken, item or not, so that a new item's name
             // is chosen without asking the file system again.
             const bool item = !name.empty() && name[0] != '.' && EndsWith(name, extension_);
+            if (name.compare(0, kTemporaryPrefixLength, kTemporaryPrefix) == 0) leftovers_.push_back(name);
             struct stat info;
             if (item && fstatat(dirfd(folder), name.c_str(), &info, 0) == 0 && S_ISREG(info.st_mode)) {
                 CollectionEntry entry;
@@ -114,6 +120,7 @@ private:
     std::string root_, extension_;
     std::unordered_set<std::string> names_;  // every name in the folder, listed or written since
     bool listed_ = false;          // names_ holds the whole folder as List found it
+    std::vector<std::string> leftovers_;  // temporary files of an interrupted run that List found
     StagedWrites staged_;
 };
 
