@@ -13,6 +13,7 @@
 #include <cstring>
 #include <exception>
 #include <string>
+#include <string_view>
 
 namespace tethra_sim {
 
@@ -70,6 +71,13 @@ class PlainScanner {
 
     // A key: printable ASCII without escapes, then the colon.
     bool Key(std::string* key) {
+        std::string_view view;
+        if (!Key(&view)) return false;
+        key->assign(view);
+        return true;
+    }
+    // The same, as a view of the text.
+    bool Key(std::string_view* key) {
         if (!Eat('"')) return false;
         const char* start = p_;
         while (p_ < end_ && *p_ != '"') {
@@ -77,7 +85,7 @@ class PlainScanner {
             ++p_;
         }
         if (p_ == end_) return false;
-        key->assign(start, p_++);
+        *key = std::string_view(start, static_cast<size_t>(p_++ - start));
         return Eat(':');
     }
 
@@ -217,12 +225,12 @@ class PlainScanner {
         if (!Eat('{')) return false;
         if (Eat('}')) return true;
         size_t hint = 0;  // fields are written in their list's order
-        std::string key;
+        std::string_view key;
         do {
             if (!Key(&key)) return false;
             size_t field = hint;
             if (field >= head.fields.size() || head.fields[field].name != key) {
-                const auto found = head.index.find(key);
+                const auto found = head.index.find(std::string(key));
                 if (found == head.index.end()) return false;
                 field = found->second;
             }
@@ -253,6 +261,9 @@ class PlainScanner {
     // Device text: each character U+0000 to U+00FF is one byte.
     bool StringValue(uint32_t type, LinkValue* v) {
         ++p_;
+        // A deferred scan only checks a text; its bytes are read when the
+        // record is.
+        if (defer_ && type == kLinkText) return StringBytes([](uint8_t) {});
         std::vector<uint8_t>& bytes = v->bytes;
         // Room for the text up to the next quote, which its bytes take at
         // most unless it holds an escaped quote: one allocation, not one
@@ -260,27 +271,32 @@ class PlainScanner {
         // room for any.
         const void* quote = defer_ ? nullptr : std::memchr(p_, '"', static_cast<size_t>(end_ - p_));
         if (quote != nullptr) bytes.reserve(static_cast<size_t>(static_cast<const char*>(quote) - p_));
-        while (p_ < end_ && *p_ != '"') {
-            const unsigned char c = static_cast<unsigned char>(*p_++);
-            if (c >= 0x20 && c < 0x80 && c != '\\') {
-                bytes.push_back(c);
-            } else if ((c == 0xC2 || c == 0xC3) && p_ < end_ && (static_cast<unsigned char>(*p_) & 0xC0) == 0x80) {
-                bytes.push_back(static_cast<uint8_t>((c << 6) | (static_cast<unsigned char>(*p_++) & 0x3F)));
-            } else if (c == '\\' && p_ < end_) {
-                int byte = Escaped(*p_++);
-                if (byte < 0) return false;
-                bytes.push_back(static_cast<uint8_t>(byte));
-            } else {
-                return false;
-            }
-        }
-        if (p_++ == end_) return false;
+        if (!StringBytes([&bytes](uint8_t byte) { bytes.push_back(byte); })) return false;
         if (bytes.empty() || type == kLinkText) return true;
         double d = 0;
         if (!IsDateType(type) || !ParseDate(type, std::string(bytes.begin(), bytes.end()), &d)) return false;
         v->bytes.assign(8, 0);
         std::memcpy(v->bytes.data(), &d, 8);
         return true;
+    }
+    // A string's bytes up to and past its closing quote, each given to put.
+    template <typename Put>
+    bool StringBytes(Put put) {
+        while (p_ < end_ && *p_ != '"') {
+            const unsigned char c = static_cast<unsigned char>(*p_++);
+            if (c >= 0x20 && c < 0x80 && c != '\\') {
+                put(c);
+            } else if ((c == 0xC2 || c == 0xC3) && p_ < end_ && (static_cast<unsigned char>(*p_) & 0xC0) == 0x80) {
+                put(static_cast<uint8_t>((c << 6) | (static_cast<unsigned char>(*p_++) & 0x3F)));
+            } else if (c == '\\' && p_ < end_) {
+                int byte = Escaped(*p_++);
+                if (byte < 0) return false;
+                put(static_cast<uint8_t>(byte));
+            } else {
+                return false;
+            }
+        }
+        return p_++ != end_;
     }
     // The byte an escape stands for; -1 beyond single-byte characters.
     int Escaped(char e) {
