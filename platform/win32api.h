@@ -138,6 +138,7 @@ PLATFORM_API BOOL WINAPI HeapDestroy(HANDLE heap);
 #define FILE_APPEND_DATA 0x0004
 #define FILE_SHARE_READ 0x00000001
 #define FILE_SHARE_WRITE 0x00000002
+#define FILE_SHARE_DELETE 0x00000004
 #define CREATE_ALWAYS 2
 #define OPEN_EXISTING 3
 #define OPEN_ALWAYS 4
@@ -150,6 +151,20 @@ PLATFORM_API BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDW
 PLATFORM_API BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPVOID overlapped);
 PLATFORM_API DWORD WINAPI GetFileSize(HANDLE file, LPDWORD sizeHigh);
 PLATFORM_API BOOL WINAPI DeleteFileA(LPCSTR fileName);
+
+/* File mappings: the subset that maps a whole file, or a part of it from
+ * offset 0, read-only.  A view stays valid after the mapping's and the
+ * file's handles are closed, until UnmapViewOfFile. */
+#define PAGE_READONLY 0x02
+#define FILE_MAP_READ 0x0004
+#define ERROR_INVALID_ADDRESS 487L
+#define ERROR_FILE_INVALID 1006L
+
+PLATFORM_API HANDLE WINAPI CreateFileMappingA(HANDLE file, LPVOID security, DWORD protect, DWORD maximumSizeHigh,
+                                              DWORD maximumSizeLow, LPCSTR name);
+PLATFORM_API LPVOID WINAPI MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offsetLow,
+                                         SIZE_T bytes);
+PLATFORM_API BOOL WINAPI UnmapViewOfFile(LPCVOID base);
 
 /* Processes. */
 #define INFINITE 0xFFFFFFFFu

@@ -2,6 +2,7 @@
 // POSIX descriptors, with Windows paths mapped through drive_path.h.
 #include "platform/posix/drive_path.h"
 #include "platform/posix/fault_injection.h"
+#include "platform/posix/file_handle.h"
 #include "platform/posix/kernel_object.h"
 #include "platform/win32api.h"
 
@@ -179,6 +180,16 @@ BOOL WINAPI WriteFile(HANDLE handle, LPCVOID buffer, DWORD toWrite, LPDWORD writ
     }
     if (written != nullptr) *written = done;
     return TRUE;
+}
+
+int platform_posix::ReadableFileDescriptor(HANDLE handle) {
+    FileObject* file = FindFile(handle);
+    if (file == nullptr) return -1;
+    if (!file->canRead()) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return -1;
+    }
+    return file->descriptor();
 }
 
 DWORD WINAPI GetFileSize(HANDLE handle, LPDWORD sizeHigh) {

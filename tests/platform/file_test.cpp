@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <unistd.h>
@@ -146,6 +147,47 @@ TEST(Files, OpenAndDeleteFailuresCarryWin32Codes) {
     EXPECT_FALSE(testing_support::FileExists(sandbox.HostPath("C:\\gone.txt")));
 }
 
+// A view holds the file's bytes after both handles are closed, and after
+// the file is replaced; what cannot be mapped fails with Windows' codes.
+TEST(Files, ViewsOfAFileOutliveItsHandles) {
+    Sandbox sandbox;
+    testing_support::WriteFile(sandbox.HostPath("C:\\image.json"), "{\"records\": []}");
+    testing_support::WriteFile(sandbox.HostPath("C:\\empty.json"), "");
+    HANDLE file = CreateFileA("C:\\image.json", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE mapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    ASSERT_NE(nullptr, mapping);
+    EXPECT_EQ(nullptr, MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 16));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
+    const char* view = static_cast<const char*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
+    ASSERT_NE(nullptr, view);
+    EXPECT_EQ(TRUE, CloseHandle(mapping));
+    EXPECT_EQ(TRUE, CloseHandle(file));
+    testing_support::WriteFile(sandbox.HostPath("C:\\new.json"), "{}");
+    ASSERT_EQ(0, rename(sandbox.HostPath("C:\\new.json").c_str(), sandbox.HostPath("C:\\image.json").c_str()));
+    EXPECT_EQ("{\"records\": []}", std::string(view, 15));
+    EXPECT_EQ(TRUE, UnmapViewOfFile(view));
+    EXPECT_EQ(FALSE, UnmapViewOfFile(view));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_ADDRESS), GetLastError());
+
+    static const struct {
+        const char* name;
+        DWORD access, protect, sizeLow;
+        DWORD error;
+    } kCases[] = {
+        {"C:\\empty.json", GENERIC_READ, PAGE_READONLY, 0, ERROR_FILE_INVALID},
+        {"C:\\image.json", GENERIC_WRITE, PAGE_READONLY, 0, ERROR_ACCESS_DENIED},
+        {"C:\\image.json", GENERIC_READ, PAGE_READONLY, 3, ERROR_NOT_ENOUGH_MEMORY},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(testing::Message() << c.name << " " << c.access << " " << c.sizeLow);
+        file = CreateFileA(c.name, c.access, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        SetLastError(0);
+        EXPECT_EQ(nullptr, CreateFileMappingA(file, nullptr, c.protect, 0, c.sizeLow, nullptr));
+        EXPECT_EQ(c.error, GetLastError());
+        EXPECT_EQ(TRUE, CloseHandle(file));
+    }
+}
+
 // Handles never handed out are rejected, never dereferenced, by every
 // call that takes a file or process handle.
 TEST(Files, ForeignHandlesAreInvalid) {
@@ -159,6 +201,8 @@ TEST(Files, ForeignHandlesAreInvalid) {
             {"WriteFile", WriteFile(handle, buffer, 4, &count, nullptr) == FALSE},
             {"CloseHandle", CloseHandle(handle) == FALSE},
             {"GetFileSize", GetFileSize(handle, nullptr) == INVALID_FILE_SIZE},
+            {"CreateFileMappingA", CreateFileMappingA(handle, nullptr, PAGE_READONLY, 0, 0, nullptr) == nullptr},
+            {"MapViewOfFile", MapViewOfFile(handle, FILE_MAP_READ, 0, 0, 0) == nullptr},
             {"WaitForSingleObject", WaitForSingleObject(handle, 0) == WAIT_FAILED},
             {"GetExitCodeProcess", GetExitCodeProcess(handle, &count) == FALSE},
             {"TerminateProcess", TerminateProcess(handle, 0) == FALSE},
