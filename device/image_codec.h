@@ -89,12 +89,26 @@ enum class ImageReading { kAny, kPlainOnly, kGeneralOnly };
 bool ReadImageText(std::string_view text, ImageReading how, DeviceImage* out, std::string* error,
                    std::vector<RecordsSpan>* spans = nullptr, std::vector<DeferredRecords>* deferred = nullptr);
 
-// A file's whole text, read without being zero-filled first: a session
-// reads its image, tens of megabytes, at every start.
-struct FileText {
-    std::unique_ptr<char[]> bytes;
-    size_t size = 0;
-    std::string_view View() const { return std::string_view(bytes.get(), size); }
+// A file's whole text, mapped read-only: a session reads its image, tens
+// of megabytes, at every start, and a mapping spares copying it into
+// memory of the process.  Whoever holds one must not write over the file.
+class FileText {
+public:
+    FileText() = default;
+    ~FileText() { Release(); }
+    FileText(FileText&& other) noexcept { *this = std::move(other); }
+    FileText& operator=(FileText&& other) noexcept;
+    FileText(const FileText&) = delete;
+    FileText& operator=(const FileText&) = delete;
+
+    std::string_view View() const { return std::string_view(bytes_, size_); }
+    // Gives the file's pages back; the text is empty from here on.
+    void Release();
+
+private:
+    friend bool ReadFileText(const std::string& path, FileText* out);
+    const char* bytes_ = nullptr;
+    size_t size_ = 0;
 };
 bool ReadFileText(const std::string& path, FileText* out);
 
@@ -108,13 +122,19 @@ struct ImagePieces {
 // A database whose entry in kept is not empty gets that text as its
 // records array.
 ImagePieces WriteImagePieces(const DeviceImage& image, const std::vector<std::string_view>& kept);
-// Whether text is what the pieces make.
-bool SamePieces(const ImagePieces& pieces, std::string_view text);
 // What a database's records array is written from (its fields and its
 // records), as a number that changes when any of it does.
 uint64_t RecordsFingerprint(const Database& db);
-// Saves the pieces as DeviceImage::Save saves an image's text.
+// Saves the pieces as DeviceImage::Save saves an image's text: written
+// over path.previous (the image before the last save), which then takes
+// the place of path, whose image is kept as path.previous.
 bool SaveImagePieces(const std::string& path, const ImagePieces& pieces, std::string* error);
+// The two steps of that save, for a caller that holds the image at path
+// mapped: it releases the mapping between them.
+bool WritePreviousImage(const std::string& path, const ImagePieces& pieces, std::string* error);
+bool ReplaceWithPrevious(const std::string& path, std::string* error);
+// Where each of the pieces' kept texts stands in the file they make.
+std::vector<size_t> KeptOffsets(const ImagePieces& pieces);
 
 std::string Hex(const uint8_t* bytes, size_t n);
 // The value of a hex digit, -1 for any other character.

@@ -6,6 +6,7 @@
 // and not a tree of every value besides.
 #include "device/image_codec.h"
 #include "device/simulator.h"
+#include "platform/win32api.h"
 
 #include <nlohmann/json.hpp>
 
@@ -353,16 +354,43 @@ bool DeviceImage::FromJson(const std::string& text, std::string* error) {
     return ReadImageText(text, ImageReading::kAny, this, error);
 }
 
+FileText& FileText::operator=(FileText&& other) noexcept {
+    if (this != &other) {
+        Release();
+        bytes_ = other.bytes_;
+        size_ = other.size_;
+        other.bytes_ = nullptr;
+        other.size_ = 0;
+    }
+    return *this;
+}
+
+void FileText::Release() {
+    if (bytes_ != nullptr) UnmapViewOfFile(bytes_);
+    bytes_ = nullptr;
+    size_ = 0;
+}
+
 bool ReadFileText(const std::string& path, FileText* out) {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (!in) return false;
-    const std::streamoff size = in.tellg();
-    if (size < 0) return false;
-    out->bytes.reset(new (std::nothrow) char[static_cast<size_t>(size)]);
-    if (out->bytes == nullptr) return false;
-    out->size = static_cast<size_t>(size);
-    in.seekg(0);
-    return static_cast<bool>(in.read(out->bytes.get(), size)) || size == 0;
+    out->Release();
+    // Others may replace or remove the file meanwhile, as a save does.
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD high = 0;
+    const DWORD low = GetFileSize(file, &high);
+    const uint64_t size = (static_cast<uint64_t>(high) << 32) | low;
+    bool ok = !(low == INVALID_FILE_SIZE && GetLastError() != ERROR_SUCCESS) && size <= SIZE_MAX;
+    if (ok && size != 0) {  // an empty file has nothing to map
+        HANDLE mapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+        const void* view = mapping == nullptr ? nullptr : MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
+        if (mapping != nullptr) CloseHandle(mapping);
+        ok = view != nullptr;
+        out->bytes_ = static_cast<const char*>(view);
+        out->size_ = ok ? static_cast<size_t>(size) : 0;
+    }
+    CloseHandle(file);
+    return ok;
 }
 
 bool DeviceImage::Load(const std::string& path, std::string* error) {

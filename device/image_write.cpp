@@ -335,19 +335,6 @@ ImagePieces WriteImagePieces(const DeviceImage& image, const std::vector<std::st
     return pieces;
 }
 
-bool SamePieces(const ImagePieces& pieces, std::string_view text) {
-    size_t at = 0, from = 0;  // in text, in pieces.text
-    for (const auto& [offset, kept] : pieces.kept) {
-        const size_t own = offset - from;
-        if (text.substr(at, own) != std::string_view(pieces.text).substr(from, own)) return false;
-        at += own;
-        if (text.substr(at, kept.size()) != kept) return false;
-        at += kept.size();
-        from = offset;
-    }
-    return text.substr(at) == std::string_view(pieces.text).substr(from);
-}
-
 namespace {
 
 // Writes what the pieces make over the file at path, or a new one:
@@ -392,16 +379,23 @@ bool DeviceImage::Save(const std::string& path, std::string* error, std::string*
 }
 
 bool SaveImagePieces(const std::string& path, const ImagePieces& pieces, std::string* error) {
-    // The new image is written over the one before the last save, kept as
-    // path.previous, and renamed into place; the image it replaces is kept
-    // under that name (through a second link while the rename happens).
+    return WritePreviousImage(path, pieces, error) && ReplaceWithPrevious(path, error);
+}
+
+bool WritePreviousImage(const std::string& path, const ImagePieces& pieces, std::string* error) {
+    const std::string previous = path + ".previous";
+    if (WriteOver(previous, pieces)) return true;
+    std::error_code ec;
+    std::filesystem::remove(previous, ec);
+    if (error != nullptr) *error = "cannot write " + previous;
+    return false;
+}
+
+bool ReplaceWithPrevious(const std::string& path, std::string* error) {
+    // The image replaced is kept as path.previous, through a second link
+    // while the rename happens.
     const std::string previous = path + ".previous", swap = path + ".swap";
     std::error_code ec;
-    if (!WriteOver(previous, pieces)) {
-        std::filesystem::remove(previous, ec);
-        if (error != nullptr) *error = "cannot write " + previous;
-        return false;
-    }
     std::filesystem::remove(swap, ec);
     const bool kept = std::filesystem::exists(path, ec) && (std::filesystem::create_hard_link(path, swap, ec), !ec);
     std::filesystem::rename(previous, path, ec);
@@ -413,6 +407,16 @@ bool SaveImagePieces(const std::string& path, const ImagePieces& pieces, std::st
     }
     if (kept) std::filesystem::rename(swap, previous, ec);
     return true;
+}
+
+std::vector<size_t> KeptOffsets(const ImagePieces& pieces) {
+    std::vector<size_t> offsets;
+    size_t before = 0;  // bytes of the kept texts ahead
+    for (const auto& [offset, kept] : pieces.kept) {
+        offsets.push_back(offset + before);
+        before += kept.size();
+    }
+    return offsets;
 }
 
 }  // namespace tethra_sim

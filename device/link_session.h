@@ -26,13 +26,25 @@ struct Session {
     uint32_t lastError = kErrNone;
     uint8_t config[36];
     std::string imagePath;  // $MORVANE_DEVICE when the port was opened
-    FileText loadedText;     // the file's text as last loaded
-    ImagePieces savedText;   // what the last save since then wrote; empty before one
+    // The file's text, mapped only while the port is open: whoever writes
+    // the image in between may write over the file.  Positions below are
+    // in this text, or after a save in the file the save wrote.
+    FileText loadedText;
     bool imageLoaded = false;
-    // Per database of the image, where its records stand in loadedText and
+    // The size and time of the file the image was last read from or
+    // written to (all zero when unknown): the file is still that one, and
+    // the image in memory still the newest, when they are the same.
+    struct FileStamp {
+        uint64_t size = 0;
+        int64_t time = 0;
+        bool operator==(const FileStamp& other) const { return size == other.size && time == other.time; }
+    };
+    FileStamp known;
+    // Per database of the image, where its records stand in the text and
     // what they were then; a save copies the records of a database that
     // is still the same, as a session that only reads or edits a few
-    // leaves most.  Empty when loadedText is not in the plain form.
+    // leaves most.  Empty when the text is not in the plain form; an empty
+    // span for a database whose records were written anew.
     struct KeptRecords {
         RecordsSpan span;
         uint64_t fingerprint = 0;
@@ -71,12 +83,19 @@ struct Session {
     // Whether the database at index still has records not decoded, which
     // also means that none of its records changed.
     bool Pending(size_t index) const { return index < deferred.size() && !deferred[index].records.empty(); }
-    // Loads $MORVANE_DEVICE unless it is unchanged since this session last read or wrote it.
+    // Loads $MORVANE_DEVICE unless it is the file this session last read
+    // or wrote, which is then only mapped again.
     bool LoadImage();
+    // Maps that file again (unless it is mapped), when it is still the
+    // one; false otherwise.
+    bool MapKnown();
     bool SaveImage();
+    // Moves the positions of the records a save copied to where they stand
+    // in the file it wrote.
+    void MoveKept(const std::vector<std::string_view>& same, const std::vector<size_t>& offsets);
     // The fingerprint of each database's records, in the image's order.
     std::vector<uint64_t> Fingerprints() const;
-    // Notes where each database's records stand in loadedText, and what
+    // Notes where each database's records stand in the text, and what
     // they were then.
     void Keep(const std::vector<RecordsSpan>& spans, const std::vector<uint64_t>& prints);
 };

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 using tethra_sim::Session;
@@ -61,6 +62,19 @@ Database* Session::RequireDatabase(uint32_t dbId) {
     return db;
 }
 
+namespace {
+
+Session::FileStamp StampOf(const std::string& path) {
+    std::error_code failed;
+    Session::FileStamp stamp;
+    stamp.size = std::filesystem::file_size(path, failed);
+    if (failed) return Session::FileStamp();
+    stamp.time = std::filesystem::last_write_time(path, failed).time_since_epoch().count();
+    return failed ? Session::FileStamp() : stamp;
+}
+
+}  // namespace
+
 bool Session::LoadImage() {
     // Read through the platform, which sees what the host set for itself.
     char path[MAX_PATH];
@@ -68,20 +82,26 @@ bool Session::LoadImage() {
     imagePath = length > 0 && length < sizeof path ? path : "";
     if (imagePath.empty()) return true;
     if (!std::ifstream(imagePath)) return true;  // a new image file: written from the current state at close
+    if (MapKnown()) return true;
+    const FileStamp stamp = StampOf(imagePath);
     FileText text;
     if (!ReadFileText(imagePath, &text)) return false;
-    const bool saved = !savedText.text.empty();
-    if (imageLoaded && (saved ? SamePieces(savedText, text.View()) : text.View() == loadedText.View())) return true;
     std::vector<RecordsSpan> spans;
     std::vector<DeferredRecords> later;
     if (!ReadImageText(text.View(), ImageReading::kAny, &image, nullptr, &spans, &later)) return false;
     deferred = std::move(later);
     // An image read by the general reader has no spans to copy from.
     Keep(spans, spans.empty() ? std::vector<uint64_t>() : Fingerprints());
-    savedText = ImagePieces();  // it copied from the text replaced here
     loadedText = std::move(text);
+    known = stamp;
     imageLoaded = true;
     return true;
+}
+
+bool Session::MapKnown() {
+    if (!imageLoaded || known.size == 0 || !(StampOf(imagePath) == known)) return false;
+    if (loadedText.View().empty() && !ReadFileText(imagePath, &loadedText)) return false;
+    return loadedText.View().size() == known.size;
 }
 
 const Record* Session::DecodedRecord(Database& db, uint32_t recordId) {
@@ -130,21 +150,52 @@ void Session::Keep(const std::vector<RecordsSpan>& spans, const std::vector<uint
 
 bool Session::SaveImage() {
     if (imagePath.empty()) return true;
+    // Records not decoded yet are copied from the text they stand in, which
+    // must still be there.
+    for (size_t i = 0; i < deferred.size(); ++i)
+        if (Pending(i) && loadedText.View().empty() && !MapKnown()) return false;
     try {
         const std::vector<uint64_t> prints = Fingerprints();
         std::vector<std::string_view> same(prints.size());
         for (size_t i = 0; i < same.size(); ++i) {
-            if (i < kept.size() && (Pending(i) || prints[i] == kept[i].fingerprint))
-                same[i] = loadedText.View().substr(kept[i].span.begin, kept[i].span.end - kept[i].span.begin);
+            const RecordsSpan span = i < kept.size() ? kept[i].span : RecordsSpan();
+            if (span.end > span.begin && span.end <= loadedText.View().size() &&
+                (Pending(i) || prints[i] == kept[i].fingerprint))
+                same[i] = loadedText.View().substr(span.begin, span.end - span.begin);
         }
-        ImagePieces pieces = WriteImagePieces(image, same);
-        if (!SaveImagePieces(imagePath, pieces, nullptr)) return false;
-        savedText = std::move(pieces);
+        const ImagePieces pieces = WriteImagePieces(image, same);
+        if (!WritePreviousImage(imagePath, pieces, nullptr)) return false;
+        MoveKept(same, KeptOffsets(pieces));
     } catch (const std::exception&) {
         return false;
     }
+    // The file written holds what the records copied were read from from
+    // here on; the one mapped is given back before it is replaced.
+    loadedText.Release();
+    if (!ReplaceWithPrevious(imagePath, nullptr)) {
+        imageLoaded = false;  // read again at the next opening
+        return false;
+    }
+    known = StampOf(imagePath);
     imageLoaded = true;
     return true;
+}
+
+void Session::MoveKept(const std::vector<std::string_view>& same, const std::vector<size_t>& offsets) {
+    size_t next = 0;
+    for (size_t i = 0; i < kept.size(); ++i) {
+        if (i >= same.size() || same[i].empty() || next >= offsets.size()) {
+            kept[i] = KeptRecords();  // written anew, from where no one knows
+            continue;
+        }
+        const size_t from = kept[i].span.begin, to = offsets[next++];
+        kept[i].span = {to, to + same[i].size()};
+        if (i >= deferred.size()) continue;
+        for (RecordsSpan& record : deferred[i].records) {
+            if (record.end == record.begin) continue;  // decoded already
+            record = {record.begin - from + to, record.end - from + to};
+        }
+    }
 }
 
 void* HeapBytes(HANDLE heap, size_t bytes) {
@@ -154,9 +205,17 @@ void* HeapBytes(HANDLE heap, size_t bytes) {
 
 // Whoever holds the live image may read or change any record.
 DeviceImage* LiveDevice() {
-    if (g_liveSession == nullptr) return nullptr;
-    for (Database& db : g_liveSession->image.databases) g_liveSession->DecodeAll(db);
-    return &g_liveSession->image;
+    Session* s = g_liveSession;
+    if (s == nullptr) return nullptr;
+    // With the port closed, the records not decoded yet are read from the
+    // file the session last read or wrote, mapped only meanwhile.  When
+    // that file was replaced since, the image is read again at the next
+    // opening anyway.
+    const bool closed = s->state == Session::kClosed;
+    if (!closed || s->MapKnown())
+        for (Database& db : s->image.databases) s->DecodeAll(db);
+    if (closed) s->loadedText.Release();
+    return &s->image;
 }
 
 }  // namespace tethra_sim
@@ -187,7 +246,10 @@ int CTethraApp::S_DVXOpenPort(const char* portName, int mode) {
     return tethra_sim::Run(device_, "S_DVXOpenPort", [](Session& s) {
         if (s.state != Session::kClosed) return 1;
         if (!s.LoadImage()) return s.Fail(tethra_sim::kErrImageUnreadable);
-        if (!s.image.portAvailable) return s.Fail(tethra_sim::kErrPortUnavailable);
+        if (!s.image.portAvailable) {
+            s.loadedText.Release();  // mapped only while the port is open
+            return s.Fail(tethra_sim::kErrPortUnavailable);
+        }
         s.state = Session::kPortOpen;
         return 1;
     });
