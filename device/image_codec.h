@@ -13,7 +13,6 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>

@@ -12,9 +12,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 #include <memory>
-#include <new>
 #include <stdexcept>
 #include <unordered_map>
 #include <utility>

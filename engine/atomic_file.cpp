@@ -145,7 +145,7 @@ bool StagedWrites::Commit(std::string* error) {
 void RemoveLeftovers(const std::string& folder) {
     DIR* dir = opendir(folder.c_str());
     if (dir == nullptr) return;
-    const size_t prefix = strlen(kTemporaryPrefix);
+    const size_t prefix = kTemporaryPrefixLength;
     while (const dirent* found = readdir(dir))
         if (strncmp(found->d_name, kTemporaryPrefix, prefix) == 0) unlink((folder + "/" + found->d_name).c_str());
     closedir(dir);
