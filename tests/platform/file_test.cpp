@@ -162,27 +162,27 @@ TEST(Files, ViewsOfAFileOutliveItsHandles) {
     ASSERT_NE(nullptr, view);
     EXPECT_EQ(TRUE, CloseHandle(mapping));
     EXPECT_EQ(TRUE, CloseHandle(file));
-    testing_support::WriteFile(sandbox.HostPath("C:\\new.json"), "{}");
+    testing_support::WriteFile(sandbox.HostPath("C:\\new.json"), "{\"records\":[1]}");
     ASSERT_EQ(0, rename(sandbox.HostPath("C:\\new.json").c_str(), sandbox.HostPath("C:\\image.json").c_str()));
-    EXPECT_EQ("{\"records\": []}", std::string(view, 15));
+    EXPECT_EQ("{\"records\": []}", std::string(view, 15));  // not the new file's
     EXPECT_EQ(TRUE, UnmapViewOfFile(view));
     EXPECT_EQ(FALSE, UnmapViewOfFile(view));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_ADDRESS), GetLastError());
 
     static const struct {
         const char* name;
-        DWORD access, protect, sizeLow;
+        DWORD access, sizeLow;  // sizeLow: past the 15 bytes of image.json
         DWORD error;
     } kCases[] = {
-        {"C:\\empty.json", GENERIC_READ, PAGE_READONLY, 0, ERROR_FILE_INVALID},
-        {"C:\\image.json", GENERIC_WRITE, PAGE_READONLY, 0, ERROR_ACCESS_DENIED},
-        {"C:\\image.json", GENERIC_READ, PAGE_READONLY, 3, ERROR_NOT_ENOUGH_MEMORY},
+        {"C:\\empty.json", GENERIC_READ, 0, ERROR_FILE_INVALID},
+        {"C:\\image.json", GENERIC_WRITE, 0, ERROR_ACCESS_DENIED},
+        {"C:\\image.json", GENERIC_READ, 16, ERROR_NOT_ENOUGH_MEMORY},
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(testing::Message() << c.name << " " << c.access << " " << c.sizeLow);
         file = CreateFileA(c.name, c.access, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         SetLastError(0);
-        EXPECT_EQ(nullptr, CreateFileMappingA(file, nullptr, c.protect, 0, c.sizeLow, nullptr));
+        EXPECT_EQ(nullptr, CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, c.sizeLow, nullptr));
         EXPECT_EQ(c.error, GetLastError());
         EXPECT_EQ(TRUE, CloseHandle(file));
     }
