@@ -110,6 +110,12 @@ bool StateStore::Open(const std::string& path, bool readOnly) {
     }
     sqlite3_busy_timeout(db_, 2000);
     if (readOnly) return true;
+    // The log is copied into the database by the commit that fills it
+    // past a thousand pages, not at every close: a sync that changed a
+    // hundred items would otherwise write each of their pages twice and
+    // flush the database besides.  A log left behind is read by whoever
+    // opens the state next, as any commit's is.
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     // WAL: a commit is one append to the log, and readers (status) never
     // wait for a running sync.  FULL: a commit survives a power loss.
     if (!Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;")) return false;
@@ -125,7 +131,9 @@ bool StateStore::Open(const std::string& path, bool readOnly) {
         return false;
     }
     if (!Exec(kSchema)) return false;
-    return Exec("PRAGMA user_version = 2");
+    // Setting the version is a write of its own, committed and flushed:
+    // only a new state needs it.
+    return found == kStateSchemaVersion || Exec("PRAGMA user_version = 2");
 }
 
 bool StateStore::Begin() { return Exec("BEGIN IMMEDIATE"); }
