@@ -72,7 +72,7 @@ Read ReadEntry(Collection& collection, const CollectionEntry& file, const StateR
     std::string error;
     entry->file = file;
     if (!collection.Read(file, &entry->item, &error)) {
-        g->skipped.push_back(file.path + ": " + error);
+        g->skipped.push_back(collection.PathOf(file) + ": " + error);
         return Read::kSkipped;
     }
     if (IsForeign(g->section, entry->item.text)) return Read::kForeign;
@@ -82,7 +82,7 @@ Read ReadEntry(Collection& collection, const CollectionEntry& file, const StateR
     std::vector<std::string> warnings;
     if (!morvane_pim::ItemToRecord(g->section, entry->item, file.href, settings, &entry->record, &entry->uid,
                                    &warnings, &problem)) {
-        problem.name = file.path;
+        problem.name = collection.PathOf(file);
         g->skipped.push_back(problem.ToString());
         return Read::kSkipped;
     }
@@ -101,9 +101,11 @@ bool ScanPc(Collection& collection, const morvane_pim::Settings& settings, Gathe
 
 void ScanListed(Collection& collection, const std::vector<CollectionEntry>& files,
                 const morvane_pim::Settings& settings, Gathered* g) {
-    // Keyed by the rows' own texts, which stay where they are meanwhile.
-    std::unordered_map<std::string_view, size_t> byHref(g->rows.size());
-    for (size_t i = 0; i < g->rows.size(); ++i) byHref[g->rows[i].href] = i;
+    // The rows stay where they are meanwhile, and with them the texts the
+    // index is keyed by.
+    std::unordered_map<std::string_view, size_t>& byHref = g->hrefIndex;
+    if (byHref.empty())
+        for (size_t i = 0; i < g->rows.size(); ++i) byHref[g->rows[i].href] = i;
     std::vector<bool> present(g->rows.size());
     for (const CollectionEntry& file : files) {
         auto known = byHref.find(file.href);

@@ -20,7 +20,7 @@ namespace morvane_engine {
 
 struct CollectionEntry {
     std::string href;
-    std::string path;    // where the file is now
+    std::string path;    // where the file is now, when its name is not the href (mail); see PathOf
     int64_t size = 0;
     int64_t mtime = 0;   // nanoseconds
     uint32_t folder = 0; // mail: host folder of the Maildir it is in
@@ -36,6 +36,8 @@ public:
     // Every item file, without reading them.
     virtual bool List(std::vector<CollectionEntry>* entries, std::string* error) = 0;
     virtual bool Read(const CollectionEntry& entry, morvane_pim::Item* item, std::string* error) = 0;
+    // Where the entry's file is, to name it to the person running the sync.
+    virtual std::string PathOf(const CollectionEntry& entry) const = 0;
     // Writes the item under href, replacing what is there (also when a
     // mail reader moved it to another folder); *written describes the file.
     virtual bool Write(const std::string& href, const morvane_pim::Item& item, CollectionEntry* written,

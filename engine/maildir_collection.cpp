@@ -85,6 +85,8 @@ public:
         return ReadWholeFile(entry.path, &item->text, error);
     }
 
+    std::string PathOf(const CollectionEntry& entry) const override { return entry.path; }
+
     bool Write(const std::string& href, const morvane_pim::Item& item, CollectionEntry* written,
                std::string* error) override {
         const uint32_t folder = item.folder >= 1 && item.folder <= kFolderCount ? item.folder : 1;

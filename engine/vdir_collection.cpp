@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <unordered_set>
 
@@ -46,6 +47,7 @@ public:
     bool List(std::vector<CollectionEntry>* entries, std::string* error) override {
         entries->clear();
         names_.clear();
+        unindexed_.clear();
         leftovers_.clear();
         listed_ = false;
         DIR* folder = opendir(root_.c_str());
@@ -55,21 +57,27 @@ public:
             *error = "cannot list " + root_ + ": " + strerror(errno);
             return false;
         }
+        // A folder's size grows with its entries (ext4 takes 8 bytes and the
+        // name's, rounded to 4, for each): room for about that many saves
+        // moving every entry each time the list doubles.
+        struct stat folderInfo;
+        if (fstat(dirfd(folder), &folderInfo) == 0)
+            entries->reserve(static_cast<size_t>(std::min<off_t>(folderInfo.st_size / 32, 1 << 20)));
         while (const dirent* found = readdir(folder)) {
             std::string name = found->d_name;
-            // Every name is taken, item or not, so that a new item's name
-            // is chosen without asking the file system again.
+            // Every name a new item's could be (any ending in the
+            // extension, a folder's too) is taken, so that a new item's
+            // name is chosen without asking the file system again.
             const bool item = !name.empty() && name[0] != '.' && EndsWith(name, extension_);
             if (name.compare(0, kTemporaryPrefixLength, kTemporaryPrefix) == 0) leftovers_.push_back(name);
             struct stat info;
             if (item && fstatat(dirfd(folder), name.c_str(), &info, 0) == 0 && S_ISREG(info.st_mode)) {
                 CollectionEntry entry;
-                entry.path = root_ + "/" + name;
                 entry.href = name;
                 StampOf(info, &entry.size, &entry.mtime);
                 entries->push_back(std::move(entry));
             }
-            names_.insert(std::move(name));
+            if (item) unindexed_.push_back(std::move(name));
         }
         closedir(folder);
         listed_ = true;
@@ -78,17 +86,20 @@ public:
 
     bool Read(const CollectionEntry& entry, morvane_pim::Item* item, std::string* error) override {
         *item = morvane_pim::Item();
-        return ReadWholeFile(entry.path, &item->text, error);
+        return ReadWholeFile(PathOf(entry), &item->text, error);
     }
+
+    // An item's file is named by its href: its path is made when needed,
+    // not kept for every item listed.
+    std::string PathOf(const CollectionEntry& entry) const override { return root_ + "/" + entry.href; }
 
     bool Write(const std::string& href, const morvane_pim::Item& item, CollectionEntry* written,
                std::string* error) override {
         const std::string path = root_ + "/" + href;
         *written = CollectionEntry();
         if (!staged_.Stage(path, item.text, "", &written->size, &written->mtime, error)) return false;
-        names_.insert(href);
+        unindexed_.push_back(href);
         written->href = href;
-        written->path = path;
         return true;
     }
 
@@ -98,7 +109,7 @@ public:
             *error = "cannot remove " + path + ": " + strerror(errno);
             return false;
         }
-        names_.erase(href);
+        Names().erase(href);
         staged_.Touch(root_);
         return true;
     }
@@ -106,9 +117,10 @@ public:
     std::string NewHref(const std::string& uid) override {
         const std::string base = SafeFileName(uid);
         std::string href = base + extension_;
-        for (int n = 2; names_.count(href) != 0 || (!listed_ && access((root_ + "/" + href).c_str(), F_OK) == 0); ++n)
+        std::unordered_set<std::string>& names = Names();
+        for (int n = 2; names.count(href) != 0 || (!listed_ && access((root_ + "/" + href).c_str(), F_OK) == 0); ++n)
             href = base + "-" + std::to_string(n) + extension_;
-        names_.insert(href);
+        names.insert(href);
         return href;
     }
 
@@ -117,9 +129,23 @@ public:
     const std::string& root() const override { return root_; }
 
 private:
+    // The names taken, made into a set only when a new item needs a name
+    // or one is removed: most syncs do neither, and the set would cost
+    // every listing a node and a hash for each file.
+    std::unordered_set<std::string>& Names() {
+        names_.reserve(names_.size() + unindexed_.size());
+        for (std::string& name : unindexed_) names_.insert(std::move(name));
+        unindexed_.clear();
+        return names_;
+    }
+
     std::string root_, extension_;
-    std::unordered_set<std::string> names_;  // every name in the folder, listed or written since
-    bool listed_ = false;          // names_ holds the whole folder as List found it
+    // Every name in the folder ending in the items' extension (the only
+    // ones a new item's name could be), listed or written since: those in
+    // the set and those not yet in it.
+    std::unordered_set<std::string> names_;
+    std::vector<std::string> unindexed_;
+    bool listed_ = false;          // the names taken hold the whole folder as List found it
     std::vector<std::string> leftovers_;  // temporary files of an interrupted run that List found
     StagedWrites staged_;
 };
