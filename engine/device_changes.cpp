@@ -34,8 +34,11 @@ bool LoadGathered(int32_t section, StateStore& store, Gathered* g) {
     if (store.IsOpen() && !store.LoadRows(section, &g->rows)) return false;
     if (store.IsOpen()) g->store = &store;
     g->deviceIndex.reserve(g->rows.size());
-    for (size_t i = 0; i < g->rows.size(); ++i)
+    g->hrefIndex.reserve(g->rows.size());
+    for (size_t i = 0; i < g->rows.size(); ++i) {
         if (g->rows[i].deviceId != 0) g->deviceIndex[g->rows[i].deviceId] = i;
+        g->hrefIndex[g->rows[i].href] = i;
+    }
     return true;
 }
 

@@ -10,6 +10,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -37,6 +38,11 @@ struct Gathered {
     int32_t section = 0;
     std::vector<StateRow> rows;             // in the order of their rowIds, as the state gives them
     std::unordered_map<int32_t, size_t> deviceIndex;  // device id -> index in rows
+    // File name -> index in rows, keyed by the rows' own texts: made with
+    // the rows, on the thread that reads them while the collection is
+    // listed, for the scan of the PC side, its only reader (the rows may
+    // move afterwards).
+    std::unordered_map<std::string_view, size_t> hrefIndex;
 
     bool deviceFull = false;                 // every device record was read
     std::map<int32_t, HostRecord> deviceRecords;  // records read (not the deleted ones)
