@@ -281,7 +281,11 @@ TEST(AddressMerge, DeviceEditsRewriteOnlyTheirLinesInVcardsOfOtherPrograms) {
         std::vector<std::string> warnings;
         ReadAndEdit(row, &device, &edited, &merged, &warnings);
         EXPECT_EQ(warnings.size(), row.warnings);
-        for (const auto& read : row.reads) EXPECT_EQ(*device.Value(read.first), Device(read.second)) << read.first;
+        for (const auto& read : row.reads) {
+            const std::string* value = device.Value(read.first);
+            ASSERT_NE(value, nullptr) << read.first;
+            EXPECT_EQ(*value, Device(read.second)) << read.first;
+        }
         for (const char* line : row.kept) EXPECT_NE(merged.text.find(line), std::string::npos) << line;
         for (const char* line : row.written) EXPECT_NE(merged.text.find(line), std::string::npos) << line;
         const std::multiset<std::string> before = RawLines(base.text), after = RawLines(merged.text);

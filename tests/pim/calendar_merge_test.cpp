@@ -171,6 +171,7 @@ TEST(CalendarItems, WhatTheHandheldTransliteratesIsNoChange) {
     text.replace(text.find("SUMMARY:Project review"), 22, "SUMMARY:Review with \xC5\x81ukasz");
     std::vector<std::string> warnings;
     const HostRecord device = Read(2, text, &warnings);
+    ASSERT_NE(device.Value("7"), nullptr);
     EXPECT_EQ(*device.Value("7"), "Review with Lukasz");
     ASSERT_EQ(warnings.size(), 1u);
     EXPECT_NE(warnings[0].find("SUMMARY holds characters"), std::string::npos);
