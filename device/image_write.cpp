@@ -124,11 +124,12 @@ class PrettyWriter {
         *out_ += text;
     }
     // Names and settings are taken as UTF-8 and refused when they are not;
-    // the common plain ones are copied as they are.
+    // the common plain ones are copied as they are, the others escaped to
+    // ASCII, the only text the image's hand reader passes over.
     void AppendString(const std::string& text) {
         for (unsigned char c : text)
             if (c < 0x20 || c == '"' || c == '\\' || c >= 0x7F) {
-                *out_ += nlohmann::ordered_json(text).dump();
+                *out_ += nlohmann::ordered_json(text).dump(-1, ' ', true);
                 return;
             }
         *out_ += '"';
