@@ -67,11 +67,22 @@ size_t ValueColon(const std::string& logical) {
     return std::string::npos;
 }
 
-// Whether the head (so far) of a line names a transfer encoding; enough to
-// know how its following physical lines continue it.
+// Whether the head (so far) of a line names a transfer encoding, as the
+// value's decoding will read it: a parameter ENCODING=word, or word alone
+// (vCard 2.1).  Enough to know how its following physical lines continue
+// it; a parameter that only holds the word in a longer name or value does
+// not make the line's value encoded, and must not join the next line to it.
 bool HeadSays(const std::string& logical, const char* word) {
-    const size_t colon = ValueColon(logical);
-    return Upper(logical.substr(0, colon)).find(word) != std::string::npos;
+    const std::string head = Upper(logical.substr(0, ValueColon(logical)));
+    const std::string bare = word, named = std::string("ENCODING=") + word, quoted = "ENCODING=\"" + bare + "\"";
+    size_t start = head.find(';');
+    while (start != std::string::npos) {
+        const size_t end = head.find(';', start + 1);
+        const std::string param = head.substr(start + 1, end == std::string::npos ? std::string::npos : end - start - 1);
+        if (param == bare || param == named || param == quoted) return true;
+        start = end;
+    }
+    return false;
 }
 
 bool IsBase64Line(const std::string& content) {
