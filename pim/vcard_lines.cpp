@@ -67,24 +67,6 @@ size_t ValueColon(const std::string& logical) {
     return std::string::npos;
 }
 
-// Whether the head (so far) of a line names a transfer encoding, as the
-// value's decoding will read it: a parameter ENCODING=word, or word alone
-// (vCard 2.1).  Enough to know how its following physical lines continue
-// it; a parameter that only holds the word in a longer name or value does
-// not make the line's value encoded, and must not join the next line to it.
-bool HeadSays(const std::string& logical, const char* word) {
-    const std::string head = Upper(logical.substr(0, ValueColon(logical)));
-    const std::string bare = word, named = std::string("ENCODING=") + word, quoted = "ENCODING=\"" + bare + "\"";
-    size_t start = head.find(';');
-    while (start != std::string::npos) {
-        const size_t end = head.find(';', start + 1);
-        const std::string param = head.substr(start + 1, end == std::string::npos ? std::string::npos : end - start - 1);
-        if (param == bare || param == named || param == quoted) return true;
-        start = end;
-    }
-    return false;
-}
-
 bool IsBase64Line(const std::string& content) {
     if (content.empty()) return false;
     for (char c : content)
@@ -120,6 +102,31 @@ VcardParam ParseParam(const std::string& token) {
     return param;
 }
 
+// The parameters of a line's head, split at its semicolons: every piece
+// after the property's name.
+void AddParams(const std::vector<std::string>& tokens, std::vector<VcardParam>* params) {
+    for (size_t i = 1; i < tokens.size(); ++i) {
+        const std::string token = Trimmed(tokens[i]);
+        if (!token.empty()) params->push_back(ParseParam(token));
+    }
+}
+
+// The transfer encoding the head (so far) of a line gives its value, in
+// capitals, as the value's decoding reads it: the first ENCODING parameter
+// (or the bare word of vCard 2.1).  Enough to know how the line's
+// following physical lines continue it; a parameter that only holds the
+// word in a longer name or value leaves the value plain, and must not
+// join the next line to it.
+std::string HeadEncoding(const std::string& logical) {
+    VcardLine line;
+    AddParams(SplitOutsideQuotes(logical.substr(0, ValueColon(logical)), ';'), &line.params);
+    const VcardParam* encoding = FindVcardParam(line, "ENCODING");
+    return encoding != nullptr && !encoding->values.empty() ? Upper(encoding->values[0]) : std::string();
+}
+
+// Whether an encoding HeadEncoding gave is base64, in either name.
+bool IsBase64(const std::string& encoding) { return encoding == "BASE64" || encoding == "B"; }
+
 // A logical line into its group, name, parameters and value.
 bool SplitLogicalLine(const std::string& logical, VcardLine* line, std::string* reason) {
     const size_t colon = ValueColon(logical);
@@ -140,10 +147,7 @@ bool SplitLogicalLine(const std::string& logical, VcardLine* line, std::string* 
         *reason = "'" + nameToken.substr(0, 40) + "' is no property name";
         return false;
     }
-    for (size_t i = 1; i < tokens.size(); ++i) {
-        const std::string token = Trimmed(tokens[i]);
-        if (!token.empty()) line->params.push_back(ParseParam(token));
-    }
+    AddParams(tokens, &line->params);
     return true;
 }
 
@@ -169,12 +173,12 @@ bool ParseVcardLines(const std::string& text, size_t start, std::vector<VcardLin
         const std::string content = text.substr(physical.begin, physical.contentEnd - physical.begin);
         if (open) {
             bool joined = true;
-            if (!logical.empty() && logical.back() == '=' && HeadSays(logical, "QUOTED-PRINTABLE")) {
+            if (!logical.empty() && logical.back() == '=' && HeadEncoding(logical) == "QUOTED-PRINTABLE") {
                 logical.pop_back();  // a soft line break
                 logical += content;
             } else if (!content.empty() && (content[0] == ' ' || content[0] == '\t')) {
                 logical += content.substr(1);
-            } else if (IsBase64Line(content) && HeadSays(logical, "BASE64")) {
+            } else if (IsBase64Line(content) && IsBase64(HeadEncoding(logical))) {
                 logical += content;  // 2.1 writers need not indent base64 lines
             } else {
                 joined = false;
