@@ -395,6 +395,34 @@ TEST(AddressItem, BadInputIsAnErrorWithItsLine) {
     }
 }
 
+// What joins a physical line to the one before: a fold's indent, a soft
+// line break when the value is quoted-printable by its ENCODING (or the
+// bare word of vCard 2.1), and an unindented base64 line after a base64
+// head; the word inside another parameter joins nothing.
+TEST(VcardLines, WhatContinuesALine) {
+    static const struct {
+        const char* text;
+        size_t lines;
+    } kRows[] = {
+        {"NOTE;ENCODING=QUOTED-PRINTABLE:a=\r\nb\r\n", 1},
+        {"NOTE;quoted-printable:a=\r\nb\r\n", 1},
+        {"NOTE;ENCODING=\"QUOTED-PRINTABLE\":a=\r\nb\r\n", 1},
+        {"FN;X-A=QUOTED-PRINTABLE:a=\r\nTEL:1\r\n", 2},
+        {"FN;X-QUOTED-PRINTABLE;CHARSET=UTF-8:a=\r\nTEL:1\r\n", 2},
+        {"NOTE:a=\r\nTEL:1\r\n", 2},
+        {"NOTE:a\r\n b\r\n", 1},
+        {"PHOTO;ENCODING=b:AAAA\r\nBBBB\r\n", 1},
+        {"PHOTO;BASE64:AAAA\r\nBBBB\r\n", 1},
+    };
+    for (const auto& row : kRows) {
+        std::vector<VcardLine> lines;
+        uint32_t line = 0;
+        std::string reason;
+        EXPECT_TRUE(ParseVcardLines(row.text, 0, &lines, &line, &reason)) << row.text << reason;
+        EXPECT_EQ(lines.size(), row.lines) << row.text;
+    }
+}
+
 // An expectation for address_check.py: UTF-8, LF line ends, escaped.
 std::string ExpectLine(const std::string& key, const std::string& device) {
     std::string utf8, escaped;
