@@ -133,6 +133,7 @@ private:
     // or one is removed: most syncs do neither, and the set would cost
     // every listing a node and a hash for each file.
     std::unordered_set<std::string>& Names() {
+        if (unindexed_.empty()) return names_;
         names_.reserve(names_.size() + unindexed_.size());
         for (std::string& name : unindexed_) names_.insert(std::move(name));
         unindexed_.clear();
