@@ -41,7 +41,9 @@ const char kTextsApart[] =
 class Statement {
 public:
     explicit Statement(sqlite3_stmt* statement) : statement_(statement) {}
+    // A statement that could not be prepared is null: nothing to ready.
     ~Statement() {
+        if (statement_ == nullptr) return;
         sqlite3_reset(statement_);
         sqlite3_clear_bindings(statement_);
     }
