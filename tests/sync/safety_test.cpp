@@ -1,6 +1,6 @@
 // What keeps a sync from doing harm: the mass-delete guard, the lock on
-// the store, the dry run, files that cannot be read, and a handheld that
-// fails half-way through an import.
+// the store, the dry run, files that cannot be read, a sync state that
+// cannot be, and a handheld that fails half-way through an import.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include <filesystem>
+
+#include <sqlite3.h>
 
 #include "records/field_map.h"
 #include "sync/sync_world.h"
@@ -106,6 +108,53 @@ TEST_F(UnreadableFiles, SkippedReportedAndNeverChanged) {
     ASSERT_TRUE(Ran(world.Sync(), 0));
     EXPECT_NE(ReadFile(anna).find("Annie"), std::string::npos);
     EXPECT_TRUE(world.InAgreement(kAddressSection));
+}
+
+// A sync state a newer version wrote, one whose tables cannot be read, and
+// one that is no database: the sync stops before either side changes, and
+// goes on from where it was once the state is whole again.
+class DamagedState : public Synced {};
+
+TEST_F(DamagedState, StopsBeforeEitherSideChanges) {
+    static const struct {
+        const char* sql;  // null: the file overwritten with text
+        const char* says;
+    } kDamage[] = {
+        {"PRAGMA user_version = 3;", "newer morvane-sync"},
+        {"ALTER TABLE databases RENAME COLUMN dirty TO unknown;", "no such column"},
+        {nullptr, "not a database"},
+    };
+    world.ChangeRecord(7, "S_LAST_NAME", "Okafor", {{"S_FIRST_NAME", TextValue("Dave")}});
+    world.CopyItem(kAddressSection, world.FindFile(kAddressSection, "Berger"), "Berger", "Vogt", "lena");
+    const std::string state = world.store() + "/.morvane/state.sqlite3";
+    std::vector<std::pair<std::string, std::string>> whole;  // the state's files, its log among them
+    for (const std::string& path : {state, state + "-wal", state + "-shm"})
+        if (std::filesystem::exists(path)) whole.emplace_back(path, ReadFile(path));
+    const auto restore = [&whole, &state] {
+        for (const char* end : {"-wal", "-shm"}) std::filesystem::remove(state + end);
+        for (const auto& file : whole) testing_support::WriteFile(file.first, file.second);
+    };
+    const auto files = Tree(world.store());
+    for (const auto& damage : kDamage) {
+        restore();
+        if (damage.sql == nullptr) {
+            for (const char* end : {"-wal", "-shm"}) std::filesystem::remove(state + end);
+            testing_support::WriteFile(state, std::string(8192, 'x'));
+        } else {
+            sqlite3* db = nullptr;
+            ASSERT_EQ(sqlite3_open(state.c_str(), &db), SQLITE_OK);
+            EXPECT_EQ(sqlite3_exec(db, damage.sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+            sqlite3_close(db);
+        }
+        EXPECT_TRUE(Ran(world.Sync(), 1, {damage.says})) << damage.says;
+        EXPECT_EQ(Tree(world.store()), files) << damage.says;
+        EXPECT_EQ(world.DeviceCount(kAddressSection), 2u) << damage.says;
+    }
+    restore();
+    ASSERT_TRUE(Ran(world.Sync(), 0));
+    EXPECT_TRUE(world.InAgreement(kAddressSection));
+    EXPECT_NE(world.FindFile(kAddressSection, "Dave"), "");
+    EXPECT_NE(world.FindRecord(7, "S_LAST_NAME", "Vogt"), 0u);
 }
 
 // The handheld refuses the second record of an import: the sync says so;
