@@ -79,15 +79,14 @@ bool ParseVcard(const std::string& text, Vcard* card, uint32_t* errorLine, std::
 
 bool DecodeVcardValue(const VcardLine& line, int version, std::string* text, bool* guessed, std::string* reason) {
     *guessed = false;
-    const VcardParam* encoding = FindVcardParam(line, "ENCODING");
-    const std::string how = encoding != nullptr && !encoding->values.empty() ? encoding->values[0] : std::string();
+    const std::string how = VcardEncoding(line);
     std::string bytes;
-    if (strcasecmp(how.c_str(), "QUOTED-PRINTABLE") == 0) {
+    if (IsQuotedPrintableEncoding(how)) {
         if (!DecodeQuotedPrintable(line.value, &bytes)) {
             *reason = "malformed quoted-printable value";
             return false;
         }
-    } else if (strcasecmp(how.c_str(), "BASE64") == 0 || strcasecmp(how.c_str(), "B") == 0) {
+    } else if (IsBase64Encoding(how)) {
         if (!DecodeBase64(line.value, &bytes)) {
             *reason = "malformed base64 value";
             return false;

@@ -2,6 +2,7 @@
 
 #include <ctype.h>
 #include <string.h>
+#include <strings.h>
 
 namespace morvane_pim {
 
@@ -111,21 +112,16 @@ void AddParams(const std::vector<std::string>& tokens, std::vector<VcardParam>* 
     }
 }
 
-// The transfer encoding the head (so far) of a line gives its value, in
-// capitals, as the value's decoding reads it: the first ENCODING parameter
-// (or the bare word of vCard 2.1).  Enough to know how the line's
+// The transfer encoding the head (so far) of a line gives its value, as
+// VcardEncoding reads it of the whole line.  Enough to know how the line's
 // following physical lines continue it; a parameter that only holds the
 // word in a longer name or value leaves the value plain, and must not
 // join the next line to it.
 std::string HeadEncoding(const std::string& logical) {
     VcardLine line;
     AddParams(SplitOutsideQuotes(logical.substr(0, ValueColon(logical)), ';'), &line.params);
-    const VcardParam* encoding = FindVcardParam(line, "ENCODING");
-    return encoding != nullptr && !encoding->values.empty() ? Upper(encoding->values[0]) : std::string();
+    return VcardEncoding(line);
 }
-
-// Whether an encoding HeadEncoding gave is base64, in either name.
-bool IsBase64(const std::string& encoding) { return encoding == "BASE64" || encoding == "B"; }
 
 // A logical line into its group, name, parameters and value.
 bool SplitLogicalLine(const std::string& logical, VcardLine* line, std::string* reason) {
@@ -173,12 +169,12 @@ bool ParseVcardLines(const std::string& text, size_t start, std::vector<VcardLin
         const std::string content = text.substr(physical.begin, physical.contentEnd - physical.begin);
         if (open) {
             bool joined = true;
-            if (!logical.empty() && logical.back() == '=' && HeadEncoding(logical) == "QUOTED-PRINTABLE") {
+            if (!logical.empty() && logical.back() == '=' && IsQuotedPrintableEncoding(HeadEncoding(logical))) {
                 logical.pop_back();  // a soft line break
                 logical += content;
             } else if (!content.empty() && (content[0] == ' ' || content[0] == '\t')) {
                 logical += content.substr(1);
-            } else if (IsBase64Line(content) && IsBase64(HeadEncoding(logical))) {
+            } else if (IsBase64Line(content) && IsBase64Encoding(HeadEncoding(logical))) {
                 logical += content;  // 2.1 writers need not indent base64 lines
             } else {
                 joined = false;
@@ -209,6 +205,19 @@ const VcardParam* FindVcardParam(const VcardLine& line, const char* name) {
     for (const VcardParam& param : line.params)
         if (param.name == name) return &param;
     return nullptr;
+}
+
+std::string VcardEncoding(const VcardLine& line) {
+    const VcardParam* encoding = FindVcardParam(line, "ENCODING");
+    return encoding != nullptr && !encoding->values.empty() ? encoding->values[0] : std::string();
+}
+
+bool IsQuotedPrintableEncoding(const std::string& encoding) {
+    return strcasecmp(encoding.c_str(), "QUOTED-PRINTABLE") == 0;
+}
+
+bool IsBase64Encoding(const std::string& encoding) {
+    return strcasecmp(encoding.c_str(), "BASE64") == 0 || strcasecmp(encoding.c_str(), "B") == 0;
 }
 
 bool HasVcardType(const VcardLine& line, const char* type) {

@@ -40,6 +40,14 @@ bool ParseVcardLines(const std::string& text, size_t start, std::vector<VcardLin
 // The first parameter of that name, or null.
 const VcardParam* FindVcardParam(const VcardLine& line, const char* name);
 
+// The transfer encoding of a line's value, as written: the first value of
+// its first ENCODING parameter (vCard 2.1's bare word is one); "" for none.
+// Both the reading of the lines and the decoding of the value go by it.
+std::string VcardEncoding(const VcardLine& line);
+// Whether an encoding is quoted-printable, or base64 ("BASE64", "B"); any case.
+bool IsQuotedPrintableEncoding(const std::string& encoding);
+bool IsBase64Encoding(const std::string& encoding);
+
 // Whether the TYPE values (split at commas, any case) include type.
 bool HasVcardType(const VcardLine& line, const char* type);
 
