@@ -130,15 +130,18 @@ TEST_F(DamagedState, StopsBeforeEitherSideChanges) {
     std::vector<std::pair<std::string, std::string>> whole;  // the state's files, its log among them
     for (const std::string& path : {state, state + "-wal", state + "-shm"})
         if (std::filesystem::exists(path)) whole.emplace_back(path, ReadFile(path));
-    const auto restore = [&whole, &state] {
+    const auto dropLog = [&state] {
         for (const char* end : {"-wal", "-shm"}) std::filesystem::remove(state + end);
+    };
+    const auto restore = [&whole, &dropLog] {
+        dropLog();
         for (const auto& file : whole) testing_support::WriteFile(file.first, file.second);
     };
     const auto files = Tree(world.store());
     for (const auto& damage : kDamage) {
         restore();
         if (damage.sql == nullptr) {
-            for (const char* end : {"-wal", "-shm"}) std::filesystem::remove(state + end);
+            dropLog();
             testing_support::WriteFile(state, std::string(8192, 'x'));
         } else {
             sqlite3* db = nullptr;
