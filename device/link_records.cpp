@@ -54,14 +54,24 @@ bool FillLinkRecord(Session& s, HANDLE heap, const Database& db, const Record& r
     return true;
 }
 
+// Whether a structure's size field gives its size: the contract's, which
+// is the 32-bit layout's, or that of the layout of the caller's build.
+template <typename T>
+bool GivesItsSize(const T& structure, uint32_t contractSize) {
+    return structure.size == contractSize || structure.size == sizeof(T);
+}
+
 // Slots beyond the device's field list are ignored; fields beyond the
-// record's slots count as not sent.
+// record's slots count as not sent.  A record or slot that does not give
+// its own size is no record of this contract.
 bool CheckIncoming(Session& s, const Database& db, const _tagDVXDBREC* record, bool mustExist) {
-    if (record == nullptr || (record->fieldCount != 0 && record->fields == nullptr))
+    if (record == nullptr || !GivesItsSize(*record, kDvxRecordSize) ||
+        (record->fieldCount != 0 && record->fields == nullptr))
         return s.Fail(kErrInvalidParameter);
     const uint32_t n = std::min<uint32_t>(record->fieldCount, static_cast<uint32_t>(db.fields.size()));
     for (uint32_t i = 0; i < n; ++i) {
         const _tagDVXFIELD& slot = record->fields[i];
+        if (!GivesItsSize(slot, kDvxFieldSlotSize)) return s.Fail(kErrInvalidParameter);
         if (slot.length == 0 || slot.length == kDvxAbsentLength) continue;
         if (slot.data == nullptr) return s.Fail(kErrInvalidParameter);
         if (!FitsType(db.fields[i].type, slot.length)) return s.Fail(kErrBadFieldValue);
