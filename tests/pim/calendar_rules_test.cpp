@@ -46,12 +46,16 @@ TEST(CalendarRules, WhatTheHandheldRepeats) {
         // 14: nothing safe: the first occurrence alone
         {nullptr, "FREQ=WEEKLY;BYDAY=WE", "No///0000/", "no repeat (the first occurrence alone)"},
         {nullptr, "FREQ=YEARLY;BYMONTH=12;BYDAY=1TU", "No///0000/", "no repeat"},
-        // 16: extra dates are the PC's alone; a rule in UTC moves an hour with the handheld's DST
+        // 16: days of the week every day or every other day: the start's day missing, and every other
+        // day on Tuesdays and Wednesdays, which are every other week's Tuesday and the other weeks' Wednesday
+        {nullptr, "FREQ=DAILY;BYDAY=MO,WE", "No///0000/", "no repeat (the first occurrence alone)"},
+        {nullptr, "FREQ=DAILY;INTERVAL=2;BYDAY=TU,WE", "Yes/2/2/0002/0", "weekly every 2 on Tue"},
+        // 18: extra dates are the PC's alone; a rule in UTC moves an hour with the handheld's DST
         {nullptr, "FREQ=WEEKLY\r\nRDATE;TZID=Europe/Berlin:20261203T180000", "Yes/2/1/0002/0", "RDATE"},
         {"DTSTART:20261201T170000Z", "FREQ=WEEKLY;COUNT=30", "Yes/2/1/0002/20270622", "at other times of day"},
-        // 18: Sunday, the first day of the handheld's week
+        // 20: Sunday, the first day of the handheld's week
         {"DTSTART;TZID=Europe/Berlin:20261206T180000", "FREQ=WEEKLY;BYDAY=SU,WE", "Yes/2/1/0068/0", nullptr},
-        // 19: a second alarm stays on the PC
+        // 21: a second alarm stays on the PC
         {nullptr,
          "FREQ=DAILY\r\nBEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:-PT15M\r\nEND:VALARM\r\n"
          "BEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:-PT5M\r\nEND:VALARM",
