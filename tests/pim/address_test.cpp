@@ -302,8 +302,10 @@ TEST(AddressMerge, DeviceEditsRewriteOnlyTheirLinesInVcardsOfOtherPrograms) {
     }
     // Parts of a line kept while another part changes, written so that
     // they read as before: a line break an encoded 3.0 value held, as "\n";
-    // a backslash of its own at the end, doubled before the new separator.
+    // a backslash of its own at the end, doubled before the new separator;
+    // an escaped comma, kept as it was.
     static const std::pair<const char*, const char*> kKept[] = {
+        {"N:Berger\\, Jr.;Anna;;;", "N:Berger\\, Jr.;Jo;;;"},
         {"N;ENCODING=QUOTED-PRINTABLE:Berger=0D=0ASmith;Anna;;;", "N:Berger\\nSmith;Jo;;;"},
         {"N;ENCODING=b:QmVyZ2VyDQpTbWl0aDtBbm5hOzs7", "N:Berger\\nSmith;Jo;;;"},  // base64 of the same
         {"N:Berger\\", "N:Berger\\\\;Jo;;;"},

@@ -31,31 +31,34 @@ TEST(CalendarRules, WhatTheHandheldRepeats) {
         {nullptr, "FREQ=DAILY;BYDAY=MO,TU,WE,TH,FR", "Yes/2/1/0031/0", nullptr},
         {nullptr, "FREQ=WEEKLY;BYDAY=TU;UNTIL=20270105T170000Z", "Yes/2/1/0002/20270105", nullptr},
         {nullptr, "FREQ=WEEKLY;UNTIL=20270105T165959Z", "Yes/2/1/0002/20270104", nullptr},
-        // 5: monthly on the 1st, on the first Tuesday (two ways), yearly on its date
+        // 5: monthly on the 1st, on the first Tuesday (two ways), yearly on its date, monthly on the
+        // second and the last Tuesday
         {nullptr, "FREQ=MONTHLY;BYMONTHDAY=1", "Yes/3/1/0000/0", nullptr},
         {nullptr, "FREQ=MONTHLY;BYDAY=1TU", "Yes/4/1/0000/0", nullptr},
         {nullptr, "FREQ=MONTHLY;BYDAY=TU;BYSETPOS=1", "Yes/4/1/0000/0", nullptr},
         {nullptr, "FREQ=YEARLY;BYMONTH=12;BYMONTHDAY=1", "Yes/5/1/0000/0", nullptr},
-        // 9: nearest forms: part of the days, coarser periods
+        {"DTSTART;TZID=Europe/Berlin:20261208T180000", "FREQ=MONTHLY;BYDAY=2TU", "Yes/4/1/0000/0", nullptr},
+        {"DTSTART;TZID=Europe/Berlin:20261229T180000", "FREQ=MONTHLY;BYDAY=-1TU", "Yes/4/1/0000/0", nullptr},
+        // 11: nearest forms: part of the days, coarser periods
         {nullptr, "FREQ=MONTHLY;BYMONTHDAY=1,15", "Yes/3/1/0000/0", "it gets monthly on the start's date"},
-        // 10
+        // 12
         {nullptr, "FREQ=YEARLY;BYMONTH=6,12", "Yes/5/1/0000/0", "it gets yearly"},
         {nullptr, "FREQ=HOURLY;INTERVAL=12;COUNT=6", "Yes/1/1/0000/20261204", "it gets daily until 20261204"},
         {nullptr, "FREQ=MINUTELY;BYMONTH=2;BYMONTHDAY=30", "No///0000/", "no repeat"},
         {nullptr, "FREQ=MONTHLY;BYDAY=1TU,3TU", "Yes/4/1/0000/0", "monthly on the start's weekday"},
-        // 14: nothing safe: the first occurrence alone
+        // 16: nothing safe: the first occurrence alone
         {nullptr, "FREQ=WEEKLY;BYDAY=WE", "No///0000/", "no repeat (the first occurrence alone)"},
         {nullptr, "FREQ=YEARLY;BYMONTH=12;BYDAY=1TU", "No///0000/", "no repeat"},
-        // 16: days of the week every day or every other day: the start's day missing, and every other
+        // 18: days of the week every day or every other day: the start's day missing, and every other
         // day on Tuesdays and Wednesdays, which are every other week's Tuesday and the other weeks' Wednesday
         {nullptr, "FREQ=DAILY;BYDAY=MO,WE", "No///0000/", "no repeat (the first occurrence alone)"},
         {nullptr, "FREQ=DAILY;INTERVAL=2;BYDAY=TU,WE", "Yes/2/2/0002/0", "weekly every 2 on Tue"},
-        // 18: extra dates are the PC's alone; a rule in UTC moves an hour with the handheld's DST
+        // 20: extra dates are the PC's alone; a rule in UTC moves an hour with the handheld's DST
         {nullptr, "FREQ=WEEKLY\r\nRDATE;TZID=Europe/Berlin:20261203T180000", "Yes/2/1/0002/0", "RDATE"},
         {"DTSTART:20261201T170000Z", "FREQ=WEEKLY;COUNT=30", "Yes/2/1/0002/20270622", "at other times of day"},
-        // 20: Sunday, the first day of the handheld's week
+        // 22: Sunday, the first day of the handheld's week
         {"DTSTART;TZID=Europe/Berlin:20261206T180000", "FREQ=WEEKLY;BYDAY=SU,WE", "Yes/2/1/0068/0", nullptr},
-        // 21: a second alarm stays on the PC
+        // 23: a second alarm stays on the PC
         {nullptr,
          "FREQ=DAILY\r\nBEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:-PT15M\r\nEND:VALARM\r\n"
          "BEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:-PT5M\r\nEND:VALARM",
