@@ -39,6 +39,20 @@ TEST(FirstSync, RecordsAreQueuedWithProvisionalIdsAndWrittenAtClose) {
     }
 }
 
+// A new import pass drops what the one before queued and did not write.
+TEST(FirstSync, ANewImportPassStartsWithAnEmptyQueue) {
+    SessionWorld world;
+    StartFirstSync(world, kToDoSection);
+    std::string id;
+    ASSERT_EQ(0, AddNew(world, {{"2", "dropped"}}, &id));
+    world.api().DIZ_API_BeginImport();
+    ASSERT_EQ(0, AddNew(world, {{"2", "kept"}}, &id));
+    ASSERT_EQ(0, world.api().DIZ_API_CloseDatabase(kToDoSection, 1, 0));
+    const tethra_sim::Database& db = LiveDb(kToDoDb);
+    ASSERT_EQ(1u, db.records.size());
+    EXPECT_EQ(Stored(kToDoDb, db.records[0].id, "S_DESCRIPTION3"), TextValue("kept"));
+}
+
 TEST(FirstSync, QueueStaysOffWhenTheFirstRecordCameWithoutAFullRead) {
     SessionWorld world;
     StartImport(world, kToDoSection);

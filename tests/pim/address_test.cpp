@@ -367,6 +367,7 @@ TEST(AddressItem, BadInputIsAnErrorWithItsLine) {
         {"BEGIN:VCARD\r\nVERSION:2.1\r\nN;ENCODING=QUOTED-PRINTABLE:M=ZZller\r\nEND:VCARD\r\n", 3, "quoted-printable"},
         {"BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=NO-SUCH-SET:M;A\r\nEND:VCARD\r\n", 3, "CHARSET"},
         {" BEGIN:VCARD\r\nVERSION:3.0\r\nEND:VCARD\r\n", 1, "continued"},
+        {"\tBEGIN:VCARD\r\nVERSION:3.0\r\nEND:VCARD\r\n", 1, "continued"},
         {"BEGIN:VCARD\r\nVERSION:3.0\r\nBEGIN:VCARD\r\nEND:VCARD\r\nEND:VCARD\r\n", 3, "BEGIN inside"},
     };
     for (const Row& row : kRows) {
@@ -413,6 +414,7 @@ TEST(VcardLines, WhatContinuesALine) {
         {"FN;X-QUOTED-PRINTABLE;CHARSET=UTF-8:a=\r\nTEL:1\r\n", 2},
         {"NOTE:a=\r\nTEL:1\r\n", 2},
         {"NOTE:a\r\n b\r\n", 1},
+        {"NOTE:a\r\n\tb\r\n", 1},
         {"PHOTO;ENCODING=b:AAAA\r\nBBBB\r\n", 1},
         {"PHOTO;BASE64:AAAA\r\nBBBB\r\n", 1},
     };
