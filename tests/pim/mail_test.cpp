@@ -298,8 +298,8 @@ TEST(Mail, BadInputIsAnErrorWithNameAndLineAndOddButSoundInputReads) {
         {"Subject: Old Mac\rFrom: a@b.example\r\rText\r", 0, nullptr, "Old Mac", "Text\r\n"},
         {"Subject: =?Shift_JIS?B?k/qWe4zq?=\r\nContent-Type: text/plain; charset=Shift_JIS\r\n\r\n\x93\xfa\r\n", 0,
          nullptr, "???", "?\r\n"},
-        {"Subject:\n =?UTF-8?Q?folded_?=\n =?UTF-8?Q?words?=\nContent-Type: text/html\n\n<p>A &amp; B</p><p>C</p>", 0,
-         nullptr, "folded words", "A & B\r\nC"},
+        {"Subject:\n =?UTF-8?Q?folded_?=\n =?UTF-8?Q?words?=\nContent-Type: text/html\n\n<p>A &amp; B &#0;</p><p>C</p>", 0,
+         nullptr, "folded words", "A & B &#0;\r\nC"},
     };
     for (const Row& row : kRows) {
         HostRecord record;
