@@ -54,10 +54,16 @@ void Compare(const HostRecord& record, Gathered* g) {
     StateRow& row = *g->WithTexts(&g->rows[known->second]);
     HostRecord stored;
     if (TextToRecord(row.deviceFields, &stored) && SameDeviceFields(g->section, stored, record)) return;
-    if (row.pending == Pending::kWrite) {
+    HostRecord sent;
+    if (row.pending == Pending::kWrite && TextToRecord(row.pendingFields, &sent) &&
+        ShowsEveryChange(g->section, stored, sent, record)) {
         // The write of a session that ended before it was confirmed, kept
-        // by the handheld (in the form the handheld keeps it): the state
-        // takes it as confirmed, with the PC item it came from.
+        // by the handheld (in the form the handheld keeps it: the adapter
+        // sets some fields its own way): the state takes it as confirmed,
+        // with the PC item it came from.  A record that shows the value from
+        // before of a field the write changed lost the write and was edited
+        // on the handheld since: a change from the old base, which meets
+        // the PC edit the write carried as a conflict.
         row.deviceFields = RecordToText(record);
         row.hash = row.pendingHash;
         row.pending = Pending::kNone;

@@ -142,6 +142,24 @@ bool SameDeviceFields(int32_t section, const HostRecord& a, const HostRecord& b)
     return true;
 }
 
+bool ShowsEveryChange(int32_t section, const HostRecord& before, const HostRecord& sent, const HostRecord& now) {
+    const HostDatabase* database = FindDatabase(section);
+    if (database == nullptr) return false;
+    static const std::string kEmpty;
+    for (uint32_t i = 0; i < database->fieldCount; ++i) {
+        const HostField& field = database->fields[i];
+        if (field.rule == WriteRule::kNotSent) continue;
+        const std::string* was = before.Value(field.readId);
+        const std::string* put = sent.Value(field.readId);
+        const std::string* is = now.Value(field.readId);
+        const std::string& old = was != nullptr ? *was : kEmpty;
+        if (old != (put != nullptr ? *put : kEmpty) && old == (is != nullptr ? *is : kEmpty)) return false;
+    }
+    const std::string oldRule = EffectiveRepeat(before);
+    if (oldRule != EffectiveRepeat(sent) && oldRule == EffectiveRepeat(now)) return false;
+    return section != kMailSection || before.folder == sent.folder || before.folder != now.folder;
+}
+
 std::string RecordLabel(int32_t section, const HostRecord& record) {
     for (const LabelFields& row : kLabelFields) {
         if (row.section != section) continue;

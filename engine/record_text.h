@@ -24,6 +24,11 @@ bool TextToRecord(const std::string& text, HostRecord* record);
 // adapter fills itself are left out; values are compared exactly.
 bool SameDeviceFields(int32_t section, const HostRecord& a, const HostRecord& b);
 
+// Whether a record the device holds now shows every change a write made to
+// it (from `before` to `sent`): none of the fields, nor the repeat rule or
+// folder, that the write changed is back at its value from before.
+bool ShowsEveryChange(int32_t section, const HostRecord& before, const HostRecord& sent, const HostRecord& now);
+
 // A short text naming a record for the person running a sync (a name, a
 // subject, a title), "" when it has none.
 std::string RecordLabel(int32_t section, const HostRecord& record);

@@ -1,12 +1,13 @@
 // A contact changed on both sides, settled by each --conflict policy; and
 // a deletion on one side against a change on the other, which the change
-// wins.  Both sides and the state are checked, and a second sync finds
+// wins; an edit on the handheld after a session whose write it lost.  Both sides and the state are checked, and a second sync finds
 // nothing to do.
 #include <gtest/gtest.h>
 
 #include <stdio.h>
 
 #include "records/field_map.h"
+#include "support/sandbox.h"
 #include "sync/sync_world.h"
 
 namespace sync_test {
@@ -101,6 +102,22 @@ TEST_F(DeleteVersusChange, DeletedOnBothSides) {
     ASSERT_EQ(world.Sync().exitCode, 0);
     EXPECT_TRUE(world.InAgreement(kAddressSection));
     EXPECT_EQ(world.DeviceCount(kAddressSection), 1u);
+}
+
+// A PC edit sent in a session that ended before the handheld saved it, then
+// an edit on the handheld: the next sync takes neither for the other.
+TEST_F(DeleteVersusChange, AHandheldEditAfterALostWriteMeetsItAsAConflict) {
+    ChangeOnThePc(world);
+    testing_support::SetEnv("MORVANE_SYNC_ABORT_AT", "device-committed:3");  // the Address book
+    const HostRun killed = world.Sync();
+    testing_support::UnsetEnv("MORVANE_SYNC_ABORT_AT");
+    ASSERT_EQ(killed.exitCode, 9) << killed.output;
+    ChangeOnTheHandheld(world);
+    ASSERT_TRUE(host_test::Ran(world.Sync(), 0, {"conflict"}));
+    EXPECT_TRUE(world.InAgreement(kAddressSection));
+    EXPECT_EQ(FilesWith(world, "Dave"), 1u);
+    EXPECT_EQ(FilesWith(world, "Halverd Group"), 1u);
+    EXPECT_EQ(CompanyOf(world, "S_FIRST_NAME", "David"), "Halverd Group");
 }
 
 }  // namespace
