@@ -54,7 +54,7 @@ bool RecordTaken(ApplyContext& c, const Sent& sent, const HostRecord& record, in
     row->deviceId = deviceId;
     row->pending = Pending::kWrite;
     row->pendingHash = pc.hash;
-    row->pendingFields = RecordToText(record);
+    row->pendingFields = RecordToText(morvane_pim::AsWritten(c.g->section, record));
     if (action.kind == ActionKind::kDeviceAdd) ++c.summary->deviceAdded;
     else ++c.summary->deviceChanged;
     return c.store->PutRow(row) || Fail(c, c.store->error());

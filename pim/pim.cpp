@@ -19,17 +19,22 @@ namespace {
 // Fields the adapter fills on its own when the PC writes a record, whatever
 // it was sent: a handheld's own record may hold something else there, and
 // the same record written back by the PC (a restore) must still match it.
+// Each with the handheld's value after the write: the value whatever was
+// sent, or the value an empty one reads back as.
 struct AdapterFilled {
     int32_t section;
     const char* readId;
+    const char* always;    // null: as sent, unless empty
+    const char* forEmpty;  // null: an empty value reads back empty
 };
 
 static const AdapterFilled kAdapterFilled[] = {
     // 0
-    {kScheduleSection, "20"},  // SilentLoud: always 1
-    {kScheduleSection, "22"},  // DayPattern: empty reads back as 0000
-    {kMailSection,     "14"},  // IsSent: from the host folder
-    {kMailSection,     "16"},  // IsSMS: from the host folder
+    {kScheduleSection, "20", "1", nullptr},     // SilentLoud: always 1
+    {kScheduleSection, "22", nullptr, "0000"},  // DayPattern: empty reads back as 0000
+    {kMailSection,     "14", "0", nullptr},     // IsSent: never written, reads back 0
+    {kMailSection,     "15", "0", nullptr},     // IsAttachment: the same
+    {kMailSection,     "16", "0", nullptr},     // IsSMS: 0 in every host folder
 };
 
 bool FilledByAdapter(int32_t section, const char* readId) {
@@ -122,6 +127,20 @@ std::string MatchKey(int32_t section, const HostRecord& record) {
     }
     if (record.hasFolder) key += "folder=" + std::to_string(record.folder) + '\n';
     return key;
+}
+
+HostRecord AsWritten(int32_t section, HostRecord record) {
+    for (const AdapterFilled& row : kAdapterFilled) {
+        if (row.section != section) continue;
+        const std::string* sent = record.Value(row.readId);
+        const char* kept = row.always != nullptr ? row.always : (sent == nullptr || sent->empty()) ? row.forEmpty : nullptr;
+        if (kept == nullptr) continue;
+        auto field = std::find_if(record.fields.begin(), record.fields.end(),
+                                  [&](const std::pair<std::string, std::string>& f) { return f.first == row.readId; });
+        if (field != record.fields.end()) field->second = kept;
+        else record.fields.emplace_back(row.readId, kept);
+    }
+    return record;
 }
 
 const char* ItemExtension(int32_t section) {

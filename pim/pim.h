@@ -83,6 +83,12 @@ std::string ContentHash(int32_t section, const Item& item);
 // ends and case folded), as one text.  Equal keys are the same record.
 std::string MatchKey(int32_t section, const HostRecord& record);
 
+// The record as the handheld holds it once the adapter has written it: the
+// fields the adapter fills its own way whatever it was sent given the value
+// it gives them, so that the device fields a sync keeps for a record it
+// wrote are those the handheld will read back.
+HostRecord AsWritten(int32_t section, HostRecord record);
+
 // The file name extension of a section's items: ".vcf", ".ics", "" for mail.
 const char* ItemExtension(int32_t section);
 
