@@ -126,38 +126,47 @@ bool TextToRecord(const std::string& text, HostRecord* record) {
     return true;
 }
 
-bool SameDeviceFields(int32_t section, const HostRecord& a, const HostRecord& b) {
+namespace {
+
+const std::string& ValueOrEmpty(const HostRecord& record, const char* readId) {
+    static const std::string kEmpty;
+    const std::string* value = record.Value(readId);
+    return value != nullptr ? *value : kEmpty;
+}
+
+// Whether check holds for every host field of the section that is written
+// back to the device (those the adapter fills itself left out).
+template <typename Check>
+bool EverySentField(int32_t section, Check check) {
     const HostDatabase* database = FindDatabase(section);
     if (database == nullptr) return false;
-    static const std::string kEmpty;
     for (uint32_t i = 0; i < database->fieldCount; ++i) {
         const HostField& field = database->fields[i];
-        if (field.rule == WriteRule::kNotSent) continue;
-        const std::string* x = a.Value(field.readId);
-        const std::string* y = b.Value(field.readId);
-        if ((x != nullptr ? *x : kEmpty) != (y != nullptr ? *y : kEmpty)) return false;
+        if (field.rule != WriteRule::kNotSent && !check(field.readId)) return false;
     }
-    if (EffectiveRepeat(a) != EffectiveRepeat(b)) return false;
-    if (section == kMailSection && a.folder != b.folder) return false;
     return true;
 }
 
+// A part a write changed (was -> put) that is not back at its old value.
+template <typename T>
+bool Shows(const T& was, const T& put, const T& is) {
+    return was == put || was != is;
+}
+
+}  // namespace
+
+bool SameDeviceFields(int32_t section, const HostRecord& a, const HostRecord& b) {
+    return EverySentField(section, [&](const char* id) { return ValueOrEmpty(a, id) == ValueOrEmpty(b, id); }) &&
+           EffectiveRepeat(a) == EffectiveRepeat(b) && (section != kMailSection || a.folder == b.folder);
+}
+
 bool ShowsEveryChange(int32_t section, const HostRecord& before, const HostRecord& sent, const HostRecord& now) {
-    const HostDatabase* database = FindDatabase(section);
-    if (database == nullptr) return false;
-    static const std::string kEmpty;
-    for (uint32_t i = 0; i < database->fieldCount; ++i) {
-        const HostField& field = database->fields[i];
-        if (field.rule == WriteRule::kNotSent) continue;
-        const std::string* was = before.Value(field.readId);
-        const std::string* put = sent.Value(field.readId);
-        const std::string* is = now.Value(field.readId);
-        const std::string& old = was != nullptr ? *was : kEmpty;
-        if (old != (put != nullptr ? *put : kEmpty) && old == (is != nullptr ? *is : kEmpty)) return false;
-    }
-    const std::string oldRule = EffectiveRepeat(before);
-    if (oldRule != EffectiveRepeat(sent) && oldRule == EffectiveRepeat(now)) return false;
-    return section != kMailSection || before.folder == sent.folder || before.folder != now.folder;
+    return EverySentField(section,
+                          [&](const char* id) {
+                              return Shows(ValueOrEmpty(before, id), ValueOrEmpty(sent, id), ValueOrEmpty(now, id));
+                          }) &&
+           Shows(EffectiveRepeat(before), EffectiveRepeat(sent), EffectiveRepeat(now)) &&
+           (section != kMailSection || Shows(before.folder, sent.folder, now.folder));
 }
 
 std::string RecordLabel(int32_t section, const HostRecord& record) {
