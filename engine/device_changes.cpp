@@ -58,17 +58,18 @@ void Compare(const HostRecord& record, Gathered* g) {
     if (row.pending == Pending::kWrite && TextToRecord(row.pendingFields, &sent) &&
         ShowsEveryChange(g->section, stored, sent, record)) {
         // The write of a session that ended before it was confirmed, kept
-        // by the handheld (in the form the handheld keeps it: the adapter
-        // sets some fields its own way): the state takes it as confirmed,
-        // with the PC item it came from.  A record that shows the value from
-        // before of a field the write changed lost the write and was edited
-        // on the handheld since: a change from the old base, which meets
-        // the PC edit the write carried as a conflict.
-        row.deviceFields = RecordToText(record);
+        // by the handheld: the state takes it as confirmed, with the PC item
+        // it came from.  Edited on the handheld since, the record is a
+        // change measured from that write.  A record that shows the value
+        // from before of a field the write changed lost the write and was
+        // edited on the handheld since: a change from the old base, which
+        // meets the PC edit the write carried as a conflict.
+        const bool edited = !SameDeviceFields(g->section, sent, record);
+        row.deviceFields = edited ? row.pendingFields : RecordToText(record);
         row.hash = row.pendingHash;
         row.pending = Pending::kNone;
         g->confirmed.push_back(row.rowId);
-        return;
+        if (!edited) return;
     }
     g->deviceChange[row.rowId] = Change::kChanged;
 }
