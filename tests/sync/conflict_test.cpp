@@ -8,7 +8,6 @@
 #include <stdio.h>
 
 #include "records/field_map.h"
-#include "support/sandbox.h"
 #include "sync/sync_world.h"
 
 namespace sync_test {
@@ -128,9 +127,7 @@ class LostWrite : public Synced, public testing::WithParamInterface<Interruption
 TEST_P(LostWrite, AHandheldEditAfterAnInterruptedWriteIsNotTakenForIt) {
     const Interruption& row = GetParam();
     ChangeOnThePc(world);
-    testing_support::SetEnv("MORVANE_SYNC_ABORT_AT", row.step);
-    const HostRun killed = world.Sync();
-    testing_support::UnsetEnv("MORVANE_SYNC_ABORT_AT");
+    const HostRun killed = world.SyncKilledAt(row.step);
     ASSERT_EQ(killed.exitCode, 9) << killed.output;
     ChangeOnTheHandheld(world);
     const HostRun again = world.Sync();

@@ -80,9 +80,7 @@ TEST_P(Interrupted, NextSyncConvergesToTheUninterruptedResult) {
 
     SyncWorld world;
     Prepare(world);
-    testing_support::SetEnv("MORVANE_SYNC_ABORT_AT", GetParam());
-    const HostRun killed = world.Sync();
-    testing_support::UnsetEnv("MORVANE_SYNC_ABORT_AT");
+    const HostRun killed = world.SyncKilledAt(GetParam());
     ASSERT_EQ(killed.exitCode, 9) << killed.output;
     const HostRun again = world.Sync();
     ASSERT_EQ(again.exitCode, 0) << again.output;

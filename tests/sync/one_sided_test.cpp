@@ -5,7 +5,6 @@
 // with nothing to do changes nothing.
 #include <gtest/gtest.h>
 
-#include <sqlite3.h>
 #include <stdio.h>
 
 #include <chrono>
@@ -62,14 +61,6 @@ uint32_t Find(const SyncWorld& world, const Database& db, const std::string& tex
     return world.FindRecord(15, db.field, text);
 }
 
-// The next sync reads every record of every database.
-void FullReadDue(const std::string& store) {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open((store + "/.morvane/state.sqlite3").c_str(), &db), SQLITE_OK);
-    EXPECT_EQ(sqlite3_exec(db, "UPDATE databases SET full_sync_due = 1;", nullptr, nullptr, nullptr), SQLITE_OK);
-    sqlite3_close(db);
-}
-
 class OneSided : public testing::TestWithParam<Database> {
 protected:
     void SyncInAgreement() {
@@ -115,7 +106,7 @@ TEST_P(OneSided, ChangesOnEachSideReachTheOther) {
     // Nothing left to do: nothing is written, even when every record is
     // read again (as after an interrupted sync) and compared with what the
     // PC wrote to the handheld.
-    FullReadDue(world_.store());
+    ASSERT_TRUE(world_.ExecOnState("UPDATE databases SET full_sync_due = 1;"));
     const auto files = Tree(world_.store());
     const std::string image = world_.Device().ToJson();
     SyncInAgreement();
@@ -143,9 +134,7 @@ TEST_P(OneSided, RecordsBeyondOneBatchEachBecomeAnItemOfTheirOwn) {
 
 // A state as the first version of morvane-sync kept it: each row's device
 // fields and item in the row itself.
-void StateOfTheFirstVersion(const std::string& store) {
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open((store + "/.morvane/state.sqlite3").c_str(), &db), SQLITE_OK);
+void StateOfTheFirstVersion(const SyncWorld& world) {
     const char* sql =
         "BEGIN;"
         "ALTER TABLE items ADD COLUMN device_fields TEXT NOT NULL DEFAULT '';"
@@ -153,8 +142,7 @@ void StateOfTheFirstVersion(const std::string& store) {
         "UPDATE items SET device_fields = (SELECT device_fields FROM texts WHERE texts.id = items.id),"
         " item = (SELECT item FROM texts WHERE texts.id = items.id);"
         "DROP TABLE texts; PRAGMA user_version = 1; COMMIT;";
-    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-    sqlite3_close(db);
+    EXPECT_TRUE(world.ExecOnState(sql));
 }
 
 // An event another program wrote, with a repeat beyond the handheld: a
@@ -169,7 +157,7 @@ TEST_P(OneSidedForeign, ADeviceEditOfAnotherProgramsEventRewritesOnlyItsLine) {
     const std::string text = ReadFile(MORVANE_SOURCE_DIR "/tests/pim/data/google_finance.ics");
     testing_support::WriteFile(path, text);
     ASSERT_EQ(world.Sync().exitCode, 0);
-    if (GetParam()) StateOfTheFirstVersion(world.store());
+    if (GetParam()) StateOfTheFirstVersion(world);
     // Touched without a change: the next sync notes the file's new time only.
     const auto touched = fs::last_write_time(path) + std::chrono::seconds(5);
     fs::last_write_time(path, touched);

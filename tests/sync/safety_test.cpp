@@ -10,8 +10,6 @@
 
 #include <filesystem>
 
-#include <sqlite3.h>
-
 #include "records/field_map.h"
 #include "sync/sync_world.h"
 
@@ -144,10 +142,7 @@ TEST_F(DamagedState, StopsBeforeEitherSideChanges) {
             dropLog();
             testing_support::WriteFile(state, std::string(8192, 'x'));
         } else {
-            sqlite3* db = nullptr;
-            ASSERT_EQ(sqlite3_open(state.c_str(), &db), SQLITE_OK);
-            EXPECT_EQ(sqlite3_exec(db, damage.sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-            sqlite3_close(db);
+            EXPECT_TRUE(world.ExecOnState(damage.sql));
         }
         EXPECT_TRUE(Ran(world.Sync(), 1, {damage.says})) << damage.says;
         EXPECT_EQ(Tree(world.store()), files) << damage.says;

@@ -4,8 +4,11 @@
 #include <filesystem>
 #include <set>
 
+#include <sqlite3.h>
+
 #include "engine/state_store.h"
 #include "records/field_map.h"
+#include "support/sandbox.h"
 
 namespace fs = std::filesystem;
 
@@ -78,6 +81,23 @@ HostRun SyncWorld::Sync(const std::vector<std::string>& extra) const {
     std::vector<std::string> arguments = {"sync", "--device", image_, "--store", store_, "--yes"};
     arguments.insert(arguments.end(), extra.begin(), extra.end());
     return host_test::RunHost(arguments);
+}
+
+HostRun SyncWorld::SyncKilledAt(const std::string& step) const {
+    testing_support::SetEnv("MORVANE_SYNC_ABORT_AT", step.c_str());
+    const HostRun killed = Sync();
+    testing_support::UnsetEnv("MORVANE_SYNC_ABORT_AT");
+    return killed;
+}
+
+testing::AssertionResult SyncWorld::ExecOnState(const std::string& sql) const {
+    sqlite3* db = nullptr;
+    const int opened = sqlite3_open((store_ + "/.morvane/state.sqlite3").c_str(), &db);
+    const int done = opened == SQLITE_OK ? sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) : opened;
+    const std::string message = db != nullptr ? sqlite3_errmsg(db) : "no memory";
+    sqlite3_close(db);
+    if (done == SQLITE_OK) return testing::AssertionSuccess();
+    return testing::AssertionFailure() << sql << ": " << message;
 }
 
 std::string SyncWorld::Folder(int32_t section) const { return store_ + "/" + FactsOf(section).folder; }

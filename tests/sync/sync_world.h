@@ -27,6 +27,11 @@ public:
 
     // morvane-sync sync with the world's device and store, --yes, and extra.
     HostRun Sync(const std::vector<std::string>& extra = {}) const;
+    // A sync the engine's abort hook ends at once at step (as kill -9 would).
+    HostRun SyncKilledAt(const std::string& step) const;
+    // Runs sql on the sync state, as an older version, a damage or a test
+    // that wants a full read would leave it.
+    testing::AssertionResult ExecOnState(const std::string& sql) const;
     const std::string& store() const { return store_; }
     std::string Folder(int32_t section) const;
     std::string Path(const std::string& name) const { return host_.Path(name); }
