@@ -184,6 +184,7 @@ PlanInput MakePlanInput(Gathered* g, ConflictPolicy policy) {
         const PcEntry* pc = plan.pc == Change::kChanged ? &g->pc[plan.href] : nullptr;
         if (device != nullptr) plan.deviceKey = morvane_pim::MatchKey(g->section, *device);
         if (pc != nullptr) {
+            plan.pcMoved = g->pcHref.count(rowId) != 0 && pc->hash == row.hash;
             plan.pcKey = morvane_pim::MatchKey(g->section, pc->record);
             HostRecord stored;
             plan.pcSameForDevice = TextToRecord(row.deviceFields, &stored) &&

@@ -109,12 +109,17 @@ bool MergedItem(ApplyContext& c, const StateRow& row, const HostRecord& record, 
            Fail(c, "cannot convert device record " + std::to_string(row.deviceId) + ": " + problem.reason);
 }
 
+// The file the row's item is in now: another program may have renamed it.
+std::string CurrentHref(const ApplyContext& c, const StateRow& row) {
+    const auto moved = c.g->pcHref.find(row.rowId);
+    return moved != c.g->pcHref.end() ? moved->second : row.href;
+}
+
 bool PcUpdate(ApplyContext& c, StateRow* row, bool conflict) {
     const HostRecord& record = *c.g->DeviceRecord(row->deviceId);
     Item merged;
     if (!MergedItem(c, *row, record, &merged)) return false;
-    const auto moved = c.g->pcHref.find(row->rowId);
-    const std::string href = moved != c.g->pcHref.end() ? moved->second : row->href;
+    const std::string href = CurrentHref(c, *row);
     CollectionEntry written;
     if (!WriteItem(c, href, merged, &written)) return false;
     SetPcSide(row, href, "", merged, written);
@@ -126,7 +131,7 @@ bool PcUpdate(ApplyContext& c, StateRow* row, bool conflict) {
 
 bool PcDelete(ApplyContext& c, const StateRow& row) {
     std::string error;
-    if (!c.collection->Remove(row.href, &error)) return Fail(c, error);
+    if (!c.collection->Remove(CurrentHref(c, row), &error)) return Fail(c, error);
     ++c.summary->pcDeleted;
     return c.store->DeleteRow(row.rowId) || Fail(c, c.store->error());
 }
@@ -155,7 +160,7 @@ bool Refresh(ApplyContext& c, StateRow* row, const std::string& href) {
 // device as a new record.
 bool Split(ApplyContext& c, StateRow* row, const std::string& copyHref) {
     const HostRecord& record = *c.g->DeviceRecord(row->deviceId);
-    const std::string original = c.g->pcHref.count(row->rowId) != 0 ? c.g->pcHref[row->rowId] : row->href;
+    const std::string original = CurrentHref(c, *row);
     if (!copyHref.empty()) {
         const PcEntry& pc = c.g->pc[copyHref];
         SetPcSide(row, copyHref, pc.uid, pc.item, pc.file);

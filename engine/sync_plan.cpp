@@ -55,7 +55,17 @@ void PlanConflict(const PlanRow& row, ConflictPolicy policy, Pool<std::string>* 
 
 void PlanRowChange(const PlanRow& row, ConflictPolicy policy, Pool<int32_t>* deviceNew, Pool<std::string>* pcNew,
                    Plan* plan) {
-    const Change d = row.device, p = row.pc;
+    const Change d = row.device;
+    Change p = row.pc;
+    if (row.pcMoved) {
+        // Another program gave the item a new file name and nothing else:
+        // not a change that meets the device's, only one the state learns.
+        if (d == Change::kNone) {
+            plan->actions.push_back(Make(ActionKind::kRefresh, row.rowId, 0, row.href));
+            return;
+        }
+        p = Change::kNone;
+    }
     if (p == Change::kUnreadable) {
         if (d != Change::kNone) ++plan->deferred;
         return;

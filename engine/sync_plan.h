@@ -25,6 +25,7 @@ struct PlanRow {
     bool converged = false;         // both sides changed to the same device fields
     std::string deviceKey;          // pim::MatchKey of the changed device record
     std::string pcKey;              // pim::MatchKey of the changed PC item
+    bool pcMoved = false;           // the PC's change is only a new file name: the content is as synchronised
 };
 
 // A record or item the state does not know, with its match key.

@@ -7,6 +7,8 @@
 
 #include <stdio.h>
 
+#include <functional>
+
 #include "records/field_map.h"
 #include "sync/sync_world.h"
 
@@ -103,6 +105,44 @@ TEST_F(DeleteVersusChange, DeletedOnBothSides) {
     EXPECT_TRUE(world.InAgreement(kAddressSection));
     EXPECT_EQ(world.DeviceCount(kAddressSection), 1u);
 }
+
+// A contact's file renamed by another program, its content kept, is no
+// change of the PC's: whatever the handheld did to the contact reaches the
+// file under its new name, with no conflict, and the old name stays gone.
+struct Rename {
+    const char* name;
+    std::function<void(const SyncWorld&)> onTheHandheld;
+    size_t contacts;     // on each side afterwards
+    bool renamedFileLeft;
+    const char* inIt;    // what it holds then
+};
+
+void PrintTo(const Rename& row, std::ostream* out) { *out << row.name; }
+
+class RenamedOnThePc : public Synced, public testing::WithParamInterface<Rename> {};
+
+TEST_P(RenamedOnThePc, IsNoChangeThatMeetsTheHandhelds) {
+    const Rename& row = GetParam();
+    const std::string file = world.FindFile(kAddressSection, "Okafor");
+    const std::string renamed = world.Folder(kAddressSection) + "/okafor.vcf";
+    ASSERT_EQ(rename(file.c_str(), renamed.c_str()), 0);
+    row.onTheHandheld(world);
+    const HostRun run = world.Sync();
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(run.output.find("conflict:"), std::string::npos) << run.output;
+    EXPECT_TRUE(world.InAgreement(kAddressSection));
+    EXPECT_EQ(world.DeviceCount(kAddressSection), row.contacts);
+    EXPECT_EQ(ReadFile(renamed).find(row.inIt) != std::string::npos, row.renamedFileLeft);
+    EXPECT_EQ(FilesWith(world, "Okafor"), row.renamedFileLeft ? 1u : 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    OnTheHandheld, RenamedOnThePc,
+    testing::Values(Rename{"nothing", [](const SyncWorld&) {}, 2, true, "David Okafor"},
+                    Rename{"changed", ChangeOnTheHandheld, 2, true, "Dave Okafor"},
+                    Rename{"deleted", [](const SyncWorld& w) { w.DeleteRecord(7, "S_LAST_NAME", "Okafor"); }, 1,
+                           false, "Okafor"}),
+    [](const testing::TestParamInfo<Rename>& info) { return std::string(info.param.name); });
 
 // A PC edit sent in a session that ended before it was confirmed, then an
 // edit on the handheld.  Lost by the handheld (its session never closed),

@@ -57,7 +57,7 @@ TEST(SyncPlan, EachCombinationOfChanges) {
         const RowCase& c = kRowCases[i];
         PlanInput input;
         input.policy = c.policy;
-        input.rows.push_back({7, "a.vcf", c.device, c.pc, c.pcSameForDevice, c.converged, "", ""});
+        input.rows.push_back({7, "a.vcf", c.device, c.pc, c.pcSameForDevice, c.converged, "", "", false});
         const Plan plan = MakePlan(input);
         EXPECT_EQ(Kinds(plan), c.expected) << "row " << i;
         EXPECT_EQ(plan.deferred, c.pc == C::kUnreadable && c.device != C::kNone ? 1u : 0u) << "row " << i;
@@ -83,8 +83,8 @@ TEST(SyncPlan, NewItemsMatchedByContent) {
 // keep-both copy already on the PC, a re-added record already on the device.
 TEST(SyncPlan, InterruptedRunsLeftoversAreTaken) {
     PlanInput input;
-    input.rows = {{1, "a.ics", C::kChanged, C::kChanged, false, false, "device version", ""},
-                  {2, "b.ics", C::kDeleted, C::kChanged, false, false, "", "pc version"}};
+    input.rows = {{1, "a.ics", C::kChanged, C::kChanged, false, false, "device version", "", false},
+                  {2, "b.ics", C::kDeleted, C::kChanged, false, false, "", "pc version", false}};
     input.pcNew = {{"copy.ics", "device version"}};
     input.deviceNew = {{9, "pc version"}};
     const Plan plan = MakePlan(input);
@@ -104,7 +104,7 @@ TEST(SyncPlan, MassDeleteGuard) {
         input.pcItems = input.deviceRecords = c.items;
         // Deleted on the PC: deleted on the device.
         for (size_t i = 0; i < c.deletes; ++i)
-            input.rows.push_back({static_cast<int64_t>(i + 1), "", C::kNone, C::kDeleted, false, false, "", ""});
+            input.rows.push_back({static_cast<int64_t>(i + 1), "", C::kNone, C::kDeleted, false, false, "", "", false});
         const Plan plan = MakePlan(input);
         EXPECT_EQ(plan.deviceDeletes, c.deletes);
         EXPECT_EQ(plan.massDelete, c.guarded) << c.deletes << " of " << c.items;
