@@ -169,6 +169,19 @@ bool IsValueText(const VcardLine& line) {
     return value != nullptr && !value->values.empty() && strcasecmp(value->values[0].c_str(), "text") == 0;
 }
 
+// A phone number as 4.0 writes it, a tel: URI (RFC 3966), as the number a
+// person dials: "tel:+1-555-0100;ext=42" is "+1-555-0100 ext. 42"; the
+// URI's other parameters say nothing a handheld could use.  Text that is
+// no such URI stays as it is.
+std::string DialledNumber(const std::string& text) {
+    if (strncasecmp(text.c_str(), "tel:", 4) != 0) return text;
+    const std::vector<std::string> parts = SplitEscaped(text.substr(4), ';');
+    std::string number = parts[0];
+    for (size_t i = 1; i < parts.size(); ++i)
+        if (strncasecmp(parts[i].c_str(), "ext=", 4) == 0) number += " ext. " + parts[i].substr(4);
+    return number;
+}
+
 // A vCard date as the device's yyyymmdd: 1988-03-14, 19880314, either with
 // a time after it; a date without year (--0314) gets Apple's year 1604.
 std::string DeviceDate(const std::string& raw, bool asText, std::string* warning) {
@@ -241,6 +254,7 @@ void ReadProperty(const AddressProperty& property, const VcardLine& line, const 
         break;
     case AddressShape::kText:
         values[field] = UnescapeVcardText(decoded, version);
+        if (line.name == "TEL") values[field] = DialledNumber(values[field]);
         break;
     }
 }

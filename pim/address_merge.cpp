@@ -114,6 +114,9 @@ void RewriteProperty(MergeState* state, const AddressProperty& property, size_t 
         break;
     case AddressShape::kClass:
     case AddressShape::kText:
+        // A phone number goes back as text, which every version's TEL may
+        // hold, and no longer under a URI's VALUE.
+        dropValue = line.name == "TEL";
         value = ComposeAddressValue(property, state->merged, card.version, &asText);
         break;
     }

@@ -7,6 +7,7 @@
 #include <string.h>
 #include <unistd.h>
 
+#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -324,6 +325,39 @@ TEST(AddressMerge, DeviceEditsRewriteOnlyTheirLinesInVcardsOfOtherPrograms) {
         EXPECT_NE(merged.text.find(std::string(kept.second) + "\r\n"), std::string::npos) << merged.text;
         ASSERT_TRUE(ItemToAddress(merged, "kept.vcf", kSettings, &back, &uid, &warnings, &problem)) << problem.reason;
         EXPECT_EQ(back.fields, record.fields) << merged.text;
+    }
+}
+
+// 4.0's phone numbers as tel: URIs: the handheld gets the number to dial,
+// and a number it changed goes back as text (which TEL holds in every
+// version), no longer marked as a URI.
+TEST(AddressMerge, ATelUriIsReadAsItsNumberAndAChangedOneWrittenAsText) {
+    static const struct {
+        const char* line;
+        const char* number;
+    } kRows[] = {
+        {"TEL;VALUE=uri;TYPE=\"voice,home\":tel:+49-30-5550188", "+49-30-5550188"},
+        {"TEL;TYPE=home;VALUE=URI:TEL:+49-30-5550188;ext=12;phone-context=example.com", "+49-30-5550188 ext. 12"},
+        {"TEL;TYPE=home:+49 (30) 5550188", "+49 (30) 5550188"},
+    };
+    for (const auto& row : kRows) {
+        const Item base{std::string("BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Lena\r\n") + row.line + "\r\nEND:VCARD\r\n"};
+        HostRecord record;
+        std::string uid;
+        std::vector<std::string> warnings;
+        Problem problem;
+        ASSERT_TRUE(ItemToAddress(base, "tel.vcf", kSettings, &record, &uid, &warnings, &problem)) << problem.reason;
+        ASSERT_NE(record.Value("5"), nullptr) << row.line;
+        EXPECT_EQ(*record.Value("5"), row.number);
+        for (auto& field : record.fields)
+            if (field.first == "5") field.second = "+49 30 5550199";
+        Item merged;
+        ASSERT_TRUE(MergeAddress(base, record, kSettings, &merged, &problem)) << problem.reason;
+        const std::string head = std::string(row.line).substr(0, std::string(row.line).find(':'));
+        EXPECT_NE(merged.text.find(std::regex_replace(head, std::regex(";VALUE=uri", std::regex::icase), "") +
+                                   ":+49 30 5550199\r\n"),
+                  std::string::npos)
+            << merged.text;
     }
 }
 
