@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "pim/charset.h"
 #include "pim/formats.h"
 #include "records/field_map.h"
 
@@ -84,13 +85,67 @@ bool RecordToItem(int32_t section, const HostRecord& record, const std::string& 
     return UnknownSection(section, problem);
 }
 
+namespace {
+
+// The most bytes of a field's value the adapter gives back when it reads a
+// record: a longer value would come back shorter, look changed on the
+// handheld at every full read, and is refused by the device session.
+constexpr size_t kHandheldTextBytes = 45055;
+
+// Where a value cut to at most limit bytes ends: not between a CR and its
+// LF, nor inside a character of the handheld's character set (whose start
+// alone would read as a replacement character, not as the text's start).
+size_t CutPoint(const std::string& value, size_t limit, const std::string& charset) {
+    std::string whole, start;
+    DeviceToUtf8(value, charset, &whole);
+    for (size_t cut = limit; cut + 4 > limit && cut > 0; --cut) {
+        if (value[cut - 1] == '\r' && value[cut] == '\n') continue;
+        if (DeviceToUtf8(value.substr(0, cut), charset, &start) && whole.compare(0, start.size(), start) == 0)
+            return cut;
+    }
+    return limit;
+}
+
+// Every value cut to what the handheld gives back, with a warning naming
+// the field: the item keeps its whole text, which a later device edit of
+// another field leaves alone.  A memo's text comes back after its title's
+// line, within the same limit.
+void FitToHandheld(int32_t section, const std::string& name, const Settings& settings, HostRecord* record,
+                   std::vector<std::string>* warnings) {
+    const HostDatabase* database = FindDatabase(section);
+    const std::string* title = section == kMemoSection ? record->Value("1") : nullptr;
+    const size_t titleLine = title != nullptr ? std::min(title->size(), kHandheldTextBytes - 2) + 2 : 0;
+    for (auto& field : record->fields) {
+        size_t limit = kHandheldTextBytes;
+        if (section == kMemoSection && field.first == "1") limit -= 2;  // the title's line ends in CR LF
+        if (section == kMemoSection && field.first == "3") limit -= titleLine;
+        if (field.second.size() > limit) {
+            const size_t cut = CutPoint(field.second, limit, settings.deviceCharset);
+            const HostField* known = database != nullptr ? FindField(*database, field.first) : nullptr;
+            warnings->push_back(name + ": " + (known != nullptr ? known->deviceName : field.first.c_str()) +
+                                " holds " + std::to_string(field.second.size()) +
+                                " bytes, more than the handheld keeps; it gets the first " + std::to_string(cut));
+            field.second.resize(cut);
+        }
+    }
+}
+
+}  // namespace
+
 bool ItemToRecord(int32_t section, const Item& item, const std::string& name, const Settings& settings,
                   HostRecord* record, std::string* uid, std::vector<std::string>* warnings, Problem* problem) {
     problem->name = name;
-    if (section == kAddressSection) return ItemToAddress(item, name, settings, record, uid, warnings, problem);
-    if (IsCalendar(section)) return ItemToCalendar(section, item, name, settings, record, uid, warnings, problem);
-    if (section == kMailSection) return ItemToMail(item, name, settings, record, uid, warnings, problem);
-    return UnknownSection(section, problem);
+    bool converted = false;
+    if (section == kAddressSection)
+        converted = ItemToAddress(item, name, settings, record, uid, warnings, problem);
+    else if (IsCalendar(section))
+        converted = ItemToCalendar(section, item, name, settings, record, uid, warnings, problem);
+    else if (section == kMailSection)
+        converted = ItemToMail(item, name, settings, record, uid, warnings, problem);
+    else
+        return UnknownSection(section, problem);
+    if (converted) FitToHandheld(section, name, settings, record, warnings);
+    return converted;
 }
 
 bool MergeRecord(int32_t section, const Item& base, const HostRecord& record, const Settings& settings,

@@ -16,6 +16,7 @@
 #include "pim/content_lines.h"
 #include "pim/formats.h"
 #include "pim/vcard_lines.h"
+#include "records/field_map.h"
 #include "support/sandbox.h"
 
 namespace morvane_pim {
@@ -358,6 +359,37 @@ TEST(AddressMerge, ATelUriIsReadAsItsNumberAndAChangedOneWrittenAsText) {
                                    ":+49 30 5550199\r\n"),
                   std::string::npos)
             << merged.text;
+    }
+}
+
+// A value longer than the handheld gives back is cut to its first 45,055
+// bytes, and no further, unless that would part a CR from its LF or split
+// a character of the handheld's character set.
+TEST(AddressItem, ALongValueIsCutWhereTheHandheldKeepsIt) {
+    const std::string x(45054, 'x');
+    static const struct {
+        std::string note;  // UTF-8, as the vCard holds it
+        const char* charset;
+        size_t kept;       // bytes the handheld gets
+    } kRows[] = {
+        {x + "yz", "WINDOWS-1252", 45055},
+        {x + "\\nz", "WINDOWS-1252", 45054},         // CR LF on the handheld
+        {x + "\xC3\xA9z", "UTF-8", 45054},           // é is two bytes there
+        {x + "\xC3\xA9z", "WINDOWS-1252", 45055},    // and one here
+        {x + "y", "UTF-8", 45055},
+    };
+    for (const auto& row : kRows) {
+        Settings settings;
+        settings.deviceCharset = row.charset;
+        const Item item{"BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Lena\r\nNOTE:" + row.note + "\r\nEND:VCARD\r\n"};
+        HostRecord record;
+        std::string uid;
+        std::vector<std::string> warnings;
+        Problem problem;
+        ASSERT_TRUE(ItemToRecord(morvane_host::kAddressSection, item, "long.vcf", settings, &record, &uid, &warnings, &problem));
+        ASSERT_NE(record.Value("31"), nullptr);
+        EXPECT_EQ(record.Value("31")->size(), row.kept) << row.charset << " " << row.note.substr(45050);
+        EXPECT_EQ(warnings.size(), row.note.size() > 45055 ? 1u : 0u) << "a warning when cut";
     }
 }
 
