@@ -43,10 +43,12 @@ bool ContainsNoCase(const std::string& text, const char* needle) {
     return found != text.end();
 }
 
-// Whether the item belongs to another section or program.  An empty or
-// unreadable file is not foreign: it is reported.
+// Whether the item belongs to another section or program (a contact
+// group among the contacts, too).  An empty or unreadable file is not
+// foreign: it is reported.
 bool IsForeign(int32_t section, const std::string& text) {
     if (text.find_first_not_of(" \t\r\n") == std::string::npos) return false;
+    if (section == kAddressSection && morvane_pim::IsContactGroup(text)) return true;
     for (const SectionKind& kind : kKinds) {
         if (kind.section != section || kind.begin == nullptr) continue;
         if (ContainsNoCase(text, kind.begin)) return false;

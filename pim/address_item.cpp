@@ -1,5 +1,7 @@
 // Address book records as vCard 3.0 items and items of any version as
 // records.
+#include <strings.h>
+
 #include <string>
 
 #include "pim/address_fields.h"
@@ -84,6 +86,20 @@ bool ItemToAddress(const Item& item, const std::string& name, const Settings& se
     record->fields = std::move(fields);
     *uid = reading.uid;
     return true;
+}
+
+bool IsContactGroup(const std::string& text) {
+    Vcard card;
+    uint32_t line = 0;
+    std::string reason;
+    if (!ParseVcard(text, &card, &line, &reason)) return false;
+    for (const VcardLine& l : card.lines) {
+        if (l.name != "KIND" && l.name != "X-ADDRESSBOOKSERVER-KIND") continue;
+        std::string value = l.value;
+        value.erase(value.find_last_not_of(" \t") + 1);
+        if (strcasecmp(value.c_str(), "group") == 0) return true;
+    }
+    return false;
 }
 
 }  // namespace morvane_pim

@@ -73,6 +73,11 @@ bool ItemToRecord(int32_t section, const Item& item, const std::string& name, co
 bool MergeRecord(int32_t section, const Item& base, const HostRecord& record, const Settings& settings,
                  Item* merged, Problem* problem, const HostRecord* lastSynced = nullptr);
 
+// Whether a vCard stands for a group of contacts (4.0's KIND:group, Apple's
+// X-ADDRESSBOOKSERVER-KIND:group), not someone the handheld could list:
+// such items are another program's, never sent to the handheld.
+bool IsContactGroup(const std::string& text);
+
 // A hash of what an item says: blind to PRODID, DTSTAMP, LAST-MODIFIED and
 // REV, to the order of properties and to line folding, so that an item
 // another program merely re-serialised keeps its hash.  Hex text.

@@ -79,7 +79,7 @@ TEST_F(DryRun, ShowsBothSidesAndChangesNothing) {
 }
 
 // Empty and malformed files are reported and left alone; files of another
-// extension are not items; a synchronised item that became unreadable is
+// extension and groups of contacts are not items; a synchronised item that became unreadable is
 // not overwritten by the handheld's change, which arrives once it is mended.
 class UnreadableFiles : public Synced {};
 
@@ -88,6 +88,13 @@ TEST_F(UnreadableFiles, SkippedReportedAndNeverChanged) {
     testing_support::WriteFile(folder + "/empty.vcf", "");
     testing_support::WriteFile(folder + "/broken.vcf", "BEGIN:VCARD\r\nVERSION:9.9\r\nN:Broken\r\n");
     testing_support::WriteFile(folder + "/notes.txt", "not a contact");
+    // Groups of contacts, as Apple's and vCard 4.0's programs write them: no
+    // one to list on the handheld.
+    const std::string group = "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:g\r\nFN:Family\r\nN:Family;;;;\r\n"
+                              "X-ADDRESSBOOKSERVER-KIND:group\r\nEND:VCARD\r\n";
+    const std::string group4 = "BEGIN:VCARD\r\nVERSION:4.0\r\nUID:g4\r\nFN:Team\r\nKIND:Group\r\nEND:VCARD\r\n";
+    testing_support::WriteFile(folder + "/group.vcf", group);
+    testing_support::WriteFile(folder + "/group4.vcf", group4);
     const std::string anna = world.FindFile(kAddressSection, "Berger");
     const std::string good = ReadFile(anna);
     const std::string bad = good.substr(0, good.size() / 2);
@@ -99,8 +106,11 @@ TEST_F(UnreadableFiles, SkippedReportedAndNeverChanged) {
     EXPECT_EQ(ReadFile(anna), bad);
     EXPECT_EQ(ReadFile(folder + "/broken.vcf"), "BEGIN:VCARD\r\nVERSION:9.9\r\nN:Broken\r\n");
     EXPECT_EQ(world.DeviceCount(kAddressSection), 2u);
+    EXPECT_EQ(ReadFile(folder + "/group.vcf") + ReadFile(folder + "/group4.vcf"), group + group4);
 
     testing_support::WriteFile(anna, good);
+    std::filesystem::remove(folder + "/group.vcf");
+    std::filesystem::remove(folder + "/group4.vcf");
     std::filesystem::remove(folder + "/empty.vcf");
     std::filesystem::remove(folder + "/broken.vcf");
     ASSERT_TRUE(Ran(world.Sync(), 0));
