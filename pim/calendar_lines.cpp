@@ -56,7 +56,8 @@ struct Physical {
 
 std::vector<Physical> PhysicalLines(const std::string& text, std::string* lineEnd) {
     std::vector<Physical> lines;
-    size_t i = 0;
+    // A byte order mark, as some Windows programs write, is no content.
+    size_t i = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
     while (i < text.size()) {
         size_t stop = text.find_first_of("\r\n", i);
         if (stop == std::string::npos) stop = text.size();

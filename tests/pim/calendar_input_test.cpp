@@ -89,13 +89,14 @@ TEST(CalendarInput, BadItemsAreErrorsWithTheirLine) {
     }
 }
 
-TEST(CalendarInput, AnyLineEndFoldingAndCaseAreRead) {
+TEST(CalendarInput, AnyLineEndFoldingCaseAndByteOrderMarkAreRead) {
     const std::vector<std::string> texts = {
         Event(0, nullptr, "\n"),
         Event(0, nullptr, "\r"),
         Event(7, "SUMMARY:Mee\r\n\tting"),
         Event(4, "begin:vevent"),
         Event(6, "DTSTART:20261208T093000Z\r\nDESCRIPTION:"),  // an empty value, as servers write them
+        "\xEF\xBB\xBF" + Event(0, nullptr, "\n"),  // a byte order mark, as Windows programs write
     };
     for (const std::string& text : texts) {
         HostRecord record;
