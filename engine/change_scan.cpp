@@ -144,8 +144,6 @@ void ScanListed(Collection& collection, const std::vector<CollectionEntry>& file
         if (!present[i]) g->pcChange[g->rows[i].rowId] = Change::kDeleted;
 }
 
-namespace {
-
 // A deleted item whose UID turns up in a new file was renamed by another
 // program: it changed, and lives in the new file from now on.
 void FollowRenames(Gathered* g) {
@@ -163,7 +161,10 @@ void FollowRenames(Gathered* g) {
     }
 }
 
-}  // namespace
+bool RenamedOnly(Gathered* g, int64_t rowId) {
+    const auto moved = g->pcHref.find(rowId);
+    return moved != g->pcHref.end() && g->pc[moved->second].hash == g->Row(rowId)->hash;
+}
 
 PlanInput MakePlanInput(Gathered* g, ConflictPolicy policy) {
     FollowRenames(g);
@@ -186,7 +187,7 @@ PlanInput MakePlanInput(Gathered* g, ConflictPolicy policy) {
         const PcEntry* pc = plan.pc == Change::kChanged ? &g->pc[plan.href] : nullptr;
         if (device != nullptr) plan.deviceKey = morvane_pim::MatchKey(g->section, *device);
         if (pc != nullptr) {
-            plan.pcMoved = g->pcHref.count(rowId) != 0 && pc->hash == row.hash;
+            plan.pcMoved = RenamedOnly(g, rowId);
             plan.pcKey = morvane_pim::MatchKey(g->section, pc->record);
             HostRecord stored;
             plan.pcSameForDevice = TextToRecord(row.deviceFields, &stored) &&

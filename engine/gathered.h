@@ -83,7 +83,13 @@ bool ScanPc(Collection& collection, const morvane_pim::Settings& settings, Gathe
 // The same for the files the collection's List gave.
 void ScanListed(Collection& collection, const std::vector<CollectionEntry>& files,
                 const morvane_pim::Settings& settings, Gathered* g);
-// The planner's view of what was gathered.
+// Rows whose file is gone while a new file holds their UID: renamed by
+// another program, they count as changed in the new file (pcHref).
+void FollowRenames(Gathered* g);
+// Whether the row's change on the PC is only that rename, its content as
+// last synchronised.
+bool RenamedOnly(Gathered* g, int64_t rowId);
+// The planner's view of what was gathered (renames followed).
 PlanInput MakePlanInput(Gathered* g, ConflictPolicy policy);
 
 }  // namespace morvane_engine

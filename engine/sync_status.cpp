@@ -44,9 +44,10 @@ void PrintDatabase(StateStore& store, const std::string& storeFolder, const Host
                                                  : OpenVdir(folder, morvane_pim::ItemExtension(database.section));
     std::string error;
     const bool scanned = ScanPc(*collection, settings, &g, &error);
+    FollowRenames(&g);
     size_t changed = 0, deleted = 0;
     for (const auto& change : g.pcChange) {
-        if (change.second == Change::kChanged) ++changed;
+        if (change.second == Change::kChanged && !RenamedOnly(&g, change.first)) ++changed;
         if (change.second == Change::kDeleted) ++deleted;
     }
     fprintf(out, "  %-13s last sync %s, %zu item(s) in %s%s%s\n", database.name, TimeText(state.lastSync).c_str(),

@@ -180,6 +180,25 @@ INSTANTIATE_TEST_SUITE_P(State, OneSidedForeign, testing::Bool(),
                              return std::string(info.param ? "OfTheFirstVersion" : "AsWritten");
                          });
 
+// What morvane-sync status says waits on the PC: a changed, a new and a
+// deleted contact, and a renamed one, which is no change.
+class Status : public Synced {};
+
+TEST_F(Status, CountsWhatWaitsOnThePc) {
+    const std::string folder = world.Folder(morvane_host::kAddressSection);
+    const std::string berger = world.FindFile(morvane_host::kAddressSection, "Berger");
+    const std::string okafor = world.FindFile(morvane_host::kAddressSection, "Okafor");
+    world.CopyItem(morvane_host::kAddressSection, berger, "Berger", "Vogt", "vogt");
+    world.EditFile(berger, "Anna", "Annie");
+    ASSERT_EQ(rename(okafor.c_str(), (folder + "/okafor.vcf").c_str()), 0);
+    ASSERT_EQ(remove(world.FindFile(morvane_host::kMemoSection, "Gate code").c_str()), 0);
+    const HostRun status = host_test::RunHost({"status", "--store", world.store()});
+    ASSERT_EQ(status.exitCode, 0) << status.output;
+    EXPECT_NE(status.output.find("Address book  last sync"), std::string::npos) << status.output;
+    EXPECT_NE(status.output.find("waiting on the PC: 1 new, 1 changed, 0 deleted"), std::string::npos) << status.output;
+    EXPECT_NE(status.output.find("waiting on the PC: 0 new, 0 changed, 1 deleted"), std::string::npos) << status.output;
+}
+
 INSTANTIATE_TEST_SUITE_P(Databases, OneSided, testing::ValuesIn(kDatabases),
                          [](const testing::TestParamInfo<Database>& info) { return std::string(info.param.name); });
 
