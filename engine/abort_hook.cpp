@@ -1,5 +1,6 @@
 #include "engine/abort_hook.h"
 
+#include <fcntl.h>
 #include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
@@ -22,7 +23,22 @@ const char* const kAbortSteps[] = {
 };
 const unsigned kAbortStepCount = sizeof kAbortSteps / sizeof kAbortSteps[0];
 
+namespace {
+
+void PauseAt(const char* step) {
+    static const char* wanted = getenv("MORVANE_SYNC_PAUSE_AT");
+    static const char* file = getenv("MORVANE_SYNC_PAUSE_FILE");
+    if (wanted == nullptr || file == nullptr || strcmp(wanted, step) != 0) return;
+    const int fd = open(file, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (fd < 0) return;
+    close(fd);
+    for (int waited = 0; waited < 6000 && access(file, F_OK) == 0; ++waited) usleep(10000);
+}
+
+}  // namespace
+
 void AbortPoint(const char* step) {
+    PauseAt(step);
     static const char* wanted = getenv("MORVANE_SYNC_ABORT_AT");
     static unsigned seen = 0;
     if (wanted == nullptr || *wanted == '\0') return;

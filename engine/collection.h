@@ -44,6 +44,9 @@ public:
                        std::string* error) = 0;
     // Removes the item; an item already gone is no failure.
     virtual bool Remove(const std::string& href, std::string* error) = 0;
+    // Whether the item's file is still the one of this size and time, as
+    // listed: another program may have written, moved or removed it since.
+    virtual bool Unchanged(const std::string& href, int64_t size, int64_t mtime) = 0;
     // A file name for a new item of this uid, not used by any item listed.
     virtual std::string NewHref(const std::string& uid) = 0;
     // Flushes the folders written or removed from since the last flush.

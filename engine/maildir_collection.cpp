@@ -107,6 +107,15 @@ public:
         return true;
     }
 
+    // A message a mail reader moved or re-flagged since the listing is no
+    // longer where the listing found it.
+    bool Unchanged(const std::string& href, int64_t size, int64_t mtime) override {
+        auto at = where_.find(href);
+        int64_t nowSize = 0, nowMtime = 0;
+        return at != where_.end() && FileStamp(at->second, &nowSize, &nowMtime) && nowSize == size &&
+               nowMtime == mtime;
+    }
+
     bool Remove(const std::string& href, std::string* error) override {
         auto old = where_.find(href);
         if (old == where_.end()) return true;

@@ -115,7 +115,30 @@ std::string CurrentHref(const ApplyContext& c, const StateRow& row) {
     return moved != c.g->pcHref.end() ? moved->second : row.href;
 }
 
+// Whether the row's file is as this sync found it when it scanned the PC
+// side.  Another program (a calendar server's sync, an editor) may have
+// written it since, while the handheld was read: its change must not be
+// overwritten or deleted unseen.  Otherwise the row is left as it is, and
+// the next sync, reading every record, meets both changes.
+bool StillAsScanned(ApplyContext& c, const StateRow& row) {
+    const std::string href = CurrentHref(c, row);
+    const auto pcChange = c.g->pcChange.find(row.rowId);
+    if (pcChange != c.g->pcChange.end() && pcChange->second == Change::kDeleted) return true;  // recreated
+    const auto read = c.g->pc.find(href);
+    const auto restamped = c.g->stamps.find(row.rowId);
+    const CollectionEntry* seen = read != c.g->pc.end()           ? &read->second.file
+                                  : restamped != c.g->stamps.end() ? &restamped->second
+                                                                   : nullptr;
+    if (c.collection->Unchanged(href, seen != nullptr ? seen->size : row.size, seen != nullptr ? seen->mtime : row.mtime))
+        return true;
+    c.summary->lines.push_back(href + " changed on the PC while this sync ran: left for the next one");
+    ++c.summary->skipped;
+    c.retryNextTime = true;
+    return false;
+}
+
 bool PcUpdate(ApplyContext& c, StateRow* row, bool conflict) {
+    if (!StillAsScanned(c, *row)) return true;
     const HostRecord& record = *c.g->DeviceRecord(row->deviceId);
     Item merged;
     if (!MergedItem(c, *row, record, &merged)) return false;
@@ -130,6 +153,7 @@ bool PcUpdate(ApplyContext& c, StateRow* row, bool conflict) {
 }
 
 bool PcDelete(ApplyContext& c, const StateRow& row) {
+    if (!StillAsScanned(c, row)) return true;
     std::string error;
     if (!c.collection->Remove(CurrentHref(c, row), &error)) return Fail(c, error);
     ++c.summary->pcDeleted;

@@ -114,6 +114,11 @@ public:
         return true;
     }
 
+    bool Unchanged(const std::string& href, int64_t size, int64_t mtime) override {
+        int64_t nowSize = 0, nowMtime = 0;
+        return FileStamp(root_ + "/" + href, &nowSize, &nowMtime) && nowSize == size && nowMtime == mtime;
+    }
+
     std::string NewHref(const std::string& uid) override {
         const std::string base = SafeFileName(uid);
         std::string href = base + extension_;

@@ -145,6 +145,41 @@ INSTANTIATE_TEST_SUITE_P(
                            false, "Okafor"}),
     [](const testing::TestParamInfo<Rename>& info) { return std::string(info.param.name); });
 
+// An edit made on the PC while a sync runs, after it scanned the PC side,
+// is neither overwritten by the handheld's change nor deleted with the
+// handheld's deletion: the sync leaves that contact, and the next one meets
+// both sides' changes (the handheld's change as a conflict, its deletion
+// as a deletion the PC's change wins over).
+struct Concurrent {
+    const char* name;
+    std::function<void(const SyncWorld&)> onTheHandheld;
+    size_t contacts;  // on each side after the next sync
+};
+
+void PrintTo(const Concurrent& row, std::ostream* out) { *out << row.name; }
+
+class EditedDuringTheSync : public Synced, public testing::WithParamInterface<Concurrent> {};
+
+TEST_P(EditedDuringTheSync, IsNotOverwrittenAndMeetsTheHandheldsChangeNextTime) {
+    const Concurrent& row = GetParam();
+    row.onTheHandheld(world);
+    const HostRun run = world.SyncPausedAt("gathered", [&] { ChangeOnThePc(world); });
+    EXPECT_EQ(run.exitCode, 5) << run.output;
+    EXPECT_NE(run.output.find("changed on the PC while this sync ran"), std::string::npos) << run.output;
+    EXPECT_EQ(FilesWith(world, "Halverd Group"), 1u);
+    ASSERT_TRUE(host_test::Ran(world.Sync(), 0));
+    EXPECT_TRUE(world.InAgreement(kAddressSection));
+    EXPECT_EQ(world.DeviceCount(kAddressSection), row.contacts);
+    EXPECT_EQ(FilesWith(world, "Halverd Group"), 1u);
+    EXPECT_EQ(CompanyOf(world, "S_FIRST_NAME", "David"), "Halverd Group");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    OnTheHandheld, EditedDuringTheSync,
+    testing::Values(Concurrent{"changed", ChangeOnTheHandheld, 3},
+                    Concurrent{"deleted", [](const SyncWorld& w) { w.DeleteRecord(7, "S_LAST_NAME", "Okafor"); }, 2}),
+    [](const testing::TestParamInfo<Concurrent>& info) { return std::string(info.param.name); });
+
 // A PC edit sent in a session that ended before it was confirmed, then an
 // edit on the handheld.  Lost by the handheld (its session never closed),
 // the write meets the edit as a conflict; kept, the edit is a change made

@@ -1,8 +1,10 @@
 #include "sync/sync_world.h"
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <set>
+#include <thread>
 
 #include <sqlite3.h>
 
@@ -88,6 +90,23 @@ HostRun SyncWorld::SyncKilledAt(const std::string& step) const {
     const HostRun killed = Sync();
     testing_support::UnsetEnv("MORVANE_SYNC_ABORT_AT");
     return killed;
+}
+
+HostRun SyncWorld::SyncPausedAt(const std::string& step, const std::function<void()>& meanwhile) const {
+    const std::string paused = host_.Path("paused");
+    testing_support::SetEnv("MORVANE_SYNC_PAUSE_AT", step.c_str());
+    testing_support::SetEnv("MORVANE_SYNC_PAUSE_FILE", paused.c_str());
+    HostRun run;
+    std::thread sync([&] { run = Sync(); });
+    for (int waited = 0; waited < 3000 && !fs::exists(paused); ++waited)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(fs::exists(paused)) << "the sync never reached " << step;
+    meanwhile();
+    fs::remove(paused);
+    sync.join();
+    testing_support::UnsetEnv("MORVANE_SYNC_PAUSE_AT");
+    testing_support::UnsetEnv("MORVANE_SYNC_PAUSE_FILE");
+    return run;
 }
 
 testing::AssertionResult SyncWorld::ExecOnState(const std::string& sql) const {

@@ -29,6 +29,9 @@ public:
     HostRun Sync(const std::vector<std::string>& extra = {}) const;
     // A sync the engine's abort hook ends at once at step (as kill -9 would).
     HostRun SyncKilledAt(const std::string& step) const;
+    // A sync that waits at step while meanwhile runs, as another program
+    // would run beside it.
+    HostRun SyncPausedAt(const std::string& step, const std::function<void()>& meanwhile) const;
     // Runs sql on the sync state, as an older version, a damage or a test
     // that wants a full read would leave it.
     testing::AssertionResult ExecOnState(const std::string& sql) const;
