@@ -1,7 +1,8 @@
 // A contact changed on both sides, settled by each --conflict policy; a
 // deletion on one side against a change on the other, which the change
-// wins; a file renamed on the PC, which is no change of its own; and an
-// edit on the handheld after a session whose write it lost.  Both sides
+// wins; a file renamed on the PC, which is no change of its own; an edit
+// on the PC while a sync runs; and an edit on the handheld after a session
+// whose write it lost.  Both sides
 // and the state are checked, and after a conflict a second sync finds
 // nothing to do.
 #include <gtest/gtest.h>
