@@ -285,6 +285,17 @@ int Synchronise(Run& run, PcGathering& pc) {
         if (run.settings.dryRun || run.settings.verbose)
             for (const Action& action : db.plan.actions)
                 db.summary.lines.push_back(DescribeAction(db.g, action));
+        // A collection that held items at the last sync and is gone was
+        // moved, renamed or unmounted, not emptied: its items are not
+        // deleted from the handheld, however few.
+        if (!db.restart && !db.g.rows.empty() && !db.collection->Exists()) {
+            guard = true;
+            Say(run, std::string(db.database->name) + ": " + db.collection->root() + " is gone, though it held " +
+                         std::to_string(db.g.rows.size()) +
+                         " item(s) at the last sync; nothing was changed (if it moved, name its new place; an "
+                         "empty folder there has the handheld's records deleted)");
+            continue;
+        }
         if (!db.plan.massDelete || run.settings.allowMassDelete) continue;
         guard = true;
         Say(run, std::string(db.database->name) + ": this sync would delete " + std::to_string(db.plan.pcDeletes) +

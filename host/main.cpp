@@ -115,14 +115,16 @@ const char kHelp[] =
     "    MORVANE_SYNC_ABORT_AT=STEP[:N]  a test aid: sync ends the process at once\n"
     "    (exit 9, as if killed) the N-th time it reaches STEP (gathered, marked,\n"
     "    pc-write, pc-applied, device-imported, device-committed, database-done,\n"
-    "    finished).\n"
+    "    finished).  MORVANE_SYNC_PAUSE_AT=STEP with MORVANE_SYNC_PAUSE_FILE=F, a\n"
+    "    test aid too: sync creates F at STEP and waits while it exists.\n"
     "\n"
     "EXIT STATUS\n"
     "    0 done (sync: both sides in agreement), 1 an export of the adapter failed\n"
     "    (reported with its result and last error code) or the device failed, 2 a bad\n"
-    "    command line, 3 sync stopped by the mass-delete guard, 4 the store is locked\n"
-    "    by another sync, 5 sync finished but skipped items it cannot read; a bridge that\n"
-    "    ends or stops answering is a failed step (1).\n";
+    "    command line, 3 sync stopped by the mass-delete guard or a collection gone,\n"
+    "    4 the store is locked by another sync, 5 sync finished but skipped items it\n"
+    "    cannot read or that changed while it ran; a bridge that ends or stops\n"
+    "    answering is a failed step (1).\n";
 
 int Usage() {
     fputs(kUsage, stderr);

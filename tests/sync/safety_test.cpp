@@ -1,5 +1,5 @@
-// What keeps a sync from doing harm: the mass-delete guard, the lock on
-// the store, the dry run, files that cannot be read, a sync state that
+// What keeps a sync from doing harm: the mass-delete guard, a collection
+// gone, the lock on the store, the dry run, files that cannot be read, a sync state that
 // cannot be, and a handheld that fails half-way through an import.
 #include <gtest/gtest.h>
 
@@ -41,6 +41,25 @@ TEST(MassDeleteGuard, StopsBeforeChangingAnythingUnlessAllowed) {
     ASSERT_TRUE(Ran(world.Sync({"--allow-mass-delete"}), 0));
     EXPECT_TRUE(world.InAgreement(kAddressSection));
     EXPECT_EQ(world.DeviceCount(kAddressSection), 4u);
+    EXPECT_NE(world.FindFile(kAddressSection, "Dave"), "");
+}
+
+// A collection gone since the last sync (two memos: below the guard's
+// count) stops the sync, whatever is allowed; back in place, nothing waits.
+TEST(MassDeleteGuard, ACollectionGoneStopsTheSync) {
+    SyncWorld world;
+    ASSERT_EQ(world.Sync().exitCode, 0);
+    const std::string memos = world.Folder(morvane_host::kMemoSection);
+    std::filesystem::rename(memos, memos + ".moved");
+    world.ChangeRecord(7, "S_LAST_NAME", "Okafor", {{"S_FIRST_NAME", TextValue("Dave")}});
+    EXPECT_TRUE(Ran(world.Sync({"--allow-mass-delete"}), 3, {memos + " is gone"}));
+    EXPECT_EQ(world.DeviceCount(morvane_host::kMemoSection), 2u);
+    EXPECT_EQ(world.FindFile(kAddressSection, "Dave"), "");
+    EXPECT_FALSE(std::filesystem::exists(memos));
+
+    std::filesystem::rename(memos + ".moved", memos);
+    ASSERT_TRUE(Ran(world.Sync(), 0));
+    EXPECT_TRUE(world.InAgreement(morvane_host::kMemoSection));
     EXPECT_NE(world.FindFile(kAddressSection, "Dave"), "");
 }
 
