@@ -7,9 +7,33 @@ namespace cal {
 
 namespace {
 
-// The lead the handheld reads back: a signed 16-bit number of minutes.
-constexpr int kLongestLead = 32767;
-constexpr int kLatestLead = -32768;
+// The adapter carries an alarm's lead (minutes before the start) to the
+// handheld as a time of day, its digits read as hhmm: a lead comes back as
+// it was only when it reads as one, 0000 to 2359 with its last two digits
+// below 60.  Any other comes back as 0 (at the start), and a lead of 1 to
+// 59 minutes after the start comes back as that many minutes before it.
+constexpr int kLongestLead = 2359;
+
+bool ReadsAsTimeOfDay(int lead) { return lead >= 0 && lead <= kLongestLead && lead % 100 < 60; }
+
+// The lead the handheld gives back for one that was written.
+int LeadReadBack(int written) {
+    if (ReadsAsTimeOfDay(written)) return written;
+    return written < 0 && written > -60 ? -written : 0;
+}
+
+// The lead nearest the wanted one that the handheld gives back unchanged:
+// an alarm after the start rings at the start, one more than 23 hours 59
+// minutes ahead that long ahead, and one of 60 to 99 minutes past a whole
+// hundred at the nearer of hh59 and the next hundred.
+int HeldLead(int64_t wanted) {
+    if (wanted <= 0) return 0;
+    if (wanted >= kLongestLead) return kLongestLead;
+    const int lead = static_cast<int>(wanted);
+    if (ReadsAsTimeOfDay(lead)) return lead;
+    const int below = lead / 100 * 100 + 59, above = lead / 100 * 100 + 100;
+    return lead - below <= above - lead ? below : above;
+}
 
 bool IsAbsoluteOrFromEnd(const ical::ContentLine& trigger) {
     std::string params = trigger.Params();
@@ -118,10 +142,11 @@ DeviceAlarm AlarmFromItem(const ParsedItem& item, const icaltimetype& start, con
     }
     const int64_t lead = WallMinutes(start) - at;
     alarm.on = true;
-    alarm.lead = static_cast<int>(std::min<int64_t>(std::max<int64_t>(lead, kLatestLead), kLongestLead));
+    alarm.lead = HeldLead(lead);
     if (alarm.lead != lead)
-        context.Warn("its alarm is " + std::to_string(lead) + " minutes from the start; the handheld holds " +
-                     std::to_string(alarm.lead));
+        context.Warn("its alarm is " + std::to_string(lead < 0 ? -lead : lead) + " minutes " +
+                     (lead < 0 ? "after" : "before") + " the start; the handheld holds one " +
+                     std::to_string(alarm.lead) + " minutes before it");
     size_t next = 0;
     if (DeviceAlarmBlock(item, &block, &next, ordinal + 1))
         context.Warn("the handheld holds its first alarm; the others stay on the PC");
@@ -136,7 +161,11 @@ void MergeAlarm(const DeviceAlarm& before, const DeviceAlarm& after, bool timesM
     const ical::Block* first = DeviceAlarmBlock(base, &block, &ordinal) ? &text.blocks[block] : nullptr;
     const long trigger = first == nullptr ? -1 : ical::FindProperty(text, *first, "TRIGGER");
     const bool pinned = trigger >= 0 && IsAbsoluteOrFromEnd(text.lines[static_cast<size_t>(trigger)]);
-    if (before == after && !(after.on && timesMoved && pinned)) return;
+    // A lead written before the handheld's limits were minded comes back
+    // otherwise, which is no edit on the handheld.
+    DeviceAlarm held = before;
+    held.lead = LeadReadBack(before.lead);
+    if ((before == after || held == after) && !(after.on && timesMoved && pinned)) return;
     if (!after.on) {
         if (first != nullptr) merger->Replace(first->first, first->last, "");
         return;

@@ -49,10 +49,11 @@ TEST(CalendarItems, OtherProgramsItemsAsTheHandheldHoldsThem) {
         {"apple_review.ics", 2,
          {{"5", "0930"}, {"8", "Room 4.12\r\nHauptstra\xDF" "e 5, 10827 Berlin"}, {"12.D", "20261207"}, {"12.T", "1800"}},
          {}},
-        // 3: COUNT=10 ends on its tenth day; the alarm at the end (19:15) is after the start
+        // 3: COUNT=10 ends on its tenth day; the alarm at the end (19:15) is after the start, where
+        // the handheld holds none: it rings at the start
         {"nextcloud_yoga.ics", 2,
-         {{"2", "Yes"}, {"14", "2"}, {"22", "0010"}, {"23", "20261231"}, {"12.T", "1915"}, {"19", "Sport"}},
-         {"EXDATE", "one category"}},
+         {{"2", "Yes"}, {"14", "2"}, {"22", "0010"}, {"23", "20261231"}, {"12.T", "1800"}, {"19", "Sport"}},
+         {"EXDATE", "one category", "75 minutes after the start"}},
         {"thunderbird_passport.ics", 3,
          {{"1", "20261220"}, {"3", "0"}, {"4", "2"}, {"6", "Personal"}, {"7", "1"}, {"8", "20261201"}},
          {"DUE", "one category", "DTSTART"}},
@@ -203,6 +204,28 @@ TEST(CalendarItems, AZoneChangedSinceTheLastSyncIsNoDeviceEdit) {
         }
     }
     EXPECT_EQ(after.count("SUMMARY:Renamed"), 1u) << merged.text;
+}
+
+// A lead written before the handheld's limits were minded (an hour, which
+// its link carries as 00:60 and gives back as 0) is no device edit: a
+// handheld edit of the title keeps the item's alarm.
+TEST(CalendarItems, ALeadTheHandheldGaveBackOtherwiseIsNoDeviceEdit) {
+    const std::string text =
+        "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:x\r\nBEGIN:VEVENT\r\nUID:a\r\nDTSTAMP:20261201T000000Z\r\n"
+        "DTSTART:20261215T100000Z\r\nDTEND:20261215T110000Z\r\nSUMMARY:Review\r\nBEGIN:VALARM\r\nACTION:DISPLAY\r\n"
+        "TRIGGER:-PT1H\r\nDESCRIPTION:x\r\nEND:VALARM\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+    HostRecord lastSynced, device;
+    lastSynced.fields = {{"3", "20261215"}, {"5", "1000"}, {"7", "Review"}, {"11", "1"}, {"12.D", "20261215"}, {"12.T", "0900"}};
+    device.fields = lastSynced.fields;
+    device.fields[2].second = "Renamed";
+    device.fields[5].second = "1000";
+    Item merged;
+    Problem problem;
+    ASSERT_TRUE(morvane_pim::MergeCalendar(2, Item{text}, device, In("UTC"), &merged, &problem, &lastSynced))
+        << problem.reason;
+    const std::map<std::string, int> after = Lines(merged.text);
+    EXPECT_EQ(after.count("SUMMARY:Renamed"), 1u) << merged.text;
+    EXPECT_EQ(after.count("TRIGGER:-PT1H"), 1u) << merged.text;
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
-// Items with a text longer than the handheld keeps of a field: the handheld
-// gets the start of it and the sync goes on, a read of every record finds
-// nothing changed, and a handheld edit of another field leaves the PC's
-// whole text in place.
+// Items with more than the handheld keeps: a text longer than a field
+// holds, of which the handheld gets the start and the sync goes on; an
+// alarm the handheld cannot hold as it is, for which it gets the nearest it
+// holds.  A read of every record then finds nothing changed, and the PC
+// keeps what it had.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -90,6 +91,36 @@ TEST_P(LongText, TheHandheldGetsItsStartAndNothingElseChanges) {
 
 INSTANTIATE_TEST_SUITE_P(Items, LongText, testing::ValuesIn(kItems),
                          [](const testing::TestParamInfo<LongItem>& info) { return std::string(info.param.name); });
+
+// Alarms as people set them, and the lead the handheld holds (hhmm, its
+// alarm's minutes before the start as the adapter carries them).
+const std::pair<const char*, int> kAlarms[] = {
+    {"-PT45M", 45}, {"-PT1H", 59}, {"-PT90M", 100}, {"-P1D", 1440}, {"-P2DT3H", 2359}, {"PT10M", 0},
+};
+
+class Alarms : public Synced {};
+
+TEST_F(Alarms, GetTheNearestLeadTheHandheldHolds) {
+    const uint32_t dbId = DeviceDatabase(morvane_host::kScheduleSection);
+    for (const auto& alarm : kAlarms)
+        testing_support::WriteFile(world.Folder(morvane_host::kScheduleSection) + "/alarm" + alarm.first + ".ics",
+                                   std::string("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//x//y//EN\r\nBEGIN:VEVENT\r\n"
+                                               "UID:alarm") + alarm.first + "\r\nDTSTAMP:20261201T000000Z\r\n"
+                                   "DTSTART:20261215T100000Z\r\nDTEND:20261215T110000Z\r\nSUMMARY:Alarm " + alarm.first +
+                                   "\r\nBEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:" + alarm.first +
+                                   "\r\nDESCRIPTION:x\r\nEND:VALARM\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
+    ASSERT_TRUE(Ran(world.Sync(), 0));
+    for (const auto& alarm : kAlarms) {
+        const uint32_t id = world.FindRecord(dbId, "S_DESCRIPTION4", std::string("Alarm ") + alarm.first);
+        const tethra_sim::LinkValue lead = tethra_sim::TimeValue(alarm.second / 100, alarm.second % 100, 0);
+        EXPECT_EQ(world.TextOf(dbId, id, "S_ALARM_TIME"), std::string(lead.bytes.begin(), lead.bytes.end()))
+            << alarm.first;
+    }
+    const auto before = Tree(world.store());
+    ASSERT_TRUE(world.ExecOnState("UPDATE databases SET full_sync_due = 1;"));
+    ASSERT_TRUE(Ran(world.Sync(), 0));
+    EXPECT_EQ(Tree(world.store()), before) << "no alarm read back as changed";
+}
 
 }  // namespace
 }  // namespace sync_test
