@@ -222,6 +222,16 @@ bool ApplyPcAction(ApplyContext& c, const Action& action, NewItemPipeline& conve
 
 bool ApplyPcSide(ApplyContext& c, const Plan& plan) {
     if (!c.store->Begin()) return Fail(c, c.store->error());
+    // Files touched without a change: their new time spares reading them
+    // next time.  Stored first, so that an action on the same row (the
+    // handheld deleted the item, or changed it) has the last word.
+    for (int64_t rowId : c.g->restamped) {
+        StateRow* row = c.g->Row(rowId);
+        const CollectionEntry& file = c.g->stamps[rowId];
+        row->size = file.size;
+        row->mtime = file.mtime;
+        if (!c.store->PutRow(row)) return Fail(c, c.store->error());
+    }
     size_t pending = 0, done = 0;
     NewItemPipeline converted(*c.g, *c.settings, plan);
     for (const Action& action : plan.actions) {
@@ -231,14 +241,6 @@ bool ApplyPcSide(ApplyContext& c, const Plan& plan) {
             return false;
         }
         if (!Checkpoint(c, &pending)) return false;
-    }
-    // Files touched without a change: their new time spares reading them next time.
-    for (int64_t rowId : c.g->restamped) {
-        StateRow* row = c.g->Row(rowId);
-        const CollectionEntry& file = c.g->stamps[rowId];
-        row->size = file.size;
-        row->mtime = file.mtime;
-        if (!c.store->PutRow(row)) return Fail(c, c.store->error());
     }
     if (!Commit(c)) return false;
     AbortPoint("pc-applied");

@@ -94,13 +94,16 @@ TEST_P(OneSided, ChangesOnEachSideReachTheOther) {
     EXPECT_EQ(Find(world_, db, "Added on device"), 0u);
     EXPECT_NE(Find(world_, db, "Added on PC"), 0u);
 
-    // Deleted: the changed record on the handheld, the copy on the PC.
+    // Deleted: on the handheld the changed record and the one the PC just
+    // edited (its file not yet read since it was sent), the copy on the PC.
     world_.EditDevice([&](tethra_sim::DeviceImage& image) {
         ASSERT_TRUE(image.DeleteRecord(dbId, Find(world_, db, db.changed)));
+        ASSERT_TRUE(image.DeleteRecord(dbId, Find(world_, db, "Edited on PC")));
     });
     ASSERT_EQ(remove(world_.FindFile(db.section, "Added on PC").c_str()), 0);
     SyncInAgreement();
     EXPECT_EQ(world_.FindFile(db.section, db.changed), "");
+    EXPECT_EQ(world_.FindFile(db.section, "Edited on PC"), "");
     EXPECT_EQ(Find(world_, db, "Added on PC"), 0u);
 
     // Nothing left to do: nothing is written, even when every record is
