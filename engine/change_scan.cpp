@@ -161,9 +161,14 @@ void FollowRenames(Gathered* g) {
     }
 }
 
+const std::string& Gathered::HrefNow(const StateRow& row) const {
+    const auto moved = pcHref.find(row.rowId);
+    return moved != pcHref.end() ? moved->second : row.href;
+}
+
 bool RenamedOnly(Gathered* g, int64_t rowId) {
-    const auto moved = g->pcHref.find(rowId);
-    return moved != g->pcHref.end() && g->pc[moved->second].hash == g->Row(rowId)->hash;
+    const StateRow& row = *g->Row(rowId);
+    return g->pcHref.count(rowId) != 0 && g->pc[g->HrefNow(row)].hash == row.hash;
 }
 
 PlanInput MakePlanInput(Gathered* g, ConflictPolicy policy) {
@@ -180,7 +185,7 @@ PlanInput MakePlanInput(Gathered* g, ConflictPolicy policy) {
         const StateRow& row = *g->WithTexts(g->Row(rowId));
         PlanRow plan;
         plan.rowId = rowId;
-        plan.href = g->pcHref.count(rowId) != 0 ? g->pcHref[rowId] : row.href;
+        plan.href = g->HrefNow(row);
         plan.device = g->deviceChange.count(rowId) != 0 ? g->deviceChange[rowId] : Change::kNone;
         plan.pc = g->pcChange.count(rowId) != 0 ? g->pcChange[rowId] : Change::kNone;
         const HostRecord* device = plan.device == Change::kChanged ? g->DeviceRecord(row.deviceId) : nullptr;

@@ -69,6 +69,8 @@ struct Gathered {
     // that fails, textsError says why and the row keeps its texts unread.
     StateRow* WithTexts(StateRow* row);
     const HostRecord* DeviceRecord(int32_t deviceId) const;
+    // The file the row's item is in now: another program may have renamed it.
+    const std::string& HrefNow(const StateRow& row) const;
 };
 
 // Reads the state rows of the section (none from a store not open).

@@ -23,9 +23,7 @@ std::string RowLabel(Gathered& g, int64_t rowId) {
     if (row == nullptr) return "?";
     HostRecord stored;
     TextToRecord(row->deviceFields, &stored);
-    const auto moved = g.pcHref.find(rowId);  // renamed by another program
-    const std::string& href = moved != g.pcHref.end() ? moved->second : row->href;
-    return href + " / record " + std::to_string(row->deviceId) + " " + Quoted(RecordLabel(g.section, stored));
+    return g.HrefNow(*row) + " / record " + std::to_string(row->deviceId) + " " + Quoted(RecordLabel(g.section, stored));
 }
 
 }  // namespace

@@ -109,19 +109,13 @@ bool MergedItem(ApplyContext& c, const StateRow& row, const HostRecord& record, 
            Fail(c, "cannot convert device record " + std::to_string(row.deviceId) + ": " + problem.reason);
 }
 
-// The file the row's item is in now: another program may have renamed it.
-std::string CurrentHref(const ApplyContext& c, const StateRow& row) {
-    const auto moved = c.g->pcHref.find(row.rowId);
-    return moved != c.g->pcHref.end() ? moved->second : row.href;
-}
-
 // Whether the row's file is as this sync found it when it scanned the PC
 // side.  Another program (a calendar server's sync, an editor) may have
 // written it since, while the handheld was read: its change must not be
 // overwritten or deleted unseen.  Otherwise the row is left as it is, and
 // the next sync, reading every record, meets both changes.
 bool StillAsScanned(ApplyContext& c, const StateRow& row) {
-    const std::string href = CurrentHref(c, row);
+    const std::string href = c.g->HrefNow(row);
     const auto pcChange = c.g->pcChange.find(row.rowId);
     if (pcChange != c.g->pcChange.end() && pcChange->second == Change::kDeleted) return true;  // recreated
     const auto read = c.g->pc.find(href);
@@ -142,7 +136,7 @@ bool PcUpdate(ApplyContext& c, StateRow* row, bool conflict) {
     const HostRecord& record = *c.g->DeviceRecord(row->deviceId);
     Item merged;
     if (!MergedItem(c, *row, record, &merged)) return false;
-    const std::string href = CurrentHref(c, *row);
+    const std::string href = c.g->HrefNow(*row);
     CollectionEntry written;
     if (!WriteItem(c, href, merged, &written)) return false;
     SetPcSide(row, href, "", merged, written);
@@ -155,7 +149,7 @@ bool PcUpdate(ApplyContext& c, StateRow* row, bool conflict) {
 bool PcDelete(ApplyContext& c, const StateRow& row) {
     if (!StillAsScanned(c, row)) return true;
     std::string error;
-    if (!c.collection->Remove(CurrentHref(c, row), &error)) return Fail(c, error);
+    if (!c.collection->Remove(c.g->HrefNow(row), &error)) return Fail(c, error);
     ++c.summary->pcDeleted;
     return c.store->DeleteRow(row.rowId) || Fail(c, c.store->error());
 }
@@ -184,7 +178,7 @@ bool Refresh(ApplyContext& c, StateRow* row, const std::string& href) {
 // device as a new record.
 bool Split(ApplyContext& c, StateRow* row, const std::string& copyHref) {
     const HostRecord& record = *c.g->DeviceRecord(row->deviceId);
-    const std::string original = CurrentHref(c, *row);
+    const std::string original = c.g->HrefNow(*row);
     if (!copyHref.empty()) {
         const PcEntry& pc = c.g->pc[copyHref];
         SetPcSide(row, copyHref, pc.uid, pc.item, pc.file);
