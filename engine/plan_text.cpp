@@ -42,7 +42,9 @@ std::string DescribeAction(Gathered& g, const Action& a) {
             return "already the same on both sides: " + PcLabel(g, a.href) +
                    (a.deviceId != 0 ? " = " + DeviceLabel(g, a.deviceId) : "");
         case ActionKind::kForget: return "deleted on both sides: " + RowLabel(g, a.rowId);
-        case ActionKind::kRefresh: return "PC change the handheld does not hold: " + PcLabel(g, a.href);
+        case ActionKind::kRefresh:
+            if (RenamedOnly(&g, a.rowId)) return "renamed on the PC: " + g.Row(a.rowId)->href + " is now " + a.href;
+            return "PC change the handheld does not hold: " + PcLabel(g, a.href);
         case ActionKind::kSplit:
             return "both changed " + RowLabel(g, a.rowId) + ": the handheld's version becomes an item of its own" +
                    conflict;
