@@ -22,10 +22,12 @@ namespace fs = std::filesystem;
 using morvane_host::kAddressSection;
 using tethra_sim::TextValue;
 
-// The handheld renames David Okafor to Dave; the PC moves him to another company.
+// The handheld renames David Okafor to Dave, or deletes him; the PC moves
+// him to another company.
 void ChangeOnTheHandheld(const SyncWorld& world) {
     world.ChangeRecord(7, "S_LAST_NAME", "Okafor", {{"S_FIRST_NAME", TextValue("Dave")}});
 }
+void DeleteOnTheHandheld(const SyncWorld& world) { world.DeleteRecord(7, "S_LAST_NAME", "Okafor"); }
 void ChangeOnThePc(const SyncWorld& world) {
     world.EditFile(world.FindFile(kAddressSection, "Okafor"), "Halverd Logistics", "Halverd Group");
 }
@@ -86,7 +88,7 @@ INSTANTIATE_TEST_SUITE_P(Policies, Conflict, testing::ValuesIn(kPolicies),
 class DeleteVersusChange : public Synced {};
 
 TEST_F(DeleteVersusChange, DeletedOnTheHandheldChangedOnThePc) {
-    world.DeleteRecord(7, "S_LAST_NAME", "Okafor");
+    DeleteOnTheHandheld(world);
     ChangeOnThePc(world);
     ASSERT_EQ(world.Sync().exitCode, 0);
     EXPECT_TRUE(world.InAgreement(kAddressSection));
@@ -103,7 +105,7 @@ TEST_F(DeleteVersusChange, DeletedOnThePcChangedOnTheHandheld) {
 }
 
 TEST_F(DeleteVersusChange, DeletedOnBothSides) {
-    world.DeleteRecord(7, "S_LAST_NAME", "Okafor");
+    DeleteOnTheHandheld(world);
     ASSERT_EQ(remove(world.FindFile(kAddressSection, "Okafor").c_str()), 0);
     ASSERT_EQ(world.Sync().exitCode, 0);
     EXPECT_TRUE(world.InAgreement(kAddressSection));
@@ -149,8 +151,7 @@ INSTANTIATE_TEST_SUITE_P(
     OnTheHandheld, RenamedOnThePc,
     testing::Values(Rename{"nothing", [](const SyncWorld&) {}, 2, true, "David Okafor"},
                     Rename{"changed", ChangeOnTheHandheld, 2, true, "Dave Okafor"},
-                    Rename{"deleted", [](const SyncWorld& w) { w.DeleteRecord(7, "S_LAST_NAME", "Okafor"); }, 1,
-                           false, "Okafor"}),
+                    Rename{"deleted", DeleteOnTheHandheld, 1, false, "Okafor"}),
     [](const testing::TestParamInfo<Rename>& info) { return std::string(info.param.name); });
 
 // An edit made on the PC while a sync runs, after it scanned the PC side,
@@ -185,7 +186,7 @@ TEST_P(EditedDuringTheSync, IsNotOverwrittenAndMeetsTheHandheldsChangeNextTime) 
 INSTANTIATE_TEST_SUITE_P(
     OnTheHandheld, EditedDuringTheSync,
     testing::Values(Concurrent{"changed", ChangeOnTheHandheld, 3},
-                    Concurrent{"deleted", [](const SyncWorld& w) { w.DeleteRecord(7, "S_LAST_NAME", "Okafor"); }, 2}),
+                    Concurrent{"deleted", DeleteOnTheHandheld, 2}),
     [](const testing::TestParamInfo<Concurrent>& info) { return std::string(info.param.name); });
 
 // A PC edit sent in a session that ended before it was confirmed, then an
