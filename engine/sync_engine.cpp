@@ -236,11 +236,30 @@ bool OpenState(Run& run) {
     return false;
 }
 
+// The handheld keeps its appointments and mail in the wall time of its own
+// clock, which does not move when the PC's zone does (a laptop taken
+// abroad, a job started without TZ).  Read in another zone, every edit the
+// PC sends would move its record's time there, and a sync that matches by
+// content would match no appointment or mail again.  So without --timezone
+// a sync takes the zone the syncs before it took, as the state records it.
+void SettleHandheldZone(Run& run, morvane_pim::Settings* pim) {
+    if (!pim->timezone.empty() || !run.store.IsOpen()) return;
+    const std::string kept = run.store.GetPairing("timezone");
+    if (kept.empty()) return;
+    pim->timezone = kept;
+    const std::string system = morvane_pim::SystemTimeZone();
+    if (system != kept)
+        Say(run, "the handheld's times are read in " + kept + ", as at the last sync (this system's zone is " +
+                     system + "; --timezone " + system + " makes that the handheld's)");
+}
+
 void RecordPairing(Run& run) {
     const std::string now = std::to_string(static_cast<long long>(time(nullptr)));
     if (run.store.GetPairing("first-sync").empty()) run.store.SetPairing("first-sync", now);
     run.store.SetPairing("last-sync", now);
     run.store.SetPairing("device", run.settings.deviceName);
+    const std::string& zone = run.settings.pim.timezone;
+    run.store.SetPairing("timezone", zone.empty() ? morvane_pim::SystemTimeZone() : zone);
     for (const DatabaseRun& db : run.databases)
         run.store.SetPairing("collection." + std::to_string(db.database->section), db.collection->root());
 }
@@ -338,8 +357,9 @@ std::string CollectionFolder(const SyncSettings& settings, int32_t section) {
 
 std::string StatePath(const std::string& store) { return store + "/.morvane/state.sqlite3"; }
 
-SyncOutcome RunSync(DeviceSession& session, const SyncSettings& settings, FILE* out, FILE* err) {
+SyncOutcome RunSync(DeviceSession& session, const SyncSettings& given, FILE* out, FILE* err) {
     SyncOutcome outcome;
+    SyncSettings settings = given;  // the handheld's zone settled by the state
     Run run{session, settings, out, err, StateStore(), Progress(settings.progress), {}, false};
     StoreLock lock;
     if (!settings.dryRun) {
@@ -357,6 +377,7 @@ SyncOutcome RunSync(DeviceSession& session, const SyncSettings& settings, FILE* 
         outcome.exitCode = kExitDeviceFailure;
         return outcome;
     }
+    SettleHandheldZone(run, &settings.pim);
     uint32_t count = 0;
     const HostDatabase* all = Databases(&count);
     for (uint32_t i = 0; i < count; ++i) {

@@ -1,4 +1,5 @@
 #include "pim/calendar_time.h"
+#include "pim/pim.h"
 
 #include <ctype.h>
 #include <stdio.h>
@@ -318,4 +319,7 @@ bool ReadMoment(const ParsedItem& item, icalproperty* property, const Context& c
 }
 
 }  // namespace cal
+
+std::string SystemTimeZone() { return cal::SystemZoneName(); }
+
 }  // namespace morvane_pim

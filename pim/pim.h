@@ -94,6 +94,11 @@ std::string MatchKey(int32_t section, const HostRecord& record);
 // wrote are those the handheld will read back.
 HostRecord AsWritten(int32_t section, HostRecord record);
 
+// The system's time zone (TZ, /etc/localtime, /etc/timezone) as an Olson
+// name, "UTC" when none of them names one: the handheld's zone when
+// Settings::timezone is empty.
+std::string SystemTimeZone();
+
 // The file name extension of a section's items: ".vcf", ".ics", "" for mail.
 const char* ItemExtension(int32_t section);
 

@@ -34,6 +34,35 @@ TEST_F(SlowSync, AfterARenewedPairingNothingTwice) {
     EXPECT_NE(world.FindRecord(7, "S_LAST_NAME", "Vogt"), 0u);
 }
 
+// The handheld's clock stays in the zone of the syncs before when the PC's
+// moves (a laptop abroad, a job started without TZ): an event edited on the
+// PC keeps its wall time on the handheld, as every other one does, and
+// after the collections moved every appointment and mail is found again.
+TEST_F(SlowSync, ThePcInAnotherZoneMovesNoTimeAndAddsNothing) {
+    const uint32_t yoga = world.FindRecord(1, "S_DESCRIPTION4", "Yoga");
+    const auto start = [&] { return host_test::ValueOf(world.Device(), 1, yoga, "S_START_TIME"); };
+    const tethra_sim::LinkValue before = start();
+    const size_t mails = world.DeviceCount(morvane_host::kMailSection);
+    world.EditFile(world.FindFile(kScheduleSection, "Yoga"), "SUMMARY:Yoga", "SUMMARY:Yoga class");
+    const std::string moved = world.Path("elsewhere");
+    std::filesystem::rename(world.store() + "/mail", moved);
+    const char* const was = getenv("TZ");
+    const std::string saved = was != nullptr ? was : "";
+    setenv("TZ", "Pacific/Chatham", 1);
+    const HostRun run = world.Sync({"--mail", moved});
+    if (was != nullptr) setenv("TZ", saved.c_str(), 1);
+    else unsetenv("TZ");
+    EXPECT_TRUE(Ran(run, 0, {"this system's zone is Pacific/Chatham", "E-mail was synchronised with"}));
+    EXPECT_EQ(world.TextOf(1, yoga, "S_DESCRIPTION4"), "Yoga class");
+    EXPECT_EQ(start(), before);
+    EXPECT_TRUE(world.InAgreement(morvane_host::kMailSection, moved));
+    EXPECT_EQ(world.DeviceCount(morvane_host::kMailSection), mails);
+    // Named, the zone becomes the handheld's for the syncs after.
+    ASSERT_TRUE(Ran(world.Sync({"--mail", moved, "--timezone", "Pacific/Chatham"}), 0));
+    EXPECT_TRUE(Ran(host_test::RunHost({"status", "--store", world.store()}), 0,
+                    {"the handheld's times are read in Pacific/Chatham"}));
+}
+
 TEST_F(SlowSync, WithoutStateItemsAreMatchedByContent) {
     const auto files = Tree(world.store());
     std::filesystem::remove_all(world.store() + "/.morvane");
