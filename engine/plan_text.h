@@ -10,7 +10,7 @@
 
 namespace morvane_engine {
 
-std::string DescribeAction(Gathered& g, const Action& action);
+std::string DescribeAction(Gathered& g, const Action& action, const std::string& charset);
 
 }  // namespace morvane_engine
 

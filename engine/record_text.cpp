@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "pim/charset.h"
 #include "records/field_map.h"
 
 namespace morvane_engine {
@@ -169,7 +170,7 @@ bool ShowsEveryChange(int32_t section, const HostRecord& before, const HostRecor
            (section != kMailSection || Shows(before.folder, sent.folder, now.folder));
 }
 
-std::string RecordLabel(int32_t section, const HostRecord& record) {
+std::string RecordLabel(int32_t section, const HostRecord& record, const std::string& charset) {
     for (const LabelFields& row : kLabelFields) {
         if (row.section != section) continue;
         std::string label;
@@ -181,8 +182,13 @@ std::string RecordLabel(int32_t section, const HostRecord& record) {
         }
         const size_t line = label.find_first_of("\r\n");
         if (line != std::string::npos) label.resize(line);
-        if (label.size() > 40) label = label.substr(0, 37) + "...";
-        return label;
+        // The record's texts are the handheld's; the terminal reads UTF-8.
+        std::string text;
+        if (!morvane_pim::DeviceToUtf8(label, charset, &text)) text = label;
+        if (text.size() <= 40) return text;
+        size_t cut = 37;
+        while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;  // not inside a character
+        return text.substr(0, cut) + "...";
     }
     return "";
 }

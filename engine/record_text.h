@@ -30,8 +30,9 @@ bool SameDeviceFields(int32_t section, const HostRecord& a, const HostRecord& b)
 bool ShowsEveryChange(int32_t section, const HostRecord& before, const HostRecord& sent, const HostRecord& now);
 
 // A short text naming a record for the person running a sync (a name, a
-// subject, a title), "" when it has none.
-std::string RecordLabel(int32_t section, const HostRecord& record);
+// subject, a title) in UTF-8, its texts read in the handheld's character
+// set; "" when it has none.
+std::string RecordLabel(int32_t section, const HostRecord& record, const std::string& charset);
 
 }  // namespace morvane_engine
 

@@ -73,7 +73,7 @@ bool WriteItem(ApplyContext& c, const std::string& href, const Item& item, Colle
 }
 
 std::string Named(ApplyContext& c, const HostRecord& record) {
-    const std::string label = RecordLabel(c.g->section, record);
+    const std::string label = RecordLabel(c.g->section, record, c.settings->deviceCharset);
     return label.empty() ? std::string("(untitled)") : "\"" + label + "\"";
 }
 

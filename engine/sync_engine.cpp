@@ -303,7 +303,7 @@ int Synchronise(Run& run, PcGathering& pc) {
     for (DatabaseRun& db : run.databases) {
         if (run.settings.dryRun || run.settings.verbose)
             for (const Action& action : db.plan.actions)
-                db.summary.lines.push_back(DescribeAction(db.g, action));
+                db.summary.lines.push_back(DescribeAction(db.g, action, run.settings.pim.deviceCharset));
         // A collection that held items at the last sync and is gone was
         // moved, renamed or unmounted, not emptied: its items are not
         // deleted from the handheld, however few.

@@ -79,13 +79,14 @@ TEST(StoreLock, SecondSyncRefused) {
 class DryRun : public Synced {};
 
 TEST_F(DryRun, ShowsBothSidesAndChangesNothing) {
-    world.ChangeRecord(7, "S_LAST_NAME", "Okafor", {{"S_FIRST_NAME", TextValue("Dave")}});
-    world.CopyItem(kAddressSection, world.FindFile(kAddressSection, "Berger"), "Berger", "Vogt", "lena");
+    world.ChangeRecord(7, "S_LAST_NAME", "Okafor", {{"S_FIRST_NAME", TextValue("D\xE1vid")}});
+    world.CopyItem(kAddressSection, world.FindFile(kAddressSection, "Berger"), "Berger", "V\xC3\xB6gt", "lena");
     const auto files = Tree(world.store());
     const std::string state = world.StateText(kAddressSection);
     const auto changes = world.Device().Find(7)->changes[1];
     ASSERT_TRUE(Ran(world.Sync({"--dry-run"}), 0,
-                    {"PC gets the handheld's change", "Okafor", "handheld gets new record", "Vogt", "dry run"}));
+                    {"PC gets the handheld's change", "Okafor", "handheld gets new record", "\"Anna V\xC3\xB6gt\"",
+                     "dry run"}));
     EXPECT_EQ(Tree(world.store()), files);
     EXPECT_EQ(world.StateText(kAddressSection), state);
     EXPECT_EQ(world.Device().Find(7)->changes[1], changes);
@@ -93,8 +94,8 @@ TEST_F(DryRun, ShowsBothSidesAndChangesNothing) {
 
     ASSERT_EQ(world.Sync().exitCode, 0);
     EXPECT_TRUE(world.InAgreement(kAddressSection));
-    EXPECT_NE(world.FindFile(kAddressSection, "Dave"), "");
-    EXPECT_NE(world.FindRecord(7, "S_LAST_NAME", "Vogt"), 0u);
+    EXPECT_NE(world.FindFile(kAddressSection, "D\xC3\xA1vid"), "");
+    EXPECT_NE(world.FindRecord(7, "S_LAST_NAME", "V\xF6gt"), 0u);
 }
 
 // Empty and malformed files are reported and left alone; files of another
