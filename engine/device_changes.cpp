@@ -99,4 +99,30 @@ void GatherDevice(DatabaseRecords read, bool full, Gathered* g) {
         if (present.count(row.deviceId) == 0) g->deviceChange[row.rowId] = Change::kDeleted;
 }
 
+void SettleRestored(Gathered* g) {
+    for (StateRow& row : g->rows) {
+        if (row.pending != Pending::kRestored) continue;
+        row.pending = Pending::kNone;
+        row.hash = std::move(row.pendingHash);
+        row.pendingHash.clear();
+        const HostRecord* record = g->DeviceRecord(row.deviceId);
+        if (record == nullptr || g->WithTexts(&row) == nullptr || !row.textsLoaded) continue;  // deleted since: a deletion
+        HostRecord stored;
+        const bool same = TextToRecord(row.deviceFields, &stored) && SameDeviceFields(g->section, stored, *record);
+        // The record is the base from now on, and no change of the handheld's.
+        row.deviceFields = RecordToText(*record);
+        g->deviceChange.erase(row.rowId);
+        const auto change = g->pcChange.find(row.rowId);
+        if (change == g->pcChange.end() || change->second != Change::kChanged) continue;
+        const auto entry = g->pc.find(g->HrefNow(row));
+        if (entry == g->pc.end() || entry->second.hash != row.hash || !same) continue;  // the item goes to the handheld
+        // Put back as it was last synchronised, the item unchanged since:
+        // only the file's time is stored.
+        g->restamped.push_back(row.rowId);
+        g->stamps[row.rowId] = entry->second.file;
+        g->pc.erase(entry);
+        g->pcChange.erase(change);
+    }
+}
+
 }  // namespace morvane_engine

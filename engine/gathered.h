@@ -78,6 +78,12 @@ bool LoadGathered(int32_t section, class StateStore& store, Gathered* g);
 // The device side from an export: full (every record) or the device's
 // change lists, each compared with the state.
 void GatherDevice(DatabaseRecords read, bool full, Gathered* g);
+// Rows a restore put back from a backup older than the last sync (their
+// hash waiting in pendingHash): the record the handheld now holds becomes
+// the row's device side and is no change of the handheld's, so that an
+// item that differs from it, changed or not since, goes to the handheld.
+// Needs the PC side gathered.
+void SettleRestored(Gathered* g);
 // The PC side: every item of the collection compared with the state, by
 // size and time first, then by content hash.  False when the collection
 // cannot be listed.

@@ -140,6 +140,7 @@ bool Gather(Run& run, DatabaseRun& db, PcGathering& pc, size_t index) {
     }
     const bool full = db.wantFull || read.fullSync;
     GatherDevice(std::move(read), full, &db.g);
+    SettleRestored(&db.g);
     RecheckConfirmed(&db.g);
     db.plan = MakePlan(MakePlanInput(&db.g, run.settings.policy));
     if (!db.g.textsError.empty()) {

@@ -19,7 +19,9 @@ enum class ConflictPolicy : uint8_t {
     kPc,        // the PC's version wins
 };
 
-enum class Pending : uint8_t { kNone = 0, kWrite = 1, kDelete = 2 };
+// kRestored: the record was put back from a backup made before the last
+// sync, so it is no newer than the item (engine/store_mark.h).
+enum class Pending : uint8_t { kNone = 0, kWrite = 1, kDelete = 2, kRestored = 3 };
 
 // One item as last synchronised: the device record and the PC item that
 // stand for each other.

@@ -12,6 +12,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 
@@ -111,6 +112,15 @@ std::string UtcNow() {
     return text;
 }
 
+// The seconds of a time UtcNow wrote; the largest there are for another
+// text, so that a backup of unknown age counts as newer than any sync.
+int64_t SecondsOf(const std::string& utc) {
+    struct tm parts = {};
+    const char* end = strptime(utc.c_str(), "%Y-%m-%dT%H:%M:%SZ", &parts);
+    if (end == nullptr || *end != '\0') return INT64_MAX;
+    return static_cast<int64_t>(timegm(&parts));
+}
+
 void Finished(const BackupLine& line) {
     if (line.session.trace) printf("trace log: %s\n", TraceLogPath().c_str());
 }
@@ -150,12 +160,19 @@ int PutBack(DeviceSession& session, const BackupLine& line, const Backup& backup
     }
     // Before the first write: a restore cut short still leaves the next
     // sync matching by content.
-    if (!morvane_engine::MarkStoreForSlowSync(line.session.settings.store, &error)) {
+    morvane_engine::SetAsidePairs pairs;
+    if (!morvane_engine::MarkStoreForSlowSync(line.session.settings.store, &pairs, &error)) {
         fprintf(stderr, "morvane-sync: %s; nothing was changed\n", error.c_str());
         return error.find("another sync") != std::string::npos ? kExitStoreLocked : kExitDeviceFailure;
     }
+    std::vector<morvane_engine::RestoredIds> restored;
     for (RestoreStep& step : steps) {
         const std::string name = LinkDatabaseName(step.device->id);
+        restored.push_back({step.device->id, {}, {}});
+        for (const LinkRecord& record : step.device->records)
+            if (std::find(step.deletes.begin(), step.deletes.end(), record.id) == step.deletes.end())
+                restored.back().kept.push_back(record.id);
+        for (const LinkRecord& add : step.adds) restored.back().added.emplace_back(add.id, 0);
         if ((!step.deletes.empty() || !step.adds.empty()) && !session.WriteLink(*step.device, step.deletes, &step.adds)) {
             fprintf(stderr,
                     "morvane-sync: %s: %s\n"
@@ -163,9 +180,12 @@ int PutBack(DeviceSession& session, const BackupLine& line, const Backup& backup
                     name.c_str(), session.error().c_str());
             return kExitDeviceFailure;
         }
+        for (size_t i = 0; i < step.adds.size(); ++i) restored.back().added[i].second = step.adds[i].id;
         printf("%s: %zu record(s) kept, %zu deleted, %zu added\n", name.c_str(), step.kept, step.deletes.size(),
                step.adds.size());
     }
+    if (!morvane_engine::ReturnPairs(line.session.settings.store, pairs, restored, SecondsOf(backup.created), &error))
+        fprintf(stderr, "morvane-sync: %s; the next sync matches every record by content\n", error.c_str());
     for (const LinkDatabase& database : device) {
         bool saved = false;
         for (const RestoreStep& step : steps) saved = saved || step.device == &database;
@@ -221,7 +241,7 @@ int RunRestore(const std::string& programFolder, int argc, char** argv) {
     if (session == nullptr) return kExitDeviceFailure;
     const int status = PutBack(*session, line, backup);
     if (status == kExitInAgreement)
-        printf("the handheld holds the backup of %s; the next sync matches its records with the PC's by content\n",
+        printf("the handheld holds the backup of %s; the next sync pairs its records with the PC's items again\n",
                backup.created.c_str());
     Finished(line);
     return status;
