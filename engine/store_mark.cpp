@@ -107,6 +107,12 @@ bool ReturnPairs(const std::string& store, const SetAsidePairs& pairs, const std
     StoreLock lock;
     StateStore state;
     if (!OpenLocked(store, &lock, &state, error)) return false;
+    // A sync that ran meanwhile (the lock is not held between the two
+    // steps) paired the two sides by content already.
+    uint32_t count = 0;
+    const morvane_host::HostDatabase* databases = morvane_host::Databases(&count);
+    for (uint32_t i = 0; i < count; ++i)
+        if (state.CountRows(databases[i].section) != 0) return Finish(state, true, error);
     bool ok = true;
     for (auto row = pairs.rows.begin(); ok && row != pairs.rows.end(); ++row) {
         // A row waiting for a write to be confirmed cannot say which
