@@ -7,6 +7,7 @@
 #include <ctype.h>
 
 #include <algorithm>
+#include <set>
 #include <string_view>
 #include <unordered_map>
 
@@ -164,6 +165,55 @@ void FollowRenames(Gathered* g) {
 const std::string& Gathered::HrefNow(const StateRow& row) const {
     const auto moved = pcHref.find(row.rowId);
     return moved != pcHref.end() ? moved->second : row.href;
+}
+
+namespace {
+
+// The row's side on the PC, now that it is dropped: a changed item is new;
+// an unchanged one goes into *unread, to be read.
+void DropPcSide(Gathered* g, const StateRow& row, std::set<std::string>* unread) {
+    const auto change = g->pcChange.find(row.rowId);
+    if (change == g->pcChange.end()) {
+        unread->insert(g->HrefNow(row));
+    } else {
+        if (change->second == Change::kChanged) g->pcNew.push_back(g->HrefNow(row));
+        g->pcChange.erase(change);
+    }
+    g->restamped.erase(std::remove(g->restamped.begin(), g->restamped.end(), row.rowId), g->restamped.end());
+}
+
+}  // namespace
+
+bool DistrustDeviceIds(Collection& collection, const morvane_pim::Settings& settings, Gathered* g,
+                       std::string* error) {
+    std::set<std::string> unread;
+    for (StateRow& row : g->rows) {
+        const auto change = g->deviceChange.find(row.rowId);
+        if (change == g->deviceChange.end()) continue;  // as last synchronised: the same record
+        if (change->second == Change::kChanged) {
+            HostRecord stored;
+            const HostRecord* now = g->DeviceRecord(row.deviceId);
+            if (!TextToRecord(g->WithTexts(&row)->deviceFields, &stored) || now == nullptr ||
+                LikelySameRecord(g->section, stored, *now))
+                continue;
+            g->deviceNew.push_back(row.deviceId);
+        }
+        g->deviceChange.erase(change);
+        g->deviceIndex.erase(row.deviceId);
+        g->dropped.push_back(row.rowId);
+        DropPcSide(g, row, &unread);
+    }
+    if (unread.empty()) return true;
+    std::vector<CollectionEntry> files;
+    if (!collection.List(&files, error)) return false;
+    for (const CollectionEntry& file : files) {
+        if (unread.count(file.href) == 0) continue;
+        PcEntry entry;
+        if (ReadEntry(collection, file, nullptr, settings, g, &entry) != Read::kChanged) continue;
+        g->pcNew.push_back(file.href);
+        g->pc[file.href] = std::move(entry);
+    }
+    return true;
 }
 
 bool RenamedOnly(Gathered* g, int64_t rowId) {

@@ -71,7 +71,9 @@ bool LearnBulkIds(ApplyContext& c, const std::vector<Sent>& sent, const std::vec
     }
     c.rereadDone = true;
     std::set<int32_t> known;
-    for (const StateRow& row : c.g->rows) known.insert(row.deviceId);
+    const std::set<int64_t> dropped(c.g->dropped.begin(), c.g->dropped.end());  // their ids name nothing of theirs
+    for (const StateRow& row : c.g->rows)
+        if (dropped.count(row.rowId) == 0) known.insert(row.deviceId);
     for (const auto& record : c.g->deviceRecords) known.insert(record.first);
     std::multimap<std::string, size_t> fresh;  // match key -> index in all.records
     std::vector<size_t> order;

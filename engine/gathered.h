@@ -56,6 +56,7 @@ struct Gathered {
     std::map<int64_t, std::string> pcHref;   // rowId -> the file it is in now, when it moved
     std::vector<std::string> pcNew;          // hrefs the state does not know
     std::vector<int64_t> restamped;          // rows whose file changed in nothing but its time
+    std::vector<int64_t> dropped;            // rows whose record the handheld's id may no longer name
     std::map<int64_t, CollectionEntry> stamps;  // their new size and time
     std::vector<std::string> skipped;        // "file: reason" of items that cannot be read
     std::vector<std::string> warnings;       // what an item lost on its way to the device
@@ -91,6 +92,14 @@ bool ScanPc(Collection& collection, const morvane_pim::Settings& settings, Gathe
 // The same for the files the collection's List gave.
 void ScanListed(Collection& collection, const std::vector<CollectionEntry>& files,
                 const morvane_pim::Settings& settings, Gathered* g);
+// After a renewed pairing or a reset of the handheld, whose ids may name
+// other records than they did: a row whose record is gone, or whose id now
+// holds a record unlike it (LikelySameRecord), is dropped, its item and
+// that record new on their sides, to be matched by content or sent across.
+// Nothing is deleted on either side for it.  Reads the items of dropped
+// rows that the scan did not; false when the collection cannot be listed.
+bool DistrustDeviceIds(Collection& collection, const morvane_pim::Settings& settings, Gathered* g,
+                       std::string* error);
 // Rows whose file is gone while a new file holds their UID: renamed by
 // another program, they count as changed in the new file (pcHref).
 void FollowRenames(Gathered* g);

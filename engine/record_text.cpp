@@ -88,7 +88,37 @@ static const LabelFields kLabelFields[] = {
     {kMailSection,     {"9", "6", nullptr}},
 };
 
+// Fields that tell one record from another of its database, for records
+// that a handheld's id may no longer name.
+static const LabelFields kIdentityFields[] = {
+    // 0
+    {kAddressSection,  {"1", "3", "14"}},   // first and last name, company
+    {kScheduleSection, {"7", "3", "5"}},    // description, start date and time
+    {kToDoSection,     {"2", "1", nullptr}},  // description, due date
+    {kMemoSection,     {"1", "3", nullptr}},  // title, text
+    {kMailSection,     {"9", "6", "12"}},   // subject, sender, date received
+};
+
 }  // namespace
+
+bool LikelySameRecord(int32_t section, const HostRecord& was, const HostRecord& now) {
+    for (const LabelFields& row : kIdentityFields) {
+        if (row.section != section) continue;
+        size_t named = 0, same = 0;
+        for (const char* id : row.ids) {
+            const std::string empty;
+            const std::string* a = id != nullptr ? was.Value(id) : nullptr;
+            const std::string* b = id != nullptr ? now.Value(id) : nullptr;
+            if (a == nullptr) a = &empty;
+            if (b == nullptr) b = &empty;
+            if (a->empty() && b->empty()) continue;
+            ++named;
+            same += *a == *b;
+        }
+        return 2 * same > named || named == 0;
+    }
+    return true;
+}
 
 std::string RecordToText(const HostRecord& record) {
     std::string out;

@@ -29,6 +29,13 @@ bool SameDeviceFields(int32_t section, const HostRecord& a, const HostRecord& b)
 // folder, that the write changed is back at its value from before.
 bool ShowsEveryChange(int32_t section, const HostRecord& before, const HostRecord& sent, const HostRecord& now);
 
+// Whether two records are likely one record edited, not two: more than
+// half of the fields that tell its database's records apart (a contact's
+// names and company, an event's description, start date and time, ...)
+// that either names are the same.  A handheld reset after its last sync
+// gives the ids of the state's records to new ones.
+bool LikelySameRecord(int32_t section, const HostRecord& was, const HostRecord& now);
+
 // A short text naming a record for the person running a sync (a name, a
 // subject, a title) in UTF-8, its texts read in the handheld's character
 // set; "" when it has none.

@@ -216,6 +216,8 @@ bool ApplyPcAction(ApplyContext& c, const Action& action, NewItemPipeline& conve
 
 bool ApplyPcSide(ApplyContext& c, const Plan& plan) {
     if (!c.store->Begin()) return Fail(c, c.store->error());
+    for (int64_t rowId : c.g->dropped)
+        if (!c.store->DeleteRow(rowId)) return Fail(c, c.store->error());
     // Files touched without a change: their new time spares reading them
     // next time.  Stored first, so that an action on the same row (the
     // handheld deleted the item, or changed it) has the last word.

@@ -57,6 +57,9 @@ struct DatabaseRun {
     Plan plan;
     DatabaseSummary summary;
     bool askedFull = false;  // the adapter asked for a full read the state did not expect
+    // The handheld's ids may no longer name the state's records (a renewed
+    // pairing or a reset, now or at a run that stopped before applying).
+    bool idsUnsure = false;
     bool applied = false;    // the plan was carried out
     bool restart = false;    // the state describes another collection or handheld: start afresh
     bool wantFull = false;   // every device record is to be read
@@ -108,6 +111,8 @@ bool StateIsForOthers(Run& run, DatabaseRun& db) {
     return true;
 }
 
+std::string IdsUnsureKey(const DatabaseRun& db) { return "ids-unsure." + std::to_string(db.database->section); }
+
 // What the state says of one database before either side is read: whether
 // its rows are this sync's and whether every device record is to be read.
 bool PrepareState(Run& run, DatabaseRun& db) {
@@ -116,6 +121,7 @@ bool PrepareState(Run& run, DatabaseRun& db) {
         return false;
     }
     db.restart = StateIsForOthers(run, db);
+    db.idsUnsure = run.store.IsOpen() && run.store.GetPairing(IdsUnsureKey(db)) == "1";
     db.wantFull = db.restart || db.state.lastSync == 0 || db.state.fullSyncDue || db.state.dirty;
     return true;
 }
@@ -142,6 +148,11 @@ bool Gather(Run& run, DatabaseRun& db, PcGathering& pc, size_t index) {
     GatherDevice(std::move(read), full, &db.g);
     SettleRestored(&db.g);
     RecheckConfirmed(&db.g);
+    db.idsUnsure = db.idsUnsure || db.askedFull;
+    if (db.idsUnsure && !DistrustDeviceIds(*db.collection, run.settings.pim, &db.g, &error)) {
+        Say(run, error);
+        return false;
+    }
     db.plan = MakePlan(MakePlanInput(&db.g, run.settings.policy));
     if (!db.g.textsError.empty()) {
         Say(run, db.g.textsError);
@@ -218,7 +229,7 @@ bool Confirm(Run& run) {
         if (!db.applied) continue;
         db.state.dirty = false;
         db.state.lastSync = static_cast<int64_t>(time(nullptr));
-        ok = ok && run.store.PutDatabase(db.state);
+        ok = ok && run.store.PutDatabase(db.state) && (!db.idsUnsure || run.store.SetPairing(IdsUnsureKey(db), ""));
     }
     if (ok) ok = run.store.Commit();
     if (!ok) {
@@ -300,6 +311,13 @@ void PrintOutcome(Run& run) {
 int Synchronise(Run& run, PcGathering& pc) {
     for (size_t i = 0; i < run.databases.size(); ++i)
         if (!Gather(run, run.databases[i], pc, i)) return kExitDeviceFailure;
+    // The adapter asks for a full read once: a run that stops before
+    // applying (the guard, a dry run) leaves the doubt to the next.
+    for (DatabaseRun& db : run.databases)
+        if (db.idsUnsure && run.store.IsOpen() && !run.store.SetPairing(IdsUnsureKey(db), "1")) {
+            Say(run, run.store.error());
+            return kExitDeviceFailure;
+        }
     bool guard = false;
     for (DatabaseRun& db : run.databases) {
         if (run.settings.dryRun || run.settings.verbose)

@@ -63,6 +63,31 @@ TEST_F(SlowSync, ThePcInAnotherZoneMovesNoTimeAndAddsNothing) {
                     {"the handheld's times are read in Pacific/Chatham"}));
 }
 
+// A handheld reset (its batteries ran flat) knows neither this PC nor its
+// records, and gives the ids of the state's records to new ones: nothing
+// of the PC's is deleted or overwritten, every side gets what the other
+// holds, also when a dry run looked first.
+TEST_F(SlowSync, AfterTheHandheldWasResetNothingIsLost) {
+    const auto files = Tree(world.store());
+    const size_t events = world.DeviceCount(kScheduleSection), contacts = world.Files(kAddressSection).size();
+    world.EditDevice([](tethra_sim::DeviceImage& image) {
+        image = tethra_sim::EmptyImage();
+        image.AddRecord(7, {{"S_LAST_NAME", TextValue("Zed")}, {"S_FIRST_NAME", TextValue("Zoe")}});
+        image.AddRecord(7, {{"S_LAST_NAME", TextValue("Young")}, {"S_FIRST_NAME", TextValue("Yan")}});
+        image.AddRecord(1, {{"S_DESCRIPTION4", TextValue("Haircut")}, {"S_START_DATE", tethra_sim::DateValue(2026, 12, 9)},
+                            {"S_END_DATE", tethra_sim::DateValue(2026, 12, 9)}});
+    });
+    ASSERT_TRUE(Ran(world.Sync({"--dry-run"}), 0));
+    ASSERT_TRUE(Ran(world.Sync(), 0));
+    for (int32_t section = 1; section <= 5; ++section) EXPECT_TRUE(world.InAgreement(section)) << section;
+    for (const auto& [name, bytes] : files) {
+        EXPECT_EQ(ReadFile(world.store() + "/" + name), bytes) << name;
+    }
+    EXPECT_EQ(world.Files(kAddressSection).size(), contacts + 2);
+    EXPECT_EQ(world.DeviceCount(kScheduleSection), events + 1);
+    EXPECT_NE(world.FindFile(kAddressSection, "Zed"), "");
+}
+
 TEST_F(SlowSync, WithoutStateItemsAreMatchedByContent) {
     const auto files = Tree(world.store());
     std::filesystem::remove_all(world.store() + "/.morvane");

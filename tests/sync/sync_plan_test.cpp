@@ -2,6 +2,7 @@
 // sides becomes, under each conflict policy, and the mass-delete guard.
 #include <gtest/gtest.h>
 
+#include "engine/record_text.h"
 #include "engine/sync_plan.h"
 
 namespace sync_test {
@@ -108,6 +109,30 @@ TEST(SyncPlan, MassDeleteGuard) {
         const Plan plan = MakePlan(input);
         EXPECT_EQ(plan.deviceDeletes, c.deletes);
         EXPECT_EQ(plan.massDelete, c.guarded) << c.deletes << " of " << c.items;
+    }
+}
+
+// Whether a record the handheld holds under a row's id is that row's
+// record edited, or another one the id was given to after a reset.
+TEST(LikelySameRecord, MoreThanHalfOfTheNamingFieldsAgree) {
+    using Fields = std::vector<std::pair<std::string, std::string>>;
+    const struct {
+        int32_t section;
+        Fields was, now;
+        bool same;
+    } kCases[] = {
+        {1, {{"1", "David"}, {"3", "Okafor"}, {"14", "Halverd"}}, {{"1", "Dave"}, {"3", "Okafor"}, {"14", "Halverd"}}, true},
+        {1, {{"1", "Anna"}, {"3", "Berger"}}, {{"1", "Anna"}, {"3", "Schmidt"}}, false},
+        {1, {{"1", "Anna"}, {"3", "Berger"}}, {{"1", "Zoe"}, {"3", "Zed"}, {"6", "+49 170"}}, false},
+        {2, {{"7", "Yoga"}, {"3", "20261201"}, {"5", "1800"}}, {{"7", "Yoga class"}, {"3", "20261201"}, {"5", "1800"}}, true},
+        {2, {{"7", "Yoga"}, {"3", "20261201"}, {"5", "1800"}}, {{"7", "Haircut"}, {"3", "20261201"}, {"5", "0900"}}, false},
+        {4, {}, {{"9", "not a memo field"}}, true},
+    };
+    for (const auto& c : kCases) {
+        HostRecord was, now;
+        was.fields = c.was;
+        now.fields = c.now;
+        EXPECT_EQ(LikelySameRecord(c.section, was, now), c.same) << c.section << " " << c.now.front().second;
     }
 }
 
