@@ -182,22 +182,36 @@ void DropPcSide(Gathered* g, const StateRow& row, std::set<std::string>* unread)
     g->restamped.erase(std::remove(g->restamped.begin(), g->restamped.end(), row.rowId), g->restamped.end());
 }
 
+// Whether the row's id holds its record still: as last synchronised, or
+// edited without becoming another record.
+bool StillItsRecord(Gathered* g, StateRow& row) {
+    const auto change = g->deviceChange.find(row.rowId);
+    if (change == g->deviceChange.end()) return true;
+    if (change->second != Change::kChanged) return false;
+    HostRecord stored;
+    const HostRecord* now = g->DeviceRecord(row.deviceId);
+    return TextToRecord(g->WithTexts(&row)->deviceFields, &stored) && now != nullptr &&
+           LikelySameRecord(g->section, stored, *now);
+}
+
 }  // namespace
 
 bool DistrustDeviceIds(Collection& collection, const morvane_pim::Settings& settings, Gathered* g,
                        std::string* error) {
+    // A handheld that holds most of the records the state pairs kept its
+    // ids (a session cut short, a pairing renewed with another PC): a
+    // record gone from it was deleted there.
+    size_t paired = 0, held = 0;
+    for (StateRow& row : g->rows) {
+        paired += row.deviceId != 0;
+        held += row.deviceId != 0 && StillItsRecord(g, row);
+    }
+    if (2 * held > paired) return true;
     std::set<std::string> unread;
     for (StateRow& row : g->rows) {
+        if (row.deviceId == 0 || StillItsRecord(g, row)) continue;
         const auto change = g->deviceChange.find(row.rowId);
-        if (change == g->deviceChange.end()) continue;  // as last synchronised: the same record
-        if (change->second == Change::kChanged) {
-            HostRecord stored;
-            const HostRecord* now = g->DeviceRecord(row.deviceId);
-            if (!TextToRecord(g->WithTexts(&row)->deviceFields, &stored) || now == nullptr ||
-                LikelySameRecord(g->section, stored, *now))
-                continue;
-            g->deviceNew.push_back(row.deviceId);
-        }
+        if (change->second == Change::kChanged) g->deviceNew.push_back(row.deviceId);
         g->deviceChange.erase(change);
         g->deviceIndex.erase(row.deviceId);
         g->dropped.push_back(row.rowId);

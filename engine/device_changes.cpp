@@ -106,7 +106,8 @@ void SettleRestored(Gathered* g) {
         row.hash = std::move(row.pendingHash);
         row.pendingHash.clear();
         const HostRecord* record = g->DeviceRecord(row.deviceId);
-        if (record == nullptr || g->WithTexts(&row) == nullptr || !row.textsLoaded) continue;  // deleted since: a deletion
+        // A record deleted since is a deletion like any other.
+        if (record == nullptr || g->WithTexts(&row) == nullptr || !row.textsLoaded) continue;
         HostRecord stored;
         const bool same = TextToRecord(row.deviceFields, &stored) && SameDeviceFields(g->section, stored, *record);
         // The record is the base from now on, and no change of the handheld's.

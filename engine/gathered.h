@@ -92,12 +92,14 @@ bool ScanPc(Collection& collection, const morvane_pim::Settings& settings, Gathe
 // The same for the files the collection's List gave.
 void ScanListed(Collection& collection, const std::vector<CollectionEntry>& files,
                 const morvane_pim::Settings& settings, Gathered* g);
-// After a renewed pairing or a reset of the handheld, whose ids may name
-// other records than they did: a row whose record is gone, or whose id now
-// holds a record unlike it (LikelySameRecord), is dropped, its item and
-// that record new on their sides, to be matched by content or sent across.
-// Nothing is deleted on either side for it.  Reads the items of dropped
-// rows that the scan did not; false when the collection cannot be listed.
+// After a renewed pairing, whose handheld may have been reset and given
+// the ids of the state's records to new ones: unless it still holds most
+// of the records the state pairs, a row whose record is gone, or whose id
+// now holds a record unlike it (LikelySameRecord), is dropped, its item
+// and that record new on their sides, to be matched by content or sent
+// across; nothing is deleted on either side for it.  Reads the items of
+// dropped rows that the scan did not; false when the collection cannot be
+// listed.
 bool DistrustDeviceIds(Collection& collection, const morvane_pim::Settings& settings, Gathered* g,
                        std::string* error);
 // Rows whose file is gone while a new file holds their UID: renamed by

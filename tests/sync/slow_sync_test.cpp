@@ -74,8 +74,8 @@ TEST_F(SlowSync, AfterTheHandheldWasResetNothingIsLost) {
         image = tethra_sim::EmptyImage();
         image.AddRecord(7, {{"S_LAST_NAME", TextValue("Zed")}, {"S_FIRST_NAME", TextValue("Zoe")}});
         image.AddRecord(7, {{"S_LAST_NAME", TextValue("Young")}, {"S_FIRST_NAME", TextValue("Yan")}});
-        image.AddRecord(1, {{"S_DESCRIPTION4", TextValue("Haircut")}, {"S_START_DATE", tethra_sim::DateValue(2026, 12, 9)},
-                            {"S_END_DATE", tethra_sim::DateValue(2026, 12, 9)}});
+        const tethra_sim::LinkValue day = tethra_sim::DateValue(2026, 12, 9);
+        image.AddRecord(1, {{"S_DESCRIPTION4", TextValue("Haircut")}, {"S_START_DATE", day}, {"S_END_DATE", day}});
     });
     ASSERT_TRUE(Ran(world.Sync({"--dry-run"}), 0));
     ASSERT_TRUE(Ran(world.Sync(), 0));

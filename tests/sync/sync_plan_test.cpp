@@ -121,11 +121,14 @@ TEST(LikelySameRecord, MoreThanHalfOfTheNamingFieldsAgree) {
         Fields was, now;
         bool same;
     } kCases[] = {
-        {1, {{"1", "David"}, {"3", "Okafor"}, {"14", "Halverd"}}, {{"1", "Dave"}, {"3", "Okafor"}, {"14", "Halverd"}}, true},
+        {1, {{"1", "David"}, {"3", "Okafor"}, {"14", "Halverd"}}, {{"1", "Dave"}, {"3", "Okafor"}, {"14", "Halverd"}},
+         true},
         {1, {{"1", "Anna"}, {"3", "Berger"}}, {{"1", "Anna"}, {"3", "Schmidt"}}, false},
         {1, {{"1", "Anna"}, {"3", "Berger"}}, {{"1", "Zoe"}, {"3", "Zed"}, {"6", "+49 170"}}, false},
-        {2, {{"7", "Yoga"}, {"3", "20261201"}, {"5", "1800"}}, {{"7", "Yoga class"}, {"3", "20261201"}, {"5", "1800"}}, true},
-        {2, {{"7", "Yoga"}, {"3", "20261201"}, {"5", "1800"}}, {{"7", "Haircut"}, {"3", "20261201"}, {"5", "0900"}}, false},
+        {2, {{"7", "Yoga"}, {"3", "20261201"}, {"5", "1800"}}, {{"7", "Yoga class"}, {"3", "20261201"}, {"5", "1800"}},
+         true},
+        {2, {{"7", "Yoga"}, {"3", "20261201"}, {"5", "1800"}}, {{"7", "Haircut"}, {"3", "20261201"}, {"5", "0900"}},
+         false},
         {4, {}, {{"9", "not a memo field"}}, true},
     };
     for (const auto& c : kCases) {
