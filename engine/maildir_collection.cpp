@@ -55,6 +55,7 @@ public:
     explicit MaildirCollection(const std::string& root) : root_(root) {}
 
     bool Create(const std::string& displayName, std::string* error) override {
+        const bool made = !IsFolder(root_);  // only a collection made here is named
         std::error_code failed;
         for (const char* folder : kFolders)
             for (const char* part : {"cur", "new", "tmp"})
@@ -64,7 +65,7 @@ public:
             return false;
         }
         for (const char* folder : kFolders) RemoveLeftovers(root_ + "/" + folder + "/tmp");
-        return NameCollection(root_, displayName, error);
+        return !made || NameCollection(root_, displayName, error);
     }
 
     bool Exists() const override { return IsFolder(root_); }

@@ -28,6 +28,9 @@ public:
     VdirCollection(const std::string& root, const std::string& extension) : root_(root), extension_(extension) {}
 
     bool Create(const std::string& displayName, std::string* error) override {
+        // Only a collection made here is named: one another program keeps
+        // (vdirsyncer's, khal's) has its name from there, or none.
+        const bool made = !IsFolder(root_);
         std::error_code failed;
         std::filesystem::create_directories(root_, failed);
         if (failed) {
@@ -39,7 +42,7 @@ public:
         if (!listed_) RemoveLeftovers(root_);
         for (const std::string& name : leftovers_) unlink((root_ + "/" + name).c_str());
         leftovers_.clear();
-        return NameCollection(root_, displayName, error);
+        return !made || NameCollection(root_, displayName, error);
     }
 
     bool Exists() const override { return IsFolder(root_); }

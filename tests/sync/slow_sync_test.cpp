@@ -101,7 +101,9 @@ TEST_F(SlowSync, WithoutStateItemsAreMatchedByContent) {
 TEST_F(SlowSync, CollectionMovedNothingTwice) {
     const std::string moved = world.Path("contacts-elsewhere");
     std::filesystem::rename(world.Folder(kAddressSection), moved);
+    std::filesystem::remove(moved + "/displayname");  // as another program keeps it: not named by the sync
     ASSERT_TRUE(Ran(world.Sync({"--contacts", moved}), 0, {"matched by content"}));
+    EXPECT_FALSE(std::filesystem::exists(moved + "/displayname"));
     EXPECT_TRUE(world.InAgreement(kAddressSection, moved));
     EXPECT_EQ(world.DeviceCount(kAddressSection), 2u);
 }
