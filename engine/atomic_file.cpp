@@ -49,14 +49,19 @@ std::string TemporaryName(const std::string& path, const std::string& temporaryF
 
 // Writes bytes to a new file; flushes it when flush.  The file is removed
 // again on failure.  info, when given, gets the file's status as written.
-bool WriteNew(const std::string& temporary, const std::string& bytes, bool flush, std::string* error,
-              struct stat* info = nullptr) {
-    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+// It is readable by its owner alone, as contacts, calendars and mail are
+// kept, unless it replaces replaced: then it keeps that file's permissions.
+bool WriteNew(const std::string& temporary, const std::string& bytes, bool flush, const std::string& replaced,
+              std::string* error, struct stat* info = nullptr) {
+    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) {
         *error = Reason("cannot create", temporary);
         return false;
     }
-    bool written = WriteAll(fd, bytes) && (!flush || fsync(fd) == 0) && (info == nullptr || fstat(fd, info) == 0);
+    struct stat before;
+    bool written = (replaced.empty() || stat(replaced.c_str(), &before) != 0 ||
+                    fchmod(fd, before.st_mode & 07777) == 0) &&
+                   WriteAll(fd, bytes) && (!flush || fsync(fd) == 0) && (info == nullptr || fstat(fd, info) == 0);
     if (!written) *error = Reason("cannot write", temporary);
     if (close(fd) != 0 && written) {
         *error = Reason("cannot write", temporary);
@@ -71,7 +76,7 @@ bool WriteNew(const std::string& temporary, const std::string& bytes, bool flush
 bool WriteFileAtomically(const std::string& path, const std::string& bytes, std::string* error,
                          const std::string& temporaryFolder) {
     const std::string temporary = TemporaryName(path, temporaryFolder);
-    if (!WriteNew(temporary, bytes, true, error)) return false;
+    if (!WriteNew(temporary, bytes, true, path, error)) return false;
     if (rename(temporary.c_str(), path.c_str()) != 0) {
         *error = Reason("cannot rename into", path);
         unlink(temporary.c_str());
@@ -85,10 +90,10 @@ StagedWrites::~StagedWrites() {
 }
 
 bool StagedWrites::Stage(const std::string& path, const std::string& bytes, const std::string& temporaryFolder,
-                         int64_t* size, int64_t* mtime, std::string* error) {
+                         const std::string& replaced, int64_t* size, int64_t* mtime, std::string* error) {
     Staged staged{TemporaryName(path, temporaryFolder), path};
     struct stat info;
-    if (!WriteNew(staged.temporary, bytes, false, error, &info)) return false;
+    if (!WriteNew(staged.temporary, bytes, false, replaced, error, &info)) return false;
     StampOf(info, size, mtime);
     staged_.push_back(staged);
     return true;

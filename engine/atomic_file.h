@@ -17,7 +17,8 @@ extern const char kTemporaryPrefix[];
 constexpr size_t kTemporaryPrefixLength = 13;
 
 // temporaryFolder: where the temporary file goes (a Maildir's tmp/); empty:
-// beside path.
+// beside path.  The file keeps the permissions of the one it replaces; a
+// new one is readable by its owner alone.
 bool WriteFileAtomically(const std::string& path, const std::string& bytes, std::string* error,
                          const std::string& temporaryFolder = std::string());
 bool FlushFolder(const std::string& folder, std::string* error);
@@ -33,10 +34,12 @@ public:
     StagedWrites(const StagedWrites&) = delete;
     StagedWrites& operator=(const StagedWrites&) = delete;
 
-    // temporaryFolder: as for WriteFileAtomically.  *size and *mtime get the
-    // file's, which the rename keeps.
-    bool Stage(const std::string& path, const std::string& bytes, const std::string& temporaryFolder, int64_t* size,
-               int64_t* mtime, std::string* error);
+    // temporaryFolder: as for WriteFileAtomically.  The new file keeps the
+    // permissions of the file replaced (empty: none; it is then readable
+    // by its owner alone).  *size and *mtime get the file's, which the
+    // rename keeps.
+    bool Stage(const std::string& path, const std::string& bytes, const std::string& temporaryFolder,
+               const std::string& replaced, int64_t* size, int64_t* mtime, std::string* error);
     // A folder to flush with the next commit (a file was removed from it).
     void Touch(const std::string& folder) { folders_.push_back(folder); }
     // A file to remove once the staged files are in place (the old file of

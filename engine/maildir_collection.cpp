@@ -96,7 +96,9 @@ public:
         const std::string flags = WithSeen(old != where_.end() ? SplitName(Base(old->second)).flags : "", item.seen);
         const std::string path = box + "/cur/" + href + ":2," + flags;
         *written = CollectionEntry();
-        if (!staged_.Stage(path, item.text, box + "/tmp", &written->size, &written->mtime, error)) return false;
+        const std::string replaced = old != where_.end() ? old->second : "";
+        if (!staged_.Stage(path, item.text, box + "/tmp", replaced, &written->size, &written->mtime, error))
+            return false;
         // A message moved to another folder or flag leaves its old file
         // once the new one is in place.
         if (old != where_.end() && old->second != path) staged_.RemoveAfter(old->second);

@@ -100,7 +100,7 @@ public:
                std::string* error) override {
         const std::string path = root_ + "/" + href;
         *written = CollectionEntry();
-        if (!staged_.Stage(path, item.text, "", &written->size, &written->mtime, error)) return false;
+        if (!staged_.Stage(path, item.text, "", path, &written->size, &written->mtime, error)) return false;
         unindexed_.push_back(href);
         written->href = href;
         return true;

@@ -74,6 +74,10 @@ TEST_P(OneSided, ChangesOnEachSideReachTheOther) {
     const Database& db = GetParam();
     const uint32_t dbId = DeviceDatabase(db.section);
     SyncInAgreement();
+    // Permissions another program gave a file stay through a rewrite; a new
+    // item is its owner's alone, as contacts and mail are kept.
+    const fs::perms kept = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+    for (const std::string& file : world_.Files(db.section)) fs::permissions(file, kept);
     // On the handheld: one record changed, one added.
     world_.EditDevice([&](tethra_sim::DeviceImage& image) {
         ASSERT_TRUE(image.ChangeRecord(dbId, Find(world_, db, db.existing), {{db.field, TextValue(db.changed)}}));
@@ -82,9 +86,12 @@ TEST_P(OneSided, ChangesOnEachSideReachTheOther) {
         ASSERT_NE(image.AddRecord(dbId, added), 0u);
     });
     SyncInAgreement();
-    EXPECT_NE(world_.FindFile(db.section, db.changed), "");
+    const std::string changed = world_.FindFile(db.section, db.changed);
     const std::string added = world_.FindFile(db.section, "Added on device");
+    ASSERT_NE(changed, "");
     ASSERT_NE(added, "");
+    EXPECT_EQ(fs::status(changed).permissions(), kept);
+    EXPECT_EQ(fs::status(added).permissions(), fs::perms::owner_read | fs::perms::owner_write);
 
     // On the PC: that item edited, and a copy of it added.
     world_.CopyItem(db.section, added, "Added on device", "Added on PC", "added-on-pc");
