@@ -382,8 +382,10 @@ SyncOutcome RunSync(DeviceSession& session, const SyncSettings& given, FILE* out
     Run run{session, settings, out, err, StateStore(), Progress(settings.progress), {}, false};
     StoreLock lock;
     if (!settings.dryRun) {
+        // The state keeps a copy of every item: its folder is its owner's alone.
         std::error_code failed;
-        std::filesystem::create_directories(settings.store + "/.morvane", failed);
+        if (std::filesystem::create_directories(settings.store + "/.morvane", failed))
+            std::filesystem::permissions(settings.store + "/.morvane", std::filesystem::perms::owner_all, failed);
         bool busy = false;
         std::string error;
         if (!lock.Take(settings.store + "/.morvane", &busy, &error)) {

@@ -92,6 +92,7 @@ TEST_P(OneSided, ChangesOnEachSideReachTheOther) {
     ASSERT_NE(added, "");
     EXPECT_EQ(fs::status(changed).permissions(), kept);
     EXPECT_EQ(fs::status(added).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(fs::status(world_.store() + "/.morvane").permissions(), fs::perms::owner_all);  // the state's copies
 
     // On the PC: that item edited, and a copy of it added.
     world_.CopyItem(db.section, added, "Added on device", "Added on PC", "added-on-pc");
