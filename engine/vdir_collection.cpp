@@ -100,7 +100,9 @@ public:
                std::string* error) override {
         const std::string path = root_ + "/" + href;
         *written = CollectionEntry();
-        if (!staged_.Stage(path, item.text, "", path, &written->size, &written->mtime, error)) return false;
+        // A name NewHref just gave has no file to keep the permissions of.
+        const std::string replaced = fresh_.erase(href) != 0 ? "" : path;
+        if (!staged_.Stage(path, item.text, "", replaced, &written->size, &written->mtime, error)) return false;
         unindexed_.push_back(href);
         written->href = href;
         return true;
@@ -129,6 +131,7 @@ public:
         for (int n = 2; names.count(href) != 0 || (!listed_ && access((root_ + "/" + href).c_str(), F_OK) == 0); ++n)
             href = base + "-" + std::to_string(n) + extension_;
         names.insert(href);
+        fresh_.insert(href);
         return href;
     }
 
@@ -154,6 +157,7 @@ private:
     // the set and those not yet in it.
     std::unordered_set<std::string> names_;
     std::vector<std::string> unindexed_;
+    std::unordered_set<std::string> fresh_;  // names NewHref gave that no item was written under yet
     bool listed_ = false;          // the names taken hold the whole folder as List found it
     std::vector<std::string> leftovers_;  // temporary files of an interrupted run that List found
     StagedWrites staged_;
