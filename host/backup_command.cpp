@@ -240,9 +240,17 @@ int RunRestore(const std::string& programFolder, int argc, char** argv) {
     std::unique_ptr<DeviceSession> session = OpenSession(programFolder, line, &registry);
     if (session == nullptr) return kExitDeviceFailure;
     const int status = PutBack(*session, line, backup);
-    if (status == kExitInAgreement)
-        printf("the handheld holds the backup of %s; the next sync pairs its records with the PC's items again\n",
-               backup.created.c_str());
+    const std::string& store = line.session.settings.store;
+    std::error_code failed;
+    if (status == kExitInAgreement && std::filesystem::exists(morvane_engine::StatePath(store), failed))
+        printf("the handheld holds the backup of %s; the next sync into %s pairs its records with the PC's items "
+               "again\n",
+               backup.created.c_str(), store.c_str());
+    else if (status == kExitInAgreement)
+        printf("the handheld holds the backup of %s; %s holds no sync state: if the handheld syncs into another "
+               "store, restore again with --store naming it, or its next sync takes the records put back for "
+               "deletions and additions\n",
+               backup.created.c_str(), store.c_str());
     Finished(line);
     return status;
 }

@@ -97,6 +97,9 @@ TEST_F(BackupRestore, OntoAnEmptiedHandheldEqualInEveryRecordEvenAfterAFailureAn
                     {"Schedule: 3 record(s) kept, 0 deleted, 0 added", "Memo: 0 record(s) kept, 0 deleted, 2 added",
                      "pairs its records"}));
     EXPECT_TRUE(SameRecords(original, world.Device()));
+    // Named a store that was never synchronised, the restore says so.
+    EXPECT_TRUE(Ran(RunHost({"restore", file, "--device", device, "--store", world.Path("elsewhere"), "--yes"}), 0,
+                    {"elsewhere holds no sync state"}));
     ASSERT_TRUE(Ran(world.Sync(), 0));
     EXPECT_EQ(Tree(world.store()).size(), pc.size());
     for (int32_t section = 1; section <= 5; ++section) EXPECT_TRUE(world.InAgreement(section)) << section;
