@@ -248,8 +248,8 @@ int RunRestore(const std::string& programFolder, int argc, char** argv) {
                backup.created.c_str(), store.c_str());
     else if (status == kExitInAgreement)
         printf("the handheld holds the backup of %s; %s holds no sync state: if the handheld syncs into another "
-               "store, restore again with --store naming it, or its next sync takes the records put back for "
-               "deletions and additions\n",
+               "store, restore again with --store naming it, or that store's syncs miss the records put back and "
+               "a full read takes them for deletions and additions\n",
                backup.created.c_str(), store.c_str());
     Finished(line);
     return status;
