@@ -23,6 +23,13 @@ StateRow* Gathered::WithTexts(StateRow* row) {
     return row;
 }
 
+void Gathered::KeepUnchanged(int64_t rowId, std::map<std::string, PcEntry>::iterator entry) {
+    restamped.push_back(rowId);
+    stamps[rowId] = entry->second.file;
+    pc.erase(entry);
+    pcChange.erase(rowId);
+}
+
 const HostRecord* Gathered::DeviceRecord(int32_t deviceId) const {
     auto found = deviceRecords.find(deviceId);
     return found == deviceRecords.end() ? nullptr : &found->second;
@@ -117,12 +124,7 @@ void SettleRestored(Gathered* g) {
         if (change == g->pcChange.end() || change->second != Change::kChanged) continue;
         const auto entry = g->pc.find(g->HrefNow(row));
         if (entry == g->pc.end() || entry->second.hash != row.hash || !same) continue;  // the item goes to the handheld
-        // Put back as it was last synchronised, the item unchanged since:
-        // only the file's time is stored.
-        g->restamped.push_back(row.rowId);
-        g->stamps[row.rowId] = entry->second.file;
-        g->pc.erase(entry);
-        g->pcChange.erase(change);
+        g->KeepUnchanged(row.rowId, entry);  // put back as last synchronised, the item unchanged since
     }
 }
 

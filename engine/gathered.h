@@ -70,6 +70,9 @@ struct Gathered {
     // that fails, textsError says why and the row keeps its texts unread.
     StateRow* WithTexts(StateRow* row);
     const HostRecord* DeviceRecord(int32_t deviceId) const;
+    // The row's item, read as changed, is as last synchronised after all:
+    // only its file's new time is stored, and the change is forgotten.
+    void KeepUnchanged(int64_t rowId, std::map<std::string, PcEntry>::iterator entry);
     // The file the row's item is in now: another program may have renamed it.
     const std::string& HrefNow(const StateRow& row) const;
 };

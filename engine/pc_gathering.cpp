@@ -65,10 +65,7 @@ void RecheckConfirmed(Gathered* g) {
         if (row == nullptr || change == g->pcChange.end() || change->second != Change::kChanged) continue;
         const auto entry = g->pc.find(row->href);
         if (entry == g->pc.end() || entry->second.hash != row->hash) continue;
-        g->restamped.push_back(rowId);
-        g->stamps[rowId] = entry->second.file;
-        g->pc.erase(entry);
-        g->pcChange.erase(change);
+        g->KeepUnchanged(rowId, entry);
     }
 }
 
