@@ -201,15 +201,17 @@ bool DistrustDeviceIds(Collection& collection, const morvane_pim::Settings& sett
     // A handheld that holds most of the records the state pairs kept its
     // ids (a session cut short, a pairing renewed with another PC): a
     // record gone from it was deleted there.
-    size_t paired = 0, held = 0;
+    size_t paired = 0;
+    std::vector<StateRow*> lost;
     for (StateRow& row : g->rows) {
-        paired += row.deviceId != 0;
-        held += row.deviceId != 0 && StillItsRecord(g, row);
+        if (row.deviceId == 0) continue;
+        ++paired;
+        if (!StillItsRecord(g, row)) lost.push_back(&row);
     }
-    if (2 * held > paired) return true;
+    if (2 * (paired - lost.size()) > paired) return true;
     std::set<std::string> unread;
-    for (StateRow& row : g->rows) {
-        if (row.deviceId == 0 || StillItsRecord(g, row)) continue;
+    for (StateRow* found : lost) {
+        StateRow& row = *found;
         const auto change = g->deviceChange.find(row.rowId);
         if (change->second == Change::kChanged) g->deviceNew.push_back(row.deviceId);
         g->deviceChange.erase(change);
