@@ -10,28 +10,16 @@
 #include "engine/store_lock.h"
 #include "engine/sync_engine.h"
 #include "records/field_map.h"
+#include "records/link_image.h"
 
 namespace morvane_engine {
 
 namespace {
 
-using morvane_host::kAddressSection;
 using morvane_host::kMailSection;
-using morvane_host::kMemoSection;
-using morvane_host::kScheduleSection;
-using morvane_host::kToDoSection;
 
-// Where a database's records are on the handheld: its link database.  The
-// adapter merges the companion mail database into E-mail, a record's host
-// id there its link id plus kCompanionBit.
-struct LinkPlace {
-    int32_t section;
-    uint32_t linkDb;
-};
-
-const LinkPlace kLinkPlaces[] = {
-    {kScheduleSection, 1}, {kToDoSection, 6}, {kAddressSection, 7}, {kMemoSection, 8}, {kMailSection, 16},
-};
+// The adapter merges the companion mail database into E-mail, a record's
+// host id there its link id plus kCompanionBit.
 constexpr uint32_t kCompanionMailDb = 15;
 constexpr uint32_t kCompanionBit = 0x80000000u;
 
@@ -39,9 +27,7 @@ constexpr uint32_t kCompanionBit = 0x80000000u;
 std::pair<uint32_t, uint32_t> LinkIdOf(const StateRow& row) {
     const uint32_t id = static_cast<uint32_t>(row.deviceId);
     if (row.section == kMailSection && (id & kCompanionBit) != 0) return {kCompanionMailDb, id - kCompanionBit};
-    for (const LinkPlace& place : kLinkPlaces)
-        if (place.section == row.section) return {place.linkDb, id};
-    return {0, id};
+    return {morvane_host::LinkDatabaseOf(row.section), id};
 }
 
 int32_t HostId(uint32_t linkDb, uint32_t linkId) {

@@ -3,19 +3,24 @@
 // member is checked for its kind before it is used and nothing throws.
 #include "records/link_image.h"
 
+#include "records/field_map.h"
 #include "records/record_json.h"
 
 namespace morvane_host {
 
 namespace {
 
+// The handheld's databases: their names and the host's sections whose
+// records they hold (E-mail: the main database first).
 struct NamedDatabase {
     uint32_t id;
     const char* name;
+    int32_t section;
 };
 
 const NamedDatabase kNames[] = {
-    {1, "Schedule"}, {6, "ToDo"}, {7, "Address book"}, {8, "Memo"}, {16, "E-mail"}, {15, "E-mail (companion)"},
+    {1, "Schedule", kScheduleSection}, {6, "ToDo", kToDoSection}, {7, "Address book", kAddressSection},
+    {8, "Memo", kMemoSection},         {16, "E-mail", kMailSection}, {15, "E-mail (companion)", kMailSection},
 };
 
 const char kHexDigits[] = "0123456789abcdef";
@@ -62,6 +67,12 @@ bool ValueFromJson(const nlohmann::json& json, LinkValue* value) {
 bool IsWholeNumber(const nlohmann::json& json) { return json.is_number_unsigned() && json.get<uint64_t>() <= 0xFFFFFFFFu; }
 
 }  // namespace
+
+uint32_t LinkDatabaseOf(int32_t section) {
+    for (const NamedDatabase& entry : kNames)
+        if (entry.section == section) return entry.id;
+    return 0;
+}
 
 std::string LinkDatabaseName(uint32_t dbId) {
     for (const NamedDatabase& entry : kNames)

@@ -51,6 +51,9 @@ struct LinkDatabase {
 // "Memo" for 8 and so on; "database N" for an id the handheld's maker
 // added later.
 std::string LinkDatabaseName(uint32_t dbId);
+// The database holding a section's records (E-mail: the main one, 16); 0
+// for a section there is none of.
+uint32_t LinkDatabaseOf(int32_t section);
 
 // The head (id, name, fields) and the records apart, so that a stream can
 // carry one record a line.  Nothing here throws.
