@@ -96,14 +96,14 @@ bool PcAdd(ApplyContext& c, int32_t deviceId, NewItem* n) {
     return c.store->PutRow(&row) || Fail(c, c.store->error());
 }
 
-// The device record merged into the last synchronised item; an item that
-// cannot be merged into is made anew from the record.
-bool MergedItem(ApplyContext& c, const StateRow& row, const HostRecord& record, Item* merged) {
+// The device record merged into base; an item that cannot be merged into
+// is made anew from the record.
+bool MergedItem(ApplyContext& c, const StateRow& row, const Item& base, const HostRecord& record, Item* merged) {
     morvane_pim::Problem problem;
     HostRecord stored;
     const HostRecord* lastSynced =
         !row.deviceFields.empty() && TextToRecord(row.deviceFields, &stored) ? &stored : nullptr;
-    if (morvane_pim::MergeRecord(c.g->section, BaseOf(row), record, *c.settings, merged, &problem, lastSynced))
+    if (morvane_pim::MergeRecord(c.g->section, base, record, *c.settings, merged, &problem, lastSynced))
         return true;
     return morvane_pim::RecordToItem(c.g->section, record, row.uid, *c.settings, merged, &problem) ||
            Fail(c, "cannot convert device record " + std::to_string(row.deviceId) + ": " + problem.reason);
@@ -131,18 +131,21 @@ bool StillAsScanned(ApplyContext& c, const StateRow& row) {
     return false;
 }
 
-bool PcUpdate(ApplyContext& c, StateRow* row, bool conflict) {
+// The device record merged into the last synchronised item, or into the
+// PC's item as this sync read it when the PC's change left what the device
+// holds as it was.
+bool PcUpdate(ApplyContext& c, StateRow* row, const Action& action) {
     if (!StillAsScanned(c, *row)) return true;
     const HostRecord& record = *c.g->DeviceRecord(row->deviceId);
-    Item merged;
-    if (!MergedItem(c, *row, record, &merged)) return false;
     const std::string href = c.g->HrefNow(*row);
+    Item merged;
+    if (!MergedItem(c, *row, action.intoPcItem ? c.g->pc[href].item : BaseOf(*row), record, &merged)) return false;
     CollectionEntry written;
     if (!WriteItem(c, href, merged, &written)) return false;
     SetPcSide(row, href, "", merged, written);
     SetDeviceSide(row, row->deviceId, record);
     ++c.summary->pcChanged;
-    if (conflict) c.summary->lines.push_back("conflict: " + Named(c, record) + ": the handheld's version won in " + href);
+    if (action.conflict) c.summary->lines.push_back("conflict: " + Named(c, record) + ": the handheld's version won in " + href);
     return c.store->PutRow(row) || Fail(c, c.store->error());
 }
 
@@ -202,7 +205,7 @@ bool ApplyPcAction(ApplyContext& c, const Action& action, NewItemPipeline& conve
     StateRow* row = action.rowId != 0 ? c.g->Row(action.rowId) : nullptr;
     switch (action.kind) {
         case ActionKind::kPcAdd: return PcAdd(c, action.deviceId, converted.At(index));
-        case ActionKind::kPcUpdate: return PcUpdate(c, row, action.conflict);
+        case ActionKind::kPcUpdate: return PcUpdate(c, row, action);
         case ActionKind::kPcDelete: return PcDelete(c, *row);
         case ActionKind::kLink: return Link(c, action);
         case ActionKind::kForget: return c.store->DeleteRow(row->rowId) || Fail(c, c.store->error());

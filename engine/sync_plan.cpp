@@ -80,10 +80,19 @@ void PlanRowChange(const PlanRow& row, ConflictPolicy policy, Pool<int32_t>* dev
     } else if (d == Change::kNone && p == Change::kDeleted) {
         plan->actions.push_back(Make(ActionKind::kDeviceDelete, row.rowId, 0, ""));
     } else if (d == Change::kChanged && p == Change::kChanged) {
-        if (row.converged)
+        if (row.converged) {
             plan->actions.push_back(Make(ActionKind::kLink, row.rowId, 0, row.href));
-        else
+        } else if (row.pcSameForDevice) {
+            // Another program wrote the item again (a calendar server's
+            // sync that adds its own properties), or changed what the
+            // handheld does not hold: no conflict, the handheld's change is
+            // merged into the item as it is now.
+            Action merge = Make(ActionKind::kPcUpdate, row.rowId, 0, row.href);
+            merge.intoPcItem = true;
+            plan->actions.push_back(merge);
+        } else {
             PlanConflict(row, policy, pcNew, plan);
+        }
     } else if (d == Change::kChanged && p == Change::kDeleted) {
         // The change wins over the deletion: the item comes back.
         plan->actions.push_back(Make(ActionKind::kPcUpdate, row.rowId, 0, ""));

@@ -49,7 +49,8 @@ struct PlanInput {
 
 enum class ActionKind : uint8_t {
     kPcAdd,         // deviceId: a new PC item from the device record
-    kPcUpdate,      // rowId, deviceId: the device record merged into the last synchronised item (recreated if deleted)
+    kPcUpdate,      // rowId, deviceId: the device record merged into the last synchronised item (recreated if
+                    // deleted), or with intoPcItem into the item as the PC holds it now
     kPcDelete,      // rowId: the PC item deleted
     kDeviceAdd,     // href (rowId when the item is synchronised already): a new device record from the PC item
     kDeviceUpdate,  // rowId, href: the device record changed to the PC item
@@ -66,6 +67,7 @@ struct Action {
     int32_t deviceId = 0;
     std::string href;
     bool conflict = false;  // settled by the conflict policy
+    bool intoPcItem = false;  // kPcUpdate: the PC's own change is one the device does not see, and is kept
 };
 
 struct Plan {

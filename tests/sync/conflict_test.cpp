@@ -154,6 +154,27 @@ INSTANTIATE_TEST_SUITE_P(
                     Rename{"deleted", DeleteOnTheHandheld, 1, false, "Okafor"}),
     [](const testing::TestParamInfo<Rename>& info) { return std::string(info.param.name); });
 
+// A contact written again by another program (a server's sync adding its
+// own property, a type in other letters) holds nothing new for the
+// handheld: the handheld's change is merged into it as it is, no conflict.
+class RewrittenOnThePc : public Synced {};
+
+TEST_F(RewrittenOnThePc, InNothingTheHandheldHoldsMeetsNoConflict) {
+    const std::string file = world.FindFile(kAddressSection, "Okafor");
+    world.EditFile(file, "END:VCARD", "X-SERVER-ID:4711\r\nEND:VCARD");
+    world.EditFile(file, "TYPE=WORK,VOICE", "TYPE=work,voice");
+    ChangeOnTheHandheld(world);
+    const HostRun run = world.Sync({"--verbose"});
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(run.output.find("conflict:"), std::string::npos) << run.output;
+    EXPECT_TRUE(world.InAgreement(kAddressSection));
+    EXPECT_EQ(world.DeviceCount(kAddressSection), 2u);
+    EXPECT_EQ(FilesWith(world, "Okafor"), 1u);
+    const std::string text = ReadFile(file);
+    EXPECT_NE(text.find("Dave"), std::string::npos) << text;
+    EXPECT_NE(text.find("X-SERVER-ID:4711"), std::string::npos) << text;
+}
+
 // An edit made on the PC while a sync runs, after it scanned the PC side,
 // is neither overwritten by the handheld's change nor deleted with the
 // handheld's deletion: the sync leaves that contact, and the next one meets

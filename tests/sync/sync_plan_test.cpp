@@ -51,6 +51,7 @@ static const RowCase kRowCases[] = {
     {C::kDeleted, C::kDeleted, false, false, ConflictPolicy::kKeepBoth, "forget"},
     {C::kNone, C::kUnreadable, false, false, ConflictPolicy::kKeepBoth, ""},
     {C::kChanged, C::kUnreadable, false, false, ConflictPolicy::kDevice, ""},
+    {C::kChanged, C::kChanged, true, false, ConflictPolicy::kKeepBoth, "pc-update"},
 };
 
 TEST(SyncPlan, EachCombinationOfChanges) {
@@ -61,6 +62,8 @@ TEST(SyncPlan, EachCombinationOfChanges) {
         input.rows.push_back({7, "a.vcf", c.device, c.pc, c.pcSameForDevice, c.converged, "", "", false});
         const Plan plan = MakePlan(input);
         EXPECT_EQ(Kinds(plan), c.expected) << "row " << i;
+        EXPECT_EQ(!plan.actions.empty() && plan.actions[0].intoPcItem, c.pcSameForDevice && c.device == C::kChanged)
+            << "row " << i;
         EXPECT_EQ(plan.deferred, c.pc == C::kUnreadable && c.device != C::kNone ? 1u : 0u) << "row " << i;
     }
 }
