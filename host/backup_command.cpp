@@ -148,7 +148,38 @@ bool LoadBackup(const std::string& path, Backup* backup) {
     return false;
 }
 
-// Plans every database, marks the store, then writes each plan.
+// A restore deletes every record the backup does not hold: before it does,
+// the handheld's records as they are go to a backup of their own beside
+// FILE, named after the time, so that restoring that one undoes this
+// restore.  *kept gets its name, "" when nothing is deleted; false after
+// saying why.
+bool KeepWhatItHolds(const BackupLine& line, const std::vector<LinkDatabase>& device,
+                     const std::vector<RestoreStep>& steps, std::string* kept) {
+    kept->clear();
+    bool deletes = false;
+    for (const RestoreStep& step : steps) deletes = deletes || !step.deletes.empty();
+    if (!deletes) return true;
+    Backup before;
+    before.created = UtcNow();
+    before.device = DeviceName(line);
+    before.databases = device;
+    std::string stamp = before.created;
+    stamp.erase(std::remove(stamp.begin(), stamp.end(), ':'), stamp.end());
+    std::error_code failed;
+    *kept = line.file + ".before-restore-" + stamp;
+    for (int n = 2; std::filesystem::exists(*kept, failed); ++n)
+        *kept = line.file + ".before-restore-" + stamp + "-" + std::to_string(n);
+    std::string error;
+    if (morvane_engine::WriteFileAtomically(*kept, EncodeBackup(before), &error) &&
+        morvane_engine::FlushFolder(std::filesystem::absolute(*kept).parent_path().string(), &error))
+        return true;
+    fprintf(stderr, "morvane-sync: cannot keep the handheld's records before the restore: %s; nothing was changed\n",
+            error.c_str());
+    return false;
+}
+
+// Plans every database, keeps what the restore deletes, marks the store,
+// then writes each plan.
 int PutBack(DeviceSession& session, const BackupLine& line, const Backup& backup) {
     std::vector<LinkDatabase> device;
     if (!ReadDevice(session, &device)) return kExitDeviceFailure;
@@ -158,6 +189,11 @@ int PutBack(DeviceSession& session, const BackupLine& line, const Backup& backup
         fprintf(stderr, "morvane-sync: %s; nothing was changed\n", error.c_str());
         return kExitDeviceFailure;
     }
+    std::string kept;
+    if (!KeepWhatItHolds(line, device, steps, &kept)) return kExitDeviceFailure;
+    if (!kept.empty())
+        printf("the handheld's records before this restore are kept in %s (restoring it undoes this restore)\n",
+               kept.c_str());
     // Before the first write: a restore cut short still leaves the next
     // sync matching by content.
     morvane_engine::SetAsidePairs pairs;
