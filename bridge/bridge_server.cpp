@@ -428,9 +428,9 @@ bool BridgeServer::WriteLink(int64_t id, const JsonDocument& request) {
 }
 
 bool BridgeServer::Close(int64_t id, const JsonDocument&) {
-    if (started_) session_->Finish();
+    const bool closed = !started_ || session_->Finish();
     started_ = false;
-    return Answer({{"id", id}, {"ok", true}});
+    return closed ? Answer({{"id", id}, {"ok", true}}) : Refuse(id, session_->error());
 }
 
 bool BridgeServer::Stop(int64_t id, const JsonDocument& request) {

@@ -102,9 +102,11 @@ public:
     bool WriteLink(const LinkDatabase& head, const std::vector<uint32_t>& deletes,
                    std::vector<LinkRecord>* adds) override;
 
-    void Finish() override {
-        if (started_ && !broken_) Call("close", {{"op", "close"}}, std::string(), nullptr);
+    bool Finish() override {
+        // A bridge that broke left the session open on its side.
+        const bool closed = !started_ || (!broken_ && Call("close", {{"op", "close"}}, std::string(), nullptr));
         started_ = false;
+        return closed;
     }
 
     const std::string& error() const override { return error_; }

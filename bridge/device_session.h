@@ -56,8 +56,11 @@ public:
     // export's result and the adapter's last error code).
     virtual bool Import(const HostDatabase& database, const std::vector<HostRecord>& records,
                         std::vector<ImportResult>* results) = 0;
-    // Closes the session; harmless when it was never started.
-    virtual void Finish() = 0;
+    // Closes the session; harmless when it was never started.  False when
+    // it could not be closed (a bridge gone), so that what its imports sent
+    // may not be on the handheld: a handheld keeps a session's writes only
+    // once the session closes.
+    virtual bool Finish() = 0;
 
     // The handheld through its device link library, the adapter left out
     // (bridge/link_access.h): every database with every field of every

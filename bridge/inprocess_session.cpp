@@ -65,9 +65,9 @@ public:
         return run_.Import(database, records, results) || Fail(run_.error());
     }
 
-    void Finish() override {
-        run_.Finish();
+    bool Finish() override {
         started_ = false;
+        return run_.Finish() || Fail(run_.error());
     }
 
     bool ReadLink(std::vector<LinkDatabase>* out) override {

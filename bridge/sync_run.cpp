@@ -28,11 +28,11 @@ bool SyncRun::Start() {
     return adapter_.Check("DIZ_API_Initialize", api.Initialize(kHostName, "")) || Failed();
 }
 
-void SyncRun::Finish() {
-    if (!started_) return;
+bool SyncRun::Finish() {
+    if (!started_) return true;
     started_ = false;
-    adapter_.api().CloseSyncApp();
-    adapter_.api().Uninitialize();
+    const bool closed = adapter_.Check("DIZ_API_CloseSyncApp", adapter_.api().CloseSyncApp()) || Failed();
+    return adapter_.Check("DIZ_API_Uninitialize", adapter_.api().Uninitialize()) ? closed : Failed();
 }
 
 bool SyncRun::Export(const HostDatabase& database, DIZ_TIME syncStamp, DatabaseRecords* out, bool keepChanges) {

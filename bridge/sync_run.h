@@ -23,8 +23,9 @@ public:
 
     // DIZ_API_Initialize: connects, settles the pairing.
     bool Start();
-    // DIZ_API_CloseSyncApp and DIZ_API_Uninitialize, once.
-    void Finish();
+    // DIZ_API_CloseSyncApp and DIZ_API_Uninitialize, once; false when
+    // either fails.
+    bool Finish();
 
     // An export pass: every record the adapter hands over (all of them when
     // syncStamp is 0 or a full synchronisation is due, else the device's

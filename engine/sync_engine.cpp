@@ -433,9 +433,17 @@ SyncOutcome RunSync(DeviceSession& session, const SyncSettings& given, FILE* out
     outcome.exitCode = Synchronise(run, pc);
     pc.Finish();  // a gather that failed early leaves the second thread at work
     std::thread release = ReleaseGathered(run);
-    session.Finish();
+    // A session that did not close may have left the handheld without this
+    // sync's writes: nothing is confirmed, and the next sync, reading every
+    // record, makes again those it lacks.
+    const bool closed = session.Finish();
     session.set_progress(nullptr, nullptr);
-    if (!settings.dryRun && run.store.IsOpen()) {
+    if (!closed) {
+        Say(run, "the session with the handheld did not close: " + session.error() +
+                     "; the next sync checks what the handheld kept of this one's changes");
+        outcome.exitCode = kExitDeviceFailure;
+    }
+    if (!settings.dryRun && run.store.IsOpen() && closed) {
         AbortPoint("finished");
         if (!Confirm(run) && outcome.exitCode == kExitInAgreement) outcome.exitCode = kExitDeviceFailure;
     }

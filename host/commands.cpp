@@ -132,6 +132,9 @@ int RunExport(const Options& options) {
     }
     bool started = true;
     if (!options.importFolder.empty() && !ImportFolder(options.importFolder, options, *session, &started)) return 1;
+    // The handheld keeps the session's imports, and forgets the changes
+    // handed over, only once the session has closed.
+    if (!session->Finish()) return Report(*session);
     if (options.trace) printf("trace log: %s\n", TraceLogPath().c_str());
     return 0;
 }
@@ -148,6 +151,7 @@ int RunImport(const Options& options) {
     if (session == nullptr) return 1;
     bool started = false;
     if (!ImportFolder(options.folder, options, *session, &started)) return 1;
+    if (started && !session->Finish()) return Report(*session);
     if (!started) printf("nothing to import in %s\n", options.folder.c_str());
     if (options.trace) printf("trace log: %s\n", TraceLogPath().c_str());
     return 0;

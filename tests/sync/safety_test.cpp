@@ -1,10 +1,12 @@
 // What keeps a sync from doing harm: the mass-delete guard, a collection
 // gone, the lock on the store, the dry run, files that cannot be read, a sync state that
-// cannot be, and a handheld that fails half-way through an import.
+// cannot be, a handheld that fails half-way through an import, and a
+// bridge that ends while it closes the session.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -202,6 +204,29 @@ TEST_F(DeviceFailure, MidImportThenConverges) {
     EXPECT_TRUE(world.InAgreement(kAddressSection));
     EXPECT_EQ(world.DeviceCount(kAddressSection), 5u);
     for (const char* name : {"Vogt", "Lange", "Kraus"}) EXPECT_NE(world.FindRecord(7, "S_LAST_NAME", name), 0u) << name;
+}
+
+// The bridge ends while it closes the session, so that the handheld never
+// closed it and kept none of its writes: the sync says so and confirms
+// nothing, and the next one sends the PC's edit and new contact again
+// instead of taking the handheld's older content for changes.
+TEST_F(DeviceFailure, TheBridgeEndsWhileClosingThenConverges) {
+    const std::string okafor = world.FindFile(kAddressSection, "Okafor");
+    world.EditFile(okafor, "Halverd Logistics", "Halverd Group");
+    const std::string copy = world.CopyItem(kAddressSection, okafor, "Okafor", "Okonkwo", "okonkwo");
+    std::vector<std::string> bridge;  // the second run of these tests names one already
+    if (getenv("MORVANE_TEST_BRIDGE") == nullptr) bridge = {"--bridge", std::string(MORVANE_BIN_DIR) + "/morvane-bridge"};
+    testing_support::SetEnv("MORVANE_BRIDGE_FAULT", "close:die");
+    const HostRun cut = world.Sync(bridge);
+    testing_support::UnsetEnv("MORVANE_BRIDGE_FAULT");
+    EXPECT_TRUE(Ran(cut, 1, {"the session with the handheld did not close"}));
+    ASSERT_TRUE(Ran(world.Sync(), 0));
+    EXPECT_TRUE(world.InAgreement(kAddressSection));
+    EXPECT_EQ(world.DeviceCount(kAddressSection), 3u);
+    EXPECT_NE(ReadFile(okafor).find("Halverd Group"), std::string::npos);
+    EXPECT_NE(ReadFile(copy).find("Okonkwo"), std::string::npos);
+    EXPECT_EQ(world.TextOf(7, world.FindRecord(7, "S_LAST_NAME", "Okafor"), "S_COMPANY"), "Halverd Group");
+    EXPECT_NE(world.FindRecord(7, "S_LAST_NAME", "Okonkwo"), 0u);
 }
 
 }  // namespace
