@@ -194,7 +194,60 @@ bool StillItsRecord(Gathered* g, StateRow& row) {
            LikelySameRecord(g->section, stored, *now);
 }
 
+// Reads the items named that the scan did not: new ones, or changed
+// against their rows.
+bool ReadUnread(Collection& collection, const morvane_pim::Settings& settings, const std::set<std::string>& unread,
+                bool asNew, Gathered* g, std::string* error) {
+    if (unread.empty()) return true;
+    std::vector<CollectionEntry> files;
+    if (!collection.List(&files, error)) return false;
+    for (const CollectionEntry& file : files) {
+        if (unread.count(file.href) == 0) continue;
+        PcEntry entry;
+        const auto known = asNew ? g->hrefIndex.end() : g->hrefIndex.find(file.href);
+        const StateRow* row = known == g->hrefIndex.end() ? nullptr : &g->rows[known->second];
+        if (ReadEntry(collection, file, row, settings, g, &entry) != Read::kChanged) continue;
+        if (row != nullptr) g->pcChange[row->rowId] = Change::kChanged;
+        else g->pcNew.push_back(file.href);
+        g->pc[file.href] = std::move(entry);
+    }
+    return true;
+}
+
+// Whether the handheld lost the write the row holds unverified.
+bool LostTheWrite(Gathered* g, StateRow& row) {
+    const HostRecord* now = g->DeviceRecord(row.deviceId);
+    if (row.pendingFields.empty()) return now == nullptr;  // an addition
+    HostRecord before, written;
+    return now != nullptr && TextToRecord(row.pendingFields, &before) &&
+           TextToRecord(g->WithTexts(&row)->deviceFields, &written) &&
+           !ShowsEveryChange(g->section, before, written, *now);
+}
+
 }  // namespace
+
+bool RedoLostWrites(Collection& collection, const morvane_pim::Settings& settings, Gathered* g, std::string* error) {
+    std::set<std::string> unread;
+    for (StateRow& row : g->rows) {
+        if (row.pending != Pending::kUnverified || !LostTheWrite(g, row)) continue;
+        g->WithTexts(&row);
+        row.deviceFields = std::move(row.pendingFields);
+        row.hash = std::move(row.pendingHash);
+        row.pending = Pending::kNone;
+        row.pendingFields.clear();
+        row.pendingHash.clear();
+        // A record as agreed before is no change of the handheld's; one
+        // edited since is a change from there.
+        HostRecord before;
+        const HostRecord* now = g->DeviceRecord(row.deviceId);
+        if (now != nullptr && TextToRecord(row.deviceFields, &before) && SameDeviceFields(g->section, before, *now))
+            g->deviceChange.erase(row.rowId);
+        if (g->pcChange.count(row.rowId) != 0) continue;
+        unread.insert(g->HrefNow(row));
+        g->restamped.erase(std::remove(g->restamped.begin(), g->restamped.end(), row.rowId), g->restamped.end());
+    }
+    return ReadUnread(collection, settings, unread, false, g, error);
+}
 
 bool DistrustDeviceIds(Collection& collection, const morvane_pim::Settings& settings, Gathered* g,
                        std::string* error) {
@@ -219,17 +272,7 @@ bool DistrustDeviceIds(Collection& collection, const morvane_pim::Settings& sett
         g->dropped.push_back(row.rowId);
         DropPcSide(g, row, &unread);
     }
-    if (unread.empty()) return true;
-    std::vector<CollectionEntry> files;
-    if (!collection.List(&files, error)) return false;
-    for (const CollectionEntry& file : files) {
-        if (unread.count(file.href) == 0) continue;
-        PcEntry entry;
-        if (ReadEntry(collection, file, nullptr, settings, g, &entry) != Read::kChanged) continue;
-        g->pcNew.push_back(file.href);
-        g->pc[file.href] = std::move(entry);
-    }
-    return true;
+    return ReadUnread(collection, settings, unread, true, g, error);
 }
 
 bool RenamedOnly(Gathered* g, int64_t rowId) {

@@ -72,8 +72,12 @@ bool LearnBulkIds(ApplyContext& c, const std::vector<Sent>& sent, const std::vec
     c.rereadDone = true;
     std::set<int32_t> known;
     const std::set<int64_t> dropped(c.g->dropped.begin(), c.g->dropped.end());  // their ids name nothing of theirs
-    for (const StateRow& row : c.g->rows)
-        if (dropped.count(row.rowId) == 0) known.insert(row.deviceId);
+    for (const StateRow& row : c.g->rows) {
+        // The id of a record gone from the handheld may be given to a new one.
+        const auto change = c.g->deviceChange.find(row.rowId);
+        const bool gone = change != c.g->deviceChange.end() && change->second == Change::kDeleted;
+        if (dropped.count(row.rowId) == 0 && !gone) known.insert(row.deviceId);
+    }
     for (const auto& record : c.g->deviceRecords) known.insert(record.first);
     std::multimap<std::string, size_t> fresh;  // match key -> index in all.records
     std::vector<size_t> order;

@@ -95,6 +95,15 @@ bool ScanPc(Collection& collection, const morvane_pim::Settings& settings, Gathe
 // The same for the files the collection's List gave.
 void ScanListed(Collection& collection, const std::vector<CollectionEntry>& files,
                 const morvane_pim::Settings& settings, Gathered* g);
+// At a full read: the rows the last session wrote (Pending::kUnverified)
+// whose record shows none of the write, or whose added record is not
+// there, were lost with a session the handheld never closed (a cable
+// pulled, a handheld that lost power).  Each goes back to what the two
+// sides agreed before it, so that its PC item, changed against that, is
+// sent again; a handheld edit made since meets it as a change of its
+// own.  Reads the items the scan did not; false when the collection cannot
+// be listed.
+bool RedoLostWrites(Collection& collection, const morvane_pim::Settings& settings, Gathered* g, std::string* error);
 // After a renewed pairing, whose handheld may have been reset and given
 // the ids of the state's records to new ones: unless it still holds most
 // of the records the state pairs, a row whose record is gone, or whose id

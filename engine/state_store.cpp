@@ -282,13 +282,24 @@ size_t StateStore::CountRows(int32_t section) {
     return sqlite3_step(count.get()) == SQLITE_ROW ? static_cast<size_t>(sqlite3_column_int64(count.get(), 0)) : 0;
 }
 
-bool StateStore::ConfirmPending() {
-    return Exec("DELETE FROM texts WHERE id IN (SELECT id FROM items WHERE pending <> 0 AND pending = 2);"
-                "DELETE FROM items WHERE pending <> 0 AND pending = 2;"
-                "UPDATE texts SET device_fields = (SELECT pending_fields FROM items WHERE items.id = texts.id)"
-                " WHERE id IN (SELECT id FROM items WHERE pending <> 0 AND pending = 1);"
-                "UPDATE items SET hash = pending_hash, pending = 0,"
-                " pending_hash = '', pending_fields = '' WHERE pending <> 0 AND pending = 1;");
+bool StateStore::ConfirmPending(int32_t section) {
+    const std::string in = " AND section = " + std::to_string(section);
+    // A write swaps what was sent with what was agreed before it: the hash
+    // in the row, the device fields between the row and its texts.
+    const std::string sql =
+        "UPDATE items SET pending = 0, pending_hash = '', pending_fields = ''"
+        " WHERE pending <> 0 AND pending = 4" + in + ";"
+        "DELETE FROM texts WHERE id IN (SELECT id FROM items WHERE pending <> 0 AND pending = 2" + in + ");"
+        "DELETE FROM items WHERE pending <> 0 AND pending = 2" + in + ";"
+        "CREATE TEMP TABLE sent AS SELECT id, pending_fields AS fields FROM items"
+        " WHERE pending <> 0 AND pending = 1" + in + ";"
+        "UPDATE items SET hash = pending_hash, pending_hash = hash, pending = 4,"
+        " pending_fields = COALESCE((SELECT device_fields FROM texts WHERE texts.id = items.id), '')"
+        " WHERE pending <> 0 AND pending = 1" + in + ";"
+        "UPDATE texts SET device_fields = (SELECT fields FROM sent WHERE sent.id = texts.id)"
+        " WHERE id IN (SELECT id FROM sent);"
+        "DROP TABLE sent;";
+    return Exec(sql.c_str());
 }
 
 bool StateStore::GetDatabase(int32_t section, DatabaseState* state) {

@@ -47,8 +47,11 @@ public:
     bool DeleteRow(int64_t rowId);
     bool DeleteSection(int32_t section);
     size_t CountRows(int32_t section);
-    // The device writes of the session that just closed are confirmed.
-    bool ConfirmPending();
+    // The device writes of the section's session that just closed are
+    // confirmed: deletions forgotten, writes become the agreement with what
+    // was agreed before kept (Pending::kUnverified), and the marks of the
+    // session before, which this sync checked, are cleared.
+    bool ConfirmPending(int32_t section);
 
     // A database never synchronised reads as all zero.
     bool GetDatabase(int32_t section, DatabaseState* state);

@@ -108,6 +108,11 @@ bool ReturnPairs(const std::string& store, const SetAsidePairs& pairs, const std
         const auto to = moved.find(place);
         if (to == moved.end() && touched.count(place.first) != 0 && kept.count(place) == 0) continue;
         StateRow back = *row;
+        if (back.pending == Pending::kUnverified) {  // the handheld holds the backup now, not that write
+            back.pending = Pending::kNone;
+            back.pendingHash.clear();
+            back.pendingFields.clear();
+        }
         if (to != moved.end()) {
             back.deviceId = HostId(place.first, to->second);
             if (older && back.pending == Pending::kNone) {

@@ -148,6 +148,10 @@ bool Gather(Run& run, DatabaseRun& db, PcGathering& pc, size_t index) {
     GatherDevice(std::move(read), full, &db.g);
     SettleRestored(&db.g);
     RecheckConfirmed(&db.g);
+    if (full && !RedoLostWrites(*db.collection, run.settings.pim, &db.g, &error)) {
+        Say(run, error);
+        return false;
+    }
     db.idsUnsure = db.idsUnsure || db.askedFull;
     if (db.idsUnsure && !DistrustDeviceIds(*db.collection, run.settings.pim, &db.g, &error)) {
         Say(run, error);
@@ -224,9 +228,10 @@ bool Apply(Run& run, DatabaseRun& db) {
 // marked synchronised, in one transaction.
 bool Confirm(Run& run) {
     if (!run.store.Begin()) return false;
-    bool ok = run.store.ConfirmPending();
+    bool ok = true;
     for (DatabaseRun& db : run.databases) {
         if (!db.applied) continue;
+        ok = ok && run.store.ConfirmPending(db.database->section);
         db.state.dirty = false;
         db.state.lastSync = static_cast<int64_t>(time(nullptr));
         ok = ok && run.store.PutDatabase(db.state) && (!db.idsUnsure || run.store.SetPairing(IdsUnsureKey(db), ""));

@@ -21,7 +21,10 @@ enum class ConflictPolicy : uint8_t {
 
 // kRestored: the record was put back from a backup made before the last
 // sync, so it is no newer than the item (engine/store_mark.h).
-enum class Pending : uint8_t { kNone = 0, kWrite = 1, kDelete = 2, kRestored = 3 };
+// kUnverified: written in the last session, which closed; pendingHash and
+// pendingFields keep what the two sides agreed before it, until a sync
+// shows that the handheld kept the write (RedoLostWrites).
+enum class Pending : uint8_t { kNone = 0, kWrite = 1, kDelete = 2, kRestored = 3, kUnverified = 4 };
 
 // One item as last synchronised: the device record and the PC item that
 // stand for each other.

@@ -1,7 +1,7 @@
 // What keeps a sync from doing harm: the mass-delete guard, a collection
 // gone, the lock on the store, the dry run, files that cannot be read, a sync state that
 // cannot be, a handheld that fails half-way through an import, and a
-// bridge that ends while it closes the session.
+// session that the handheld never closed.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -206,20 +206,38 @@ TEST_F(DeviceFailure, MidImportThenConverges) {
     for (const char* name : {"Vogt", "Lange", "Kraus"}) EXPECT_NE(world.FindRecord(7, "S_LAST_NAME", name), 0u) << name;
 }
 
-// The bridge ends while it closes the session, so that the handheld never
-// closed it and kept none of its writes: the sync says so and confirms
-// nothing, and the next one sends the PC's edit and new contact again
+// A session the handheld never closed keeps none of its writes, though
+// the sync that sent them went on: a bridge that ended while it closed the
+// session (the sync says so and confirms nothing), or a handheld that lost
+// the session after this PC closed it (its records read next as they were
+// before).  The next sync sends the PC's edit and new contact again
 // instead of taking the handheld's older content for changes.
-TEST_F(DeviceFailure, TheBridgeEndsWhileClosingThenConverges) {
+struct LostSession {
+    const char* name;
+    int exitCode;
+    const char* says;
+};
+
+void PrintTo(const LostSession& row, std::ostream* out) { *out << row.name; }
+
+class SessionLost : public Synced, public testing::WithParamInterface<LostSession> {};
+
+TEST_P(SessionLost, TheNextSyncSendsItsWritesAgain) {
+    const LostSession& row = GetParam();
     const std::string okafor = world.FindFile(kAddressSection, "Okafor");
     world.EditFile(okafor, "Halverd Logistics", "Halverd Group");
     const std::string copy = world.CopyItem(kAddressSection, okafor, "Okafor", "Okonkwo", "okonkwo");
-    std::vector<std::string> bridge;  // the second run of these tests names one already
-    if (getenv("MORVANE_TEST_BRIDGE") == nullptr) bridge = {"--bridge", std::string(MORVANE_BIN_DIR) + "/morvane-bridge"};
-    testing_support::SetEnv("MORVANE_BRIDGE_FAULT", "close:die");
-    const HostRun cut = world.Sync(bridge);
+    const DeviceImage before = world.Device();
+    const bool bridge = std::string(row.name) == "bridge";
+    std::vector<std::string> extra;  // the second run of these tests names a bridge already
+    if (bridge && getenv("MORVANE_TEST_BRIDGE") == nullptr)
+        extra = {"--bridge", std::string(MORVANE_BIN_DIR) + "/morvane-bridge"};
+    if (bridge) testing_support::SetEnv("MORVANE_BRIDGE_FAULT", "close:die");
+    sleep(1);  // the handheld tells a session it lost by its time, in seconds
+    const HostRun cut = world.Sync(extra);
     testing_support::UnsetEnv("MORVANE_BRIDGE_FAULT");
-    EXPECT_TRUE(Ran(cut, 1, {"the session with the handheld did not close"}));
+    EXPECT_TRUE(Ran(cut, row.exitCode, {row.says}));
+    if (!bridge) world.EditDevice([&](DeviceImage& image) { image = before; });
     ASSERT_TRUE(Ran(world.Sync(), 0));
     EXPECT_TRUE(world.InAgreement(kAddressSection));
     EXPECT_EQ(world.DeviceCount(kAddressSection), 3u);
@@ -228,6 +246,11 @@ TEST_F(DeviceFailure, TheBridgeEndsWhileClosingThenConverges) {
     EXPECT_EQ(world.TextOf(7, world.FindRecord(7, "S_LAST_NAME", "Okafor"), "S_COMPANY"), "Halverd Group");
     EXPECT_NE(world.FindRecord(7, "S_LAST_NAME", "Okonkwo"), 0u);
 }
+
+INSTANTIATE_TEST_SUITE_P(Closing, SessionLost,
+                         testing::Values(LostSession{"bridge", 1, "the session with the handheld did not close"},
+                                         LostSession{"handheld", 0, "done:"}),
+                         [](const testing::TestParamInfo<LostSession>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace sync_test
