@@ -59,10 +59,27 @@ bool Commit(ApplyContext& c) {
     return true;
 }
 
-bool Checkpoint(ApplyContext& c, size_t* pending) {
+// The PC side's counts as the state holds them committed: a failure
+// undoes what came after, and the closing table does not count it.
+struct PcCounts {
+    size_t added, changed, deleted;
+};
+
+PcCounts CountsOf(const DatabaseSummary& s) { return {s.pcAdded, s.pcChanged, s.pcDeleted}; }
+
+bool Undone(ApplyContext& c, const PcCounts& committed) {
+    c.summary->pcAdded = committed.added;
+    c.summary->pcChanged = committed.changed;
+    c.summary->pcDeleted = committed.deleted;
+    return false;
+}
+
+bool Checkpoint(ApplyContext& c, size_t* pending, PcCounts* committed) {
     if (++*pending < kChangesPerCommit) return true;
     *pending = 0;
-    return Commit(c) && (c.store->Begin() || Fail(c, c.store->error()));
+    if (!Commit(c)) return false;
+    *committed = CountsOf(*c.summary);
+    return c.store->Begin() || Fail(c, c.store->error());
 }
 
 bool WriteItem(ApplyContext& c, const std::string& href, const Item& item, CollectionEntry* written) {
@@ -232,16 +249,17 @@ bool ApplyPcSide(ApplyContext& c, const Plan& plan) {
         if (!c.store->PutRow(row)) return Fail(c, c.store->error());
     }
     size_t pending = 0, done = 0;
+    PcCounts committed = CountsOf(*c.summary);
     NewItemPipeline converted(*c.g, *c.settings, plan);
     for (const Action& action : plan.actions) {
         c.progress->Tick(++done, plan.actions.size());
         if (!ApplyPcAction(c, action, converted, done - 1)) {
             c.store->Rollback();
-            return false;
+            return Undone(c, committed);
         }
-        if (!Checkpoint(c, &pending)) return false;
+        if (!Checkpoint(c, &pending, &committed)) return Undone(c, committed);
     }
-    if (!Commit(c)) return false;
+    if (!Commit(c)) return Undone(c, committed);
     AbortPoint("pc-applied");
     return true;
 }

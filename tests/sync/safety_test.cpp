@@ -1,7 +1,8 @@
 // What keeps a sync from doing harm: the mass-delete guard, a collection
 // gone, the lock on the store, the dry run, files that cannot be read, a sync state that
-// cannot be, a handheld that fails half-way through an import, and a
-// session that the handheld never closed.
+// cannot be, a handheld that fails half-way through an import, a folder
+// gone while the sync writes into it, and a session that the handheld
+// never closed.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -11,6 +12,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <regex>
 
 #include "records/field_map.h"
 #include "sync/sync_world.h"
@@ -21,6 +23,7 @@ namespace {
 using host_test::Ran;
 using morvane_host::kAddressSection;
 using tethra_sim::TextValue;
+namespace fs = std::filesystem;
 
 // The demo handheld with eight more contacts.
 tethra_sim::DeviceImage TenContacts() {
@@ -204,6 +207,27 @@ TEST_F(DeviceFailure, MidImportThenConverges) {
     EXPECT_TRUE(world.InAgreement(kAddressSection));
     EXPECT_EQ(world.DeviceCount(kAddressSection), 5u);
     for (const char* name : {"Vogt", "Lange", "Kraus"}) EXPECT_NE(world.FindRecord(7, "S_LAST_NAME", name), 0u) << name;
+}
+
+// The collection's folder replaced by a file while the sync writes into
+// it: the sync stops, counts none of the items it had to undo, and leaves
+// no file behind; with the folder back, the next sync writes them all.
+TEST_F(DeviceFailure, AFolderGoneWhileWritingCountsNothingUndone) {
+    for (const char* name : {"Lange", "Kraus"})
+        world.EditDevice([&](DeviceImage& image) { image.AddRecord(7, {{"S_LAST_NAME", TextValue(name)}}); });
+    const std::string folder = world.Folder(kAddressSection);
+    const HostRun cut = world.SyncPausedAt("pc-write", [&] {
+        fs::rename(folder, folder + ".away");
+        testing_support::WriteFile(folder, "");
+    });
+    EXPECT_TRUE(Ran(cut, 1, {"Not a directory"}));
+    EXPECT_TRUE(std::regex_search(cut.output, std::regex(R"(Address book +\| +0 +0 +0 \|)"))) << cut.output;
+    fs::remove(folder);
+    fs::rename(folder + ".away", folder);
+    EXPECT_EQ(world.Files(kAddressSection).size(), 2u);
+    ASSERT_TRUE(Ran(world.Sync(), 0));
+    EXPECT_TRUE(world.InAgreement(kAddressSection));
+    EXPECT_EQ(world.Files(kAddressSection).size(), 4u);
 }
 
 // A session the handheld never closed keeps none of its writes, though
