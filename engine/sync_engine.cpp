@@ -316,13 +316,19 @@ void PrintOutcome(Run& run) {
 int Synchronise(Run& run, PcGathering& pc) {
     for (size_t i = 0; i < run.databases.size(); ++i)
         if (!Gather(run, run.databases[i], pc, i)) return kExitDeviceFailure;
-    // The adapter asks for a full read once: a run that stops before
-    // applying (the guard, a dry run) leaves the doubt to the next.
-    for (DatabaseRun& db : run.databases)
-        if (db.idsUnsure && run.store.IsOpen() && !run.store.SetPairing(IdsUnsureKey(db), "1")) {
+    // The adapter asks for a full read once, and the handheld keeps the
+    // session that answered it even when this run stops before a database
+    // is carried out (the guard, a dry run, a failure in the one before):
+    // the full read, and the doubt about the ids, are owed to the next.
+    for (DatabaseRun& db : run.databases) {
+        if (!run.store.IsOpen()) break;
+        if (db.askedFull) db.state.fullSyncDue = true;
+        if ((db.askedFull && !run.store.PutDatabase(db.state)) ||
+            (db.idsUnsure && !run.store.SetPairing(IdsUnsureKey(db), "1"))) {
             Say(run, run.store.error());
             return kExitDeviceFailure;
         }
+    }
     bool guard = false;
     for (DatabaseRun& db : run.databases) {
         if (run.settings.dryRun || run.settings.verbose)
@@ -348,14 +354,7 @@ int Synchronise(Run& run, PcGathering& pc) {
     }
     if (guard) return kExitMassDelete;
     if (run.settings.dryRun) {
-        for (DatabaseRun& db : run.databases) {
-            CountPlanned(db);
-            // A full read the adapter asked for is owed to the next sync.
-            if (db.askedFull && run.store.IsOpen()) {
-                db.state.fullSyncDue = true;
-                run.store.PutDatabase(db.state);
-            }
-        }
+        for (DatabaseRun& db : run.databases) CountPlanned(db);
         return kExitInAgreement;
     }
     AbortPoint("gathered");

@@ -66,7 +66,9 @@ TEST_F(SlowSync, ThePcInAnotherZoneMovesNoTimeAndAddsNothing) {
 // A handheld reset (its batteries ran flat) knows neither this PC nor its
 // records, and gives the ids of the state's records to new ones: nothing
 // of the PC's is deleted or overwritten, every side gets what the other
-// holds, also when a dry run looked first.
+// holds, also when a first attempt failed at the second database's
+// write (the adapter asks for the full read only in that attempt's
+// session, which the handheld kept) and a dry run looked next.
 TEST_F(SlowSync, AfterTheHandheldWasResetNothingIsLost) {
     const auto files = Tree(world.store());
     const size_t events = world.DeviceCount(kScheduleSection), contacts = world.Files(kAddressSection).size();
@@ -77,6 +79,10 @@ TEST_F(SlowSync, AfterTheHandheldWasResetNothingIsLost) {
         const tethra_sim::LinkValue day = tethra_sim::DateValue(2026, 12, 9);
         image.AddRecord(1, {{"S_DESCRIPTION4", TextValue("Haircut")}, {"S_START_DATE", day}, {"S_END_DATE", day}});
     });
+    world.EditDevice([](tethra_sim::DeviceImage& image) {
+        image.FailCall("S_DVXPutFirstSyncRecordData", 2, tethra_sim::kErrNotConnected, false);
+    });
+    ASSERT_TRUE(Ran(world.Sync(), 1));
     ASSERT_TRUE(Ran(world.Sync({"--dry-run"}), 0));
     ASSERT_TRUE(Ran(world.Sync(), 0));
     for (int32_t section = 1; section <= 5; ++section) EXPECT_TRUE(world.InAgreement(section)) << section;
