@@ -56,6 +56,11 @@ public:
 
 // A vdir: items are the files ending in extension (".vcf", ".ics").
 std::unique_ptr<Collection> OpenVdir(const std::string& root, const std::string& extension);
+// The folders in root that are vdirs of items ending in extension (each
+// holds such an item, or a vdir's "displayname" or "color" file), when
+// root holds no such item itself: a folder of collections, as vdirsyncer
+// and khal are given, rather than one collection.  Sorted.
+std::vector<std::string> CollectionsInside(const std::string& root, const std::string& extension);
 // Four Maildirs under root, one per host folder: Inbox, Outbox, Sent, Saved.
 std::unique_ptr<Collection> OpenMaildirs(const std::string& root);
 

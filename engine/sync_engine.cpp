@@ -292,6 +292,25 @@ struct Gathering {
 // Lets go of what every database gathered on a thread of its own: a row
 // and a file name for every item, tens of thousands of small blocks, freed
 // while the handheld saves and the state is confirmed.
+// A folder named for contacts, calendar, tasks or memos that holds such
+// collections instead of items (vdirsyncer's and khal's folder of them)
+// would get the handheld's records beside them, where no program looks,
+// while the items in them were never read: the run stops before anything.
+bool FoldersAreCollections(Run& run) {
+    for (const DatabaseRun& db : run.databases) {
+        if (db.database->section == kMailSection) continue;
+        const std::vector<std::string> inside =
+            CollectionsInside(db.collection->root(), morvane_pim::ItemExtension(db.database->section));
+        if (inside.empty()) continue;
+        std::string names;
+        for (const std::string& name : inside) names += (names.empty() ? "" : ", ") + name;
+        Say(run, std::string(db.database->name) + ": " + db.collection->root() + " holds collections (" + names +
+                     ") rather than items; name one of them, such as " + db.collection->root() + "/" + inside[0]);
+        return false;
+    }
+    return true;
+}
+
 std::thread ReleaseGathered(Run& run) {
     std::vector<Gathering> done;
     for (DatabaseRun& db : run.databases)
@@ -415,6 +434,10 @@ SyncOutcome RunSync(DeviceSession& session, const SyncSettings& given, FILE* out
         db.collection = all[i].section == kMailSection ? OpenMaildirs(folder)
                                                         : OpenVdir(folder, morvane_pim::ItemExtension(all[i].section));
         run.databases.push_back(std::move(db));
+    }
+    if (!FoldersAreCollections(run)) {
+        outcome.exitCode = kExitBadCommandLine;
+        return outcome;
     }
     std::vector<PcGatherJob> jobs;
     for (DatabaseRun& db : run.databases) {

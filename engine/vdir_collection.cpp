@@ -163,7 +163,35 @@ private:
     StagedWrites staged_;
 };
 
+// Whether folder holds an item ending in extension, or (vdir) a collection's
+// name or colour.
+bool HoldsItems(const std::string& folder, const std::string& extension, bool vdir) {
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr) return false;
+    bool found = false;
+    while (const dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        found = (name[0] != '.' && EndsWith(name, extension)) || (vdir && (name == "displayname" || name == "color"));
+        if (found) break;
+    }
+    closedir(dir);
+    return found;
+}
+
 }  // namespace
+
+std::vector<std::string> CollectionsInside(const std::string& root, const std::string& extension) {
+    std::vector<std::string> inside;
+    if (HoldsItems(root, extension, false)) return inside;
+    std::error_code failed;
+    for (std::filesystem::directory_iterator it(root, failed), end; !failed && it != end; it.increment(failed)) {
+        const std::string name = it->path().filename().string();
+        if (name[0] != '.' && IsFolder(it->path().string()) && HoldsItems(it->path().string(), extension, true))
+            inside.push_back(name);
+    }
+    std::sort(inside.begin(), inside.end());
+    return inside;
+}
 
 std::string SafeFileName(const std::string& uid) {
     std::string name;

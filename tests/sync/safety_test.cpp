@@ -51,6 +51,7 @@ TEST(MassDeleteGuard, StopsBeforeChangingAnythingUnlessAllowed) {
 
 // A collection gone since the last sync (two memos: below the guard's
 // count) stops the sync, whatever is allowed; back in place, nothing waits.
+// A folder of collections named instead of one stops it too.
 TEST(MassDeleteGuard, ACollectionGoneStopsTheSync) {
     SyncWorld world;
     ASSERT_EQ(world.Sync().exitCode, 0);
@@ -66,6 +67,16 @@ TEST(MassDeleteGuard, ACollectionGoneStopsTheSync) {
     ASSERT_TRUE(Ran(world.Sync(), 0));
     EXPECT_TRUE(world.InAgreement(morvane_host::kMemoSection));
     EXPECT_NE(world.FindFile(kAddressSection, "Dave"), "");
+
+    // Named instead, the folder that holds the memos' collection (as
+    // vdirsyncer and khal name theirs) stops the sync before anything.
+    const std::string parent = world.Path("journals");
+    std::filesystem::create_directories(parent);
+    std::filesystem::rename(memos, parent + "/notes");
+    const auto files = Tree(world.store()), journals = Tree(parent);
+    EXPECT_TRUE(Ran(world.Sync({"--memos", parent}), 2, {parent + " holds collections (notes) rather than items"}));
+    EXPECT_EQ(Tree(world.store()), files);
+    EXPECT_EQ(Tree(parent), journals);
 }
 
 TEST(StoreLock, SecondSyncRefused) {
