@@ -68,6 +68,9 @@ bool ParseOne(int argc, char** argv, int* i, SyncCommandLine* line) {
     } else if (arg == "--conflict" && value != nullptr) {
         if (!ParseConflict(value, &s.policy)) return false;
     } else if (arg == "--timezone" && value != nullptr) {
+        // A zone the conversions do not know would be kept as the
+        // handheld's for every later sync.
+        if (!morvane_pim::IsKnownTimeZone(value)) return false;
         s.pim.timezone = value;
     } else if (arg == "--device-charset" && value != nullptr) {
         s.pim.deviceCharset = value;
@@ -113,7 +116,9 @@ bool ParseSyncOptions(bool statusOnly, int argc, char** argv, SyncCommandLine* l
             continue;
         }
         if (!statusOnly && ParseOne(argc, argv, &i, line)) continue;
-        *error = "unknown or incomplete option " + arg;
+        *error = arg == "--timezone" && i + 1 < argc
+                     ? "unknown time zone '" + std::string(argv[i + 1]) + "' (an Olson name like Europe/Berlin)"
+                     : "unknown or incomplete option " + arg;
         return false;
     }
     // The state remembers where each collection is: one folder, one name.

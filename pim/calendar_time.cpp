@@ -322,4 +322,6 @@ bool ReadMoment(const ParsedItem& item, icalproperty* property, const Context& c
 
 std::string SystemTimeZone() { return cal::SystemZoneName(); }
 
+bool IsKnownTimeZone(const std::string& name) { return cal::BuiltinZone(name) != nullptr; }
+
 }  // namespace morvane_pim

@@ -98,6 +98,8 @@ HostRecord AsWritten(int32_t section, HostRecord record);
 // name, "UTC" when none of them names one: the handheld's zone when
 // Settings::timezone is empty.
 std::string SystemTimeZone();
+// Whether name is a time zone the conversions know (an Olson name, or UTC).
+bool IsKnownTimeZone(const std::string& name);
 
 // The file name extension of a section's items: ".vcf", ".ics", "" for mail.
 const char* ItemExtension(int32_t section);
