@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "engine/sync_status.h"
+#include "pim/charset.h"
 #include "host/host_env.h"
 #include "platform/host_services.h"
 #include "records/field_map.h"
@@ -73,6 +74,8 @@ bool ParseOne(int argc, char** argv, int* i, SyncCommandLine* line) {
         if (!morvane_pim::IsKnownTimeZone(value)) return false;
         s.pim.timezone = value;
     } else if (arg == "--device-charset" && value != nullptr) {
+        std::string ignored;
+        if (!morvane_pim::DeviceToUtf8("", value, &ignored)) return false;
         s.pim.deviceCharset = value;
     } else if (arg == "--device" && value != nullptr) {
         line->device = value;
@@ -116,9 +119,10 @@ bool ParseSyncOptions(bool statusOnly, int argc, char** argv, SyncCommandLine* l
             continue;
         }
         if (!statusOnly && ParseOne(argc, argv, &i, line)) continue;
-        *error = arg == "--timezone" && i + 1 < argc
-                     ? "unknown time zone '" + std::string(argv[i + 1]) + "' (an Olson name like Europe/Berlin)"
-                     : "unknown or incomplete option " + arg;
+        *error = "unknown or incomplete option " + arg;
+        if (i + 1 < argc && arg == "--timezone")
+            *error = "unknown time zone '" + std::string(argv[i + 1]) + "' (an Olson name like Europe/Berlin)";
+        if (i + 1 < argc && arg == "--device-charset") *error = "unknown character set " + std::string(argv[i + 1]);
         return false;
     }
     // The state remembers where each collection is: one folder, one name.

@@ -65,6 +65,8 @@ TEST(HostCommandLine, RefusesWhatItDoesNotKnowAndHelpDescribesTheCommands) {
     // A zone no conversion knows would stay the handheld's for every sync after.
     EXPECT_TRUE(Ran(RunHost({"sync", "--store", world.Path("store"), "--timezone", "Mars/Base"}), 2,
                     {"unknown time zone 'Mars/Base'"}));
+    EXPECT_TRUE(Ran(RunHost({"sync", "--store", world.Path("store"), "--device-charset", "FOO-99"}), 2,
+                    {"unknown character set FOO-99"}));
     EXPECT_FALSE(std::filesystem::exists(world.Path("store")));
     EXPECT_TRUE(Ran(RunHost({"--help"}), 0, {"NAME", "COMMANDS", "demo", "export", "import", "--device", "EXIT STATUS"}));
     testing_support::SetEnv("MORVANE_LIBRARY", world.Path("no-such-adapter.so"));
