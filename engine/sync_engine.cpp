@@ -289,9 +289,23 @@ struct Gathering {
     Plan plan;
 };
 
-// Lets go of what every database gathered on a thread of its own: a row
-// and a file name for every item, tens of thousands of small blocks, freed
-// while the handheld saves and the state is confirmed.
+// The databases the run synchronises, each with its collection.
+void AddDatabases(Run& run) {
+    uint32_t count = 0;
+    const HostDatabase* all = Databases(&count);
+    for (uint32_t i = 0; i < count; ++i) {
+        if (!Selected(run.settings, all[i].section)) continue;
+        DatabaseRun db;
+        db.database = &all[i];
+        db.summary.section = all[i].section;
+        db.summary.name = all[i].name;
+        const std::string folder = CollectionFolder(run.settings, all[i].section);
+        db.collection = all[i].section == kMailSection ? OpenMaildirs(folder)
+                                                        : OpenVdir(folder, morvane_pim::ItemExtension(all[i].section));
+        run.databases.push_back(std::move(db));
+    }
+}
+
 // A folder named for contacts, calendar, tasks or memos that holds such
 // collections instead of items (vdirsyncer's and khal's folder of them)
 // would get the handheld's records beside them, where no program looks,
@@ -311,6 +325,9 @@ bool FoldersAreCollections(Run& run) {
     return true;
 }
 
+// Lets go of what every database gathered on a thread of its own: a row
+// and a file name for every item, tens of thousands of small blocks, freed
+// while the handheld saves and the state is confirmed.
 std::thread ReleaseGathered(Run& run) {
     std::vector<Gathering> done;
     for (DatabaseRun& db : run.databases)
@@ -422,19 +439,7 @@ SyncOutcome RunSync(DeviceSession& session, const SyncSettings& given, FILE* out
         return outcome;
     }
     SettleHandheldZone(run, &settings.pim);
-    uint32_t count = 0;
-    const HostDatabase* all = Databases(&count);
-    for (uint32_t i = 0; i < count; ++i) {
-        if (!Selected(settings, all[i].section)) continue;
-        DatabaseRun db;
-        db.database = &all[i];
-        db.summary.section = all[i].section;
-        db.summary.name = all[i].name;
-        const std::string folder = CollectionFolder(settings, all[i].section);
-        db.collection = all[i].section == kMailSection ? OpenMaildirs(folder)
-                                                        : OpenVdir(folder, morvane_pim::ItemExtension(all[i].section));
-        run.databases.push_back(std::move(db));
-    }
+    AddDatabases(run);
     if (!FoldersAreCollections(run)) {
         outcome.exitCode = kExitBadCommandLine;
         return outcome;

@@ -11,8 +11,8 @@
 #include <filesystem>
 
 #include "engine/sync_status.h"
-#include "pim/charset.h"
 #include "host/host_env.h"
+#include "pim/charset.h"
 #include "platform/host_services.h"
 #include "records/field_map.h"
 
