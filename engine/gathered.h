@@ -95,7 +95,8 @@ bool ScanPc(Collection& collection, const morvane_pim::Settings& settings, Gathe
 // The same for the files the collection's List gave.
 void ScanListed(Collection& collection, const std::vector<CollectionEntry>& files,
                 const morvane_pim::Settings& settings, Gathered* g);
-// At a full read: the rows the last session wrote (Pending::kUnverified)
+// At a full read the adapter asked for, its handheld's pairing time behind
+// this PC's: the rows the last session wrote (Pending::kUnverified)
 // whose record shows none of the write, or whose added record is not
 // there, were lost with a session the handheld never closed (a cable
 // pulled, a handheld that lost power).  Each goes back to what the two

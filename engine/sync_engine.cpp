@@ -145,10 +145,13 @@ bool Gather(Run& run, DatabaseRun& db, PcGathering& pc, size_t index) {
         return false;
     }
     const bool full = db.wantFull || read.fullSync;
+    // The adapter's own full read (not one this sync asked for): the
+    // handheld's pairing time is behind, as after a session it lost.
+    const bool behind = read.fullSync;
     GatherDevice(std::move(read), full, &db.g);
     SettleRestored(&db.g);
     RecheckConfirmed(&db.g);
-    if (full && !RedoLostWrites(*db.collection, run.settings.pim, &db.g, &error)) {
+    if (behind && !RedoLostWrites(*db.collection, run.settings.pim, &db.g, &error)) {
         Say(run, error);
         return false;
     }
