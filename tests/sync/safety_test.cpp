@@ -273,7 +273,12 @@ TEST_P(SessionLost, TheNextSyncSendsItsWritesAgain) {
     testing_support::UnsetEnv("MORVANE_BRIDGE_FAULT");
     EXPECT_TRUE(Ran(cut, row.exitCode, {row.says}));
     if (!bridge) world.EditDevice([&](DeviceImage& image) { image = before; });
-    ASSERT_TRUE(Ran(world.Sync(), 0));
+    const HostRun again = world.Sync();
+    ASSERT_TRUE(Ran(again, 0));
+    // The contact sent again is learnt under the id the handheld gave it
+    // anew, one it had given to the write it lost.
+    EXPECT_TRUE(std::regex_search(again.output, std::regex(R"(Address book +\| +0 +0 +0 \| +1 +1 +0 \|)")))
+        << again.output;
     EXPECT_TRUE(world.InAgreement(kAddressSection));
     EXPECT_EQ(world.DeviceCount(kAddressSection), 3u);
     EXPECT_NE(ReadFile(okafor).find("Halverd Group"), std::string::npos);
