@@ -62,12 +62,6 @@ TEST(HostCommandLine, RefusesWhatItDoesNotKnowAndHelpDescribesTheCommands) {
         {"import"}, {"export", "--out"}, {"demo", "--device", "x.json"},
     };
     for (size_t i = 0; i < kBad.size(); ++i) EXPECT_TRUE(Ran(RunHost(kBad[i]), 2, {"usage:"})) << "case " << i;
-    // A zone no conversion knows would stay the handheld's for every sync after.
-    EXPECT_TRUE(Ran(RunHost({"sync", "--store", world.Path("store"), "--timezone", "Mars/Base"}), 2,
-                    {"unknown time zone 'Mars/Base'"}));
-    EXPECT_TRUE(Ran(RunHost({"sync", "--store", world.Path("store"), "--device-charset", "FOO-99"}), 2,
-                    {"unknown character set FOO-99"}));
-    EXPECT_FALSE(std::filesystem::exists(world.Path("store")));
     EXPECT_TRUE(Ran(RunHost({"--help"}), 0, {"NAME", "COMMANDS", "demo", "export", "import", "--device", "EXIT STATUS"}));
     testing_support::SetEnv("MORVANE_LIBRARY", world.Path("no-such-adapter.so"));
     EXPECT_TRUE(Ran(RunHost({"export", "--out", world.Path("out")}), 1, {"cannot load the adapter"}));

@@ -57,8 +57,13 @@ TEST_F(SlowSync, ThePcInAnotherZoneMovesNoTimeAndAddsNothing) {
     EXPECT_EQ(start(), before);
     EXPECT_TRUE(world.InAgreement(morvane_host::kMailSection, moved));
     EXPECT_EQ(world.DeviceCount(morvane_host::kMailSection), mails);
-    // Named, the zone becomes the handheld's for the syncs after.
+    // Named, the zone becomes the handheld's for the syncs after; a zone
+    // (or a character set) no conversion knows is refused before anything.
     ASSERT_TRUE(Ran(world.Sync({"--mail", moved, "--timezone", "Pacific/Chatham"}), 0));
+    const auto files = Tree(world.store());
+    EXPECT_TRUE(Ran(world.Sync({"--mail", moved, "--timezone", "Mars/Base"}), 2, {"unknown time zone 'Mars/Base'"}));
+    EXPECT_TRUE(Ran(world.Sync({"--mail", moved, "--device-charset", "FOO-99"}), 2, {"unknown character set FOO-99"}));
+    EXPECT_EQ(Tree(world.store()), files);
     EXPECT_TRUE(Ran(host_test::RunHost({"status", "--store", world.store()}), 0,
                     {"the handheld's times are read in Pacific/Chatham"}));
 }
