@@ -23,6 +23,11 @@ bool EndsWith(const std::string& text, const std::string& end) {
     return text.size() > end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
+// Whether a file of this name in a vdir is one of its items.
+bool IsItemName(const std::string& name, const std::string& extension) {
+    return !name.empty() && name[0] != '.' && EndsWith(name, extension);
+}
+
 class VdirCollection : public Collection {
 public:
     VdirCollection(const std::string& root, const std::string& extension) : root_(root), extension_(extension) {}
@@ -71,7 +76,7 @@ public:
             // Every name a new item's could be (any ending in the
             // extension, a folder's too) is taken, so that a new item's
             // name is chosen without asking the file system again.
-            const bool item = !name.empty() && name[0] != '.' && EndsWith(name, extension_);
+            const bool item = IsItemName(name, extension_);
             if (name.compare(0, kTemporaryPrefixLength, kTemporaryPrefix) == 0) leftovers_.push_back(name);
             struct stat info;
             if (item && fstatat(dirfd(folder), name.c_str(), &info, 0) == 0 && S_ISREG(info.st_mode)) {
@@ -171,7 +176,7 @@ bool HoldsItems(const std::string& folder, const std::string& extension, bool vd
     bool found = false;
     while (const dirent* entry = readdir(dir)) {
         const std::string name = entry->d_name;
-        found = (name[0] != '.' && EndsWith(name, extension)) || (vdir && (name == "displayname" || name == "color"));
+        found = IsItemName(name, extension) || (vdir && (name == "displayname" || name == "color"));
         if (found) break;
     }
     closedir(dir);
