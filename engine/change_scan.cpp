@@ -224,6 +224,32 @@ bool LostTheWrite(Gathered* g, StateRow& row) {
            !ShowsEveryChange(g->section, before, written, *now);
 }
 
+// Whether the handheld lost the deletion: the record is there still, as
+// it was, and nothing else took its id or its item's file name.
+bool LostTheDeletion(Gathered* g, StateRow& row) {
+    const HostRecord* now = g->DeviceRecord(row.deviceId);
+    if (now == nullptr || g->deviceIndex.count(row.deviceId) != 0 || g->pc.count(row.href) != 0) return false;
+    HostRecord before;
+    return TextToRecord(g->WithTexts(&row)->deviceFields, &before) && SameDeviceFields(g->section, before, *now);
+}
+
+// A deletion the handheld lost becomes the row's again: its item gone from
+// the PC, the record is deleted anew rather than taken for a new one.
+void RedoLostDeletions(Gathered* g) {
+    const size_t before = g->rows.size();
+    for (StateRow& row : g->sentDeletions) {
+        if (!LostTheDeletion(g, row)) continue;
+        g->deviceNew.erase(std::remove(g->deviceNew.begin(), g->deviceNew.end(), row.deviceId), g->deviceNew.end());
+        g->pcChange[row.rowId] = Change::kDeleted;
+        row.pending = Pending::kNone;
+        g->rows.push_back(std::move(row));
+    }
+    if (g->rows.size() == before) return;
+    g->sentDeletions.clear();
+    std::sort(g->rows.begin(), g->rows.end(), [](const StateRow& a, const StateRow& b) { return a.rowId < b.rowId; });
+    IndexRows(g);
+}
+
 }  // namespace
 
 bool RedoLostWrites(Collection& collection, const morvane_pim::Settings& settings, Gathered* g, std::string* error) {
@@ -246,7 +272,9 @@ bool RedoLostWrites(Collection& collection, const morvane_pim::Settings& setting
         unread.insert(g->HrefNow(row));
         g->restamped.erase(std::remove(g->restamped.begin(), g->restamped.end(), row.rowId), g->restamped.end());
     }
-    return ReadUnread(collection, settings, unread, false, g, error);
+    if (!ReadUnread(collection, settings, unread, false, g, error)) return false;
+    RedoLostDeletions(g);
+    return true;
 }
 
 bool DistrustDeviceIds(Collection& collection, const morvane_pim::Settings& settings, Gathered* g,

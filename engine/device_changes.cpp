@@ -40,13 +40,25 @@ bool LoadGathered(int32_t section, StateStore& store, Gathered* g) {
     g->section = section;
     if (store.IsOpen() && !store.LoadRows(section, &g->rows)) return false;
     if (store.IsOpen()) g->store = &store;
+    // Deletions the handheld has not shown it kept stand for no item.
+    const auto deleted = std::stable_partition(g->rows.begin(), g->rows.end(), [](const StateRow& row) {
+        return row.pending != Pending::kDeleteUnverified;
+    });
+    g->sentDeletions.assign(std::make_move_iterator(deleted), std::make_move_iterator(g->rows.end()));
+    g->rows.erase(deleted, g->rows.end());
+    IndexRows(g);
+    return true;
+}
+
+void IndexRows(Gathered* g) {
+    g->deviceIndex.clear();
+    g->hrefIndex.clear();
     g->deviceIndex.reserve(g->rows.size());
     g->hrefIndex.reserve(g->rows.size());
     for (size_t i = 0; i < g->rows.size(); ++i) {
         if (g->rows[i].deviceId != 0) g->deviceIndex[g->rows[i].deviceId] = i;
         g->hrefIndex[g->rows[i].href] = i;
     }
-    return true;
 }
 
 namespace {

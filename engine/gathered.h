@@ -50,6 +50,7 @@ struct Gathered {
     std::map<int64_t, Change> deviceChange;  // rowId -> how the device changed it
     std::vector<int32_t> deviceNew;          // ids the state does not know
     std::vector<int64_t> confirmed;          // rows whose pending device write the handheld kept
+    std::vector<StateRow> sentDeletions;     // records the last session deleted (Pending::kDeleteUnverified)
 
     std::map<std::string, PcEntry> pc;       // href -> items read
     std::map<int64_t, Change> pcChange;      // rowId -> how the PC changed it
@@ -79,6 +80,8 @@ struct Gathered {
 
 // Reads the state rows of the section (none from a store not open).
 bool LoadGathered(int32_t section, class StateStore& store, Gathered* g);
+// Indexes the rows by device id and by file name, anew.
+void IndexRows(Gathered* g);
 // The device side from an export: full (every record) or the device's
 // change lists, each compared with the state.
 void GatherDevice(DatabaseRecords read, bool full, Gathered* g);
@@ -102,8 +105,9 @@ void ScanListed(Collection& collection, const std::vector<CollectionEntry>& file
 // pulled, a handheld that lost power).  Each goes back to what the two
 // sides agreed before it, so that its PC item, changed against that, is
 // sent again; a handheld edit made since meets it as a change of its
-// own.  Reads the items the scan did not; false when the collection cannot
-// be listed.
+// own.  A record the last session deleted that is there still, as it was,
+// is deleted again.  Reads the items the scan did not; false when the
+// collection cannot be listed.
 bool RedoLostWrites(Collection& collection, const morvane_pim::Settings& settings, Gathered* g, std::string* error);
 // After a renewed pairing, whose handheld may have been reset and given
 // the ids of the state's records to new ones: unless it still holds most

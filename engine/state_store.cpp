@@ -289,8 +289,9 @@ bool StateStore::ConfirmPending(int32_t section) {
     const std::string sql =
         "UPDATE items SET pending = 0, pending_hash = '', pending_fields = ''"
         " WHERE pending <> 0 AND pending = 4" + in + ";"
-        "DELETE FROM texts WHERE id IN (SELECT id FROM items WHERE pending <> 0 AND pending = 2" + in + ");"
-        "DELETE FROM items WHERE pending <> 0 AND pending = 2" + in + ";"
+        "DELETE FROM texts WHERE id IN (SELECT id FROM items WHERE pending <> 0 AND pending = 5" + in + ");"
+        "DELETE FROM items WHERE pending <> 0 AND pending = 5" + in + ";"
+        "UPDATE items SET pending = 5 WHERE pending <> 0 AND pending = 2" + in + ";"
         "CREATE TEMP TABLE sent (id INTEGER PRIMARY KEY, fields TEXT NOT NULL);"
         "INSERT INTO sent SELECT id, pending_fields FROM items WHERE pending <> 0 AND pending = 1" + in + ";"
         "UPDATE items SET hash = pending_hash, pending_hash = hash, pending = 4,"

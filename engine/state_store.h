@@ -48,9 +48,10 @@ public:
     bool DeleteSection(int32_t section);
     size_t CountRows(int32_t section);
     // The device writes of the section's session that just closed are
-    // confirmed: deletions forgotten, writes become the agreement with what
-    // was agreed before kept (Pending::kUnverified), and the marks of the
-    // session before, which this sync checked, are cleared.
+    // confirmed: deletions kept apart (Pending::kDeleteUnverified), writes
+    // become the agreement with what was agreed before kept
+    // (Pending::kUnverified), and the marks of the session before, which
+    // this sync checked, are cleared: its deletions forgotten.
     bool ConfirmPending(int32_t section);
 
     // A database never synchronised reads as all zero.

@@ -104,6 +104,7 @@ bool ReturnPairs(const std::string& store, const SetAsidePairs& pairs, const std
         // A row waiting for a write to be confirmed cannot say which
         // version its record is: its item is matched by content.
         if (row->pending == Pending::kWrite || row->pending == Pending::kDelete) continue;
+        if (row->pending == Pending::kDeleteUnverified) continue;  // its item is gone from the PC
         const auto place = LinkIdOf(*row);
         const auto to = moved.find(place);
         if (to == moved.end() && touched.count(place.first) != 0 && kept.count(place) == 0) continue;

@@ -24,7 +24,17 @@ enum class ConflictPolicy : uint8_t {
 // kUnverified: written in the last session, which closed; pendingHash and
 // pendingFields keep what the two sides agreed before it, until a sync
 // shows that the handheld kept the write (RedoLostWrites).
-enum class Pending : uint8_t { kNone = 0, kWrite = 1, kDelete = 2, kRestored = 3, kUnverified = 4 };
+// kDeleteUnverified: the record was deleted in the last session, which
+// closed; the row stays, out of the sync's view, until the next sync of
+// its database shows whether the handheld kept the deletion.
+enum class Pending : uint8_t {
+    kNone = 0,
+    kWrite = 1,
+    kDelete = 2,
+    kRestored = 3,
+    kUnverified = 4,
+    kDeleteUnverified = 5,
+};
 
 // One item as last synchronised: the device record and the PC item that
 // stand for each other.

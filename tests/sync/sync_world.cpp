@@ -203,6 +203,10 @@ std::vector<morvane_engine::StateRow> SyncWorld::Rows(int32_t section) const {
     std::vector<morvane_engine::StateRow> rows;
     if (store.Open(store_ + "/.morvane/state.sqlite3", true) && store.LoadRows(section, &rows))
         store.LoadTexts(section, &rows);
+    // A deletion kept until the handheld shows it kept it pairs nothing.
+    rows.erase(std::remove_if(rows.begin(), rows.end(),
+                              [](const auto& row) { return row.pending == morvane_engine::Pending::kDeleteUnverified; }),
+               rows.end());
     return rows;
 }
 
