@@ -63,6 +63,9 @@ std::unique_ptr<Collection> OpenVdir(const std::string& root, const std::string&
 std::vector<std::string> CollectionsInside(const std::string& root, const std::string& extension);
 // Four Maildirs under root, one per host folder: Inbox, Outbox, Sent, Saved.
 std::unique_ptr<Collection> OpenMaildirs(const std::string& root);
+// Whether folder is a Maildir itself (it holds "cur" and "new"), as a mail
+// reader's mail folder is, rather than a folder to hold the four.
+bool IsMaildir(const std::string& folder);
 
 // A file name made of uid: characters other than letters, digits and
 // "-_.@" become "_", and a long uid is cut with a hash of the whole.

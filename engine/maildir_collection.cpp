@@ -187,4 +187,6 @@ private:
 
 std::unique_ptr<Collection> OpenMaildirs(const std::string& root) { return std::make_unique<MaildirCollection>(root); }
 
+bool IsMaildir(const std::string& folder) { return IsFolder(folder + "/cur") && IsFolder(folder + "/new"); }
+
 }  // namespace morvane_engine

@@ -313,9 +313,15 @@ void AddDatabases(Run& run) {
 // collections instead of items (vdirsyncer's and khal's folder of them)
 // would get the handheld's records beside them, where no program looks,
 // while the items in them were never read: the run stops before anything.
+// So does a mail reader's Maildir named for the folder of the four.
 bool FoldersAreCollections(Run& run) {
     for (const DatabaseRun& db : run.databases) {
-        if (db.database->section == kMailSection) continue;
+        if (db.database->section == kMailSection) {
+            if (!IsMaildir(db.collection->root())) continue;
+            Say(run, std::string(db.database->name) + ": " + db.collection->root() +
+                         " is a Maildir itself; name a folder to hold the handheld's four (Inbox, Outbox, Sent, Saved)");
+            return false;
+        }
         const std::vector<std::string> inside =
             CollectionsInside(db.collection->root(), morvane_pim::ItemExtension(db.database->section));
         if (inside.empty()) continue;

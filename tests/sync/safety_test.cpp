@@ -77,6 +77,11 @@ TEST(MassDeleteGuard, ACollectionGoneStopsTheSync) {
     EXPECT_TRUE(Ran(world.Sync({"--memos", parent}), 2, {parent + " holds collections (notes) rather than items"}));
     EXPECT_EQ(Tree(world.store()), files);
     EXPECT_EQ(Tree(parent), journals);
+    // So does a mail reader's Maildir named for the folder of the four.
+    const std::string maildir = world.Folder(morvane_host::kMailSection) + "/Inbox";
+    const auto inbox = Tree(maildir);
+    EXPECT_TRUE(Ran(world.Sync({"--mail", maildir}), 2, {maildir + " is a Maildir itself"}));
+    EXPECT_EQ(Tree(maildir), inbox);
 }
 
 TEST(StoreLock, SecondSyncRefused) {
