@@ -78,6 +78,18 @@ bool StateStore::Fail(const char* what) {
     return false;
 }
 
+// A state that is no database, or a damaged one, cannot be mended here;
+// without it the next sync matches both sides by content, as a first one.
+bool StateStore::Unreadable(const std::string& path) {
+    const int code = sqlite3_errcode(db_);
+    if (code != SQLITE_NOTADB && code != SQLITE_CORRUPT) return Fail("the sync state");
+    error_ = "the sync state " + path + " cannot be read (" + sqlite3_errmsg(db_) +
+             "); move it aside and sync again: the handheld's records and the PC's items are then matched by"
+             " content, so nothing is added twice, though what was deleted on one side since the last sync"
+             " comes back";
+    return false;
+}
+
 bool StateStore::Exec(const char* sql) {
     char* message = nullptr;
     if (sqlite3_exec(db_, sql, nullptr, nullptr, &message) == SQLITE_OK) return true;
@@ -111,18 +123,18 @@ bool StateStore::Open(const std::string& path, bool readOnly) {
         return false;
     }
     sqlite3_busy_timeout(db_, 2000);
-    if (readOnly) return true;
     // The log is copied into the database by the commit that fills it
     // past a thousand pages, not at every close: a sync that changed a
     // hundred items would otherwise write each of their pages twice and
     // flush the database besides.  A log left behind is read by whoever
     // opens the state next, as any commit's is.
-    sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    if (!readOnly) sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     // WAL: a commit is one append to the log, and readers (status) never
     // wait for a running sync.  FULL: a commit survives a power loss.
-    if (!Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;")) return false;
+    if (!readOnly && !Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;")) return Unreadable(path);
     Statement version(Prepare("PRAGMA user_version"));
-    if (!version || sqlite3_step(version.get()) != SQLITE_ROW) return Fail("the sync state");
+    if (!version || sqlite3_step(version.get()) != SQLITE_ROW) return Unreadable(path);
+    if (readOnly) return true;
     const int found = sqlite3_column_int(version.get(), 0);
     if (found > kStateSchemaVersion) {
         error_ = path + " was written by a newer morvane-sync (state version " + std::to_string(found) + ")";

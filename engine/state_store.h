@@ -67,6 +67,7 @@ public:
 private:
     bool Exec(const char* sql);
     bool Fail(const char* what);
+    bool Unreadable(const std::string& path);
     // A statement prepared once per store and kept for the next call with the
     // same text; a sync puts thousands of rows through the same few.
     sqlite3_stmt* Prepare(const char* sql);

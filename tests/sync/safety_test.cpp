@@ -97,6 +97,21 @@ TEST(StoreLock, SecondSyncRefused) {
     EXPECT_TRUE(world.InAgreement(kAddressSection));
 }
 
+// A damaged state stops the sync and says how to go on; moved aside, the
+// next sync matches both sides by content and adds nothing.
+TEST_F(Synced, ADamagedStateSaysHowToGoOn) {
+    const std::string state = world.store() + "/.morvane/state.sqlite3";
+    for (const char* log : {"-wal", "-shm"}) std::filesystem::remove(state + log);
+    testing_support::WriteFile(state, std::string(8192, 'x'));
+    const auto files = Tree(world.store());
+    EXPECT_TRUE(Ran(world.Sync(), 1, {state + " cannot be read", "move it aside"}));
+    EXPECT_EQ(Tree(world.store()), files);
+    std::filesystem::rename(state, state + ".broken");
+    ASSERT_TRUE(Ran(world.Sync(), 0));
+    EXPECT_TRUE(world.InAgreement(kAddressSection));
+    EXPECT_EQ(world.DeviceCount(kAddressSection), 2u);
+}
+
 class DryRun : public Synced {};
 
 TEST_F(DryRun, ShowsBothSidesAndChangesNothing) {
