@@ -87,7 +87,7 @@ int RunDemo(const Options& options) {
         return 1;
     }
     if (!Session2(*session)) return 1;
-    const int status = RunDemoSync(world, options.programFolder, 8);
+    const int status = RunDemoSync(world, options, 8);
     if (status != 0) return status;
     printf("11. Done.  The adapter's trace log has %zu lines%s.\n", plan.TraceLineCount(),
            options.keep ? (" (" + world.traceLogPath() + ")").c_str() : "");

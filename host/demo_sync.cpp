@@ -42,9 +42,9 @@ std::string LineWith(const std::string& path, const std::string& needle) {
     return "";
 }
 
-bool SyncOnce(const std::string& programFolder, const morvane_engine::SyncSettings& settings) {
+bool SyncOnce(const Options& options, const morvane_engine::SyncSettings& settings) {
     std::string error;
-    std::unique_ptr<DeviceSession> session = OpenInProcessSession(AdapterPath(programFolder), &error);
+    std::unique_ptr<DeviceSession> session = OpenSession(options, &error);
     if (session == nullptr) {
         fprintf(stderr, "morvane-sync: %s\n", error.c_str());
         return false;
@@ -79,13 +79,13 @@ bool EditBothSides(const DemoWorld& world, const std::string& store, std::string
 
 }  // namespace
 
-int RunDemoSync(const DemoWorld& world, const std::string& programFolder, int firstStep) {
+int RunDemoSync(const DemoWorld& world, const Options& options, int firstStep) {
     morvane_engine::SyncSettings settings;
     settings.store = world.root() + "/store";
     settings.pairing = PairingAnswer::kOk;
     settings.deviceName = "the demo handheld";
     printf("%d. Two-way sync into a store of PIM files, %s (morvane-sync sync):\n", firstStep, settings.store.c_str());
-    if (!SyncOnce(programFolder, settings)) return 1;
+    if (!SyncOnce(options, settings)) return 1;
     printf("   files written:\n");
     std::error_code ignored;
     for (const auto& entry : fs::recursive_directory_iterator(settings.store, ignored))
@@ -98,7 +98,7 @@ int RunDemoSync(const DemoWorld& world, const std::string& programFolder, int fi
         return 1;
     }
     printf("%d. Sync again: each edit reaches the other side.\n", firstStep + 2);
-    if (!SyncOnce(programFolder, settings)) return 1;
+    if (!SyncOnce(options, settings)) return 1;
     const std::string contact = FindItem(settings.store + "/contacts", "Okafor");
     printf("   PC: %s: %s\n", fs::path(contact).filename().string().c_str(),
            LineWith(contact, "Head of Purchasing").c_str());

@@ -6,12 +6,15 @@
 
 #include <string>
 
+#include "host/commands.h"
 #include "host/host_env.h"
 
 namespace morvane_host {
 
-// firstStep: the number of the first step printed.  Returns the exit status.
-int RunDemoSync(const DemoWorld& world, const std::string& programFolder, int firstStep);
+// Each sync opens its session as the demo's other steps do (through the
+// bridge with --bridge).  firstStep: the number of the first step
+// printed.  Returns the exit status.
+int RunDemoSync(const DemoWorld& world, const Options& options, int firstStep);
 
 }  // namespace morvane_host
 

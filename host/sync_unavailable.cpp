@@ -29,7 +29,7 @@ int RunBackup(const std::string&, int, char**) { return Unavailable("backup"); }
 
 int RunRestore(const std::string&, int, char**) { return Unavailable("restore"); }
 
-int RunDemoSync(const DemoWorld&, const std::string&, int firstStep) {
+int RunDemoSync(const DemoWorld&, const Options&, int firstStep) {
     printf("%d. to %d. (The two-way sync into PIM files needs the sync engine, which this build does not have.)\n",
            firstStep, firstStep + 2);
     return 0;
