@@ -169,6 +169,12 @@ const std::string& Gathered::HrefNow(const StateRow& row) const {
 
 namespace {
 
+// The row's item is read again: its file's new time alone is no longer
+// all the sync stores for it.
+void NotRestamped(Gathered* g, int64_t rowId) {
+    g->restamped.erase(std::remove(g->restamped.begin(), g->restamped.end(), rowId), g->restamped.end());
+}
+
 // The row's side on the PC, now that it is dropped: a changed item is new;
 // an unchanged one goes into *unread, to be read.
 void DropPcSide(Gathered* g, const StateRow& row, std::set<std::string>* unread) {
@@ -179,7 +185,7 @@ void DropPcSide(Gathered* g, const StateRow& row, std::set<std::string>* unread)
         if (change->second == Change::kChanged) g->pcNew.push_back(g->HrefNow(row));
         g->pcChange.erase(change);
     }
-    g->restamped.erase(std::remove(g->restamped.begin(), g->restamped.end(), row.rowId), g->restamped.end());
+    NotRestamped(g, row.rowId);
 }
 
 // Whether the row's id holds its record still: as last synchronised, or
@@ -270,7 +276,7 @@ bool RedoLostWrites(Collection& collection, const morvane_pim::Settings& setting
             g->deviceChange.erase(row.rowId);
         if (g->pcChange.count(row.rowId) != 0) continue;
         unread.insert(g->HrefNow(row));
-        g->restamped.erase(std::remove(g->restamped.begin(), g->restamped.end(), row.rowId), g->restamped.end());
+        NotRestamped(g, row.rowId);
     }
     if (!ReadUnread(collection, settings, unread, false, g, error)) return false;
     RedoLostDeletions(g);
