@@ -114,8 +114,12 @@ bool LearnBulkIds(ApplyContext& c, const std::vector<Sent>& sent, const std::vec
 
 // The records of the import pass, in the order deletions, changes, additions.
 void BuildImport(ApplyContext& c, const Plan& plan, std::vector<Sent>* sent, std::vector<HostRecord>* records) {
+    std::vector<const Action*> actions;
+    for (const Action& action : plan.actions) actions.push_back(&action);
+    for (const Action& action : c.writeBack) actions.push_back(&action);
     for (ActionKind kind : {ActionKind::kDeviceDelete, ActionKind::kDeviceUpdate, ActionKind::kDeviceAdd}) {
-        for (const Action& action : plan.actions) {
+        for (const Action* each : actions) {
+            const Action& action = *each;
             if (action.kind != kind) continue;
             HostRecord record;
             if (kind == ActionKind::kDeviceDelete) {

@@ -148,6 +148,34 @@ bool StillAsScanned(ApplyContext& c, const StateRow& row) {
     return false;
 }
 
+// A merged task the handheld would read otherwise (a repeating task done
+// there moved on to its next occurrence) goes back to it in this sync's
+// import pass.  Until the handheld confirms that write, the item counts as
+// changed against the row, so that a write lost or never made is made
+// next time.
+void WriteBackIfChanged(ApplyContext& c, StateRow* row, const std::string& href, const Item& merged,
+                        const CollectionEntry& written, const HostRecord& record) {
+    if (c.g->section != morvane_host::kToDoSection) return;
+    PcEntry entry;
+    std::vector<std::string> warnings;
+    morvane_pim::Problem problem;
+    if (!morvane_pim::ItemToRecord(c.g->section, merged, href, *c.settings, &entry.record, &entry.uid, &warnings,
+                                   &problem) ||
+        SameDeviceFields(c.g->section, entry.record, record))
+        return;
+    entry.file = written;
+    entry.item = merged;
+    entry.hash = row->hash;
+    c.g->pc[href] = std::move(entry);
+    row->hash.clear();
+    row->size = -1;
+    Action back;
+    back.kind = ActionKind::kDeviceUpdate;
+    back.rowId = row->rowId;
+    back.href = href;
+    c.writeBack.push_back(back);
+}
+
 // The device record merged into the last synchronised item, or into the
 // PC's item as this sync read it when the PC's change left what the device
 // holds as it was.
@@ -161,6 +189,7 @@ bool PcUpdate(ApplyContext& c, StateRow* row, const Action& action) {
     if (!WriteItem(c, href, merged, &written)) return false;
     SetPcSide(row, href, "", merged, written);
     SetDeviceSide(row, row->deviceId, record);
+    WriteBackIfChanged(c, row, href, merged, written, record);
     ++c.summary->pcChanged;
     if (action.conflict) c.summary->lines.push_back("conflict: " + Named(c, record) + ": the handheld's version won in " + href);
     return c.store->PutRow(row) || Fail(c, c.store->error());

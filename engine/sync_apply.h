@@ -6,6 +6,7 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 #include "bridge/device_session.h"
 #include "engine/collection.h"
@@ -32,6 +33,9 @@ struct ApplyContext {
     bool rereadDone = false;      // the device was read in full again (the caller's bulkPossible follows)
     bool retryNextTime = false;   // something was left: read every device record next time
     bool deviceFailed = false;
+    // Device changes that follow from PC merges the handheld would read
+    // otherwise, sent in this sync's import pass after the plan's own.
+    std::vector<Action> writeBack;
     std::string error;
 };
 

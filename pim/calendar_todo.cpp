@@ -101,9 +101,63 @@ void MergeDate(const FieldSet& base, const FieldSet& device, const char* id, con
     merger->ReplaceProperties({property}, lines);
 }
 
+// The property with its value moved by seconds, its parameters (TZID,
+// VALUE=DATE) kept.
+std::string Moved(icalproperty* property, icaltimetype at, int seconds) {
+    if (at.is_date) icaltime_adjust(&at, seconds / 86400, 0, 0, 0);  // a date moves by whole days only
+    else icaltime_adjust(&at, 0, 0, 0, seconds);
+    icalproperty* moved = icalproperty_new_clone(property);
+    if (icalproperty_isa(moved) == ICAL_DUE_PROPERTY) icalproperty_set_due(moved, at);
+    else icalproperty_set_dtstart(moved, at);
+    char* line = icalproperty_as_ical_string_r(moved);
+    std::string text = line != nullptr ? line : "";
+    free(line);
+    icalproperty_free(moved);
+    return text;
+}
+
+// A repeating task done on the handheld, which holds no repeat of tasks:
+// as todoman and iOS do, the task moves on to its next occurrence (its
+// start and due moved alike) and stays to be done.  False when the rule
+// has no occurrence after this one: the task is then done.
+bool RollForward(Merger* merger) {
+    icalcomponent* todo = merger->base().master;
+    icalproperty* rule = icalcomponent_get_first_property(todo, ICAL_RRULE_PROPERTY);
+    icalproperty* due = icalcomponent_get_first_property(todo, ICAL_DUE_PROPERTY);
+    icalproperty* start = icalcomponent_get_first_property(todo, ICAL_DTSTART_PROPERTY);
+    if (rule == nullptr || (due == nullptr && start == nullptr)) return false;
+    const icaltimetype anchor = start != nullptr ? icalproperty_get_dtstart(start) : icalproperty_get_due(due);
+    if (icaltime_is_null_time(anchor)) return false;
+    icalrecur_iterator* instances = icalrecur_iterator_new(icalproperty_get_rrule(rule), anchor);
+    if (instances == nullptr) return false;
+    icaltimetype next = icalrecur_iterator_next(instances);
+    for (int i = 0; !icaltime_is_null_time(next) && icaltime_compare(next, anchor) <= 0 && i < 1000; ++i)
+        next = icalrecur_iterator_next(instances);
+    icalrecur_iterator_free(instances);
+    if (icaltime_is_null_time(next) || icaltime_compare(next, anchor) <= 0) return false;
+    icaltimetype a = anchor, b = next;
+    a.zone = b.zone = icaltimezone_get_utc_timezone();  // the distance in wall time
+    const int seconds = static_cast<int>(icaltime_as_timet(b) - icaltime_as_timet(a));
+    if (start != nullptr) merger->ReplaceProperties({"DTSTART"}, Moved(start, icalproperty_get_dtstart(start), seconds));
+    if (due != nullptr) merger->ReplaceProperties({"DUE"}, Moved(due, icalproperty_get_due(due), seconds));
+    // A rule of so many occurrences counts from the new start: one fewer.
+    struct icalrecurrencetype counted = icalproperty_get_rrule(rule);
+    if (counted.count > 1) {
+        --counted.count;
+        icalproperty* fewer = icalproperty_new_rrule(counted);
+        char* line = icalproperty_as_ical_string_r(fewer);
+        merger->ReplaceProperties({"RRULE"}, line != nullptr ? line : "");
+        free(line);
+        icalproperty_free(fewer);
+    }
+    return true;
+}
+
 void MergeStatus(const FieldSet& base, const FieldSet& device, const TodoDates& dates, const Context& context,
                  Merger* merger) {
     if (!Changed(base, device, "3") && !Changed(base, device, "9")) return;
+    const bool nowDone = base.Get("3") != "1" && device.Get("3") == "1";
+    if (nowDone && !Changed(base, device, "1") && !Changed(base, device, "8") && RollForward(merger)) return;
     std::vector<ical::Property> lines;
     AddStatus(&lines, device, dates, context);
     merger->ReplaceProperties({"STATUS", "COMPLETED"}, ical::FormatProperties(lines, "\r\n"));

@@ -2,7 +2,8 @@
 // holds, of which the handheld gets the start and the sync goes on; an
 // alarm the handheld cannot hold as it is, for which it gets the nearest it
 // holds.  A read of every record then finds nothing changed, and the PC
-// keeps what it had.
+// keeps what it had.  A repeating task done on the handheld, which holds
+// no repeat of tasks, moves on to its next occurrence on both sides.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -120,6 +121,61 @@ TEST_F(Alarms, GetTheNearestLeadTheHandheldHolds) {
     ASSERT_TRUE(world.ExecOnState("UPDATE databases SET full_sync_due = 1;"));
     ASSERT_TRUE(Ran(world.Sync(), 0));
     EXPECT_EQ(Tree(world.store()), before) << "no alarm read back as changed";
+}
+
+// Repeating tasks as todoman writes them, done on the handheld: the PC's
+// task moves on to its next occurrence (its start and due alike, one
+// fewer of a counted rule), and so does the handheld's record, not done;
+// the last of a counted rule is done.
+struct RepeatingTask {
+    const char* lines;       // the VTODO's own lines
+    const char* after;       // lines the PC's item holds then, separated by '|'
+    tethra_sim::LinkValue due;  // the handheld's due date then
+    bool done;
+};
+
+const RepeatingTask kRepeating[] = {
+    {"DTSTART;VALUE=DATE:20261207\r\nDUE;VALUE=DATE:20261208\r\nRRULE:FREQ=WEEKLY\r\n",
+     "DTSTART;VALUE=DATE:20261214|DUE;VALUE=DATE:20261215|RRULE:FREQ=WEEKLY|STATUS:NEEDS-ACTION",
+     tethra_sim::DateValue(2026, 12, 15), false},
+    {"DUE;TZID=Europe/Berlin:20261231T090000\r\nRRULE:FREQ=MONTHLY;BYMONTHDAY=-1;COUNT=3\r\n",
+     "DUE;TZID=Europe/Berlin:20270131T090000|COUNT=2|STATUS:NEEDS-ACTION", tethra_sim::DateValue(2027, 1, 31), false},
+    {"DUE;VALUE=DATE:20261208\r\nRRULE:FREQ=DAILY;COUNT=1\r\n", "DUE;VALUE=DATE:20261208|STATUS:COMPLETED",
+     tethra_sim::DateValue(2026, 12, 8), true},
+};
+
+class RepeatingTasks : public Synced {};
+
+TEST_F(RepeatingTasks, DoneOnTheHandheldMoveOnToTheirNextOccurrence) {
+    const uint32_t dbId = DeviceDatabase(morvane_host::kToDoSection);
+    for (size_t i = 0; i < std::size(kRepeating); ++i)
+        testing_support::WriteFile(world.Folder(morvane_host::kToDoSection) + "/chore" + std::to_string(i) + ".ics",
+                                   "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//x//y//EN\r\nBEGIN:VTODO\r\nUID:chore" +
+                                       std::to_string(i) + "\r\nSUMMARY:Chore " + std::to_string(i) + "\r\n" +
+                                       kRepeating[i].lines + "STATUS:NEEDS-ACTION\r\nEND:VTODO\r\nEND:VCALENDAR\r\n");
+    ASSERT_TRUE(Ran(world.Sync(), 0));
+    for (size_t i = 0; i < std::size(kRepeating); ++i)
+        world.ChangeRecord(dbId, "S_DESCRIPTION3", "Chore " + std::to_string(i),
+                           {{"S_COMPLETED", tethra_sim::ByteValue(1)},
+                            {"S_COMPLETION_DATE", tethra_sim::DateValue(2026, 12, 9)}});
+    ASSERT_TRUE(Ran(world.Sync(), 0));
+    for (size_t i = 0; i < std::size(kRepeating); ++i) {
+        const RepeatingTask& row = kRepeating[i];
+        const std::string text = ReadFile(world.Folder(morvane_host::kToDoSection) + "/chore" + std::to_string(i) + ".ics");
+        std::string after = row.after;
+        for (size_t at = 0, bar; at <= after.size(); at = bar + 1) {
+            bar = std::min(after.find('|', at), after.size());
+            EXPECT_NE(text.find(after.substr(at, bar - at)), std::string::npos) << i << ":\n" << text;
+        }
+        const uint32_t id = world.FindRecord(dbId, "S_DESCRIPTION3", "Chore " + std::to_string(i));
+        EXPECT_EQ(world.TextOf(dbId, id, "S_END_DATE"), std::string(row.due.bytes.begin(), row.due.bytes.end())) << i;
+        EXPECT_EQ(world.TextOf(dbId, id, "S_COMPLETED").find_first_not_of('\0') != std::string::npos, row.done) << i;
+    }
+    EXPECT_TRUE(world.InAgreement(morvane_host::kToDoSection));
+    const auto before = Tree(world.store());
+    ASSERT_TRUE(world.ExecOnState("UPDATE databases SET full_sync_due = 1;"));
+    ASSERT_TRUE(Ran(world.Sync(), 0));
+    EXPECT_EQ(Tree(world.store()), before);
 }
 
 }  // namespace
