@@ -74,26 +74,27 @@ StateStore::~StateStore() {
 }
 
 bool StateStore::Fail(const char* what) {
+    if (Damaged()) return false;
     error_ = std::string(what) + ": " + (db_ != nullptr ? sqlite3_errmsg(db_) : "no state database");
     return false;
 }
 
 // A state that is no database, or a damaged one, cannot be mended here;
 // without it the next sync matches both sides by content, as a first one.
-bool StateStore::Unreadable(const std::string& path) {
-    const int code = sqlite3_errcode(db_);
-    if (code != SQLITE_NOTADB && code != SQLITE_CORRUPT) return Fail("the sync state");
-    error_ = "the sync state " + path + " cannot be read (" + sqlite3_errmsg(db_) +
+bool StateStore::Damaged() {
+    const int code = db_ != nullptr ? sqlite3_errcode(db_) : SQLITE_OK;
+    if (code != SQLITE_NOTADB && code != SQLITE_CORRUPT) return false;
+    error_ = "the sync state " + path_ + " cannot be read (" + sqlite3_errmsg(db_) +
              "); move it aside and sync again: the handheld's records and the PC's items are then matched by"
              " content, so nothing is added twice, though what was deleted on one side since the last sync"
              " comes back";
-    return false;
+    return true;
 }
 
 bool StateStore::Exec(const char* sql) {
     char* message = nullptr;
     if (sqlite3_exec(db_, sql, nullptr, nullptr, &message) == SQLITE_OK) return true;
-    error_ = std::string("the sync state: ") + (message != nullptr ? message : "unknown error");
+    if (!Damaged()) error_ = std::string("the sync state: ") + (message != nullptr ? message : "unknown error");
     sqlite3_free(message);
     return false;
 }
@@ -112,6 +113,7 @@ sqlite3_stmt* StateStore::Prepare(const char* sql) {
 }
 
 bool StateStore::Open(const std::string& path, bool readOnly) {
+    path_ = path;
     // One connection serves two threads while a sync gathers: the second
     // one reads rows while the first looks up the texts of changed ones.
     const int flags = SQLITE_OPEN_FULLMUTEX |
@@ -131,9 +133,9 @@ bool StateStore::Open(const std::string& path, bool readOnly) {
     if (!readOnly) sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     // WAL: a commit is one append to the log, and readers (status) never
     // wait for a running sync.  FULL: a commit survives a power loss.
-    if (!readOnly && !Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;")) return Unreadable(path);
+    if (!readOnly && !Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;")) return false;
     Statement version(Prepare("PRAGMA user_version"));
-    if (!version || sqlite3_step(version.get()) != SQLITE_ROW) return Unreadable(path);
+    if (!version || sqlite3_step(version.get()) != SQLITE_ROW) return Fail("the sync state");
     if (readOnly) return true;
     const int found = sqlite3_column_int(version.get(), 0);
     if (found > kStateSchemaVersion) {

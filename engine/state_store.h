@@ -67,7 +67,8 @@ public:
 private:
     bool Exec(const char* sql);
     bool Fail(const char* what);
-    bool Unreadable(const std::string& path);
+    // Whether the last failure was a damaged state; error_ then says so.
+    bool Damaged();
     // A statement prepared once per store and kept for the next call with the
     // same text; a sync puts thousands of rows through the same few.
     sqlite3_stmt* Prepare(const char* sql);
@@ -76,6 +77,7 @@ private:
     std::map<std::string, sqlite3_stmt*> statements_;
     std::mutex statementsLock_;
     std::string error_;
+    std::string path_;
 };
 
 // The schema version this build reads and writes (PRAGMA user_version).
