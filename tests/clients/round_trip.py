@@ -4,12 +4,14 @@
 demo handheld -> morvane-sync sync -> vdir -> vdirsyncer -> Radicale; an edit
 and a new item made on the server side (a second vdirsyncer pair, as another
 device of the user's would) -> vdirsyncer -> morvane-sync sync -> the
-handheld; a device edit -> the server.  khard, khal and todoman list what the
-handheld holds; Python's mailbox reads every message.  Every hop is checked
-by content.
+handheld; a device edit -> the server, and a repeating task done on the
+handheld -> its next occurrence on the server and in todoman.  khard, khal
+and todoman list what the handheld holds; Python's mailbox reads every
+message.  Every hop is checked by content.
 
 Usage: round_trip.py BIN_DIR    (BIN_DIR holds morvane-sync and its libraries)
 """
+import datetime
 import glob
 import json
 import mailbox
@@ -18,6 +20,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import zoneinfo
 
 import sandbox
 
@@ -137,6 +140,13 @@ def list_with_clients():
     check("Renew passport" in todo.stdout, "todoman lists the handheld's tasks")
 
 
+def todoman_tasks():
+    """The tasks todoman lists from the store (list_with_clients wrote its configuration)."""
+    todo = run("todoman", "--config", os.path.join(ROOT, "clients", "todoman.py"), "--porcelain", "list",
+               "--status", "ANY", env=environment())
+    return {task["summary"]: task for task in json.loads(todo.stdout or "[]")}
+
+
 def read_mail():
     root = os.path.join(STORE, "mail")
     subjects, seen = {}, {}
@@ -187,6 +197,11 @@ def main():
                     "UID:server-new\r\nDTSTAMP:20261201T100000Z\r\nDTSTART;VALUE=DATE:20261224\r\n"
                     "DTEND;VALUE=DATE:20261225\r\nSUMMARY:Christmas Eve at Lena's\r\nEND:VEVENT\r\n"
                     "END:VCALENDAR\r\n")
+        with open(os.path.join(MIRROR, "tasks", "server-chore.ics"), "w", encoding="utf-8") as f:
+            f.write("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//server side//EN\r\nBEGIN:VTODO\r\n"
+                    "UID:server-chore\r\nDTSTAMP:20261201T100000Z\r\nDUE;VALUE=DATE:20261210\r\n"
+                    "RRULE:FREQ=WEEKLY\r\nSUMMARY:Water the plants\r\nSTATUS:NEEDS-ACTION\r\nEND:VTODO\r\n"
+                    "END:VCALENDAR\r\n")
         vdirsyncer(theirs)
         vdirsyncer(ours)
         sync()
@@ -195,12 +210,26 @@ def main():
         schedule = json.dumps(device_records(1))
         check("Christmas Eve at Lena's" in schedule and "2026-12-24" in schedule,
               "the handheld holds the event made on the server")
+        check("Water the plants" in json.dumps(device_records(6)), "the handheld holds the task made on the server")
 
         # 3. A device edit reaches the server.
         sandbox.edit_device(DEVICE, 1, lambda v: v.get("S_DESCRIPTION4") == "Project review",
                             {"S_LOCATION": "Room 2.01"})
+        sandbox.edit_device(DEVICE, 6, lambda v: v.get("S_DESCRIPTION3") == "Water the plants",
+                            {"S_COMPLETED": 1, "S_COMPLETION_DATE": "2026-12-10"})
         sync()
         vdirsyncer(ours)
+        check(any_contains(server_items("tasks", ".ics"), "Water the plants", "DUE;VALUE=DATE:20261217",
+                           "STATUS:NEEDS-ACTION", "RRULE:FREQ=WEEKLY"),
+              "Radicale holds the repeating task done on the handheld at its next occurrence")
+        plants = todoman_tasks().get("Water the plants", {})
+        check(plants.get("completed") is False and plants.get("due") is not None and
+              datetime.datetime.fromtimestamp(plants["due"], zoneinfo.ZoneInfo("Europe/Berlin")).date().isoformat()
+              == "2026-12-17",
+              "todoman lists it to be done on 2026-12-17")
+        plants = [r["values"] for r in device_records(6) if r["values"].get("S_DESCRIPTION3") == "Water the plants"]
+        check(len(plants) == 1 and plants[0].get("S_END_DATE") == "2026-12-17",
+              "the handheld holds it at its next occurrence")
         check(any_contains(server_items("calendar", ".ics"), "Project review", "Room 2.01"),
               "Radicale holds the handheld's edit")
         check(not any_contains(server_items("calendar", ".ics"), "Room 4.12"), "and not the old location")
