@@ -81,12 +81,19 @@ esac
 
 # What the bridge is for: this machine's own morvane-sync (the native
 # build, made if missing) driving the 32-bit adapter in this build's
-# 32-bit bridge.  The whole demo runs that way, its two syncs included,
-# and must end with both of its edits across.
+# 32-bit bridge.  The whole demo runs that way, its two syncs included
+# (three bridges started: the demo's sessions and one a sync), and must
+# end with both of its edits across.
 [ -x "$build/bin/morvane-bridge" ] || exit 0  # MORVANE_M32_PC_SIDE=OFF: no bridge
 "$here/scripts/build.sh"
 native=${MORVANE_BUILD_DIR:-$here/build}
-demo=$("$native/bin/morvane-sync" demo --bridge "$(command -v qemu-i386) $build/bin/morvane-bridge" 2>&1) || {
+starts=$build/bridge-starts.txt
+bridge=$build/bridge-counted.sh
+rm -f "$starts"
+printf '#!/bin/sh\necho started >> "%s"\nexec "%s" "%s"\n' "$starts" "$(command -v qemu-i386)" \
+  "$build/bin/morvane-bridge" > "$bridge"
+chmod +x "$bridge"
+demo=$("$native/bin/morvane-sync" demo --bridge "$bridge" 2>&1) || {
   echo "$demo" >&2
   echo "FAIL: the native demo through the 32-bit bridge" >&2
   exit 1
@@ -94,4 +101,5 @@ demo=$("$native/bin/morvane-sync" demo --bridge "$(command -v qemu-i386) $build/
 for line in 'TITLE:Head of Purchasing' 'is at Studio Nord' '11. Done.'; do
   grep -qF -- "$line" <<<"$demo" || { echo "$demo" >&2; echo "FAIL: the demo through the 32-bit bridge lacks '$line'" >&2; exit 1; }
 done
+[ "$(wc -l < "$starts")" -eq 3 ] || { echo "FAIL: the demo started $(wc -l < "$starts") bridges, not 3" >&2; exit 1; }
 echo "the native demo ran through the 32-bit bridge, both syncs included"
