@@ -8,6 +8,7 @@
 
 #include <sqlite3.h>
 
+#include "engine/gathered.h"
 #include "engine/state_store.h"
 #include "records/field_map.h"
 #include "support/sandbox.h"
@@ -199,15 +200,13 @@ void SyncWorld::EditFile(const std::string& path, const std::string& oldText, co
 }
 
 std::vector<morvane_engine::StateRow> SyncWorld::Rows(int32_t section) const {
+    // The rows a sync sees: a deletion the handheld has yet to show it kept
+    // pairs nothing.
     morvane_engine::StateStore store;
-    std::vector<morvane_engine::StateRow> rows;
-    if (store.Open(store_ + "/.morvane/state.sqlite3", true) && store.LoadRows(section, &rows))
-        store.LoadTexts(section, &rows);
-    // A deletion kept until the handheld shows it kept it pairs nothing.
-    rows.erase(std::remove_if(rows.begin(), rows.end(),
-                              [](const auto& row) { return row.pending == morvane_engine::Pending::kDeleteUnverified; }),
-               rows.end());
-    return rows;
+    morvane_engine::Gathered g;
+    if (store.Open(store_ + "/.morvane/state.sqlite3", true) && morvane_engine::LoadGathered(section, store, &g))
+        store.LoadTexts(section, &g.rows);
+    return std::move(g.rows);
 }
 
 std::string SyncWorld::StateText(int32_t section) const {
