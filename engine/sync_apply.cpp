@@ -148,21 +148,32 @@ bool StillAsScanned(ApplyContext& c, const StateRow& row) {
     return false;
 }
 
-// A merged task the handheld would read otherwise (a repeating task done
-// there moved on to its next occurrence) goes back to it in this sync's
-// import pass.  Until the handheld confirms that write, the item counts as
-// changed against the row, so that a write lost or never made is made
-// next time.
-void WriteBackIfChanged(ApplyContext& c, StateRow* row, const std::string& href, const Item& merged,
-                        const CollectionEntry& written, const HostRecord& record) {
-    if (c.g->section != morvane_host::kToDoSection) return;
-    PcEntry entry;
+// Whether the handheld would read a merged task otherwise than the record
+// it sent (a repeating task done there, moved on to its next occurrence);
+// entry then holds the item as the handheld is to get it.
+bool MovedOn(ApplyContext& c, const std::string& href, const Item& merged, const HostRecord& record, PcEntry* entry) {
+    if (c.g->section != morvane_host::kToDoSection) return false;
     std::vector<std::string> warnings;
     morvane_pim::Problem problem;
-    if (!morvane_pim::ItemToRecord(c.g->section, merged, href, *c.settings, &entry.record, &entry.uid, &warnings,
-                                   &problem) ||
-        SameDeviceFields(c.g->section, entry.record, record))
-        return;
+    return morvane_pim::ItemToRecord(c.g->section, merged, href, *c.settings, &entry->record, &entry->uid, &warnings,
+                                     &problem) &&
+           !SameDeviceFields(c.g->section, entry->record, record);
+}
+
+std::string MovedOnLine(ApplyContext& c, const StateRow& row, const HostRecord& record) {
+    return "handheld gets " + c.g->HrefNow(row) + " / record " + std::to_string(row.deviceId) + " " + Named(c, record) +
+           " moved on to its next occurrence";
+}
+
+// A merged task the handheld would read otherwise goes back to it in this
+// sync's import pass.  Until the handheld confirms that write, the item
+// counts as changed against the row, so that a write lost or never made is
+// made next time.
+void WriteBackIfChanged(ApplyContext& c, StateRow* row, const std::string& href, const Item& merged,
+                        const CollectionEntry& written, const HostRecord& record) {
+    PcEntry entry;
+    if (!MovedOn(c, href, merged, record, &entry)) return;
+    if (c.describe) c.summary->lines.push_back(MovedOnLine(c, *row, record));
     entry.file = written;
     entry.item = merged;
     entry.hash = row->hash;
@@ -179,12 +190,18 @@ void WriteBackIfChanged(ApplyContext& c, StateRow* row, const std::string& href,
 // The device record merged into the last synchronised item, or into the
 // PC's item as this sync read it when the PC's change left what the device
 // holds as it was.
+bool MergedForUpdate(ApplyContext& c, const StateRow& row, const Action& action, Item* merged) {
+    const std::string href = c.g->HrefNow(row);
+    return MergedItem(c, row, action.intoPcItem ? c.g->pc[href].item : BaseOf(row), *c.g->DeviceRecord(row.deviceId),
+                      merged);
+}
+
 bool PcUpdate(ApplyContext& c, StateRow* row, const Action& action) {
     if (!StillAsScanned(c, *row)) return true;
     const HostRecord& record = *c.g->DeviceRecord(row->deviceId);
     const std::string href = c.g->HrefNow(*row);
     Item merged;
-    if (!MergedItem(c, *row, action.intoPcItem ? c.g->pc[href].item : BaseOf(*row), record, &merged)) return false;
+    if (!MergedForUpdate(c, *row, action, &merged)) return false;
     CollectionEntry written;
     if (!WriteItem(c, href, merged, &written)) return false;
     SetPcSide(row, href, "", merged, written);
@@ -262,6 +279,20 @@ bool ApplyPcAction(ApplyContext& c, const Action& action, NewItemPipeline& conve
 }
 
 }  // namespace
+
+void PreviewWriteBacks(ApplyContext& c, const Plan& plan) {
+    for (const Action& action : plan.actions) {
+        if (action.kind != ActionKind::kPcUpdate || c.g->section != morvane_host::kToDoSection) continue;
+        const StateRow& row = *c.g->Row(action.rowId);
+        const HostRecord& record = *c.g->DeviceRecord(row.deviceId);
+        Item merged;
+        PcEntry entry;
+        if (!MergedForUpdate(c, row, action, &merged) || !MovedOn(c, c.g->HrefNow(row), merged, record, &entry))
+            continue;
+        c.summary->lines.push_back(MovedOnLine(c, row, record));
+        ++c.summary->deviceChanged;
+    }
+}
 
 bool ApplyPcSide(ApplyContext& c, const Plan& plan) {
     if (!c.store->Begin()) return Fail(c, c.store->error());

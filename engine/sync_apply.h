@@ -33,6 +33,7 @@ struct ApplyContext {
     bool rereadDone = false;      // the device was read in full again (the caller's bulkPossible follows)
     bool retryNextTime = false;   // something was left: read every device record next time
     bool deviceFailed = false;
+    bool describe = false;  // name each write-back among the summary's lines
     // Device changes that follow from PC merges the handheld would read
     // otherwise, sent in this sync's import pass after the plan's own.
     std::vector<Action> writeBack;
@@ -41,6 +42,8 @@ struct ApplyContext {
 
 bool ApplyPcSide(ApplyContext& c, const Plan& plan);
 bool ApplyDeviceSide(ApplyContext& c, const Plan& plan);
+// A dry run's count and lines of the write-backs the apply step would make.
+void PreviewWriteBacks(ApplyContext& c, const Plan& plan);
 
 }  // namespace morvane_engine
 

@@ -189,6 +189,21 @@ void CountPlanned(DatabaseRun& db) {
     }
 }
 
+ApplyContext ContextOf(Run& run, DatabaseRun& db) {
+    ApplyContext c;
+    c.database = db.database;
+    c.g = &db.g;
+    c.collection = db.collection.get();
+    c.store = &run.store;
+    c.session = &run.session;
+    c.settings = &run.settings.pim;
+    c.summary = &db.summary;
+    c.progress = &run.progress;
+    c.bulkPossible = run.lastExportFull;
+    c.describe = run.settings.dryRun || run.settings.verbose;
+    return c;
+}
+
 // Carries out one database's plan.  False when the device or a file failed.
 bool Apply(Run& run, DatabaseRun& db) {
     std::string error;
@@ -203,16 +218,7 @@ bool Apply(Run& run, DatabaseRun& db) {
         return false;
     }
     AbortPoint("marked");
-    ApplyContext c;
-    c.database = db.database;
-    c.g = &db.g;
-    c.collection = db.collection.get();
-    c.store = &run.store;
-    c.session = &run.session;
-    c.settings = &run.settings.pim;
-    c.summary = &db.summary;
-    c.progress = &run.progress;
-    c.bulkPossible = run.lastExportFull;
+    ApplyContext c = ContextOf(run, db);
     run.progress.Phase(db.database->name, "applying");
     const bool ok = ApplyPcSide(c, db.plan) && ApplyDeviceSide(c, db.plan);
     if (c.rereadDone) run.lastExportFull = true;
@@ -399,7 +405,11 @@ int Synchronise(Run& run, PcGathering& pc) {
     }
     if (guard) return kExitMassDelete;
     if (run.settings.dryRun) {
-        for (DatabaseRun& db : run.databases) CountPlanned(db);
+        for (DatabaseRun& db : run.databases) {
+            CountPlanned(db);
+            ApplyContext c = ContextOf(run, db);
+            PreviewWriteBacks(c, db.plan);
+        }
         return kExitInAgreement;
     }
     AbortPoint("gathered");

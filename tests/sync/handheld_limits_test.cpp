@@ -6,6 +6,7 @@
 // no repeat of tasks, moves on to its next occurrence on both sides.
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <string>
 
 #include "records/field_map.h"
@@ -158,6 +159,10 @@ TEST_F(RepeatingTasks, DoneOnTheHandheldMoveOnToTheirNextOccurrence) {
         world.ChangeRecord(dbId, "S_DESCRIPTION3", "Chore " + std::to_string(i),
                            {{"S_COMPLETED", tethra_sim::ByteValue(1)},
                             {"S_COMPLETION_DATE", tethra_sim::DateValue(2026, 12, 9)}});
+    const HostRun dry = world.Sync({"--dry-run"});
+    EXPECT_TRUE(Ran(dry, 0, {"\"Chore 0\" moved on", "\"Chore 1\" moved on"}));
+    EXPECT_TRUE(std::regex_search(dry.output, std::regex("ToDo +\\| +0 +3 +0 +\\| +0 +2 +0"))) << dry.output;
+    EXPECT_EQ(dry.output.find("\"Chore 2\" moved on"), std::string::npos);
     ASSERT_TRUE(Ran(world.Sync(), 0));
     for (size_t i = 0; i < std::size(kRepeating); ++i) {
         const RepeatingTask& row = kRepeating[i];
