@@ -248,10 +248,12 @@ void MergeRepeat(const FieldSet& base, const FieldSet& device, const EventTimes&
     if (wasX != nowX)
         merger->ReplaceProperties({kRepeatFields},
                                   nowX.empty() ? "" : ical::FormatProperty({kRepeatFields, {}, nowX}, "\r\n"));
-    if (now.period == 0) {
-        if (was.period != 0) merger->ReplaceProperties({"RRULE", "RDATE", "EXDATE"}, "");
+    if (now.period == 0 && was.period != 0) {
+        merger->ReplaceProperties({"RRULE", "RDATE", "EXDATE"}, "");
+        DropOverrides(merger);
         return;
     }
+    if (now.period == 0) return;
     const ical::ContentLine* rrule = merger->base().Line("RRULE");
     const bool samePattern = was.period != 0 && RuleKey(was, before.start) == RuleKey(now, after.start);
     const bool sameEnd = was.hasEnd == now.hasEnd && (!now.hasEnd || DaysOf(was.end) == DaysOf(now.end));

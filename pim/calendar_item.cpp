@@ -7,6 +7,7 @@
 #include <set>
 
 #include "pim/calendar_item.h"
+#include "pim/calendar_repeat.h"
 #include "pim/charset.h"
 #include "pim/formats.h"
 #include "records/field_map.h"
@@ -272,6 +273,12 @@ bool MergeCalendar(int32_t section, const Item& base, const HostRecord& record, 
     Problem ignored;
     if (!cal::ParseItem(section, merged->text, name, &check, &ignored))
         return cal::Fail(problem, ignored.line, "the merged item does not read back: " + ignored.reason);
+    std::string followed;
+    if (section != kScheduleSection || !cal::FollowSeries(parsed, check, context, &followed)) return true;
+    cal::ParsedItem again;
+    if (!cal::ParseItem(section, followed, name, &again, &ignored))
+        return cal::Fail(problem, ignored.line, "the merged item does not read back: " + ignored.reason);
+    merged->text = followed;
     return true;
 }
 

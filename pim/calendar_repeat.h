@@ -54,6 +54,15 @@ std::string DescribeRule(const DeviceRule& rule);
 // with warnings for what it cannot hold.
 DeviceRule RuleFromItem(const ParsedItem& item, const Moment& start, const Context& context);
 
+// A series whose start the handheld moved (was the item before the merge,
+// now after it): its EXDATE values and the RECURRENCE-ID of each changed
+// occurrence name the same occurrences of now's rule as they named of
+// was's, RDATE values move as the start moved (calendar_exceptions.cpp).
+// True with *text the item so mended; false when nothing needs it.
+bool FollowSeries(const ParsedItem& was, const ParsedItem& now, const Context& context, std::string* text);
+// A series no longer repeated: its changed occurrences go.
+void DropOverrides(Merger* merger);
+
 }  // namespace cal
 }  // namespace morvane_pim
 

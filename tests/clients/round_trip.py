@@ -5,7 +5,8 @@ demo handheld -> morvane-sync sync -> vdir -> vdirsyncer -> Radicale; an edit
 and a new item made on the server side (a second vdirsyncer pair, as another
 device of the user's would) -> vdirsyncer -> morvane-sync sync -> the
 handheld; a device edit -> the server, and a repeating task done on the
-handheld -> its next occurrence on the server and in todoman.  khard, khal
+handheld -> its next occurrence on the server and in todoman, a series the
+handheld moved -> khal, its exceptions with it.  khard, khal
 and todoman list what the handheld holds; Python's mailbox reads every
 message.  Every hop is checked by content.
 
@@ -140,6 +141,12 @@ def list_with_clients():
     check("Renew passport" in todo.stdout, "todoman lists the handheld's tasks")
 
 
+def khal_lines(start, end):
+    """The lines khal lists from the store's calendar (list_with_clients wrote its configuration)."""
+    khal = run("khal", "-c", os.path.join(ROOT, "clients", "khal.conf"), "list", start, end, env=environment())
+    return khal.stdout.splitlines()
+
+
 def todoman_tasks():
     """The tasks todoman lists from the store (list_with_clients wrote its configuration)."""
     todo = run("todoman", "--config", os.path.join(ROOT, "clients", "todoman.py"), "--porcelain", "list",
@@ -202,6 +209,15 @@ def main():
                     "UID:server-chore\r\nDTSTAMP:20261201T100000Z\r\nDUE;VALUE=DATE:20261210\r\n"
                     "RRULE:FREQ=WEEKLY\r\nSUMMARY:Water the plants\r\nSTATUS:NEEDS-ACTION\r\nEND:VTODO\r\n"
                     "END:VCALENDAR\r\n")
+        with open(os.path.join(MIRROR, "calendar", "server-standup.ics"), "w", encoding="utf-8") as f:
+            f.write("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//server side//EN\r\nBEGIN:VEVENT\r\n"
+                    "UID:server-standup\r\nDTSTAMP:20261201T100000Z\r\nSUMMARY:Standup\r\n"
+                    "DTSTART;TZID=Europe/Berlin:20261207T093000\r\nDTEND;TZID=Europe/Berlin:20261207T094500\r\n"
+                    "RRULE:FREQ=WEEKLY;BYDAY=MO,WE,FR\r\nEXDATE;TZID=Europe/Berlin:20261209T093000\r\n"
+                    "END:VEVENT\r\nBEGIN:VEVENT\r\nUID:server-standup\r\nDTSTAMP:20261201T100000Z\r\n"
+                    "RECURRENCE-ID;TZID=Europe/Berlin:20261211T093000\r\nSUMMARY:Standup (moved)\r\n"
+                    "DTSTART;TZID=Europe/Berlin:20261211T110000\r\nDTEND;TZID=Europe/Berlin:20261211T111500\r\n"
+                    "END:VEVENT\r\nEND:VCALENDAR\r\n")
         vdirsyncer(theirs)
         vdirsyncer(ours)
         sync()
@@ -217,8 +233,15 @@ def main():
                             {"S_LOCATION": "Room 2.01"})
         sandbox.edit_device(DEVICE, 6, lambda v: v.get("S_DESCRIPTION3") == "Water the plants",
                             {"S_COMPLETED": 1, "S_COMPLETION_DATE": "2026-12-10"})
+        sandbox.edit_device(DEVICE, 1, lambda v: v.get("S_DESCRIPTION4") == "Standup",
+                            {"S_START_TIME": "10:00:00", "S_END_TIME": "10:15:00"})
         sync()
         vdirsyncer(ours)
+        standups = [line for line in khal_lines("2026-12-07", "2026-12-12") if "Standup" in line]
+        check(len(standups) == 2 and standups[0].startswith("10:00-10:15 Standup") and
+              standups[1].startswith("11:00-11:15 Standup (moved)"),
+              "khal lists the series the handheld moved to 10:00 without the occurrence it left out, "
+              "and its changed occurrence once: %s" % standups)
         check(any_contains(server_items("tasks", ".ics"), "Water the plants", "DUE;VALUE=DATE:20261217",
                            "STATUS:NEEDS-ACTION", "RRULE:FREQ=WEEKLY"),
               "Radicale holds the repeating task done on the handheld at its next occurrence")

@@ -1,0 +1,171 @@
+// A series' exceptions when the handheld moves or ends the series.  The
+// handheld holds none of them: no EXDATE, no RDATE, no changed occurrence
+// (a component with RECURRENCE-ID).  They name occurrences by their start,
+// so a series whose start moved would keep them at the old times, where no
+// occurrence is any more: the left-out occurrence would come back and the
+// changed one show twice.  Calendar programs move them with the series, and
+// so do we: an exception that named the n-th occurrence of the series as
+// it was names the n-th of the series as it is.
+#include <string>
+
+#include "pim/calendar_repeat.h"
+
+namespace morvane_pim {
+namespace cal {
+
+namespace {
+
+// Occurrences are counted up to this many; an exception further on is
+// left as it stands.
+const int kMostOccurrences = 100000;
+
+// A series' start and rule, its occurrences as wall times of the start's
+// own zone (zone-less, as libical expands a rule).
+struct Series {
+    Moment start;
+    icalproperty* rrule = nullptr;
+    icaltimezone* zone = nullptr;  // the start's zone; null when floating or a date
+};
+
+// Each item reads its zone from its own VTIMEZONE: they compare by name.
+std::string ZoneName(const Series& series) {
+    const char* name = series.zone != nullptr ? icaltimezone_get_tzid(series.zone) : nullptr;
+    return name != nullptr ? name : "";
+}
+
+bool ReadSeries(const ParsedItem& item, const Context& context, Series* series) {
+    Context quiet = context;
+    quiet.warnings = nullptr;
+    icalproperty* dtstart = icalcomponent_get_first_property(item.master, ICAL_DTSTART_PROPERTY);
+    series->rrule = icalcomponent_get_first_property(item.master, ICAL_RRULE_PROPERTY);
+    if (dtstart == nullptr || series->rrule == nullptr || !ReadMoment(item, dtstart, quiet, "DTSTART", &series->start))
+        return false;
+    series->zone = series->start.frame == Frame::kOther    ? series->start.source
+                   : series->start.frame == Frame::kDevice ? context.zone.zone
+                                                           : nullptr;
+    return true;
+}
+
+// Calls visit with each occurrence in turn, the start first (libical
+// leaves out a start that is no occurrence of its rule, which a calendar
+// program shows all the same), until visit says stop or there are no more.
+template <typename Visit>
+void Walk(const Series& series, const Visit& visit) {
+    icalrecur_iterator* it = icalrecur_iterator_new(icalproperty_get_rrule(series.rrule), series.start.original);
+    if (it == nullptr) return;
+    bool more = visit(series.start.original);
+    for (int i = 1; more && i < kMostOccurrences; ++i) {
+        const icaltimetype t = icalrecur_iterator_next(it);
+        if (icaltime_is_null_time(t)) break;
+        if (icaltime_compare(t, series.start.original) != 0) more = visit(t);
+    }
+    icalrecur_iterator_free(it);
+}
+
+// The n-th occurrence (from 0) of the series, or a null time.
+icaltimetype Nth(const Series& series, int n) {
+    icaltimetype found = icaltime_null_time();
+    int i = 0;
+    Walk(series, [&](const icaltimetype& t) {
+        if (i++ == n) found = t;
+        return i <= n;
+    });
+    return found;
+}
+
+// The index of the occurrence at, or -1.
+int IndexOf(const Series& series, const icaltimetype& at) {
+    int found = -1, i = 0;
+    Walk(series, [&](const icaltimetype& t) {
+        const int order = at.is_date ? icaltime_compare_date_only(t, at) : icaltime_compare(t, at);
+        if (order == 0) found = i;
+        ++i;
+        return order < 0;
+    });
+    return found;
+}
+
+// One value naming an occurrence of was, as it names the same occurrence
+// of now, in the value's own form (a date, UTC, or the start's zone).
+std::string Followed(const std::string& value, const Series& was, const Series& now) {
+    icaltimetype t = icaltime_from_string(value.c_str());
+    if (icaltime_is_null_time(t) || !icaltime_is_valid_time(t)) return value;
+    const bool utc = !t.is_date && (value.back() == 'Z' || value.back() == 'z');
+    if (utc && was.zone == nullptr) return value;
+    if (utc) t = icaltime_convert_to_zone(t, was.zone);
+    t.zone = nullptr;
+    const int n = IndexOf(was, t);
+    icaltimetype moved = n >= 0 ? Nth(now, n) : icaltime_null_time();
+    if (icaltime_is_null_time(moved)) return value;
+    if (t.is_date) return DateValue(moved);
+    if (moved.is_date) return value;
+    if (!utc) return DateTimeValue(moved);
+    if (now.zone == nullptr) return value;
+    moved.zone = now.zone;
+    return DateTimeValue(icaltime_convert_to_zone(moved, icaltimezone_get_utc_timezone())) + "Z";
+}
+
+// An RDATE adds an occurrence of its own: it moves as the start moved.
+std::string Shifted(const std::string& value, const Series& was, const Series& now) {
+    const icaltimetype t = icaltime_from_string(value.c_str());
+    if (icaltime_is_null_time(t) || !icaltime_is_valid_time(t)) return value;
+    const int64_t minutes = WallMinutes(now.start.original) - WallMinutes(was.start.original);
+    if (t.is_date) return minutes % 1440 != 0 ? value : DateValue(DateFromDays(DaysOf(t) + minutes / 1440));
+    icaltimetype moved = WallFromMinutes(WallMinutes(t) + minutes);
+    moved.second = t.second;
+    return DateTimeValue(moved) + (value.back() == 'Z' || value.back() == 'z' ? "Z" : "");
+}
+
+template <typename Map>
+void Rewrite(const ical::ContentText& text, size_t index, const Map& map, Merger* merger) {
+    const ical::ContentLine& line = text.lines[index];
+    const std::string value = line.Value();
+    std::string rewritten;
+    for (size_t at = 0, comma; at <= value.size(); at = comma + 1) {
+        comma = std::min(value.find(',', at), value.size());
+        rewritten += (at == 0 ? "" : ",") + (comma > at ? map(value.substr(at, comma - at)) : std::string());
+    }
+    if (rewritten != value)
+        merger->Replace(index, index, ical::FormatProperty({line.name + line.Params(), {}, rewritten}, "\r\n"));
+}
+
+// The components of the item's kind beside the master that change one
+// occurrence of it.
+std::vector<size_t> Overrides(const ParsedItem& item) {
+    std::vector<size_t> found;
+    const std::string& kind = item.lines.blocks[item.masterBlock].kind;
+    for (size_t b : ical::ChildBlocks(item.lines, 0, kind.c_str()))
+        if (b != item.masterBlock && ical::FindProperty(item.lines, item.lines.blocks[b], "RECURRENCE-ID") >= 0)
+            found.push_back(b);
+    return found;
+}
+
+}  // namespace
+
+bool FollowSeries(const ParsedItem& was, const ParsedItem& now, const Context& context, std::string* text) {
+    Series before, after;
+    if (!ReadSeries(was, context, &before) || !ReadSeries(now, context, &after) ||
+        before.start.frame != after.start.frame || ZoneName(before) != ZoneName(after) ||
+        icaltime_compare(before.start.original, after.start.original) == 0)
+        return false;
+    const auto follow = [&](const std::string& v) { return Followed(v, before, after); };
+    const auto shift = [&](const std::string& v) { return Shifted(v, before, after); };
+    Merger merger(now);
+    const ical::ContentText& lines = now.lines;
+    for (size_t i : ical::PropertyLines(lines, now.Master())) {
+        if (lines.lines[i].name == "EXDATE") Rewrite(lines, i, follow, &merger);
+        if (lines.lines[i].name == "RDATE") Rewrite(lines, i, shift, &merger);
+    }
+    for (size_t b : Overrides(now))
+        Rewrite(lines, static_cast<size_t>(ical::FindProperty(lines, lines.blocks[b], "RECURRENCE-ID")), follow, &merger);
+    *text = merger.Result();
+    return *text != now.text;
+}
+
+void DropOverrides(Merger* merger) {
+    const ParsedItem& item = merger->base();
+    for (size_t b : Overrides(item)) merger->Replace(item.lines.blocks[b].first, item.lines.blocks[b].last, "");
+}
+
+}  // namespace cal
+}  // namespace morvane_pim
