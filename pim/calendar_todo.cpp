@@ -78,12 +78,17 @@ void AddPriority(std::vector<ical::Property>* out, const std::string& host) {
     if (NeedsOwnPriority(host)) out->push_back(ical::Property{kOwnPriority, {}, host});
 }
 
-// A date property's date on the handheld; a time of day is dropped.
+// A date property's date on the handheld; a time of day is dropped, with a
+// warning unless it is midnight on the handheld (todoman writes a date as
+// its midnight in UTC).  The time a task was done is never kept: its
+// seconds are no loss either.
 std::string DateOf(const ParsedItem& item, icalproperty_kind kind, const char* name, const Context& context) {
     icalproperty* property = icalcomponent_get_first_property(item.master, kind);
+    Context quiet = context;
+    if (kind == ICAL_COMPLETED_PROPERTY) quiet.warnings = nullptr;
     Moment moment;
-    if (property == nullptr || !ReadMoment(item, property, context, name, &moment)) return std::string();
-    if (!moment.wall.is_date && kind != ICAL_COMPLETED_PROPERTY)
+    if (property == nullptr || !ReadMoment(item, property, quiet, name, &moment)) return std::string();
+    if (!moment.wall.is_date && kind != ICAL_COMPLETED_PROPERTY && WallMinutes(moment.wall) % 1440 != 0)
         context.Warn(std::string("the handheld keeps the date of ") + name + " without its time");
     return DeviceDate(moment.wall);
 }

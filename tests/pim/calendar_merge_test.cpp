@@ -57,9 +57,11 @@ TEST(CalendarItems, OtherProgramsItemsAsTheHandheldHoldsThem) {
         {"thunderbird_passport.ics", 3,
          {{"1", "20261220"}, {"3", "0"}, {"4", "2"}, {"6", "Personal"}, {"7", "1"}, {"8", "20261201"}},
          {"DUE", "one category", "DTSTART"}},
-        // 5
+        // 5: todoman's dates as midnight in UTC, the time it was done to the second: no loss
+        {"todoman_next.ics", 3, {{"1", "20261215"}, {"3", "0"}, {"8", "20261214"}}, {}},
+        {"todoman_done.ics", 3, {{"1", "20261208"}, {"3", "1"}, {"9", "20261209"}}, {}},
         {"jtx_shopping.ics", 4, {{"1", "Shopping"}, {"2.D", "20261205"}, {"2.T", "1720"}, {"3", "milk\r\neggs\r\nbread"}}, {}},
-        // 6: Outlook's zone of a Windows name, found in the item's own VTIMEZONE
+        // 8: Outlook's zone of a Windows name, found in the item's own VTIMEZONE
         {"outlook_figures.ics", 2, {{"5", "1400"}, {"6", "1500"}, {"7", "Quartalszahlen"}, {"11", "0"}, {"16", "Quarterly figures\r\n"}}, {}},
     };
     for (const ReadRow& row : rows) {
