@@ -98,14 +98,6 @@ std::string Upper(std::string text) {
     return text;
 }
 
-void MergeDate(const FieldSet& base, const FieldSet& device, const char* id, const char* property, Merger* merger) {
-    if (!Changed(base, device, id)) return;
-    icaltimetype date;
-    std::string lines;
-    if (ParseDeviceDate(device.Get(id), &date)) lines = ical::FormatProperty(DateProperty(property, date), "\r\n");
-    merger->ReplaceProperties({property}, lines);
-}
-
 // The property with its value moved by seconds, its parameters (TZID,
 // VALUE=DATE) kept.
 std::string Moved(icalproperty* property, icaltimetype at, int seconds) {
@@ -119,6 +111,27 @@ std::string Moved(icalproperty* property, icaltimetype at, int seconds) {
     free(line);
     icalproperty_free(moved);
     return text;
+}
+
+// A date the handheld changed.  A date with a time of day (Thunderbird's
+// 17:00 in its zone, todoman's midnight in UTC) moves by as many days, its
+// time and zone kept, so that DTSTART and DUE stay of one kind.
+void MergeDate(const FieldSet& base, const FieldSet& device, const char* id, const char* name, const ParsedItem& item,
+               Merger* merger) {
+    if (!Changed(base, device, id)) return;
+    icaltimetype date, was;
+    std::string lines;
+    if (ParseDeviceDate(device.Get(id), &date)) {
+        icalproperty* property = icalcomponent_get_first_property(item.master, icalproperty_string_to_kind(name));
+        const icaltimetype at = property == nullptr                           ? icaltime_null_time()
+                                : icalproperty_isa(property) == ICAL_DUE_PROPERTY ? icalproperty_get_due(property)
+                                                                              : icalproperty_get_dtstart(property);
+        if (!icaltime_is_null_time(at) && !at.is_date && ParseDeviceDate(base.Get(id), &was))
+            lines = Moved(property, at, static_cast<int>((DaysOf(date) - DaysOf(was)) * 86400));
+        else
+            lines = ical::FormatProperty(DateProperty(name, date), "\r\n");
+    }
+    merger->ReplaceProperties({name}, lines);
 }
 
 // A repeating task done on the handheld, which holds no repeat of tasks:
@@ -223,7 +236,7 @@ bool MergeTodo(const FieldSet& base, const FieldSet& device, const Context& cont
     TodoDates dates;
     std::string reason;
     if (!DatesFromFields(device, &dates, &reason)) return Fail(problem, "the device record: " + reason);
-    MergeDate(base, device, "1", "DUE", merger);
+    MergeDate(base, device, "1", "DUE", merger->base(), merger);
     MergeText(base, device, "2", "SUMMARY", context, merger);
     MergeStatus(base, device, dates, context, merger);
     if (Changed(base, device, "4")) {
@@ -234,7 +247,7 @@ bool MergeTodo(const FieldSet& base, const FieldSet& device, const Context& cont
     MergeText(base, device, "5", "DESCRIPTION", context, merger);
     MergeCategory(base, device, "6", context, merger);
     MergeSecret(base, device, "7", merger);
-    MergeDate(base, device, "8", "DTSTART", merger);
+    MergeDate(base, device, "8", "DTSTART", merger->base(), merger);
     return true;
 }
 
