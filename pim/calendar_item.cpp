@@ -75,7 +75,9 @@ bool CheckLines(const ParsedItem& item, Problem* problem) {
 }
 
 // One UID for all events, tasks and journal entries; the section's master
-// is its component without RECURRENCE-ID.
+// is its component without RECURRENCE-ID.  An item of changed occurrences
+// alone (an invitation to some occurrences of another's series, as
+// calendar servers keep it) stands for its first.
 bool FindMaster(int32_t section, ParsedItem* item, size_t* ordinal, Problem* problem) {
     const ical::ContentText& lines = item->lines;
     const SectionKind* wanted = nullptr;
@@ -96,8 +98,8 @@ bool FindMaster(int32_t section, ParsedItem* item, size_t* ordinal, Problem* pro
         const bool override = ical::FindProperty(lines, block, "RECURRENCE-ID") >= 0;
         if (!override && found)
             return Fail(problem, lines.lines[block.first].number, "a second " + block.kind + " of the same UID");
-        if (!override) {
-            found = true;
+        if (!override || count == 0) {
+            found = !override;
             item->masterBlock = b;
             *ordinal = count;
         }
@@ -105,7 +107,7 @@ bool FindMaster(int32_t section, ParsedItem* item, size_t* ordinal, Problem* pro
     }
     if (count == 0)
         return Fail(problem, 0, std::string("not a ") + wanted->label + ": the item holds no " + wanted->kind);
-    if (!found) return Fail(problem, 0, std::string("only changed occurrences (RECURRENCE-ID), no ") + wanted->kind);
+    item->occurrencesOnly = found ? 0 : count;
     return true;
 }
 
@@ -227,6 +229,9 @@ bool ItemToCalendar(int32_t section, const Item& item, const std::string& name, 
     if (!cal::MakeContext(settings, name, warnings, &context, problem)) return false;
     cal::ParsedItem parsed;
     if (!cal::ParseItem(section, item.text, name, &parsed, problem)) return false;
+    if (parsed.occurrencesOnly > 1)
+        context.Warn("it holds " + std::to_string(parsed.occurrencesOnly) +
+                     " changed occurrences of a series and not the series: the handheld gets the first alone");
     cal::FieldSet fields;
     RepeatInfo repeat = {};
     bool ok = false;

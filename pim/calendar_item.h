@@ -64,9 +64,12 @@ struct ParsedItem {
     std::string text;
     ical::ContentText lines;
     icalcomponent* calendar = nullptr;  // owned
-    icalcomponent* master = nullptr;    // the section's component without RECURRENCE-ID
+    icalcomponent* master = nullptr;    // the section's component without RECURRENCE-ID (see occurrencesOnly)
     size_t masterBlock = 0;             // its block in lines
     std::string uid;
+    // An item of changed occurrences alone: how many (its first is the
+    // master); 0 for an item with a master.
+    size_t occurrencesOnly = 0;
 
     ParsedItem() = default;
     ParsedItem(const ParsedItem&) = delete;

@@ -66,7 +66,6 @@ TEST(CalendarInput, BadItemsAreErrorsWithTheirLine) {
         {4, event, 0, "not a memo"},
         // 15
         {2, "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:x\r\nEND:VCARD\r\n", 1, "does not begin with BEGIN:VCALENDAR"},
-        {2, Event(5, "UID:a\r\nRECURRENCE-ID:20261208T093000Z"), 0, "only changed occurrences"},
         {2, Event(7, (Repeat("BEGIN:X\r\n", 40) + Repeat("END:X\r\n", 40) + "SUMMARY:Deep").c_str()), 37, "nested deeper"},
     };
     for (size_t i = 0; i < rows.size(); ++i) {

@@ -63,6 +63,9 @@ TEST(CalendarItems, OtherProgramsItemsAsTheHandheldHoldsThem) {
         {"jtx_shopping.ics", 4, {{"1", "Shopping"}, {"2.D", "20261205"}, {"2.T", "1720"}, {"3", "milk\r\neggs\r\nbread"}}, {}},
         // 8: Outlook's zone of a Windows name, found in the item's own VTIMEZONE
         {"outlook_figures.ics", 2, {{"5", "1400"}, {"6", "1500"}, {"7", "Quartalszahlen"}, {"11", "0"}, {"16", "Quarterly figures\r\n"}}, {}},
+        // an invitation to two occurrences of another's series, and not the series
+        {"google_occurrences.ics", 2, {{"2", "No"}, {"3", "20261210"}, {"5", "1400"}, {"7", "Sprint planning"}},
+         {"2 changed occurrences of a series and not the series: the handheld gets the first alone"}},
     };
     for (const ReadRow& row : rows) {
         SCOPED_TRACE(row.file);
@@ -148,7 +151,9 @@ TEST(CalendarItems, MergedDeviceChangesKeepEveryLineTheHandheldDoesNotHold) {
          {"DTSTART;TZID=W. Europe Standard Time:20261215T150000"}},
         {"apple_review.ics", 2, {{"2", "Yes"}, {"14", "2"}, {"15", "1"}, {"22", "0002"}, {"23", "0"}}, {},
          {"RRULE:FREQ=WEEKLY;BYDAY=TU"}},
-        // 18: every other week, counted in the handheld's weeks from Sunday
+        // 18: the first of the occurrences an invitation holds
+        {"google_occurrences.ics", 2, {{"8", "Room 5"}}, {}, {"LOCATION:Room 5"}},
+        // 19: every other week, counted in the handheld's weeks from Sunday
         {"apple_review.ics", 2, {{"2", "Yes"}, {"14", "2"}, {"15", "2"}, {"22", "0002"}, {"23", "0"}}, {},
          {"RRULE:FREQ=WEEKLY;INTERVAL=2;BYDAY=TU;WKST=SU"}},
     };
