@@ -132,28 +132,31 @@ TEST(CalendarItems, MergedDeviceChangesKeepEveryLineTheHandheldDoesNotHold) {
          {"DTSTART", "DTEND", "EXDATE", "RECURRENCE-ID", "TRIGGER"},
          {"DTSTART;TZID=Europe/Berlin:20261201T183000", "EXDATE;TZID=Europe/Berlin:20261224T183000",
           "RECURRENCE-ID;TZID=Europe/Berlin:20261210T183000", "DTSTART;TZID=Europe/Berlin:20261210T190000"}},
-        // 9: done on the handheld; a lower priority; a later due date; the memo's text
+        // 9: exceptions in UTC, and an added occurrence, follow too
+        {"utc_exceptions.ics", 2, {{"5", "1000"}, {"6", "1015"}}, {"DTSTART", "DTEND", "EXDATE", "RDATE", "RECURRENCE-ID"},
+         {"EXDATE:20261209T090000Z", "RDATE;TZID=Europe/Berlin:20261212T100000", "RECURRENCE-ID:20261211T090000Z"}},
+        // 10: done on the handheld; a lower priority; a later due date; the memo's text
         {"thunderbird_passport.ics", 3, {{"3", "1"}, {"9", "20261206"}}, {"STATUS", "PERCENT-COMPLETE"},
          {"STATUS:COMPLETED", "COMPLETED:20261206T110000Z", "PERCENT-COMPLETE:100",
           "DUE;TZID=Europe/Berlin:20261220T170000"}},
         {"thunderbird_passport.ics", 3, {{"4", "0"}}, {"PRIORITY"}, {"PRIORITY:9"}},
-        // 11: a later due date keeps its time and zone, todoman's midnight in UTC too
+        // 12: a later due date keeps its time and zone, todoman's midnight in UTC too
         {"thunderbird_passport.ics", 3, {{"1", "20261222"}}, {"DUE"}, {"DUE;TZID=Europe/Berlin:20261222T170000"}},
         {"todoman_next.ics", 3, {{"1", "20261217"}, {"8", "20261216"}}, {"DUE", "DTSTART"},
          {"DUE:20261216T230000Z", "DTSTART:20261215T230000Z"}},
-        // 13
+        // 14
         {"jtx_shopping.ics", 4, {{"3", "milk\r\neggs"}}, {"DESCRIPTION"}, {"DESCRIPTION:milk\\neggs"}},
         // The title the adapter reads back after the PC wrote it carries the CR of its line end: no change.
         {"jtx_shopping.ics", 4, {{"1", "Shopping\r"}}, {}, {}},
-        // 15: a new alarm and a later time in Outlook's zone; a new repeat
+        // 16: a new alarm and a later time in Outlook's zone; a new repeat
         {"outlook_figures.ics", 2, {{"11", "1"}, {"12.D", "20261215"}, {"12.T", "1345"}}, {}, {"TRIGGER:-PT15M"}},
         {"outlook_figures.ics", 2, {{"5", "1500"}, {"6", "1600"}}, {"DTSTART", "DTEND"},
          {"DTSTART;TZID=W. Europe Standard Time:20261215T150000"}},
         {"apple_review.ics", 2, {{"2", "Yes"}, {"14", "2"}, {"15", "1"}, {"22", "0002"}, {"23", "0"}}, {},
          {"RRULE:FREQ=WEEKLY;BYDAY=TU"}},
-        // 18: the first of the occurrences an invitation holds
+        // 19: the first of the occurrences an invitation holds
         {"google_occurrences.ics", 2, {{"8", "Room 5"}}, {}, {"LOCATION:Room 5"}},
-        // 19: every other week, counted in the handheld's weeks from Sunday
+        // 20: every other week, counted in the handheld's weeks from Sunday
         {"apple_review.ics", 2, {{"2", "Yes"}, {"14", "2"}, {"15", "2"}, {"22", "0002"}, {"23", "0"}}, {},
          {"RRULE:FREQ=WEEKLY;INTERVAL=2;BYDAY=TU;WKST=SU"}},
     };
