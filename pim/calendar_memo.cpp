@@ -2,8 +2,9 @@
 // first line is its title: the host reads the title (field 1) and the rest
 // (field 3) apart.
 //   Title SUMMARY (always written, empty too, so that an empty first line
-//       stays one), the rest DESCRIPTION; an item without SUMMARY gives the
-//       first line of its DESCRIPTION as the title
+//       stays one), the rest DESCRIPTION (more than one: all of them); an
+//       item without SUMMARY gives the first line of its DESCRIPTION as the
+//       title
 //   TimeStamp (2.D, 2.T) DTSTART, floating: the handheld's wall time, as
 //       it knows it
 //   Secret CLASS:PRIVATE; Category CATEGORIES goes to the handheld, which
@@ -43,6 +44,18 @@ bool StampFromFields(const FieldSet& fields, icaltimetype* stamp, bool* present,
     return true;
 }
 
+// A journal entry may hold more than one DESCRIPTION: the handheld gets
+// them all, a blank line apart, and a handheld edit writes them back as
+// one, so that none is lost.
+std::string AllDescriptions(const ParsedItem& item) {
+    std::string text;
+    for (size_t i : ical::PropertyLines(item.lines, item.Master())) {
+        const ical::ContentLine& line = item.lines.lines[i];
+        if (line.name == "DESCRIPTION") text += (text.empty() ? "" : "\n\n") + ical::UnescapeText(line.Value());
+    }
+    return text;
+}
+
 void AddTitleAndText(std::vector<ical::Property>* out, const FieldSet& fields, const Context& context) {
     out->push_back(ical::TextProperty("SUMMARY", ItemText(context, Title(fields))));
     AddTextProperty(out, "DESCRIPTION", context, fields.Get("3"));
@@ -68,7 +81,7 @@ bool MemoToItem(const FieldSet& fields, const std::string& uid, const Context& c
 }
 
 bool ItemToMemo(const ParsedItem& item, const Context& context, FieldSet* fields, Problem* /*problem*/) {
-    std::string title = item.Text("SUMMARY"), text = item.Text("DESCRIPTION");
+    std::string title = item.Text("SUMMARY"), text = AllDescriptions(item);
     if (item.Line("SUMMARY") == nullptr) {
         const size_t end = text.find('\n');
         title = text.substr(0, end);

@@ -61,6 +61,8 @@ TEST(CalendarItems, OtherProgramsItemsAsTheHandheldHoldsThem) {
         {"todoman_next.ics", 3, {{"1", "20261215"}, {"3", "0"}, {"8", "20261214"}}, {}},
         {"todoman_done.ics", 3, {{"1", "20261208"}, {"3", "1"}, {"9", "20261209"}}, {}},
         {"jtx_shopping.ics", 4, {{"1", "Shopping"}, {"2.D", "20261205"}, {"2.T", "1720"}, {"3", "milk\r\neggs\r\nbread"}}, {}},
+        // a journal entry's every DESCRIPTION, a blank line apart
+        {"journal_descriptions.ics", 4, {{"1", "Ideas"}, {"3", "First thought\r\n\r\nSecond thought"}}, {}},
         // 8: Outlook's zone of a Windows name, found in the item's own VTIMEZONE
         {"outlook_figures.ics", 2, {{"5", "1400"}, {"6", "1500"}, {"7", "Quartalszahlen"}, {"11", "0"}, {"16", "Quarterly figures\r\n"}}, {}},
         // an invitation to two occurrences of another's series, and not the series
@@ -146,17 +148,20 @@ TEST(CalendarItems, MergedDeviceChangesKeepEveryLineTheHandheldDoesNotHold) {
          {"DUE:20261216T230000Z", "DTSTART:20261215T230000Z"}},
         // 14
         {"jtx_shopping.ics", 4, {{"3", "milk\r\neggs"}}, {"DESCRIPTION"}, {"DESCRIPTION:milk\\neggs"}},
+        // 15: a new title, written with the text: every DESCRIPTION stays in it
+        {"journal_descriptions.ics", 4, {{"1", "Ideas, sorted"}}, {"SUMMARY", "DESCRIPTION"},
+         {"SUMMARY:Ideas\\, sorted", "DESCRIPTION:First thought\\n\\nSecond thought"}},
         // The title the adapter reads back after the PC wrote it carries the CR of its line end: no change.
         {"jtx_shopping.ics", 4, {{"1", "Shopping\r"}}, {}, {}},
-        // 16: a new alarm and a later time in Outlook's zone; a new repeat
+        // 17: a new alarm and a later time in Outlook's zone; a new repeat
         {"outlook_figures.ics", 2, {{"11", "1"}, {"12.D", "20261215"}, {"12.T", "1345"}}, {}, {"TRIGGER:-PT15M"}},
         {"outlook_figures.ics", 2, {{"5", "1500"}, {"6", "1600"}}, {"DTSTART", "DTEND"},
          {"DTSTART;TZID=W. Europe Standard Time:20261215T150000"}},
         {"apple_review.ics", 2, {{"2", "Yes"}, {"14", "2"}, {"15", "1"}, {"22", "0002"}, {"23", "0"}}, {},
          {"RRULE:FREQ=WEEKLY;BYDAY=TU"}},
-        // 19: the first of the occurrences an invitation holds
+        // 20: the first of the occurrences an invitation holds
         {"google_occurrences.ics", 2, {{"8", "Room 5"}}, {}, {"LOCATION:Room 5"}},
-        // 20: every other week, counted in the handheld's weeks from Sunday
+        // 21: every other week, counted in the handheld's weeks from Sunday
         {"apple_review.ics", 2, {{"2", "Yes"}, {"14", "2"}, {"15", "2"}, {"22", "0002"}, {"23", "0"}}, {},
          {"RRULE:FREQ=WEEKLY;INTERVAL=2;BYDAY=TU;WKST=SU"}},
     };
