@@ -147,12 +147,24 @@ void MergeText(const FieldSet& base, const FieldSet& device, const char* id, con
     merger->ReplaceProperties({property}, ical::FormatProperties(lines, "\r\n"));
 }
 
+// The handheld holds the item's first category: its change takes the first
+// place, the others stay (as the Address book keeps a contact's).
 void MergeCategory(const FieldSet& base, const FieldSet& device, const char* id, const Context& context,
                    Merger* merger) {
     if (!Changed(base, device, id)) return;
-    std::vector<ical::Property> lines;
-    AddCategory(&lines, context, device.Get(id));
-    merger->ReplaceProperties({"CATEGORIES"}, ical::FormatProperties(lines, "\r\n"));
+    std::vector<std::string> categories;
+    const ParsedItem& item = merger->base();
+    for (size_t i : ical::PropertyLines(item.lines, item.Master())) {
+        if (item.lines.lines[i].name != "CATEGORIES") continue;
+        for (const std::string& category : ical::SplitTextList(item.lines.lines[i].Value()))
+            if (!category.empty()) categories.push_back(category);
+    }
+    const std::string now = device.Get(id).empty() ? std::string() : ItemText(context, device.Get(id));
+    std::string value = now.empty() ? "" : ical::EscapeText(now);
+    for (size_t i = 1; i < categories.size(); ++i)
+        if (categories[i] != now) value += (value.empty() ? "" : ",") + ical::EscapeText(categories[i]);
+    merger->ReplaceProperties(
+        {"CATEGORIES"}, value.empty() ? "" : ical::FormatProperty({"CATEGORIES", {}, value}, "\r\n"));
 }
 
 void MergeSecret(const FieldSet& base, const FieldSet& device, const char* id, Merger* merger) {

@@ -134,34 +134,36 @@ TEST(CalendarItems, MergedDeviceChangesKeepEveryLineTheHandheldDoesNotHold) {
          {"DTSTART", "DTEND", "EXDATE", "RECURRENCE-ID", "TRIGGER"},
          {"DTSTART;TZID=Europe/Berlin:20261201T183000", "EXDATE;TZID=Europe/Berlin:20261224T183000",
           "RECURRENCE-ID;TZID=Europe/Berlin:20261210T183000", "DTSTART;TZID=Europe/Berlin:20261210T190000"}},
-        // 9: exceptions in UTC, and an added occurrence, follow too
+        // 9: the handheld's category takes the first place, the others stay
+        {"nextcloud_yoga.ics", 2, {{"19", "Fitness"}}, {"CATEGORIES"}, {"CATEGORIES:Fitness,Health"}},
+        // 10: exceptions in UTC, and an added occurrence, follow too
         {"utc_exceptions.ics", 2, {{"5", "1000"}, {"6", "1015"}}, {"DTSTART", "DTEND", "EXDATE", "RDATE", "RECURRENCE-ID"},
          {"EXDATE:20261209T090000Z", "RDATE;TZID=Europe/Berlin:20261212T100000", "RECURRENCE-ID:20261211T090000Z"}},
-        // 10: done on the handheld; a lower priority; a later due date; the memo's text
+        // 11: done on the handheld; a lower priority; a later due date; the memo's text
         {"thunderbird_passport.ics", 3, {{"3", "1"}, {"9", "20261206"}}, {"STATUS", "PERCENT-COMPLETE"},
          {"STATUS:COMPLETED", "COMPLETED:20261206T110000Z", "PERCENT-COMPLETE:100",
           "DUE;TZID=Europe/Berlin:20261220T170000"}},
         {"thunderbird_passport.ics", 3, {{"4", "0"}}, {"PRIORITY"}, {"PRIORITY:9"}},
-        // 12: a later due date keeps its time and zone, todoman's midnight in UTC too
+        // 13: a later due date keeps its time and zone, todoman's midnight in UTC too
         {"thunderbird_passport.ics", 3, {{"1", "20261222"}}, {"DUE"}, {"DUE;TZID=Europe/Berlin:20261222T170000"}},
         {"todoman_next.ics", 3, {{"1", "20261217"}, {"8", "20261216"}}, {"DUE", "DTSTART"},
          {"DUE:20261216T230000Z", "DTSTART:20261215T230000Z"}},
-        // 14
+        // 15
         {"jtx_shopping.ics", 4, {{"3", "milk\r\neggs"}}, {"DESCRIPTION"}, {"DESCRIPTION:milk\\neggs"}},
-        // 15: a new title, written with the text: every DESCRIPTION stays in it
+        // 16: a new title, written with the text: every DESCRIPTION stays in it
         {"journal_descriptions.ics", 4, {{"1", "Ideas, sorted"}}, {"SUMMARY", "DESCRIPTION"},
          {"SUMMARY:Ideas\\, sorted", "DESCRIPTION:First thought\\n\\nSecond thought"}},
         // The title the adapter reads back after the PC wrote it carries the CR of its line end: no change.
         {"jtx_shopping.ics", 4, {{"1", "Shopping\r"}}, {}, {}},
-        // 17: a new alarm and a later time in Outlook's zone; a new repeat
+        // 18: a new alarm and a later time in Outlook's zone; a new repeat
         {"outlook_figures.ics", 2, {{"11", "1"}, {"12.D", "20261215"}, {"12.T", "1345"}}, {}, {"TRIGGER:-PT15M"}},
         {"outlook_figures.ics", 2, {{"5", "1500"}, {"6", "1600"}}, {"DTSTART", "DTEND"},
          {"DTSTART;TZID=W. Europe Standard Time:20261215T150000"}},
         {"apple_review.ics", 2, {{"2", "Yes"}, {"14", "2"}, {"15", "1"}, {"22", "0002"}, {"23", "0"}}, {},
          {"RRULE:FREQ=WEEKLY;BYDAY=TU"}},
-        // 20: the first of the occurrences an invitation holds
+        // 21: the first of the occurrences an invitation holds
         {"google_occurrences.ics", 2, {{"8", "Room 5"}}, {}, {"LOCATION:Room 5"}},
-        // 21: every other week, counted in the handheld's weeks from Sunday
+        // 22: every other week, counted in the handheld's weeks from Sunday
         {"apple_review.ics", 2, {{"2", "Yes"}, {"14", "2"}, {"15", "2"}, {"22", "0002"}, {"23", "0"}}, {},
          {"RRULE:FREQ=WEEKLY;INTERVAL=2;BYDAY=TU;WKST=SU"}},
     };
