@@ -307,7 +307,7 @@ bool ReadAddressCard(const Vcard& card, const std::string& name, AddressReading*
         if (line.name == "UID" && reading->uid.empty()) reading->uid = text;
         if (line.name == "FN" && reading->fnLine < 0) {
             reading->fnLine = static_cast<int>(i);
-            fn = text;
+            fn = reading->fn = text;
         }
     }
     if (reading->homes[0] >= 0) {

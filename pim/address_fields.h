@@ -46,6 +46,7 @@ struct AddressReading {
     std::vector<std::string> decoded;        // per property, that line's value decoded, still escaped
     std::string uid;
     int fnLine = -1;  // the FN line, -1 none
+    std::string fn;   // its text, LF line ends
     std::string namePrefix, nameSuffix;  // N's honorifics, which the device has no field for
 };
 

@@ -126,13 +126,42 @@ void RewriteProperty(MergeState* state, const AddressProperty& property, size_t 
     state->replacement[home] = WriteVcardLine(head, value, card.version, card.lineEnd);
 }
 
-// FN follows the fields it is made of, when what they make changed.
+// The first whole word old in *text made now (dropped with a space beside
+// it when now is empty).  False when old is empty, unchanged or not there.
+bool ReplaceWord(std::string* text, const std::string& old, const std::string& now) {
+    if (old.empty() || old == now) return false;
+    const auto wordChar = [](char c) { return isalnum(static_cast<unsigned char>(c)) || (c & 0x80) != 0; };
+    for (size_t at = text->find(old); at != std::string::npos; at = text->find(old, at + 1)) {
+        const size_t end = at + old.size();
+        if ((at > 0 && wordChar((*text)[at - 1])) || (end < text->size() && wordChar((*text)[end]))) continue;
+        text->replace(at, old.size(), now);
+        if (!now.empty()) return true;
+        // The word gone, one of the spaces around it goes too.
+        const bool before = at > 0 && (*text)[at - 1] == ' ', after = at < text->size() && (*text)[at] == ' ';
+        if (after && (before || at == 0)) text->erase(at, 1);
+        else if (before && at == text->size()) text->erase(at - 1, 1);
+        return true;
+    }
+    return false;
+}
+
+// FN follows the fields it is made of, when what they make changed.  An FN
+// of the person's own making (a title, a company in brackets) keeps its
+// words and takes the handheld's change of the name parts it shows; one
+// that shows none of them stays as it is.
 void RewriteFormattedName(MergeState* state) {
     const AddressReading& reading = *state->reading;
     const std::string before =
         DeriveFormattedName(reading.values, reading.namePrefix, reading.nameSuffix, reading.uid);
-    const std::string after = DeriveFormattedName(state->merged, reading.namePrefix, reading.nameSuffix, reading.uid);
+    std::string after = DeriveFormattedName(state->merged, reading.namePrefix, reading.nameSuffix, reading.uid);
     if (before == after) return;
+    if (reading.fnLine >= 0 && reading.fn != before) {
+        after = reading.fn;
+        bool replaced = false;
+        for (int field : {0, 1, 2})  // first, middle and last name (host fields 1 to 3)
+            replaced |= ReplaceWord(&after, reading.values[field], state->merged[field]);
+        if (!replaced) return;
+    }
     const Vcard& card = *state->card;
     const std::string value = EscapeForVersion(after, card.version);
     if (reading.fnLine < 0) {

@@ -329,6 +329,33 @@ TEST(AddressMerge, DeviceEditsRewriteOnlyTheirLinesInVcardsOfOtherPrograms) {
     }
 }
 
+// An FN that is not just the name parts (a title, a company in brackets, a
+// name of one's own) keeps its words when the handheld changes a name part.
+TEST(AddressMerge, AnFnOfItsOwnTakesTheChangedNamePartsAndKeepsTheRest) {
+    static const struct {
+        const char *fn, *n, *field, *value, *after;
+    } kRows[] = {
+        {"Dr. Anna M. Berger (Halverd)", "Berger;Anna;M.;;", "1", "Annette", "Dr. Annette M. Berger (Halverd)"},
+        {"Dr. Anna M. Berger (Halverd)", "Berger;Anna;M.;;", "2", "", "Dr. Anna Berger (Halverd)"},
+        {"Anna M. Berger", "Berger;Anna;M.;;", "3", "", "Anna M."},
+        {"Mum", "Berger;Anna;;;", "1", "Anne", "Mum"},
+        {"Anna Berger", "Berger;Anna;;;", "3", "Vogt", "Anna Vogt"},
+    };
+    for (const auto& row : kRows) {
+        const Item base{std::string("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:") + row.fn + "\r\nN:" + row.n + "\r\nEND:VCARD\r\n"};
+        HostRecord record;
+        std::string uid;
+        std::vector<std::string> warnings;
+        Problem problem;
+        ASSERT_TRUE(ItemToAddress(base, "fn.vcf", kSettings, &record, &uid, &warnings, &problem)) << problem.reason;
+        for (auto& field : record.fields)
+            if (field.first == row.field) field.second = row.value;
+        Item merged;
+        ASSERT_TRUE(MergeAddress(base, record, kSettings, &merged, &problem)) << problem.reason;
+        EXPECT_NE(merged.text.find(std::string("\r\nFN:") + row.after + "\r\n"), std::string::npos) << merged.text;
+    }
+}
+
 // 4.0's phone numbers as tel: URIs: the handheld gets the number to dial,
 // and a number it changed goes back as text (which TEL holds in every
 // version), no longer marked as a URI.
