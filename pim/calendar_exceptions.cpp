@@ -6,7 +6,9 @@
 // changed one show twice.  Calendar programs move them with the series, and
 // so do we: an exception that named the n-th occurrence of the series as
 // it was names the n-th of the series as it is.
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "pim/calendar_repeat.h"
 
@@ -17,7 +19,7 @@ namespace {
 
 // Occurrences are counted up to this many; an exception further on is
 // left as it stands.
-const int kMostOccurrences = 100000;
+const size_t kMostOccurrences = 100000;
 
 // A series' start and rule, its occurrences as wall times of the start's
 // own zone (zone-less, as libical expands a rule).
@@ -46,56 +48,73 @@ bool ReadSeries(const ParsedItem& item, const Context& context, Series* series) 
     return true;
 }
 
-// Calls visit with each occurrence in turn, the start first (libical
-// leaves out a start that is no occurrence of its rule, which a calendar
-// program shows all the same), until visit says stop or there are no more.
-template <typename Visit>
-void Walk(const Series& series, const Visit& visit) {
-    icalrecur_iterator* it = icalrecur_iterator_new(icalproperty_get_rrule(series.rrule), series.start.original);
-    if (it == nullptr) return;
-    bool more = visit(series.start.original);
-    for (int i = 1; more && i < kMostOccurrences; ++i) {
-        const icaltimetype t = icalrecur_iterator_next(it);
-        if (icaltime_is_null_time(t)) break;
-        if (icaltime_compare(t, series.start.original) != 0) more = visit(t);
+// A series' occurrences, the start first (libical leaves out a start that
+// is no occurrence of its rule, which a calendar program shows all the
+// same), expanded as far as asked and kept: every exception of an item
+// costs one walk of the rule in all, and no walk goes beyond
+// kMostOccurrences.
+class Occurrences {
+public:
+    explicit Occurrences(const Series& series)
+        : start_(series.start.original),
+          it_(icalrecur_iterator_new(icalproperty_get_rrule(series.rrule), series.start.original)) {
+        if (it_ != nullptr) list_.push_back(start_);
     }
-    icalrecur_iterator_free(it);
-}
+    ~Occurrences() {
+        if (it_ != nullptr) icalrecur_iterator_free(it_);
+    }
+    Occurrences(const Occurrences&) = delete;
+    Occurrences& operator=(const Occurrences&) = delete;
 
-// The n-th occurrence (from 0) of the series, or a null time.
-icaltimetype Nth(const Series& series, int n) {
-    icaltimetype found = icaltime_null_time();
-    int i = 0;
-    Walk(series, [&](const icaltimetype& t) {
-        if (i++ == n) found = t;
-        return i <= n;
-    });
-    return found;
-}
+    // The n-th occurrence (from 0), or a null time.
+    icaltimetype At(size_t n) {
+        while (list_.size() <= n && More()) {
+        }
+        return n < list_.size() ? list_[n] : icaltime_null_time();
+    }
+    // The index of the occurrence at (a date: on that day), or -1.
+    long IndexOf(const icaltimetype& at) {
+        const auto order = [&](const icaltimetype& t) {
+            return at.is_date ? icaltime_compare_date_only(t, at) : icaltime_compare(t, at);
+        };
+        const auto before = [&](const icaltimetype& t) { return order(t) < 0; };
+        while (!list_.empty() && before(list_.back()) && More()) {
+        }
+        const auto found = std::partition_point(list_.begin(), list_.end(), before);
+        return found != list_.end() && order(*found) == 0 ? found - list_.begin() : -1;
+    }
 
-// The index of the occurrence at, or -1.
-int IndexOf(const Series& series, const icaltimetype& at) {
-    int found = -1, i = 0;
-    Walk(series, [&](const icaltimetype& t) {
-        const int order = at.is_date ? icaltime_compare_date_only(t, at) : icaltime_compare(t, at);
-        if (order == 0) found = i;
-        ++i;
-        return order < 0;
-    });
-    return found;
-}
+private:
+    bool More() {
+        if (it_ == nullptr || list_.size() >= kMostOccurrences) return false;
+        icaltimetype t = icalrecur_iterator_next(it_);
+        if (!icaltime_is_null_time(t) && icaltime_compare(t, start_) == 0) t = icalrecur_iterator_next(it_);
+        if (icaltime_is_null_time(t)) {
+            icalrecur_iterator_free(it_);
+            it_ = nullptr;
+            return false;
+        }
+        list_.push_back(t);
+        return true;
+    }
+
+    icaltimetype start_;
+    icalrecur_iterator* it_;
+    std::vector<icaltimetype> list_;
+};
 
 // One value naming an occurrence of was, as it names the same occurrence
 // of now, in the value's own form (a date, UTC, or the start's zone).
-std::string Followed(const std::string& value, const Series& was, const Series& now) {
+std::string Followed(const std::string& value, const Series& was, Occurrences& before, const Series& now,
+                     Occurrences& after) {
     icaltimetype t = icaltime_from_string(value.c_str());
     if (icaltime_is_null_time(t) || !icaltime_is_valid_time(t)) return value;
     const bool utc = !t.is_date && (value.back() == 'Z' || value.back() == 'z');
     if (utc && was.zone == nullptr) return value;
     if (utc) t = icaltime_convert_to_zone(t, was.zone);
     t.zone = nullptr;
-    const int n = IndexOf(was, t);
-    icaltimetype moved = n >= 0 ? Nth(now, n) : icaltime_null_time();
+    const long n = before.IndexOf(t);
+    icaltimetype moved = n >= 0 ? after.At(static_cast<size_t>(n)) : icaltime_null_time();
     if (icaltime_is_null_time(moved)) return value;
     if (t.is_date) return DateValue(moved);
     if (moved.is_date) return value;
@@ -148,7 +167,10 @@ bool FollowSeries(const ParsedItem& was, const ParsedItem& now, const Context& c
         before.start.frame != after.start.frame || ZoneName(before) != ZoneName(after) ||
         icaltime_compare(before.start.original, after.start.original) == 0)
         return false;
-    const auto follow = [&](const std::string& v) { return Followed(v, before, after); };
+    Occurrences wasOccurrences(before), nowOccurrences(after);
+    const auto follow = [&](const std::string& v) {
+        return Followed(v, before, wasOccurrences, after, nowOccurrences);
+    };
     const auto shift = [&](const std::string& v) { return Shifted(v, before, after); };
     Merger merger(now);
     const ical::ContentText& lines = now.lines;
