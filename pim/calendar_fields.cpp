@@ -117,13 +117,23 @@ void AddSecret(std::vector<ical::Property>* out, const std::string& secret) {
     if (secret == "1") out->push_back(ical::Property{"CLASS", {}, "PRIVATE"});
 }
 
-std::string CategoryOf(const ParsedItem& item, const Context& context) {
+namespace {
+
+// Every category of the master, of all its CATEGORIES lines, in order.
+std::vector<std::string> CategoriesOf(const ParsedItem& item) {
     std::vector<std::string> categories;
     for (size_t i : ical::PropertyLines(item.lines, item.Master())) {
         if (item.lines.lines[i].name != "CATEGORIES") continue;
         for (const std::string& category : ical::SplitTextList(item.lines.lines[i].Value()))
             if (!category.empty()) categories.push_back(category);
     }
+    return categories;
+}
+
+}  // namespace
+
+std::string CategoryOf(const ParsedItem& item, const Context& context) {
+    const std::vector<std::string> categories = CategoriesOf(item);
     if (categories.empty()) return std::string();
     if (categories.size() > 1)
         context.Warn("the handheld holds one category; it gets \"" + categories[0] + "\" of " +
@@ -152,13 +162,7 @@ void MergeText(const FieldSet& base, const FieldSet& device, const char* id, con
 void MergeCategory(const FieldSet& base, const FieldSet& device, const char* id, const Context& context,
                    Merger* merger) {
     if (!Changed(base, device, id)) return;
-    std::vector<std::string> categories;
-    const ParsedItem& item = merger->base();
-    for (size_t i : ical::PropertyLines(item.lines, item.Master())) {
-        if (item.lines.lines[i].name != "CATEGORIES") continue;
-        for (const std::string& category : ical::SplitTextList(item.lines.lines[i].Value()))
-            if (!category.empty()) categories.push_back(category);
-    }
+    const std::vector<std::string> categories = CategoriesOf(merger->base());
     const std::string now = device.Get(id).empty() ? std::string() : ItemText(context, device.Get(id));
     std::string value = now.empty() ? "" : ical::EscapeText(now);
     for (size_t i = 1; i < categories.size(); ++i)

@@ -274,16 +274,20 @@ bool MergeCalendar(int32_t section, const Item& base, const HostRecord& record, 
     if (!ok) return false;
     *merged = base;
     merged->text = merger.Result();
-    cal::ParsedItem check;
-    Problem ignored;
-    if (!cal::ParseItem(section, merged->text, name, &check, &ignored))
+    // The merged item must read back; a series the handheld moved then
+    // takes its exceptions along, and must read back again.
+    const auto readsBack = [&](const std::string& text, cal::ParsedItem* out) {
+        Problem ignored;
+        if (cal::ParseItem(section, text, name, out, &ignored)) return true;
         return cal::Fail(problem, ignored.line, "the merged item does not read back: " + ignored.reason);
+    };
+    cal::ParsedItem check, again;
+    if (!readsBack(merged->text, &check)) return false;
     std::string followed;
-    if (section != kScheduleSection || !cal::FollowSeries(parsed, check, context, &followed)) return true;
-    cal::ParsedItem again;
-    if (!cal::ParseItem(section, followed, name, &again, &ignored))
-        return cal::Fail(problem, ignored.line, "the merged item does not read back: " + ignored.reason);
-    merged->text = followed;
+    if (section == kScheduleSection && cal::FollowSeries(parsed, check, context, &followed)) {
+        if (!readsBack(followed, &again)) return false;
+        merged->text = followed;
+    }
     return true;
 }
 
