@@ -103,13 +103,16 @@ private:
     std::vector<icaltimetype> list_;
 };
 
+// A DATE-TIME value written in UTC (its trailing Z).
+bool InUtc(const std::string& value) { return !value.empty() && (value.back() == 'Z' || value.back() == 'z'); }
+
 // One value naming an occurrence of was, as it names the same occurrence
 // of now, in the value's own form (a date, UTC, or the start's zone).
 std::string Followed(const std::string& value, const Series& was, Occurrences& before, const Series& now,
                      Occurrences& after) {
     icaltimetype t = icaltime_from_string(value.c_str());
     if (icaltime_is_null_time(t) || !icaltime_is_valid_time(t)) return value;
-    const bool utc = !t.is_date && (value.back() == 'Z' || value.back() == 'z');
+    const bool utc = !t.is_date && InUtc(value);
     if (utc && was.zone == nullptr) return value;
     if (utc) t = icaltime_convert_to_zone(t, was.zone);
     t.zone = nullptr;
@@ -132,7 +135,7 @@ std::string Shifted(const std::string& value, const Series& was, const Series& n
     if (t.is_date) return minutes % 1440 != 0 ? value : DateValue(DateFromDays(DaysOf(t) + minutes / 1440));
     icaltimetype moved = WallFromMinutes(WallMinutes(t) + minutes);
     moved.second = t.second;
-    return DateTimeValue(moved) + (value.back() == 'Z' || value.back() == 'z' ? "Z" : "");
+    return DateTimeValue(moved) + (InUtc(value) ? "Z" : "");
 }
 
 template <typename Map>

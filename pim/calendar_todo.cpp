@@ -116,9 +116,9 @@ std::string Moved(icalproperty* property, icaltimetype at, int seconds) {
 // A date the handheld changed.  A date with a time of day (Thunderbird's
 // 17:00 in its zone, todoman's midnight in UTC) moves by as many days, its
 // time and zone kept, so that DTSTART and DUE stay of one kind.
-void MergeDate(const FieldSet& base, const FieldSet& device, const char* id, const char* name, const ParsedItem& item,
-               Merger* merger) {
+void MergeDate(const FieldSet& base, const FieldSet& device, const char* id, const char* name, Merger* merger) {
     if (!Changed(base, device, id)) return;
+    const ParsedItem& item = merger->base();
     icaltimetype date, was;
     std::string lines;
     if (ParseDeviceDate(device.Get(id), &date)) {
@@ -236,7 +236,7 @@ bool MergeTodo(const FieldSet& base, const FieldSet& device, const Context& cont
     TodoDates dates;
     std::string reason;
     if (!DatesFromFields(device, &dates, &reason)) return Fail(problem, "the device record: " + reason);
-    MergeDate(base, device, "1", "DUE", merger->base(), merger);
+    MergeDate(base, device, "1", "DUE", merger);
     MergeText(base, device, "2", "SUMMARY", context, merger);
     MergeStatus(base, device, dates, context, merger);
     if (Changed(base, device, "4")) {
@@ -247,7 +247,7 @@ bool MergeTodo(const FieldSet& base, const FieldSet& device, const Context& cont
     MergeText(base, device, "5", "DESCRIPTION", context, merger);
     MergeCategory(base, device, "6", context, merger);
     MergeSecret(base, device, "7", merger);
-    MergeDate(base, device, "8", "DTSTART", merger->base(), merger);
+    MergeDate(base, device, "8", "DTSTART", merger);
     return true;
 }
 
