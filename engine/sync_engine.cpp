@@ -438,6 +438,8 @@ std::string StatePath(const std::string& store) { return store + "/.morvane/stat
 SyncOutcome RunSync(DeviceSession& session, const SyncSettings& given, FILE* out, FILE* err) {
     SyncOutcome outcome;
     SyncSettings settings = given;  // the handheld's zone settled by the state
+    // Items the handheld changed say when they were revised: now.
+    if (settings.pim.now == 0) settings.pim.now = static_cast<int64_t>(time(nullptr));
     Run run{session, settings, out, err, StateStore(), Progress(settings.progress), {}, false};
     StoreLock lock;
     if (!settings.dryRun) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "pim/address_fields.h"
+#include "pim/content_lines.h"
 #include "pim/formats.h"
 #include "records/field_map.h"
 
@@ -173,6 +174,16 @@ void RewriteFormattedName(MergeState* state) {
         WriteVcardLine(HeadWithoutEncoding(card.lines[reading.fnLine]), value, card.version, card.lineEnd);
 }
 
+// A changed contact says when it was revised, where it says so at all.
+void MarkRevised(int64_t now, MergeState* state) {
+    const Vcard& card = *state->card;
+    for (size_t i = 0; i < card.lines.size(); ++i) {
+        if (card.lines[i].name != "REV" || state->replaced[i]) continue;
+        state->replaced[i] = true;
+        state->replacement[i] = WriteVcardLine("REV", RevisionTime(now), card.version, card.lineEnd);
+    }
+}
+
 // The base text with its replaced lines swapped and the additions put
 // before END:VCARD; everything between and around stays.
 std::string Assemble(const MergeState& state, const std::string& text) {
@@ -237,6 +248,10 @@ bool MergeAddress(const Item& base, const HostRecord& record, const Settings& se
         if (AnyChanged(state, properties[p])) RewriteProperty(&state, properties[p], p);
     RewriteFormattedName(&state);
     merged->text = Assemble(state, base.text);
+    if (merged->text != base.text && settings.now != 0) {
+        MarkRevised(settings.now, &state);
+        merged->text = Assemble(state, base.text);
+    }
     return true;
 }
 

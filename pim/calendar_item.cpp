@@ -284,10 +284,13 @@ bool MergeCalendar(int32_t section, const Item& base, const HostRecord& record, 
     cal::ParsedItem check, again;
     if (!readsBack(merged->text, &check)) return false;
     std::string followed;
-    if (section == kScheduleSection && cal::FollowSeries(parsed, check, context, &followed)) {
+    const bool moved = section == kScheduleSection && cal::FollowSeries(parsed, check, context, &followed);
+    if (moved) {
         if (!readsBack(followed, &again)) return false;
         merged->text = followed;
     }
+    std::string revised;
+    if (cal::MarkRevised(parsed, moved ? again : check, context, &revised)) merged->text = revised;
     return true;
 }
 

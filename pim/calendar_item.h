@@ -120,6 +120,12 @@ private:
     std::vector<std::string> zonesAdded_;
 };
 
+// After a merge: when the handheld's change altered the master, after's
+// text with its revision marked (DTSTAMP and LAST-MODIFIED at the
+// settings' time, SEQUENCE one up for a change of its times, repeat or
+// status) in *text; false when nothing but those marks differs.
+bool MarkRevised(const ParsedItem& before, const ParsedItem& after, const Context& context, std::string* text);
+
 // The section conversions (calendar_event.cpp, calendar_todo.cpp,
 // calendar_memo.cpp).  *text gets a whole item.
 bool EventToItem(const FieldSet& fields, const std::string& uid, const Context& context, std::string* text,

@@ -1,6 +1,7 @@
 // What an item says, as a hash that does not move when another program
-// merely writes the same item again.
+// merely writes the same item again, and the time those writes stamp.
 #include <stdio.h>
+#include <time.h>
 
 #include <algorithm>
 #include <string>
@@ -51,6 +52,14 @@ std::string HashText(const std::string& text) {
     snprintf(hex, sizeof hex, "%016llx%016llx", static_cast<unsigned long long>(first),
              static_cast<unsigned long long>(second));
     return hex;
+}
+
+std::string RevisionTime(int64_t seconds) {
+    const time_t t = static_cast<time_t>(seconds);
+    struct tm utc;
+    char text[20] = "";
+    if (gmtime_r(&t, &utc) != nullptr) strftime(text, sizeof text, "%Y%m%dT%H%M%SZ", &utc);
+    return text;
 }
 
 std::string ContentHash(int32_t section, const Item& item) {

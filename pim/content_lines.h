@@ -3,6 +3,8 @@
 #ifndef MORVANE_PIM_CONTENT_LINES_H
 #define MORVANE_PIM_CONTENT_LINES_H
 
+#include <stdint.h>
+
 #include <string>
 #include <vector>
 
@@ -14,6 +16,10 @@ std::vector<std::string> UnfoldContentLines(const std::string& text);
 
 // 128 bits of hash of text, as 32 hex digits.
 std::string HashText(const std::string& text);
+
+// A time (seconds since 1970) as an item says when it was revised
+// (DTSTAMP, LAST-MODIFIED, REV): UTC, "20261209T120000Z".
+std::string RevisionTime(int64_t seconds);
 
 }  // namespace morvane_pim
 

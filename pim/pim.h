@@ -25,6 +25,10 @@ using morvane_host::HostRecord;
 struct Settings {
     std::string timezone;                     // the handheld's zone (an Olson name); empty: the system's
     std::string deviceCharset = "WINDOWS-1252";  // iconv name of the device's texts
+    // When the conversion runs (seconds since 1970, UTC): a calendar item
+    // the handheld changed takes it as its DTSTAMP and LAST-MODIFIED.  0
+    // leaves them as they were.
+    int64_t now = 0;
 };
 
 // One PC item.  For mail, folder is the host folder (1 received, 2 outbox,

@@ -25,7 +25,7 @@ namespace {
 using testing_support::ReadFile;
 using testing_support::WriteFile;
 
-const Settings kSettings;  // WINDOWS-1252
+const Settings kSettings{"", "WINDOWS-1252", 1796817600};  // merges made at 2026-12-09 12:00 UTC
 
 // Every host field: a value as a person's card holds it (device text), the
 // line it gives in the vCard, and where python's vobject finds it.
@@ -218,9 +218,9 @@ static const FixtureRow kFixtures[] = {
      1,
      {"IMPP:xmpp:lena@jabber.example\r\n", "X-MANAGERSNAME:Eva Brandt\r\n", "ADR;TYPE=home;LABEL=\"Gartenstr. 3\\n"},
      {"FN:Lena Berger-Smith\r\n", "N:Berger-Smith;Lena;;;\r\n", "TEL;TYPE=cell;PREF=1:+49 160 1112223\r\n",
-      "CATEGORIES:VIP\r\n",
+      "CATEGORIES:VIP\r\n", "REV:20261209T120000Z\r\n",
       "TEL;TYPE=PAGER:+1 555 0100\r\nNOTE:New note\\nline 2\r\nEND:VCARD\r\n"},
-     4},
+     5},
     // Polish names the device can hold only transliterated.
     {"evolution.vcf", "\xC5\x81ukasz Berger-Smith",
      {{"1", "Lukasz"}, {"3", "Z\xC3\xB3lw"}, {"34", "Luk"}, {"35", "Agnieszka"}, {"39", "20110903"},
@@ -229,8 +229,9 @@ static const FixtureRow kFixtures[] = {
      3,
      {"X-EVOLUTION-FILE-AS:", "CLASS:CONFIDENTIAL\r\n", "ADR;TYPE=WORK:;Pi\xC4\x99tro 3;ul. Prosta 1;"},
      {"N:Berger-Smith;\xC5\x81ukasz;;;\r\n", "FN:\xC5\x81ukasz Berger-Smith\r\n",
-      "TEL;TYPE=CELL;X-EVOLUTION-UI-SLOT=1:+49 160 1112223\r\n", "NOTE:New note\\nline 2\r\n"},
-     5},
+      "TEL;TYPE=CELL;X-EVOLUTION-UI-SLOT=1:+49 160 1112223\r\n", "NOTE:New note\\nline 2\r\n",
+      "REV:20261209T120000Z\r\n"},
+     6},
     // vCard 2.1: bare types, quoted-printable in two character sets (a lowercase hex digit among
     // them, which decoders accept), base64 lines not indented.
     {"nokia21.vcf", "J\xC3\xBCrgen Berger-Smith",

@@ -6,6 +6,7 @@
 
 #include <stdio.h>
 
+#include <regex>
 #include <sstream>
 
 #include "engine/abort_hook.h"
@@ -71,6 +72,13 @@ bool HandheldUntouched(const std::string& output) {
     return rows != 0;
 }
 
+// An item's bytes, the times saying when a sync revised it left out: the
+// two runs merge the handheld's edit at different times.
+std::string WithoutRevisionTimes(const std::string& text) {
+    static const std::regex kStamp("\n(DTSTAMP|LAST-MODIFIED):[0-9TZ]+");
+    return std::regex_replace(text, kStamp, "\n$1:");
+}
+
 class Interrupted : public testing::TestWithParam<const char*> {};
 
 TEST_P(Interrupted, NextSyncConvergesToTheUninterruptedResult) {
@@ -96,7 +104,7 @@ TEST_P(Interrupted, NextSyncConvergesToTheUninterruptedResult) {
     ASSERT_EQ(files.size(), expected.size());
     for (size_t i = 0; i < files.size(); ++i) {
         EXPECT_EQ(files[i].first, expected[i].first);
-        EXPECT_EQ(files[i].second, expected[i].second) << files[i].first;
+        EXPECT_EQ(WithoutRevisionTimes(files[i].second), WithoutRevisionTimes(expected[i].second)) << files[i].first;
     }
 }
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <stdio.h>
+#include <time.h>
 
 #include <chrono>
 #include <filesystem>
@@ -158,9 +159,19 @@ void StateOfTheFirstVersion(const SyncWorld& world) {
 
 // An event another program wrote, with a repeat beyond the handheld: a
 // location changed on the handheld is merged from the record as last
-// synchronised, so only the location's line changes and the repeat stays.
+// synchronised, so only the location's line changes (and those saying when
+// the event was revised) and the repeat stays.
 // A store the first version wrote keeps that record too.
 class OneSidedForeign : public testing::TestWithParam<bool> {};
+
+// A time as iCalendar writes it in UTC.
+std::string UtcStamp(time_t t) {
+    struct tm utc;
+    gmtime_r(&t, &utc);
+    char text[20];
+    strftime(text, sizeof text, "%Y%m%dT%H%M%SZ", &utc);
+    return text;
+}
 
 TEST_P(OneSidedForeign, ADeviceEditOfAnotherProgramsEventRewritesOnlyItsLine) {
     SyncWorld world;
@@ -178,11 +189,22 @@ TEST_P(OneSidedForeign, ADeviceEditOfAnotherProgramsEventRewritesOnlyItsLine) {
     world.EditDevice([&](tethra_sim::DeviceImage& image) {
         ASSERT_TRUE(image.ChangeRecord(1, id, {{"S_LOCATION", TextValue("Room C")}}));
     });
+    const std::string start = UtcStamp(time(nullptr));
     ASSERT_EQ(world.Sync().exitCode, 0);
-    const std::string location = "LOCATION:Conference room B\\, 3rd floor";
+    const std::string end = UtcStamp(time(nullptr)), written = ReadFile(path);
+    // Besides it, the event says when it was revised: at this sync.
+    const size_t at = written.find("\r\nDTSTAMP:");
+    ASSERT_NE(at, std::string::npos);
+    const std::string stamp = written.substr(at + 10, 16);
+    EXPECT_TRUE(start <= stamp && stamp <= end) << stamp;
     std::string expected = text;
-    expected.replace(expected.find(location), location.size(), "LOCATION:Room C");
-    EXPECT_EQ(ReadFile(path), expected);
+    for (const auto& change : {std::make_pair("LOCATION:Conference room B\\, 3rd floor", "LOCATION:Room C"),
+                               std::make_pair("DTSTAMP:20261115T093012Z", "DTSTAMP:"),
+                               std::make_pair("LAST-MODIFIED:20261110T081500Z", "LAST-MODIFIED:")}) {
+        const std::string was = change.first, now = change.second;
+        expected.replace(expected.find(was), was.size(), now.back() == ':' ? now + stamp : now);
+    }
+    EXPECT_EQ(written, expected);
     EXPECT_TRUE(world.InAgreement(morvane_host::kScheduleSection));
 }
 
