@@ -309,6 +309,14 @@ bool DistrustDeviceIds(Collection& collection, const morvane_pim::Settings& sett
     return ReadUnread(collection, settings, unread, true, g, error);
 }
 
+// Whether a PC item's record says what a device record says, as far as the
+// handheld can take it from the PC: the adapter stores some fields its own
+// way whatever it is sent (SilentLoud always 1), so a record the PC wrote
+// differs there from the item that was sent, and the item from the record.
+bool PcSaysTheSame(int32_t section, const HostRecord& device, const HostRecord& pc) {
+    return SameDeviceFields(section, device, pc) || SameDeviceFields(section, device, morvane_pim::AsWritten(section, pc));
+}
+
 bool RenamedOnly(Gathered* g, int64_t rowId) {
     const StateRow& row = *g->Row(rowId);
     return g->pcHref.count(rowId) != 0 && g->pc[g->HrefNow(row)].hash == row.hash;
@@ -338,10 +346,9 @@ PlanInput MakePlanInput(Gathered* g, ConflictPolicy policy) {
             plan.pcMoved = RenamedOnly(g, rowId);
             plan.pcKey = morvane_pim::MatchKey(g->section, pc->record);
             HostRecord stored;
-            plan.pcSameForDevice = TextToRecord(row.deviceFields, &stored) &&
-                                   SameDeviceFields(g->section, stored, pc->record);
+            plan.pcSameForDevice = TextToRecord(row.deviceFields, &stored) && PcSaysTheSame(g->section, stored, pc->record);
         }
-        if (device != nullptr && pc != nullptr) plan.converged = SameDeviceFields(g->section, *device, pc->record);
+        if (device != nullptr && pc != nullptr) plan.converged = PcSaysTheSame(g->section, *device, pc->record);
         input.rows.push_back(plan);
     }
     // A new record's key is only ever looked up by the other side's new or

@@ -20,6 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using morvane_host::kAddressSection;
+using morvane_host::kScheduleSection;
 using tethra_sim::TextValue;
 
 // The handheld renames David Okafor to Dave, or deletes him; the PC moves
@@ -173,6 +174,24 @@ TEST_F(RewrittenOnThePc, InNothingTheHandheldHoldsMeetsNoConflict) {
     const std::string text = ReadFile(file);
     EXPECT_NE(text.find("Dave"), std::string::npos) << text;
     EXPECT_NE(text.find("X-SERVER-ID:4711"), std::string::npos) << text;
+}
+
+// The same for an event the PC has changed before: the handheld holds it
+// since as the adapter wrote it, loud (the demo's "Project review" was
+// silent), which is no difference from the item either.
+TEST_F(RewrittenOnThePc, AfterAPcEditTheAdapterStoredItsOwnWayMeetsNoConflict) {
+    const std::string file = world.FindFile(kScheduleSection, "Project review");
+    world.EditFile(file, "Room 4.12", "Room 3");
+    ASSERT_EQ(world.Sync().exitCode, 0);
+    world.EditFile(file, "END:VEVENT", "X-SERVER-ID:4711\r\nEND:VEVENT");
+    world.ChangeRecord(1, "S_DESCRIPTION4", "Project review", {{"S_DESCRIPTION4", TextValue("Project kick-off")}});
+    const HostRun run = world.Sync({"--verbose"});
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_EQ(run.output.find("conflict:"), std::string::npos) << run.output;
+    EXPECT_TRUE(world.InAgreement(kScheduleSection));
+    const std::string text = ReadFile(file);
+    for (const char* line : {"SUMMARY:Project kick-off", "LOCATION:Room 3", "X-SERVER-ID:4711"})
+        EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
 }
 
 // An edit made on the PC while a sync runs, after it scanned the PC side,
