@@ -27,16 +27,28 @@ struct AdapterFilled {
     const char* readId;
     const char* always;    // null: as sent, unless empty
     const char* forEmpty;  // null: an empty value reads back empty
+    bool byFolder;         // set from the mail folder written to: 0 received, 1 any other
 };
 
 static const AdapterFilled kAdapterFilled[] = {
     // 0
-    {kScheduleSection, "20", "1", nullptr},     // SilentLoud: always 1
-    {kScheduleSection, "22", nullptr, "0000"},  // DayPattern: empty reads back as 0000
-    {kMailSection,     "14", "0", nullptr},     // IsSent: never written, reads back 0
-    {kMailSection,     "15", "0", nullptr},     // IsAttachment: the same
-    {kMailSection,     "16", "0", nullptr},     // IsSMS: 0 in every host folder
+    {kScheduleSection, "20", "1", nullptr, false},     // SilentLoud: always 1
+    {kScheduleSection, "22", nullptr, "0000", false},  // DayPattern: empty reads back as 0000
+    {kMailSection,     "3", nullptr, nullptr, true},   // Type: the folder's, not a mail's own
+    {kMailSection,     "14", "0", nullptr, false},     // IsSent: never written, reads back 0
+    {kMailSection,     "15", "0", nullptr, false},     // IsAttachment: the same
+    // 5
+    {kMailSection,     "16", "0", nullptr, false},     // IsSMS: 0 in every host folder
 };
+
+// What the adapter stores for the field of a record it is sent, or null
+// when it keeps what it is sent.
+const char* KeptValue(const AdapterFilled& row, const HostRecord& record) {
+    if (row.byFolder) return !record.hasFolder ? nullptr : record.folder == kFirstMailFolder ? "0" : "1";
+    if (row.always != nullptr) return row.always;
+    const std::string* sent = record.Value(row.readId);
+    return sent == nullptr || sent->empty() ? row.forEmpty : nullptr;
+}
 
 bool FilledByAdapter(int32_t section, const char* readId) {
     for (const AdapterFilled& row : kAdapterFilled)
@@ -187,8 +199,7 @@ std::string MatchKey(int32_t section, const HostRecord& record) {
 HostRecord AsWritten(int32_t section, HostRecord record) {
     for (const AdapterFilled& row : kAdapterFilled) {
         if (row.section != section) continue;
-        const std::string* sent = record.Value(row.readId);
-        const char* kept = row.always != nullptr ? row.always : (sent == nullptr || sent->empty()) ? row.forEmpty : nullptr;
+        const char* kept = KeptValue(row, record);
         if (kept == nullptr) continue;
         auto field = std::find_if(record.fields.begin(), record.fields.end(),
                                   [&](const std::pair<std::string, std::string>& f) { return f.first == row.readId; });

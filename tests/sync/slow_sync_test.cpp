@@ -12,6 +12,7 @@ namespace sync_test {
 namespace {
 
 using morvane_host::kAddressSection;
+using morvane_host::kMailSection;
 using morvane_host::kScheduleSection;
 using morvane_host::kToDoSection;
 using host_test::Ran;
@@ -105,6 +106,25 @@ TEST_F(SlowSync, WithoutStateItemsAreMatchedByContent) {
     ASSERT_TRUE(Ran(world.Sync(), 0));
     for (int32_t section = 1; section <= 5; ++section) EXPECT_TRUE(world.InAgreement(section)) << section;
     EXPECT_EQ(Tree(world.store()).size(), files.size());
+}
+
+// A received mail filed in Saved on the handheld keeps its Type there, as
+// its PC item says; sent back from the PC (deleted on the handheld, marked
+// unread on the PC) it takes the Type the adapter gives saved mail.  Without
+// the state, the two are still found to be one.
+TEST_F(SlowSync, AMailFiledOnTheHandheldAndSentBackIsFoundAgain) {
+    world.ChangeRecord(16, "S_SUBJECT", "Saturday", {{"S_FOLDERID", tethra_sim::NumberValue(3)}});
+    ASSERT_TRUE(Ran(world.Sync(), 0));
+    const std::string file = world.FindFile(kMailSection, "Subject: Saturday");
+    ASSERT_EQ(file.back(), 'S');
+    world.DeleteRecord(16, "S_SUBJECT", "Saturday");
+    std::filesystem::rename(file, file.substr(0, file.size() - 1));
+    ASSERT_TRUE(Ran(world.Sync(), 0));
+    const size_t mails = world.DeviceCount(kMailSection);
+    std::filesystem::remove_all(world.store() + "/.morvane");
+    ASSERT_TRUE(Ran(world.Sync(), 0));
+    EXPECT_TRUE(world.InAgreement(kMailSection));
+    EXPECT_EQ(world.DeviceCount(kMailSection), mails);
 }
 
 // The contacts moved to another folder, the sync pointed there: the state's
