@@ -64,7 +64,9 @@ void IndexRows(Gathered* g) {
 namespace {
 
 // How a record read from the device differs from what the state holds.
-void Compare(const HostRecord& record, Gathered* g) {
+// lostSession: the handheld asked for a full read, as after a session it
+// never closed, and so kept none of that session's writes.
+void Compare(const HostRecord& record, bool lostSession, Gathered* g) {
     auto known = g->deviceIndex.find(record.id);
     if (known == g->deviceIndex.end()) {
         g->deviceNew.push_back(record.id);
@@ -74,7 +76,7 @@ void Compare(const HostRecord& record, Gathered* g) {
     HostRecord stored;
     if (TextToRecord(row.deviceFields, &stored) && SameDeviceFields(g->section, stored, record)) return;
     HostRecord sent;
-    if (row.pending == Pending::kWrite && TextToRecord(row.pendingFields, &sent) &&
+    if (row.pending == Pending::kWrite && !lostSession && TextToRecord(row.pendingFields, &sent) &&
         ShowsEveryChange(g->section, stored, sent, record)) {
         // The write of a session that ended before it was confirmed, kept
         // by the handheld: the state takes it as confirmed, with the PC item
@@ -82,7 +84,9 @@ void Compare(const HostRecord& record, Gathered* g) {
         // change measured from that write.  A record that shows the value
         // from before of a field the write changed lost the write and was
         // edited on the handheld since: a change from the old base, which
-        // meets the PC edit the write carried as a conflict.
+        // meets the PC edit the write carried as a conflict.  So is every
+        // record of a handheld that lost the session: one edited there
+        // before it may show a field the write changed at a third value.
         const bool edited = !SameDeviceFields(g->section, sent, record);
         row.deviceFields = edited ? row.pendingFields : RecordToText(record);
         row.hash = row.pendingHash;
@@ -111,7 +115,7 @@ void GatherDevice(DatabaseRecords read, bool full, Gathered* g) {
         HostRecord& kept = g->deviceRecords[record.id];
         kept = std::move(record);
         g->deviceOrder.push_back(kept.id);
-        Compare(kept, g);
+        Compare(kept, read.fullSync, g);
     }
     if (!full) return;
     for (const StateRow& row : g->rows)

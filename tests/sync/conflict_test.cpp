@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <stdio.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <functional>
@@ -269,6 +270,23 @@ INSTANTIATE_TEST_SUITE_P(Steps, LostWrite, testing::ValuesIn(kInterruptions),
                          [](const testing::TestParamInfo<Interruption>& info) {
                              return std::string(info.param.conflict ? "Lost" : "Kept");
                          });
+
+// The company changed on both sides, the handheld's to a third value, and
+// the sync that settled it for the PC ended before the handheld closed its
+// session: the handheld lost the PC's write.  Its record then shows the
+// field the write changed at neither value; it is the conflict still, and
+// the policy settles it again rather than the handheld's value winning.
+TEST_F(Synced, AConflictWhoseWriteTheHandheldLostIsSettledAgain) {
+    ChangeOnThePc(world);
+    world.ChangeRecord(7, "S_LAST_NAME", "Okafor", {{"S_COMPANY", TextValue("Halverd AG")}});
+    sleep(1);  // the handheld tells a session it lost by its time, in seconds
+    const HostRun killed = world.SyncKilledAt("device-committed:3", {"--conflict", "pc"});
+    ASSERT_EQ(killed.exitCode, 9) << killed.output;
+    ASSERT_TRUE(host_test::Ran(world.Sync({"--conflict", "pc", "--verbose"}), 0, {"handheld gets the PC's change", "(conflict)"}));
+    EXPECT_TRUE(world.InAgreement(kAddressSection));
+    EXPECT_EQ(CompanyOf(world, "S_LAST_NAME", "Okafor"), "Halverd Group");
+    EXPECT_EQ(FilesWith(world, "Halverd Group"), 1u);
+}
 
 }  // namespace
 }  // namespace sync_test

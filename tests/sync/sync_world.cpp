@@ -86,9 +86,9 @@ HostRun SyncWorld::Sync(const std::vector<std::string>& extra) const {
     return host_test::RunHost(arguments);
 }
 
-HostRun SyncWorld::SyncKilledAt(const std::string& step) const {
+HostRun SyncWorld::SyncKilledAt(const std::string& step, const std::vector<std::string>& extra) const {
     testing_support::SetEnv("MORVANE_SYNC_ABORT_AT", step.c_str());
-    const HostRun killed = Sync();
+    const HostRun killed = Sync(extra);
     testing_support::UnsetEnv("MORVANE_SYNC_ABORT_AT");
     return killed;
 }

@@ -28,7 +28,7 @@ public:
     // morvane-sync sync with the world's device and store, --yes, and extra.
     HostRun Sync(const std::vector<std::string>& extra = {}) const;
     // A sync the engine's abort hook ends at once at step (as kill -9 would).
-    HostRun SyncKilledAt(const std::string& step) const;
+    HostRun SyncKilledAt(const std::string& step, const std::vector<std::string>& extra = {}) const;
     // A sync that waits at step while meanwhile runs, as another program
     // would run beside it.
     HostRun SyncPausedAt(const std::string& step, const std::function<void()>& meanwhile) const;
