@@ -310,11 +310,14 @@ bool DistrustDeviceIds(Collection& collection, const morvane_pim::Settings& sett
 }
 
 // Whether a PC item's record says what a device record says, as far as the
-// handheld can take it from the PC: the adapter stores some fields its own
-// way whatever it is sent (SilentLoud always 1), so a record the PC wrote
-// differs there from the item that was sent, and the item from the record.
+// handheld can take it from the PC.  The adapter stores some fields its own
+// way whatever it is sent (SilentLoud always 1, a mail's Type after its
+// folder), so a record the PC wrote differs there from the item it came
+// from, and a record the handheld kept its own way (a mail filed there
+// keeps its Type) from one the PC would write: those fields are compared
+// as the adapter would store them.
 bool PcSaysTheSame(int32_t section, const HostRecord& device, const HostRecord& pc) {
-    return SameDeviceFields(section, device, pc) || SameDeviceFields(section, device, morvane_pim::AsWritten(section, pc));
+    return SameDeviceFields(section, morvane_pim::AsWritten(section, device), morvane_pim::AsWritten(section, pc));
 }
 
 bool RenamedOnly(Gathered* g, int64_t rowId) {

@@ -21,6 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using morvane_host::kAddressSection;
+using morvane_host::kMailSection;
 using morvane_host::kScheduleSection;
 using tethra_sim::TextValue;
 
@@ -193,6 +194,21 @@ TEST_F(RewrittenOnThePc, AfterAPcEditTheAdapterStoredItsOwnWayMeetsNoConflict) {
     const std::string text = ReadFile(file);
     for (const char* line : {"SUMMARY:Project kick-off", "LOCATION:Room 3", "X-SERVER-ID:4711"})
         EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
+}
+
+// A mail the handheld keeps its own way (filed in Saved as received mail)
+// moved back to the Inbox on both sides: the same change, no conflict,
+// though the PC would send it with the Type of the folder.
+TEST_F(Synced, TheSameMoveOnBothSidesOfAMailMeetsNoConflict) {
+    const std::string file = world.FindFile(kMailSection, "Subject: Price list 2027");
+    world.ChangeRecord(16, "S_SUBJECT", "Price list 2027", {{"S_FOLDERID", tethra_sim::NumberValue(0)}});
+    const size_t mails = world.DeviceCount(kMailSection);
+    fs::rename(file, world.Folder(kMailSection) + "/Inbox/cur/" + fs::path(file).filename().string());
+    const HostRun run = world.Sync({"--verbose"});
+    ASSERT_TRUE(host_test::Ran(run, 0, {"already the same on both sides"}));
+    EXPECT_EQ(run.output.find("conflict:"), std::string::npos) << run.output;
+    EXPECT_TRUE(world.InAgreement(kMailSection));
+    EXPECT_EQ(world.DeviceCount(kMailSection), mails);
 }
 
 // An edit made on the PC while a sync runs, after it scanned the PC side,
