@@ -1,7 +1,7 @@
 // A calendar item the handheld changed says that it was revised, as a
 // calendar program's edit would: DTSTAMP and LAST-MODIFIED take the time
-// of the sync, and SEQUENCE goes up when the change moves, repeats or
-// cancels it (RFC 5545 3.8.7.4).  Invitations rely on them: a server
+// of the sync, and SEQUENCE goes up when the change is to its times, its
+// repeat or its status (RFC 5545 3.8.7.4).  Invitations rely on them: a server
 // sends the attendees an organiser's change, and their programs take an
 // update whose SEQUENCE and DTSTAMP are those they already hold for the
 // copy they have.
