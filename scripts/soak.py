@@ -1,0 +1,362 @@
+#!/usr/bin/env python3
+"""Random edits on both sides of one database, synced again and again.
+
+    scripts/soak.py contacts|calendar|tasks|mail [--seed N] [--rounds N] [--bridge] [--keep]
+
+Starts from the demo handheld synced into a fresh store, adds eight records
+of its own, then per round makes up to four random changes on the
+simulated handheld (its image file) and in the PC's files (edit, add,
+delete; on the PC also a rename and a property the handheld does not
+hold), syncs with a random --conflict policy (two rounds in five first
+killed at a random step, one in ten with the state removed instead), and
+checks both sides against a model of what each must hold: each record's
+token and value, kept twice after a conflict under keep-both.  A second
+sync must then find nothing to do.  Exits 1 at the first round that
+differs, naming its changes.  Not a CI stage: 80 rounds take two to four
+minutes.  Needs a build (scripts/build.sh).
+"""
+import argparse, glob, json, os, random, re, shutil, subprocess, sys, tempfile, time, uuid
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+STEPS = ["gathered", "marked", "pc-write", "pc-applied", "device-imported", "device-committed", "database-done",
+         "finished"]
+
+
+def num(v):
+    """A link value of the image: a number, or its little-endian bytes."""
+    if isinstance(v, dict): return int.from_bytes(bytes.fromhex(v['hex']), 'little')
+    return int(v or 0)
+
+
+def header(text, name):
+    m = re.search(r'^%s(?:;[^:\r\n]*)?:([^\r\n]*)' % name, text, re.M | re.I)
+    return m.group(1).strip() if m else ''
+
+
+def replace_line(text, name, line, before):
+    """text with its first line of that property replaced by line, or line put before the line `before`."""
+    if re.search(r'^%s[;:]' % name, text, re.M):
+        return re.sub(r'^%s[;:][^\r\n]*' % name, lambda _: line, text, count=1, flags=re.M)
+    return text.replace(before, line + '\r\n' + before, 1)
+
+
+class Contacts:
+    section, dbs, folder, ext, prefix = 1, (7,), 'contacts', '.vcf', 'T'
+    def choices(self, rng, rnd, side): return 'C%d%s' % (rnd, side)
+    def dev_value(self, v): return v.get('S_COMPANY', '')
+    def dev_set(self, v, value): v['S_COMPANY'] = value
+    def dev_new(self, token, value): return 7, {'S_FIRST_NAME': 'Soak', 'S_LAST_NAME': token, 'S_COMPANY': value}
+    def dev_token(self, v): return v.get('S_LAST_NAME')
+    def pc_read(self, text): return header(text, 'N').split(';')[0], header(text, 'ORG').split(';')[0]
+    def pc_set(self, text, value): return replace_line(text, 'ORG', 'ORG:' + value, 'END:VCARD')
+    def pc_new(self, token, value, uid):
+        return ('%s.vcf' % uid, 'BEGIN:VCARD\r\nVERSION:3.0\r\nUID:%s\r\nFN:Soak %s\r\nN:%s;Soak;;;\r\nORG:%s\r\n'
+                'END:VCARD\r\n' % (uid, token, token, value))
+    end = 'END:VCARD'
+
+
+class Calendar:
+    """An event's value: its location and its start hour ("C3d@11")."""
+    section, dbs, folder, ext, prefix = 2, (1,), 'calendar', '.ics', 'E'
+    def choices(self, rng, rnd, side): return 'C%d%s@%02d' % (rnd, side, rng.randint(7, 20))
+    def dev_value(self, v): return '%s@%s' % (v.get('S_LOCATION', ''), v.get('S_START_TIME', '??')[:2])
+    def dev_set(self, v, value):
+        place, hour = value.split('@')
+        v['S_LOCATION'], v['S_START_TIME'], v['S_END_TIME'] = place, hour + ':00:00', '%02d:00:00' % (int(hour) + 1)
+    def dev_new(self, token, value):
+        day = '2026-12-%02d' % (1 + int(token[1:]) % 28)
+        v = {'S_DESCRIPTION4': token, 'S_START_DATE': day, 'S_END_DATE': day, 'S_ALLDAY_FLAG': 0, 'S_ALARM_FLAG': 0,
+             'S_REPEAT_FLAG': 0}
+        self.dev_set(v, value)
+        return 1, v
+    def dev_token(self, v): return v.get('S_DESCRIPTION4')
+    def pc_read(self, text):
+        event = text[text.find('BEGIN:VEVENT'):]
+        m = re.search(r'^DTSTART[^:\r\n]*:\d{8}T(\d\d)', event, re.M)
+        return header(event, 'SUMMARY'), '%s@%s' % (header(event, 'LOCATION'), m.group(1) if m else '??')
+    def pc_set(self, text, value):
+        place, hour = value.split('@')
+        cut = text.index('BEGIN:VEVENT')
+        event = replace_line(text[cut:], 'LOCATION', 'LOCATION:' + place, 'END:VEVENT')
+        for name, h in (('DTSTART', int(hour)), ('DTEND', int(hour) + 1)):
+            event = re.sub(r'^(%s[^:\r\n]*:\d{8}T)\d\d' % name, lambda m: m.group(1) + '%02d' % h, event, count=1,
+                           flags=re.M)
+        return text[:cut] + event
+    def pc_new(self, token, value, uid):
+        # Every other one repeats weekly with an occurrence left out, so
+        # that moves of a series with exceptions are made too.
+        place, hour = value.split('@')
+        day = 1 + int(token[1:]) % 28
+        repeat = ('RRULE:FREQ=WEEKLY;COUNT=%d\r\nEXDATE;TZID=Europe/Berlin:202612%02dT%s0000\r\n' % (3 + day % 4, day + 7, hour)
+                  if day % 2 else '')
+        return ('%s.ics' % uid, 'BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//soak//EN\r\nBEGIN:VEVENT\r\nUID:%s\r\n'
+                'DTSTAMP:20261201T000000Z\r\nSEQUENCE:4\r\nDTSTART;TZID=Europe/Berlin:202612%02dT%s0000\r\n'
+                'DTEND;TZID=Europe/Berlin:202612%02dT%02d0000\r\n%sSUMMARY:%s\r\nLOCATION:%s\r\nEND:VEVENT\r\n'
+                'END:VCALENDAR\r\n' % (uid, day, hour, day, int(hour) + 1, repeat, token, place))
+    end = 'END:VEVENT'
+
+
+class Tasks:
+    """A task's value: its due day in December and whether it is done ("18d")."""
+    section, dbs, folder, ext, prefix = 3, (6,), 'tasks', '.ics', 'K'
+    def choices(self, rng, rnd, side): return '%02d%s' % (rng.randint(10, 28), rng.choice('nd'))
+    def dev_value(self, v): return v.get('S_END_DATE', '????????')[8:10] + ('d' if num(v.get('S_COMPLETED')) else 'n')
+    def dev_set(self, v, value):
+        v['S_END_DATE'], v['S_COMPLETED'] = '2026-12-' + value[:2], int(value[2] == 'd')
+        if value[2] == 'd': v['S_COMPLETION_DATE'] = '2026-12-09'
+        else: v.pop('S_COMPLETION_DATE', None)
+    def dev_new(self, token, value):
+        v = {'S_DESCRIPTION3': token, 'S_PRIORITY': 3}
+        self.dev_set(v, value)
+        return 6, v
+    def dev_token(self, v): return v.get('S_DESCRIPTION3')
+    def pc_read(self, text):
+        m = re.search(r'^DUE[^:\r\n]*:\d{6}(\d\d)', text, re.M)
+        return header(text, 'SUMMARY'), (m.group(1) if m else '??') + ('d' if header(text, 'STATUS') == 'COMPLETED' else 'n')
+    def pc_set(self, text, value):
+        text = replace_line(text, 'DUE', 'DUE;VALUE=DATE:202612' + value[:2], 'END:VTODO')
+        text = re.sub(r'^(COMPLETED|PERCENT-COMPLETE):[^\r\n]*\r?\n', '', text, flags=re.M)
+        status = 'STATUS:COMPLETED\r\nCOMPLETED:20261209T100000Z' if value[2] == 'd' else 'STATUS:NEEDS-ACTION'
+        return replace_line(text, 'STATUS', status, 'END:VTODO')
+    def pc_new(self, token, value, uid):
+        return ('%s.ics' % uid, self.pc_set('BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//soak//EN\r\nBEGIN:VTODO\r\n'
+                                            'UID:%s\r\nDTSTAMP:20261201T000000Z\r\nSUMMARY:%s\r\nEND:VTODO\r\n'
+                                            'END:VCALENDAR\r\n' % (uid, token), value))
+    end = 'END:VTODO'
+
+
+class Mail:
+    """A message's value: its folder on the handheld (0 received, 3 saved) and whether it was read ("3r")."""
+    section, dbs, folder, ext, prefix = 5, (15, 16), 'mail', '', 'M'
+    dirs = {0: 'Inbox', 3: 'Saved'}
+    def choices(self, rng, rnd, side): return rng.choice(['0u', '0r', '3u', '3r'])
+    def dev_value(self, v): return '%d%s' % (num(v.get('S_FOLDERID')), 'r' if num(v.get('S_IS_READ')) else 'u')
+    def dev_set(self, v, value): v['S_FOLDERID'], v['S_IS_READ'] = int(value[0]), int(value[1] == 'r')
+    def dev_new(self, token, value):
+        v = {'S_TYPE': 0, 'S_TO': 'me@example.org', 'S_FROM': 'soak@example.net', 'S_SUBJECT': token,
+             'S_BODY': 'Body of ' + token, 'S_SEND_DATE': '2026-12-01T10:00:00', 'S_RECEIVED_DATE': '2026-12-01T10:00:00',
+             'S_IS_SENT': 0, 'S_ATTACHMENT2': 0, 'S_ISSMS': 0, 'S_PRIORITY': 2}
+        self.dev_set(v, value)
+        return 16, v
+    def dev_token(self, v): return v.get('S_SUBJECT') if num(v.get('S_FOLDERID')) in self.dirs else None
+    def files(self, store):
+        return [f for d in self.dirs.values() for sub in ('cur', 'new') for f in glob.glob('%s/mail/%s/%s/*' % (store, d, sub))]
+    def pc_read_file(self, path):
+        folder = [k for k, d in self.dirs.items() if '/%s/' % d in path][0]
+        info = path.rsplit(':2,', 1)[1] if ':2,' in path else ''
+        text = open(path, 'rb').read().decode('utf-8', 'replace')
+        return header(text, 'Subject'), '%d%s' % (folder, 'r' if 'S' in info else 'u')
+    def pc_move(self, store, path, value):
+        name, _, info = os.path.basename(path).partition(':2,')
+        flags = ''.join(sorted(set(info.replace('S', '')) | ({'S'} if value[1] == 'r' else set())))
+        os.rename(path, '%s/mail/%s/cur/%s:2,%s' % (store, self.dirs[int(value[0])], name, flags))
+    def pc_new(self, token, value, uid):
+        return ('%s/cur/%s:2,%s' % (self.dirs[int(value[0])], uid, 'S' if value[1] == 'r' else ''),
+                'From: soak@example.net\r\nTo: me@example.org\r\nSubject: %s\r\nDate: Tue, 01 Dec 2026 10:00:00 +0100\r\n'
+                'Message-ID: <%s@soak>\r\nMIME-Version: 1.0\r\nContent-Type: text/plain; charset=utf-8\r\n\r\n'
+                'Body of %s\r\n' % (token, uid, token))
+    end = None  # no rename or property of its own: a message's name carries its flags
+
+
+KINDS = {'contacts': Contacts, 'calendar': Calendar, 'tasks': Tasks, 'mail': Mail}
+
+
+class World:
+    """The demo handheld's image and a store, and morvane-sync run on them."""
+
+    def __init__(self, kind, top, binary, bridge):
+        self.kind, self.top, self.binary, self.bridge = kind, top, binary, bridge
+        self.store, self.image = top + '/store', top + '/device.json'
+        demo = subprocess.run([binary, 'demo', '--keep'], cwd=top, capture_output=True, text=True)
+        kept = re.search(r'\((/[^()]*)/drive_c/', demo.stdout)
+        if demo.returncode != 0 or kept is None: sys.exit('the demo failed:\n' + demo.stdout + demo.stderr)
+        for name in ('device.json', 'drive_c', 'user.reg'):
+            (shutil.copytree if name == 'drive_c' else shutil.copy)(kept.group(1) + '/' + name, top + '/' + name)
+        shutil.rmtree(kept.group(1))
+        self.env = dict(os.environ, MORVANE_DRIVE_C=top + '/drive_c', MORVANE_REGISTRY=top + '/user.reg',
+                        MORVANE_DEVICE=self.image, MORVANE_MESSAGEBOX='ok', TZ='Europe/Berlin')
+
+    def sync(self, extra=(), abort=None):
+        env = dict(self.env, **({'MORVANE_SYNC_ABORT_AT': abort} if abort else {}))
+        bridge = ['--bridge', self.bridge] if self.bridge else []
+        run = subprocess.run([self.binary, 'sync', '--store', self.store, '--yes', '--section',
+                              str(self.kind.section)] + bridge + list(extra), env=env, capture_output=True, text=True)
+        return run.returncode, run.stdout + run.stderr
+
+    # The handheld: its image file, and its lists of changes.
+    def edit_device(self, change):
+        image = json.load(open(self.image))
+        change({db['id']: db for db in image['databases']})
+        json.dump(image, open(self.image, 'w'), ensure_ascii=False, indent=1)
+
+    def records(self, dbs):
+        return [(db, r) for db in dbs.values() if db['id'] in self.kind.dbs for r in db['records']]
+
+    def dev_set(self, token, value):
+        def change(dbs):
+            db, r = [(db, r) for db, r in self.records(dbs) if self.kind.dev_token(r['values']) == token][0]
+            self.kind.dev_set(r['values'], value)
+            if r['id'] not in db['changed'] and r['id'] not in db['added']: db['changed'].append(r['id'])
+        self.edit_device(change)
+
+    def dev_add(self, token, value):
+        def change(dbs):
+            dbid, values = self.kind.dev_new(token, value)
+            db = dbs[dbid]
+            db['records'].append({'id': db['nextId'], 'values': values})
+            db['added'].append(db['nextId'])
+            db['nextId'] += 1
+        self.edit_device(change)
+
+    def dev_del(self, token):
+        def change(dbs):
+            db, r = [(db, r) for db, r in self.records(dbs) if self.kind.dev_token(r['values']) == token][0]
+            db['records'].remove(r)
+            for listed in ('added', 'changed'):
+                if r['id'] in db[listed]: db[listed].remove(r['id'])
+            db['deleted'].append(r['id'])
+        self.edit_device(change)
+
+    def device_side(self):
+        image = json.load(open(self.image))
+        return sorted((self.kind.dev_token(r['values']), self.kind.dev_value(r['values']))
+                      for _, r in self.records({db['id']: db for db in image['databases']})
+                      if self.kind.dev_token(r['values']) is not None)
+
+    # The PC: the collection's files.
+    def pc_items(self):
+        if isinstance(self.kind, Mail): return {f: self.kind.pc_read_file(f) for f in self.kind.files(self.store)}
+        return {f: self.kind.pc_read(open(f, encoding='utf-8', newline='').read())
+                for f in glob.glob('%s/%s/*%s' % (self.store, self.kind.folder, self.kind.ext))}
+
+    def pc_file(self, token):
+        return [f for f, v in self.pc_items().items() if v[0] == token][0]
+
+    def pc_set(self, token, value):
+        path = self.pc_file(token)
+        if isinstance(self.kind, Mail): return self.kind.pc_move(self.store, path, value)
+        text = open(path, encoding='utf-8', newline='').read()
+        open(path, 'w', encoding='utf-8', newline='').write(self.kind.pc_set(text, value))
+
+    def pc_add(self, token, value, uid):
+        name, text = self.kind.pc_new(token, value, uid)
+        open('%s/%s/%s' % (self.store, self.kind.folder, name), 'w', encoding='utf-8', newline='').write(text)
+
+    def pc_del(self, token):
+        os.remove(self.pc_file(token))
+
+    def pc_side(self):
+        return sorted(self.pc_items().values())
+
+
+def settle(model, token, device, pc, policy):
+    """What both sides must hold of token after a sync that met these changes."""
+    if device and device[0] == 'add': model[token] = [device[1]]
+    elif pc and pc[0] == 'add': model[token] = [pc[1]]
+    elif pc and pc[0] == 'extra':  # a property the handheld does not hold: no conflict
+        if device and device[0] == 'edit': model[token] = [device[1]]
+        elif device: model[token] = [pc[1]]  # the changed item wins over the deletion
+    elif device and pc:
+        if device[0] == 'del' and pc[0] == 'del': del model[token]
+        elif device[0] == 'del': model[token] = [pc[1]]
+        elif pc[0] == 'del': model[token] = [device[1]]
+        elif device[1] == pc[1]: model[token] = [pc[1]]
+        elif policy == 'keep-both': model[token] = [device[1], pc[1]]
+        else: model[token] = [device[1] if policy == 'device' else pc[1]]
+    else:
+        change = device or pc
+        if change[0] == 'del': del model[token]
+        else: model[token] = [change[1]]
+
+
+def main():
+    args = argparse.ArgumentParser(description=__doc__.split('\n')[0])
+    args.add_argument('kind', choices=sorted(KINDS))
+    args.add_argument('--seed', type=int, default=1)
+    args.add_argument('--rounds', type=int, default=80)
+    args.add_argument('--bridge', action='store_true', help='reach the adapter through morvane-bridge')
+    args.add_argument('--build', default=ROOT + '/build')
+    args.add_argument('--keep', action='store_true', help='keep the world\'s folder')
+    opts = args.parse_args()
+    kind, rng = KINDS[opts.kind](), random.Random(opts.seed)
+    top = tempfile.mkdtemp(prefix='morvane-soak-')
+    world = World(kind, top, opts.build + '/bin/morvane-sync', opts.build + '/bin/morvane-bridge' if opts.bridge else None)
+    assert world.sync()[0] == 0
+    model = {}
+    for i in range(8):
+        token, value = '%s%d' % (kind.prefix, i), kind.choices(rng, 0, 'd')
+        world.dev_add(token, value)
+        model[token] = [value]
+    code, out = world.sync()
+    assert code == 0, out
+    others_device = [v for v in world.device_side() if v[0] not in model]
+    others_pc = [v for v in world.pc_side() if v[0] not in model]
+    next_token = 8
+    for rnd in range(1, opts.rounds + 1):
+        live = [t for t, values in model.items() if len(values) == 1]
+        changes = {'dev': {}, 'pc': {}}
+        for _ in range(0 if rng.random() < 0.1 else rng.randint(1, 4)):
+            side = rng.choice(['dev', 'pc'])
+            what = rng.choice(['edit', 'edit', 'add', 'del'] + (['rename', 'extra'] if side == 'pc' and kind.end else []))
+            mine = changes[side]
+            if what == 'add':
+                token, value = '%s%d' % (kind.prefix, next_token), kind.choices(rng, rnd, side[0])
+                next_token += 1
+                if side == 'dev': world.dev_add(token, value)
+                else: world.pc_add(token, value, str(uuid.UUID(int=rng.getrandbits(128))))
+                mine[token] = ('add', value)
+                continue
+            candidates = [t for t in live if t not in mine]
+            if not candidates: continue
+            token = rng.choice(candidates)
+            if what == 'rename':
+                path = world.pc_file(token)
+                os.rename(path, os.path.join(os.path.dirname(path), 'renamed-%d-%s%s' % (rnd, token, kind.ext)))
+            elif what == 'extra':
+                path = world.pc_file(token)
+                text = open(path, newline='').read().replace(kind.end, 'X-SOAK:%d\r\n%s' % (rnd, kind.end))
+                open(path, 'w', newline='').write(text)
+                mine[token] = ('extra', model[token][0])
+            elif what == 'edit':
+                value = model[token][0]
+                while value == model[token][0]: value = kind.choices(rng, rnd, side[0])
+                (world.dev_set if side == 'dev' else world.pc_set)(token, value)
+                mine[token] = ('edit', value)
+            else:
+                (world.dev_del if side == 'dev' else world.pc_del)(token)
+                mine[token] = ('del', None)
+                live.remove(token)
+        policy = rng.choice(['keep-both', 'device', 'pc'])
+        for token in sorted(set(changes['dev']) | set(changes['pc'])):
+            settle(model, token, changes['dev'].get(token), changes['pc'].get(token), policy)
+        how = 'plain'
+        if not changes['dev'] and not changes['pc']:
+            shutil.rmtree(world.store + '/.morvane')
+            how = 'state removed'
+        elif rng.random() < 0.4:
+            how = 'killed at ' + rng.choice(STEPS)
+            time.sleep(1)  # the handheld tells a session it lost by its time, in seconds
+            code, out = world.sync(['--conflict', policy], abort=how.split()[-1])
+            if code not in (0, 9): print('round %d: the killed sync exited %d\n%s' % (rnd, code, out))
+        label = 'round %d (%s, %s; handheld %s, PC %s)' % (rnd, policy, how, changes['dev'], changes['pc'])
+        code, out = world.sync(['--conflict', policy])
+        wanted = [(t, v) for t, values in model.items() for v in values]
+        differs = []
+        if code != 0: differs.append('exit %d\n%s' % (code, out))
+        for name, have, others in (('handheld', world.device_side(), others_device), ('PC', world.pc_side(), others_pc)):
+            if have != sorted(others + wanted):
+                differs.append('%s holds %s, the model %s' % (name, sorted(set(have) - set(others + wanted)),
+                                                              sorted(set(others + wanted) - set(have))))
+        code, out = world.sync()
+        if code != 0 or re.search(r'\|[^|\n]*[1-9]', out.split('database')[-1]): differs.append('the next sync was not idle:\n' + out)
+        if differs:
+            print(label + ':\n  ' + '\n  '.join(differs))
+            print('the world is kept in ' + top)
+            return 1
+    print('%s: %d rounds in agreement (seed %d)' % (opts.kind, opts.rounds, opts.seed))
+    if not opts.keep: shutil.rmtree(top)
+    return 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())
