@@ -57,7 +57,8 @@ DeviceRule RuleFromItem(const ParsedItem& item, const Moment& start, const Conte
 // A series whose start the handheld moved (was the item before the merge,
 // now after it): its EXDATE values and the RECURRENCE-ID of each changed
 // occurrence name the same occurrences of now's rule as they named of
-// was's, RDATE values move as the start moved (calendar_exceptions.cpp).
+// was's, RDATE values move as the start moved (calendar_exceptions.cpp);
+// a series made all-day, or given a time, gives them its start's form.
 // True with *text the item so mended; false when nothing needs it.
 bool FollowSeries(const ParsedItem& was, const ParsedItem& now, const Context& context, std::string* text);
 // A series no longer repeated: its changed occurrences go.

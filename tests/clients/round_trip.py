@@ -6,7 +6,7 @@ and a new item made on the server side (a second vdirsyncer pair, as another
 device of the user's would) -> vdirsyncer -> morvane-sync sync -> the
 handheld; a device edit -> the server, and a repeating task done on the
 handheld -> its next occurrence on the server and in todoman, a series the
-handheld moved -> khal, its exceptions with it.  khard, khal
+handheld moved and then made all-day -> khal, its exceptions with it.  khard, khal
 and todoman list what the handheld holds; Python's mailbox reads every
 message.  Every hop is checked by content.
 
@@ -259,6 +259,15 @@ def main():
         vdirsyncer(theirs)
         check(any_contains(texts(os.path.join(MIRROR, "calendar"), ".ics"), "Room 2.01"),
               "the server-side client sees the handheld's edit")
+
+        # 4. The series made all-day on the handheld: its exceptions become all-day too.
+        sandbox.edit_device(DEVICE, 1, lambda v: v.get("S_DESCRIPTION4") == "Standup", {"S_ALLDAY_FLAG": 1})
+        sync()
+        standups = [line.strip() for line in khal_lines("2026-12-07", "2026-12-12") if "Standup" in line]
+        check(len(standups) == 2 and standups[0].startswith("Standup") and
+              standups[1].startswith("Standup (moved)"),
+              "khal lists the series made all-day without the occurrence it left out, "
+              "and its changed occurrence once: %s" % standups)
     finally:
         sandbox.stop(server)
     print("clients: %d passed, %d failed" % (len(passed), len(failures)))

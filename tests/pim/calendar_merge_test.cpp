@@ -141,31 +141,38 @@ TEST(CalendarItems, MergedDeviceChangesKeepEveryLineTheHandheldDoesNotHold) {
         // 10: exceptions in UTC, and an added occurrence, follow too
         {"utc_exceptions.ics", 2, {{"5", "1000"}, {"6", "1015"}}, {"DTSTART", "DTEND", "EXDATE", "RDATE", "RECURRENCE-ID"},
          {"EXDATE:20261209T090000Z", "RDATE;TZID=Europe/Berlin:20261212T100000", "RECURRENCE-ID:20261211T090000Z"}},
-        // 11: done on the handheld; a lower priority; a later due date; the memo's text
+        // made all-day, or given a time: the exceptions take the start's form, as RFC 5545 has them
+        {"utc_exceptions.ics", 2, {{"9", "1"}, {"5", ""}, {"6", ""}}, {"DTSTART", "DTEND", "EXDATE", "RDATE", "RECURRENCE-ID", "SEQUENCE"},
+         {"EXDATE;VALUE=DATE:20261209", "RDATE;VALUE=DATE:20261212", "RECURRENCE-ID;VALUE=DATE:20261211",
+          "DTSTART;VALUE=DATE:20261211", "DTEND;VALUE=DATE:20261212"}},
+        {"allday_exceptions.ics", 2, {{"9", "0"}, {"5", "0700"}, {"6", "0800"}}, {"DTSTART", "DTEND", "EXDATE", "RECURRENCE-ID", "SEQUENCE"},
+         {"EXDATE;TZID=Europe/Berlin:20261221T070000", "RECURRENCE-ID;TZID=Europe/Berlin:20261214T070000",
+          "DTSTART;TZID=Europe/Berlin:20261215T070000", "DTEND;TZID=Europe/Berlin:20261215T080000"}},
+        // 13: done on the handheld; a lower priority; a later due date; the memo's text
         {"thunderbird_passport.ics", 3, {{"3", "1"}, {"9", "20261206"}}, {"STATUS", "PERCENT-COMPLETE"},
          {"SEQUENCE:1", "STATUS:COMPLETED", "COMPLETED:20261206T110000Z", "PERCENT-COMPLETE:100",
           "DUE;TZID=Europe/Berlin:20261220T170000"}},
         {"thunderbird_passport.ics", 3, {{"4", "0"}}, {"PRIORITY"}, {"PRIORITY:9"}},
-        // 13: a later due date keeps its time and zone, todoman's midnight in UTC too
+        // 15: a later due date keeps its time and zone, todoman's midnight in UTC too
         {"thunderbird_passport.ics", 3, {{"1", "20261222"}}, {"DUE"}, {"DUE;TZID=Europe/Berlin:20261222T170000"}},
         {"todoman_next.ics", 3, {{"1", "20261217"}, {"8", "20261216"}}, {"DUE", "DTSTART", "SEQUENCE"},
          {"DUE:20261216T230000Z", "DTSTART:20261215T230000Z", "SEQUENCE:3"}},
-        // 15
+        // 17
         {"jtx_shopping.ics", 4, {{"3", "milk\r\neggs"}}, {"DESCRIPTION"}, {"DESCRIPTION:milk\\neggs"}},
-        // 16: a new title, written with the text: every DESCRIPTION stays in it
+        // 18: a new title, written with the text: every DESCRIPTION stays in it
         {"journal_descriptions.ics", 4, {{"1", "Ideas, sorted"}}, {"SUMMARY", "DESCRIPTION"},
          {"SUMMARY:Ideas\\, sorted", "DESCRIPTION:First thought\\n\\nSecond thought"}},
         // The title the adapter reads back after the PC wrote it carries the CR of its line end: no change.
         {"jtx_shopping.ics", 4, {{"1", "Shopping\r"}}, {}, {}},
-        // 18: a new alarm and a later time in Outlook's zone; a new repeat
+        // 20: a new alarm and a later time in Outlook's zone; a new repeat
         {"outlook_figures.ics", 2, {{"11", "1"}, {"12.D", "20261215"}, {"12.T", "1345"}}, {}, {"TRIGGER:-PT15M"}},
         {"outlook_figures.ics", 2, {{"5", "1500"}, {"6", "1600"}}, {"DTSTART", "DTEND", "SEQUENCE"},
          {"DTSTART;TZID=W. Europe Standard Time:20261215T150000"}},
         {"apple_review.ics", 2, {{"2", "Yes"}, {"14", "2"}, {"15", "1"}, {"22", "0002"}, {"23", "0"}}, {"SEQUENCE"},
          {"RRULE:FREQ=WEEKLY;BYDAY=TU"}},
-        // 21: the first of the occurrences an invitation holds
+        // 23: the first of the occurrences an invitation holds
         {"google_occurrences.ics", 2, {{"8", "Room 5"}}, {}, {"LOCATION:Room 5"}},
-        // 22: every other week, counted in the handheld's weeks from Sunday
+        // 24: every other week, counted in the handheld's weeks from Sunday
         {"apple_review.ics", 2, {{"2", "Yes"}, {"14", "2"}, {"15", "2"}, {"22", "0002"}, {"23", "0"}}, {"SEQUENCE"},
          {"RRULE:FREQ=WEEKLY;INTERVAL=2;BYDAY=TU;WKST=SU"}},
     };
