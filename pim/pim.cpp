@@ -28,23 +28,29 @@ struct AdapterFilled {
     const char* always;    // null: as sent, unless empty
     const char* forEmpty;  // null: an empty value reads back empty
     bool byFolder;         // set from the mail folder written to: 0 received, 1 any other
+    bool allDay;           // 1 for an all-day appointment (its start time written empty), else as sent
 };
 
 static const AdapterFilled kAdapterFilled[] = {
     // 0
-    {kScheduleSection, "20", "1", nullptr, false},     // SilentLoud: always 1
-    {kScheduleSection, "22", nullptr, "0000", false},  // DayPattern: empty reads back as 0000
-    {kMailSection,     "3", nullptr, nullptr, true},   // Type: the folder's, not a mail's own
-    {kMailSection,     "14", "0", nullptr, false},     // IsSent: never written, reads back 0
-    {kMailSection,     "15", "0", nullptr, false},     // IsAttachment: the same
+    {kScheduleSection, "20", "1", nullptr, false, false},     // SilentLoud: always 1
+    {kScheduleSection, "22", nullptr, "0000", false, false},  // DayPattern: empty reads back as 0000
+    {kScheduleSection, "10", nullptr, nullptr, false, true},  // EventFlag: an all-day appointment's is 1
+    {kMailSection,     "3", nullptr, nullptr, true, false},   // Type: the folder's, not a mail's own
+    {kMailSection,     "14", "0", nullptr, false, false},     // IsSent: never written, reads back 0
     // 5
-    {kMailSection,     "16", "0", nullptr, false},     // IsSMS: 0 in every host folder
+    {kMailSection,     "15", "0", nullptr, false, false},     // IsAttachment: the same
+    {kMailSection,     "16", "0", nullptr, false, false},     // IsSMS: 0 in every host folder
 };
 
 // What the adapter stores for the field of a record it is sent, or null
 // when it keeps what it is sent.
 const char* KeptValue(const AdapterFilled& row, const HostRecord& record) {
     if (row.byFolder) return !record.hasFolder ? nullptr : record.folder == kFirstMailFolder ? "0" : "1";
+    if (row.allDay) {
+        const std::string* start = record.Value("5");
+        return start != nullptr && start->empty() ? "1" : nullptr;
+    }
     if (row.always != nullptr) return row.always;
     const std::string* sent = record.Value(row.readId);
     return sent == nullptr || sent->empty() ? row.forEmpty : nullptr;

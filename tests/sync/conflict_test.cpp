@@ -12,6 +12,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <regex>
 
 #include "records/field_map.h"
 #include "sync/sync_world.h"
@@ -196,20 +197,62 @@ TEST_F(RewrittenOnThePc, AfterAPcEditTheAdapterStoredItsOwnWayMeetsNoConflict) {
         EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
 }
 
-// A mail the handheld keeps its own way (filed in Saved as received mail)
-// moved back to the Inbox on both sides: the same change, no conflict,
-// though the PC would send it with the Type of the folder.
-TEST_F(Synced, TheSameMoveOnBothSidesOfAMailMeetsNoConflict) {
-    const std::string file = world.FindFile(kMailSection, "Subject: Price list 2027");
-    world.ChangeRecord(16, "S_SUBJECT", "Price list 2027", {{"S_FOLDERID", tethra_sim::NumberValue(0)}});
-    const size_t mails = world.DeviceCount(kMailSection);
-    fs::rename(file, world.Folder(kMailSection) + "/Inbox/cur/" + fs::path(file).filename().string());
+// The same change made on both sides, where the handheld keeps a field its
+// own way, is no conflict: a mail filed in Saved as received mail moved back
+// to the Inbox (the PC would send it with the Type of the folder), and an
+// appointment made all-day that the handheld marks no event (the adapter
+// marks every all-day appointment it writes as one).
+struct SameChange {
+    const char* name;
+    int32_t section;
+    std::function<void(const SyncWorld&)> onTheHandheld, onThePc;
+};
+
+void PrintTo(const SameChange& row, std::ostream* out) { *out << row.name; }
+
+const SameChange kSameChanges[] = {
+    {"mail_moved", kMailSection,
+     [](const SyncWorld& w) {
+         w.ChangeRecord(16, "S_SUBJECT", "Price list 2027", {{"S_FOLDERID", tethra_sim::NumberValue(0)}});
+     },
+     [](const SyncWorld& w) {
+         const std::string file = w.FindFile(kMailSection, "Subject: Price list 2027");
+         fs::rename(file, w.Folder(kMailSection) + "/Inbox/cur/" + fs::path(file).filename().string());
+     }},
+    {"made_all_day", kScheduleSection,
+     [](const SyncWorld& w) {
+         w.ChangeRecord(1, "S_DESCRIPTION4", "Yoga",
+                        {{"S_ALLDAY_FLAG", tethra_sim::NumberValue(1)}, {"S_EVENT_FLAG", tethra_sim::NumberValue(0)}});
+     },
+     [](const SyncWorld& w) {
+         // Its times are written in this system's zone.
+         const std::string file = w.FindFile(kScheduleSection, "Yoga");
+         std::string text = ReadFile(file);
+         const size_t event = text.find("BEGIN:VEVENT");
+         std::string times = text.substr(event);
+         times = std::regex_replace(times, std::regex("\nDTSTART[^\r]*"), "\nDTSTART;VALUE=DATE:20261201");
+         times = std::regex_replace(times, std::regex("\nDTEND[^\r]*"), "\nDTEND;VALUE=DATE:20261202");
+         times = std::regex_replace(times, std::regex("UNTIL=[0-9TZ]+"), "UNTIL=20270331");
+         testing_support::WriteFile(file, text.substr(0, event) + times);
+     }},
+};
+
+class SameChangeOnBothSides : public Synced, public testing::WithParamInterface<SameChange> {};
+
+TEST_P(SameChangeOnBothSides, MeetsNoConflict) {
+    const SameChange& row = GetParam();
+    row.onTheHandheld(world);
+    row.onThePc(world);
+    const size_t records = world.DeviceCount(row.section);
     const HostRun run = world.Sync({"--verbose"});
     ASSERT_TRUE(host_test::Ran(run, 0, {"already the same on both sides"}));
     EXPECT_EQ(run.output.find("conflict:"), std::string::npos) << run.output;
-    EXPECT_TRUE(world.InAgreement(kMailSection));
-    EXPECT_EQ(world.DeviceCount(kMailSection), mails);
+    EXPECT_TRUE(world.InAgreement(row.section));
+    EXPECT_EQ(world.DeviceCount(row.section), records);
 }
+
+INSTANTIATE_TEST_SUITE_P(Changes, SameChangeOnBothSides, testing::ValuesIn(kSameChanges),
+                         [](const testing::TestParamInfo<SameChange>& info) { return std::string(info.param.name); });
 
 // An edit made on the PC while a sync runs, after it scanned the PC side,
 // is neither overwritten by the handheld's change nor deleted with the
