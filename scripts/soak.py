@@ -56,43 +56,64 @@ class Contacts:
 
 
 class Calendar:
-    """An event's value: its location and its start hour ("C3d@11")."""
+    """An event's value: its location and its start hour, or AD for all-day ("C3d@11", "C4p@AD")."""
     section, dbs, folder, ext, prefix = 2, (1,), 'calendar', '.ics', 'E'
-    def choices(self, rng, rnd, side): return 'C%d%s@%02d' % (rnd, side, rng.randint(7, 20))
-    def dev_value(self, v): return '%s@%s' % (v.get('S_LOCATION', ''), v.get('S_START_TIME', '??')[:2])
+    def choices(self, rng, rnd, side):
+        hour = rng.randint(3, 20)  # one in four all-day
+        return 'C%d%s@%s' % (rnd, side, 'AD' if hour < 7 else '%02d' % hour)
+    def dev_value(self, v):
+        return '%s@%s' % (v.get('S_LOCATION', ''), 'AD' if num(v.get('S_ALLDAY_FLAG')) else v.get('S_START_TIME', '??')[:2])
     def dev_set(self, v, value):
         place, hour = value.split('@')
-        v['S_LOCATION'], v['S_START_TIME'], v['S_END_TIME'] = place, hour + ':00:00', '%02d:00:00' % (int(hour) + 1)
+        v['S_LOCATION'], v['S_ALLDAY_FLAG'] = place, int(hour == 'AD')
+        if hour == 'AD':
+            v.pop('S_START_TIME', None), v.pop('S_END_TIME', None)
+        else:
+            v['S_START_TIME'], v['S_END_TIME'] = hour + ':00:00', '%02d:00:00' % (int(hour) + 1)
     def dev_new(self, token, value):
         day = '2026-12-%02d' % (1 + int(token[1:]) % 28)
-        v = {'S_DESCRIPTION4': token, 'S_START_DATE': day, 'S_END_DATE': day, 'S_ALLDAY_FLAG': 0, 'S_ALARM_FLAG': 0,
-             'S_REPEAT_FLAG': 0}
+        v = {'S_DESCRIPTION4': token, 'S_START_DATE': day, 'S_END_DATE': day, 'S_ALARM_FLAG': 0, 'S_REPEAT_FLAG': 0}
         self.dev_set(v, value)
         return 1, v
     def dev_token(self, v): return v.get('S_DESCRIPTION4')
     def pc_read(self, text):
         event = text[text.find('BEGIN:VEVENT'):]
-        m = re.search(r'^DTSTART[^:\r\n]*:\d{8}T(\d\d)', event, re.M)
-        return header(event, 'SUMMARY'), '%s@%s' % (header(event, 'LOCATION'), m.group(1) if m else '??')
+        m = re.search(r'^DTSTART[^:\r\n]*:\d{8}(T(\d\d))?', event, re.M)
+        hour = '??' if not m else m.group(2) if m.group(1) else 'AD'
+        return header(event, 'SUMMARY'), '%s@%s' % (header(event, 'LOCATION'), hour)
+    @staticmethod
+    def when(name, day, hour, hours=0):
+        """A time property of December's day in the form of hour (AD: a date)."""
+        if hour == 'AD': return '%s;VALUE=DATE:202612%02d' % (name, day + (hours > 0))
+        return '%s;TZID=Europe/Berlin:202612%02dT%02d0000' % (name, day, int(hour) + hours)
     def pc_set(self, text, value):
+        # As a calendar program changes it: an all-day event's times are
+        # dates, and so are its left-out occurrences.
         place, hour = value.split('@')
         cut = text.index('BEGIN:VEVENT')
         event = replace_line(text[cut:], 'LOCATION', 'LOCATION:' + place, 'END:VEVENT')
-        for name, h in (('DTSTART', int(hour)), ('DTEND', int(hour) + 1)):
-            event = re.sub(r'^(%s[^:\r\n]*:\d{8}T)\d\d' % name, lambda m: m.group(1) + '%02d' % h, event, count=1,
-                           flags=re.M)
+        for name, hours in (('DTSTART', 0), ('DTEND', 1), ('EXDATE', 0)):
+            m = re.search(r'^%s[^:\r\n]*:\d{6}(\d\d)[^\r\n]*' % name, event, re.M)
+            if m:
+                line = self.when(name, int(m.group(1)) - (name == 'DTEND' and 'T' not in m.group(0).split(':')[-1]), hour, hours)
+                event = event[:m.start()] + line + event[m.end():]
         return text[:cut] + event
     def pc_new(self, token, value, uid):
         # Every other one repeats weekly with an occurrence left out, so
         # that moves of a series with exceptions are made too.
         place, hour = value.split('@')
         day = 1 + int(token[1:]) % 28
-        repeat = ('RRULE:FREQ=WEEKLY;COUNT=%d\r\nEXDATE;TZID=Europe/Berlin:202612%02dT%s0000\r\n' % (3 + day % 4, day + 7, hour)
-                  if day % 2 else '')
+        repeat = ('RRULE:FREQ=WEEKLY;COUNT=%d\r\n%s\r\n' % (3 + day % 4, self.when('EXDATE', day + 7, hour))
+                  if day % 2 and day <= 21 else '')
         return ('%s.ics' % uid, 'BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//soak//EN\r\nBEGIN:VEVENT\r\nUID:%s\r\n'
-                'DTSTAMP:20261201T000000Z\r\nSEQUENCE:4\r\nDTSTART;TZID=Europe/Berlin:202612%02dT%s0000\r\n'
-                'DTEND;TZID=Europe/Berlin:202612%02dT%02d0000\r\n%sSUMMARY:%s\r\nLOCATION:%s\r\nEND:VEVENT\r\n'
-                'END:VCALENDAR\r\n' % (uid, day, hour, day, int(hour) + 1, repeat, token, place))
+                'DTSTAMP:20261201T000000Z\r\nSEQUENCE:4\r\n%s\r\n%s\r\n%sSUMMARY:%s\r\nLOCATION:%s\r\nEND:VEVENT\r\n'
+                'END:VCALENDAR\r\n' % (uid, self.when('DTSTART', day, hour), self.when('DTEND', day, hour, 1), repeat,
+                                         token, place))
+    def pc_problem(self, text):
+        """An exception in another form than the start's, which RFC 5545 rules out and khal misreads."""
+        event = text[text.find('BEGIN:VEVENT'):]
+        forms = {'T' in value for value in re.findall(r'^(?:DTSTART|EXDATE|RECURRENCE-ID)[^:\r\n]*:([^\r\n]*)', event, re.M)}
+        return 'EXDATE or RECURRENCE-ID not in DTSTART\'s form' if len(forms) > 1 else None
     end = 'END:VEVENT'
 
 
@@ -343,6 +364,9 @@ def main():
         wanted = [(t, v) for t, values in model.items() for v in values]
         differs = []
         if code != 0: differs.append('exit %d\n%s' % (code, out))
+        if hasattr(kind, 'pc_problem'):
+            differs += ['%s: %s' % (f, kind.pc_problem(open(f, encoding='utf-8', newline='').read())) for f in world.pc_items()
+                        if kind.pc_problem(open(f, encoding='utf-8', newline='').read())]
         for name, have, others in (('handheld', world.device_side(), others_device), ('PC', world.pc_side(), others_pc)):
             if have != sorted(others + wanted):
                 differs.append('%s holds %s, the model %s' % (name, sorted(set(have) - set(others + wanted)),
