@@ -41,17 +41,36 @@ def replace_line(text, name, line, before):
 
 
 class Contacts:
+    """A contact's value: its company and its mobile number, none when empty ("C3d/+49 170 1234567")."""
     section, dbs, folder, ext, prefix = 1, (7,), 'contacts', '.vcf', 'T'
-    def choices(self, rng, rnd, side): return 'C%d%s' % (rnd, side)
-    def dev_value(self, v): return v.get('S_COMPANY', '')
-    def dev_set(self, v, value): v['S_COMPANY'] = value
-    def dev_new(self, token, value): return 7, {'S_FIRST_NAME': 'Soak', 'S_LAST_NAME': token, 'S_COMPANY': value}
+    # How programs write a mobile number: vCard 3 types, and a vCard 4 tel: URI.
+    tel_styles = ('TEL;TYPE=CELL:%s', 'TEL;TYPE=cell,voice:%s', 'TEL;VALUE=uri;TYPE=cell:tel:%s')
+    def choices(self, rng, rnd, side):
+        mobile = '' if rng.random() < 0.3 else '+49 170 %07d' % rng.randint(0, 9999999)
+        return 'C%d%s/%s' % (rnd, side, mobile)
+    def dev_value(self, v): return '%s/%s' % (v.get('S_COMPANY', ''), v.get('S_PHONE_MOBILE', ''))
+    def dev_set(self, v, value):
+        v['S_COMPANY'], mobile = value.split('/')
+        if mobile: v['S_PHONE_MOBILE'] = mobile
+        else: v.pop('S_PHONE_MOBILE', None)
+    def dev_new(self, token, value):
+        v = {'S_FIRST_NAME': 'Soak', 'S_LAST_NAME': token}
+        self.dev_set(v, value)
+        return 7, v
     def dev_token(self, v): return v.get('S_LAST_NAME')
-    def pc_read(self, text): return header(text, 'N').split(';')[0], header(text, 'ORG').split(';')[0]
-    def pc_set(self, text, value): return replace_line(text, 'ORG', 'ORG:' + value, 'END:VCARD')
+    def pc_read(self, text):
+        m = re.search(r'^TEL[^:\r\n]*cell[^:\r\n]*:(?:tel:)?([^\r\n]*)', text, re.M | re.I)
+        return header(text, 'N').split(';')[0], '%s/%s' % (header(text, 'ORG').split(';')[0], m.group(1) if m else '')
+    def pc_set(self, text, value):
+        company, mobile = value.split('/')
+        text = replace_line(text, 'ORG', 'ORG:' + company, 'END:VCARD')
+        text = re.sub(r'^TEL[^:\r\n]*cell[^\r\n]*\r?\n', '', text, flags=re.M | re.I)
+        if not mobile: return text
+        style = self.tel_styles[sum(map(ord, mobile)) % len(self.tel_styles)]
+        return text.replace('END:VCARD', style % mobile + '\r\nEND:VCARD', 1)
     def pc_new(self, token, value, uid):
-        return ('%s.vcf' % uid, 'BEGIN:VCARD\r\nVERSION:3.0\r\nUID:%s\r\nFN:Soak %s\r\nN:%s;Soak;;;\r\nORG:%s\r\n'
-                'END:VCARD\r\n' % (uid, token, token, value))
+        return ('%s.vcf' % uid, self.pc_set('BEGIN:VCARD\r\nVERSION:3.0\r\nUID:%s\r\nFN:Soak %s\r\nN:%s;Soak;;;\r\n'
+                                            'END:VCARD\r\n' % (uid, token, token), value))
     end = 'END:VCARD'
 
 
