@@ -76,7 +76,16 @@ struct Run {
     // Whether the last export pass read every record, which makes the
     // adapter queue new records for its bulk write in the next import.
     bool lastExportFull = false;
+    // The handheld tells a session it lost from the one before by the time
+    // each stamped at its start, in seconds: a session started within the
+    // second the last sync ended may carry that sync's time, and its loss
+    // go unseen.  unsureNow: this session may; unsureBefore: the last run,
+    // which stopped before it was confirmed, may have.
+    bool unsureNow = false;
+    bool unsureBefore = false;
 };
+
+const char kUnsureKey[] = "session-unsure";
 
 bool Selected(const SyncSettings& settings, int32_t section) {
     if (settings.sections.empty()) return true;
@@ -136,6 +145,9 @@ bool Gather(Run& run, DatabaseRun& db, PcGathering& pc, size_t index) {
         Say(run, std::string(db.database->name) + ": " + run.session.error());
         return false;
     }
+    // A run cut short whose session the handheld may have lost unseen is
+    // read as the adapter reads a lost one.
+    if (run.unsureBefore && db.state.dirty) read.fullSync = true;
     run.lastExportFull = stamp == 0 || read.fullSync;
     db.askedFull = read.fullSync && !db.wantFull;
     run.progress.Phase(db.database->name, "scanning the PC");
@@ -413,6 +425,10 @@ int Synchronise(Run& run, PcGathering& pc) {
         return kExitInAgreement;
     }
     AbortPoint("gathered");
+    if (run.store.IsOpen() && !run.store.SetPairing(kUnsureKey, run.unsureNow ? "1" : "")) {
+        Say(run, run.store.error());
+        return kExitDeviceFailure;
+    }
     for (DatabaseRun& db : run.databases)
         if (!Apply(run, db)) return kExitDeviceFailure;
     RecordPairing(run);
@@ -460,6 +476,8 @@ SyncOutcome RunSync(DeviceSession& session, const SyncSettings& given, FILE* out
         return outcome;
     }
     SettleHandheldZone(run, &settings.pim);
+    const int64_t lastEnd = run.store.IsOpen() ? atoll(run.store.GetPairing("last-sync").c_str()) : 0;
+    run.unsureBefore = run.store.IsOpen() && run.store.GetPairing(kUnsureKey) == "1";
     AddDatabases(run);
     if (!FoldersAreCollections(run)) {
         outcome.exitCode = kExitBadCommandLine;
@@ -477,6 +495,7 @@ SyncOutcome RunSync(DeviceSession& session, const SyncSettings& given, FILE* out
     // the state and the databases' Gathered.
     PcGathering pc(std::move(jobs), run.store, settings.pim);
     session.set_progress(ShowPass, &run.progress);
+    run.unsureNow = static_cast<int64_t>(time(nullptr)) <= lastEnd;
     if (!session.Start(settings.pairing)) {
         Say(run, "start-up failed: " + session.error());
         outcome.exitCode = kExitDeviceFailure;
@@ -497,8 +516,12 @@ SyncOutcome RunSync(DeviceSession& session, const SyncSettings& given, FILE* out
         outcome.exitCode = kExitDeviceFailure;
     }
     if (!settings.dryRun && run.store.IsOpen() && closed) {
+        // The handheld keeps a session it closed: nothing of this one is
+        // unsure any more, even if it ends before its writes are confirmed.
+        const bool settled = !run.unsureNow || run.store.SetPairing(kUnsureKey, "");
+        if (!settled) Say(run, run.store.error());
         AbortPoint("finished");
-        if (!Confirm(run) && outcome.exitCode == kExitInAgreement) outcome.exitCode = kExitDeviceFailure;
+        if ((!settled || !Confirm(run)) && outcome.exitCode == kExitInAgreement) outcome.exitCode = kExitDeviceFailure;
     }
     PrintOutcome(run);
     size_t skipped = 0;

@@ -375,7 +375,6 @@ def main():
             how = 'state removed'
         elif rng.random() < 0.4:
             how = 'killed at ' + rng.choice(STEPS)
-            time.sleep(1)  # the handheld tells a session it lost by its time, in seconds
             code, out = world.sync(['--conflict', policy], abort=how.split()[-1])
             if code not in (0, 9): print('round %d: the killed sync exited %d\n%s' % (rnd, code, out))
         label = 'round %d (%s, %s; handheld %s, PC %s)' % (rnd, policy, how, changes['dev'], changes['pc'])

@@ -338,7 +338,6 @@ INSTANTIATE_TEST_SUITE_P(Steps, LostWrite, testing::ValuesIn(kInterruptions),
 TEST_F(Synced, AConflictWhoseWriteTheHandheldLostIsSettledAgain) {
     ChangeOnThePc(world);
     world.ChangeRecord(7, "S_LAST_NAME", "Okafor", {{"S_COMPANY", TextValue("Halverd AG")}});
-    sleep(1);  // the handheld tells a session it lost by its time, in seconds
     const HostRun killed = world.SyncKilledAt("device-committed:3", {"--conflict", "pc"});
     ASSERT_EQ(killed.exitCode, 9) << killed.output;
     ASSERT_TRUE(host_test::Ran(world.Sync({"--conflict", "pc", "--verbose"}), 0, {"handheld gets the PC's change", "(conflict)"}));
