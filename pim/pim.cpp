@@ -212,6 +212,15 @@ HostRecord AsWritten(int32_t section, HostRecord record) {
         if (field != record.fields.end()) field->second = kept;
         else record.fields.emplace_back(row.readId, kept);
     }
+    // The handheld keeps a memo's title as the first line of its text: the
+    // adapter writes it with a CR LF after it, and reads it back up to the
+    // LF, the CR kept.
+    if (section == kMemoSection) {
+        auto title = std::find_if(record.fields.begin(), record.fields.end(),
+                                  [](const std::pair<std::string, std::string>& f) { return f.first == "1"; });
+        if (title != record.fields.end() && (title->second.empty() || title->second.back() != '\r'))
+            title->second += '\r';
+    }
     return record;
 }
 

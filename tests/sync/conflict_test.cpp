@@ -23,6 +23,7 @@ namespace {
 namespace fs = std::filesystem;
 using morvane_host::kAddressSection;
 using morvane_host::kMailSection;
+using morvane_host::kMemoSection;
 using morvane_host::kScheduleSection;
 using tethra_sim::TextValue;
 
@@ -195,6 +196,22 @@ TEST_F(RewrittenOnThePc, AfterAPcEditTheAdapterStoredItsOwnWayMeetsNoConflict) {
     const std::string text = ReadFile(file);
     for (const char* line : {"SUMMARY:Project kick-off", "LOCATION:Room 3", "X-SERVER-ID:4711"})
         EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
+}
+
+// A memo's title reads back from the handheld with the CR of the line end
+// the adapter puts after it: a memo the PC wrote is no handheld change when
+// every record is read again, and the PC's next edit meets no conflict.
+TEST_F(Synced, AMemoThePcWroteIsNoHandheldChangeWhenReadAgain) {
+    const std::string file = world.FindFile(kMemoSection, "Gate code");
+    world.EditFile(file, "4711#", "4712#");
+    ASSERT_EQ(world.Sync().exitCode, 0);
+    world.EditFile(file, "4712#", "4713#");
+    ASSERT_TRUE(world.ExecOnState("UPDATE databases SET full_sync_due = 1;"));
+    const HostRun run = world.Sync({"--verbose"});
+    ASSERT_TRUE(host_test::Ran(run, 0, {"handheld gets the PC's change"}));
+    EXPECT_EQ(run.output.find("(conflict)"), std::string::npos) << run.output;
+    EXPECT_TRUE(world.InAgreement(kMemoSection));
+    EXPECT_EQ(world.DeviceCount(kMemoSection), 2u);
 }
 
 // The same change made on both sides, where the handheld keeps a field its
