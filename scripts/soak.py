@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Random edits on both sides of one database, synced again and again.
 
-    scripts/soak.py contacts|calendar|tasks|mail [--seed N] [--rounds N] [--bridge] [--keep]
+    scripts/soak.py contacts|calendar|tasks|memos|mail [--seed N] [--rounds N] [--bridge] [--keep]
 
 Starts from the demo handheld synced into a fresh store, adds eight records
 of its own, then per round makes up to four random changes on the
@@ -153,8 +153,11 @@ class Tasks:
     def pc_read(self, text):
         m = re.search(r'^DUE[^:\r\n]*:\d{6}(\d\d)', text, re.M)
         return header(text, 'SUMMARY'), (m.group(1) if m else '??') + ('d' if header(text, 'STATUS') == 'COMPLETED' else 'n')
+    # How programs write a due day: a date, a time of day in a zone (Thunderbird), midnight in UTC (todoman).
+    due_styles = ('DUE;VALUE=DATE:202612%s', 'DUE;TZID=Europe/Berlin:202612%sT170000', 'DUE:202612%sT000000Z')
     def pc_set(self, text, value):
-        text = replace_line(text, 'DUE', 'DUE;VALUE=DATE:202612' + value[:2], 'END:VTODO')
+        style = self.due_styles[sum(map(ord, value)) % len(self.due_styles)]
+        text = replace_line(text, 'DUE', style % value[:2], 'END:VTODO')
         text = re.sub(r'^(COMPLETED|PERCENT-COMPLETE):[^\r\n]*\r?\n', '', text, flags=re.M)
         status = 'STATUS:COMPLETED\r\nCOMPLETED:20261209T100000Z' if value[2] == 'd' else 'STATUS:NEEDS-ACTION'
         return replace_line(text, 'STATUS', status, 'END:VTODO')
@@ -163,6 +166,30 @@ class Tasks:
                                             'UID:%s\r\nDTSTAMP:20261201T000000Z\r\nSUMMARY:%s\r\nEND:VTODO\r\n'
                                             'END:VCALENDAR\r\n' % (uid, token), value))
     end = 'END:VTODO'
+
+
+class Memos:
+    """A memo's value: its text below the title, of one line or two ("C3d" or "C3d, milk\\neggs")."""
+    section, dbs, folder, ext, prefix = 4, (8,), 'memos', '.ics', 'N'
+    def choices(self, rng, rnd, side): return 'C%d%s' % (rnd, side) + rng.choice(['', ', milk\neggs; bread'])
+    def dev_value(self, v): return v.get('S_PAGE_NOTE', '').replace('\r\n', '\n').partition('\n')[2]
+    def dev_set(self, v, value): v['S_PAGE_NOTE'] = v['S_PAGE_TITLE'] + '\n' + value
+    def dev_new(self, token, value):
+        v = {'S_PAGE_TITLE': token, 'S_START_DATETIME': '2026-12-01T10:00:00'}
+        self.dev_set(v, value)
+        return 8, v
+    def dev_token(self, v): return v.get('S_PAGE_TITLE')
+    @staticmethod
+    def unescape(value): return re.sub(r'\\([nN,;\\])', lambda m: '\n' if m.group(1) in 'nN' else m.group(1), value)
+    def pc_read(self, text): return header(text, 'SUMMARY'), self.unescape(header(text, 'DESCRIPTION'))
+    def pc_set(self, text, value):
+        escaped = value.replace('\\', '\\\\').replace(';', '\\;').replace(',', '\\,').replace('\n', '\\n')
+        return replace_line(text, 'DESCRIPTION', 'DESCRIPTION:' + escaped, 'END:VJOURNAL')
+    def pc_new(self, token, value, uid):
+        return ('%s.ics' % uid, self.pc_set('BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//soak//EN\r\nBEGIN:VJOURNAL\r\n'
+                                            'UID:%s\r\nDTSTAMP:20261201T090000Z\r\nDTSTART:20261201T100000\r\n'
+                                            'SUMMARY:%s\r\nEND:VJOURNAL\r\nEND:VCALENDAR\r\n' % (uid, token), value))
+    end = 'END:VJOURNAL'
 
 
 class Mail:
@@ -198,7 +225,7 @@ class Mail:
     end = None  # no rename or property of its own: a message's name carries its flags
 
 
-KINDS = {'contacts': Contacts, 'calendar': Calendar, 'tasks': Tasks, 'mail': Mail}
+KINDS = {'contacts': Contacts, 'calendar': Calendar, 'tasks': Tasks, 'memos': Memos, 'mail': Mail}
 
 
 class World:
