@@ -30,8 +30,9 @@ bool Differs(const MailProperty& property, const HostRecord& record, const HostR
     for (const char* id : property.readIds) {
         if (id == nullptr) continue;
         const std::string* now = record.Value(id);
+        if (now == nullptr) continue;  // a field the record lacks is no change
         const std::string* was = held != nullptr && held->Value(id) != nullptr ? held->Value(id) : before.Value(id);
-        if ((now != nullptr ? *now : std::string()) != (was != nullptr ? *was : std::string())) return true;
+        if (*now != (was != nullptr ? *was : std::string())) return true;
     }
     return false;
 }

@@ -43,6 +43,21 @@ static const AdapterFilled kAdapterFilled[] = {
     {kMailSection,     "16", "0", nullptr, false, false},     // IsSMS: 0 in every host folder
 };
 
+// Fields the handheld has no place for: whatever the PC sends, they read
+// back empty, and an empty one says nothing of a change on the handheld.
+struct NeverKept {
+    int32_t section;
+    const char* readIds[12];
+};
+
+static const NeverKept kNeverKept[] = {
+    {kScheduleSection, {"21"}},                        // TimeZone
+    {kAddressSection,  {"10", "27", "28", "29", "30"}},  // SMS, Custom1 to Custom4
+    {kMemoSection,     {"4"}},                         // Category
+    // MailAddress, MessageID, RecvDate, the SMS fields, Replytoaddr, FromMail
+    {kMailSection,     {"1", "4", "12", "17", "18", "19", "20", "21", "22", "24", "25"}},
+};
+
 // What the adapter stores for the field of a record it is sent, or null
 // when it keeps what it is sent.
 const char* KeptValue(const AdapterFilled& row, const HostRecord& record) {
@@ -56,10 +71,17 @@ const char* KeptValue(const AdapterFilled& row, const HostRecord& record) {
     return sent == nullptr || sent->empty() ? row.forEmpty : nullptr;
 }
 
+bool NeverKeptField(int32_t section, const std::string& readId) {
+    for (const NeverKept& row : kNeverKept)
+        for (const char* id : row.readIds)
+            if (row.section == section && id != nullptr && readId == id) return true;
+    return false;
+}
+
 bool FilledByAdapter(int32_t section, const char* readId) {
     for (const AdapterFilled& row : kAdapterFilled)
         if (row.section == section && std::string(row.readId) == readId) return true;
-    return false;
+    return NeverKeptField(section, readId);
 }
 
 bool UnknownSection(int32_t section, Problem* problem) {
@@ -166,8 +188,16 @@ bool ItemToRecord(int32_t section, const Item& item, const std::string& name, co
     return converted;
 }
 
-bool MergeRecord(int32_t section, const Item& base, const HostRecord& record, const Settings& settings,
+bool MergeRecord(int32_t section, const Item& base, const HostRecord& given, const Settings& settings,
                  Item* merged, Problem* problem, const HostRecord* lastSynced) {
+    // What the handheld has no place for it reads back empty: the item
+    // keeps its own.
+    HostRecord record = given;
+    record.fields.erase(std::remove_if(record.fields.begin(), record.fields.end(),
+                                       [&](const std::pair<std::string, std::string>& f) {
+                                           return NeverKeptField(section, f.first);
+                                       }),
+                        record.fields.end());
     if (section == kAddressSection) return MergeAddress(base, record, settings, merged, problem, lastSynced);
     if (IsCalendar(section)) return MergeCalendar(section, base, record, settings, merged, problem, lastSynced);
     if (section == kMailSection) return MergeMail(base, record, settings, merged, problem, lastSynced);
@@ -212,6 +242,8 @@ HostRecord AsWritten(int32_t section, HostRecord record) {
         if (field != record.fields.end()) field->second = kept;
         else record.fields.emplace_back(row.readId, kept);
     }
+    for (auto& field : record.fields)
+        if (NeverKeptField(section, field.first)) field.second.clear();
     // The handheld keeps a memo's title as the first line of its text: the
     // adapter writes it with a CR LF after it, and reads it back up to the
     // LF, the CR kept.

@@ -199,11 +199,12 @@ TEST_F(RewrittenOnThePc, AfterAPcEditTheAdapterStoredItsOwnWayMeetsNoConflict) {
 }
 
 // A memo's title reads back from the handheld with the CR of the line end
-// the adapter puts after it: a memo the PC wrote is no handheld change when
-// every record is read again, and the PC's next edit meets no conflict.
+// the adapter puts after it, and its category always empty: a memo the PC
+// wrote is no handheld change when every record is read again, and the
+// PC's next edit meets no conflict.
 TEST_F(Synced, AMemoThePcWroteIsNoHandheldChangeWhenReadAgain) {
     const std::string file = world.FindFile(kMemoSection, "Gate code");
-    world.EditFile(file, "4711#", "4712#");
+    world.EditFile(file, "4711#", "4712#\r\nCATEGORIES:Home");
     ASSERT_EQ(world.Sync().exitCode, 0);
     world.EditFile(file, "4712#", "4713#");
     ASSERT_TRUE(world.ExecOnState("UPDATE databases SET full_sync_due = 1;"));

@@ -6,6 +6,7 @@
 // no repeat of tasks, moves on to its next occurrence on both sides.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <regex>
 #include <string>
 
@@ -181,6 +182,31 @@ TEST_F(RepeatingTasks, DoneOnTheHandheldMoveOnToTheirNextOccurrence) {
     ASSERT_TRUE(world.ExecOnState("UPDATE databases SET full_sync_due = 1;"));
     ASSERT_TRUE(Ran(world.Sync(), 0));
     EXPECT_EQ(Tree(world.store()), before);
+}
+
+// What the handheld has no place for (a vCard's text-message number and
+// custom field, a mail's Reply-To) reads back from it empty: a read of
+// every record takes that for no change and the PC keeps it, and a sync
+// without its state still finds each item's record.
+TEST_F(Synced, WhatTheHandheldHasNoPlaceForStaysOnThePc) {
+    testing_support::WriteFile(world.Folder(morvane_host::kAddressSection) + "/texting.vcf",
+                               "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:texting\r\nFN:Tex Ting\r\nN:Ting;Tex;;;\r\n"
+                               "TEL;TYPE=TEXT:+49 151 1234567\r\nX-MORVANE-CUSTOM1:Locker 12\r\nEND:VCARD\r\n");
+    testing_support::WriteFile(world.Folder(morvane_host::kMailSection) + "/Inbox/cur/1765188000.M2P1.host:2,S",
+                               "From: a@example.com\r\nTo: me@example.org\r\nReply-To: list@example.com\r\n"
+                               "Subject: Answers elsewhere\r\nDate: Tue, 08 Dec 2026 10:00:00 +0000\r\n\r\nBody\r\n");
+    ASSERT_TRUE(Ran(world.Sync(), 0));
+    const auto files = Tree(world.store());
+    const size_t contacts = world.DeviceCount(morvane_host::kAddressSection);
+    const size_t mails = world.DeviceCount(morvane_host::kMailSection);
+    ASSERT_TRUE(world.ExecOnState("UPDATE databases SET full_sync_due = 1;"));
+    ASSERT_TRUE(Ran(world.Sync(), 0));
+    EXPECT_EQ(Tree(world.store()), files);
+    std::filesystem::remove_all(world.store() + "/.morvane");
+    ASSERT_TRUE(Ran(world.Sync(), 0));
+    EXPECT_EQ(Tree(world.store()), files);
+    EXPECT_EQ(world.DeviceCount(morvane_host::kAddressSection), contacts);
+    EXPECT_EQ(world.DeviceCount(morvane_host::kMailSection), mails);
 }
 
 }  // namespace
