@@ -71,6 +71,17 @@ const char* KeptValue(const AdapterFilled& row, const HostRecord& record) {
     return sent == nullptr || sent->empty() ? row.forEmpty : nullptr;
 }
 
+// Categories the handheld reads back as none: its own word for no category.
+struct NoCategory {
+    int32_t section;
+    const char* readId;
+};
+
+static const NoCategory kUndefinedCategories[] = {
+    {kToDoSection, "6"},
+    {kAddressSection, "32"},
+};
+
 bool NeverKeptField(int32_t section, const std::string& readId) {
     for (const NeverKept& row : kNeverKept)
         for (const char* id : row.readIds)
@@ -207,14 +218,15 @@ bool MergeRecord(int32_t section, const Item& base, const HostRecord& given, con
 std::string MatchKey(int32_t section, const HostRecord& record) {
     const HostDatabase* database = FindDatabase(section);
     if (database == nullptr) return std::string();
-    // Fields in the map's order, each written back to the device: those the
-    // adapter fills itself (not sent, or sent and replaced) say nothing about
-    // which record this is.
+    // Fields in the map's order, each written back to the device, as the
+    // handheld holds them: those the adapter fills itself (not sent, or sent
+    // and replaced) say nothing about which record this is.
+    const HostRecord held = AsWritten(section, record);
     std::string key;
     for (uint32_t i = 0; i < database->fieldCount; ++i) {
         const HostField& field = database->fields[i];
         if (field.rule == WriteRule::kNotSent || FilledByAdapter(section, field.readId)) continue;
-        const std::string* value = record.Value(field.readId);
+        const std::string* value = held.Value(field.readId);
         key += field.readId;
         key += '=';
         if (value != nullptr) key += Normalised(*value);
@@ -242,8 +254,11 @@ HostRecord AsWritten(int32_t section, HostRecord record) {
         if (field != record.fields.end()) field->second = kept;
         else record.fields.emplace_back(row.readId, kept);
     }
-    for (auto& field : record.fields)
+    for (auto& field : record.fields) {
         if (NeverKeptField(section, field.first)) field.second.clear();
+        for (const NoCategory& row : kUndefinedCategories)
+            if (row.section == section && field.first == row.readId && field.second == "Undefined") field.second.clear();
+    }
     // The handheld keeps a memo's title as the first line of its text: the
     // adapter writes it with a CR LF after it, and reads it back up to the
     // LF, the CR kept.

@@ -185,13 +185,15 @@ TEST_F(RepeatingTasks, DoneOnTheHandheldMoveOnToTheirNextOccurrence) {
 }
 
 // What the handheld has no place for (a vCard's text-message number and
-// custom field, a mail's Reply-To) reads back from it empty: a read of
-// every record takes that for no change and the PC keeps it, and a sync
-// without its state still finds each item's record.
+// custom field, a mail's Reply-To) reads back from it empty, and so does a
+// category named as the handheld names none: a read of every record takes
+// that for no change and the PC keeps it, and a sync without its state
+// still finds each item's record.
 TEST_F(Synced, WhatTheHandheldHasNoPlaceForStaysOnThePc) {
     testing_support::WriteFile(world.Folder(morvane_host::kAddressSection) + "/texting.vcf",
                                "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:texting\r\nFN:Tex Ting\r\nN:Ting;Tex;;;\r\n"
-                               "TEL;TYPE=TEXT:+49 151 1234567\r\nX-MORVANE-CUSTOM1:Locker 12\r\nEND:VCARD\r\n");
+                               "TEL;TYPE=TEXT:+49 151 1234567\r\nX-MORVANE-CUSTOM1:Locker 12\r\nCATEGORIES:Undefined\r\n"
+                               "END:VCARD\r\n");
     testing_support::WriteFile(world.Folder(morvane_host::kMailSection) + "/Inbox/cur/1765188000.M2P1.host:2,S",
                                "From: a@example.com\r\nTo: me@example.org\r\nReply-To: list@example.com\r\n"
                                "Subject: Answers elsewhere\r\nDate: Tue, 08 Dec 2026 10:00:00 +0000\r\n\r\nBody\r\n");
