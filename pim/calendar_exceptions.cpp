@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "pim/calendar_repeat.h"
+#include "pim/content_lines.h"
 
 namespace morvane_pim {
 namespace cal {
@@ -37,20 +38,14 @@ struct Series {
     int64_t minutes = 0;           // from the start to the end
 };
 
-// A line's parameters split at their semicolons (none inside quotes); with
-// form, only those that say the value's form (TZID, VALUE), else the others.
+// Of a line's parameters (";TZID=...;X-A=b"), with form only those that say
+// the value's form (TZID, VALUE), else the others.
 std::string FormParams(const std::string& params, bool form) {
     std::string kept;
-    size_t begin = 0;
-    bool quoted = false;
-    for (size_t i = 0; i <= params.size(); ++i) {
-        if (i < params.size() && params[i] == '"') quoted = !quoted;
-        if (i < params.size() && (quoted || params[i] != ';')) continue;
-        const std::string param = params.substr(begin, i - begin);
+    for (const std::string& param : SplitOutsideQuotes(params, ';')) {
         std::string name = param.substr(0, param.find('='));
         for (char& c : name) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
         if (!param.empty() && (name == "TZID" || name == "VALUE") == form) kept += ";" + param;
-        begin = i + 1;
     }
     return kept;
 }

@@ -20,4 +20,17 @@ std::vector<std::string> UnfoldContentLines(const std::string& text) {
     return lines;
 }
 
+std::vector<std::string> SplitOutsideQuotes(const std::string& text, char separator) {
+    std::vector<std::string> pieces(1);
+    bool quoted = false;
+    for (char c : text) {
+        if (c == '"') quoted = !quoted;
+        if (c == separator && !quoted)
+            pieces.emplace_back();
+        else
+            pieces.back().push_back(c);
+    }
+    return pieces;
+}
+
 }  // namespace morvane_pim

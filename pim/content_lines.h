@@ -14,6 +14,10 @@ namespace morvane_pim {
 // starts with a space or tab continues the one before (the space dropped).
 std::vector<std::string> UnfoldContentLines(const std::string& text);
 
+// Pieces of text cut at separator where it is not inside double quotes
+// (a line's parameters at ';', a parameter's values at ',').
+std::vector<std::string> SplitOutsideQuotes(const std::string& text, char separator);
+
 // 128 bits of hash of text, as 32 hex digits.
 std::string HashText(const std::string& text);
 

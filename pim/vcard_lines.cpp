@@ -1,5 +1,7 @@
 #include "pim/vcard_lines.h"
 
+#include "pim/content_lines.h"
+
 #include <ctype.h>
 #include <string.h>
 #include <strings.h>
@@ -42,20 +44,6 @@ std::string Trimmed(const std::string& s) {
 
 bool IsBlank(const std::string& s) {
     return Trimmed(s).empty();
-}
-
-// Pieces of text cut at separator where it is not inside double quotes.
-std::vector<std::string> SplitOutsideQuotes(const std::string& text, char separator) {
-    std::vector<std::string> pieces(1);
-    bool quoted = false;
-    for (char c : text) {
-        if (c == '"') quoted = !quoted;
-        if (c == separator && !quoted)
-            pieces.emplace_back();
-        else
-            pieces.back().push_back(c);
-    }
-    return pieces;
 }
 
 // Where the value starts: the first colon outside a quoted parameter value.
