@@ -212,6 +212,7 @@ std::string DeviceGender(const std::string& decoded, int version) {
 
 // Every line break as LF (quoted-printable texts carry CR LF).
 std::string WithLfLineEnds(const std::string& text) {
+    if (text.find('\r') == std::string::npos) return text;
     std::string out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {

@@ -7,6 +7,7 @@
 #include <locale.h>
 #include <stdint.h>
 
+#include <utility>
 #include <vector>
 
 namespace morvane_pim {
@@ -67,9 +68,38 @@ bool Convert(const char* to, const char* from, const std::string& text, std::str
     return true;
 }
 
+bool IsAscii(const std::string& text) {
+    for (unsigned char c : text)
+        if (c >= 0x80) return false;
+    return true;
+}
+
+// Whether the set holds every ASCII character as that byte, both ways, as
+// most sets do (not Shift_JIS as iconv knows it, where 0x5C is the yen
+// sign, nor the sets that switch with an escape).  An ASCII text in such a
+// set is its own UTF-8: a contact's fields mostly are, and handing each to
+// iconv cost more than the rest of making its vCard.  Asked once per set
+// and thread.
+bool KeepsAscii(const std::string& charset) {
+    static thread_local std::vector<std::pair<std::string, bool>> known;
+    for (const auto& entry : known)
+        if (entry.first == charset) return entry.second;
+    std::string ascii, read, written;
+    for (int c = 0; c < 0x80; ++c) ascii.push_back(static_cast<char>(c));
+    const auto drop = [](unsigned char, std::string*) { return size_t{1}; };
+    const bool keeps = Convert("UTF-8", charset.c_str(), ascii, &read, drop) && read == ascii &&
+                       Convert(charset.c_str(), "UTF-8", ascii, &written, drop) && written == ascii;
+    known.emplace_back(charset, keeps);
+    return keeps;
+}
+
 }  // namespace
 
 bool DeviceToUtf8(const std::string& text, const std::string& charset, std::string* out) {
+    if (IsAscii(text) && KeepsAscii(charset)) {
+        *out = text;
+        return true;
+    }
     return Convert("UTF-8", charset.c_str(), text, out, [](unsigned char, std::string* o) {
         AppendUtf8(0xFFFD, o);
         return size_t{1};
@@ -78,6 +108,10 @@ bool DeviceToUtf8(const std::string& text, const std::string& charset, std::stri
 
 bool Utf8ToDevice(const std::string& text, const std::string& charset, std::string* out, bool* lossy) {
     *lossy = false;
+    if (IsAscii(text) && KeepsAscii(charset)) {
+        *out = text;
+        return true;
+    }
     std::string valid;
     // Bytes that are not UTF-8 are read as Latin-1, so that nothing is dropped.
     if (!IsValidUtf8(text)) {

@@ -4,7 +4,9 @@
 #include <time.h>
 
 #include <algorithm>
+#include <deque>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "pim/content_lines.h"
@@ -20,12 +22,16 @@ static const char* const kVolatileProperties[] = {
     "PRODID", "DTSTAMP", "LAST-MODIFIED", "REV",
 };
 
-bool IsVolatile(const std::string& line) {
-    const size_t end = line.find_first_of(";:");
-    std::string name = line.substr(0, end);
-    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return static_cast<char>(toupper(c)); });
-    for (const char* property : kVolatileProperties)
-        if (name == property) return true;
+char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool IsVolatile(std::string_view line) {
+    size_t size = 0;
+    while (size < line.size() && line[size] != ';' && line[size] != ':') ++size;
+    for (const char* property : kVolatileProperties) {
+        size_t i = 0;
+        while (i < size && property[i] != '\0' && UpperAscii(line[i]) == property[i]) ++i;
+        if (i == size && property[i] == '\0') return true;
+    }
     return false;
 }
 
@@ -33,7 +39,7 @@ bool IsVolatile(const std::string& line) {
 // changed items apart (this is no defence against a forger).  The two
 // chains of multiplications are independent, so one pass costs about what
 // one of them does.
-void Fnv1a(const std::string& text, uint64_t* first, uint64_t* second) {
+void Fnv1a(std::string_view text, uint64_t* first, uint64_t* second) {
     uint64_t a = *first, b = *second;
     for (unsigned char c : text) {
         a = (a ^ c) * 0x100000001b3ULL;
@@ -43,15 +49,21 @@ void Fnv1a(const std::string& text, uint64_t* first, uint64_t* second) {
     *second = b;
 }
 
-}  // namespace
+constexpr uint64_t kFirstStart = 0xcbf29ce484222325ULL, kSecondStart = 0x84222325cbf29ce4ULL;
 
-std::string HashText(const std::string& text) {
-    uint64_t first = 0xcbf29ce484222325ULL, second = 0x84222325cbf29ce4ULL;
-    Fnv1a(text, &first, &second);
+std::string HashHex(uint64_t first, uint64_t second) {
     char hex[33];
     snprintf(hex, sizeof hex, "%016llx%016llx", static_cast<unsigned long long>(first),
              static_cast<unsigned long long>(second));
     return hex;
+}
+
+}  // namespace
+
+std::string HashText(const std::string& text) {
+    uint64_t first = kFirstStart, second = kSecondStart;
+    Fnv1a(text, &first, &second);
+    return HashHex(first, second);
 }
 
 std::string RevisionTime(int64_t seconds) {
@@ -68,17 +80,19 @@ std::string ContentHash(int32_t section, const Item& item) {
         // was read.
         return HashText(item.text + '\n' + std::to_string(item.folder) + (item.seen ? "S" : "-"));
     }
-    std::vector<std::string> lines = UnfoldContentLines(item.text);
-    lines.erase(std::remove_if(lines.begin(), lines.end(), [](const std::string& l) { return l.empty() || IsVolatile(l); }),
+    // The hash of its unfolded lines, sorted, each with a line feed.
+    std::deque<std::string> joined;
+    std::vector<std::string_view> lines = UnfoldContentLines(item.text, &joined);
+    lines.erase(std::remove_if(lines.begin(), lines.end(),
+                               [](std::string_view l) { return l.empty() || IsVolatile(l); }),
                 lines.end());
     std::sort(lines.begin(), lines.end());
-    std::string joined;
-    joined.reserve(item.text.size() + lines.size());
-    for (const std::string& line : lines) {
-        joined += line;
-        joined += '\n';
+    uint64_t first = kFirstStart, second = kSecondStart;
+    for (std::string_view line : lines) {
+        Fnv1a(line, &first, &second);
+        Fnv1a("\n", &first, &second);
     }
-    return HashText(joined);
+    return HashHex(first, second);
 }
 
 }  // namespace morvane_pim

@@ -2,20 +2,24 @@
 
 namespace morvane_pim {
 
-std::vector<std::string> UnfoldContentLines(const std::string& text) {
-    std::vector<std::string> lines;
-    size_t i = 0;
-    while (i < text.size()) {
-        size_t end = text.find_first_of("\r\n", i);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(i, end - i);
-        i = end;
-        if (i < text.size() && text[i] == '\r') ++i;
-        if (i < text.size() && text[i] == '\n') ++i;
-        if (!line.empty() && (line[0] == ' ' || line[0] == '\t') && !lines.empty())
-            lines.back() += line.substr(1);
-        else
+std::vector<std::string_view> UnfoldContentLines(const std::string& text, std::deque<std::string>* joined) {
+    std::vector<std::string_view> lines;
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    while (p < end) {
+        const char* stop = p;
+        while (stop < end && *stop != '\r' && *stop != '\n') ++stop;
+        const std::string_view line(p, static_cast<size_t>(stop - p));
+        p = stop;
+        if (p < end && *p == '\r') ++p;
+        if (p < end && *p == '\n') ++p;
+        if (line.empty() || (line[0] != ' ' && line[0] != '\t') || lines.empty()) {
             lines.push_back(line);
+            continue;
+        }
+        if (joined->empty() || lines.back().data() != joined->back().data()) joined->emplace_back(lines.back());
+        joined->back().append(line.substr(1));
+        lines.back() = joined->back();
     }
     return lines;
 }

@@ -5,14 +5,18 @@
 
 #include <stdint.h>
 
+#include <deque>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace morvane_pim {
 
-// The logical lines of text: CR LF, LF or CR end a line; a line that
-// starts with a space or tab continues the one before (the space dropped).
-std::vector<std::string> UnfoldContentLines(const std::string& text);
+// The logical lines of text, as views of it: CR LF, LF or CR end a line; a
+// line that starts with a space or tab continues the one before (the space
+// dropped).  A line so continued is joined in *joined, whose strings stay
+// where they are as it grows; the views live as long as text and *joined.
+std::vector<std::string_view> UnfoldContentLines(const std::string& text, std::deque<std::string>* joined);
 
 // Pieces of text cut at separator where it is not inside double quotes
 // (a line's parameters at ';', a parameter's values at ',').

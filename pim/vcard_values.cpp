@@ -40,6 +40,9 @@ void EachCharacter(const std::string& text, LineBreak lineBreak, Other other) {
 }  // namespace
 
 std::string EscapeVcardText(const std::string& text) {
+    bool plain = true;  // most values: nothing to escape
+    for (char c : text) plain = plain && c != '\\' && c != ';' && c != ',' && c != '\r' && c != '\n';
+    if (plain) return text;
     std::string out;
     out.reserve(text.size() + text.size() / 8);
     EachCharacter(

@@ -154,7 +154,9 @@ TEST(AddressItem, EveryFieldGoesToItsPropertyAndComesBackForEveryBoundary) {
             EXPECT_EQ(physical.find_first_of("\r\n"), std::string::npos);
         }
         EXPECT_EQ(start, item.text.size());
-        const std::vector<std::string> lines = UnfoldContentLines(item.text);
+        std::deque<std::string> joined;
+        const std::vector<std::string_view> views = UnfoldContentLines(item.text, &joined);
+        const std::vector<std::string> lines(views.begin(), views.end());
         const std::set<std::string> written(lines.begin(), lines.end());
         EXPECT_EQ(lines[4].compare(0, 3, "FN:"), 0);  // never empty, even for an empty record
         EXPECT_GT(lines[4].size(), 3u);

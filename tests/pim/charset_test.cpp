@@ -33,6 +33,14 @@ TEST(Charset, DeviceTextsRoundTripAndWhatTheDeviceCannotHoldIsTransliterated) {
     }
     std::string out;
     bool lossy = false;
+    // A set whose bytes below 0x80 are not all ASCII: an ASCII-looking text
+    // is still converted, both ways.
+    ASSERT_TRUE(DeviceToUtf8("a\\b~", "SHIFT_JIS", &out));
+    EXPECT_EQ(out, "a\xC2\xA5" "b\xE2\x80\xBE");
+    ASSERT_TRUE(Utf8ToDevice("a\xC2\xA5", "SHIFT_JIS", &out, &lossy));
+    EXPECT_EQ(out, "a\\");
+    EXPECT_FALSE(lossy);
+    EXPECT_FALSE(DeviceToUtf8("x", "NO-SUCH-CHARSET", &out));
     EXPECT_FALSE(Utf8ToDevice("x", "NO-SUCH-CHARSET", &out, &lossy));
     // Bytes that are not UTF-8 are kept as Latin-1, never dropped.
     ASSERT_TRUE(Utf8ToDevice("caf\xE9", "WINDOWS-1252", &out, &lossy));
@@ -54,6 +62,9 @@ TEST(ContentHash, ReserialisingIsNoChangeButAnEditIs) {
     const Item rewritten{"BEGIN:VCARD\nVERSION:3.0\nN:Berger;Anna;;;\nFN:Anna \n Berger\nUID:a\n"
                          "REV:20261206T101010Z\nPRODID:-//them//EN\nEND:VCARD\n"};
     const Item edited{"BEGIN:VCARD\r\nVERSION:3.0\r\nUID:a\r\nFN:Anna Berg\r\nN:Berger;Anna;;;\r\nEND:VCARD\r\n"};
+    // Every store's state keeps these hashes: the same item must hash as it
+    // did when they were written, or every item would look changed.
+    EXPECT_EQ(ContentHash(1, item), "122556912c2092af25a972da5e3dc8be");
     EXPECT_EQ(ContentHash(1, item), ContentHash(1, rewritten));
     EXPECT_NE(ContentHash(1, item), ContentHash(1, edited));
     Item read = item;
