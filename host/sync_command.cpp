@@ -10,6 +10,7 @@
 
 #include <filesystem>
 
+#include "engine/heap_pages.h"
 #include "engine/sync_status.h"
 #include "host/host_env.h"
 #include "pim/charset.h"
@@ -145,6 +146,7 @@ int RunSync(const std::string& programFolder, int argc, char** argv) {
         fprintf(stderr, "morvane-sync: %s\n", error.c_str());
         return morvane_engine::kExitBadCommandLine;
     }
+    morvane_engine::KeepHeapInLargePages();
     if (!line.device.empty()) SetEnvironment("MORVANE_DEVICE", line.device);
     RunRegistry registry;
     if ((line.trace || !line.dataFolder.empty()) && !registry.Prepare(line.dataFolder, line.trace, &error)) {
