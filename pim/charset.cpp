@@ -68,12 +68,6 @@ bool Convert(const char* to, const char* from, const std::string& text, std::str
     return true;
 }
 
-bool IsAscii(const std::string& text) {
-    for (unsigned char c : text)
-        if (c >= 0x80) return false;
-    return true;
-}
-
 // Whether the set holds every ASCII character as that byte, both ways, as
 // most sets do (not Shift_JIS as iconv knows it, where 0x5C is the yen
 // sign, nor the sets that switch with an escape).  An ASCII text in such a

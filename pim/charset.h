@@ -22,6 +22,8 @@ bool Utf8ToDevice(const std::string& text, const std::string& charset, std::stri
 
 // Whether text is valid UTF-8.
 bool IsValidUtf8(const std::string& text);
+// Whether every byte of text is below 0x80.
+bool IsAscii(const std::string& text);
 // Appends the UTF-8 form of a code point below U+10000.
 void AppendUtf8(uint32_t code, std::string* out);
 

@@ -1,9 +1,15 @@
-// What both builds of the character sets share: UTF-8 itself.
+// What both builds of the character sets share: ASCII and UTF-8 themselves.
 #include <stdint.h>
 
 #include "pim/charset.h"
 
 namespace morvane_pim {
+
+bool IsAscii(const std::string& text) {
+    for (unsigned char c : text)
+        if (c >= 0x80) return false;
+    return true;
+}
 
 bool IsValidUtf8(const std::string& text) {
     size_t i = 0;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "pim/charset.h"
 #include "pim/mail_codec.h"
 
 namespace morvane_pim {
@@ -36,12 +37,6 @@ std::string Owned(char* text) {
     std::string out = text != nullptr ? text : "";
     g_free(text);
     return out;
-}
-
-bool IsAscii(const std::string& text) {
-    for (unsigned char c : text)
-        if (c >= 0x80) return false;
-    return true;
 }
 
 // A header holds one line: line breaks become blanks.
