@@ -1,9 +1,7 @@
-// Items with more than the handheld keeps: a text longer than a field
-// holds, of which the handheld gets the start and the sync goes on; an
-// alarm the handheld cannot hold as it is, for which it gets the nearest it
-// holds.  A read of every record then finds nothing changed, and the PC
-// keeps what it had.  A repeating task done on the handheld, which holds
-// no repeat of tasks, moves on to its next occurrence on both sides.
+// Items with more than the handheld keeps: a text too long for a field
+// (the handheld gets its start), an alarm it cannot hold (it gets the
+// nearest), a repeating task done on it (it moves on, on both sides).  A
+// read of every record then finds nothing changed.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -75,11 +73,7 @@ TEST_P(LongText, TheHandheldGetsItsStartAndNothingElseChanges) {
     ASSERT_NE(id, 0u) << first.output;
     EXPECT_EQ(world.TextOf(dbId, id, row.field).size(), kHandheldBytes);
 
-    // Every record read again: the cut text is what was written.
-    const auto before = Tree(world.store());
-    ASSERT_TRUE(world.ExecOnState("UPDATE databases SET full_sync_due = 1;"));
-    ASSERT_TRUE(Ran(world.Sync(), 0));
-    EXPECT_EQ(Tree(world.store()), before);
+    ASSERT_TRUE(ReadingEverythingAgainWritesNothing(world));  // the cut text is what was written
     EXPECT_TRUE(world.InAgreement(row.section));
 
     if (row.edited == nullptr) return;
@@ -119,16 +113,12 @@ TEST_F(Alarms, GetTheNearestLeadTheHandheldHolds) {
         EXPECT_EQ(world.TextOf(dbId, id, "S_ALARM_TIME"), std::string(lead.bytes.begin(), lead.bytes.end()))
             << alarm.first;
     }
-    const auto before = Tree(world.store());
-    ASSERT_TRUE(world.ExecOnState("UPDATE databases SET full_sync_due = 1;"));
-    ASSERT_TRUE(Ran(world.Sync(), 0));
-    EXPECT_EQ(Tree(world.store()), before) << "no alarm read back as changed";
+    EXPECT_TRUE(ReadingEverythingAgainWritesNothing(world)) << "no alarm read back as changed";
 }
 
-// Repeating tasks as todoman writes them, done on the handheld: the PC's
-// task moves on to its next occurrence (its start and due alike, one
-// fewer of a counted rule), and so does the handheld's record, not done;
-// the last of a counted rule is done.
+// Repeating tasks as todoman writes them, done on the handheld, move on to
+// their next occurrence on both sides (start and due alike, a count one
+// fewer); the last of a counted rule is done.
 struct RepeatingTask {
     const char* lines;       // the VTODO's own lines
     const char* after;       // lines the PC's item holds then, separated by '|'
@@ -178,18 +168,12 @@ TEST_F(RepeatingTasks, DoneOnTheHandheldMoveOnToTheirNextOccurrence) {
         EXPECT_EQ(world.TextOf(dbId, id, "S_COMPLETED").find_first_not_of('\0') != std::string::npos, row.done) << i;
     }
     EXPECT_TRUE(world.InAgreement(morvane_host::kToDoSection));
-    const auto before = Tree(world.store());
-    ASSERT_TRUE(world.ExecOnState("UPDATE databases SET full_sync_due = 1;"));
-    ASSERT_TRUE(Ran(world.Sync(), 0));
-    EXPECT_EQ(Tree(world.store()), before);
+    EXPECT_TRUE(ReadingEverythingAgainWritesNothing(world));
 }
 
-// The formats' samples of other programs (Apple, Google, Nextcloud,
-// Outlook, Thunderbird, todoman, jtx, mail readers), with what the handheld
-// has no place for (a text-message number, a Reply-To, a category named as
-// the handheld names none), reach the handheld; then nothing of them is
-// taken for a change, when every record is read again or by a sync that
-// lost its state, and every file keeps every line.
+// Other programs' samples (Apple, Google, Nextcloud, Outlook, Thunderbird,
+// todoman, jtx, mail readers), with what the handheld has no place for,
+// reach it; read again, or without the state, nothing is taken for a change.
 TEST_F(Synced, ItemsOfOtherProgramsAreNoChangeWhenReadAgain) {
     const std::string samples = std::string(MORVANE_SOURCE_DIR) + "/tests/pim/data";
     for (const auto& entry : std::filesystem::directory_iterator(samples)) {
@@ -209,13 +193,14 @@ TEST_F(Synced, ItemsOfOtherProgramsAreNoChangeWhenReadAgain) {
     const auto files = Tree(world.store());
     std::vector<size_t> records;
     for (int32_t section = 1; section <= 5; ++section) records.push_back(world.DeviceCount(section));
-    ASSERT_TRUE(world.ExecOnState("UPDATE databases SET full_sync_due = 1;"));
-    ASSERT_TRUE(Ran(world.Sync(), 0));
-    EXPECT_EQ(Tree(world.store()), files);
+    EXPECT_TRUE(ReadingEverythingAgainWritesNothing(world));
     std::filesystem::remove_all(world.store() + "/.morvane");
     ASSERT_TRUE(Ran(world.Sync(), 0));
     EXPECT_EQ(Tree(world.store()), files);
-    for (int32_t section = 1; section <= 5; ++section) EXPECT_EQ(world.DeviceCount(section), records[section - 1]);
+    for (int32_t section = 1; section <= 5; ++section) {
+        EXPECT_EQ(world.DeviceCount(section), records[section - 1]) << section;
+        EXPECT_TRUE(world.InAgreement(section));
+    }
 }
 
 }  // namespace

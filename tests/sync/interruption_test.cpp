@@ -1,7 +1,6 @@
-// A sync with changes in both directions, ended at once (as kill -9 would)
-// at each of its steps: a plain sync afterwards converges to what an
-// uninterrupted run gives, file for file and record for record, with no
-// duplicate and no lost edit.
+// A sync with changes both ways, killed at each of its steps: the next
+// sync converges to what an uninterrupted run gives, file for file and
+// record for record.
 #include <gtest/gtest.h>
 
 #include <stdio.h>
@@ -72,8 +71,7 @@ bool HandheldUntouched(const std::string& output) {
     return rows != 0;
 }
 
-// An item's bytes, the times saying when a sync revised it left out: the
-// two runs merge the handheld's edit at different times.
+// An item's bytes without the revision times, which differ between runs.
 std::string WithoutRevisionTimes(const std::string& text) {
     static const std::regex kStamp("\n(DTSTAMP|LAST-MODIFIED):[0-9TZ]+");
     return std::regex_replace(text, kStamp, "\n$1:");
@@ -92,8 +90,7 @@ TEST_P(Interrupted, NextSyncConvergesToTheUninterruptedResult) {
     ASSERT_EQ(killed.exitCode, 9) << killed.output;
     const HostRun again = world.Sync();
     ASSERT_EQ(again.exitCode, 0) << again.output;
-    // Once the handheld has closed its session it holds every write it was
-    // sent; the next sync recognises them and sends none again.
+    // A closed session kept every write: none is sent again.
     if (std::string(GetParam()) == "finished") {
         EXPECT_TRUE(HandheldUntouched(again.output)) << again.output;
     }

@@ -1,6 +1,5 @@
-// Synchronisations that match the two sides by content: after the pairing
-// was renewed (the handheld asks for everything) and when the state is
-// gone; and a calendar collection that tasks share.
+// Syncs that match the two sides by content (a renewed pairing, a reset
+// handheld, no state, a moved collection); a collection tasks share.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -35,10 +34,9 @@ TEST_F(SlowSync, AfterARenewedPairingNothingTwice) {
     EXPECT_NE(world.FindRecord(7, "S_LAST_NAME", "Vogt"), 0u);
 }
 
-// The handheld's clock stays in the zone of the syncs before when the PC's
-// moves (a laptop abroad, a job started without TZ): an event edited on the
-// PC keeps its wall time on the handheld, as every other one does, and
-// after the collections moved every appointment and mail is found again.
+// The handheld's clock keeps the zone of earlier syncs when the PC's moves
+// (a laptop abroad): a PC edit keeps its wall time there, and a moved
+// Maildir's mail is found again.
 TEST_F(SlowSync, ThePcInAnotherZoneMovesNoTimeAndAddsNothing) {
     const uint32_t yoga = world.FindRecord(1, "S_DESCRIPTION4", "Yoga");
     const auto start = [&] { return host_test::ValueOf(world.Device(), 1, yoga, "S_START_TIME"); };
@@ -58,8 +56,8 @@ TEST_F(SlowSync, ThePcInAnotherZoneMovesNoTimeAndAddsNothing) {
     EXPECT_EQ(start(), before);
     EXPECT_TRUE(world.InAgreement(morvane_host::kMailSection, moved));
     EXPECT_EQ(world.DeviceCount(morvane_host::kMailSection), mails);
-    // Named, the zone becomes the handheld's for the syncs after; a zone
-    // (or a character set) no conversion knows is refused before anything.
+    // A zone named becomes the handheld's; an unknown one (or character
+    // set) is refused before anything.
     ASSERT_TRUE(Ran(world.Sync({"--mail", moved, "--timezone", "Pacific/Chatham"}), 0));
     const auto files = Tree(world.store());
     EXPECT_TRUE(Ran(world.Sync({"--mail", moved, "--timezone", "Mars/Base"}), 2, {"unknown time zone 'Mars/Base'"}));
@@ -69,12 +67,9 @@ TEST_F(SlowSync, ThePcInAnotherZoneMovesNoTimeAndAddsNothing) {
                     {"the handheld's times are read in Pacific/Chatham"}));
 }
 
-// A handheld reset (its batteries ran flat) knows neither this PC nor its
-// records, and gives the ids of the state's records to new ones: nothing
-// of the PC's is deleted or overwritten, every side gets what the other
-// holds, also when a first attempt failed at the second database's
-// write (the adapter asks for the full read only in that attempt's
-// session, which the handheld kept) and a dry run looked next.
+// A reset handheld gives the state's ids to new records: nothing of the
+// PC's is deleted or overwritten, also after a first attempt failed
+// mid-write (the full read is asked for only in its session) and a dry run.
 TEST_F(SlowSync, AfterTheHandheldWasResetNothingIsLost) {
     const auto files = Tree(world.store());
     const size_t events = world.DeviceCount(kScheduleSection), contacts = world.Files(kAddressSection).size();
@@ -100,18 +95,8 @@ TEST_F(SlowSync, AfterTheHandheldWasResetNothingIsLost) {
     EXPECT_NE(world.FindFile(kAddressSection, "Zed"), "");
 }
 
-TEST_F(SlowSync, WithoutStateItemsAreMatchedByContent) {
-    const auto files = Tree(world.store());
-    std::filesystem::remove_all(world.store() + "/.morvane");
-    ASSERT_TRUE(Ran(world.Sync(), 0));
-    for (int32_t section = 1; section <= 5; ++section) EXPECT_TRUE(world.InAgreement(section)) << section;
-    EXPECT_EQ(Tree(world.store()).size(), files.size());
-}
-
-// A received mail filed in Saved on the handheld keeps its Type there, as
-// its PC item says; sent back from the PC (deleted on the handheld, marked
-// unread on the PC) it takes the Type the adapter gives saved mail.  Without
-// the state, the two are still found to be one.
+// A received mail filed in Saved on the handheld, deleted there and sent
+// back from the PC, takes saved mail's Type: without the state, still one.
 TEST_F(SlowSync, AMailFiledOnTheHandheldAndSentBackIsFoundAgain) {
     world.ChangeRecord(16, "S_SUBJECT", "Saturday", {{"S_FOLDERID", tethra_sim::NumberValue(3)}});
     ASSERT_TRUE(Ran(world.Sync(), 0));
@@ -127,8 +112,7 @@ TEST_F(SlowSync, AMailFiledOnTheHandheldAndSentBackIsFoundAgain) {
     EXPECT_EQ(world.DeviceCount(kMailSection), mails);
 }
 
-// The contacts moved to another folder, the sync pointed there: the state's
-// pairs name the old folder, so the two sides are matched by content.
+// Contacts moved to another folder: matched by content, nothing twice.
 TEST_F(SlowSync, CollectionMovedNothingTwice) {
     const std::string moved = world.Path("contacts-elsewhere");
     std::filesystem::rename(world.Folder(kAddressSection), moved);
@@ -139,8 +123,8 @@ TEST_F(SlowSync, CollectionMovedNothingTwice) {
     EXPECT_EQ(world.DeviceCount(kAddressSection), 2u);
 }
 
-// Tasks kept in the calendar's collection: each database sees only its
-// own kind, and a journal entry another program keeps there is left alone.
+// Tasks in the calendar's collection: each database sees its own kind; a
+// journal entry another program keeps there is left alone.
 TEST(SharedCollection, CalendarAndTasksInOneFolder) {
     SyncWorld world;
     const std::string calendar = world.store() + "/calendar";

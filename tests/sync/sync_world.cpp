@@ -75,6 +75,28 @@ std::vector<std::pair<std::string, std::string>> Tree(const std::string& folder)
     return files;
 }
 
+testing::AssertionResult SyncsWithoutConflict(const SyncWorld& world, const std::vector<std::string>& texts,
+                                              const std::vector<std::string>& extra) {
+    std::vector<std::string> arguments = {"--verbose"};
+    arguments.insert(arguments.end(), extra.begin(), extra.end());
+    const HostRun run = world.Sync(arguments);
+    const testing::AssertionResult ran = host_test::Ran(run, 0, texts);
+    if (!ran) return ran;
+    if (run.output.find("conflict:") != std::string::npos || run.output.find("(conflict)") != std::string::npos)
+        return testing::AssertionFailure() << "a conflict:\n" << run.output;
+    return testing::AssertionSuccess();
+}
+
+testing::AssertionResult ReadingEverythingAgainWritesNothing(const SyncWorld& world) {
+    const auto before = Tree(world.store());
+    const testing::AssertionResult marked = world.ExecOnState("UPDATE databases SET full_sync_due = 1;");
+    if (!marked) return marked;
+    const testing::AssertionResult ran = host_test::Ran(world.Sync(), 0);
+    if (!ran) return ran;
+    if (Tree(world.store()) != before) return testing::AssertionFailure() << "a full read rewrote files";
+    return testing::AssertionSuccess();
+}
+
 SyncWorld::SyncWorld(const DeviceImage& image) {
     image_ = host_.SaveImage(image, "device.json");
     store_ = host_.Path("store");

@@ -85,6 +85,14 @@ protected:
 // Every file under folder (relative path -> bytes), the state folder left out.
 std::vector<std::pair<std::string, std::string>> Tree(const std::string& folder);
 
+// A --verbose sync (with extra) ended in agreement, its output holding
+// every one of texts and naming no conflict.
+testing::AssertionResult SyncsWithoutConflict(const SyncWorld& world, const std::vector<std::string>& texts = {},
+                                              const std::vector<std::string>& extra = {});
+// A sync that reads every record again, as after an interrupted one,
+// writes no file: nothing the PC wrote is read back as a change.
+testing::AssertionResult ReadingEverythingAgainWritesNothing(const SyncWorld& world);
+
 }  // namespace sync_test
 
 #endif
