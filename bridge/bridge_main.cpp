@@ -54,6 +54,9 @@ int main(int argc, char** argv) {
     }
     const char* fault = getenv("MORVANE_BRIDGE_FAULT");
     if (fault != nullptr) options.fault = fault;
+    // The adapter's export of a first sync fills this process's heap as it
+    // fills the host's.
+    PlatformKeepHeapInLargePages();
     FILE* out = PlatformTakeStandardStreams();
     if (out == nullptr) {
         fputs("morvane-bridge: cannot take over the standard streams\n", stderr);

@@ -10,7 +10,6 @@
 
 #include <filesystem>
 
-#include "engine/heap_pages.h"
 #include "engine/sync_status.h"
 #include "host/host_env.h"
 #include "pim/charset.h"
@@ -146,7 +145,7 @@ int RunSync(const std::string& programFolder, int argc, char** argv) {
         fprintf(stderr, "morvane-sync: %s\n", error.c_str());
         return morvane_engine::kExitBadCommandLine;
     }
-    morvane_engine::KeepHeapInLargePages();
+    PlatformKeepHeapInLargePages();
     if (!line.device.empty()) SetEnvironment("MORVANE_DEVICE", line.device);
     RunRegistry registry;
     if ((line.trace || !line.dataFolder.empty()) && !registry.Prepare(line.dataFolder, line.trace, &error)) {

@@ -60,6 +60,18 @@ PLATFORM_HOST_API FILE* PlatformTakeStandardStreams(void);
  * when it cannot be read). */
 PLATFORM_HOST_API size_t PlatformReadStandardInput(void* buffer, size_t size);
 
+/* Has the C library grow this process's heap in large steps that it keeps,
+ * and asks the system to back that heap with large pages.  A program that
+ * fills a hundred megabytes or more with small allocations (a first sync
+ * of thousands of records: the records as the handheld hands them over,
+ * as the adapter converts them, their items and their state rows) takes a
+ * page fault for every 4 KiB of it otherwise, where the system gives large
+ * pages only to memory that asks for them.  Call once, early, before other
+ * threads start.  Nothing happens where the system or its C library has no
+ * such thing, in a 32-bit process (address space is scarce there), or
+ * where malloc is not the C library's own (a sanitizer's, valgrind's). */
+PLATFORM_HOST_API void PlatformKeepHeapInLargePages(void);
+
 /* A program started with pipes to its standard input, output and error. */
 typedef struct PlatformChild PlatformChild;
 

@@ -47,6 +47,11 @@ DWORD PlatformLocalPath(LPCSTR windowsPath, LPSTR buffer, DWORD size) {
     return static_cast<DWORD>(length);
 }
 
+// Windows gives large pages only to a process that holds the privilege to
+// lock pages in memory, which a user's programs do not: a host does
+// without them.
+void PlatformKeepHeapInLargePages(void) {}
+
 // The real registry serves the adapter; there is no file to name.
 DWORD PlatformRegistryFile(LPSTR buffer, DWORD size) {
     if (buffer != nullptr && size > 0) buffer[0] = '\0';

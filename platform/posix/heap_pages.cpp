@@ -1,4 +1,7 @@
-#include "engine/heap_pages.h"
+// The process's heap in large pages, where the C library and the kernel
+// offer them: glibc's malloc, and madvise's MADV_HUGEPAGE for kernels that
+// give large pages only to memory that asks for them.
+#include "platform/host_services.h"
 
 #include <stdint.h>
 #include <stdlib.h>
@@ -9,14 +12,12 @@
 #include <malloc.h>
 #endif
 
-namespace morvane_engine {
-
-void KeepHeapInLargePages() {
+void PlatformKeepHeapInLargePages(void) {
 #if defined(__GLIBC__) && defined(MADV_HUGEPAGE)
     if (sizeof(void*) < 8) return;
     constexpr uintptr_t kLargePage = 2u << 20;
     // The heap grows by at least this much at a time and gives nothing
-    // back while the process runs (a sync is short), so that the large
+    // back while the process runs (a host's run is short), so that the large
     // pages asked for below stay the heap's; blocks up to 32 MiB come from
     // it too rather than from mappings of their own.
     if (mallopt(M_TOP_PAD, 256 << 20) == 0 || mallopt(M_TRIM_THRESHOLD, 512 << 20) == 0 ||
@@ -35,5 +36,3 @@ void KeepHeapInLargePages() {
     if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
 #endif
 }
-
-}  // namespace morvane_engine
