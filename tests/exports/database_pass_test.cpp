@@ -1,9 +1,8 @@
-// The export pass through the exports against the simulated device:
-// opening a database, walking its record cache, closing it, and the memory
-// a normal export holds.
+// The export pass: opening a database, walking its record cache, closing it, the memory a normal export
+// holds; and the e-mail section over the device's two e-mail databases.
 #include "exports/export_world.h"
 
-#include <cstdio>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <malloc.h>
 
@@ -14,6 +13,7 @@ extern "C" size_t __sanitizer_get_current_allocated_bytes(void);
 
 using namespace export_tests;
 using tethra_sim::DeviceImage;
+using tethra_sim::TextValue;
 
 namespace {
 
@@ -24,8 +24,8 @@ uint32_t RecordCount(SessionWorld& world, int32_t section) {
     return count;
 }
 
-// A paired session on a Schedule with three records the PC has seen, then
-// one added, one changed and one deleted on the device.
+// A paired session on a Schedule with three records the PC has seen, then one added, one changed and
+// one deleted on the device.
 class ScheduleExport : public testing::Test {
 protected:
     void SetUp() override {
@@ -55,8 +55,7 @@ TEST_F(ScheduleExport, ReadsTheChangeListsInOrderAndFetchesEachRecordWhenReached
 
     CountCalls("S_DVXGetRecordData");
     world.TakeTrace();
-    // Status and device fetches so far after each step; a deletion has no
-    // values to fetch.
+    // Status and device fetches so far after each step; a deletion has no values to fetch.
     const uint32_t kSteps[][2] = {{2, 1}, {3, 2}, {4, 2}};
     uint32_t status = 99;
     for (size_t i = 0; i < 3; ++i) {
@@ -120,17 +119,18 @@ TEST_F(ScheduleExport, OtherSectionsAreRefusedAndASecondOpenKeepsTheCache) {
 
 // How the open treats a record list the device could not give.
 struct ListFailure {
+    const char* name;
     uint32_t code;
     int32_t result;
     uint32_t lastError;
     Lines tail;
 };
-void PrintTo(const ListFailure& row, std::ostream* out) { *out << std::hex << row.code; }
+void PrintTo(const ListFailure& row, std::ostream* out) { *out << row.name; }
 const char kListCall[] = "     ------ QAPI.QPC_GetAllSyncRecordList() : db=1 ";
 const ListFailure kListFailures[] = {
-    {0x1000002C, 0, 0, {kListCall, "End of records.  Cache contains 0 entries."}},
-    {0x10000005, 0, 0, {kListCall, "End of records.  Cache contains 0 entries."}},
-    {0x1000000A, -6, 0x1000000A,
+    {"Code1000002C", 0x1000002C, 0, 0, {kListCall, "End of records.  Cache contains 0 entries."}},
+    {"Code10000005", 0x10000005, 0, 0, {kListCall, "End of records.  Cache contains 0 entries."}},
+    {"Code1000000A", 0x1000000A, -6, 0x1000000A,
      {kListCall, "S_DVXGetRecordList failed.", "***** ***** Manually setting Quenda Error: 1000000a"}},
 };
 
@@ -148,12 +148,7 @@ TEST_P(RecordListFailure, IsToleratedOnlyForTwoCodes) {
     EXPECT_EQ(0u, RecordCount(world, kScheduleSection));
 }
 
-INSTANTIATE_TEST_SUITE_P(Codes, RecordListFailure, testing::ValuesIn(kListFailures),
-                         [](const testing::TestParamInfo<ListFailure>& info) {
-                             char name[16];
-                             std::snprintf(name, sizeof name, "Code%08X", info.param.code);
-                             return std::string(name);
-                         });
+INSTANTIATE_TEST_SUITE_P(Codes, RecordListFailure, testing::ValuesIn(kListFailures), RowName());
 
 // The three causes of a full export.
 struct FullCause {
@@ -187,8 +182,7 @@ TEST_P(FullExport, ReadsEveryRecordWithValuesDuringTheOpen) {
     if (row.renewPairing) image.syncTime = "20200101000000";
     world.Load();
     ASSERT_EQ(0, world.api().DIZ_API_Initialize("", ""));
-    // Renewing the pairing takes every database out of sync on the device;
-    // put this one back so that the renewal alone decides.
+    // Renewing the pairing takes every database out of sync; put this one back so the renewal decides.
     if (row.renewPairing) tethra_sim::LiveDevice()->Find(kMemoDb)->syncEnabled = true;
     world.api().DIZ_API_BeginExport(row.stamp);
     world.TakeTrace();
@@ -276,8 +270,7 @@ const char kCleanUp[] = "     ------ QAPI.QPC_CleanUpAllSyncState( db=8 )";
 const char kCloseDb[] = "     ------ QAPI.QPC_CloseDataBase()";
 const char kFailed[] = "***** ***** Last Quenda Error: 10000099";
 
-// The close variants a host uses, on an opened Memo export with one record
-// changed and one added on the device.
+// The close variants a host uses, on an opened Memo export with one record changed and one added.
 struct CloseRow {
     const char* name;
     int32_t finish, abandon;
@@ -329,8 +322,7 @@ TEST_P(CloseDatabase, DropsTheCacheAndFinishesTheDeviceSideAsAsked) {
 
 INSTANTIATE_TEST_SUITE_P(Variants, CloseDatabase, testing::ValuesIn(kCloseRows), RowName());
 
-// Bytes the process holds from malloc, where the platform's heaps live
-// (in a sanitized build, AddressSanitizer's own allocator holds them).
+// Bytes the process holds from malloc, where the platform's heaps live (or AddressSanitizer's allocator).
 size_t HeldBytes() {
 #if defined(__SANITIZE_ADDRESS__)
     return __sanitizer_get_current_allocated_bytes();
@@ -340,9 +332,8 @@ size_t HeldBytes() {
 #endif
 }
 
-// Reads 1500 memos (or mails, walked once per host folder) of more than
-// 2000 bytes each in a normal export and returns how many bytes the
-// process gained between the 100th record read and the last.
+// Reads 1500 memos (or mails, walked once per host folder) of over 2000 bytes each in a normal export;
+// returns the bytes the process gained between the 100th record read and the last.
 size_t GrowthWhileReading(bool release, bool mail = false) {
     constexpr uint32_t kRecords = 1500;
     SessionWorld world;
@@ -373,8 +364,7 @@ size_t GrowthWhileReading(bool release, bool mail = false) {
         EXPECT_EQ(-7, result);
     }
     EXPECT_EQ(kRecords, read);
-    // The first walk fetches every mail to read its folder; the values
-    // stay, so the other folders' walks fetch none again.
+    // The first walk fetches every mail to read its folder; the values stay for the other folders.
     if (mail) {
         EXPECT_EQ(kRecords, CallsSeen("S_DVXGetRecordData"));
     }
@@ -382,14 +372,159 @@ size_t GrowthWhileReading(bool release, bool mail = false) {
     return after > before ? after - before : 0;
 }
 
-// 1400 records of 2000 bytes each pass between the two measurements:
-// released, none of them stays; not released, every one does.  E-mail
-// keeps every mail read until the close, released or not (more than 1000
-// mails are fetched after the 100th is read).
+// 1400 records of 2000 bytes pass between the measurements: released, none stays; not released, all
+// do.  E-mail keeps every mail read until the close, released or not (over 1000 fetched after the 100th).
 TEST(Memory, ANormalExportHoldsOnlyTheRecordJustRead) { EXPECT_LT(GrowthWhileReading(true), 256u * 1024u); }
 TEST(Memory, RecordsNotReleasedStayUntilTheClose) {
     EXPECT_GT(GrowthWhileReading(false), 1400u * 2000u);
     EXPECT_GT(GrowthWhileReading(true, true), 1000u * 2000u) << "E-mail";
+}
+
+// The e-mail section against the device's two e-mail databases.  From system information 32 on, the
+// device keeps the main folder's mail in database 16 and every other folder's in 15; the host sees one
+// database whose companion ids carry bit 31.  An older model has database 16 alone.
+TEST(MergedMail, ListsBothDeviceDatabasesAndFiltersByFolder) {
+    SessionWorld world;
+    DeviceImage& image = world.image();
+    const uint32_t inbox = image.AddRecord(kMailDb, Mail("hello", 0));
+    image.AddRecord(kCompanionDb, Mail("old", 2));
+    const uint32_t gone = image.AddRecord(kCompanionDb, Mail("gone", 3));
+    Settle(image, kMailDb);
+    Settle(image, kCompanionDb);
+    const uint32_t fresh = image.AddRecord(kMailDb, Mail("news", 1));
+    const uint32_t sent = image.AddRecord(kCompanionDb, Mail("sent", 0));
+    image.ChangeRecord(kMailDb, inbox, Mail("hello again", 0));
+    image.DeleteRecord(kCompanionDb, gone);
+    StartPaired(world);
+    world.api().DIZ_API_BeginExport(kStamp);
+    ASSERT_EQ(0, world.api().DIZ_API_OpenDatabase(kMailSection, "", ""));
+    EXPECT_TRUE(HasLines(world.TakeTrace(), {RecLine(fresh, 2), RecLine(sent + kCompanionBit, 2), RecLine(inbox, 4),
+                                             RecLine(gone + kCompanionBit, 8),
+                                             "End of records.  Cache contains 4 entries."}));
+
+    // The host's folder is 0 until it names one: every record is tested (fetched unless deleted) and
+    // passed over.
+    CountCalls("S_DVXGetRecordData");
+    uint32_t status = 9;
+    EXPECT_EQ(-7, world.api().DIZ_API_GetFirstRecord(kMailSection, kStamp, &status));
+    EXPECT_EQ(0u, status);
+    EXPECT_EQ(3u, CallsSeen("S_DVXGetRecordData"));
+    const Lines walk = world.TakeTrace();
+    ASSERT_FALSE(walk.empty());
+    EXPECT_EQ("The cache is exhausted [2].  Returning 'end of data' status.", walk.back());
+    EXPECT_EQ(4, std::count(walk.begin(), walk.end(),
+                            "IsOfValidFolderType: isFolderMatch[false] isValidType[false] returning[false]"));
+    EXPECT_EQ(-7, world.api().DIZ_API_GetNextRecord(kMailSection, kStamp, &status));
+    EXPECT_EQ("The cache is exhausted [1].  Returning 'end of data' status.", world.TakeTrace().back());
+    // A companion record by its merged id.
+    EXPECT_EQ(1, world.api().DIZ_API_GetIdDBRec(sent + kCompanionBit));
+    EXPECT_EQ(4u, CallsSeen("S_DVXGetRecordData"));
+    // Finishing the pass clears both databases' change lists.
+    ASSERT_EQ(0, world.api().DIZ_API_CloseDatabase(kMailSection, 1, 0));
+    EXPECT_EQ(0u, PendingChanges(kMailDb));
+    EXPECT_EQ(0u, PendingChanges(kCompanionDb));
+}
+
+TEST(MergedMail, TheHostsFolderTakesOnlyItsMails) {
+    SessionWorld world;
+    DeviceImage& image = world.image();
+    Settle(image, kMailDb);
+    Settle(image, kCompanionDb);
+    image.AddRecord(kMailDb, Mail("inbox", 0));
+    const uint32_t outbox = image.AddRecord(kMailDb, Mail("outbox", 1));
+    const uint32_t archived = image.AddRecord(kCompanionDb, Mail("archived", 1));
+    image.AddRecord(kCompanionDb, Mail("draft", 2));
+    StartPaired(world);
+    OpenExport(world, kMailSection);
+    // The host takes its folder from a mail of folder 1 (host folder 2).
+    ASSERT_EQ(1, world.api().DIZ_API_GetIdDBRec(outbox));
+    ASSERT_EQ(0, world.api().DIZ_API_ReadFolderID());
+    world.TakeTrace();
+
+    const Walk walk = WalkAll(world, kMailSection);
+    EXPECT_EQ(std::vector<uint32_t>({2, 2}), walk.statuses);
+    EXPECT_EQ(-7, walk.end);
+    const std::vector<std::pair<uint32_t, uint32_t>> read = {{outbox, 2}, {archived + kCompanionBit, 2}};
+    EXPECT_EQ(read, RecordsRead(world.TakeTrace()));
+}
+
+// A database not yet in synchronisation is read in full during the open, both device databases joined;
+// enabling it enables both.
+TEST(MergedMail, AFullReadJoinsBothDatabasesAndEnablesBoth) {
+    for (const uint32_t model : {32u, 31u}) {
+        SCOPED_TRACE(model);
+        SessionWorld world;
+        DeviceImage& image = world.image();
+        image.systemInfoValue = model;
+        const uint32_t main = image.AddRecord(kMailDb, Mail("main", 0));
+        const uint32_t companion = image.AddRecord(kCompanionDb, Mail("companion", 2));
+        StartPaired(world);
+        OpenExport(world, kMailSection, 0);
+        EXPECT_TRUE(LiveDb(kMailDb).syncEnabled);
+        EXPECT_EQ(model == 32, LiveDb(kCompanionDb).syncEnabled);
+        uint32_t count = 0;
+        EXPECT_EQ(0, world.api().DIZ_API_GetRecordCount(kMailSection, 0, &count));
+        EXPECT_EQ(model == 32 ? 2u : 1u, count);
+        EXPECT_EQ(1, world.api().DIZ_API_GetIdDBRec(main));
+        EXPECT_EQ("main", Field(world, "9"));
+        EXPECT_EQ(model == 32 ? 1 : -4, world.api().DIZ_API_GetIdDBRec(companion + kCompanionBit));
+        if (model == 32) {
+            EXPECT_EQ("companion", Field(world, "9"));
+        }
+    }
+}
+
+// New mail goes to the database of its folder (host folder 1 is the device's main one) and a companion
+// mail keeps its id when changed; an older model keeps every mail in database 16.  One by one and in
+// the bulk write alike; queued mail gets a companion-marked provisional id unless bound for database
+// 16's folder, which an older model's link never looks for.
+TEST(MergedMail, NewMailGoesToTheDatabaseOfItsFolder) {
+    for (const uint32_t model : {32u, 31u}) {
+        for (const bool bulk : {false, true}) {
+            SCOPED_TRACE(testing::Message() << model << (bulk ? " bulk" : " one by one"));
+            SessionWorld world;
+            world.image().systemInfoValue = model;
+            const uint32_t filed = world.image().AddRecord(kCompanionDb, Mail("filed", 2));
+            (bulk ? StartFirstSync : StartImport)(world, kMailSection);
+            for (const int32_t folder : {1, 2, 4}) {
+                ASSERT_EQ(0, world.api().DIZ_API_SetFolderID(folder));
+                std::string id;
+                ASSERT_EQ(0, AddNew(world, {{"9", "folder " + std::to_string(folder)}}, &id));
+                const bool companionId = folder != 1 ? model == 32 || bulk : bulk && model == 31;
+                EXPECT_EQ(companionId, std::stol(id) < 0) << id;
+                // Provisional ids count up per device database.
+                if (bulk && model == 32) {
+                    EXPECT_EQ(id, folder == 1 ? "1" : folder == 2 ? "-2147483647" : "-2147483646");
+                }
+            }
+            if (bulk) {
+                EXPECT_EQ(1u, LiveDb(kMailDb).records.size() + LiveDb(kCompanionDb).records.size()) << "all queued";
+            }
+            if (model == 32) {
+                const std::string filedText = std::to_string(static_cast<int32_t>(filed + kCompanionBit));
+                ASSERT_EQ(0, world.api().DIZ_API_FindRecord(filedText.c_str()));
+                char idText[16] = "";
+                EXPECT_EQ(0, world.api().DIZ_API_GetRecordID_Attachment(idText));
+                EXPECT_EQ(filedText, idText);
+                ASSERT_EQ(0, world.api().DIZ_API_PutField("9", "refiled"));
+                ASSERT_EQ(0, world.api().DIZ_API_FlushRecord());
+                EXPECT_EQ(Stored(kCompanionDb, filed, "S_SUBJECT"), TextValue("refiled"));
+            }
+            ASSERT_EQ(0, world.api().DIZ_API_CloseDatabase(kMailSection, 1, 0));
+            const tethra_sim::Database& main = LiveDb(kMailDb);
+            ASSERT_EQ(model == 32 ? 1u : 3u, main.records.size());
+            EXPECT_EQ(Stored(kMailDb, main.records[0].id, "S_SUBJECT"), TextValue("folder 1"));
+            const tethra_sim::Database& companion = LiveDb(kCompanionDb);
+            ASSERT_EQ(model == 32 ? 3u : 1u, companion.records.size());
+            EXPECT_EQ(companion.records[0].id, filed);
+            if (model == 32) {
+                EXPECT_EQ(Stored(kCompanionDb, companion.records[2].id, "S_SUBJECT"), TextValue("folder 4"));
+                EXPECT_EQ(Stored(kCompanionDb, companion.records[2].id, "S_FOLDERID"), tethra_sim::NumberValue(3));
+            } else {
+                EXPECT_EQ(Stored(kMailDb, main.records[2].id, "S_SUBJECT"), TextValue("folder 4"));
+            }
+        }
+    }
 }
 
 }  // namespace

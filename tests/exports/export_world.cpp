@@ -46,8 +46,7 @@ void SessionWorld::SaveImage() {
 
 void SessionWorld::PairBothSides() {
     image_.SetPairing(kPairedId, kLastSyncTime);
-    WriteSettings(std::string("[Synchronization]\r\nPCID=") + kPairedIdText + "\r\nSyncTime=" + kLastSyncTime +
-                  "\r\n");
+    WriteSettings(std::string("[Synchronization]\r\nPCID=") + kPairedIdText + "\r\nSyncTime=" + kLastSyncTime + "\r\n");
 }
 
 void SessionWorld::Load() {
@@ -81,8 +80,7 @@ Lines SessionWorld::TakeTrace() {
 std::string SessionWorld::Setting(const std::string& key) const {
     const std::string text = testing_support::ReadFile(sandbox_.HostPath(std::string(kDataFolder) + "ISEnvSet.ini"));
     std::smatch match;
-    // The first line "key=..." among the lines after the section's name up
-    // to the next section.
+    // The first line "key=..." after the section's name, before the next section.
     const std::regex line("\\[Synchronization\\]\r?\n(?:(?:[^\\[\n][^\n]*)?\n)*?" + key + "=([^\r\n]*)");
     return std::regex_search(text, match, line) ? match[1].str() : "";
 }
@@ -217,9 +215,7 @@ tethra_sim::LinkValue Stored(uint32_t dbId, uint32_t id, const std::string& fiel
     tethra_sim::LinkValue value = tethra_sim::AbsentValue();
     const DeviceImage* device = tethra_sim::LiveDevice();
     EXPECT_NE(device, nullptr);
-    if (device != nullptr) {
-        EXPECT_TRUE(device->GetValue(dbId, id, field, &value)) << field;
-    }
+    EXPECT_TRUE(device != nullptr && device->GetValue(dbId, id, field, &value)) << field;
     return value;
 }
 
@@ -261,8 +257,7 @@ std::string CtimeText(int32_t value) {
 
 std::string IdText(const uint8_t id[8]) {
     char text[17];
-    std::snprintf(text, sizeof text, "%02X%02X%02X%02X%02X%02X%02X%02X", id[0], id[1], id[2], id[3], id[4], id[5],
-                  id[6], id[7]);
+    for (int i = 0; i < 8; ++i) std::snprintf(text + 2 * i, 3, "%02X", id[i]);
     return text;
 }
 

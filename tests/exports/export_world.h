@@ -1,9 +1,7 @@
-// The world an export test runs in: a sandbox whose registry points at a
-// data-file folder, the maker's utility library there when the case wants
-// it, the simulated device saved as the image file named by
-// $MORVANE_DEVICE, and the adapter loaded last, as a host loads it.  Beside
-// it, the steps a host takes through the exports and ways to watch the
-// device link from the test.
+// The world an export test runs in: a sandbox whose registry points at a data-file folder (with the
+// maker's utility library when wanted), the simulated device saved as the image file $MORVANE_DEVICE
+// names, and the adapter loaded last, as a host loads it; beside it, a host's steps and ways to watch
+// the device link.
 #ifndef MORVANE_TESTS_EXPORTS_EXPORT_WORLD_H
 #define MORVANE_TESTS_EXPORTS_EXPORT_WORLD_H
 
@@ -26,18 +24,14 @@ namespace export_tests {
 using Lines = std::vector<std::string>;
 using Puts = std::vector<std::pair<std::string, std::string>>;  // host field id, text
 
-// Host sections and the device databases behind them; a companion mail's
-// id as the host sees it carries kCompanionBit.
+// Host sections and the device databases behind them; a companion mail's host id carries kCompanionBit.
 constexpr int32_t kAddressSection = 1, kScheduleSection = 2, kToDoSection = 3, kMemoSection = 4, kMailSection = 5;
 constexpr uint32_t kScheduleDb = 1, kToDoDb = 6, kAddressDb = 7, kMemoDb = 8, kCompanionDb = 15, kMailDb = 16;
 constexpr uint32_t kCompanionBit = 0x80000000u;
-// An export time after the last synchronisation.
-constexpr int32_t kStamp = 1700000000;
-// The device error the tests' injected faults give.
-constexpr uint32_t kInjected = 0x10000077u;
+constexpr int32_t kStamp = 1700000000;       // an export time after the last synchronisation
+constexpr uint32_t kInjected = 0x10000077u;  // the device error injected faults give
 
-// The data-file folder every case uses, as the registry holds it, and a
-// host-side pairing used by the cases that start paired.
+// The data-file folder as the registry holds it, and the pairing of the cases that start paired.
 extern const char kDataFolder[];
 extern const uint8_t kPairedId[8];
 extern const char kPairedIdText[];  // kPairedId as the settings file holds it
@@ -63,14 +57,12 @@ public:
     const testing_support::AdapterExports& api() const { return library_->api(); }
     uint32_t LastError() const;
 
-    // Trace log lines written since the last call (or since loading), each
-    // without its line end, heap handles masked as "hHeap[*]".
+    // Trace lines written since the last call (or loading), without line ends, heap handles as "hHeap[*]".
     Lines TakeTrace();
 
     // The settings file's "Synchronization" value of key, "" when missing.
     std::string Setting(const std::string& key) const;
-    // The device image file as the simulator saved it when the port was
-    // closed (DIZ_API_CloseSyncApp).
+    // The device image file as the simulator saved it when the port was closed (DIZ_API_CloseSyncApp).
     tethra_sim::DeviceImage Device() const;
 
     testing_support::Sandbox& sandbox() { return sandbox_; }
@@ -98,29 +90,25 @@ tethra_sim::LinkValue Wide(uint32_t value);
 void StartPaired(SessionWorld& world);
 // StartPaired, then section opened for import.
 void StartImport(SessionWorld& world, int32_t section);
-// StartPaired, then an export pass that reads section in full (a first
-// synchronisation) and section opened for import.
+// StartPaired, an export pass reading section in full (a first synchronisation), section opened for import.
 void StartFirstSync(SessionWorld& world, int32_t section);
 // BeginExport(stamp) and section opened.
 void OpenExport(SessionWorld& world, int32_t section, int32_t stamp = kStamp);
 // A full export of section with its first record current.
 void ExportFirst(SessionWorld& world, int32_t section);
-// InsertRecord, PutField for every pair, AddRecord.  Returns AddRecord's
-// result; *idText receives the id text it gave.
+// InsertRecord, PutField for every pair, AddRecord; returns its result, *idText gets the id text it gave.
 int32_t AddNew(SessionWorld& world, const Puts& puts, std::string* idText);
-// DIZ_API_GetField's text for host field id of the current record; its
-// result goes to *result, or must be 0.
+// DIZ_API_GetField's text for host field id of the current record; its result goes to *result, or must be 0.
 std::string Field(SessionWorld& world, const std::string& id, int32_t* result = nullptr);
-// Reads every record of the open database as a host does (first, next...,
-// each released) and collects the statuses; end is the final result.
+// Reads every record of the open database as a host does (each released): the statuses and final result.
 struct Walk {
     std::vector<uint32_t> statuses;
     int32_t end = 0;
 };
 Walk WalkAll(SessionWorld& world, int32_t section);
 
-// The live device: calls of an operation counted from now on (a fault that
-// never fires), a database (or an empty one), a stored value.
+// The live device: calls of an operation counted from now on (a fault that never fires), a database (or
+// an empty one), a stored value.
 void CountCalls(const std::string& operation);
 uint32_t CallsSeen(const std::string& operation);
 const tethra_sim::Database& LiveDb(uint32_t dbId);
@@ -139,8 +127,7 @@ std::string IdText(const uint8_t id[8]);     // 16 upper-case hexadecimal digits
 Lines NewPcidLines(const std::string& idText);  // what NewPCID writes for the identity
 Lines Join(std::initializer_list<Lines> parts);  // the parts one after another
 
-// A table row's name as a test name ("another PC, OK" -> "another_PC__OK"):
-// the same in every build, where the row's bytes would name it by pointer.
+// A table row's name as a test name ("another PC, OK" -> "another_PC__OK").
 struct RowName {
     template <typename Row>
     std::string operator()(const testing::TestParamInfo<Row>& info) const {

@@ -1,21 +1,16 @@
-// Every device operation of a whole synchronisation made to fail at each of
-// its calls in turn.  Each run is a process of its own (a fork, so that the
-// adapter is freshly loaded): the session runs to its end as the host calls
-// it, the export during which the device failed must give its failure code
-// and last error, nothing may crash or leak, and a clean session on the
-// same device and settings afterwards must export every record again.
+// Every device operation of a whole synchronisation made to fail at each of its calls in turn, each run
+// in a forked process (a freshly loaded adapter).  The export during which the device failed must give
+// its failure code and last error, nothing may crash or leak, and a clean session on the same device and
+// settings afterwards must export every record again.
 #include "exports/export_world.h"
 
-#include <gtest/gtest.h>
-
 #include <functional>
+#include <gtest/gtest.h>
 #include <map>
 #include <sstream>
 #include <stdio.h>
-#include <string>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
 
 using namespace export_tests;
 using testing_support::AdapterExports;
@@ -34,19 +29,17 @@ const char* const kOperations[] = {
     "S_DVXCleanUpAllSyncState", "S_DVXCloseDataBase", "S_DVXCloseConnection", "S_DVXClosePort",
 };
 
-// What the export during which the device failed gives the host: its
-// result, and whether the last error is the device's.
+// What the export during which the device failed gives: its result, and whether the last error is the
+// device's.
 struct Expected {
     int32_t result;
     bool deviceError;
 };
 
-// By export, then by operation; "*" stands for any operation.  A failure
-// the export rides over gives 0: system information has no result, the
-// contract is revoked whatever the device says, a device that does not say
-// whether it takes a bulk write gets its records one by one, a failed
-// clean-up of the sync state does not stop a close, and closing the link
-// always succeeds.
+// By export, then by operation ("*": any).  A failure the export rides over gives 0: system information
+// has no result, the contract is revoked whatever the device says, a device that does not say whether it
+// takes a bulk write gets its records one by one, a failed clean-up does not stop a close, and closing
+// the link always succeeds.
 const std::map<std::string, std::map<std::string, Expected>> kExpected = {
     {"Initialize", {{"*", {-2, true}}, {"S_DVXGetSystemInfo", {0, false}}, {"S_DVXRevokeSyncContract", {0, false}}}},
     {"OpenDatabase",
@@ -71,9 +64,8 @@ struct Step {
     uint32_t lastError = 0;
 };
 
-// The session a host runs: pairing (a first synchronisation when the
-// device is new to this PC), an export and an import of Memo and E-mail,
-// the close.  Calls into the adapter stop early only when it cannot start.
+// The session a host runs: pairing (a first synchronisation when the device is new to this PC), an
+// export and an import of Memo and E-mail, the close.
 class Session {
 public:
     explicit Session(SessionWorld& world) : api_(world.api()) {}
@@ -151,8 +143,7 @@ void SetUpDevice(SessionWorld& world, bool paired) {
     testing_support::SetEnv("MORVANE_MESSAGEBOX", "ok");
 }
 
-// Runs body in a child process; returns what it wrote, or a description of
-// how it ended when that was not a normal exit with status 0.
+// Runs body in a child process; returns what it wrote, and how it ended unless by a normal exit 0.
 std::string InChild(const std::function<std::string()>& body) {
     int pipeEnds[2];
     if (pipe(pipeEnds) != 0) return "no pipe";
@@ -172,9 +163,7 @@ std::string InChild(const std::function<std::string()>& body) {
     close(pipeEnds[0]);
     int status = 0;
     waitpid(child, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        report += " [child ended with status " + std::to_string(status) + "]";
-    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) report += " [child ended: " + std::to_string(status) + "]";
     return report;
 }
 
@@ -212,13 +201,12 @@ std::string Judge(const std::string& operation, const Step& step) {
     return std::string("expected ") + std::to_string(want->result) + ", " + seen + "; ";
 }
 
-// One session with the call-th call of operation failing, then a clean
-// session on what it left behind.  "" when all held.
+// One session with the call-th call of operation failing, then a clean session on what it left behind;
+// "" when all held.
 std::string FaultRun(const std::string& operation, uint32_t call, bool paired) {
     SessionWorld world;
     SetUpDevice(world, paired);
-    // The fault goes once it fires; a second one that never fires counts
-    // the calls, so that the export during which it fired is known.
+    // The fault goes once it fires; a second that never fires counts the calls, to know when it fired.
     world.image().FailCall(operation, call, kInjected, false);
     world.image().FailCall(operation, kNever, kInjected, false);
     world.Load();

@@ -1,13 +1,10 @@
-// Reading fields of device records through the exports, as a host does in
-// an export pass: the record made current by the cursor (or loaded by id),
-// then DIZ_API_GetField and the folder exports; and what the field exports
-// give before any record.
+// Reading fields of device records as a host does in an export pass (the record made current by the
+// cursor or loaded by id), and what the field exports give before any record.
 #include "exports/export_world.h"
 
 #include "platform/platform_test.h"
 
 #include <gtest/gtest.h>
-#include <ostream>
 #include <string.h>
 #include <unistd.h>
 
@@ -20,8 +17,7 @@ using tethra_sim::TimeValue;
 
 namespace {
 
-// A paired session exporting the one record of dbId, made current by the
-// cursor or by its id; the trace is taken.
+// A paired session exporting the one record of dbId, made current by the cursor or by its id.
 uint32_t ExportOnly(SessionWorld& world, int32_t section, uint32_t dbId, const tethra_sim::FieldValues& values,
                     bool byId = false) {
     Settle(world.image(), dbId);
@@ -36,8 +32,8 @@ uint32_t ExportOnly(SessionWorld& world, int32_t section, uint32_t dbId, const t
     return id;
 }
 
-// One GetField call, in the order of the row: reading may change what the
-// next read gives.  A non-empty trace is every line the call writes.
+// One GetField call, in the row's order (a read may change what the next gives).  A non-empty trace is
+// every line the call writes.
 struct Read {
     const char* id;
     const char* text;  // "#" stands for the record's id
@@ -53,14 +49,16 @@ struct RecordRow {
     bool byId;
     std::vector<Read> reads;
 };
+void PrintTo(const RecordRow& row, std::ostream* out) { *out << row.name; }
 
-// A Schedule entry starting at date and time whose alarm, when on, leads
-// by the link time lead (read as HHMM minutes): the alarm's time and date,
-// and for an alarm on an earlier day field 13 gives that date once.
+// A Schedule entry starting at date and time whose alarm, when on, leads by the link time lead (read
+// as HHMM minutes): the alarm's time and date, and for an alarm on an earlier day field 13 gives that
+// date once.
 RecordRow Alarm(const char* name, uint8_t on, const tethra_sim::LinkValue& date, const tethra_sim::LinkValue& time,
                 const tethra_sim::LinkValue& lead, const char* alarmTime, const char* alarmDate, bool earlierDay) {
     RecordRow row{name, kScheduleSection, kScheduleDb,
-                  {{"S_START_DATE", date}, {"S_START_TIME", time}, {"S_ALARM_FLAG", ByteValue(on)}, {"S_ALARM_TIME", lead}},
+                  {{"S_START_DATE", date}, {"S_START_TIME", time}, {"S_ALARM_FLAG", ByteValue(on)},
+                   {"S_ALARM_TIME", lead}},
                   false, {{"12.T", alarmTime}, {"12.D", alarmDate}}};
     if (earlierDay) row.reads.push_back({"13", alarmDate});
     return row;
@@ -104,8 +102,7 @@ const RecordRow kRecords[] = {
      false,
      {{"1", "Shopping"}, {"3", "milk\r\neggs"}, {"1", "milk"}, {"2.D", "20030415"}, {"2.T", "1230"}, {"2", "", -8},
       {"4", ""}}},
-    // The received date the record lacks empties SendDate's length; the
-    // send date is still given.
+    // The received date the record lacks empties SendDate's length; the send date is still given.
     {"MailLoadedById", kMailSection, kMailDb,
      {{"S_SUBJECT", TextValue("Minutes")}, {"S_FOLDERID", tethra_sim::NumberValue(3)},
       {"S_SEND_DATE", DateTimeValue(2003, 4, 15, 9, 30, 0)}, {"S_IS_READ", ByteValue(1)},
@@ -113,8 +110,6 @@ const RecordRow kRecords[] = {
      true,
      {{"9", "Minutes"}, {"11.D", "20030415"}, {"11.T", "0930"}, {"13", "1"}, {"23", "2"}}},
 };
-
-void PrintTo(const RecordRow& row, std::ostream* os) { *os << row.name; }
 
 class ExportFieldRead : public testing::TestWithParam<RecordRow> {};
 
@@ -128,18 +123,15 @@ TEST_P(ExportFieldRead, GivesTheHostsTexts) {
         EXPECT_EQ(read.text == std::string("#") ? std::to_string(id) : read.text, text) << read.id;
         EXPECT_EQ(read.result, result) << read.id;
         const Lines trace = world.TakeTrace();
-        if (!read.trace.empty()) {
-            EXPECT_EQ(read.trace, trace) << read.id;
-        }
+        EXPECT_TRUE(read.trace.empty() || read.trace == trace) << read.id << ": " << testing::PrintToString(trace);
     }
     EXPECT_EQ(world.LastError(), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Records, ExportFieldRead, testing::ValuesIn(kRecords), RowName());
 
-// The host's folder is the device's plus one (none reads as the inbox);
-// a device folder outside 0-3 fails both exports; a record of another
-// database leaves the host's folder as it was.
+// The host's folder is the device's plus one (none reads as the inbox); a device folder outside 0-3
+// fails both exports; a record of another database leaves the host's folder as it was.
 TEST(ExportFieldRead, MailFolderOfTheRecord) {
     const tethra_sim::LinkValue kNone{true, {}};
     const struct {
@@ -171,17 +163,17 @@ TEST(ExportFieldRead, MailFolderOfTheRecord) {
     }
 }
 
-// DIZ_API_GetRepeatInfo of a Schedule entry: its rule once the host has
-// seen field 2 read "Yes" (bit 6 of the day pattern is Sunday, bits 0-5
-// Monday to Saturday, bit 7 none; an end date of 0 has no end, no value
-// leaves it empty), otherwise a single event's dates (an all-day event
-// ends on its end date, any other on its start; an end of 0 is none).
+// DIZ_API_GetRepeatInfo of a Schedule entry: its rule once the host has seen field 2 read "Yes" (day
+// pattern bit 6 is Sunday, bits 0-5 Monday to Saturday, bit 7 none; an end date of 0 has no end, no
+// value leaves it empty), otherwise a single event's dates (an all-day event ends on its end date, any
+// other on its start; an end of 0 is none).
 struct RuleRow {
     const char* name;
     tethra_sim::FieldValues values;
     bool readField2;
     const char* rule;  // period count delete [start] [end] repeating days
 };
+void PrintTo(const RuleRow& row, std::ostream* out) { *out << row.name; }
 
 tethra_sim::FieldValues Weekly(const tethra_sim::LinkValue& pattern, const tethra_sim::LinkValue& end) {
     return {{"S_REPEAT_FLAG", ByteValue(1)}, {"S_REPEAT_PREIOD", ByteValue(2)}, {"S_REPEAT_COUNT", ByteValue(3)},
@@ -194,14 +186,14 @@ tethra_sim::FieldValues Single(int allDay, const tethra_sim::LinkValue& end) {
     return values;
 }
 
-const tethra_sim::LinkValue kEnd = DateValue(2003, 12, 31), kNoDate = DateValue(1899, 12, 30);
+const tethra_sim::LinkValue kEnd = DateValue(2003, 12, 31), kNoDate = DateValue(1899, 12, 30), kAbsent{true, {}};
 const RuleRow kRules[] = {
     {"Weekly", Weekly(ByteValue(0x41), kEnd), true, "2 3 1 [20030415] [20031231] 1 1100000"},
     {"EveryDay", Weekly(ByteValue(0x7F), kEnd), true, "2 3 1 [20030415] [20031231] 1 1111111"},
     {"Bit7", Weekly(ByteValue(0x80), kEnd), true, "2 3 1 [20030415] [20031231] 1 0000000"},
     {"Sunday", Weekly(ByteValue(0x20), kEnd), true, "2 3 1 [20030415] [20031231] 1 0000001"},
     {"NoEnd", Weekly(ByteValue(0x0A), kNoDate), true, "2 3 1 [20030415] [-1] 1 0010100"},
-    {"EndWithoutValue", Weekly(ByteValue(0x0A), tethra_sim::LinkValue{true, {}}), true, "2 3 1 [20030415] [] 1 0010100"},
+    {"EndWithoutValue", Weekly(ByteValue(0x0A), kAbsent), true, "2 3 1 [20030415] [] 1 0010100"},
     {"Field2Unread", Weekly(ByteValue(0x41), kEnd), false, "0 0 0 [20030415] [20030415] 0 0000000"},
     {"OneDay", Single(0, DateValue(2003, 4, 15)), false, "0 0 0 [20030415] [20030415] 0 0000000"},
     {"AllDayToItsEnd", Single(1, DateValue(2003, 4, 17)), false, "0 0 0 [20030415] [20030417] 0 0000000"},
@@ -217,8 +209,6 @@ std::string Describe(const RepeatInfo& info) {
            std::to_string(info.deleteFlag) + " [" + std::string(info.startDate, strnlen(info.startDate, 10)) + "] [" +
            std::string(info.endDate, strnlen(info.endDate, 10)) + "] " + std::to_string(info.isRepeating) + " " + days;
 }
-
-void PrintTo(const RuleRow& row, std::ostream* os) { *os << row.name; }
 
 class RepeatInfoRead : public testing::TestWithParam<RuleRow> {};
 
@@ -238,13 +228,9 @@ TEST_P(RepeatInfoRead, GivesTheRuleOrTheEventsDates) {
     memset(&info, 0xAA, sizeof info);
     EXPECT_EQ(0, world.api().DIZ_API_GetRepeatInfo(&info));
     EXPECT_EQ(row.rule, Describe(info));
-    RepeatInfo expected = {};
-    memcpy(&expected, &info, 3);
-    memcpy(expected.startDate, info.startDate, strnlen(info.startDate, 10));
-    memcpy(expected.endDate, info.endDate, strnlen(info.endDate, 10));
-    expected.isRepeating = info.isRepeating;
-    memcpy(expected.weekDays, info.weekDays, sizeof info.weekDays);
-    EXPECT_EQ(0, memcmp(&info, &expected, sizeof info)) << "every other byte is zero";
+    // Every byte Describe does not show (the dates' tails) is zero.
+    for (size_t i = strnlen(info.startDate, 10); i < 10; ++i) EXPECT_EQ(0, info.startDate[i]) << "start " << i;
+    for (size_t i = strnlen(info.endDate, 10); i < 10; ++i) EXPECT_EQ(0, info.endDate[i]) << "end " << i;
     EXPECT_EQ(0u, world.LastError());
     EXPECT_EQ(Lines({"***** DIZ_API_GetRepeatInfo()"}), world.TakeTrace());
 }
@@ -278,9 +264,8 @@ TEST(FieldExports, BeforeAnyRecord) {
     EXPECT_EQ(world.TakeTrace(), Lines({"***** DIZ_API_GetRepeatInfo()", "***** DIZ_API_GetFolderID",
                                         "***** DIZ_API_ReadFolderID()", "***** DIZ_API_ReadFolderID()"}));
 
-    // No write record yet; a failed find or insert (no open database, no
-    // slots) still begins one, the insert's of id 0, and the attachment id
-    // clears the out-of-memory code.
+    // No write record yet; a failed find or insert (no open database, no slots) still begins one, the
+    // insert's of id 0, and the attachment id clears the out-of-memory code.
     memset(out, 'Z', sizeof out);
     EXPECT_EQ(api.DIZ_API_GetRecordID_Attachment(out), -11);
     EXPECT_STREQ(out, "");
@@ -308,10 +293,9 @@ TEST(FieldExports, NoRecordInAnImportPass) {
                                         "***** DIZ_API_GetField('UID', [OUT])", "Returning ''"}));
 }
 
-// The host's e-mail body length, found under its C++ name and read from
-// "ilsync.psf" in the data-file folder (the current folder when the
-// registry names none) at byte 9,446; 4,096 when the file is too short or
-// cannot be opened for update.  No trace line.
+// The host's e-mail body length, found under its C++ name and read from "ilsync.psf" in the data-file
+// folder (the current folder when the registry names none) at byte 9,446; 4,096 when the file is too
+// short or cannot be opened for update.  No trace line.
 TEST(FieldExports, EmailBodyLength) {
     const struct {
         size_t size;  // 0: no file
@@ -327,7 +311,8 @@ TEST(FieldExports, EmailBodyLength) {
         SCOPED_TRACE(testing::Message() << row.size << " bytes");
         SessionWorld world;
         std::string bytes(row.size, '\x7F');
-        for (size_t i = 0; i < 4 && 9446 + i < row.size; ++i) bytes[9446 + i] = static_cast<char>(row.number >> (8 * i));
+        for (size_t i = 0; i < 4 && 9446 + i < row.size; ++i)
+            bytes[9446 + i] = static_cast<char>(row.number >> (8 * i));
         std::string file = world.sandbox().HostPath(std::string(kDataFolder) + "ilsync.psf");
         char previous[4096];
         ASSERT_NE(getcwd(previous, sizeof previous), nullptr);

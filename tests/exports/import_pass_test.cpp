@@ -1,13 +1,16 @@
-// The import pass through the exports against the simulated device: new
-// records of each database with every host field, as the device stores
-// them and as a later export reads them back (a Schedule entry's alarm
-// lead too); changed records, deletes, and every way storing can fail.
+// The import pass: new records of each database with every host field, as the device stores them and a
+// later export reads them back; changed records, deletes, every way storing can fail, and the first
+// synchronisation's queue.
 #include "exports/export_world.h"
 
 #include "platform/platform_test.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <thread>
 
 using namespace export_tests;
 using tethra_sim::DateTimeValue;
@@ -16,6 +19,7 @@ using tethra_sim::LinkValue;
 using tethra_sim::NumberValue;
 using tethra_sim::TextValue;
 using tethra_sim::TimeValue;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -62,8 +66,7 @@ NewRecordCase ToDoCase() {
             puts};
 }
 
-// Link names of the Address book fields, host field i + 1 at position i;
-// empty for the fields the link does not carry.
+// Link names of the Address book fields, host field i + 1 at position i; "" where the link has none.
 const char* const kAddressLinks[44] = {
     "S_FIRST_NAME", "S_MIDDLE_NAME", "S_LAST_NAME", "S_BUSINESS_PHONE", "S_HOME_PHONE",     // 0
     "S_PHONE_MOBILE", "S_BUSINESS_EMAIL", "S_HOME_EMAIL", "S_OTHER_EMAIL", "",              // 5
@@ -76,8 +79,7 @@ const char* const kAddressLinks[44] = {
     "S_GENDAR", "S_YOMI_FIRST_NAME", "S_YOMI_LAST_NAME", "S_YOMI_COMPANY",                  // 40
 };
 
-// Every Address field holds "v<id>" but the names, the secret flag and the
-// two dates, which the device stores as a number and dates.
+// Every Address field holds "v<id>" but the names, the secret flag (a number) and the two dates.
 NewRecordCase AddressCase() {
     NewRecordCase c{"AddressBook", kAddressSection, kAddressDb, 0, {}, {}, {}};
     const std::vector<std::tuple<int, const char*, LinkValue>> special = {
@@ -102,8 +104,7 @@ NewRecordCase AddressCase() {
     return c;
 }
 
-// The title is read back as the note's first line, with the CR the host's
-// line break left before its LF.
+// The title is read back as the note's first line, with the CR the host's line break left before its LF.
 NewRecordCase MemoCase() {
     return {"Memo", kMemoSection, kMemoDb, 0,
             {{"1", "Shop"}, {"2.D", "20030415"}, {"2.T", "0930"}, {"3", "milk\neggs"}, {"4", "Ideas"}, {"5", "1"}},
@@ -159,10 +160,8 @@ INSTANTIATE_TEST_SUITE_P(Databases, NewRecord,
                          testing::Values(&ScheduleCase, &ToDoCase, &AddressCase, &MemoCase, &MailCase),
                          [](const testing::TestParamInfo<NewRecordCase (*)()>& info) { return info.param().name; });
 
-// A timed entry on 15 April 2003, 09:30 to 10:30, with the alarm on the
-// start day, stored and read back by a full export.  The link carries the
-// alarm's lead as a time of day: an hour or more is no valid minute, the
-// device keeps no lead, and the alarm reads as the start.
+// A timed entry 09:30 to 10:30 with its alarm on the start day, stored and read back.  The link carries
+// the lead as a time of day: an hour or more is no valid minute, and the alarm reads as the start.
 TEST(ScheduleRoundTrip, AnAlarmLeadSurvivesOnlyBelowAnHour) {
     const std::pair<const char*, bool> kLeads[] = {
         {"0930", true}, {"0929", true}, {"0831", true}, {"0830", false}, {"0800", false}};
@@ -180,9 +179,8 @@ TEST(ScheduleRoundTrip, AnAlarmLeadSurvivesOnlyBelowAnHour) {
     }
 }
 
-// The write record gives back, by device field id, only the texts written
-// into it; reading writes no line and keeps the last error.  A stored
-// record keeps its id but no values; a new one clears the last error.
+// The write record gives back, by device field id, only the texts written into it; reading writes no
+// line and keeps the last error.  A stored record keeps its id but no values; a new one clears the error.
 TEST(ChangedRecord, GetFieldByWriteRecGivesOnlyWhatWasWritten) {
     SessionWorld world;
     const uint32_t id = world.image().AddRecord(kToDoDb, {{"S_DESCRIPTION3", TextValue("old")},
@@ -246,12 +244,10 @@ TEST(Delete, MainAndCompanionMailRecordsAndADeviceRefusal) {
     EXPECT_EQ(0u, CallsSeen("S_DVXDeleteRecordData"));
 }
 
-// Every way AddRecord and FlushRecord can fail.  The database holds one
-// record with the text "kept"; the host writes "new" into that record
-// (FlushRecord) or into a new one (AddRecord), and maybe one field more,
-// then a platform function or device operation is made to fail at its n-th
-// call from the store on.  Nothing may reach the device, and the write
-// record must be gone.
+// Every way AddRecord and FlushRecord can fail.  The database holds one record "kept"; the host writes
+// "new" into it (FlushRecord) or into a new one (AddRecord), maybe one field more, then a platform
+// function or device operation fails at its n-th call.  Nothing may reach the device; the write record
+// must be gone.
 enum class Store { kAdd, kFlush };
 
 struct StoreFaultRow {
@@ -385,5 +381,121 @@ TEST_P(StoreFault, FailsWithNothingOnTheDevice) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, StoreFault, testing::ValuesIn(kStoreFaults), RowName());
+
+// The first synchronisation of a database: after an export pass that read it in full, new records are
+// queued under provisional ids and reach the device in one bulk write per device database at the close,
+// inside the maker's wait box; a device database that refuses bulk writes gets each record at once.
+TEST(FirstSync, RecordsAreQueuedWithProvisionalIdsAndWrittenAtClose) {
+    for (const bool refused : {false, true}) {
+        SCOPED_TRACE(refused);
+        SessionWorld world;
+        world.image().Find(kToDoDb)->firstSyncPutAllowed = !refused;
+        StartFirstSync(world, kToDoSection);
+        CountCalls("S_DVXPutFirstSyncRecordData");
+        for (const char* expected : {"1", "2", "3"}) {
+            std::string id;
+            ASSERT_EQ(0, AddNew(world, {{"2", std::string("task ") + expected}}, &id));
+            EXPECT_EQ(id, expected);
+        }
+        EXPECT_EQ(refused ? 3u : 0u, LiveDb(kToDoDb).records.size());
+        ASSERT_EQ(0, world.api().DIZ_API_CloseDatabase(kToDoSection, 1, 0));
+        EXPECT_EQ(refused ? 0u : 1u, CallsSeen("S_DVXPutFirstSyncRecordData"));
+        const tethra_sim::Database& db = LiveDb(kToDoDb);
+        ASSERT_EQ(3u, db.records.size());
+        for (size_t i = 0; i < 3; ++i)
+            EXPECT_EQ(Stored(kToDoDb, db.records[i].id, "S_DESCRIPTION3"), TextValue("task " + std::to_string(i + 1)));
+    }
+}
+
+// A new import pass drops what the one before queued and did not write.
+TEST(FirstSync, ANewImportPassStartsWithAnEmptyQueue) {
+    SessionWorld world;
+    StartFirstSync(world, kToDoSection);
+    std::string id;
+    ASSERT_EQ(0, AddNew(world, {{"2", "dropped"}}, &id));
+    world.api().DIZ_API_BeginImport();
+    ASSERT_EQ(0, AddNew(world, {{"2", "kept"}}, &id));
+    ASSERT_EQ(0, world.api().DIZ_API_CloseDatabase(kToDoSection, 1, 0));
+    const tethra_sim::Database& db = LiveDb(kToDoDb);
+    ASSERT_EQ(1u, db.records.size());
+    EXPECT_EQ(Stored(kToDoDb, db.records[0].id, "S_DESCRIPTION3"), TextValue("kept"));
+}
+
+TEST(FirstSync, QueueStaysOffWhenTheFirstRecordCameWithoutAFullRead) {
+    SessionWorld world;
+    StartImport(world, kToDoSection);
+    std::string first, second;
+    ASSERT_EQ(0, AddNew(world, {{"2", "direct"}}, &first));
+    // A full read now does not switch queueing on before the next BeginImport.
+    OpenExport(world, kToDoSection, 0);
+    ASSERT_EQ(0, AddNew(world, {{"2", "direct too"}}, &second));
+    ASSERT_EQ(2u, LiveDb(kToDoDb).records.size());
+    EXPECT_EQ(first, std::to_string(LiveDb(kToDoDb).records[0].id));
+    EXPECT_EQ(second, std::to_string(LiveDb(kToDoDb).records[1].id));
+}
+
+// Command lines of the processes running the program at hostPath, arguments separated by blanks.  A
+// program of another processor (the 32-bit build's tests) runs inside the emulator binfmt_misc hands it
+// to, whose command line is the emulator's name, the program's path, then the program's own arguments
+// from the first on (binfmt_misc's "P" flag).
+std::vector<std::string> CommandLines(const std::string& hostPath) {
+    std::vector<std::string> lines;
+    std::error_code error;
+    for (const fs::directory_entry& entry : fs::directory_iterator("/proc", error)) {
+        std::error_code linkError;
+        const bool direct = fs::read_symlink(entry.path() / "exe", linkError) == fs::path(hostPath) && !linkError;
+        std::string arguments = testing_support::ReadFile((entry.path() / "cmdline").string());
+        const size_t first = arguments.find('\0');
+        const size_t second = arguments.find('\0', first + 1);
+        std::error_code sameError;
+        const bool emulated = !direct && second != std::string::npos &&
+                              fs::equivalent(arguments.substr(first + 1, second - first - 1), hostPath, sameError);
+        if (!direct && !emulated) continue;
+        if (emulated) arguments.erase(0, second + 1);
+        std::replace(arguments.begin(), arguments.end(), '\0', ' ');
+        lines.push_back(arguments);
+    }
+    return lines;
+}
+
+// The wait box ("Lullpane.exe" in the data-file folder, "/M" for e-mail) runs while the queue is written
+// and is gone afterwards, whether the write succeeds or fails.  A failed write fails the close before
+// the working database is closed, and the queue is gone with it.
+TEST(FirstSync, TheBulkWriteRunsInsideTheWaitBox) {
+    for (const bool fails : {false, true}) {
+        SCOPED_TRACE(fails);
+        SessionWorld world;
+        const std::string program = world.sandbox().HostPath(std::string(kDataFolder) + "Lullpane.exe");
+        fs::copy_file(std::string(MORVANE_BIN_DIR) + "/Lullpane.exe", program, fs::copy_options::overwrite_existing);
+        StartFirstSync(world, kMailSection);
+        for (int32_t i = 0; i < 8; ++i) {
+            ASSERT_EQ(0, world.api().DIZ_API_SetFolderID(1 + i % 4));
+            std::string id;
+            ASSERT_EQ(0, AddNew(world, {{"9", "mail"}}, &id));
+        }
+        if (fails) tethra_sim::LiveDevice()->FailCall("S_DVXPutFirstSyncRecordData", 1, kInjected, false);
+        CountCalls("S_DVXPutFirstSyncRecordData");
+        // The device holds the write until the wait box runs (up to 10 s), so the wait spans its start.
+        std::string seen;
+        tethra_sim::LiveDevice()->beforeCall = [&](const std::string& called) {
+            for (int i = 0; called == "S_DVXPutFirstSyncRecordData" && seen.empty() && i < 1000; ++i) {
+                const std::vector<std::string> lines = CommandLines(program);
+                if (!lines.empty()) seen = lines[0];
+                else std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+        };
+        world.TakeTrace();
+        EXPECT_EQ(fails ? -9 : 0, world.api().DIZ_API_CloseDatabase(kMailSection, 1, 0));
+        tethra_sim::LiveDevice()->beforeCall = nullptr;
+        EXPECT_EQ("C:\\Korvell\\Data\\Lullpane.exe /M ", seen);
+        EXPECT_TRUE(CommandLines(program).empty());
+        EXPECT_EQ(fails ? kInjected : 0u, world.LastError());
+        EXPECT_EQ(fails ? 1u : 2u, CallsSeen("S_DVXPutFirstSyncRecordData")) << "one bulk write per device database";
+        EXPECT_EQ(fails ? 0u : 8u, LiveDb(kMailDb).records.size() + LiveDb(kCompanionDb).records.size());
+        EXPECT_EQ(fails, !HasLine(world.TakeTrace(), "     ------ QAPI.QPC_CloseDataBase()"));
+        ASSERT_EQ(0, world.api().DIZ_API_CloseDatabase(kMailSection, 1, 0));
+        EXPECT_EQ(fails ? 1u : 2u, CallsSeen("S_DVXPutFirstSyncRecordData")) << "nothing left queued";
+    }
+}
 
 }  // namespace

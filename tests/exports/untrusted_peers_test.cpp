@@ -1,23 +1,21 @@
-// A careless or hostile host: null pointers for texts and out-parameters,
-// texts of any length, exports called in any order (random RepeatInfo
-// bytes and call sequences are fuzz_export_sequence's).  The adapter must
-// answer each with a status, write nothing through a null pointer, never
-// write past the bounds a host buffer has, and still serve a normal
-// session afterwards.  Buffers here are allocated to the
-// exact size the host is promised, so that a sanitized build stops at the
-// first byte written beyond it.
+// A careless or hostile host: null pointers, texts of any length, exports in any order (random
+// sequences are fuzz_export_sequence's).  The adapter must answer each with a status, write nothing
+// through a null pointer or past a host buffer's bounds, and still serve a normal session afterwards.
+// Buffers have exactly the promised size, so that a sanitized build stops at the first byte beyond.
+// Then a device that breaks the link library's promises.
 #include "exports/export_world.h"
 
-#include <gtest/gtest.h>
-
+#include <algorithm>
 #include <functional>
+#include <gtest/gtest.h>
 #include <memory>
 #include <string.h>
-#include <string>
-#include <vector>
 
 using namespace export_tests;
 using testing_support::AdapterExports;
+using tethra_sim::DeviceImage;
+using tethra_sim::FaultEffect;
+using tethra_sim::TextValue;
 
 namespace {
 
@@ -27,16 +25,14 @@ constexpr size_t kRecordIdBytes = 12;
 
 using Call = std::function<int32_t(const AdapterExports&)>;
 
-// One export call (its text names it), its result and, when not null, a
-// trace line it writes.
+// One export call (its text names it), its result and, when not null, a trace line it writes.
 struct Row {
     const char* what;
     Call call;
     int32_t result;
     const char* line = nullptr;
 };
-// ROW(result, call) and ROW_LINE(result, line, call): a row of the call
-// api.call (a void export followed by ", 0").
+// ROW(result, call) and ROW_LINE(result, line, call): a row of api.call (a void export followed by ", 0").
 #define ROW_LINE(result, line, ...) \
     Row { #__VA_ARGS__, [&](const AdapterExports& a) -> int32_t { return a.__VA_ARGS__; }, result, line }
 #define ROW(result, ...) ROW_LINE(result, nullptr, __VA_ARGS__)
@@ -67,10 +63,10 @@ std::string FieldText(const AdapterExports& api, const char* id, int32_t* result
     return std::string(out.get(), strnlen(out.get(), kFieldTextBytes));
 }
 
-// A normal export of every Memo record: what any misuse before it must not
-// spoil.  Returns the titles read.
-std::vector<std::string> ExportMemoTitles(SessionWorld& world) {
+// A session started and a normal export of every Memo record, which no misuse before may spoil.
+void ExpectNormalSession(SessionWorld& world) {
     const AdapterExports& api = world.api();
+    ASSERT_EQ(0, api.DIZ_API_Initialize("", ""));
     std::vector<std::string> titles;
     api.DIZ_API_BeginExport(0);
     EXPECT_EQ(0, api.DIZ_API_OpenDatabase(kMemoSection, "", ""));
@@ -82,7 +78,7 @@ std::vector<std::string> ExportMemoTitles(SessionWorld& world) {
         EXPECT_EQ(0, result);
     }
     EXPECT_EQ(0, api.DIZ_API_CloseDatabase(kMemoSection, 1, 0));
-    return titles;
+    EXPECT_EQ(std::vector<std::string>{"first note"}, titles);
 }
 
 TEST(UntrustedHost, NullPointersAreEmptyTextsAndUnwrittenOutputs) {
@@ -120,8 +116,7 @@ TEST(UntrustedHost, NullPointersAreEmptyTextsAndUnwrittenOutputs) {
     EXPECT_EQ(1u, LiveDb(kMailDb).records.size() + LiveDb(kCompanionDb).records.size());
 }
 
-// Every export, in an order no host should use, on a library that was
-// never started; then a normal session.
+// Every export, in an order no host should use, on a library never started; then a normal session.
 TEST(UntrustedHost, ExportsInAnyOrderBeforeAndAfterTheSession) {
     SessionWorld world;
     world.PairBothSides();
@@ -154,11 +149,9 @@ TEST(UntrustedHost, ExportsInAnyOrderBeforeAndAfterTheSession) {
         ROW(-6, DIZ_API_CancelCheck(kMemoSection)),
         ROW_LINE(-4, "Database not enabled on device: [8]", DIZ_API_OpenDatabase(kMemoSection, "", "")),
     });
-    ASSERT_EQ(0, world.api().DIZ_API_Initialize("", ""));
-    EXPECT_EQ(std::vector<std::string>{"first note"}, ExportMemoTitles(world));
-    // The session closed under an open database with its record cache
-    // (found by fuzz_export_sequence: the cache's entries were touched
-    // after the private heap holding them was gone).
+    ExpectNormalSession(world);
+    // The session closed under an open database with its record cache (found by fuzz_export_sequence:
+    // the cache's entries were touched after their private heap was gone).
     RunRows(world, {
         ROW(0, DIZ_API_BeginExport(0), 0),
         ROW(0, DIZ_API_OpenDatabase(kMemoSection, "", "")),
@@ -175,13 +168,11 @@ TEST(UntrustedHost, ExportsInAnyOrderBeforeAndAfterTheSession) {
         ROW(0, DIZ_API_Uninitialize()),                        // twice
         ROW(-4, DIZ_API_OpenDatabase(kMemoSection, "", "")),  // after Uninitialize
     });
-    ASSERT_EQ(0, world.api().DIZ_API_Initialize("", ""));
-    EXPECT_EQ(std::vector<std::string>{"first note"}, ExportMemoTitles(world));
+    ExpectNormalSession(world);
 }
 
-// A record loaded by id after an open that failed before making its field
-// table current: the Schedule table stays, the values are a Memo's (found
-// by fuzz_export_sequence: a read past the Memo's slots).
+// A record loaded by id after an open that failed before making its field table current: the Schedule
+// table stays, the values are a Memo's (found by fuzz_export_sequence: a read past the Memo's slots).
 TEST(UntrustedHost, RecordLoadedAfterAFailedOpenIsReadWithinItsSlots) {
     SessionWorld world;
     world.PairBothSides();
@@ -203,19 +194,16 @@ TEST(UntrustedHost, RecordLoadedAfterAFailedOpenIsReadWithinItsSlots) {
         ROW(0, DIZ_API_CloseSyncApp()),
         ROW(0, DIZ_API_Uninitialize()),
     });
-    ASSERT_EQ(0, world.api().DIZ_API_Initialize("", ""));
-    EXPECT_EQ(std::vector<std::string>{"first note"}, ExportMemoTitles(world));
+    ExpectNormalSession(world);
 }
 
-// Texts far beyond anything a host should send, and device values far
-// beyond what a host buffer holds.
+// Texts far beyond anything a host should send, and device values far beyond a host buffer.
 TEST(UntrustedHost, TextsOfAnyLengthStayWithinTheHostsBounds) {
     SessionWorld world;
     std::string lines;
     for (int i = 0; i < 40000; ++i) lines += "ab\n";  // 120,000 bytes, 160,000 as host text
-    world.image().AddRecord(kMemoDb, {{"S_PAGE_NOTE", tethra_sim::TextValue(std::string(100000, 't') + "\n" + lines)}});
-    world.image().AddRecord(kAddressDb,
-                            {{"S_NAME", tethra_sim::TextValue(lines)}, {"S_NOTE1", tethra_sim::TextValue(lines)}});
+    world.image().AddRecord(kMemoDb, {{"S_PAGE_NOTE", TextValue(std::string(100000, 't') + "\n" + lines)}});
+    world.image().AddRecord(kAddressDb, {{"S_NAME", TextValue(lines)}, {"S_NOTE1", TextValue(lines)}});
     StartImport(world, kAddressSection);
     const AdapterExports& api = world.api();
 
@@ -232,8 +220,8 @@ TEST(UntrustedHost, TextsOfAnyLengthStayWithinTheHostsBounds) {
     std::unique_ptr<char[]> id = HostBuffer(kRecordIdBytes);
     EXPECT_EQ(0, api.DIZ_API_AddRecord(id.get()));
     EXPECT_EQ(0, api.DIZ_API_CloseDatabase(kAddressSection, 1, 0));
-    // Record id texts read as their signed decimal prefix, wrapped to 32
-    // bits: FindRecord accepts any id but 0, no such record is on the device.
+    // Record id texts read as their signed decimal prefix, wrapped to 32 bits: FindRecord accepts any id
+    // but 0, no such record is on the device.
     const std::vector<std::pair<std::string, int32_t>> recordIds = {
         {"99999999999999999999", 0}, {"-99999999999999999999", 0}, {"4294967296", -11}, {"-2147483649", 0},
         {"+-1", -11},                {" 12", 0},                    {"0x10", -11},       {longId, 0},
@@ -258,5 +246,148 @@ TEST(UntrustedHost, TextsOfAnyLengthStayWithinTheHostsBounds) {
         EXPECT_EQ(0, api.DIZ_API_CloseDatabase(section, 1, 0));
     }
 }
+
+// A device whose replies break the link library's promises: lists missing behind their counts, values
+// with a length but no bytes or shorter than their type, records not or half filled, field names without
+// their terminating zero, field lists that do not match the adapter's tables.  The host must get what it
+// gets for a missing or empty value, and the adapter must read nothing that is not there.
+constexpr int32_t kToDo = kToDoSection, kMail = kMailSection;
+
+// A task with a value in every field the reads below look at.
+void Task(DeviceImage& image) {
+    image.AddRecord(kToDoDb, {{"S_DESCRIPTION3", TextValue("task")},
+                              {"S_START_DATE", tethra_sim::DateValue(2024, 3, 1)},
+                              {"S_PRIORITY", tethra_sim::ByteValue(4)},
+                              {"S_NOTEMEMO", TextValue("note")},
+                              {"S_CONFIDENTIAL1", tethra_sim::NumberValue(1)}});
+}
+
+// The task with a 7-byte start date and a 1-byte secret flag number.
+void ShortTask(DeviceImage& image) {
+    Task(image);
+    tethra_sim::Database& db = *image.Find(kToDoDb);
+    tethra_sim::Record& record = db.records.back();
+    record.values[db.FieldIndex("S_START_DATE")].bytes.resize(7);
+    record.values[db.FieldIndex("S_CONFIDENTIAL1")].bytes.resize(1);
+}
+
+// "S_NOTEMEMO" grown to fill all 96 bytes of its name.
+const std::string kLongNoteName = "S_NOTEMEMO" + std::string(86, 'X');
+
+void TaskWithUnterminatedName(DeviceImage& image) {
+    Task(image);
+    tethra_sim::Database& db = *image.Find(kToDoDb);
+    db.fields[db.FieldIndex("S_NOTEMEMO")].name = kLongNoteName;
+}
+
+// The device lists its fields backwards, without "S_PRIORITY" and with one
+// the adapter does not know.
+void TaskInOtherFieldList(DeviceImage& image) {
+    Task(image);
+    tethra_sim::Database& db = *image.Find(kToDoDb);
+    tethra_sim::Record& record = db.records.back();
+    const int priority = db.FieldIndex("S_PRIORITY");
+    db.fields.erase(db.fields.begin() + priority);
+    record.values.erase(record.values.begin() + priority);
+    db.fields.push_back({"S_UNKNOWN", tethra_sim::kLinkText});
+    record.values.push_back(TextValue("unknown"));
+    std::reverse(db.fields.begin(), db.fields.end());
+    std::reverse(record.values.begin(), record.values.end());
+}
+
+void MailInBothDatabases(DeviceImage& image) {
+    image.AddRecord(kMailDb, Mail("main", 0));
+    image.AddRecord(kCompanionDb, Mail("companion", 0));
+}
+
+// A send date of 0 (the text "0") under an empty received date.
+void MailWithZeroSendDate(DeviceImage& image) {
+    tethra_sim::FieldValues values = Mail("dated", 0);
+    tethra_sim::LinkValue zero;
+    zero.bytes.assign(8, 0);
+    values.push_back({"S_SEND_DATE", zero});
+    image.AddRecord(kMailDb, values);
+}
+
+// Host field id and the text read from the first record.
+using Reads = Puts;
+
+const Reads kTaskReads = {{"2", "task"}, {"8", "20240301"}, {"4", "2"}, {"5", "note"}, {"7", "1"}};
+const Reads kEmptyTaskReads = {{"2", ""}, {"8", ""}, {"4", "1"}, {"5", ""}, {"7", "0"}};
+const Reads kHalfTaskReads = {{"2", "task"}, {"8", "20240301"}, {"4", "1"}, {"5", ""}, {"7", "0"}};
+const Reads kMainMail = {{"UID", "1"}, {"9", "main"}};
+const Reads kCompanionMail = {{"UID", "-2147483647"}, {"9", "companion"}};
+
+struct UntrustedRow {
+    const char* name;
+    int32_t section;
+    void (*prepare)(DeviceImage&);
+    bool full;              // the pass reads the database in full, else its change lists
+    const char* operation;  // device operation whose reply is damaged, "" none
+    unsigned nth;
+    FaultEffect effect;
+    uint32_t count;         // records the host is given
+    Reads reads;            // of the first record
+    std::string line = "";  // a trace line of the open, "" none
+};
+void PrintTo(const UntrustedRow& row, std::ostream* out) { *out << row.name; }
+
+constexpr FaultEffect kNone = FaultEffect::kFail, kNullValues = FaultEffect::kNullValues,
+                      kNullLists = FaultEffect::kNullLists, kShort = FaultEffect::kShortRecords;
+const char kRead[] = "S_DVXGetRecordData", kFullRead[] = "S_DVXGetFirstSyncRecordData",
+           kLists[] = "S_DVXGetAllSyncRecordList";
+
+const UntrustedRow kRows[] = {
+    {"Intact", kToDo, Task, false, "", 0, kNone, 1, kTaskReads},
+    {"ValuesWithoutData", kToDo, Task, false, kRead, 1, kNullValues, 1, kEmptyTaskReads},
+    {"FullReadValuesWithoutData", kToDo, Task, true, kFullRead, 1, kNullValues, 1, kEmptyTaskReads},
+    {"RecordNotFilled", kToDo, Task, false, kRead, 1, FaultEffect::kZeroCount, 1, kEmptyTaskReads},
+    {"RecordWithHalfItsSlots", kToDo, Task, false, kRead, 1, kShort, 1, kHalfTaskReads},
+    {"FullReadRecordsWithHalfTheirSlots", kToDo, Task, true, kFullRead, 1, kShort, 1, kHalfTaskReads},
+    // Zero-extended, the 7 bytes are a date a moment after day 0.
+    {"ShortValues", kToDo, ShortTask, true, "", 0, kNone, 1, {{"8", "18991230"}, {"7", "1"}}},
+    {"NameWithoutZero", kToDo, TaskWithUnterminatedName, true, "", 0, kNone, 1,
+     {{"2", "task"}, {"5", ""}, {"7", "1"}}, "     6) ID:   0  Type: 16  Name: " + kLongNoteName},
+    {"OtherFieldList", kToDo, TaskInOtherFieldList, true, "", 0, kNone, 1,
+     {{"2", "task"}, {"8", "20240301"}, {"4", "1"}, {"5", "note"}, {"7", "1"}},
+     "     0) ID:   0  Type: 16  Name: S_UNKNOWN"},
+    {"FieldInfoWithoutList", kToDo, Task, true, "S_DVXGetDBInfo", 1, kNullLists, 1, kEmptyTaskReads},
+    {"ChangeListsWithoutIds", kToDo, Task, false, kLists, 1, kNullLists, 0, {}},
+    {"FullReadWithoutRecords", kToDo, Task, true, kFullRead, 1, kNullLists, 0, {}},
+    {"MainMailChangeListsWithoutIds", kMail, MailInBothDatabases, false, kLists, 1, kNullLists, 1, kCompanionMail},
+    {"CompanionMailChangeListsWithoutIds", kMail, MailInBothDatabases, false, kLists, 2, kNullLists, 1, kMainMail},
+    {"MainMailFullReadWithoutRecords", kMail, MailInBothDatabases, true, kFullRead, 1, kNullLists, 1,
+     kCompanionMail},
+    {"CompanionMailFullReadWithoutRecords", kMail, MailInBothDatabases, true, kFullRead, 2, kNullLists, 1,
+     kMainMail},
+    // The send date stays behind the received date's empty length.
+    {"SendDateUnderEmptyReceivedDate", kMail, MailWithZeroSendDate, true, "", 0, kNone, 1,
+     {{"11.D", "0"}, {"11.T", ""}, {"9", "dated"}}},
+};
+
+class UntrustedDevice : public testing::TestWithParam<UntrustedRow> {};
+
+TEST_P(UntrustedDevice, HostReadsMissingValues) {
+    const UntrustedRow& row = GetParam();
+    SessionWorld world;
+    row.prepare(world.image());
+    for (uint32_t dbId : {kToDoDb, kMailDb, kCompanionDb}) world.image().Find(dbId)->syncEnabled = !row.full;
+    // Through the image file: the fault counts calls from when the device loads it.
+    if (row.operation[0] != '\0') world.image().FailCall(row.operation, row.nth, kInjected, false, row.effect);
+    StartPaired(world);
+    ASSERT_EQ(0, world.api().DIZ_API_SetFolderID(1));
+    world.api().DIZ_API_BeginExport(kStamp);
+    ASSERT_EQ(0, world.api().DIZ_API_OpenDatabase(row.section, "", ""));
+    EXPECT_TRUE(row.line.empty() || HasLine(world.TakeTrace(), row.line)) << row.line;
+    uint32_t count = 0;
+    ASSERT_EQ(0, world.api().DIZ_API_GetRecordCount(row.section, kStamp, &count));
+    ASSERT_EQ(row.count, count);
+    if (count == 0) return;
+    uint32_t status = 0;
+    ASSERT_EQ(0, world.api().DIZ_API_GetFirstRecord(row.section, kStamp, &status));
+    for (const auto& [id, text] : row.reads) EXPECT_EQ(Field(world, id), text) << id;
+}
+
+INSTANTIATE_TEST_SUITE_P(Replies, UntrustedDevice, testing::ValuesIn(kRows), RowName());
 
 }  // namespace
