@@ -1,7 +1,5 @@
-// The link's life cycle: opening in steps, resuming, tuning the timeouts,
-// reading the system information, closing; and where the merged e-mail
-// database's folder field is.  (What the merged database does for the host,
-// and the plain operations' failures, are the export tests'.)
+// The link's life cycle (opening in steps, resuming, tuning the timeouts, reading the system information,
+// closing) and where the merged e-mail database's folder field is.
 #include "device/simulator.h"
 #include "link/device_link.h"
 #include "support/sandbox.h"
@@ -27,11 +25,10 @@ class LinkTest : public ::testing::Test {
 protected:
     ~LinkTest() override {
         link_.reset();
-        if (heap_ != nullptr) HeapDestroy(heap_);
+        HeapDestroy(heap_);
     }
 
-    // Saves image_ in the sandbox, points $MORVANE_DEVICE at it and makes
-    // a fresh link (the device loads the image when the port opens).
+    // Saves image_ in the sandbox for $MORVANE_DEVICE and makes a fresh link (the port opening loads it).
     void UseImage() {
         const std::string path = sandbox_.root() + "/device.json";
         std::string error;
@@ -44,16 +41,9 @@ protected:
         ASSERT_NO_FATAL_FAILURE(UseImage());
         ASSERT_EQ(1, link_->OpenLink());
     }
-    // A device with the given system information value (32 merges the
-    // e-mail databases, 31 does not).
-    void ConnectModel(uint32_t systemInfoValue) {
-        image_.systemInfoValue = systemInfoValue;
-        ASSERT_NO_FATAL_FAILURE(Connect());
-    }
 
     // The device behind the newest link.
     tethra_sim::DeviceImage& Device() { return *tethra_sim::LiveDevice(); }
-    tethra_sim::Database& DeviceDb(uint32_t dbId) { return *Device().Find(dbId); }
     // Counts the calls of operation from now on; Calls tells how many.
     void CountCalls(const std::string& operation) { Device().FailCall(operation, kNeverCall, 0, false); }
     uint32_t Calls(const std::string& operation) {
@@ -64,16 +54,10 @@ protected:
     }
     void Fail(const std::string& operation, uint32_t nth) { Device().FailCall(operation, nth, kInjectedError, false); }
 
-    // A heap standing for the adapter's, destroyed with the test.
-    HANDLE Heap() {
-        if (heap_ == nullptr) heap_ = HeapCreate(0, 0, 0);
-        return heap_;
-    }
-
     testing_support::Sandbox sandbox_;
     tethra_sim::DeviceImage image_ = tethra_sim::EmptyImage();
     std::unique_ptr<CDeviceLink> link_;
-    HANDLE heap_ = nullptr;
+    HANDLE heap_ = HeapCreate(0, 0, 0);  // standing for the adapter's
 };
 
 // The 32-bit word at offset in a configuration record.
@@ -83,12 +67,8 @@ inline uint32_t ConfigWord(const _tagDVXCONF& config, size_t offset) {
     return word;
 }
 
-// Opening goes port, connection, configuration (both timeouts to 30000 ms,
-// the rest kept), system information; it stops at the first failing step.
-// A device without a configurable link (0x10000005) is opened all the same,
-// and one whose system information cannot be read counts as an old model.
-// (A missing port and a failing SetConfig, as the host sees them, are the
-// export tests' start-up rows and fault sweep.)
+// Opening goes port, connection, configuration, system information, stopping at the first failing step; a
+// link without configuration (0x10000005) opens all the same, unreadable system information is an old model.
 TEST_F(LinkTest, OpenLinkStepsAndWhereEachFailureStopsIt) {
     enum Setup { kNormal, kNoDevice, kGetConfigFails, kNoConfig, kNoSystemInfo };
     const struct {
@@ -96,10 +76,8 @@ TEST_F(LinkTest, OpenLinkStepsAndWhereEachFailureStopsIt) {
         int result;
         uint32_t state, connectError, error, noMerge;
     } kCases[] = {
-        {kNormal, 1, 2, 0, 0, 1},  // 0
-        {kNoDevice, 0, 1, 1, kErrNoDevice, 0},
-        {kGetConfigFails, 0, 2, 0, kErrNotConnected, 0},
-        {kNoConfig, 1, 2, 0, kErrNotSupported, 1},
+        {kNormal, 1, 2, 0, 0, 1}, {kNoDevice, 0, 1, 1, kErrNoDevice, 0},
+        {kGetConfigFails, 0, 2, 0, kErrNotConnected, 0}, {kNoConfig, 1, 2, 0, kErrNotSupported, 1},
         {kNoSystemInfo, 1, 2, 0, kInjectedError, 1},
     };
     for (const auto& c : kCases) {
@@ -144,9 +122,8 @@ TEST_F(LinkTest, OpenLinkTunesOnlyTheTimeoutsAndCloseLinkSetsThemTo1500) {
     EXPECT_EQ(1500u, ConfigWord(after, 12));
 }
 
-// A failed open resumes at the step that failed: the port is not opened
-// again once open, a connected link is only tuned and its system
-// information reread, and the flags once set stay set.
+// A failed open resumes at the step that failed (a connected link is only tuned and its system information
+// reread), and the flags once set stay set.
 TEST_F(LinkTest, OpenLinkResumesWhereItStopped) {
     image_.portAvailable = false;
     image_.FailCall("S_DVXWaitConnection", 1, kErrNoDevice, false);
@@ -166,16 +143,13 @@ TEST_F(LinkTest, OpenLinkResumesWhereItStopped) {
     EXPECT_EQ(0u, link_->noMerge);
 
     Device().FailCall("S_DVXWaitConnection", 1, kInjectedError, true);
-    Device().systemInfoValue = 31;
-    Device().language = "ja";
-    EXPECT_EQ(1, link_->OpenLink());
-    EXPECT_EQ(1u, link_->noMerge);
-    EXPECT_EQ(1u, link_->familyNameFirst);
-    Device().systemInfoValue = 40;
-    Device().language = "en";
-    EXPECT_EQ(1, link_->OpenLink());
-    EXPECT_EQ(1u, link_->noMerge);
-    EXPECT_EQ(1u, link_->familyNameFirst);
+    for (const auto& [value, language] : {std::pair<uint32_t, const char*>{31, "ja"}, {40, "en"}}) {
+        Device().systemInfoValue = value;
+        Device().language = language;
+        EXPECT_EQ(1, link_->OpenLink());
+        EXPECT_EQ(1u, link_->noMerge) << value;
+        EXPECT_EQ(1u, link_->familyNameFirst) << value;
+    }
 }
 
 TEST_F(LinkTest, GetConfigAndSetConfigForgiveOnly0x10000005) {
@@ -184,15 +158,13 @@ TEST_F(LinkTest, GetConfigAndSetConfigForgiveOnly0x10000005) {
     for (uint32_t error : kErrors) {
         Device().FailCall("S_DVXGetConfig", 1, error, false);
         Device().FailCall("S_DVXSetConfig", 1, error, false);
-        _tagDVXCONF config;
-        memset(&config, 0, sizeof config);
+        _tagDVXCONF config = {};
         EXPECT_EQ(error == kErrNotSupported, link_->GetConfig(&config)) << error;
         EXPECT_EQ(error == kErrNotSupported, link_->SetConfig(&config)) << error;
     }
 }
 
-// From 32 on the e-mail databases are merged; a language starting "ja" in
-// any case puts the family name first.
+// From 32 on the e-mail databases are merged; a language starting "ja" in any case puts the family name first.
 TEST_F(LinkTest, SystemInformationSetsNoMergeAndFamilyNameFirst) {
     static const struct {
         uint32_t value;
@@ -217,8 +189,7 @@ TEST_F(LinkTest, SystemInformationSetsNoMergeAndFamilyNameFirst) {
     }
 }
 
-// CloseLink from every state: it succeeds, ends closed and closes only what
-// is open; a failing configuration does not stop it.
+// CloseLink from every state succeeds, ends closed and closes only what is open, whatever the configuration.
 TEST_F(LinkTest, CloseLinkClosesWhatIsOpen) {
     enum State { kClosed, kPortOnly, kConnected, kConnectedFailingConfig };
     const struct {
@@ -247,35 +218,35 @@ TEST_F(LinkTest, CloseLinkClosesWhatIsOpen) {
     }
 }
 
-// The folder field is found only in the merged database, by its exact
-// name, the first one counting; once found, its place stays, and a failed
-// or unmerged read leaves it unknown.
+// The folder field is found only in the merged database, by its exact name, the first one counting; once
+// found its place stays, and a failed or unmerged read leaves it unknown.
 TEST_F(LinkTest, GetDBInfoFindsTheFolderFieldOfTheMergedDatabase) {
     std::vector<tethra_sim::LinkField>& fields = image_.Find(16)->fields;
     const int original = image_.Find(16)->FieldIndex("S_FOLDERID");
     ASSERT_GT(original, 0);
     fields[original].name = "s_folderid";
     fields[4].name = "S_FOLDERID ";
-    ASSERT_NO_FATAL_FAILURE(ConnectModel(32));
-    _tagS_DVXDBINFO info;
-    memset(&info, 0, sizeof info);
-    ASSERT_EQ(1, link_->GetDBInfo(16, Heap(), &info));
+    image_.systemInfoValue = 32;  // merged
+    ASSERT_NO_FATAL_FAILURE(Connect());
+    _tagS_DVXDBINFO info = {};
+    ASSERT_EQ(1, link_->GetDBInfo(16, heap_, &info));
     EXPECT_EQ(-1, link_->folderFieldIndex);
-    DeviceDb(16).fields[6].name = "S_FOLDERID";
-    DeviceDb(16).fields[8].name = "S_FOLDERID";
-    ASSERT_EQ(1, link_->GetDBInfo(15, Heap(), &info));
+    Device().Find(16)->fields[6].name = "S_FOLDERID";
+    Device().Find(16)->fields[8].name = "S_FOLDERID";
+    ASSERT_EQ(1, link_->GetDBInfo(15, heap_, &info));
     EXPECT_EQ(-1, link_->folderFieldIndex);
     Fail("S_DVXGetDBInfo", 1);
-    EXPECT_EQ(0, link_->GetDBInfo(16, Heap(), &info));
+    EXPECT_EQ(0, link_->GetDBInfo(16, heap_, &info));
     EXPECT_EQ(-1, link_->folderFieldIndex);
-    ASSERT_EQ(1, link_->GetDBInfo(16, Heap(), &info));
+    ASSERT_EQ(1, link_->GetDBInfo(16, heap_, &info));
     EXPECT_EQ(6, link_->folderFieldIndex);
-    DeviceDb(16).fields[6].name = "S_OTHER";
-    ASSERT_EQ(1, link_->GetDBInfo(16, Heap(), &info));
+    Device().Find(16)->fields[6].name = "S_OTHER";
+    ASSERT_EQ(1, link_->GetDBInfo(16, heap_, &info));
     EXPECT_EQ(6, link_->folderFieldIndex);
     link_->CloseLink();
-    ASSERT_NO_FATAL_FAILURE(ConnectModel(31));
-    EXPECT_EQ(1, link_->GetDBInfo(16, Heap(), &info));
+    image_.systemInfoValue = 31;
+    ASSERT_NO_FATAL_FAILURE(Connect());
+    EXPECT_EQ(1, link_->GetDBInfo(16, heap_, &info));
     EXPECT_EQ(-1, link_->folderFieldIndex);
 }
 
@@ -288,9 +259,7 @@ TEST_F(LinkTest, IsEnablePutFirstSyncRecordDataIsNotMerged) {
     EXPECT_EQ(1, link_->IsEnablePutFirstSyncRecordData(15));
 }
 
-// Closing saves the device as a full write of it would, whether the
-// session changed a database's records or not (those it left as they were
-// are copied from the file it loaded).
+// Closing saves the device as a full write would, whether the session changed a database's records or not.
 TEST_F(LinkTest, ClosingSavesTheDeviceAsAFullWriteWould) {
     const std::string path = sandbox_.root() + "/device.json";
     image_ = DemoImage();  // records in every database
@@ -315,10 +284,8 @@ TEST_F(LinkTest, ClosingSavesTheDeviceAsAFullWriteWould) {
     }
 }
 
-// A session reads each record as its image holds it, before and after the
-// image is saved in between: in the second session every record has moved
-// in the file, as the change lists before it were emptied, and half of
-// them are read for the first time.
+// Records read as the image holds them, also after a save in between has moved every record in the file
+// (the change lists were emptied), half of them read for the first time.
 TEST_F(LinkTest, RecordsReadAsTheImageHoldsThemAcrossSaves) {
     image_ = DemoImage();
     for (Database& db : image_.databases)
@@ -332,7 +299,7 @@ TEST_F(LinkTest, RecordsReadAsTheImageHoldsThemAcrossSaves) {
                 read.recordId = r.id;
                 _tagDVXDBREC* list = &read;
                 uint32_t count = 0;
-                ASSERT_EQ(1, link_->GetRecordData(db.id, &list, 1, Heap(), &count)) << db.id << "/" << r.id;
+                ASSERT_EQ(1, link_->GetRecordData(db.id, &list, 1, heap_, &count)) << db.id << "/" << r.id;
                 ASSERT_EQ(read.fieldCount, r.values.size());
                 for (size_t f = 0; f < r.values.size(); ++f) {
                     const _tagDVXFIELD& slot = read.fields[f];

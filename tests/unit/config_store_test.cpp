@@ -1,6 +1,4 @@
-// The configuration store: the data-file folder in the registry, the
-// paths built on it and the utility library.  (The identity and sync time
-// the settings file holds are the start-up export tests'.)
+// The configuration store: the data-file folder in the registry, the paths built on it, the utility library.
 #include "support/install_path.h"
 #include "support/sandbox.h"
 #include "support/settings_file.h"
@@ -15,8 +13,7 @@ using testing_support::Sandbox;
 
 namespace {
 
-// A registry holding "DatafilePath" = folder (null: the key without the
-// value, "-": no key at all); no folder is created.
+// A registry holding "DatafilePath" = folder (null: the key without the value, "-": no key at all).
 std::string Registry(const char* folder) {
     std::string reg = "Windows Registry Editor Version 5.00\n\n";
     if (folder != nullptr && std::string(folder) == "-") return reg;

@@ -1,17 +1,21 @@
-// Day numbers, seconds and date texts as the alarm conversions of the field
-// readers and writers use them; and the closed-form day numbers of the
-// years 1900 to 9999 against the general count through the calendar
-// tables, which the conversions fall back on elsewhere: the two must agree
-// on every input.
+// Day numbers, seconds and date texts as the field readers' and writers' alarm conversions use them, and the
+// closed-form day numbers against the count through the calendar tables; then OLE Automation dates as the
+// record converters use them, and against plain references (era arithmetic, floor(), snprintf).  The
+// library's shortcuts must agree with the references on every input.
 #include "fields/date_convert.h"
 #include "fields/date_tables.h"
+#include "support/ole_date.h"
 
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <math.h>
 #include <random>
+#include <stdint.h>
 #include <stdio.h>
 #include <string.h>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -27,8 +31,7 @@ int32_t DayNumber(int32_t month, int32_t day, int32_t year) {
     return dayNumber;
 }
 
-// Texts and day numbers besides the plain dates of 1900 to 2499 walked
-// below; the rows marked both also convert from the number to the text.
+// Texts and day numbers besides the plain dates walked below; rows marked both also convert back.
 TEST(DateConvert, DateTextsAndDayNumbers) {
     static const struct {
         const char* text;
@@ -42,12 +45,11 @@ TEST(DateConvert, DateTextsAndDayNumbers) {
         {"200304150930", 37724, false},  // a time stamp splits the same
         {"2003", 37619, false},          // month 0, day 0 of 2003: 31 December 2002
         {"200", -1, false},              // year 200, nothing else
-        {"", -1, false}, {nullptr, -1, false},
+        {"", -1, false}, {nullptr, -1, false}, {"19000100", -1, true},
         {"2003ab15", 37634, false},      // non-digits read as 0: 15 January 2003
         {"2003 4 5", 37714, false},      // leading blanks of each piece are skipped
-        {"19000100", -1, true},
-        {"25000101", 219146, true},      // 2500 still converts
-        {"25000301", 219205, true}, {"26000101", 255670, true}, {"99991231", 2958463, true},
+        {"25000101", 219146, true}, {"25000301", 219205, true},  // 2500 still converts
+        {"26000101", 255670, true}, {"99991231", 2958463, true},
     };
     for (const auto& c : kCases) {
         EXPECT_EQ(c.dayNumber, DateTextToDayNumber(c.text)) << (c.text ? c.text : "(null)");
@@ -66,9 +68,8 @@ TEST(DateConvert, NegativeDayNumbersStayInJanuary1900) {
     }
 }
 
-// After 2499 the Gregorian calendar goes on (2500 and 2600 are not leap
-// years, 2800 is); months above 12 carry into the next years, below 1 add
-// nothing.  Each row: a date, another, and the days between them.
+// After 2499 the calendar goes on (2500, 2600 not leap years, 2800 one); months above 12 carry into the next
+// years, below 1 add nothing.  Each row: a date, another, and the days between them.
 TEST(DateConvert, CalendarBeyondTheTablesAndCarriedMonths) {
     static const int32_t kCases[][7] = {
         {2, 28, 2500, 3, 1, 2500, 1}, {2, 28, 2600, 3, 1, 2600, 1}, {2, 28, 2800, 3, 1, 2800, 2},
@@ -104,10 +105,9 @@ TEST(DateConvert, SplitDateText) {
         const char* text;
         int32_t month, day, year;
     } kCases[] = {
-        {"20030415", 4, 15, 2003}, {"200304150930", 4, 15, 2003}, {"2003041", 4, 1, 2003},
-        {"20030", 0, 0, 2003}, {"20", 0, 0, 20}, {"", 0, 0, 0}, {nullptr, 0, 0, 0},
+        {"20030415", 4, 15, 2003}, {"200304150930", 4, 15, 2003}, {"2003041", 4, 1, 2003}, {"20030", 0, 0, 2003},
+        {"20", 0, 0, 20}, {"", 0, 0, 0}, {nullptr, 0, 0, 0}, {"abcd1231", 12, 31, 0}, {"+003-1-2", -1, -2, 3},
         {"-0000001000000", 0, 1, 0},  // "-000", "00", "01"
-        {"abcd1231", 12, 31, 0}, {"+003-1-2", -1, -2, 3},
     };
     for (const auto& c : kCases) {
         int32_t month = 77, day = 77, year = 77;
@@ -136,27 +136,21 @@ TEST(DateConvert, SplitTimeTextAndSeconds) {
     }
 }
 
-// The alarm reader takes the start from its numbers; they must read as
-// their texts would, also where those texts do not have eight (four) digits.
+// The alarm reader's numbers must read as their texts would, also texts without eight (four) digits.
 TEST(DateConvert, NumbersReadAsTheirTexts) {
-    static const int32_t kDates[] = {20030415, 10000000, 99999999, 20031232, 20031300,  // 0
-                                     9999999,  2003,     0,        -20030415, INT32_MIN,  // 5
-                                     INT32_MAX};
-    for (int32_t date : kDates) {
-        char text[16];
+    char text[16];
+    for (int32_t date : {20030415, 10000000, 99999999, 20031232, 20031300, 9999999, 2003, 0, -20030415, INT32_MIN,
+                         INT32_MAX}) {
         snprintf(text, sizeof text, "%d", static_cast<int>(date));
         EXPECT_EQ(DateTextToDayNumber(text), DateNumberToDayNumber(date)) << text;
     }
-    static const int32_t kTimes[] = {0, 930, 1745, 2399, 9999, 10000, -5, -1, 32767, -32768};
-    for (int32_t time : kTimes) {
-        char text[16];
+    for (int32_t time : {0, 930, 1745, 2399, 9999, 10000, -5, -1, 32767, -32768}) {
         snprintf(text, sizeof text, "%04d", static_cast<int>(time));
         EXPECT_EQ(TimeTextToSeconds(text), TimeNumberToSeconds(time)) << text;
     }
 }
 
-// Compares both ways of finding the day number of a date; false on a
-// difference, with a failure naming it.
+// False, with a failure, when the two ways of finding a date's day number differ.
 bool SameDayNumber(int32_t month, int32_t day, int32_t year) {
     int32_t byTables = 54321;
     DateToDayNumberByTables(month, day, year, &byTables);
@@ -178,9 +172,8 @@ bool SameDate(int32_t dayNumber) {
     return false;
 }
 
-// Every year 1..9999 with every month 1..12 and every day 0..32 (the days
-// past the month's end carry on into the next), and the months below 1 and
-// above 12 at the days around the month's ends.
+// Every year 1..9999 with months 1..12 and days 0..32 (past the month's end they carry on), and months
+// below 1 and above 12 at the days around the month's ends.
 TEST(DateClosedForm, DateToDayNumberAgreesOnEveryDayOfTheYears1To9999) {
     static const int32_t kOddMonths[] = {-1, 0, 13, 14, 24, 25, 120};
     static const int32_t kOddMonthDays[] = {0, 1, 28, 29, 31};
@@ -205,13 +198,10 @@ TEST(DateClosedForm, DayNumberToDateAgreesOnEveryDayOfTheYears1900To9999) {
     }
 }
 
-// The ends of the ranges (the 32-bit limits, years and days far outside)
-// in every combination, then random inputs, both of any 32-bit value and
-// near the ordinary range.
+// The ends of the ranges in every combination, then random inputs, of any 32-bit value and near the range.
 TEST(DateClosedForm, AgreesAtTheLimitsAndOnRandomInputs) {
-    static const int32_t kValues[] = {INT32_MIN, INT32_MIN + 1, -100000, -1, 0,         1,     2,
-                                      11,        12,            13,      1899, 1900, 1901,  9999,
-                                      10000,     100000,        2958463, 2958464, INT32_MAX - 1, INT32_MAX};
+    static const int32_t kValues[] = {INT32_MIN, INT32_MIN + 1, -100000, -1, 0, 1, 2, 11, 12, 13, 1899, 1900, 1901,
+                                      9999, 10000, 100000, 2958463, 2958464, INT32_MAX - 1, INT32_MAX};
     for (int32_t month : kValues) {
         for (int32_t day : kValues) {
             for (int32_t year : kValues) {
@@ -233,9 +223,7 @@ TEST(DateClosedForm, AgreesAtTheLimitsAndOnRandomInputs) {
     }
 }
 
-// FormatDateText writes the text "%4d%02d%02d" gives, cut to eight
-// characters: directly for years of four digits with months and days of
-// two, through the formatter otherwise.
+// FormatDateText writes what "%4d%02d%02d" gives, cut to eight characters (a shortcut for the common case).
 TEST(DateClosedForm, DateTextsAreWhatTheFormatterWrites) {
     static const int32_t kPieces[] = {-1, 0, 1, 2, 9, 10, 11, 12, 13, 29, 30, 31, 32, 59, 90, 99, 100};
     auto same = [](int32_t month, int32_t day, int32_t year) {
@@ -261,6 +249,256 @@ TEST(DateClosedForm, DateTextsAreWhatTheFormatterWrites) {
         for (int32_t month = -100; month <= 120; ++month) {
             for (int32_t day = -100; day <= 120; ++day) {
                 if (!same(month, day, year)) return;
+            }
+        }
+    }
+}
+
+std::string Text(const OleDateParts& p) {
+    char text[64];
+    snprintf(text, sizeof text, "%d-%d-%d %d:%d:%d", p.year, p.month, p.day, p.hour, p.minute, p.second);
+    return text;
+}
+
+// Known values compose from their parts and decompose back.
+TEST(OleDate, ComposesAndDecomposesKnownTimes) {
+    static const struct {
+        OleDateParts parts;
+        double value;
+    } kCases[] = {
+        {{2000, 1, 1, 12, 0, 0}, 36526.5}, {{1899, 12, 30, 17, 45, 0}, 17.75 / 24.0},
+        {{1899, 12, 30, 23, 59, 59}, 86399.0 / 86400.0}, {{2003, 4, 15, 9, 30, 0}, 37726.0 + 9.5 / 24.0},
+        {{1899, 12, 29, 6, 0, 0}, -1.25}, {{1800, 1, 1, 18, 0, 0}, -36522.75}, {{9999, 12, 31, 12, 0, 0}, 2958465.5},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(testing::Message() << Text(c.parts) << " = " << c.value);
+        OleDateParts p{};
+        ASSERT_TRUE(DecomposeOleDate(c.value, &p));
+        EXPECT_EQ(Text(p), Text(c.parts));
+        double date = 12345.0;
+        ASSERT_TRUE(ComposeOleDate(c.parts, &date));
+        EXPECT_DOUBLE_EQ(c.value, date);
+    }
+}
+
+TEST(OleDate, RejectsInvalidPartsAndLeavesTheValue) {
+    static const OleDateParts kCases[] = {
+        {1900, 2, 29, 0, 0, 0}, {2100, 2, 29, 0, 0, 0}, {2001, 2, 29, 0, 0, 0},  // no leap years
+        {2003, 4, 31, 0, 0, 0}, {2003, 0, 1, 0, 0, 0}, {2003, 13, 1, 0, 0, 0}, {2003, 1, 0, 0, 0, 0},
+        {2003, 1, 32, 0, 0, 0}, {2003, 1, 1, 24, 0, 0}, {2003, 1, 1, 0, 60, 0}, {2003, 1, 1, 0, 0, 60},
+        {2003, 1, 1, -1, 0, 0}, {2003, 1, 1, 0, -1, 0}, {2003, 1, 1, 0, 0, -1}, {99, 12, 31, 0, 0, 0},
+        {10000, 1, 1, 0, 0, 0}, {-1, 1, 1, 0, 0, 0}, {0, 0, 0, 0, 0, 0},
+    };
+    for (const OleDateParts& p : kCases) {
+        double date = 12345.0;
+        EXPECT_FALSE(ComposeOleDate(p, &date)) << Text(p);
+        EXPECT_EQ(12345.0, date) << Text(p);
+    }
+}
+
+// Every date of the years 100 to 9999 is one day after the one before and decomposes back unchanged;
+// the day after a month's last is refused.
+TEST(OleDate, EveryDayFromYear100To9999RoundTrips) {
+    static const int kMonthDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    double previous = -657435.0;
+    int checked = 0;
+    for (int year = 100; year <= 9999; ++year) {
+        const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+        for (int month = 1; month <= 12; ++month) {
+            const int days = kMonthDays[month - 1] + (month == 2 && leap ? 1 : 0);
+            double refused = 1.5;
+            ASSERT_FALSE(ComposeOleDate({year, month, days + 1, 0, 0, 0}, &refused)) << year << "-" << month;
+            for (int day = 1; day <= days; ++day) {
+                const OleDateParts parts{year, month, day, 0, 0, 0};
+                double date = 0.0;
+                ASSERT_TRUE(ComposeOleDate(parts, &date)) << Text(parts);
+                ASSERT_EQ(previous + 1.0, date) << Text(parts);
+                OleDateParts p{};
+                ASSERT_TRUE(DecomposeOleDate(date, &p));
+                ASSERT_EQ(Text(p), Text(parts));
+                previous = date;
+                ++checked;
+            }
+        }
+    }
+    // 1 January 100 is -657,434 and 31 December 9999 is 2,958,465.
+    EXPECT_EQ(3615900, checked);
+    EXPECT_EQ(2958465.0, previous);
+}
+
+TEST(OleDate, EverySecondOfADayRoundTrips) {
+    static const int kDays[][4] = {{-3, 1899, 12, 27}, {0, 1899, 12, 30}, {37726, 2003, 4, 15}};
+    for (const auto& d : kDays) {
+        for (int s = 0; s < 86400; ++s) {
+            double date = 0.0;
+            ASSERT_TRUE(ComposeOleDate({d[1], d[2], d[3], s / 3600, s / 60 % 60, s % 60}, &date));
+            ASSERT_EQ(d[0], static_cast<int>(date));
+            ASSERT_NEAR(s / 86400.0, fabs(date - d[0]), 1e-9);
+            OleDateParts p{};
+            ASSERT_TRUE(DecomposeOleDate(date, &p));
+            ASSERT_EQ(s, p.hour * 3600 + p.minute * 60 + p.second) << "day " << d[0];
+            ASSERT_EQ(d[3], p.day);
+        }
+    }
+}
+
+// An invalid date marks the object invalid and keeps the old value; only a decomposable value is formatted.
+TEST(OleDate, ClassComposesLikeSetDateTime) {
+    COleDateTime empty;
+    EXPECT_EQ(COleDateTime::valid, empty.GetStatus());
+    EXPECT_EQ(0.0, empty.GetValue());
+    COleDateTime dt(2003, 12, 31, 0, 0, 0);
+    EXPECT_EQ(37986.0, dt.GetValue());
+    EXPECT_EQ(1, dt.SetDateTime(1900, 2, 29, 0, 0, 0));
+    EXPECT_EQ(COleDateTime::invalid, dt.GetStatus());
+    EXPECT_EQ(37986.0, dt.GetValue());
+    char text[32];
+    EXPECT_EQ(16u, dt.Format("%Y%m%d", text, sizeof text));
+    EXPECT_STREQ("Invalid DateTime", text);
+    OleDateParts p{};
+    EXPECT_FALSE(dt.GetParts(&p));
+    EXPECT_EQ(0, dt.SetDate(2000, 2, 29));
+    EXPECT_EQ(COleDateTime::valid, dt.GetStatus());
+    EXPECT_EQ(36585.0, dt.GetValue());
+    EXPECT_EQ(0, dt.SetTime(17, 45, 0));
+    EXPECT_DOUBLE_EQ(0.7395833333333334, dt.GetValue());
+    ASSERT_TRUE(dt.GetParts(&p));
+    EXPECT_EQ(Text(p), "1899-12-30 17:45:0");
+    EXPECT_EQ(1, dt.SetTime(24, 0, 0));
+    EXPECT_EQ(COleDateTime::invalid, dt.GetStatus());
+    COleDateTime outOfRange(3e6);
+    EXPECT_EQ(COleDateTime::valid, outOfRange.GetStatus());
+    outOfRange.Format("%H%M", text, sizeof text);
+    EXPECT_STREQ("Invalid DateTime", text);
+    COleDateTime(37726.0 + 9.5 / 24.0).Format("%Y%m%d%H%M", text, sizeof text);
+    EXPECT_STREQ("200304150930", text);
+}
+
+constexpr double kHalfSecond = 1.0 / (2.0 * 86400);
+// 1 January 100 and 31 December 9999.
+constexpr int32_t kMinDay = -657434;
+constexpr int32_t kMaxDay = 2958465;
+
+bool ReferenceDecompose(double date, OleDateParts* parts) {
+    const double rounded = date + (date > 0.0 ? kHalfSecond : -kHalfSecond);
+    if (!(rounded > kMinDay - 1.0 && rounded < kMaxDay + 1.0)) return false;
+    const double magnitude = fabs(rounded);
+    int seconds = static_cast<int>((magnitude - floor(magnitude)) * 86400);
+    if (seconds >= 86400) seconds = 86399;
+    // Days since 1 March of year 0, in 400-year eras.
+    const int32_t days = static_cast<int32_t>(rounded) + 693899;
+    const int32_t era = days / 146097;
+    const int32_t dayOfEra = days - era * 146097;
+    const int32_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const int32_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const int32_t marchMonth = (5 * dayOfYear + 2) / 153;
+    parts->day = dayOfYear - (153 * marchMonth + 2) / 5 + 1;
+    parts->month = marchMonth < 10 ? marchMonth + 3 : marchMonth - 9;
+    parts->year = yearOfEra + era * 400 + (parts->month <= 2 ? 1 : 0);
+    parts->hour = seconds / 3600;
+    parts->minute = seconds / 60 % 60;
+    parts->second = seconds % 60;
+    return true;
+}
+
+// False, with a failure, when the library and the reference differ on date (refusing it: parts untouched).
+bool SameParts(double date) {
+    OleDateParts parts{-1, -1, -1, -1, -1, -1}, expected = parts;
+    const bool decomposed = DecomposeOleDate(date, &parts);
+    const bool expectedDecomposed = ReferenceDecompose(date, &expected);
+    if (decomposed == expectedDecomposed && memcmp(&parts, &expected, sizeof parts) == 0) return true;
+    ADD_FAILURE() << std::hexfloat << date << std::defaultfloat << " (" << date << "): " << decomposed << " "
+                  << Text(parts) << ", expected " << expectedDecomposed << " " << Text(expected);
+    return false;
+}
+
+// Every day of the range and a few beyond, at midnight and at a random time; then any bit pattern.
+TEST(OleDateDecompose, AgreesOnEveryDayAndOnAnyBitPattern) {
+    std::mt19937_64 random(37726);
+    std::uniform_real_distribution<double> fraction(0.0, 1.0);
+    for (int32_t day = kMinDay - 3; day <= kMaxDay + 3; ++day) {
+        if (!SameParts(day) || !SameParts(day + (day < 0 ? -fraction(random) : fraction(random)))) return;
+    }
+    for (int i = 0; i < 100000; ++i) {
+        const uint64_t bits = random();
+        double date;
+        memcpy(&date, &bits, sizeof date);
+        if (!SameParts(date)) return;
+    }
+}
+
+// Around the half seconds where rounding moves on, at the ends of the range, and values that are no dates.
+TEST(OleDateDecompose, AgreesAtRoundingEdgesAndOddValues) {
+    static const double kDays[] = {kMinDay - 1, kMinDay, -1, 0, 1, 37726, kMaxDay - 1, kMaxDay, kMaxDay + 1};
+    static const int kSeconds[] = {0, 1, 59, 60, 3599, 3600, 43200, 86340, 86398, 86399, 86400};
+    for (double day : kDays) {
+        for (int s : kSeconds) {
+            for (double sign : {1.0, -1.0}) {
+                double below = day + sign * (s + 0.5) / 86400.0;
+                double above = below;
+                for (int step = 0; step < 4; ++step) {
+                    if (!SameParts(below) || !SameParts(above)) return;
+                    below = nextafter(below, -INFINITY);
+                    above = nextafter(above, INFINITY);
+                }
+            }
+        }
+    }
+    const double kLimits = std::numeric_limits<double>::max();
+    static const double kOdd[] = {0.0, -0.0, kHalfSecond, -kHalfSecond, 4.9e-324, -4.9e-324, 1e-300, kLimits,
+                                  -kLimits, INFINITY, -INFINITY, NAN, -NAN, 1e10, -1e10, 2147483648.0};
+    for (double date : kOdd) {
+        if (!SameParts(date)) return;
+    }
+}
+
+// The whole text of date in format, before any cut to the buffer.
+std::string ReferenceText(double date, const char* format) {
+    OleDateParts p;
+    if (!ReferenceDecompose(date, &p)) return "Invalid DateTime";
+    std::string text;
+    for (const char* f = format != nullptr ? format : ""; *f != '\0'; ++f) {
+        if (*f != '%' || f[1] == '\0') {
+            text += *f;
+            continue;
+        }
+        ++f;
+        char number[16] = "";
+        static const char kPieces[] = "YmdHMS";
+        const int values[] = {p.year, p.month, p.day, p.hour, p.minute, p.second};
+        if (const char* piece = strchr(kPieces, *f)) {
+            snprintf(number, sizeof number, "%0*d", *f == 'Y' ? 4 : 2, values[piece - kPieces]);
+        } else {
+            text += '%';
+            if (*f != '%') text += *f;
+        }
+        text += number;
+    }
+    return text;
+}
+
+// At every buffer size the whole text's length is returned, as much as fits is written with a NUL, and
+// nothing past the size.
+TEST(OleDateFormat, AgreesWithSnprintfAtEveryBufferSize) {
+    static const char* const kFormats[] = {"%Y%m%d",   "%H%M", "%Y%m%d%H%M%S", "%Y-%m-%d %H:%M:%S",
+                                           "%%%Y%q%", "",     nullptr};
+    std::mt19937_64 random(37726);
+    std::uniform_real_distribution<double> inRange(kMinDay - 2.0, kMaxDay + 2.0);
+    std::vector<double> dates = {0.0, -0.5, 36526.5, kMinDay, kMaxDay + 0.99999, kMinDay - 1.0, NAN, -1.25};
+    for (int i = 0; i < 300; ++i) dates.push_back(inRange(random));
+    for (double date : dates) {
+        for (const char* format : kFormats) {
+            const std::string expected = ReferenceText(date, format);
+            for (size_t size = 0; size <= expected.size() + 2; ++size) {
+                char buffer[40];
+                memset(buffer, 'x', sizeof buffer);
+                ASSERT_EQ(expected.size(), FormatOleDate(date, format, buffer, size)) << date << " " << size;
+                if (size > 0) {
+                    ASSERT_EQ(expected.substr(0, size - 1), std::string(buffer)) << date << " " << size;
+                }
+                for (size_t k = size; k < sizeof buffer; ++k) {
+                    ASSERT_EQ('x', buffer[k]) << date << " " << size;
+                }
             }
         }
     }

@@ -1,14 +1,15 @@
-// Writing a record's fields: DIZ_API_PutField turns host text into the
-// native values of the write record, and the derived writes (alarm, repeat
-// rule, event flag, E-mail folder) fill the fields made of several values.
-// (A plain value of every host field reaches the device in the export
-// tests' NewRecord cases; the rows here are the special cases.)
-#include "write_record_fixture.h"
-
+// Writing a record's fields: DIZ_API_PutField turns host text into the write record's native values, and
+// the derived writes (alarm, repeat rule, event flag, E-mail folder) fill the fields made of several values.
+// (The export tests write a plain value of every host field; the rows here are the special cases.)
 #include "fields/field_write.h"
+#include "fields/write_record.h"
 #include "platform/platform_test.h"
+#include "schema/field_table.h"
 #include "session/error_helpers.h"
+#include "session/sync_session.h"
+#include "support/sandbox.h"
 
+#include <gtest/gtest.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string>
@@ -18,22 +19,46 @@ namespace {
 
 using Raw = std::vector<uint8_t>;
 
-class PutField : public WriteRecordTest {};
+// A write record prepared for one database, as DIZ_API_InsertRecord or DIZ_API_FindRecord leaves it.
+class PutField : public ::testing::Test {
+protected:
+    void Open(uint32_t dbId, uint32_t recordId = 0) {
+        const FieldTable* table = SelectFieldTable(dbId);
+        ASSERT_NE(table, nullptr);
+        g_session.currentDbId = dbId;
+        g_session.currentFieldTable = *table;
+        ASSERT_TRUE(PrepareWriteRecord(recordId));
+        ResetWriteFlags();
+    }
+    const WorkingField& Slot(uint32_t fieldId) const { return g_session.writeRecord.fields[fieldId]; }
+    // The slot's value bytes; empty for a slot without bytes.
+    Raw Bytes(uint32_t fieldId) const {
+        const WorkingField& slot = Slot(fieldId);
+        if (slot.data == nullptr || slot.length == kValueAbsent) return {};
+        return Raw(slot.data, slot.data + slot.length);
+    }
+    // The trace written since the last call.
+    std::string TakeTrace() {
+        const std::string all = sandbox_.DebugOutput();
+        std::string fresh = all.substr(seen_);
+        seen_ = all.size();
+        return fresh;
+    }
 
-// A write step: PutFieldText(id, text), or for an id starting with '@' one
-// of the derived writes ("@rule" takes "repeating start end days", the
-// days as seven '0' or '1'), "@flags" (the alarm flag and all-day mark
-// set), "@nomem" (the next allocation fails) or "@release".
+    testing_support::Sandbox sandbox_;
+    size_t seen_ = 0;
+};
+
+// A write step: PutFieldText(id, text), or for an id starting with '@' a derived write ("@rule" takes
+// "repeating start end days", days as seven '0'/'1'), "@flags" (alarm flag and all-day mark set), "@nomem"
+// (the next allocation fails) or "@release".
 struct Step {
     const char* id;
     const char* text;
 };
 
 RepeatInfo Rule(const std::string& text) {
-    RepeatInfo info{};
-    info.repeatPeriod = 2;
-    info.repeatCount = 3;
-    info.deleteFlag = 1;
+    RepeatInfo info{2, 3, 1, {}, {}, 0, {}};  // period, count, delete flag
     char days[8] = "";
     int repeating = 0;
     sscanf(text.c_str(), "%d %9s %9s %7s", &repeating, info.startDate, info.endDate, days);
@@ -54,10 +79,8 @@ int32_t Write(const Step& step) {
     return id[0] == '@' ? 0 : PutFieldText(step.id, step.text);
 }
 
-// Steps in order on a fresh write record (recordId 0: a new record); the
-// last step's result, last error (from 0x10000099) and trace (null: not
-// checked); the bytes fields then hold (noData: no data at all, not just
-// length 0).
+// Steps on a fresh write record (recordId 0: a new one); the last step's result, last error (from
+// 0x10000099) and trace (null: not checked); the bytes fields then hold (noData: no data, not just length 0).
 struct Field {
     uint32_t id;
     Raw bytes;
@@ -79,10 +102,8 @@ Raw Day(uint32_t d) { return {uint8_t(d), uint8_t(d >> 8), uint8_t(d >> 16), uin
 const char kBadId[] = "') is invalid in this context (converts to 0)\n";
 const Row kRows[] = {
     // Ids that are no number, fields the database lacks, malformed halves.
-    {kToDoDbId, {{"0", "x"}}, -8, nullptr},
-    {kToDoDbId, {{"abc", "x"}}, -8, nullptr},
-    {kToDoDbId, {{"0.5", "x"}}, -8, nullptr},
-    {kToDoDbId, {{"", "x"}}, -8, nullptr},
+    {kToDoDbId, {{"0", "x"}}, -8, nullptr}, {kToDoDbId, {{"abc", "x"}}, -8, nullptr},
+    {kToDoDbId, {{"0.5", "x"}}, -8, nullptr}, {kToDoDbId, {{"", "x"}}, -8, nullptr},
     {kToDoDbId, {{"99", "x"}}, 0, "Quenda field id 98 not found (qdb:6)\n"},
     {kScheduleDbId, {{"12", "915"}}, -8, "Invalid field format (1) in schedule/alarm field\n"},
     {kScheduleDbId, {{"12.X", "915"}}, -8, "Invalid field format (2) in scheule/alarm field\n"},
@@ -107,31 +128,26 @@ const Row kRows[] = {
     {kMailDbId, {{"13", "yes"}}, 0, nullptr, {{E::IsRead, {1}}}},
     // Prefix rules apply in every database.
     {kAddressDbId, {{"13", "20031224 home"}}, 0, nullptr, {{AddressField::Fax_H, Txt("20031224 home")}}},
-    // Time stamps from their parts: a time without a date since loading
-    // stores nothing.
+    // Time stamps from their parts: a time without a date since loading stores nothing.
     {kMemoDbId, {{"2.T", "0930"}}, 0, nullptr, {{MemoField::TimeStamp, {}}}},
     {kMailDbId, {{"11.D", "20030415"}}, 0, nullptr, {{E::SendDate, {}, true}}},
-    // The memo note repeats the title as its first line; a changed memo
-    // whose title the host did not send starts with the bare line break.
+    // The memo note starts with the title: without one from the host, a changed memo starts with the bare CRLF.
     {kMemoDbId, {{"3", "Hello"}}, 0, nullptr, {{MemoField::NoteText, Txt("\r\nHello")}}, 0, 7},
     // No memory for the value; a stored record has no fields left.
     {kToDoDbId, {{"@nomem", ""}, {"2", "Call Bob"}}, -9,
      "Failed to get enough memory (8 B) for data value.\n***** ***** Manually setting Quenda Error: 10000004\n",
      {{ToDoField::Description, {}, true}}, 0x10000004u},
     {kToDoDbId, {{"@release", ""}, {"2", "Call Bob"}}, 0, "Quenda field id 1 not found (qdb:6)\n"},
-    // The alarm: its parts wait for SetAlarm, which needs the flag set in
-    // this record and writes the lead in minutes and the unit.
+    // The alarm's parts wait for SetAlarm, which needs the flag set and writes the lead in minutes and the unit.
     {kScheduleDbId, {{"12.T", "915"}, {"12.D", "20030415"}}, 0, nullptr, {{S::AlarmTime, {0, 0}}}},
     {kScheduleDbId, {{"3.D", "20030415"}, {"5", "0930"}, {"11", "1"}, {"12.D", "20030415"}, {"12.T", "0915"},
                      {"@alarm", ""}}, 0, "***** DIZ_API_SetAlarm('915', '20030415')\n",
      {{S::AlarmTime, {15, 0}}, {S::AlarmUnit, {1}}}, 0x10000099u},
-    // The repeat rule, or a single event's dates; a start already written
-    // is kept, and an all-day event lasts its one day.
+    // The repeat rule, or a single event's dates; a start already written is kept, an all-day event lasts a day.
     {kScheduleDbId, {{"@rule", "1 20030415 -1 1010000"}}, 0, "***** DIZ_API_PutRepeatInfo(...)\n",
      {{S::RepeatFlag, {1}}, {S::RepeatPeriod, {2}}, {S::RepeatCount, {3}}, {S::DeleteFlag, {1}},
-      {S::FromDate, Day(20030415)}, {S::RepeatEndDate, {0xFF, 0xFF, 0xFF, 0xFF}},
-      {S::DayPattern, {0x42}},  // length 1: the low byte only
-      {S::ToDate, {}}}},
+      {S::FromDate, Day(20030415)}, {S::RepeatEndDate, {0xFF, 0xFF, 0xFF, 0xFF}}, {S::ToDate, {}},
+      {S::DayPattern, {0x42}}}},  // length 1: the low byte only
     {kScheduleDbId,
      {{"3", "20030401"}, {"5", ""}, {"9", ""}, {"4", "20030402"}, {"@rule", "1 20030415 20031231 0000001"}}, 0, nullptr,
      {{S::FromDate, Day(20030401)}, {S::ToDate, Day(20030415)}, {S::DayPattern, {0x20}}}},
@@ -144,9 +160,8 @@ const Row kRows[] = {
     {kMailDbId, {{"@folder", "1"}}, 0, "", {{E::FolderID, {0, 0, 0, 0}}, {E::Type, {0}}, {E::IsSMS, {0}}}},
     {kMailDbId, {{"@folder", "4"}}, 0, "", {{E::FolderID, {3, 0, 0, 0}}, {E::Type, {1}}, {E::IsSMS, {0}}}},
     {kMailDbId, {{"@folder", "5"}}, -8, "Invalid folder ID [5] passed in to DIZ_API_WriteFolderID.\n"},
-    // Outside the databases they are made for, the derived writes stop at
-    // the first field the open database lacks, writing what came before:
-    // Memo has fields 1 and 2 but none of the others.
+    // Elsewhere the derived writes stop at the first field the database lacks, writing what came before
+    // (Memo has fields 1 and 2 but none of the others).
     {kMemoDbId, {{"@flags", ""}, {"@alarm", ""}}, 0, "in alarm special case: AlarmDate not found\n",
      {{MemoField::TimeStamp, {}}, {MemoField::NoteText, {}, true}}, 0x10000099u},
     {kMemoDbId, {{"@flags", ""}, {"@rule", "1 20030415 -1 1000000"}}, 0,
@@ -169,8 +184,7 @@ TEST_F(PutField, StepsGiveTheirResultTraceAndNativeValues) {
         EXPECT_EQ(Write(last), r.result);
         PlatformClearFaults();
         EXPECT_EQ(g_lastErrorCode, r.lastError);
-        // The step's own line, then row.trace (the whole trace when that
-        // starts with a call line; a refused id when null).
+        // The step's own line, then row.trace (the whole trace if a call line; a refused id when null).
         const std::string trace = TakeTrace();
         const std::string tail = trace.substr(trace.find('\n') + 1);
         if (last.id[0] != '@') {
@@ -213,9 +227,8 @@ TEST_F(PutField, PrioritiesRunOneAboveTheHostsUpToFive) {
     }
 }
 
-// The alarm lead in minutes from the pending alarm to the pending start.
+// The alarm lead in minutes from the pending alarm to the pending start (date, time each).
 TEST(AlarmLeadMinutes, FromThePendingParts) {
-    // The pending start and alarm (date, time each), then the lead.
     const std::pair<WriteState, uint16_t> rows[] = {
         {{0, 0, 20030415, 930, 20030415, 915, {}, {}}, 15},
         {{0, 0, 20030416, 900, 20030415, 2100, {}, {}}, 720},

@@ -1,16 +1,25 @@
-// The trace log and the texts of trace lines, beyond what the load tests
-// show through the exports: a switch key without its value, any nonzero
-// value, a file that cannot be opened, the 16384-byte bound; sync times.
+// The trace log and its lines, beyond what the load tests show through the exports: a switch key without
+// its value, any nonzero value, a file that cannot be opened, the 16384-byte bound; sync times; and the
+// log's own formatter against vsnprintf: every format the trace lines use, with edge values, whole and cut
+// to small buffers, must give the same bytes and length (formats it does not handle go to vsnprintf).
 #include "session/trace_text.h"
 #include "support/sandbox.h"
+#include "support/trace_format.h"
 #include "support/trace_log.h"
 
 #include <gtest/gtest.h>
 
-#include <string>
+#include <limits.h>
+#include <stdio.h>
+#include <string.h>
 #include <time.h>
 
+#include <string>
+#include <vector>
+
 using testing_support::Sandbox;
+
+namespace {
 
 TEST(TraceSwitch, MissingValueIsOffAndAnyNonzeroValueOn) {
     Sandbox sandbox;
@@ -35,9 +44,8 @@ TEST(TraceLog, UnwritableFileIsSkippedSilently) {
     EXPECT_EQ(sandbox.DebugOutput(), "still traced\n");
 }
 
-// The buffer holds 16384 bytes: a text of 16382 characters is written
-// whole; one that needs all of them or more is replaced by the overflow
-// line, and the file gets the raw format.
+// The buffer holds 16384 bytes: a text of 16382 characters is written whole; a longer one is replaced by the
+// overflow line, and the file gets the raw format.
 TEST(TraceLog, TextsUpToTheBufferAndBeyond) {
     Sandbox sandbox;
     traceToFile = 1;
@@ -50,8 +58,6 @@ TEST(TraceLog, TextsUpToTheBufferAndBeyond) {
     EXPECT_EQ(sandbox.DebugOutput(), std::string(16380, ' ') + "7\n" + overflow + overflow);
     EXPECT_EQ(sandbox.TraceLog(), std::string(16380, ' ') + "7\r\n%16382d\r\n%s and %d\r\n");
 }
-
-namespace {
 
 // Local time is the process's: the zone is fixed so the text is known.
 TEST(FormatSyncTime, CtimeTextWithoutNewlineInTheLocalZone) {
@@ -77,6 +83,87 @@ TEST(FormatSyncTime, CtimeTextWithoutNewlineInTheLocalZone) {
     traceToFile = 0;
     EXPECT_STREQ(FormatSyncTime(741476948), "");
     EXPECT_STREQ(FormatSyncTime(0), "[FULL SYNC]");
+}
+
+constexpr size_t kBufferSize = 128;
+// Whole, no room at all, room for the zero only, and cut short.
+const size_t kSizes[] = {kBufferSize, 0, 1, 2, 7};
+
+int Format(bool ours, char* out, size_t size, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    const int length = ours ? FormatTraceText(out, size, format, args) : vsnprintf(out, size, format, args);
+    va_end(args);
+    return length;
+}
+
+// Formats with both at every buffer size; compares the lengths and whole buffers (to see writes past the end).
+template <typename... Args>
+void ExpectSameAsVsnprintf(const char* format, Args... args) {
+    for (size_t size : kSizes) {
+        SCOPED_TRACE(std::string("format \"") + format + "\", buffer of " + std::to_string(size));
+        char ours[kBufferSize], theirs[kBufferSize];
+        memset(ours, 'Z', sizeof ours);
+        memset(theirs, 'Z', sizeof theirs);
+        EXPECT_EQ(Format(true, ours, size, format, args...), Format(false, theirs, size, format, args...));
+        EXPECT_EQ(std::string(ours, sizeof ours), std::string(theirs, sizeof theirs));
+    }
+}
+
+const int kInts[] = {0, 1, -1, -5, 7, 10, 255, 4096, -123456, 0x7fffffff, INT_MIN, INT_MAX - 1};
+const char* const kIntFormats[] = {"%d", "%i", "%u", "%x", "%X", "%2d", "%3d", "%4d", "%08x", "%02x", "%02X", "%08d",
+                                   "%04d", "%02d", "%-5d|", "%-08d|", "%.3d", "%.0d", "%8.3d", "%08.3d", "%-8.3x|",
+                                   "%.0x", "%0d", "line %d of %d\n", "%12u", "%-3X|", "(%5d)"};
+const char* const kTexts[] = {"", "a", "abc", "hello world", "C:\\Korvell\\Data\\"};
+const char* const kTextFormats[] = {"%s", "[%s]\n", "%10s", "%-10s|", "%.3s", "%.0s", "%8.2s", "%-8.2s|", "%.20s"};
+
+TEST(TraceFormat, IntegersTextsAndLinesMatchVsnprintf) {
+    for (const char* format : kIntFormats) {
+        for (int value : kInts) {
+            SCOPED_TRACE(value);
+            ExpectSameAsVsnprintf(format, value, value);
+        }
+    }
+    for (const char* format : kTextFormats) {
+        for (const char* text : kTexts) ExpectSameAsVsnprintf(format, text);
+        ExpectSameAsVsnprintf(format, static_cast<const char*>(nullptr));
+    }
+    const char stopsAtZero[] = {'a', 'b', '\0', 'c', 'd'};
+    ExpectSameAsVsnprintf("%.5s|", stopsAtZero);
+    ExpectSameAsVsnprintf("%.*s|", 5, stopsAtZero);
+    ExpectSameAsVsnprintf("%s %d %08x\n", "PutRecord", -7, 0xdeadbeefu);
+    ExpectSameAsVsnprintf("%02d/%02d/%04d %2d:%02d:%02d\n", 3, 12, 2026, 9, 5, 0);
+    ExpectSameAsVsnprintf("%s: rec %3d id %08X '%.*s'\n", "Export", 12, 0x1234abcdu, 4, "truncated");
+}
+
+TEST(TraceFormat, StarsCharactersAndPercentMatchVsnprintf) {
+    for (int star : {-12, -3, -1, 0, 1, 3, 12}) {
+        SCOPED_TRACE(star);
+        ExpectSameAsVsnprintf("%.*s|", star, "abcdef");
+        ExpectSameAsVsnprintf("%*s|", star, "abc");
+        for (const auto& [format, value] :
+             {std::pair<const char*, int>{"%*d|", -42}, {"%-*d|", 42}, {"%.*d|", -42}, {"%0*x|", 0xbeef}})
+            ExpectSameAsVsnprintf(format, star, value);
+        ExpectSameAsVsnprintf("%*.*s|", star, star, "abcdef");
+    }
+    for (int c : {int{'a'}, int{'Z'}, int{' '}, 0, 0x1ff}) {
+        for (const char* format : {"%c", "[%3c]", "[%-3c]"}) ExpectSameAsVsnprintf(format, c);
+    }
+    // Only the second uses its argument.
+    for (const char* format : {"%%", "100%% of %d%%\n", "no conversion at all\n", ""}) ExpectSameAsVsnprintf(format, 5);
+}
+
+TEST(TraceFormat, FormatsItDoesNotHandleGoToVsnprintf) {
+    ExpectSameAsVsnprintf("%d %ld %s\n", 1, 2L, "x");
+    ExpectSameAsVsnprintf("%s then %lld\n", "text", -3LL);
+    ExpectSameAsVsnprintf("%zu", sizeof(int));
+    ExpectSameAsVsnprintf("%5.2f|", 1.5);
+    ExpectSameAsVsnprintf("%+d % d %#x", 5, 5, 255);
+    ExpectSameAsVsnprintf("[%5%]");
+    ExpectSameAsVsnprintf("[%05s]", "ab");
+    ExpectSameAsVsnprintf("%*d", 3, 4, 5);
+    ExpectSameAsVsnprintf("%2000000d|", 1);
+    ExpectSameAsVsnprintf("trailing %");
 }
 
 }  // namespace
