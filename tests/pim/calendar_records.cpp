@@ -1,7 +1,10 @@
 #include "calendar_records.h"
 
+#include <gtest/gtest.h>
+
 #include <map>
 
+#include "pim/formats.h"
 #include "records/field_map.h"
 #include "support/sandbox.h"
 
@@ -62,6 +65,18 @@ std::string Differences(const morvane_pim::HostRecord& want, const morvane_pim::
 
 std::string DataFile(const char* name) {
     return testing_support::ReadFile(std::string(MORVANE_SOURCE_DIR) + "/tests/pim/data/" + name);
+}
+
+morvane_pim::HostRecord Read(int32_t section, const std::string& text, std::vector<std::string>* warnings,
+                             const char* zone, std::string* uid) {
+    morvane_pim::HostRecord record;
+    std::string ownUid;
+    std::vector<std::string> ownWarnings;
+    morvane_pim::Problem problem;
+    EXPECT_TRUE(morvane_pim::ItemToCalendar(section, morvane_pim::Item{text}, "item.ics", In(zone), &record,
+                                            uid ? uid : &ownUid, warnings ? warnings : &ownWarnings, &problem))
+        << problem.line << ": " << problem.reason << "\n" << text;
+    return record;
 }
 
 }  // namespace calendar_test

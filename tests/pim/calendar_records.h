@@ -21,6 +21,9 @@ morvane_pim::Settings In(const char* zone);
 // The fields of a record that differ from another's, as "id: 'a' -> 'b'".
 std::string Differences(const morvane_pim::HostRecord& want, const morvane_pim::HostRecord& got);
 std::string DataFile(const char* name);  // tests/pim/data/<name>
+// The record the device gets from an item (named "item.ics") that must read.
+morvane_pim::HostRecord Read(int32_t section, const std::string& text, std::vector<std::string>* warnings = nullptr,
+                             const char* zone = "Europe/Berlin", std::string* uid = nullptr);
 
 }  // namespace calendar_test
 

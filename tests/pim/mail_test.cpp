@@ -27,10 +27,8 @@ Settings Berlin() {
     return settings;
 }
 
-// Values of every host field (Windows-1252); generated record k takes
-// value k of each column, cycling.  "*" is the value the folder and seen
-// flag imply (FolderID = folder - 1, Type 0 for received mail, IsSent in
-// Sent).
+// Values of every host field (Windows-1252); generated record k takes value k of each column, cycling.
+// "*" is what the folder and seen flag imply (FolderID = folder - 1, Type 0 for received mail, IsSent in Sent).
 struct Column {
     const char* readId;
     std::vector<std::string> values;
@@ -134,18 +132,9 @@ TEST(Mail, AnOrdinaryMailIsWrittenInStandardHeadersOnly) {
 }
 
 TEST(Mail, MessagesOfOtherProgramsReadIntoSensibleRecords) {
-    struct Row {
-        const char* file;
-        const char* uid;
-        const char* from;
-        const char* subject;
-        const char* date;
-        const char* time;
-        const char* bodyStart;
-        const char* attachment;
-        const char* priority;
-    };
-    static const Row kRows[] = {
+    static const struct {
+        const char *file, *uid, *from, *subject, *date, *time, *bodyStart, *attachment, *priority;
+    } kRows[] = {
         {"thunderbird_alternative_attachment.eml", "3f6b2c1e-8d7a-4b0e-9c55-2a1f0e6d9b11@example.org",
          "Anna Berger <anna.berger@example.org>", "Angebot f\xFCr die Fr\xFChjahrsausstellung", "20230306", "1014",
          "Hallo Lukas,\r\n\r\nanbei das Angebot f\xFCr die Fr\xFChjahrsausstellung. Die Preise gelten bis Ende M\xE4rz.",
@@ -158,7 +147,7 @@ TEST(Mail, MessagesOfOtherProgramsReadIntoSensibleRecords) {
          "Gr\xFC\xDF" "e aus Z\xFCrich", "20060602", "1429", "Lieber Lukas,\r\n\r\nsch\xF6ne Gr\xFC\xDF" "e aus Z\xFCrich.",
          "0", "0"},
     };
-    for (const Row& row : kRows) {
+    for (const auto& row : kRows) {
         HostRecord record;
         std::string uid;
         Problem problem;
@@ -199,32 +188,28 @@ std::string Body(const std::string& text) {
 }
 
 TEST(Mail, AMergeRewritesOnlyWhatChangedAndKeepsTheRestByteForByte) {
-    struct Change {
-        const char* readId;
-        const char* value;
+    static const struct {
+        const char *readId, *value;
         std::vector<std::string> headers;  // the headers it rewrites
-    };
-    static const Change kChanges[] = {
+    } kChanges[] = {
         {"13", "1", {}},  // read on the device (and, as every row, moved to Saved)
         {"9", "Neuer Betreff \x80", {"Subject"}},
         {"23", "0", {"X-Priority"}},
         {"10", "Neuer Text\r\nzwei Zeilen\r\n", {"Content-Type", "Content-Transfer-Encoding"}},
     };
-    struct Fixture {
-        const char* file;
-        const char* survivor;  // what a new body leaves of the other parts
-    };
-    static const Fixture kFixtures[] = {
+    static const struct {
+        const char *file, *survivor;  // survivor: what a new body leaves of the other parts
+    } kFixtures[] = {
         {"thunderbird_alternative_attachment.eml", "JVBERi0xLjQK"},
         {"gmail_html_plain.eml", "<div dir=3D\"ltr\">Hallo Lukas,"},
         {"iso_8859_1_plain.eml", "Neuer Text\nzwei Zeilen\n"},
     };
-    for (const Fixture& fixture : kFixtures) {
+    for (const auto& fixture : kFixtures) {
         const Item base{Read(fixture.file), 1, false};
         HostRecord record;
         Problem problem;
         ASSERT_TRUE(ItemToMail(base, fixture.file, Berlin(), &record, nullptr, nullptr, &problem)) << problem.reason;
-        for (const Change& change : kChanges) {
+        for (const auto& change : kChanges) {
             const std::string what = std::string(fixture.file) + " field " + change.readId;
             HostRecord changed = record;
             changed.folder = 4;
@@ -278,14 +263,11 @@ TEST(Mail, AZoneChangedSinceTheLastSyncIsNoDeviceEdit) {
 }
 
 TEST(Mail, BadInputIsAnErrorWithNameAndLineAndOddButSoundInputReads) {
-    struct Row {
+    const struct {
         std::string text;
-        uint32_t line;        // 0 with reason null: reads
-        const char* reason;   // part of the reason
-        const char* subject;  // what a good row reads
-        const char* body;
-    };
-    const Row kRows[] = {
+        uint32_t line;                      // 0 with reason null: reads
+        const char *reason, *subject, *body;  // part of the reason; what a good row reads
+    } kRows[] = {
         {"", 0, "empty", nullptr, nullptr},
         {"From: a@b.example\nSubject: cut off", 2, "middle", nullptr, nullptr},
         {"From: a@b.example\nSubject: Gr\xFC\xDF" "e\n\nText\n", 2, "UTF-8", nullptr, nullptr},
@@ -301,7 +283,7 @@ TEST(Mail, BadInputIsAnErrorWithNameAndLineAndOddButSoundInputReads) {
         {"Subject:\n =?UTF-8?Q?folded_?=\n =?UTF-8?Q?words?=\nContent-Type: text/html\n\n<p>A &amp; B &#0;</p><p>C</p>", 0,
          nullptr, "folded words", "A & B &#0;\r\nC"},
     };
-    for (const Row& row : kRows) {
+    for (const auto& row : kRows) {
         HostRecord record;
         Problem problem;
         const bool ok = ItemToMail(Item{row.text, 1, false}, "bad.eml", Berlin(), &record, nullptr, nullptr, &problem);
@@ -338,20 +320,11 @@ TEST(Mail, WhatTheDeviceCannotHoldIsTransliteratedWithAWarningAndIsNoChange) {
 // with the S flag.  Ordinary mail reads as it should; the generated
 // records' messages, odd values and all, read without a failure.
 TEST(Mail, PythonReadsAMaildirOfWhatWeWrite) {
-    struct Row {
+    static const struct {
         uint32_t folder;
-        const char* isRead;
-        const char* from;
-        const char* to;
-        const char* subject;
-        const char* date;
-        const char* time;
-        const char* priority;
-        const char* sms;
-        const char* body;
+        const char *isRead, *from, *to, *subject, *date, *time, *priority, *sms, *body;
         const char* expected;  // what Python reads after folder, subfolder, flag and Message-ID
-    };
-    static const Row kRows[] = {
+    } kRows[] = {
         {1, "1", "Anna Berger <anna@example.org>", "Lukas Hofer <lukas@example.net>", "Treffen", "20030415", "0930",
          "1", "0", "Hallo Lukas,\r\nbis Donnerstag.\r\n",
          "Anna Berger <anna@example.org>\tLukas Hofer <lukas@example.net>\tTreffen\t2003-04-15T09:30:00+02:00\t"
@@ -383,7 +356,7 @@ TEST(Mail, PythonReadsAMaildirOfWhatWeWrite) {
     };
     std::set<std::string> expected, generated;
     for (size_t k = 0; k < sizeof kRows / sizeof kRows[0]; ++k) {
-        const Row& row = kRows[k];
+        const auto& row = kRows[k];
         HostRecord record = Generated(0);
         record.folder = row.folder;
         const std::string folderId = std::to_string(row.folder - 1);

@@ -1,7 +1,10 @@
-// Items as other programs write them (tests/pim/data): what the handheld
-// gets from them, and merges of device changes that keep every line the
-// handheld does not hold.
+// Calendar items as the handheld gets them: those other programs write
+// (tests/pim/data), merges of device changes that keep every line the
+// handheld does not hold, items that must not read (an error naming the
+// line), and the repeat rules the handheld holds exactly or nearest.
 #include <gtest/gtest.h>
+
+#include <stdlib.h>
 
 #include <algorithm>
 #include <map>
@@ -22,16 +25,6 @@ struct ReadRow {
     Fields expected;                    // the fields to check
     std::vector<const char*> warnings;  // a piece of each warning, in order
 };
-
-HostRecord Read(int32_t section, const std::string& text, std::vector<std::string>* warnings) {
-    HostRecord record;
-    std::string uid;
-    Problem problem;
-    EXPECT_TRUE(morvane_pim::ItemToCalendar(section, Item{text}, "item.ics", In("Europe/Berlin"), &record, &uid,
-                                            warnings, &problem))
-        << problem.line << ": " << problem.reason;
-    return record;
-}
 
 TEST(CalendarItems, OtherProgramsItemsAsTheHandheldHoldsThem) {
     const std::vector<ReadRow> rows = {
@@ -96,6 +89,22 @@ std::map<std::string, int> Lines(const std::string& text) {
     return lines;
 }
 
+// The item merged with the device's record.
+std::string Merge(int32_t section, const std::string& base, const HostRecord& device,
+                  const morvane_pim::Settings& settings, const HostRecord* lastSynced = nullptr) {
+    Item merged;
+    Problem problem;
+    EXPECT_TRUE(morvane_pim::MergeCalendar(section, Item{base}, device, settings, &merged, &problem, lastSynced))
+        << problem.reason;
+    return merged.text;
+}
+
+void Change(HostRecord* record, const Fields& changes) {
+    for (auto& field : record->fields)
+        for (const auto& change : changes)
+            if (field.first == change.first) field.second = change.second;
+}
+
 struct MergeRow {
     const char* file;
     int32_t section;
@@ -157,7 +166,6 @@ TEST(CalendarItems, MergedDeviceChangesKeepEveryLineTheHandheldDoesNotHold) {
         {"thunderbird_passport.ics", 3, {{"1", "20261222"}}, {"DUE"}, {"DUE;TZID=Europe/Berlin:20261222T170000"}},
         {"todoman_next.ics", 3, {{"1", "20261217"}, {"8", "20261216"}}, {"DUE", "DTSTART", "SEQUENCE"},
          {"DUE:20261216T230000Z", "DTSTART:20261215T230000Z", "SEQUENCE:3"}},
-        // 17
         {"jtx_shopping.ics", 4, {{"3", "milk\r\neggs"}}, {"DESCRIPTION"}, {"DESCRIPTION:milk\\neggs"}},
         // 18: a new title, written with the text: every DESCRIPTION stays in it
         {"journal_descriptions.ics", 4, {{"1", "Ideas, sorted"}}, {"SUMMARY", "DESCRIPTION"},
@@ -181,24 +189,16 @@ TEST(CalendarItems, MergedDeviceChangesKeepEveryLineTheHandheldDoesNotHold) {
     for (size_t i = 0; i < rows.size(); ++i) {
         const MergeRow& row = rows[i];
         SCOPED_TRACE("row " + std::to_string(i) + " " + row.file);
-        const Item base{DataFile(row.file)};
-        std::vector<std::string> warnings;
-        HostRecord device = Read(row.section, base.text, &warnings);
-        Item merged;
-        Problem problem;
+        const std::string base = DataFile(row.file);
+        HostRecord device = Read(row.section, base);
         // The device's own record changes nothing, byte for byte, not even
         // the lines saying when the item was revised.
-        ASSERT_TRUE(morvane_pim::MergeCalendar(row.section, base, device, settings, &merged, &problem));
-        EXPECT_EQ(merged.text, base.text);
-        for (auto& field : device.fields)
-            for (const auto& change : row.changes)
-                if (field.first == change.first) field.second = change.second;
-        ASSERT_TRUE(morvane_pim::MergeCalendar(row.section, base, device, settings, &merged, &problem))
-            << problem.reason;
-        HostRecord expected = device;
-        if (row.changes[0].second == "Shopping\r") expected = Read(row.section, base.text, &warnings);
-        EXPECT_EQ(Differences(expected, Read(row.section, merged.text, &warnings)), "") << merged.text;
-        const std::map<std::string, int> before = Lines(base.text), after = Lines(merged.text);
+        EXPECT_EQ(Merge(row.section, base, device, settings), base);
+        Change(&device, row.changes);
+        const std::string merged = Merge(row.section, base, device, settings);
+        const HostRecord expected = row.changes[0].second == "Shopping\r" ? Read(row.section, base) : device;
+        EXPECT_EQ(Differences(expected, Read(row.section, merged)), "") << merged;
+        const std::map<std::string, int> before = Lines(base), after = Lines(merged);
         for (const auto& line : before) {
             const std::string name = line.first.substr(0, line.first.find_first_of(";:"));
             // Any change says when it was made.
@@ -227,10 +227,7 @@ TEST(CalendarItems, WhatTheHandheldTransliteratesIsNoChange) {
     EXPECT_EQ(*device.Value("7"), "Review with Lukasz");
     ASSERT_EQ(warnings.size(), 1u);
     EXPECT_NE(warnings[0].find("SUMMARY holds characters"), std::string::npos);
-    Item merged;
-    Problem problem;
-    ASSERT_TRUE(morvane_pim::MergeCalendar(2, Item{text}, device, In("Europe/Berlin"), &merged, &problem));
-    EXPECT_EQ(merged.text, text);
+    EXPECT_EQ(Merge(2, text, device, In("Europe/Berlin")), text);
 }
 
 // Merged from the record as last synchronised, a device edit of the title
@@ -238,23 +235,18 @@ TEST(CalendarItems, WhatTheHandheldTransliteratesIsNoChange) {
 // item read in the new zone would give the handheld other times.
 TEST(CalendarItems, AZoneChangedSinceTheLastSyncIsNoDeviceEdit) {
     const std::string text = DataFile("google_finance.ics");
-    std::vector<std::string> warnings;
-    const HostRecord lastSynced = Read(2, text, &warnings);
+    const HostRecord lastSynced = Read(2, text);
     HostRecord device = lastSynced;
-    for (auto& field : device.fields)
-        if (field.first == "7") field.second = "Renamed";
-    Item merged;
-    Problem problem;
-    ASSERT_TRUE(morvane_pim::MergeCalendar(2, Item{text}, device, In("Asia/Tokyo"), &merged, &problem, &lastSynced))
-        << problem.reason;
-    const std::map<std::string, int> before = Lines(text), after = Lines(merged.text);
-    for (const auto& line : before) {
+    Change(&device, {{"7", "Renamed"}});
+    const std::string merged = Merge(2, text, device, In("Asia/Tokyo"), &lastSynced);
+    const std::map<std::string, int> after = Lines(merged);
+    for (const auto& line : Lines(text)) {
         const std::string name = line.first.substr(0, line.first.find_first_of(";:"));
         if (name == "DTSTART" || name == "DTEND" || name == "RRULE") {
             EXPECT_EQ(after.count(line.first), 1u) << "rewritten: " << line.first;
         }
     }
-    EXPECT_EQ(after.count("SUMMARY:Renamed"), 1u) << merged.text;
+    EXPECT_EQ(after.count("SUMMARY:Renamed"), 1u) << merged;
 }
 
 // A lead written before the handheld's limits were minded (an hour, which
@@ -270,13 +262,194 @@ TEST(CalendarItems, ALeadTheHandheldGaveBackOtherwiseIsNoDeviceEdit) {
     device.fields = lastSynced.fields;
     device.fields[2].second = "Renamed";
     device.fields[5].second = "1000";
-    Item merged;
+    const std::string merged = Merge(2, text, device, In("UTC"), &lastSynced);
+    EXPECT_EQ(Lines(merged).count("SUMMARY:Renamed"), 1u) << merged;
+    EXPECT_EQ(Lines(merged).count("TRIGGER:-PT1H"), 1u) << merged;
+}
+
+// Items that are not what they should be: an error naming the item and
+// the line, never a record made of what was left.  Line ends of any kind
+// are read.
+// Lines 1 to 9.
+const char* const kEvent[] = {
+    "BEGIN:VCALENDAR", "VERSION:2.0", "PRODID:-//t//EN", "BEGIN:VEVENT", "UID:a",
+    "DTSTART:20261208T093000Z", "SUMMARY:Meeting", "END:VEVENT", "END:VCALENDAR",
+};
+
+// The event with line n (from 1) replaced by with ("" drops it, nullptr keeps it), ended by end.
+std::string Event(size_t n = 0, const char* with = nullptr, const char* end = "\r\n") {
+    std::string text;
+    for (size_t i = 0; i < 9; ++i) {
+        const char* line = i + 1 == n && with != nullptr ? with : kEvent[i];
+        if (*line != '\0') text += std::string(line) + end;
+    }
+    return text;
+}
+
+std::string Repeat(const char* text, int times) {
+    std::string out;
+    while (times-- > 0) out += text;
+    return out;
+}
+
+TEST(CalendarInput, BadItemsAreErrorsWithTheirLine) {
+    struct Row { int32_t section; std::string text; uint32_t line; const char* reason; };
+    const std::string event = Event();
+    const std::vector<Row> rows = {
+        {2, "", 0, "empty"},
+        {2, event.substr(0, event.find("END:VEVENT")), 7, "ends inside VEVENT begun on line 4"},
+        {2, Event(9, ""), 8, "ends inside VCALENDAR"},
+        {2, Event(8, "END:VEVENT\r\nBEGIN:VEVENT\r\nUID:b\r\nDTSTART:20261209T093000Z\r\nEND:VEVENT"), 10, "a second UID \"b\""},
+        {2, Event(7, "SUMMARY:Caf\xE9"), 7, "not UTF-8"},
+        {2, Event(2, "VERSION:1.0"), 2, "VERSION 1.0"},
+        {2, Event(7, "this is no content line"), 7, "not a content line"},
+        {2, Event(8, "END:VTODO"), 8, "END:VTODO where VEVENT of line 4 is open"},
+        {2, Event(6, "DTSTART:20261x08T093000Z"), 6, "DTSTART"},
+        {2, Event(7, "RRULE:FREQ=SOMETIMES"), 7, "RRULE"},
+        {2, Event().replace(Event().find("Meeting"), 1, std::string(1, '\0')), 7, "a NUL byte"},
+        {2, event + "BEGIN:VCALENDAR\r\nEND:VCALENDAR\r\n", 10, "more after END:VCALENDAR"},
+        {2, Event(6, ""), 4, "no start date"},
+        {3, event, 0, "not a task"},
+        {4, event, 0, "not a memo"},
+        {2, "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:x\r\nEND:VCARD\r\n", 1, "does not begin with BEGIN:VCALENDAR"},
+        {2, Event(7, (Repeat("BEGIN:X\r\n", 40) + Repeat("END:X\r\n", 40) + "SUMMARY:Deep").c_str()), 37, "nested deeper"},
+    };
+    for (size_t i = 0; i < rows.size(); ++i) {
+        SCOPED_TRACE("row " + std::to_string(i));
+        const Row& row = rows[i];
+        HostRecord record;
+        std::string uid;
+        std::vector<std::string> warnings;
+        Problem problem;
+        EXPECT_FALSE(morvane_pim::ItemToCalendar(row.section, Item{row.text}, "bad.ics", In("UTC"), &record, &uid,
+                                                 &warnings, &problem));
+        EXPECT_EQ(problem.name, "bad.ics");
+        EXPECT_EQ(problem.line, row.line) << problem.reason;
+        EXPECT_NE(problem.reason.find(row.reason), std::string::npos) << problem.reason;
+        Item merged;
+        Problem mergeProblem;
+        EXPECT_FALSE(morvane_pim::MergeCalendar(row.section, Item{row.text}, Record(row.section, {}), In("UTC"),
+                                                &merged, &mergeProblem));
+        EXPECT_EQ(mergeProblem.line, row.line);
+    }
+}
+
+TEST(CalendarInput, AnyLineEndFoldingCaseAndByteOrderMarkAreRead) {
+    const std::vector<std::string> texts = {
+        Event(0, nullptr, "\n"),
+        Event(0, nullptr, "\r"),
+        Event(7, "SUMMARY:Mee\r\n\tting"),
+        Event(4, "begin:vevent"),
+        Event(6, "DTSTART:20261208T093000Z\r\nDESCRIPTION:"),  // an empty value, as servers write them
+        "\xEF\xBB\xBF" + Event(0, nullptr, "\n"),  // a byte order mark, as Windows programs write
+    };
+    for (const std::string& text : texts) {
+        std::string uid;
+        const HostRecord record = Read(2, text, nullptr, "UTC", &uid);
+        ASSERT_FALSE(record.fields.empty());
+        EXPECT_EQ(*record.Value("7"), "Meeting");
+        EXPECT_EQ(*record.Value("5"), "0930");
+        EXPECT_EQ(uid, "a");
+    }
+}
+
+TEST(CalendarInput, TheHandheldsZoneIsTheSettingsOrTheSystems) {
+    setenv("TZ", ":America/New_York", 1);
+    morvane_pim::Item item;
     Problem problem;
-    ASSERT_TRUE(morvane_pim::MergeCalendar(2, Item{text}, device, In("UTC"), &merged, &problem, &lastSynced))
-        << problem.reason;
-    const std::map<std::string, int> after = Lines(merged.text);
-    EXPECT_EQ(after.count("SUMMARY:Renamed"), 1u) << merged.text;
-    EXPECT_EQ(after.count("TRIGGER:-PT1H"), 1u) << merged.text;
+    ASSERT_TRUE(morvane_pim::CalendarToItem(2, Record(2, {}), "u", morvane_pim::Settings(), &item, &problem));
+    EXPECT_NE(item.text.find("DTSTART;TZID=America/New_York:20261208T093000"), std::string::npos);
+    morvane_pim::Settings unknown = In("Mars/Olympus_Mons");
+    EXPECT_FALSE(morvane_pim::CalendarToItem(2, Record(2, {}), "u", unknown, &item, &problem));
+    EXPECT_NE(problem.reason.find("unknown time zone 'Mars/Olympus_Mons'"), std::string::npos);
+    unknown = In("UTC");
+    unknown.deviceCharset = "NO-SUCH-SET";
+    EXPECT_FALSE(morvane_pim::CalendarToItem(2, Record(2, {}), "u", unknown, &item, &problem));
+    EXPECT_NE(problem.reason.find("unknown device character set"), std::string::npos);
+}
+
+TEST(CalendarInput, TheKindOfAnItemTellsItsSection) {
+    const std::string event = Event();
+    std::string todo = event, journal = event;
+    todo.replace(todo.find("BEGIN:VEVENT"), 12, "BEGIN:VTODO").replace(todo.find("END:VEVENT"), 10, "END:VTODO");
+    journal.replace(journal.find("BEGIN:VEVENT"), 12, "BEGIN:VJOURNAL").replace(journal.find("END:VEVENT"), 10, "END:VJOURNAL");
+    EXPECT_EQ(morvane_pim::CalendarItemKind(event), 2);
+    EXPECT_EQ(morvane_pim::CalendarItemKind(todo), 3);
+    EXPECT_EQ(morvane_pim::CalendarItemKind(journal), 4);
+    EXPECT_EQ(morvane_pim::CalendarItemKind("BEGIN:VCARD\r\nVERSION:3.0\r\nEND:VCARD\r\n"), 0);
+}
+
+// RRULEs as the handheld repeats them: exactly where it can, else in the
+// nearest form that puts no occurrence on a day the rule does not have,
+// with a warning naming the item.
+struct RuleRow {
+    const char* start;  // DTSTART, Tuesday 1 December 2026 18:00 in Berlin when null
+    const char* rule;   // the RRULE value and any line after it
+    const char* fields;  // RepeatFlag/RepeatPeriod/RepeatCount/DayPattern/RepeatEndDate
+    const char* warning;  // a piece of the one warning, or null for none
+};
+
+std::string Repeating(const RuleRow& row) {
+    return std::string("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//t//EN\r\nBEGIN:VEVENT\r\nUID:r\r\n") +
+           (row.start != nullptr ? row.start : "DTSTART;TZID=Europe/Berlin:20261201T180000") +
+           "\r\nSUMMARY:Yoga\r\nRRULE:" + row.rule + "\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+}
+
+TEST(CalendarRules, WhatTheHandheldRepeats) {
+    const std::vector<RuleRow> rows = {
+        // 0: exact: every day, every other day three times, weekdays, weekly until its last start and
+        // until the day before it
+        {nullptr, "FREQ=DAILY", "Yes/1/1/0000/0", nullptr},
+        {nullptr, "FREQ=DAILY;INTERVAL=2;COUNT=3", "Yes/1/2/0000/20261205", nullptr},
+        {nullptr, "FREQ=DAILY;BYDAY=MO,TU,WE,TH,FR", "Yes/2/1/0031/0", nullptr},
+        {nullptr, "FREQ=WEEKLY;BYDAY=TU;UNTIL=20270105T170000Z", "Yes/2/1/0002/20270105", nullptr},
+        {nullptr, "FREQ=WEEKLY;UNTIL=20270105T165959Z", "Yes/2/1/0002/20270104", nullptr},
+        // 5: monthly on the 1st, on the first Tuesday (two ways), yearly on its date, monthly on the
+        // second and the last Tuesday
+        {nullptr, "FREQ=MONTHLY;BYMONTHDAY=1", "Yes/3/1/0000/0", nullptr},
+        {nullptr, "FREQ=MONTHLY;BYDAY=1TU", "Yes/4/1/0000/0", nullptr},
+        {nullptr, "FREQ=MONTHLY;BYDAY=TU;BYSETPOS=1", "Yes/4/1/0000/0", nullptr},
+        {nullptr, "FREQ=YEARLY;BYMONTH=12;BYMONTHDAY=1", "Yes/5/1/0000/0", nullptr},
+        {"DTSTART;TZID=Europe/Berlin:20261208T180000", "FREQ=MONTHLY;BYDAY=2TU", "Yes/4/1/0000/0", nullptr},
+        {"DTSTART;TZID=Europe/Berlin:20261229T180000", "FREQ=MONTHLY;BYDAY=-1TU", "Yes/4/1/0000/0", nullptr},
+        // 11: nearest forms: part of the days, coarser periods
+        {nullptr, "FREQ=MONTHLY;BYMONTHDAY=1,15", "Yes/3/1/0000/0", "it gets monthly on the start's date"},
+        {nullptr, "FREQ=YEARLY;BYMONTH=6,12", "Yes/5/1/0000/0", "it gets yearly"},
+        {nullptr, "FREQ=HOURLY;INTERVAL=12;COUNT=6", "Yes/1/1/0000/20261204", "it gets daily until 20261204"},
+        {nullptr, "FREQ=MINUTELY;BYMONTH=2;BYMONTHDAY=30", "No///0000/", "no repeat"},
+        {nullptr, "FREQ=MONTHLY;BYDAY=1TU,3TU", "Yes/4/1/0000/0", "monthly on the start's weekday"},
+        // 16: nothing safe: the first occurrence alone
+        {nullptr, "FREQ=WEEKLY;BYDAY=WE", "No///0000/", "no repeat (the first occurrence alone)"},
+        {nullptr, "FREQ=YEARLY;BYMONTH=12;BYDAY=1TU", "No///0000/", "no repeat"},
+        // 18: days of the week every day or every other day: the start's day missing, and every other
+        // day on Tuesdays and Wednesdays, which are every other week's Tuesday and the other weeks' Wednesday
+        {nullptr, "FREQ=DAILY;BYDAY=MO,WE", "No///0000/", "no repeat (the first occurrence alone)"},
+        {nullptr, "FREQ=DAILY;INTERVAL=2;BYDAY=TU,WE", "Yes/2/2/0002/0", "weekly every 2 on Tue"},
+        // 20: extra dates are the PC's alone; a rule in UTC moves an hour with the handheld's DST
+        {nullptr, "FREQ=WEEKLY\r\nRDATE;TZID=Europe/Berlin:20261203T180000", "Yes/2/1/0002/0", "RDATE"},
+        {"DTSTART:20261201T170000Z", "FREQ=WEEKLY;COUNT=30", "Yes/2/1/0002/20270622", "at other times of day"},
+        // 22: Sunday, the first day of the handheld's week
+        {"DTSTART;TZID=Europe/Berlin:20261206T180000", "FREQ=WEEKLY;BYDAY=SU,WE", "Yes/2/1/0068/0", nullptr},
+        // 23: a second alarm stays on the PC
+        {nullptr,
+         "FREQ=DAILY\r\nBEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:-PT15M\r\nEND:VALARM\r\n"
+         "BEGIN:VALARM\r\nACTION:DISPLAY\r\nTRIGGER:-PT5M\r\nEND:VALARM",
+         "Yes/1/1/0000/0", "the others stay on the PC"},
+    };
+    for (size_t i = 0; i < rows.size(); ++i) {
+        SCOPED_TRACE("row " + std::to_string(i) + ": " + rows[i].rule);
+        std::vector<std::string> warnings;
+        const HostRecord record = Read(2, Repeating(rows[i]), &warnings);
+        ASSERT_FALSE(record.fields.empty());
+        const std::string fields = *record.Value("2") + "/" + *record.Value("14") + "/" + *record.Value("15") + "/" +
+                                   *record.Value("22") + "/" + *record.Value("23");
+        EXPECT_EQ(fields, rows[i].fields);
+        ASSERT_EQ(warnings.size(), rows[i].warning != nullptr ? 1u : 0u);
+        if (rows[i].warning != nullptr) {
+            EXPECT_EQ(warnings[0].rfind("item.ics: ", 0), 0u);
+            EXPECT_NE(warnings[0].find(rows[i].warning), std::string::npos) << warnings[0];
+        }
+    }
 }
 
 }  // namespace
