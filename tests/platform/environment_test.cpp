@@ -19,10 +19,9 @@ using testing_support::Sandbox;
 
 const char kName[] = "MORVANE_ENVIRONMENT_TEST";
 
-// A value is read back with its length, and the C library sees it as a
-// child process would; a buffer too small for it and its terminator is left
-// alone and told the size needed.  Unset and empty differ; names with "="
-// or empty are refused.
+// A value is read back with its length, and the C library sees it as a child process would; a buffer too
+// small for it and its terminator is left alone and told the size needed.  Unset and empty differ; names
+// with "=" or empty are refused.
 TEST(EnvironmentVariable, SetReadUnsetAndRefused) {
     ASSERT_TRUE(SetEnvironmentVariableA(kName, "abcdef"));
     EXPECT_STREQ("abcdef", std::getenv(kName));
@@ -54,9 +53,7 @@ TEST(EnvironmentVariable, SetReadUnsetAndRefused) {
 // is also when the debugger output is said to have no reader.
 TEST(OutputDebugString, GoesWhereTheEnvironmentSays) {
     static const struct {
-        const char* setting;  // null: unset, "sandbox": the sandbox's file
-        const char* file;
-        const char* standardError;
+        const char *setting, *file, *standardError;  // setting null: unset, "sandbox": the sandbox's file
         BOOL hasReader;
     } kCases[] = {
         {"sandbox", "earlier\n***** CMorvaneApp\nsecond", "", TRUE},
@@ -93,10 +90,9 @@ int AnswerWithoutTerminal(UINT type) {
     return WEXITSTATUS(status);
 }
 
-// $MORVANE_MESSAGEBOX answers "ok" or "cancel" in any case; what a host
-// arranges stands until it arranges otherwise; with neither, or another
-// word, and no terminal to ask on, the box is cancelled.  A box with only
-// OK has no other answer.
+// $MORVANE_MESSAGEBOX answers "ok" or "cancel" in any case; what a host arranges stands until it arranges
+// otherwise; with neither, or another word, and no terminal to ask on, the box is cancelled.  A box with
+// only OK has no other answer.
 TEST(MessageBox, AnswersFromTheEnvironmentTheHostOrCancels) {
     Sandbox sandbox;
     static const struct {

@@ -1,8 +1,6 @@
-// Injected faults: PlatformFailCall makes the nth call of the named function
-// from now on fail the way the Win32 function fails, once or from then on,
-// without touching anything else; PlatformClearFaults ends them.  (The
-// heap faults, and CreateFileA's, are the unit and export tests' tools,
-// which check what the adapter makes of them.)
+// Injected faults: PlatformFailCall makes the nth call of the named function from now on fail the way the
+// Win32 function fails, once or from then on, without touching anything else; PlatformClearFaults ends them.
+// (The heap faults, and CreateFileA's, are the unit and export tests' tools.)
 #include <gtest/gtest.h>
 
 #include <functional>

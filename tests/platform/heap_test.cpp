@@ -15,10 +15,9 @@
 
 namespace {
 
-// Blocks of every size, small ones and ones past the initial size (chunks
-// of their own), are aligned, zero-filled when asked, writable to their
-// last byte and do not overlap; earlier blocks are dirtied first so a
-// zero-fill that ran past its block would show.
+// Blocks of every size, small ones and ones past the initial size (chunks of their own), are aligned,
+// zero-filled when asked, writable to their last byte and do not overlap; earlier blocks are dirtied
+// first so a zero-fill that ran past its block would show.
 TEST(Heap, BlocksAreAlignedZeroFilledAndSeparate) {
     HANDLE heap = HeapCreate(0, 1, 0);
     ASSERT_NE(nullptr, heap);
