@@ -154,6 +154,21 @@ TEST_F(UnreadableFiles, SkippedReportedAndNeverChanged) {
     EXPECT_TRUE(world.InAgreement(kAddressSection));
 }
 
+// A handheld record that makes no item (an appointment without a date) is
+// named and left there, each time, while the rest goes across.
+TEST_F(UnreadableFiles, AHandheldRecordThatMakesNoItemIsLeftThere) {
+    const uint32_t undated = world.Device().Find(1)->nextId;
+    world.EditDevice([](DeviceImage& image) {
+        image.AddRecord(1, {{"S_DESCRIPTION4", TextValue("Undated")}});
+        image.AddRecord(7, {{"S_LAST_NAME", TextValue("Lange")}});
+    });
+    const std::string says = "device record " + std::to_string(undated) + " left on the handheld: FromDate";
+    for (int run = 0; run < 2; ++run) EXPECT_TRUE(Ran(world.Sync(), 5, {says})) << run;
+    EXPECT_TRUE(world.InAgreement(kAddressSection));
+    EXPECT_EQ(world.FindFile(morvane_host::kScheduleSection, "Undated"), "");
+    EXPECT_EQ(world.Files(morvane_host::kScheduleSection).size() + 1, world.DeviceCount(morvane_host::kScheduleSection));
+}
+
 // A state a newer version wrote, one with unreadable tables, one that is no
 // database: nothing changes on either side until the state is whole again.
 class DamagedState : public Synced {};
