@@ -1,6 +1,8 @@
 // The planner, case by case: what each combination of changes on the two
-// sides becomes, under each conflict policy, and the mass-delete guard.
+// sides becomes, under each conflict policy, and the mass-delete guard; and
+// the device records as the state keeps and compares them.
 #include <gtest/gtest.h>
+#include <string.h>
 
 #include "engine/record_text.h"
 #include "engine/sync_plan.h"
@@ -140,6 +142,30 @@ TEST(LikelySameRecord, MoreThanHalfOfTheNamingFieldsAgree) {
         now.fields = c.now;
         EXPECT_EQ(LikelySameRecord(c.section, was, now), c.same) << c.section << " " << c.now.front().second;
     }
+}
+
+// Read back, the text the state keeps of a record is the record, whatever
+// its values, repeat rule and folder hold; a text that is no record is refused.
+TEST(RecordText, ReadsBackWhatItWrote) {
+    HostRecord plain, repeating;
+    plain.fields = {{"1", "back\\slash\r\nand two\nlines"}, {"3", ""}, {"9", "ends in \\"}, {"12.D", "20261208"}};
+    repeating.fields = {{"7", "Yoga"}};
+    repeating.hasRepeat = true;
+    repeating.repeat = {2, 3, 1, "20261201", "20270331", 1, {1, 0, 1, 1, 0, 0, 1}};
+    repeating.hasFolder = true;
+    repeating.folder = 4;
+    for (const HostRecord* record : {&plain, &repeating}) {
+        HostRecord back;
+        ASSERT_TRUE(TextToRecord(RecordToText(*record), &back)) << RecordToText(*record);
+        EXPECT_EQ(back.fields, record->fields);
+        EXPECT_EQ(back.hasRepeat, record->hasRepeat);
+        EXPECT_EQ(memcmp(&back.repeat, &record->repeat, sizeof back.repeat), 0) << RecordToText(*record);
+        EXPECT_EQ(back.hasFolder, record->hasFolder);
+        EXPECT_EQ(back.folder, record->folder);
+    }
+    HostRecord refused;
+    for (const char* text : {"no equals sign\n", "#repeat=2 3 1 20261201\n", "#repeat=2 3 1 2026|2027| 1 101\n"})
+        EXPECT_FALSE(TextToRecord(text, &refused)) << text;
 }
 
 }  // namespace
