@@ -243,8 +243,9 @@ void Sweep(bool paired, const std::vector<std::string>& mustSweep) {
     }
     size_t runs = 0;
     for (const auto& [operation, calls] : counts) {
+        const std::string& failing = operation;  // before C++20 a lambda cannot capture a structured binding
         for (uint32_t call = 1; call <= calls; ++call, ++runs) {
-            EXPECT_EQ("", InChild([&] { return FaultRun(operation, call, paired); }))
+            EXPECT_EQ("", InChild([&] { return FaultRun(failing, call, paired); }))
                 << operation << " call " << call << (paired ? " (paired)" : " (first synchronisation)");
         }
     }

@@ -11,7 +11,7 @@ constexpr uint32_t kReplacementError = 0x1234ABCDu;
 struct CTethraApp::Device {};
 
 CTethraApp::CTethraApp() : device_(nullptr) {}
-CTethraApp::~CTethraApp() {}
+CTethraApp::~CTethraApp() { delete device_; }  // none: the port never opens
 int CTethraApp::S_DVXOpenPort(const char*, int) { return 0; }
 int CTethraApp::S_DVXWaitConnection(uint32_t, _tagDVXCONNECTINFO*) { return 0; }
 int CTethraApp::S_DVXCloseConnection() { return 0; }
