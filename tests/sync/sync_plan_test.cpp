@@ -152,8 +152,8 @@ TEST(RecordText, ReadsBackWhatItWrote) {
     repeating.fields = {{"7", "Yoga"}};
     repeating.hasRepeat = true;
     repeating.repeat = {2, 3, 1, "20261201", "20270331", 1, {1, 0, 1, 1, 0, 0, 1}};
-    repeating.hasFolder = true;
-    repeating.folder = 4;
+    plain.hasFolder = true;  // the repeating one has none, which a rule read past its seven days would give it
+    plain.folder = 4;
     for (const HostRecord* record : {&plain, &repeating}) {
         HostRecord back;
         ASSERT_TRUE(TextToRecord(RecordToText(*record), &back)) << RecordToText(*record);
