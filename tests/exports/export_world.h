@@ -7,9 +7,9 @@
 
 #include "device/simulator.h"
 #include "support/adapter_library.h"
+#include "support/row_name.h"
 #include "support/sandbox.h"
 
-#include <ctype.h>
 #include <gtest/gtest.h>
 
 #include <initializer_list>
@@ -127,16 +127,7 @@ std::string IdText(const uint8_t id[8]);     // 16 upper-case hexadecimal digits
 Lines NewPcidLines(const std::string& idText);  // what NewPCID writes for the identity
 Lines Join(std::initializer_list<Lines> parts);  // the parts one after another
 
-// A table row's name as a test name ("another PC, OK" -> "another_PC__OK").
-struct RowName {
-    template <typename Row>
-    std::string operator()(const testing::TestParamInfo<Row>& info) const {
-        std::string name = info.param.name;
-        for (char& c : name)
-            if (!isalnum(static_cast<unsigned char>(c))) c = '_';
-        return name;
-    }
-};
+using testing_support::RowName;
 
 }  // namespace export_tests
 

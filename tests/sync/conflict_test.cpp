@@ -53,8 +53,6 @@ struct Policy {
     size_t pcDave, pcGroup;    // PC items naming Dave, and Halverd Group
 };
 
-void PrintTo(const Policy& policy, std::ostream* out) { *out << policy.name; }
-
 const Policy kPolicies[] = {
     {"keep-both", 3, "Dave", "Halverd Logistics", 1, 1},
     {"device", 2, "Dave", "Halverd Logistics", 1, 0},
@@ -82,10 +80,7 @@ TEST_P(Conflict, SettledByThePolicy) {
     EXPECT_EQ(world.DeviceCount(kAddressSection), policy.contacts);
 }
 
-INSTANTIATE_TEST_SUITE_P(Policies, Conflict, testing::ValuesIn(kPolicies),
-                         [](const testing::TestParamInfo<Policy>& info) {
-                             return info.param.name[0] == 'k' ? std::string("keep_both") : std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(Policies, Conflict, testing::ValuesIn(kPolicies), RowName());
 
 // Deleted on one side and changed on the other: the change wins and
 // comes back (on the PC under its old name); deleted on both: gone.
@@ -97,8 +92,6 @@ struct DeleteVersusChange {
     const char* company;       // of the handheld's Okafor then
     const char* inTheFile;     // what his old file then holds
 };
-
-void PrintTo(const DeleteVersusChange& row, std::ostream* out) { *out << row.name; }
 
 class DeletedOnOneSide : public Synced, public testing::WithParamInterface<DeleteVersusChange> {};
 
@@ -122,20 +115,18 @@ INSTANTIATE_TEST_SUITE_P(
     Sides, DeletedOnOneSide,
     testing::Values(DeleteVersusChange{"OnTheHandheld", DeleteOnTheHandheld, false, 2, "Halverd Group", "Halverd Group"},
                     DeleteVersusChange{"OnThePc", ChangeOnTheHandheld, true, 2, "Halverd Logistics", "Dave"},
-                    DeleteVersusChange{"OnBoth", DeleteOnTheHandheld, true, 1, "", "Okafor"}),
-    [](const testing::TestParamInfo<DeleteVersusChange>& info) { return std::string(info.param.name); });
+                    DeleteVersusChange{"OnBoth", DeleteOnTheHandheld, true, 1, "", "Okafor"}), RowName());
 
 // A file renamed by another program is no change of the PC's: what the
 // handheld did to the contact reaches it under its new name.
 struct Rename {
     const char* name;
     std::function<void(const SyncWorld&)> onTheHandheld;
+    const char* says;    // what the sync says it did
     size_t contacts;     // on each side afterwards
     bool renamedFileLeft;
     const char* inIt;    // what it holds then
 };
-
-void PrintTo(const Rename& row, std::ostream* out) { *out << row.name; }
 
 class RenamedOnThePc : public Synced, public testing::WithParamInterface<Rename> {};
 
@@ -145,9 +136,7 @@ TEST_P(RenamedOnThePc, IsNoChangeThatMeetsTheHandhelds) {
     const std::string renamed = world.Folder(kAddressSection) + "/okafor.vcf";
     ASSERT_EQ(rename(file.c_str(), renamed.c_str()), 0);
     row.onTheHandheld(world);
-    // With nothing else to do, the state learns the new name, and says so.
-    const std::string says = "renamed on the PC: " + fs::path(file).filename().string() + " is now okafor.vcf";
-    ASSERT_TRUE(SyncsWithoutConflict(world, {std::string(row.name) == "nothing" ? says : ""}));
+    ASSERT_TRUE(SyncsWithoutConflict(world, {row.says}));
     EXPECT_TRUE(world.InAgreement(kAddressSection));
     EXPECT_EQ(world.DeviceCount(kAddressSection), row.contacts);
     EXPECT_EQ(ReadFile(renamed).find(row.inIt) != std::string::npos, row.renamedFileLeft);
@@ -156,10 +145,11 @@ TEST_P(RenamedOnThePc, IsNoChangeThatMeetsTheHandhelds) {
 
 INSTANTIATE_TEST_SUITE_P(
     OnTheHandheld, RenamedOnThePc,
-    testing::Values(Rename{"nothing", [](const SyncWorld&) {}, 2, true, "David Okafor"},
-                    Rename{"changed", ChangeOnTheHandheld, 2, true, "Dave Okafor"},
-                    Rename{"deleted", DeleteOnTheHandheld, 1, false, "Okafor"}),
-    [](const testing::TestParamInfo<Rename>& info) { return std::string(info.param.name); });
+    // With nothing else to do, the state learns the new name, and says so.
+    testing::Values(Rename{"nothing", [](const SyncWorld&) {}, "is now okafor.vcf", 2, true, "David Okafor"},
+                    Rename{"changed", ChangeOnTheHandheld, "PC gets the handheld's change of okafor.vcf", 2, true,
+                           "Dave Okafor"},
+                    Rename{"deleted", DeleteOnTheHandheld, "PC deletes okafor.vcf", 1, false, "Okafor"}), RowName());
 
 // A contact rewritten by another program (a server's own property, a type
 // in other letters) holds nothing new for the handheld: no conflict.
@@ -217,8 +207,6 @@ struct SameChange {
     std::function<void(const SyncWorld&)> onTheHandheld, onThePc;
 };
 
-void PrintTo(const SameChange& row, std::ostream* out) { *out << row.name; }
-
 const SameChange kSameChanges[] = {
     {"mail_moved", kMailSection,
      [](const SyncWorld& w) {
@@ -258,8 +246,7 @@ TEST_P(SameChangeOnBothSides, MeetsNoConflict) {
     EXPECT_EQ(world.DeviceCount(row.section), records);
 }
 
-INSTANTIATE_TEST_SUITE_P(Changes, SameChangeOnBothSides, testing::ValuesIn(kSameChanges),
-                         [](const testing::TestParamInfo<SameChange>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Changes, SameChangeOnBothSides, testing::ValuesIn(kSameChanges), RowName());
 
 // A PC edit made while a sync runs, after its scan, is neither overwritten
 // nor deleted by the handheld's change: the next sync meets both changes.
@@ -268,8 +255,6 @@ struct Concurrent {
     std::function<void(const SyncWorld&)> onTheHandheld;
     size_t contacts;  // on each side after the next sync
 };
-
-void PrintTo(const Concurrent& row, std::ostream* out) { *out << row.name; }
 
 class EditedDuringTheSync : public Synced, public testing::WithParamInterface<Concurrent> {};
 
@@ -290,23 +275,21 @@ TEST_P(EditedDuringTheSync, IsNotOverwrittenAndMeetsTheHandheldsChangeNextTime) 
 INSTANTIATE_TEST_SUITE_P(
     OnTheHandheld, EditedDuringTheSync,
     testing::Values(Concurrent{"changed", ChangeOnTheHandheld, 3},
-                    Concurrent{"deleted", DeleteOnTheHandheld, 2}),
-    [](const testing::TestParamInfo<Concurrent>& info) { return std::string(info.param.name); });
+                    Concurrent{"deleted", DeleteOnTheHandheld, 2}), RowName());
 
 // A PC edit sent in a session that ended unconfirmed, then a handheld edit:
 // a write the handheld lost meets it as a conflict, one it kept precedes it.
 struct Interruption {
+    const char* name;
     const char* step;
     const char* groupFirstName;  // on the handheld, the first name of Halverd Group's contact
     size_t contacts;             // on each side afterwards
     bool conflict;
 };
 
-void PrintTo(const Interruption& row, std::ostream* out) { *out << row.step; }
-
 const Interruption kInterruptions[] = {
-    {"device-committed:3", "David", 3, true},  // the Address book's write, before the session closed
-    {"finished", "Dave", 2, false},
+    {"Lost", "device-committed:3", "David", 3, true},  // the Address book's write, before the session closed
+    {"Kept", "finished", "Dave", 2, false},
 };
 
 class LostWrite : public Synced, public testing::WithParamInterface<Interruption> {};
@@ -327,10 +310,7 @@ TEST_P(LostWrite, AHandheldEditAfterAnInterruptedWriteIsNotTakenForIt) {
     EXPECT_EQ(CompanyOf(world, "S_FIRST_NAME", row.groupFirstName), "Halverd Group");
 }
 
-INSTANTIATE_TEST_SUITE_P(Steps, LostWrite, testing::ValuesIn(kInterruptions),
-                         [](const testing::TestParamInfo<Interruption>& info) {
-                             return std::string(info.param.conflict ? "Lost" : "Kept");
-                         });
+INSTANTIATE_TEST_SUITE_P(Steps, LostWrite, testing::ValuesIn(kInterruptions), RowName());
 
 // A conflict settled for the PC whose write the handheld lost (its session
 // never closed) is still a conflict: the policy settles it again.

@@ -28,8 +28,6 @@ struct LongItem {
     const char* edited;      // another device field a handheld edit changes, or null
 };
 
-void PrintTo(const LongItem& row, std::ostream* out) { *out << row.name; }
-
 const LongItem kItems[] = {
     {"contact", morvane_host::kAddressSection, "long.vcf",
      "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:long-1\r\nFN:Lena Long\r\nN:Long;Lena;;;\r\nNOTE:%\r\nEND:VCARD\r\n", "S_NOTE1",
@@ -86,8 +84,7 @@ TEST_P(LongText, TheHandheldGetsItsStartAndNothingElseChanges) {
     EXPECT_NE(merged.find(TextLongerThanTheHandheldKeeps()), std::string::npos) << "the whole text stays on the PC";
 }
 
-INSTANTIATE_TEST_SUITE_P(Items, LongText, testing::ValuesIn(kItems),
-                         [](const testing::TestParamInfo<LongItem>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Items, LongText, testing::ValuesIn(kItems), RowName());
 
 // Alarms as people set them, and the lead the handheld holds (hhmm, its
 // alarm's minutes before the start as the adapter carries them).

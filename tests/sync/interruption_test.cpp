@@ -108,12 +108,7 @@ TEST_P(Interrupted, NextSyncConvergesToTheUninterruptedResult) {
 INSTANTIATE_TEST_SUITE_P(AtEachStep, Interrupted,
                          testing::ValuesIn(morvane_engine::kAbortSteps,
                                            morvane_engine::kAbortSteps + morvane_engine::kAbortStepCount),
-                         [](const testing::TestParamInfo<const char*>& info) {
-                             std::string name = info.param;
-                             for (char& c : name)
-                                 if (c == '-') c = '_';
-                             return name;
-                         });
+                         RowName());
 
 }  // namespace
 }  // namespace sync_test

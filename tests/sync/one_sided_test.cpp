@@ -50,8 +50,6 @@ const Database kDatabases[] = {
       {"S_RECEIVED_DATE", tethra_sim::DateTimeValue(2027, 1, 2, 9, 0, 0)}}},
 };
 
-void PrintTo(const Database& db, std::ostream* out) { *out << db.name; }
-
 // The device record of the section whose field holds text (E-mail: either
 // mail database), 0 if none.
 uint32_t Find(const SyncWorld& world, const Database& db, const std::string& text) {
@@ -223,8 +221,7 @@ TEST_F(Status, CountsWhatWaitsOnThePc) {
     EXPECT_NE(status.output.find("waiting on the PC: 0 new, 0 changed, 1 deleted"), std::string::npos) << status.output;
 }
 
-INSTANTIATE_TEST_SUITE_P(Databases, OneSided, testing::ValuesIn(kDatabases),
-                         [](const testing::TestParamInfo<Database>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Databases, OneSided, testing::ValuesIn(kDatabases), RowName());
 
 }  // namespace
 }  // namespace sync_test

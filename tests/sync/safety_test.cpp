@@ -264,8 +264,6 @@ struct LostSession {
     const char* says;
 };
 
-void PrintTo(const LostSession& row, std::ostream* out) { *out << row.name; }
-
 class SessionLost : public Synced, public testing::WithParamInterface<LostSession> {};
 
 TEST_P(SessionLost, TheNextSyncSendsItsWritesAgain) {
@@ -301,8 +299,7 @@ TEST_P(SessionLost, TheNextSyncSendsItsWritesAgain) {
 
 INSTANTIATE_TEST_SUITE_P(Closing, SessionLost,
                          testing::Values(LostSession{"bridge", 1, "the session with the handheld did not close"},
-                                         LostSession{"handheld", 0, "done:"}),
-                         [](const testing::TestParamInfo<LostSession>& info) { return std::string(info.param.name); });
+                                         LostSession{"handheld", 0, "done:"}), RowName());
 
 }  // namespace
 }  // namespace sync_test

@@ -75,11 +75,8 @@ std::vector<std::pair<std::string, std::string>> Tree(const std::string& folder)
     return files;
 }
 
-testing::AssertionResult SyncsWithoutConflict(const SyncWorld& world, const std::vector<std::string>& texts,
-                                              const std::vector<std::string>& extra) {
-    std::vector<std::string> arguments = {"--verbose"};
-    arguments.insert(arguments.end(), extra.begin(), extra.end());
-    const HostRun run = world.Sync(arguments);
+testing::AssertionResult SyncsWithoutConflict(const SyncWorld& world, const std::vector<std::string>& texts) {
+    const HostRun run = world.Sync({"--verbose"});
     const testing::AssertionResult ran = host_test::Ran(run, 0, texts);
     if (!ran) return ran;
     if (run.output.find("conflict:") != std::string::npos || run.output.find("(conflict)") != std::string::npos)

@@ -11,11 +11,13 @@
 #include "device/simulator.h"
 #include "engine/sync_types.h"
 #include "host/host_process.h"
+#include "support/row_name.h"
 
 namespace sync_test {
 
 using host_test::HostRun;
 using testing_support::ReadFile;
+using testing_support::RowName;
 using tethra_sim::DeviceImage;
 
 // The device database of a section (E-mail: the merged one, 16).
@@ -85,10 +87,9 @@ protected:
 // Every file under folder (relative path -> bytes), the state folder left out.
 std::vector<std::pair<std::string, std::string>> Tree(const std::string& folder);
 
-// A --verbose sync (with extra) ended in agreement, its output holding
-// every one of texts and naming no conflict.
-testing::AssertionResult SyncsWithoutConflict(const SyncWorld& world, const std::vector<std::string>& texts = {},
-                                              const std::vector<std::string>& extra = {});
+// A --verbose sync ended in agreement, its output holding every one of
+// texts and naming no conflict.
+testing::AssertionResult SyncsWithoutConflict(const SyncWorld& world, const std::vector<std::string>& texts = {});
 // A sync that reads every record again, as after an interrupted one,
 // writes no file: nothing the PC wrote is read back as a change.
 testing::AssertionResult ReadingEverythingAgainWritesNothing(const SyncWorld& world);
