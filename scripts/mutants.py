@@ -21,7 +21,12 @@ draw the sample from their lines alone, to ask whether the tests meant for
 them are the only ones that catch faults there),
 MORVANE_MUTANT_KILLS (a file: every mutant then runs the whole suite, not
 only up to the first failure, and a JSON line per mutant naming the tests
-that failed is appended to it; scripts/mutant_kills.py reads it).
+that failed is appended to it; scripts/mutant_kills.py reads it),
+MORVANE_MUTANT_PROGRAMS (a comma-separated list of test programs in the
+build's bin/, such as export_tests,unit_tests: every mutant runs these
+programs whole, each split in two halves side by side, instead of the
+CTest suite; with MORVANE_MUTANT_FILES a quick answer to which of the
+tests meant for those files alone catch faults there).
 """
 import json
 import os
@@ -152,6 +157,43 @@ def failed_tests(ctest_output):
     return names
 
 
+def failed_in_programs(build, programs, limit):
+    """Runs each test program whole, in two shards side by side; the names of
+    the tests that failed ("Suite.Test", parameterised ones as CTest names
+    them), the program's name for one that crashed, 0 when none failed, or
+    "timeout"."""
+    env = dict(os.environ, MORVANE_REGISTRY=os.path.join(build, "testenv", "user.reg"),
+               MORVANE_DRIVE_C=os.path.join(build, "testenv", "drive_c"))
+    failed = []
+    for program in programs:
+        shards = []
+        for index in (0, 1):
+            report = os.path.join(build, "mutant-%s-%d.json" % (program, index))
+            if os.path.exists(report):
+                os.remove(report)
+            shard = dict(env, GTEST_TOTAL_SHARDS="2", GTEST_SHARD_INDEX=str(index))
+            shards.append((report, subprocess.Popen([os.path.join(build, "bin", program), "--gtest_output=json:" + report],
+                                                    env=shard, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)))
+        for report, process in shards:
+            try:
+                code = process.wait(timeout=limit)
+            except subprocess.TimeoutExpired:
+                for _, other in shards:
+                    other.kill()
+                    other.wait()
+                return "timeout"
+            if code == 0:
+                continue
+            try:
+                with open(report, encoding="utf-8") as f:
+                    suites = json.load(f)["testsuites"]
+                failed += [suite["name"] + "." + test["name"] for suite in suites for test in suite["testsuite"]
+                           if test.get("failures")]
+            except (OSError, ValueError, KeyError):
+                failed.append(program)
+    return failed or 0
+
+
 def main():
     count = int(sys.argv[1]) if len(sys.argv) > 1 else 150
     seed = int(sys.argv[2]) if len(sys.argv) > 2 else 1
@@ -174,6 +216,7 @@ def main():
     only = {int(k) for k in os.environ.get("MORVANE_MUTANT_ONLY", "").split(",") if k.strip()}
     chosen = [(n, site) for n, site in enumerate(chosen, 1) if n >= first and (not only or n in only)]
     kills = os.environ.get("MORVANE_MUTANT_KILLS")
+    programs = [p.strip() for p in os.environ.get("MORVANE_MUTANT_PROGRAMS", "").split(",") if p.strip()]
     killed, compiled, survivors = 0, 0, []
     started = time.time()
     for n, (path, number, index, start, end) in chosen:
@@ -191,13 +234,16 @@ def main():
             if built:
                 compiled += 1
                 output = []
-                suite = run(["ctest", "--test-dir", build, "-j", jobs, "--timeout", "120"]
-                            + ([] if kills else ["--stop-on-failure"]), limit, output)
+                if programs:
+                    suite = failed = failed_in_programs(build, programs, limit)
+                else:
+                    suite = run(["ctest", "--test-dir", build, "-j", jobs, "--timeout", "120"]
+                                + ([] if kills else ["--stop-on-failure"]), limit, output)
+                    failed = "timeout" if suite == "timeout" else failed_tests(output[0] if output else "")
                 if kills:
                     with open(kills, "a", encoding="utf-8") as f:
                         f.write(json.dumps({"n": n, "mutant": "%s:%d %s" % (path, number + 1, OPERATORS[index][0]),
-                                            "failed": "timeout" if suite == "timeout" else
-                                            failed_tests(output[0] if output else "")}) + "\n")
+                                            "failed": failed if failed else []}) + "\n")
                 if suite == 0:
                     outcome = "SURVIVED"
                     survivors.append("%s:%d %s: %s" % (path, number + 1, OPERATORS[index][0], mutant.strip()))
