@@ -166,6 +166,12 @@ TEST_F(RepeatingTasks, DoneOnTheHandheldMoveOnToTheirNextOccurrence) {
     }
     EXPECT_TRUE(world.InAgreement(morvane_host::kToDoSection));
     EXPECT_TRUE(ReadingEverythingAgainWritesNothing(world));
+    // The series moved on is the base of the next handheld edit: its rule stays.
+    world.ChangeRecord(dbId, "S_DESCRIPTION3", "Chore 0", {{"S_DESCRIPTION3", TextValue("Chore zero")}});
+    ASSERT_TRUE(Ran(world.Sync(), 0));
+    const std::string chore = ReadFile(world.Folder(morvane_host::kToDoSection) + "/chore0.ics");
+    for (const char* line : {"SUMMARY:Chore zero", "RRULE:FREQ=WEEKLY", "DUE;VALUE=DATE:20261215"})
+        EXPECT_NE(chore.find(line), std::string::npos) << line << "\n" << chore;
 }
 
 // Other programs' samples (Apple, Google, Nextcloud, Outlook, Thunderbird,

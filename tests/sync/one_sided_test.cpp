@@ -216,6 +216,7 @@ TEST_F(Status, CountsWhatWaitsOnThePc) {
     ASSERT_EQ(remove(world.FindFile(morvane_host::kMemoSection, "Gate code").c_str()), 0);
     const HostRun status = host_test::RunHost({"status", "--store", world.store()});
     ASSERT_EQ(status.exitCode, 0) << status.output;
+    EXPECT_NE(status.output.find("store " + world.store() + "\n"), std::string::npos) << status.output;
     EXPECT_NE(status.output.find("Address book  last sync"), std::string::npos) << status.output;
     EXPECT_NE(status.output.find("waiting on the PC: 1 new, 1 changed, 0 deleted"), std::string::npos) << status.output;
     EXPECT_NE(status.output.find("waiting on the PC: 0 new, 0 changed, 1 deleted"), std::string::npos) << status.output;

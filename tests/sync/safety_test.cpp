@@ -239,6 +239,8 @@ TEST_F(DeviceFailure, MidImportThenConverges) {
 TEST_F(DeviceFailure, AFolderGoneWhileWritingCountsNothingUndone) {
     for (const char* name : {"Lange", "Kraus"})
         world.EditDevice([&](DeviceImage& image) { image.AddRecord(7, {{"S_LAST_NAME", TextValue(name)}}); });
+    world.ChangeRecord(7, "S_LAST_NAME", "Okafor", {{"S_FIRST_NAME", TextValue("Dave")}});
+    world.DeleteRecord(7, "S_LAST_NAME", "Berger");
     const std::string folder = world.Folder(kAddressSection);
     const HostRun cut = world.SyncPausedAt("pc-write", [&] {
         fs::rename(folder, folder + ".away");
@@ -248,10 +250,14 @@ TEST_F(DeviceFailure, AFolderGoneWhileWritingCountsNothingUndone) {
     EXPECT_TRUE(std::regex_search(cut.output, std::regex(R"(Address book +\| +0 +0 +0 \|)"))) << cut.output;
     fs::remove(folder);
     fs::rename(folder + ".away", folder);
-    EXPECT_EQ(world.Files(kAddressSection).size(), 2u);
+    // Berger's file went before the writes failed; the rest waits.
+    EXPECT_EQ(world.Files(kAddressSection).size(), 1u);
+    EXPECT_EQ(world.FindFile(kAddressSection, "Dave"), "");
     ASSERT_TRUE(Ran(world.Sync(), 0));
     EXPECT_TRUE(world.InAgreement(kAddressSection));
-    EXPECT_EQ(world.Files(kAddressSection).size(), 4u);
+    EXPECT_EQ(world.Files(kAddressSection).size(), 3u);
+    EXPECT_NE(world.FindFile(kAddressSection, "Dave"), "");
+    EXPECT_EQ(world.FindFile(kAddressSection, "Berger"), "");
 }
 
 // A session the handheld never closed keeps none of its writes: a bridge

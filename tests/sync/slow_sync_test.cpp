@@ -113,7 +113,10 @@ TEST_F(SlowSync, AMailFiledOnTheHandheldAndSentBackIsFoundAgain) {
 }
 
 // Contacts moved to another folder: matched by content, nothing twice.
+// The store's own collections are named; another program's is not.
 TEST_F(SlowSync, CollectionMovedNothingTwice) {
+    EXPECT_EQ(ReadFile(world.Folder(kAddressSection) + "/displayname"), "Contacts (handheld)\n");
+    EXPECT_EQ(ReadFile(world.Folder(kMailSection) + "/displayname"), "Mail (handheld)\n");
     const std::string moved = world.Path("contacts-elsewhere");
     std::filesystem::rename(world.Folder(kAddressSection), moved);
     std::filesystem::remove(moved + "/displayname");  // as another program keeps it: not named by the sync
