@@ -234,8 +234,9 @@ TEST_F(DeviceFailure, MidImportThenConverges) {
     for (const char* name : {"Vogt", "Lange", "Kraus"}) EXPECT_NE(world.FindRecord(7, "S_LAST_NAME", name), 0u) << name;
 }
 
-// The folder replaced by a file while the sync writes into it: the sync
-// counts none of the items it undid; the next one writes them all.
+// The folder replaced by a file while the sync writes into it: the closing
+// table counts nothing the state did not keep (a file already removed
+// included); the next sync does the rest.
 TEST_F(DeviceFailure, AFolderGoneWhileWritingCountsNothingUndone) {
     for (const char* name : {"Lange", "Kraus"})
         world.EditDevice([&](DeviceImage& image) { image.AddRecord(7, {{"S_LAST_NAME", TextValue(name)}}); });
