@@ -33,6 +33,8 @@ public:
     ~StagedWrites();  // what was never committed is removed
     StagedWrites(const StagedWrites&) = delete;
     StagedWrites& operator=(const StagedWrites&) = delete;
+    // Takes over what other staged, which is left with nothing.
+    StagedWrites(StagedWrites&& other) noexcept = default;
 
     // temporaryFolder: as for WriteFileAtomically.  The new file keeps the
     // permissions of the file replaced (empty: none; it is then readable

@@ -1,9 +1,9 @@
 // A collection of PC items, one file an item: a vdir (contacts, calendar,
 // tasks, memos) or a set of Maildirs (mail).  Items are named by their
 // href, a name that stays the same while other programs edit, move or
-// re-flag them.  Every write is atomic; the folders written are flushed
-// by Flush, which the engine calls before it commits the state that
-// describes the writes.
+// re-flag them.  Every write is atomic: it is staged, and put in place
+// and flushed when the engine commits the writes TakeWrites hands it,
+// before it commits the state that describes them.
 #ifndef MORVANE_ENGINE_COLLECTION_H
 #define MORVANE_ENGINE_COLLECTION_H
 
@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/atomic_file.h"
 #include "pim/pim.h"
 
 namespace morvane_engine {
@@ -49,8 +50,10 @@ public:
     virtual bool Unchanged(const std::string& href, int64_t size, int64_t mtime) = 0;
     // A file name for a new item of this uid, not used by any item listed.
     virtual std::string NewHref(const std::string& uid) = 0;
-    // Flushes the folders written or removed from since the last flush.
-    virtual bool Flush(std::string* error) = 0;
+    // The files written and the folders removed from since the last
+    // take, for the caller to commit (StagedWrites::Commit) before the
+    // state that describes them.
+    virtual StagedWrites TakeWrites() = 0;
     virtual const std::string& root() const = 0;
 };
 

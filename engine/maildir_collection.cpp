@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <utility>
 
 #include "engine/atomic_file.h"
 #include "engine/collection.h"
@@ -139,7 +140,7 @@ public:
         return href;
     }
 
-    bool Flush(std::string* error) override { return staged_.Commit(error); }
+    StagedWrites TakeWrites() override { return std::move(staged_); }
 
     const std::string& root() const override { return root_; }
 

@@ -1,6 +1,7 @@
 #include "engine/sync_apply.h"
 
 #include "engine/abort_hook.h"
+#include "engine/batch_commit.h"
 #include "engine/new_items.h"
 #include "engine/record_text.h"
 
@@ -11,9 +12,10 @@ using morvane_pim::Item;
 
 namespace {
 
-// Changes committed to the state in one transaction, after the folders
-// they were written to are flushed.  Each commit waits for the disk; an
-// interruption redoes at most this many writes.
+// Changes handed to the committer as one batch: its files flushed
+// together, then its state committed in one transaction.  An
+// interruption redoes at most the writes of three batches: one being
+// written, one going to disk, one whose state is being committed.
 constexpr size_t kChangesPerCommit = 1024;
 
 void SetPcSide(StateRow* row, const std::string& href, const std::string& uid, const Item& item,
@@ -52,21 +54,16 @@ bool Fail(ApplyContext& c, const std::string& error) {
     return false;
 }
 
-bool Commit(ApplyContext& c) {
-    std::string error;
-    if (!c.collection->Flush(&error)) return Fail(c, error);
-    if (!c.store->Commit()) return Fail(c, c.store->error());
-    return true;
+PcCounts CountsOf(const DatabaseSummary& s) {
+    PcCounts counts;
+    counts.added = s.pcAdded;
+    counts.changed = s.pcChanged;
+    counts.deleted = s.pcDeleted;
+    return counts;
 }
 
 // The PC side's counts as the state holds them committed: a failure
 // undoes what came after, and the closing table does not count it.
-struct PcCounts {
-    size_t added, changed, deleted;
-};
-
-PcCounts CountsOf(const DatabaseSummary& s) { return {s.pcAdded, s.pcChanged, s.pcDeleted}; }
-
 bool Undone(ApplyContext& c, const PcCounts& committed) {
     c.summary->pcAdded = committed.added;
     c.summary->pcChanged = committed.changed;
@@ -74,12 +71,20 @@ bool Undone(ApplyContext& c, const PcCounts& committed) {
     return false;
 }
 
-bool Checkpoint(ApplyContext& c, size_t* pending, PcCounts* committed) {
-    if (++*pending < kChangesPerCommit) return true;
-    *pending = 0;
-    if (!Commit(c)) return false;
-    *committed = CountsOf(*c.summary);
-    return c.store->Begin() || Fail(c, c.store->error());
+// The files written since the last batch and the state changes that
+// describe them go to the committer.
+bool Hand(ApplyContext& c) {
+    return c.batch->Hand(c.collection->TakeWrites(), CountsOf(*c.summary)) || Fail(c, c.batch->error());
+}
+
+bool Put(ApplyContext& c, const StateRow& row) {
+    c.batch->PutRow(row);
+    return true;
+}
+
+bool Forget(ApplyContext& c, int64_t rowId) {
+    c.batch->DeleteRow(rowId);
+    return true;
 }
 
 bool WriteItem(ApplyContext& c, const std::string& href, const Item& item, CollectionEntry* written) {
@@ -110,7 +115,8 @@ bool PcAdd(ApplyContext& c, int32_t deviceId, NewItem* n) {
     SetPcSide(&row, href, n->uid, n->item, written, &n->hash);
     SetDeviceSide(&row, deviceId, n);
     ++c.summary->pcAdded;
-    return c.store->PutRow(&row) || Fail(c, c.store->error());
+    c.batch->PutRow(std::move(row));
+    return true;
 }
 
 // The device record merged into base; an item that cannot be merged into
@@ -209,7 +215,7 @@ bool PcUpdate(ApplyContext& c, StateRow* row, const Action& action) {
     WriteBackIfChanged(c, row, href, merged, written, record);
     ++c.summary->pcChanged;
     if (action.conflict) c.summary->lines.push_back("conflict: " + Named(c, record) + ": the handheld's version won in " + href);
-    return c.store->PutRow(row) || Fail(c, c.store->error());
+    return Put(c, *row);
 }
 
 bool PcDelete(ApplyContext& c, const StateRow& row) {
@@ -217,7 +223,7 @@ bool PcDelete(ApplyContext& c, const StateRow& row) {
     std::string error;
     if (!c.collection->Remove(c.g->HrefNow(row), &error)) return Fail(c, error);
     ++c.summary->pcDeleted;
-    return c.store->DeleteRow(row.rowId) || Fail(c, c.store->error());
+    return Forget(c, row.rowId);
 }
 
 // Both sides hold the same item: the state learns the pair.
@@ -230,13 +236,13 @@ bool Link(ApplyContext& c, const Action& action) {
     SetPcSide(row, action.href, pc.uid, pc.item, pc.file);
     const HostRecord* record = c.g->DeviceRecord(deviceId);
     SetDeviceSide(row, deviceId, record != nullptr ? *record : pc.record);
-    return c.store->PutRow(row) || Fail(c, c.store->error());
+    return Put(c, *row);
 }
 
 bool Refresh(ApplyContext& c, StateRow* row, const std::string& href) {
     const PcEntry& pc = c.g->pc[href];
     SetPcSide(row, href, pc.uid, pc.item, pc.file);
-    return c.store->PutRow(row) || Fail(c, c.store->error());
+    return Put(c, *row);
 }
 
 // Keep-both: the device's version becomes a PC item of its own with a UID
@@ -261,7 +267,7 @@ bool Split(ApplyContext& c, StateRow* row, const std::string& copyHref) {
     SetDeviceSide(row, row->deviceId, record);
     c.summary->lines.push_back("conflict: " + Named(c, record) + ": both versions kept, the PC's in " + original +
                                ", the handheld's in " + row->href);
-    return c.store->PutRow(row) || Fail(c, c.store->error());
+    return Put(c, *row);
 }
 
 bool ApplyPcAction(ApplyContext& c, const Action& action, NewItemPipeline& converted, size_t index) {
@@ -271,11 +277,40 @@ bool ApplyPcAction(ApplyContext& c, const Action& action, NewItemPipeline& conve
         case ActionKind::kPcUpdate: return PcUpdate(c, row, action);
         case ActionKind::kPcDelete: return PcDelete(c, *row);
         case ActionKind::kLink: return Link(c, action);
-        case ActionKind::kForget: return c.store->DeleteRow(row->rowId) || Fail(c, c.store->error());
+        case ActionKind::kForget: return Forget(c, row->rowId);
         case ActionKind::kRefresh: return Refresh(c, row, action.href);
         case ActionKind::kSplit: return Split(c, row, action.href);
         default: return true;
     }
+}
+
+// The plan's PC actions carried out, handed to the committer a batch at a
+// time; the last batch waited for.
+bool ApplyPcActions(ApplyContext& c, const Plan& plan) {
+    for (int64_t rowId : c.g->dropped) Forget(c, rowId);
+    // Files touched without a change: their new time spares reading them
+    // next time.  Stored first, so that an action on the same row (the
+    // handheld deleted the item, or changed it) has the last word.
+    for (int64_t rowId : c.g->restamped) {
+        StateRow* row = c.g->Row(rowId);
+        const CollectionEntry& file = c.g->stamps[rowId];
+        row->size = file.size;
+        row->mtime = file.mtime;
+        Put(c, *row);
+    }
+    size_t pending = 0, done = 0;
+    NewItemPipeline converted(*c.g, *c.settings, plan);
+    for (const Action& action : plan.actions) {
+        c.progress->Tick(++done, plan.actions.size());
+        if (!ApplyPcAction(c, action, converted, done - 1)) {
+            c.batch->Drop();
+            return false;
+        }
+        if (++pending < kChangesPerCommit) continue;
+        pending = 0;
+        if (!Hand(c)) return false;
+    }
+    return Hand(c) && (c.batch->Finish() || Fail(c, c.batch->error()));
 }
 
 }  // namespace
@@ -295,31 +330,12 @@ void PreviewWriteBacks(ApplyContext& c, const Plan& plan) {
 }
 
 bool ApplyPcSide(ApplyContext& c, const Plan& plan) {
-    if (!c.store->Begin()) return Fail(c, c.store->error());
-    for (int64_t rowId : c.g->dropped)
-        if (!c.store->DeleteRow(rowId)) return Fail(c, c.store->error());
-    // Files touched without a change: their new time spares reading them
-    // next time.  Stored first, so that an action on the same row (the
-    // handheld deleted the item, or changed it) has the last word.
-    for (int64_t rowId : c.g->restamped) {
-        StateRow* row = c.g->Row(rowId);
-        const CollectionEntry& file = c.g->stamps[rowId];
-        row->size = file.size;
-        row->mtime = file.mtime;
-        if (!c.store->PutRow(row)) return Fail(c, c.store->error());
-    }
-    size_t pending = 0, done = 0;
-    PcCounts committed = CountsOf(*c.summary);
-    NewItemPipeline converted(*c.g, *c.settings, plan);
-    for (const Action& action : plan.actions) {
-        c.progress->Tick(++done, plan.actions.size());
-        if (!ApplyPcAction(c, action, converted, done - 1)) {
-            c.store->Rollback();
-            return Undone(c, committed);
-        }
-        if (!Checkpoint(c, &pending, &committed)) return Undone(c, committed);
-    }
-    if (!Commit(c)) return Undone(c, committed);
+    BatchCommitter batch(c.store, CountsOf(*c.summary));
+    c.batch = &batch;
+    const bool ok = ApplyPcActions(c, plan);
+    batch.Finish();  // when an action failed, the batch in hand still lands
+    c.batch = nullptr;
+    if (!ok) return Undone(c, batch.committed());
     AbortPoint("pc-applied");
     return true;
 }

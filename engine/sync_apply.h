@@ -18,11 +18,14 @@
 
 namespace morvane_engine {
 
+class BatchCommitter;
+
 struct ApplyContext {
     const morvane_host::HostDatabase* database = nullptr;
     Gathered* g = nullptr;
     Collection* collection = nullptr;
     StateStore* store = nullptr;
+    BatchCommitter* batch = nullptr;  // takes the state's changes while the PC side is applied
     morvane_host::DeviceSession* session = nullptr;
     const morvane_pim::Settings* settings = nullptr;
     DatabaseSummary* summary = nullptr;

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <unordered_set>
+#include <utility>
 
 #include "engine/atomic_file.h"
 #include "engine/collection.h"
@@ -140,7 +141,7 @@ public:
         return href;
     }
 
-    bool Flush(std::string* error) override { return staged_.Commit(error); }
+    StagedWrites TakeWrites() override { return std::move(staged_); }
 
     const std::string& root() const override { return root_; }
 

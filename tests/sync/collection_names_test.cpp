@@ -41,7 +41,7 @@ TEST(VdirNames, ANewItemNeverTakesANameInUse) {
         item.text = "BEGIN:VCARD\r\nEND:VCARD\r\n";
         ASSERT_TRUE(vdir->Write("dora.vcf", item, &written, &error)) << error;
         EXPECT_EQ(vdir->NewHref("dora"), "dora-2.vcf");
-        ASSERT_TRUE(vdir->Flush(&error)) << error;
+        ASSERT_TRUE(vdir->TakeWrites().Commit(&error)) << error;
         ASSERT_TRUE(vdir->Remove("dora.vcf", &error)) << error;
         EXPECT_EQ(vdir->NewHref("dora"), "dora.vcf");
     }

@@ -18,6 +18,7 @@ namespace {
 
 using morvane_host::kAddressSection;
 using morvane_host::kMailSection;
+using morvane_host::kMemoSection;
 using morvane_host::kScheduleSection;
 using tethra_sim::TextValue;
 
@@ -109,6 +110,20 @@ INSTANTIATE_TEST_SUITE_P(AtEachStep, Interrupted,
                          testing::ValuesIn(morvane_engine::kAbortSteps,
                                            morvane_engine::kAbortSteps + morvane_engine::kAbortStepCount),
                          RowName());
+
+// A first sync of more records than one commit takes, killed while the
+// first batch may still be going to disk beside the writing of the
+// second: the next sync makes every record one item, none twice.
+TEST(InterruptedBetweenBatches, NextSyncMakesEachRecordOneItem) {
+    SyncWorld world;
+    world.EditDevice([](tethra_sim::DeviceImage& image) {
+        for (int i = 0; i < 2100; ++i) image.AddRecord(8, {{"S_PAGE_TITLE", TextValue("Note " + std::to_string(i))}});
+    });
+    ASSERT_EQ(world.SyncKilledAt("pc-write:1500").exitCode, 9);
+    ASSERT_EQ(world.Sync().exitCode, 0);
+    EXPECT_TRUE(world.InAgreement(kMemoSection));
+    EXPECT_EQ(world.DeviceCount(kMemoSection), 2100u + tethra_sim::DemoImage().Find(8)->records.size());
+}
 
 }  // namespace
 }  // namespace sync_test
