@@ -21,58 +21,57 @@ void BatchCommitter::DeleteRow(int64_t rowId) {
 }
 
 bool BatchCommitter::Hand(StagedWrites writes, const PcCounts& counts) {
-    if (!Settle()) return false;
-    placing_.changes = std::move(queued_);
-    placing_.counts = counts;
+    if (!Taken(&files_, filesError_) || !Taken(&stateBefore_, stateError_)) return false;
+    std::shared_future<bool> placed =
+        std::async(std::launch::async, [this, staged = std::move(writes)]() mutable {
+            return staged.Commit(&filesError_);
+        }).share();
+    Changes batch{std::move(queued_), counts};
     queued_.clear();
-    files_ = std::async(std::launch::async,
-                        [this, staged = std::move(writes)]() mutable { return staged.Commit(&filesError_); });
+    stateBefore_ = state_;
+    state_ = std::async(std::launch::async, [this, batch = std::move(batch), before = state_, placed]() mutable {
+                 return Record(batch, before, placed);
+             }).share();
+    files_ = placed;
     return true;
 }
 
-bool BatchCommitter::Settle() {
-    if (files_.valid()) {
-        const bool placed = files_.get();
-        if (!placed && !failed_) error_ = filesError_;
-        failed_ = failed_ || !placed;
-        if (state_.valid() && !state_.get() && !failed_) {
-            error_ = stateError_;
-            failed_ = true;
-        }
-        if (!failed_) state_ = std::async(std::launch::async, [this, batch = std::move(placing_)]() mutable {
-            return Record(batch);
-        });
+bool BatchCommitter::Taken(std::shared_future<bool>* step, const std::string& error) {
+    if (step->valid() && !step->get() && !failed_) {
+        error_ = error;
+        failed_ = true;
     }
+    *step = std::shared_future<bool>();
     return !failed_;
 }
 
 bool BatchCommitter::Finish() {
-    Settle();
-    if (state_.valid() && !state_.get() && !failed_) {
-        error_ = stateError_;
-        failed_ = true;
-    }
-    return !failed_;
+    Taken(&files_, filesError_);
+    Taken(&stateBefore_, stateError_);
+    return Taken(&state_, stateError_);
 }
 
-bool BatchCommitter::Record(Changes& batch) {
-    if (!store_->Begin()) {
-        stateError_ = store_->error();
-        return false;
+bool BatchCommitter::Record(Changes& batch, std::shared_future<bool> before, std::shared_future<bool> placed) {
+    // After a batch before failed, this one is not recorded, and its error
+    // is that batch's.
+    const bool ready = !before.valid() || before.get();
+    const bool begun = ready && store_->Begin();
+    bool written = begun;
+    for (auto change = batch.changes.begin(); written && change != batch.changes.end(); ++change)
+        written = change->removed != 0 ? store_->DeleteRow(change->removed) : store_->PutRow(&change->row);
+    if (ready && !written) stateError_ = store_->error();
+    // The files' thread is done with before this one, whatever failed.
+    if (!placed.get()) {
+        if (ready) stateError_ = filesError_;
+        written = false;
     }
-    for (Change& change : batch.changes) {
-        if (change.removed != 0 ? store_->DeleteRow(change.removed) : store_->PutRow(&change.row)) continue;
+    if (written && !store_->Commit()) {
         stateError_ = store_->error();
-        store_->Rollback();
-        return false;
+        written = false;
     }
-    if (!store_->Commit()) {
-        stateError_ = store_->error();
-        store_->Rollback();
-        return false;
-    }
-    committed_ = batch.counts;
-    return true;
+    if (begun && !written) store_->Rollback();
+    if (written) committed_ = batch.counts;
+    return written;
 }
 
 }  // namespace morvane_engine

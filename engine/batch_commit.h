@@ -1,11 +1,10 @@
 // The PC side's writes committed a batch at a time beside the apply step:
-// a batch's files brought to disk and put in place on one thread, then the
-// state rows that describe them committed in one transaction on another,
-// while the next batch's files go to disk.  Meanwhile the apply step
-// writes the batch after, instead of waiting for the disk.  A batch's
-// state is committed only after its files are in place and the state of
-// the batch before, so that the state never describes a file that is not
-// on disk.
+// a batch's files brought to disk and put in place on one thread, while
+// on another the state rows that describe them are written into a
+// transaction, committed once the files are in place and the batch
+// before is committed.  Meanwhile the apply step writes the next batch
+// instead of waiting for the disk.  So the state never describes a file
+// that is not on disk.
 #ifndef MORVANE_ENGINE_BATCH_COMMIT_H
 #define MORVANE_ENGINE_BATCH_COMMIT_H
 
@@ -40,7 +39,8 @@ public:
     void DeleteRow(int64_t rowId);
     // Hands over the batch: writes (the files written since the batch
     // before) and the state changes queued since, and the counts once it
-    // is committed.  False when a batch before failed.
+    // is committed.  Waits for the files of the batch before and the state
+    // of the one before that; false when a batch before failed.
     bool Hand(StagedWrites writes, const PcCounts& counts);
     // Waits for every batch handed over; false when one failed.
     bool Finish();
@@ -60,16 +60,18 @@ private:
         std::vector<Change> changes;
         PcCounts counts;
     };
-    // The batch whose files are in place goes on to its state, after the
-    // state of the batch before.  False when either failed.
-    bool Settle();
-    bool Record(Changes& batch);  // on the state's thread
+    // Takes a finished step's result; false when it or one before failed.
+    bool Taken(std::shared_future<bool>* step, const std::string& error);
+    // On the state's thread: the batch's rows written once the batch
+    // before is committed (before), and committed once its files are in
+    // place (placed).
+    bool Record(Changes& batch, std::shared_future<bool> before, std::shared_future<bool> placed);
 
     StateStore* store_;
     std::vector<Change> queued_;
-    Changes placing_;              // the batch whose files go to disk
-    std::future<bool> files_;      // its files
-    std::future<bool> state_;      // the state of the batch before it
+    std::shared_future<bool> files_;        // of the last batch handed over
+    std::shared_future<bool> state_;        // of the last batch handed over
+    std::shared_future<bool> stateBefore_;  // of the batch before it
     bool failed_ = false;
     // Each written by its own thread, read once its future is taken.
     std::string filesError_, stateError_;
