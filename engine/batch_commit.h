@@ -30,7 +30,7 @@ class BatchCommitter {
 public:
     // committed: the counts before the first batch.
     BatchCommitter(StateStore* store, const PcCounts& committed);
-    ~BatchCommitter();  // waits for the batch in hand
+    ~BatchCommitter();  // waits for every batch handed over
     BatchCommitter(const BatchCommitter&) = delete;
     BatchCommitter& operator=(const BatchCommitter&) = delete;
 

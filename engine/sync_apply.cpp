@@ -54,13 +54,7 @@ bool Fail(ApplyContext& c, const std::string& error) {
     return false;
 }
 
-PcCounts CountsOf(const DatabaseSummary& s) {
-    PcCounts counts;
-    counts.added = s.pcAdded;
-    counts.changed = s.pcChanged;
-    counts.deleted = s.pcDeleted;
-    return counts;
-}
+PcCounts CountsOf(const DatabaseSummary& s) { return PcCounts{s.pcAdded, s.pcChanged, s.pcDeleted}; }
 
 // The PC side's counts as the state holds them committed: a failure
 // undoes what came after, and the closing table does not count it.
