@@ -42,11 +42,9 @@ public:
     // is committed.  Waits for the files of the batch before and the state
     // of the one before that; false when a batch before failed.
     bool Hand(StagedWrites writes, const PcCounts& counts);
-    // Waits for every batch handed over; false when one failed.
+    // Waits for every batch handed over; false when one failed.  State
+    // changes queued since the last batch are never made.
     bool Finish();
-    // Forgets the state changes queued for the batch not handed over (the
-    // apply step failed while writing it).
-    void Drop() { queued_.clear(); }
 
     const PcCounts& committed() const { return committed_; }
     const std::string& error() const { return error_; }

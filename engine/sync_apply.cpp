@@ -296,10 +296,7 @@ bool ApplyPcActions(ApplyContext& c, const Plan& plan) {
     NewItemPipeline converted(*c.g, *c.settings, plan);
     for (const Action& action : plan.actions) {
         c.progress->Tick(++done, plan.actions.size());
-        if (!ApplyPcAction(c, action, converted, done - 1)) {
-            c.batch->Drop();
-            return false;
-        }
+        if (!ApplyPcAction(c, action, converted, done - 1)) return false;
         if (++pending < kChangesPerCommit) continue;
         pending = 0;
         if (!Hand(c)) return false;
