@@ -146,10 +146,15 @@ bool StateStore::Open(const std::string& path, bool readOnly) {
         Exec("ROLLBACK");
         return false;
     }
-    if (!Exec(kSchema)) return false;
-    // Setting the version is a write of its own, committed and flushed:
-    // only a new state needs it.
-    return found == kStateSchemaVersion || Exec("PRAGMA user_version = 2");
+    if (found == kStateSchemaVersion) return Exec(kSchema);
+    // A new state's tables and its version are one transaction: one flush
+    // instead of one for each, and never a state with tables but no version.
+    if (!Begin()) return false;
+    if (Exec(kSchema) && Exec("PRAGMA user_version = 2") && Commit()) return true;
+    const std::string reason = error_;
+    Rollback();
+    error_ = reason;
+    return false;
 }
 
 bool StateStore::Begin() { return Exec("BEGIN IMMEDIATE"); }
