@@ -291,8 +291,10 @@ void SettleHandheldZone(Run& run, morvane_pim::Settings* pim) {
                      system + "; --timezone " + system + " makes that the handheld's)");
 }
 
+// What the sync was made with, in one transaction: one flush for all.
 void RecordPairing(Run& run) {
     const std::string now = std::to_string(static_cast<long long>(time(nullptr)));
+    if (!run.store.Begin()) return;
     if (run.store.GetPairing("first-sync").empty()) run.store.SetPairing("first-sync", now);
     run.store.SetPairing("last-sync", now);
     run.store.SetPairing("device", run.settings.deviceName);
@@ -300,6 +302,7 @@ void RecordPairing(Run& run) {
     run.store.SetPairing("timezone", zone.empty() ? morvane_pim::SystemTimeZone() : zone);
     for (const DatabaseRun& db : run.databases)
         run.store.SetPairing("collection." + std::to_string(db.database->section), db.collection->root());
+    if (!run.store.Commit()) run.store.Rollback();
 }
 
 // What a database's sync gathered and planned, not needed once it has
