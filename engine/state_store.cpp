@@ -151,15 +151,19 @@ bool StateStore::Open(const std::string& path, bool readOnly) {
     // instead of one for each, and never a state with tables but no version.
     if (!Begin()) return false;
     if (Exec(kSchema) && Exec("PRAGMA user_version = 2") && Commit()) return true;
-    const std::string reason = error_;
     Rollback();
-    error_ = reason;
     return false;
 }
 
 bool StateStore::Begin() { return Exec("BEGIN IMMEDIATE"); }
 bool StateStore::Commit() { return Exec("COMMIT"); }
-void StateStore::Rollback() { Exec("ROLLBACK"); }
+// Called after a failure, whose reason is the one to keep: a rollback that
+// fails as well (no transaction left open) does not replace it.
+void StateStore::Rollback() {
+    const std::string reason = error_;
+    Exec("ROLLBACK");
+    error_ = reason;
+}
 
 bool StateStore::LoadRows(int32_t section, std::vector<StateRow>* rows) {
     rows->clear();
