@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Random edits on both sides of one database, synced again and again.
 
-    scripts/soak.py contacts|calendar|tasks|memos|mail [--seed N] [--rounds N] [--bridge] [--keep]
+    scripts/soak.py contacts|calendar|tasks|memos|mail|all [--seed N] [--rounds N] [--bridge] [--shared]
+                    [--faults] [--keep]
 
 Starts from the demo handheld synced into a fresh store, adds eight records
 of its own, then per round makes up to four random changes on the
@@ -11,13 +12,25 @@ hold), syncs with a random --conflict policy (two rounds in five first
 killed at a random step, one in ten with the state removed instead), and
 checks both sides against a model of what each must hold: each record's
 token and value, kept twice after a conflict under keep-both.  A second
-sync must then find nothing to do.  Exits 1 at the first round that
-differs, naming its changes.  Not a CI stage: 80 rounds take two to four
-minutes.  Needs a build (scripts/build.sh).
+sync must then find nothing to do.
+  all       the five kinds at once: each change falls on one of them, and
+            every sync is of all databases, as a person runs it;
+  --shared  (tasks only) the tasks live in the calendar's collection and
+            both databases are synced: the events, which nobody edits,
+            must stay as they are on both sides;
+  --faults  one round in five with changes, the handheld first fails a
+            call of its link (a read, a write, a close) in a sync that
+            must exit 1 or 0; the next sync must converge all the same.
+Exits 1 at the first round that differs, naming its changes.  Not a CI
+stage: 80 rounds take two to four minutes.  Needs a build
+(scripts/build.sh).
 """
-import argparse, glob, json, os, random, re, shutil, subprocess, sys, tempfile, time, uuid
+import argparse, copy, glob, json, os, random, re, shutil, subprocess, sys, tempfile, time, uuid
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+# Where a handheld may fail in a sync (--faults): the calls of its link that read, write and close.
+LINK_CALLS = ["S_DVXGetAllSyncRecordList", "S_DVXGetRecordData", "S_DVXGetFirstSyncRecordData", "S_DVXPutRecordData",
+              "S_DVXPutFirstSyncRecordData", "S_DVXDeleteRecordData", "S_DVXCloseDataBase", "S_DVXSetSyncTime"]
 STEPS = ["gathered", "marked", "pc-write", "pc-applied", "device-imported", "device-committed", "database-done",
          "finished"]
 
@@ -231,8 +244,9 @@ KINDS = {'contacts': Contacts, 'calendar': Calendar, 'tasks': Tasks, 'memos': Me
 class World:
     """The demo handheld's image and a store, and morvane-sync run on them."""
 
-    def __init__(self, kind, top, binary, bridge):
-        self.kind, self.top, self.binary, self.bridge = kind, top, binary, bridge
+    def __init__(self, kind, top, binary, bridge, shared):
+        self.kind, self.top, self.binary, self.bridge, self.shared = kind, top, binary, bridge, shared
+        self.every = False  # every database synced, not only the kind's
         self.store, self.image = top + '/store', top + '/device.json'
         demo = subprocess.run([binary, 'demo', '--keep'], cwd=top, capture_output=True, text=True)
         kept = re.search(r'\((/[^()]*)/drive_c/', demo.stdout)
@@ -246,14 +260,27 @@ class World:
     def sync(self, extra=(), abort=None):
         env = dict(self.env, **({'MORVANE_SYNC_ABORT_AT': abort} if abort else {}))
         bridge = ['--bridge', self.bridge] if self.bridge else []
-        run = subprocess.run([self.binary, 'sync', '--store', self.store, '--yes', '--section',
-                              str(self.kind.section)] + bridge + list(extra), env=env, capture_output=True, text=True)
+        shared = ['--tasks', self.store + '/calendar', '--section', '2'] if self.shared else []
+        section = [] if self.every else ['--section', str(self.kind.section)]
+        run = subprocess.run([self.binary, 'sync', '--store', self.store, '--yes'] + section + shared + bridge + list(extra),
+                             env=env, capture_output=True, text=True)
         return run.returncode, run.stdout + run.stderr
 
     # The handheld: its image file, and its lists of changes.
     def edit_device(self, change):
         image = json.load(open(self.image))
         change({db['id']: db for db in image['databases']})
+        json.dump(image, open(self.image, 'w'), ensure_ascii=False, indent=1)
+
+    def fail(self, call, nth, error):
+        """The handheld fails the nth call of that name from the next session on, until healed."""
+        self.set_faults([{'operation': call, 'call': nth, 'error': error, 'persistent': False}])
+
+    def heal(self): self.set_faults([])
+
+    def set_faults(self, faults):
+        image = json.load(open(self.image))
+        image['faults'] = faults
         json.dump(image, open(self.image, 'w'), ensure_ascii=False, indent=1)
 
     def records(self, dbs):
@@ -293,8 +320,16 @@ class World:
     # The PC: the collection's files.
     def pc_items(self):
         if isinstance(self.kind, Mail): return {f: self.kind.pc_read_file(f) for f in self.kind.files(self.store)}
-        return {f: self.kind.pc_read(open(f, encoding='utf-8', newline='').read())
-                for f in glob.glob('%s/%s/*%s' % (self.store, self.kind.folder, self.kind.ext))}
+        texts = {f: open(f, encoding='utf-8', newline='').read()
+                 for f in glob.glob('%s/%s/*%s' % (self.store, self.kind.folder, self.kind.ext))}
+        return {f: self.kind.pc_read(text) for f, text in texts.items() if not self.shared or 'BEGIN:VTODO' in text}
+
+    def events(self):
+        """Of a shared collection: its events' files, and the handheld's Schedule records."""
+        texts = {f: open(f, encoding='utf-8', newline='').read() for f in glob.glob(self.store + '/calendar/*.ics')}
+        image = json.load(open(self.image))
+        return ({f: t for f, t in texts.items() if 'BEGIN:VTODO' not in t},
+                [db['records'] for db in image['databases'] if db['id'] == 1])
 
     def pc_file(self, token):
         return [f for f, v in self.pc_items().items() if v[0] == token][0]
@@ -336,33 +371,63 @@ def settle(model, token, device, pc, policy):
         else: model[token] = [change[1]]
 
 
+def differences(world, model, others):
+    """How one kind's two sides differ from the model and from what else they held."""
+    kind, (others_device, others_pc) = world.kind, others
+    wanted = [(t, v) for t, values in model.items() if t[0] == kind.prefix for v in values]
+    differs = []
+    if hasattr(kind, 'pc_problem'):
+        for f in world.pc_items():
+            problem = kind.pc_problem(open(f, encoding='utf-8', newline='').read())
+            if problem: differs.append('%s: %s' % (f, problem))
+    for name, have, known in (('handheld', world.device_side(), others_device), ('PC', world.pc_side(), others_pc)):
+        if have != sorted(known + wanted):
+            differs.append('%s holds %s, the model %s' % (name, sorted(set(have) - set(known + wanted)),
+                                                          sorted(set(known + wanted) - set(have))))
+    return differs
+
+
 def main():
     args = argparse.ArgumentParser(description=__doc__.split('\n')[0])
-    args.add_argument('kind', choices=sorted(KINDS))
+    args.add_argument('kind', choices=sorted(KINDS) + ['all'])
     args.add_argument('--seed', type=int, default=1)
     args.add_argument('--rounds', type=int, default=80)
     args.add_argument('--bridge', action='store_true', help='reach the adapter through morvane-bridge')
+    args.add_argument('--shared', action='store_true', help='tasks in the calendar\'s collection')
+    args.add_argument('--faults', action='store_true', help='one round in five, the handheld fails a call first')
     args.add_argument('--build', default=ROOT + '/build')
     args.add_argument('--keep', action='store_true', help='keep the world\'s folder')
     opts = args.parse_args()
-    kind, rng = KINDS[opts.kind](), random.Random(opts.seed)
+    kinds = [KINDS[k]() for k in (KINDS if opts.kind == 'all' else [opts.kind])]
+    rng = random.Random(opts.seed)
+    if opts.shared and opts.kind != 'tasks': args.error('--shared is for tasks')
+    if opts.shared: kinds[0].folder = 'calendar'
     top = tempfile.mkdtemp(prefix='morvane-soak-')
-    world = World(kind, top, opts.build + '/bin/morvane-sync', opts.build + '/bin/morvane-bridge' if opts.bridge else None)
-    assert world.sync()[0] == 0
+    first = World(kinds[0], top, opts.build + '/bin/morvane-sync',
+                  opts.build + '/bin/morvane-bridge' if opts.bridge else None, opts.shared)
+    # All kinds: one world per kind on the same handheld and store, every sync of all databases.
+    worlds = [first] + [copy.copy(first) for _ in kinds[1:]]
+    for world, kind in zip(worlds, kinds): world.kind, world.every = kind, len(kinds) > 1
+    of = {world.kind.prefix: world for world in worlds}
+    assert first.sync()[0] == 0
     model = {}
-    for i in range(8):
-        token, value = '%s%d' % (kind.prefix, i), kind.choices(rng, 0, 'd')
-        world.dev_add(token, value)
-        model[token] = [value]
-    code, out = world.sync()
+    for world in worlds:
+        for i in range(8):
+            token, value = '%s%d' % (world.kind.prefix, i), world.kind.choices(rng, 0, 'd')
+            world.dev_add(token, value)
+            model[token] = [value]
+    code, out = first.sync()
     assert code == 0, out
-    others_device = [v for v in world.device_side() if v[0] not in model]
-    others_pc = [v for v in world.pc_side() if v[0] not in model]
+    others = {w.kind.prefix: ([v for v in w.device_side() if v[0] not in model], [v for v in w.pc_side() if v[0] not in model])
+              for w in worlds}
+    events = first.events() if opts.shared else None
     next_token = 8
     for rnd in range(1, opts.rounds + 1):
         live = [t for t, values in model.items() if len(values) == 1]
         changes = {'dev': {}, 'pc': {}}
         for _ in range(0 if rng.random() < 0.1 else rng.randint(1, 4)):
+            world = worlds[0] if len(worlds) == 1 else rng.choice(worlds)
+            kind = world.kind
             side = rng.choice(['dev', 'pc'])
             what = rng.choice(['edit', 'edit', 'add', 'del'] + (['rename', 'extra'] if side == 'pc' and kind.end else []))
             mine = changes[side]
@@ -373,7 +438,7 @@ def main():
                 else: world.pc_add(token, value, str(uuid.UUID(int=rng.getrandbits(128))))
                 mine[token] = ('add', value)
                 continue
-            candidates = [t for t in live if t not in mine]
+            candidates = [t for t in live if t not in mine and t[0] == kind.prefix]
             if not candidates: continue
             token = rng.choice(candidates)
             if what == 'rename':
@@ -398,25 +463,26 @@ def main():
             settle(model, token, changes['dev'].get(token), changes['pc'].get(token), policy)
         how = 'plain'
         if not changes['dev'] and not changes['pc']:
-            shutil.rmtree(world.store + '/.morvane')
+            shutil.rmtree(first.store + '/.morvane')
             how = 'state removed'
+        elif opts.faults and rng.random() < 0.2:
+            call, nth, error = rng.choice(LINK_CALLS), rng.randint(1, 3), rng.choice(['0x10000007', '0x10000002'])
+            how = 'the handheld failing %s call %d with %s' % (call, nth, error)
+            first.fail(call, nth, error)
+            code, out = first.sync(['--conflict', policy])
+            if code not in (0, 1): print('round %d: the failed sync exited %d\n%s' % (rnd, code, out))
+            first.heal()
         elif rng.random() < 0.4:
             how = 'killed at ' + rng.choice(STEPS)
-            code, out = world.sync(['--conflict', policy], abort=how.split()[-1])
+            code, out = first.sync(['--conflict', policy], abort=how.split()[-1])
             if code not in (0, 9): print('round %d: the killed sync exited %d\n%s' % (rnd, code, out))
         label = 'round %d (%s, %s; handheld %s, PC %s)' % (rnd, policy, how, changes['dev'], changes['pc'])
-        code, out = world.sync(['--conflict', policy])
-        wanted = [(t, v) for t, values in model.items() for v in values]
-        differs = []
-        if code != 0: differs.append('exit %d\n%s' % (code, out))
-        if hasattr(kind, 'pc_problem'):
-            differs += ['%s: %s' % (f, kind.pc_problem(open(f, encoding='utf-8', newline='').read())) for f in world.pc_items()
-                        if kind.pc_problem(open(f, encoding='utf-8', newline='').read())]
-        for name, have, others in (('handheld', world.device_side(), others_device), ('PC', world.pc_side(), others_pc)):
-            if have != sorted(others + wanted):
-                differs.append('%s holds %s, the model %s' % (name, sorted(set(have) - set(others + wanted)),
-                                                              sorted(set(others + wanted) - set(have))))
-        code, out = world.sync()
+        code, out = first.sync(['--conflict', policy])
+        differs = ['exit %d\n%s' % (code, out)] if code != 0 else []
+        for world in worlds:
+            differs += differences(world, model, others[world.kind.prefix])
+        if events and first.events() != events: differs.append('the events changed')
+        code, out = first.sync()
         if code != 0 or re.search(r'\|[^|\n]*[1-9]', out.split('database')[-1]): differs.append('the next sync was not idle:\n' + out)
         if differs:
             print(label + ':\n  ' + '\n  '.join(differs))
