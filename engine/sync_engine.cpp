@@ -291,6 +291,18 @@ void SettleHandheldZone(Run& run, morvane_pim::Settings* pim) {
                      system + "; --timezone " + system + " makes that the handheld's)");
 }
 
+// A collection named once (--contacts and the like) stays the database's
+// until another is named: a later sync without the option uses it, as the
+// handheld's zone is kept.  The store's own folders are not remembered, so
+// that a store moved whole takes its collections with it.
+std::string ChosenKey(int32_t section) { return "chosen-collection." + std::to_string(section); }
+
+void SettleCollections(Run& run, SyncSettings* settings) {
+    if (!run.store.IsOpen()) return;
+    for (int32_t section = 1; section <= 5; ++section)
+        if (settings->folders[section].empty()) settings->folders[section] = run.store.GetPairing(ChosenKey(section));
+}
+
 // What the sync was made with, in one transaction: one flush for all.
 void RecordPairing(Run& run) {
     const std::string now = std::to_string(static_cast<long long>(time(nullptr)));
@@ -300,8 +312,14 @@ void RecordPairing(Run& run) {
     run.store.SetPairing("device", run.settings.deviceName);
     const std::string& zone = run.settings.pim.timezone;
     run.store.SetPairing("timezone", zone.empty() ? morvane_pim::SystemTimeZone() : zone);
-    for (const DatabaseRun& db : run.databases)
-        run.store.SetPairing("collection." + std::to_string(db.database->section), db.collection->root());
+    for (const DatabaseRun& db : run.databases) {
+        const int32_t section = db.database->section;
+        run.store.SetPairing("collection." + std::to_string(section), db.collection->root());
+        const std::string& chosen = run.settings.folders[section];
+        SyncSettings plain;
+        plain.store = run.settings.store;
+        run.store.SetPairing(ChosenKey(section), chosen == CollectionFolder(plain, section) ? "" : chosen);
+    }
     if (!run.store.Commit()) run.store.Rollback();
 }
 
@@ -479,6 +497,7 @@ SyncOutcome RunSync(DeviceSession& session, const SyncSettings& given, FILE* out
         return outcome;
     }
     SettleHandheldZone(run, &settings.pim);
+    SettleCollections(run, &settings);
     const int64_t lastEnd = run.store.IsOpen() ? atoll(run.store.GetPairing("last-sync").c_str()) : 0;
     run.unsureBefore = run.store.IsOpen() && run.store.GetPairing(kUnsureKey) == "1";
     AddDatabases(run);

@@ -36,7 +36,7 @@ TEST_F(SlowSync, AfterARenewedPairingNothingTwice) {
 
 // The handheld's clock keeps the zone of earlier syncs when the PC's moves
 // (a laptop abroad): a PC edit keeps its wall time there, and a moved
-// Maildir's mail is found again.
+// Maildir's mail is found again and stays where it was named.
 TEST_F(SlowSync, ThePcInAnotherZoneMovesNoTimeAndAddsNothing) {
     const uint32_t yoga = world.FindRecord(1, "S_DESCRIPTION4", "Yoga");
     const auto start = [&] { return host_test::ValueOf(world.Device(), 1, yoga, "S_START_TIME"); };
@@ -56,12 +56,14 @@ TEST_F(SlowSync, ThePcInAnotherZoneMovesNoTimeAndAddsNothing) {
     EXPECT_EQ(start(), before);
     EXPECT_TRUE(world.InAgreement(morvane_host::kMailSection, moved));
     EXPECT_EQ(world.DeviceCount(morvane_host::kMailSection), mails);
-    // A zone named becomes the handheld's; an unknown one (or character
-    // set) is refused before anything.
-    ASSERT_TRUE(Ran(world.Sync({"--mail", moved, "--timezone", "Pacific/Chatham"}), 0));
+    // A zone named becomes the handheld's, and the Maildir named stays the
+    // mail's; an unknown zone (or character set) is refused before anything.
+    ASSERT_TRUE(Ran(world.Sync({"--timezone", "Pacific/Chatham"}), 0));
+    EXPECT_FALSE(std::filesystem::exists(world.store() + "/mail"));
+    EXPECT_TRUE(world.InAgreement(kMailSection, moved));
     const auto files = Tree(world.store());
-    EXPECT_TRUE(Ran(world.Sync({"--mail", moved, "--timezone", "Mars/Base"}), 2, {"unknown time zone 'Mars/Base'"}));
-    EXPECT_TRUE(Ran(world.Sync({"--mail", moved, "--device-charset", "FOO-99"}), 2, {"unknown character set FOO-99"}));
+    EXPECT_TRUE(Ran(world.Sync({"--timezone", "Mars/Base"}), 2, {"unknown time zone 'Mars/Base'"}));
+    EXPECT_TRUE(Ran(world.Sync({"--device-charset", "FOO-99"}), 2, {"unknown character set FOO-99"}));
     EXPECT_EQ(Tree(world.store()), files);
     EXPECT_TRUE(Ran(host_test::RunHost({"status", "--store", world.store()}), 0,
                     {"the handheld's times are read in Pacific/Chatham"}));
