@@ -18,6 +18,7 @@
 #include "engine/store_lock.h"
 #include "engine/sync_apply.h"
 #include "engine/sync_plan.h"
+#include "pim/charset.h"
 #include "records/field_map.h"
 
 namespace morvane_engine {
@@ -291,6 +292,18 @@ void SettleHandheldZone(Run& run, morvane_pim::Settings* pim) {
                      system + "; --timezone " + system + " makes that the handheld's)");
 }
 
+// The handheld's character set is its own, like its zone: named once, it
+// is kept, so that a later sync without the option reads its texts alike.
+void SettleHandheldCharset(Run& run, SyncSettings* settings) {
+    if (settings->charsetNamed || !run.store.IsOpen()) return;
+    const std::string kept = run.store.GetPairing("device-charset");
+    std::string ignored;
+    if (kept.empty() || kept == settings->pim.deviceCharset) return;
+    if (morvane_pim::DeviceToUtf8("", kept, &ignored)) settings->pim.deviceCharset = kept;
+    else Say(run, "the handheld's texts were read as " + kept + " at the last sync, which this system does not know; "
+                  "they are read as " + settings->pim.deviceCharset + " (--device-charset names another)");
+}
+
 // A collection named once (--contacts and the like) stays the database's
 // until another is named: a later sync without the option uses it, as the
 // handheld's zone is kept.  The store's own folders are not remembered, so
@@ -312,6 +325,7 @@ void RecordPairing(Run& run) {
     run.store.SetPairing("device", run.settings.deviceName);
     const std::string& zone = run.settings.pim.timezone;
     run.store.SetPairing("timezone", zone.empty() ? morvane_pim::SystemTimeZone() : zone);
+    run.store.SetPairing("device-charset", run.settings.pim.deviceCharset);
     for (const DatabaseRun& db : run.databases) {
         const int32_t section = db.database->section;
         run.store.SetPairing("collection." + std::to_string(section), db.collection->root());
@@ -497,6 +511,7 @@ SyncOutcome RunSync(DeviceSession& session, const SyncSettings& given, FILE* out
         return outcome;
     }
     SettleHandheldZone(run, &settings.pim);
+    SettleHandheldCharset(run, &settings);
     SettleCollections(run, &settings);
     const int64_t lastEnd = run.store.IsOpen() ? atoll(run.store.GetPairing("last-sync").c_str()) : 0;
     run.unsureBefore = run.store.IsOpen() && run.store.GetPairing(kUnsureKey) == "1";

@@ -37,6 +37,7 @@ struct SyncSettings {
     bool verbose = false;
     bool progress = false;            // draw progress lines on standard error
     morvane_pim::Settings pim;
+    bool charsetNamed = false;        // pim.deviceCharset given; else the last sync's, if any
     morvane_host::PairingAnswer pairing = morvane_host::PairingAnswer::kAsk;
     std::string deviceName;           // what the pairing is recorded as
 };

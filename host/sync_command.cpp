@@ -77,6 +77,7 @@ bool ParseOne(int argc, char** argv, int* i, SyncCommandLine* line) {
         std::string ignored;
         if (!morvane_pim::DeviceToUtf8("", value, &ignored)) return false;
         s.pim.deviceCharset = value;
+        s.charsetNamed = true;
     } else if (arg == "--device" && value != nullptr) {
         line->device = value;
     } else if (arg == "--bridge" && value != nullptr) {

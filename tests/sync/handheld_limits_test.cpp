@@ -174,6 +174,16 @@ TEST_F(RepeatingTasks, DoneOnTheHandheldMoveOnToTheirNextOccurrence) {
         EXPECT_NE(chore.find(line), std::string::npos) << line << "\n" << chore;
 }
 
+// A handheld whose texts are in another character set: named once, the
+// set is kept, so that a later sync reads the handheld's edit alike.
+TEST_F(Synced, AHandheldsCharacterSetNamedOnceIsKept) {
+    ASSERT_TRUE(Ran(world.Sync({"--device-charset", "WINDOWS-1251"}), 0));
+    world.ChangeRecord(7, "S_LAST_NAME", "Okafor", {{"S_FIRST_NAME", tethra_sim::TextValue("\xC8\xE2\xE0\xED")}});
+    ASSERT_TRUE(Ran(world.Sync(), 0));
+    EXPECT_NE(ReadFile(world.FindFile(morvane_host::kAddressSection, "Okafor")).find("\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD"),
+              std::string::npos);  // Иван
+}
+
 // Other programs' samples (Apple, Google, Nextcloud, Outlook, Thunderbird,
 // todoman, jtx, mail readers), with what the handheld has no place for,
 // reach it; read again, or without the state, nothing is taken for a change.
