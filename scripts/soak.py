@@ -22,8 +22,9 @@ sync must then find nothing to do.
             call of its link (a read, a write, a close) in a sync that
             must exit 1 or 0; the next sync must converge all the same.
 Exits 1 at the first round that differs, naming its changes.  Not a CI
-stage: 80 rounds take two to four minutes.  Needs a build
-(scripts/build.sh).
+stage: 80 rounds take 9 to 15 seconds.  Needs a build (scripts/build.sh);
+--build names a copy of one, so that a rebuild meanwhile does not pull the
+program from under it.
 """
 import argparse, copy, glob, json, os, random, re, shutil, subprocess, sys, tempfile, time, uuid
 
