@@ -78,8 +78,10 @@ int PrintStatus(const std::string& storeFolder, const morvane_pim::Settings& set
     fprintf(out, "  paired with %s; first sync %s, last sync %s\n", store.GetPairing("device").c_str(),
             TimeText(atoll(store.GetPairing("first-sync").c_str())).c_str(),
             TimeText(atoll(store.GetPairing("last-sync").c_str())).c_str());
-    const std::string zone = store.GetPairing("timezone");
-    if (!zone.empty()) fprintf(out, "  the handheld's times are read in %s\n", zone.c_str());
+    const std::string zone = store.GetPairing("timezone"), charset = store.GetPairing("device-charset");
+    if (!zone.empty())
+        fprintf(out, "  the handheld's times are read in %s%s%s\n", zone.c_str(), charset.empty() ? "" : ", its texts in ",
+                charset.c_str());
     uint32_t count = 0;
     const HostDatabase* databases = Databases(&count);
     for (uint32_t i = 0; i < count; ++i) PrintDatabase(store, storeFolder, databases[i], settings, out);

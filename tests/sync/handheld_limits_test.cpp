@@ -182,6 +182,7 @@ TEST_F(Synced, AHandheldsCharacterSetNamedOnceIsKept) {
     ASSERT_TRUE(Ran(world.Sync(), 0));
     EXPECT_NE(ReadFile(world.FindFile(morvane_host::kAddressSection, "Okafor")).find("\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD"),
               std::string::npos);  // Иван
+    EXPECT_TRUE(Ran(host_test::RunHost({"status", "--store", world.store()}), 0, {"its texts in WINDOWS-1251"}));
 }
 
 // Other programs' samples (Apple, Google, Nextcloud, Outlook, Thunderbird,
