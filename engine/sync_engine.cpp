@@ -297,12 +297,15 @@ void SettleHandheldZone(Run& run, morvane_pim::Settings* pim) {
 void SettleHandheldCharset(Run& run, SyncSettings* settings) {
     if (settings->charsetNamed || !run.store.IsOpen()) return;
     const std::string kept = run.store.GetPairing("device-charset");
-    std::string ignored;
     if (kept.empty() || kept == settings->pim.deviceCharset) return;
+    std::string ignored;
     if (morvane_pim::DeviceToUtf8("", kept, &ignored)) settings->pim.deviceCharset = kept;
     else Say(run, "the handheld's texts were read as " + kept + " at the last sync, which this system does not know; "
                   "they are read as " + settings->pim.deviceCharset + " (--device-charset names another)");
 }
+
+// The section's own folder in the store.
+std::string StoreFolder(const std::string& store, int32_t section) { return store + "/" + DefaultsOf(section).folder; }
 
 // A collection named once (--contacts and the like) stays the database's
 // until another is named: a later sync without the option uses it, as the
@@ -330,9 +333,7 @@ void RecordPairing(Run& run) {
         const int32_t section = db.database->section;
         run.store.SetPairing("collection." + std::to_string(section), db.collection->root());
         const std::string& chosen = run.settings.folders[section];
-        SyncSettings plain;
-        plain.store = run.settings.store;
-        run.store.SetPairing(ChosenKey(section), chosen == CollectionFolder(plain, section) ? "" : chosen);
+        run.store.SetPairing(ChosenKey(section), chosen == StoreFolder(run.settings.store, section) ? "" : chosen);
     }
     if (!run.store.Commit()) run.store.Rollback();
 }
@@ -481,7 +482,7 @@ std::string DefaultStore() {
 
 std::string CollectionFolder(const SyncSettings& settings, int32_t section) {
     if (section >= 1 && section <= 5 && !settings.folders[section].empty()) return settings.folders[section];
-    return settings.store + "/" + DefaultsOf(section).folder;
+    return StoreFolder(settings.store, section);
 }
 
 std::string StatePath(const std::string& store) { return store + "/.morvane/state.sqlite3"; }
