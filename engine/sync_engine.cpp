@@ -298,8 +298,7 @@ void SettleHandheldCharset(Run& run, SyncSettings* settings) {
     if (settings->charsetNamed || !run.store.IsOpen()) return;
     const std::string kept = run.store.GetPairing("device-charset");
     if (kept.empty() || kept == settings->pim.deviceCharset) return;
-    std::string ignored;
-    if (morvane_pim::DeviceToUtf8("", kept, &ignored)) settings->pim.deviceCharset = kept;
+    if (morvane_pim::IsKnownCharset(kept)) settings->pim.deviceCharset = kept;
     else Say(run, "the handheld's texts were read as " + kept + " at the last sync, which this system does not know; "
                   "they are read as " + settings->pim.deviceCharset + " (--device-charset names another)");
 }

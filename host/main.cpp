@@ -161,8 +161,7 @@ bool ParseOptions(const std::string& command, int argc, char** argv, morvane_hos
             options->dataFolder = argv[++i];
         } else if (command != "demo" && arg == "--device-charset" && hasValue) {
             options->deviceCharset = argv[++i];
-            std::string ignored;
-            if (!morvane_pim::DeviceToUtf8("", options->deviceCharset, &ignored)) {
+            if (!morvane_pim::IsKnownCharset(options->deviceCharset)) {
                 fprintf(stderr, "morvane-sync: unknown character set %s\n", options->deviceCharset.c_str());
                 return false;
             }

@@ -74,8 +74,7 @@ bool ParseOne(int argc, char** argv, int* i, SyncCommandLine* line) {
         if (!morvane_pim::IsKnownTimeZone(value)) return false;
         s.pim.timezone = value;
     } else if (arg == "--device-charset" && value != nullptr) {
-        std::string ignored;
-        if (!morvane_pim::DeviceToUtf8("", value, &ignored)) return false;
+        if (!morvane_pim::IsKnownCharset(value)) return false;
         s.pim.deviceCharset = value;
         s.charsetNamed = true;
     } else if (arg == "--device" && value != nullptr) {

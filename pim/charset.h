@@ -20,6 +20,9 @@ bool DeviceToUtf8(const std::string& text, const std::string& charset, std::stri
 // as if it were Latin-1.  False only when the set is unknown to iconv.
 bool Utf8ToDevice(const std::string& text, const std::string& charset, std::string* out, bool* lossy);
 
+// Whether the character set is one the conversions know.
+bool IsKnownCharset(const std::string& charset);
+
 // Whether text is valid UTF-8.
 bool IsValidUtf8(const std::string& text);
 // Whether every byte of text is below 0x80.

@@ -5,6 +5,11 @@
 
 namespace morvane_pim {
 
+bool IsKnownCharset(const std::string& charset) {
+    std::string ignored;
+    return DeviceToUtf8("", charset, &ignored);
+}
+
 bool IsAscii(const std::string& text) {
     for (unsigned char c : text)
         if (c >= 0x80) return false;
